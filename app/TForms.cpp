@@ -1,0 +1,7 @@
+#include "app/TForms.h"
+
+TForms& Forms()
+{
+    static TForms forms;
+    return forms;
+}

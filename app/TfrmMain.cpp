@@ -1,0 +1,264 @@
+#include "app/TfrmMain.h"
+
+#include "app/TForms.h"
+#include "app/TLocalAddress.h"
+#include "contacts/TSettingsStore.h"
+#include "contacts/TfrmSettings.h"
+#include "platform/errors/EError.h"
+#include "platform/logging/Logging.h"
+#include "platform/paths/TProgramFolder.h"
+#include "platform/ui/Guarded.h"
+#include "platform/ui/TUiServices.h"
+#include "widgets/TBusyCursor.h"
+#include "widgets/TFormPlacement.h"
+#include "widgets/TImage.h"
+#include "widgets/TImageButton.h"
+#include "widgets/TTrackBar.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolButton>
+
+const QString TfrmMain::HostNamePrompt = QStringLiteral("Enter Host Name To Call");
+
+TfrmMain::TfrmMain() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Halvorn Software - Parlavue Video Phone"));
+    resize(1000, 650);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    CreateControls();
+}
+
+TfrmMain::~TfrmMain()
+{
+    if (!PlacementStore->Saved())
+        Guarded([this] { PlacementStore->Save(); });
+}
+
+QString TfrmMain::PlacementFileName()
+{
+    const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QLatin1Char('/') +
+           (exe.isEmpty() ? QStringLiteral("parlavue") : exe) + QStringLiteral(".INI");
+}
+
+QString TfrmMain::CaptureConfigFileName()
+{
+    return TProgramFolder::File(QStringLiteral("ConfigGraph.ini"));
+}
+
+void TfrmMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    Guarded([this] { PlacementStore->Restore(); });
+    Guarded([this] { FormShow(); });
+}
+
+void TfrmMain::FormShow()
+{
+    qCDebug(lcApp) << "start-up";
+    LoadCaptureConfig();
+    lblIPAddress->setText(GetLocalIPAddress());
+    LoadSettings();
+    Busy = false;
+    Ringing = false;
+    CallOffered = false;
+    JpegQuality = 100;
+    Connected = false;
+    TrbMic->SetPosition(CallSettings.MicVolume);
+    // The output volume cannot be read until the sound controls exist: both channels 50 %.
+    TrbVoice->SetPosition(32767);
+    MicLevel = CallSettings.MicVolume;
+    QCoreApplication::processEvents();
+    PeerFrameSeen = false;
+    qCInfo(lcApp) << "started; address" << lblIPAddress->text();
+}
+
+void TfrmMain::LoadCaptureConfig()
+{
+    const QString text = TGraphConfig::ReadConfigText(CaptureConfigFileName());
+    CaptureConfig.LoadFromString(text);
+    if (text.isEmpty())
+        Timer->stop();
+    else
+        Timer->start();
+    qCDebug(lcCapture) << "capture configuration" << (text.isEmpty() ? "empty" : "loaded");
+}
+
+void TfrmMain::SaveCaptureConfig()
+{
+    TGraphConfig::WriteConfigText(CaptureConfigFileName(), CaptureConfig.SaveToString());
+}
+
+void TfrmMain::PlacementStoreRestorePlacement()
+{
+    const QString text = TGraphConfig::ReadConfigText(PlacementStore->IniFileName());
+    CaptureConfig.LoadFromString(text);
+    if (text.isEmpty())
+        Timer->stop();
+    else
+        Timer->start();
+}
+
+void TfrmMain::PlacementStoreSavePlacement()
+{
+    TGraphConfig::WriteConfigText(PlacementStore->IniFileName(), CaptureConfig.SaveToString());
+}
+
+void TfrmMain::TimerTimer()
+{
+    Timer->stop();
+    TBusyCursor busy;
+    // Applying the record to the camera comes with the capture component.
+    qCDebug(lcCapture) << "stored capture configuration due";
+}
+
+QString TfrmMain::GetLocalIPAddress()
+{
+    return TLocalAddress::Get();
+}
+
+void TfrmMain::LoadSettings()
+{
+    QCoreApplication::processEvents();
+    CallSettings = TSettingsStore::Load(TSettingsStore::FileName(), lblIPAddress->text());
+}
+
+void TfrmMain::SaveMicVolume()
+{
+    TSettingsStore::SaveMicVolume(TSettingsStore::FileName(), TrbMic->Position());
+}
+
+void TfrmMain::TrbMicChange()
+{
+    Label6->setText(QString::number(TrbMic->Position()));
+    Label6->adjustSize();
+}
+
+void TfrmMain::TrbVoiceChange()
+{
+    Label9->setText(QString::number(qRound(TrbVoice->Position() * 100.0 / 65535)));
+    Label9->adjustSize();
+}
+
+void TfrmMain::Image7Click()
+{
+    if (Forms().frmSettings)
+        Forms().frmSettings->Execute();
+}
+
+void TfrmMain::Image6Click()
+{
+    // The address book window comes later; until then the button does nothing.
+}
+
+void TfrmMain::btnVideoSourceClick()
+{
+    // The video options window comes later; until then the button does nothing.
+}
+
+void TfrmMain::Image8Click()
+{
+    TBusyCursor busy;
+    struct ResetMic
+    {
+        TfrmMain* form;
+        ~ResetMic() { form->TrbMic->SetPosition(form->MicLevel); }
+    } resetMic{this};
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
+}
+
+void TfrmMain::btnSidebarClick()
+{
+    Panel1->setVisible(!Panel1->isVisible());
+    LayoutPanels();
+}
+
+void TfrmMain::ToolButton3Click()
+{
+    cap->setVisible(!cap->isVisible());
+}
+
+void TfrmMain::ToolButton1Click()
+{
+    showMinimized();
+}
+
+void TfrmMain::Image10Click()
+{
+    close();
+}
+
+bool TfrmMain::HostNameEmpty() const
+{
+    const QString host = edtHostName->text();
+    return host == HostNamePrompt || host.isEmpty();
+}
+
+void TfrmMain::btnTransferClick()
+{
+    if (!HostNameEmpty()) {
+        // The file transfer portal comes later.
+        qCDebug(lcApp) << "transfer to" << edtHostName->text();
+        return;
+    }
+    Ui().Information(QStringLiteral("Please enter a valid IP Address or Host Name First."));
+    if (edtHostName->isEnabled() && edtHostName->isVisible())
+        edtHostName->setFocus();
+}
+
+void TfrmMain::PaintGradient(QPainter& canvas, const TRect& rect, const QList<QColor>& colours,
+                             bool horizontal)
+{
+    ::PaintGradient(canvas, rect, colours, horizontal);
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    LayoutPanels();
+    FormResize();
+}
+
+void TfrmMain::FormResize()
+{
+    cap->move(0, height() - cap->height());
+    for (QWidget* w : {static_cast<QWidget*>(btnPreview), static_cast<QWidget*>(btnTransfer),
+                       static_cast<QWidget*>(btnVideoSource)})
+        w->move(w->x(), height() - w->height() - 20);
+}
+
+void TfrmMain::FormClose()
+{
+    try {
+        SaveMicVolume();
+        // Stopping the preview comes with the capture component.
+    } catch (const EError& e) {
+        Ui().Error(e.Message());
+    } catch (const std::exception& e) {
+        Ui().Error(QString::fromUtf8(e.what()));
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    Guarded([this] { PlacementStore->Save(); });
+    event->accept();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "capture/TGraphConfig.h"
+#include "contacts/TCallSettings.h"
+#include "widgets/PaintGradient.h"
+
+#include <QImage>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QTimer;
+class QToolButton;
+class TFormPlacement;
+class TImage;
+class TImageButton;
+class TTrackBar;
+class TWindowDragger;
+
+// The main window: the peer's video with the local preview and the caller-ID line on the
+// left, the sidebar with the address, the call and tool buttons and the level bars on the
+// right. It owns the live state of the whole call machinery.
+class TfrmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    static const QString HostNamePrompt;
+
+    TfrmMain();
+    ~TfrmMain() override;
+
+    // State, in the order the rest of the program knows it.
+    bool PeerFrameSeen = false;
+    TGraphConfig CaptureConfig;
+    qint32 JpegQuality = 100;
+    TCallSettings CallSettings;
+    bool Connected = false;
+    bool Busy = false;
+    bool CallOffered = false;
+    bool Ringing = false;
+    qint32 SavedMicLevel = 0;
+    qint32 MicLevel = 0;
+
+    // Controls.
+    QWidget* Panel1 = nullptr; // sidebar
+    QWidget* Panel2 = nullptr; // video area
+    QToolButton* ToolButton3 = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* ToolButton2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblIPAddress = nullptr;
+    TImageButton* Image4 = nullptr;
+    TImageButton* Image5 = nullptr;
+    QLineEdit* edtHostName = nullptr;
+    TImageButton* Image7 = nullptr;
+    TImageButton* Image6 = nullptr;
+    TImageButton* Image9 = nullptr;
+    TImageButton* Image8 = nullptr;
+    TImageButton* Image11 = nullptr;
+    TImageButton* Image10 = nullptr;
+    TTrackBar* TrbMic = nullptr;
+    TTrackBar* TrbVoice = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label9 = nullptr;
+    TImageButton* Image3 = nullptr;
+    TImageButton* btnPreview = nullptr;
+    TImageButton* btnTransfer = nullptr;
+    TImageButton* btnVideoSource = nullptr;
+    QLabel* Label3 = nullptr;
+    QToolButton* btnSidebar = nullptr;
+    QLabel* lblCallerID = nullptr;
+    TImage* Image1 = nullptr;
+    TImage* Image12 = nullptr;
+    QWidget* cap = nullptr; // the local preview's place
+    QTimer* Timer = nullptr;  // applies the stored capture configuration once
+    QTimer* Timer1 = nullptr; // ring timer
+    TFormPlacement* PlacementStore = nullptr;
+
+    // Handlers.
+    void FormShow();
+    void FormResize();
+    void PlacementStoreRestorePlacement();
+    void PlacementStoreSavePlacement();
+    void TimerTimer();
+    void LoadCaptureConfig();
+    void SaveCaptureConfig();
+    QString GetLocalIPAddress();
+    void LoadSettings();
+    void SaveMicVolume();
+    void TrbMicChange();
+    void TrbVoiceChange();
+    void Image7Click();
+    void Image6Click();
+    void Image8Click();
+    void btnSidebarClick();
+    void ToolButton3Click();
+    void ToolButton1Click();
+    void Image10Click();
+    void btnTransferClick();
+    void btnVideoSourceClick();
+
+    // True when the host-name field names no host.
+    bool HostNameEmpty() const;
+
+    // The gradient painter the owner-drawn lists of the other windows use.
+    void PaintGradient(QPainter& canvas, const TRect& rect, const QList<QColor>& colours,
+                       bool horizontal);
+
+    // Where the placement store keeps its file: the per-user config folder.
+    static QString PlacementFileName();
+    // "ConfigGraph.ini" beside the executable.
+    static QString CaptureConfigFileName();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateSidebar();
+    void CreateVideoArea();
+    void ConnectHandlers();
+    void FormClose();
+    void LayoutPanels();
+
+    bool shown_ = false;
+    TWindowDragger* dragger_ = nullptr;
+};

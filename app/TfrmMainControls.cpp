@@ -1,0 +1,227 @@
+// The main window's controls: their places, texts and hints, and the handlers they raise.
+#include "app/TfrmMain.h"
+
+#include "platform/ui/Guarded.h"
+#include "resources/Resources.h"
+#include "widgets/TFormPlacement.h"
+#include "widgets/TImage.h"
+#include "widgets/TImageButton.h"
+#include "widgets/TTrackBar.h"
+#include "widgets/TWindowDragger.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+constexpr int SidebarWidth = 200;
+
+QLabel* WhiteLabel(QWidget* parent, const QString& name, const QString& text, int left, int top)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setStyleSheet(QStringLiteral("color: white;"));
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+TImageButton* ImageButton(QWidget* parent, const QString& name, TGlyph glyph, const QString& hint,
+                          int left, int top, int size)
+{
+    auto* button = new TImageButton(glyph, parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setGeometry(left, top, size, size);
+    return button;
+}
+
+QToolButton* ToolButton(QWidget* parent, const QString& name, const QString& hint, int left, int top)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setGeometry(left, top, 22, 22);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+TTrackBar* LevelBar(QWidget* parent, const QString& name, const QString& hint, int left, int max,
+                    int tick)
+{
+    auto* bar = new TTrackBar(parent);
+    bar->setObjectName(name);
+    bar->setToolTip(hint);
+    bar->setGeometry(left, 416, 35, 169);
+    bar->setRange(0, max);
+    bar->setTickInterval(tick);
+    bar->setPageStep(tick);
+    return bar;
+}
+
+} // namespace
+
+void TfrmMain::CreateControls()
+{
+    Panel2 = new QWidget(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setAutoFillBackground(true);
+    QPalette black = Panel2->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    Panel2->setPalette(black);
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setAutoFillBackground(true);
+    QPalette blue = Panel1->palette();
+    blue.setColor(QPalette::Window, QColor(0x00, 0x6F, 0xA4));
+    Panel1->setPalette(blue);
+
+    CreateVideoArea();
+    CreateSidebar();
+
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    Timer->setInterval(200);
+    Timer->setSingleShot(true);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+
+    PlacementStore = new TFormPlacement(this, PlacementFileName());
+    PlacementStore->setObjectName(QStringLiteral("PlacementStore"));
+
+    dragger_ = new TWindowDragger(this);
+    dragger_->Watch(Panel1);
+    dragger_->Watch(lblCallerID);
+
+    LayoutPanels();
+    ConnectHandlers();
+}
+
+void TfrmMain::CreateVideoArea()
+{
+    Image1 = new TImage(Panel2);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image12 = new TImage(Panel2);
+    Image12->setObjectName(QStringLiteral("Image12"));
+    Image12->setGeometry(0, 0, 105, 105);
+    Image12->hide();
+    const QImage idle = QImage::fromData(Resources::IdlePictureJpeg(), "JPEG");
+    Image12->SetPicture(idle);
+    Image1->SetPicture(idle);
+
+    lblCallerID = new QLabel(Panel2);
+    lblCallerID->setObjectName(QStringLiteral("lblCallerID"));
+    lblCallerID->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont bold = lblCallerID->font();
+    bold.setBold(true);
+    lblCallerID->setFont(bold);
+    lblCallerID->setStyleSheet(QStringLiteral("color: #00A3F0;"));
+
+    cap = new QWidget(Panel2);
+    cap->setObjectName(QStringLiteral("cap"));
+    cap->setGeometry(0, 441, 264, 209);
+
+    btnSidebar = ToolButton(Panel2, QStringLiteral("btnSidebar"), QStringLiteral("Toggle Sidebar"), 3, 4);
+    btnSidebar->setIcon(style()->standardIcon(QStyle::SP_TitleBarNormalButton));
+}
+
+void TfrmMain::CreateSidebar()
+{
+    QWidget* p = Panel1;
+    ToolButton3 = ToolButton(p, QStringLiteral("ToolButton3"), QStringLiteral("Toggle Preview"), 8, 4);
+    ToolButton3->setArrowType(Qt::DownArrow);
+    ToolButton1 = ToolButton(p, QStringLiteral("ToolButton1"), QStringLiteral("Minimize Window"), 152, 4);
+    ToolButton1->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
+    ToolButton2 = ToolButton(p, QStringLiteral("ToolButton2"), QStringLiteral("Close Window"), 176, 4);
+    ToolButton2->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+
+    QFont arial(QStringLiteral("Arial"), 10);
+    Label1 = WhiteLabel(p, QStringLiteral("Label1"), QStringLiteral("Your IP Address"), 20, 27);
+    QFont arialBold = arial;
+    arialBold.setBold(true);
+    Label1->setFont(arialBold);
+    Label1->setGeometry(20, 27, 161, 20);
+    Label1->setAlignment(Qt::AlignCenter);
+    lblIPAddress = WhiteLabel(p, QStringLiteral("lblIPAddress"), QString(), 20, 47);
+    lblIPAddress->setFont(QFont(QStringLiteral("Arial"), 9));
+    lblIPAddress->setGeometry(20, 47, 161, 16);
+    lblIPAddress->setAlignment(Qt::AlignCenter);
+
+    Image4 = ImageButton(p, QStringLiteral("Image4"), TGlyph::CallAnswer, QStringLiteral("Make / Answer Call"), 24, 80, 48);
+    Image5 = ImageButton(p, QStringLiteral("Image5"), TGlyph::CallEnd, QStringLiteral("End / Decline Call"), 128, 80, 48);
+
+    edtHostName = new QLineEdit(HostNamePrompt, p);
+    edtHostName->setObjectName(QStringLiteral("edtHostName"));
+    edtHostName->setGeometry(24, 152, 153, 24);
+    edtHostName->setFont(arial);
+    edtHostName->setStyleSheet(QStringLiteral("background: white; color: black;"));
+
+    Image7 = ImageButton(p, QStringLiteral("Image7"), TGlyph::Settings, QStringLiteral("Call Settings..."), 24, 200, 48);
+    Image6 = ImageButton(p, QStringLiteral("Image6"), TGlyph::AddressBook, QStringLiteral("Telephone Book..."), 128, 200, 48);
+    Image9 = ImageButton(p, QStringLiteral("Image9"), TGlyph::Snapshot, QStringLiteral("Take Snapshot"), 24, 272, 48);
+    Image8 = ImageButton(p, QStringLiteral("Image8"), TGlyph::Maximize, QStringLiteral("Maximize / Restore"), 128, 272, 48);
+    Image11 = ImageButton(p, QStringLiteral("Image11"), TGlyph::Microphone, QStringLiteral("Mute Microphone"), 24, 344, 48);
+    Image10 = ImageButton(p, QStringLiteral("Image10"), TGlyph::Close, QStringLiteral("Close Parlavue"), 128, 344, 48);
+
+    TrbMic = LevelBar(p, QStringLiteral("TrbMic"), QStringLiteral("Microphone Level"), 32, 100, 5);
+    TrbVoice = LevelBar(p, QStringLiteral("TrbVoice"), QStringLiteral("Volume Level"), 136, 65535, 3500);
+    Label2 = WhiteLabel(p, QStringLiteral("Label2"), QStringLiteral("0"), 80, 416);
+    Label8 = WhiteLabel(p, QStringLiteral("Label8"), QStringLiteral("0"), 117, 416);
+    Label6 = WhiteLabel(p, QStringLiteral("Label6"), QStringLiteral("85"), 77, 575);
+    Label9 = WhiteLabel(p, QStringLiteral("Label9"), QStringLiteral("100"), 111, 575);
+    Image3 = ImageButton(p, QStringLiteral("Image3"), TGlyph::Speaker, QString(), 78, 480, 48);
+    Image3->setEnabled(false); // a picture, not a button
+    Image3->setCursor(Qt::ArrowCursor);
+
+    btnPreview = ImageButton(p, QStringLiteral("btnPreview"), TGlyph::Preview, QStringLiteral("Stop/Start Preview"), 37, 600, 32);
+    btnTransfer = ImageButton(p, QStringLiteral("btnTransfer"), TGlyph::Transfer, QStringLiteral("Transfer File(s)..."), 85, 600, 32);
+    btnVideoSource = ImageButton(p, QStringLiteral("btnVideoSource"), TGlyph::Video, QStringLiteral("Video Settings..."), 133, 600, 32);
+
+    Label3 = new QLabel(QStringLiteral("Stop"), p);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    QFont red = Label3->font();
+    red.setBold(true);
+    Label3->setFont(red);
+    Label3->setStyleSheet(QStringLiteral("color: red;"));
+    Label3->move(40, 632);
+    Label3->adjustSize();
+    Label3->hide();
+}
+
+void TfrmMain::ConnectHandlers()
+{
+    auto bind = [this](auto* sender, auto signal, void (TfrmMain::*handler)()) {
+        connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+    bind(btnSidebar, &QToolButton::clicked, &TfrmMain::btnSidebarClick);
+    bind(ToolButton3, &QToolButton::clicked, &TfrmMain::ToolButton3Click);
+    bind(ToolButton1, &QToolButton::clicked, &TfrmMain::ToolButton1Click);
+    bind(ToolButton2, &QToolButton::clicked, &TfrmMain::Image10Click);
+    bind(Image10, &TImageButton::clicked, &TfrmMain::Image10Click);
+    bind(Image8, &TImageButton::clicked, &TfrmMain::Image8Click);
+    bind(Image7, &TImageButton::clicked, &TfrmMain::Image7Click);
+    bind(Image6, &TImageButton::clicked, &TfrmMain::Image6Click);
+    bind(btnTransfer, &TImageButton::clicked, &TfrmMain::btnTransferClick);
+    bind(btnVideoSource, &TImageButton::clicked, &TfrmMain::btnVideoSourceClick);
+    bind(TrbMic, &TTrackBar::Changed, &TfrmMain::TrbMicChange);
+    bind(TrbVoice, &TTrackBar::Changed, &TfrmMain::TrbVoiceChange);
+    bind(Timer, &QTimer::timeout, &TfrmMain::TimerTimer);
+    bind(PlacementStore, &TFormPlacement::RestorePlacement, &TfrmMain::PlacementStoreRestorePlacement);
+    bind(PlacementStore, &TFormPlacement::SavePlacement, &TfrmMain::PlacementStoreSavePlacement);
+}
+
+void TfrmMain::LayoutPanels()
+{
+    const int sidebar = Panel1->isVisibleTo(this) ? SidebarWidth : 0;
+    Panel1->setGeometry(width() - SidebarWidth, 0, SidebarWidth, height());
+    Panel2->setGeometry(0, 0, width() - sidebar, height());
+    lblCallerID->setGeometry(0, 0, Panel2->width(), 16);
+    Image1->setGeometry(0, 16, Panel2->width(), Panel2->height() - 16);
+    Image1->lower();
+}

@@ -1,0 +1,26 @@
+#include "app/TForms.h"
+#include "app/TfrmMain.h"
+#include "contacts/TfrmSettings.h"
+#include "platform/ui/TApplication.h"
+
+#include <QTimer>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("parlavue"));
+    TApplication::SetTitle(QStringLiteral("Halvorn Office - Parlavue Video Phone"));
+
+    // The windows, in their fixed order; secondary windows belong to the main window and are
+    // hidden, never destroyed, when closed.
+    auto frmMain = std::make_unique<TfrmMain>();
+    Forms().frmMain = frmMain.get();
+    Forms().frmSettings = new TfrmSettings(frmMain->CallSettings, frmMain.get());
+
+    // The main window appears once the event loop runs, so its start-up can end the program.
+    QTimer::singleShot(0, frmMain.get(), [&] { frmMain->show(); });
+    const int rc = app.exec();
+    Forms() = TForms();
+    return rc;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The live call settings the main window owns; filled from "Settings.ini" at start-up and
+// changed by the settings window.
+struct TCallSettings
+{
+    QString RingTone;
+    qint32 RingTimeMs = 10000;
+    QString Message;
+    QString CallerID;
+    QString FilePath;
+    qint32 MicVolume = 85;
+    bool AutoAnswer = false;
+};

@@ -1,0 +1,215 @@
+#include "contacts/TfrmSettings.h"
+
+#include "contacts/TSettingsStore.h"
+#include "platform/logging/Logging.h"
+#include "platform/ui/Guarded.h"
+#include "platform/ui/TUiServices.h"
+#include "widgets/TGradientButton.h"
+#include "widgets/TRoundedPanel.h"
+#include "widgets/TSpinEdit.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+const QString TfrmSettings::RingToneFilter = QStringLiteral(
+    "Supported Media Files|*.mp3;*.wav;*.wma|MP3 (*.mp3)|*.mp3|Wave (*.wav)|*.wav|"
+    "Windows Media Audio (*.wma)|*.wma");
+
+namespace {
+QFont LabelFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"), 8);
+    font.setBold(true);
+    return font;
+}
+} // namespace
+
+TfrmSettings::TfrmSettings(TCallSettings& callSettings, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), callSettings_(callSettings)
+{
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setFixedSize(474, 290);
+    setModal(true);
+    CreateControls();
+}
+
+QLabel* TfrmSettings::AddLabel(const QString& name, const QString& text, int left, int top)
+{
+    auto* label = new QLabel(text, Panel1);
+    label->setObjectName(name);
+    label->setFont(LabelFont());
+    label->setStyleSheet(QStringLiteral("color: white;"));
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QLineEdit* TfrmSettings::AddEdit(const QString& name, int left, int top, int width, int height)
+{
+    auto* edit = new QLineEdit(Panel1);
+    edit->setObjectName(name);
+    edit->setGeometry(left, top, width, height);
+    edit->setStyleSheet(QStringLiteral("background: white; color: black;"));
+    edit->installEventFilter(this);
+    return edit;
+}
+
+QPushButton* TfrmSettings::AddButton(const QString& name, const QString& text,
+                                     const QRect& geometry)
+{
+    auto* button = new TGradientButton(text, Panel1);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+void TfrmSettings::CreateControls()
+{
+    Panel1 = new TRoundedPanel(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(rect());
+
+    Label1 = AddLabel(QStringLiteral("Label1"), QStringLiteral("Ring Tone"), 16, 25);
+    edtRingTone = AddEdit(QStringLiteral("edtRingTone"), 144, 24, 281, 21);
+    btnBrowseTone = AddButton(QStringLiteral("btnBrowseTone"), QStringLiteral("..."),
+                              QRect(432, 22, 25, 25));
+    Label2 = AddLabel(QStringLiteral("Label2"), QStringLiteral("Ring Time (sec)"), 16, 67);
+    sedRingTime = new TSpinEdit(Panel1);
+    sedRingTime->setObjectName(QStringLiteral("sedRingTime"));
+    sedRingTime->setGeometry(144, 64, 41, 22);
+    sedRingTime->setRange(1, 30);
+    sedRingTime->setValue(15);
+    sedRingTime->installEventFilter(this);
+    chkAuto = new QCheckBox(QStringLiteral("Automatically answer incoming calls."), Panel1);
+    chkAuto->setObjectName(QStringLiteral("chkAuto"));
+    chkAuto->setGeometry(200, 67, 241, 17);
+    chkAuto->setFont(LabelFont());
+    chkAuto->setStyleSheet(QStringLiteral("color: white;"));
+    Label3 = AddLabel(QStringLiteral("Label3"), QStringLiteral("Unanswered Message"), 16, 107);
+    edtMessage = AddEdit(QStringLiteral("edtMessage"), 144, 104, 241, 21);
+    edtMessage->setMaxLength(50);
+    Label4 = AddLabel(QStringLiteral("Label4"), QStringLiteral("Caller ID"), 16, 147);
+    edtCallerID = AddEdit(QStringLiteral("edtCallerID"), 144, 144, 241, 21);
+    edtCallerID->setMaxLength(50);
+    Label5 = AddLabel(QStringLiteral("Label5"), QStringLiteral("Files Receive Path"), 16, 195);
+    edtPath = AddEdit(QStringLiteral("edtPath"), 144, 192, 281, 21);
+    edtPath->setText(QStringLiteral("C:"));
+    btnFolderPath = AddButton(QStringLiteral("btnFolderPath"), QStringLiteral("..."),
+                              QRect(432, 190, 25, 25));
+    btnSave = AddButton(QStringLiteral("btnSave"), QStringLiteral("Save"), QRect(16, 240, 75, 25));
+    btnVideoOptions = AddButton(QStringLiteral("btnVideoOptions"), QStringLiteral("Video Options"),
+                                QRect(200, 240, 89, 25));
+    btnVideoOptions->hide();
+    btnClose = AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"), QRect(384, 240, 75, 25));
+
+    for (QPushButton* dots : {btnBrowseTone, btnFolderPath}) {
+        QFont bold = dots->font();
+        bold.setBold(true);
+        dots->setFont(bold);
+        QPalette pal = dots->palette();
+        pal.setColor(QPalette::ButtonText, Qt::blue);
+        dots->setPalette(pal);
+    }
+
+    // Every button takes the focus when clicked, so the ring time box is always left (and its
+    // value corrected) before a button acts.
+    for (QPushButton* b : {btnBrowseTone, btnFolderPath, btnSave, btnVideoOptions, btnClose})
+        b->setFocusPolicy(Qt::StrongFocus);
+
+    QWidget* order[] = {edtRingTone, btnBrowseTone, sedRingTime, edtMessage, edtCallerID, edtPath,
+                        btnSave,     btnClose,      btnVideoOptions, btnFolderPath, chkAuto};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    connect(btnBrowseTone, &QPushButton::clicked, this, [this] { Guarded([this] { btnBrowseToneClick(); }); });
+    connect(btnFolderPath, &QPushButton::clicked, this, [this] { Guarded([this] { btnFolderPathClick(); }); });
+    connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
+    connect(btnClose, &QPushButton::clicked, this, [this] { Guarded([this] { btnCloseClick(); }); });
+}
+
+int TfrmSettings::Execute()
+{
+    FormShow();
+    if (parentWidget()) {
+        const QRect owner = parentWidget()->window()->frameGeometry();
+        move(owner.center() - rect().center());
+    }
+    return exec();
+}
+
+void TfrmSettings::FormShow()
+{
+    edtRingTone->setText(callSettings_.RingTone);
+    sedRingTime->setValue(callSettings_.RingTimeMs / 1000); // the box holds it within 1..30
+    edtMessage->setText(callSettings_.Message);
+    edtCallerID->setText(callSettings_.CallerID);
+    edtPath->setText(callSettings_.FilePath);
+    chkAuto->setChecked(callSettings_.AutoAnswer);
+    edtRingTone->setFocus();
+}
+
+bool TfrmSettings::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            QWidget* next = nullptr;
+            if (watched == edtRingTone)
+                next = sedRingTime;
+            else if (watched == sedRingTime)
+                next = edtMessage;
+            else if (watched == edtMessage)
+                next = edtCallerID;
+            else if (watched == edtCallerID)
+                next = edtPath;
+            else if (watched == edtPath)
+                next = btnSave;
+            if (next) {
+                next->setFocus(Qt::TabFocusReason);
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmSettings::btnBrowseToneClick()
+{
+    TOpenFileRequest request;
+    request.initialFile = edtRingTone->text();
+    request.filter = RingToneFilter;
+    if (auto files = Ui().OpenFiles(request); files && !files->isEmpty())
+        edtRingTone->setText(files->first());
+}
+
+void TfrmSettings::btnFolderPathClick()
+{
+    if (auto folder = Ui().PickFolder(QStringLiteral("Files Received Path")))
+        edtPath->setText(*folder);
+}
+
+void TfrmSettings::btnSaveClick()
+{
+    TCallSettings edited = callSettings_;
+    edited.RingTone = edtRingTone->text();
+    edited.RingTimeMs = sedRingTime->CommittedValue() * 1000;
+    edited.Message = edtMessage->text();
+    edited.CallerID = edtCallerID->text();
+    edited.FilePath = edtPath->text();
+    edited.AutoAnswer = chkAuto->isChecked();
+    // A failed key stops here: the keys before it stay written, the live settings stay as
+    // they were and the window stays open.
+    TSettingsStore::Save(TSettingsStore::FileName(), edited);
+    callSettings_ = edited;
+    qCDebug(lcSettings) << "saved settings";
+    accept();
+}
+
+void TfrmSettings::btnCloseClick()
+{
+    reject();
+}

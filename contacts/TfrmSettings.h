@@ -1,0 +1,61 @@
+#pragma once
+
+#include "contacts/TCallSettings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TSpinEdit;
+class TRoundedPanel;
+
+// The "Settings" window: edits the main window's live call settings and writes them to
+// "Settings.ini" on "Save". It keeps no copy of its own; every opening refills the controls.
+class TfrmSettings : public QDialog
+{
+    Q_OBJECT
+public:
+    static const QString RingToneFilter;
+
+    TfrmSettings(TCallSettings& callSettings, QWidget* parent = nullptr);
+
+    // Fills the controls from the live settings and shows the window modally.
+    int Execute();
+
+    TRoundedPanel* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* edtRingTone = nullptr;
+    QPushButton* btnBrowseTone = nullptr;
+    QLabel* Label2 = nullptr;
+    TSpinEdit* sedRingTime = nullptr;
+    QCheckBox* chkAuto = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* edtMessage = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* edtCallerID = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* edtPath = nullptr;
+    QPushButton* btnFolderPath = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnVideoOptions = nullptr;
+    QPushButton* btnClose = nullptr;
+
+    void FormShow();
+    void btnBrowseToneClick();
+    void btnFolderPathClick();
+    void btnSaveClick();
+    void btnCloseClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    QLabel* AddLabel(const QString& name, const QString& text, int left, int top);
+    QLineEdit* AddEdit(const QString& name, int left, int top, int width, int height);
+    QPushButton* AddButton(const QString& name, const QString& text, const QRect& geometry);
+
+    TCallSettings& callSettings_;
+};

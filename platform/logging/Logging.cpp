@@ -1,0 +1,7 @@
+#include "platform/logging/Logging.h"
+
+Q_LOGGING_CATEGORY(lcApp, "parlavue.app", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcSettings, "parlavue.settings", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcIni, "parlavue.ini", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcUi, "parlavue.ui", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcCapture, "parlavue.capture", QtWarningMsg)

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/ui/IUiServices.h"
+
+#include <QList>
+#include <QStringList>
+#include <deque>
+#include <memory>
+#include <optional>
+
+// Stands in for every modal dialog: records what the program asked and answers from a script.
+// An unscripted question is answered "No" / cancelled, and recorded like the rest.
+class TScriptedUi : public IUiServices
+{
+public:
+    struct Shown
+    {
+        QString kind; // "message", "information", "warning", "error", "confirm", "open", "folder", "input"
+        QString text; // message text, dialog title or prompt
+        QString detail; // filter or initial value
+    };
+
+    QList<Shown> shown;
+    std::deque<bool> confirmAnswers;
+    std::deque<std::optional<QStringList>> fileAnswers;
+    std::deque<std::optional<QString>> folderAnswers;
+    std::deque<std::optional<QString>> inputAnswers;
+
+    // Texts shown of one kind, in order.
+    QStringList Texts(const QString& kind) const;
+
+    void ShowMessage(const QString& text) override;
+    void Information(const QString& text) override;
+    void Warning(const QString& text) override;
+    void Error(const QString& text) override;
+    bool Confirm(const QString& text) override;
+    std::optional<QStringList> OpenFiles(const TOpenFileRequest& request) override;
+    std::optional<QString> PickFolder(const QString& title) override;
+    std::optional<QString> InputBox(const QString& caption, const QString& prompt,
+                                    const QString& value) override;
+};
+
+// Installs a script for as long as it lives.
+class TScriptedUiScope
+{
+public:
+    TScriptedUiScope();
+    ~TScriptedUiScope();
+    TScriptedUi& ui;
+
+private:
+    std::unique_ptr<IUiServices> previous_;
+};

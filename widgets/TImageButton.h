@@ -1,0 +1,22 @@
+#pragma once
+
+#include "widgets/TGlyph.h"
+
+#include <QAbstractButton>
+
+// A round picture button of the sidebar; its hint is its tooltip.
+class TImageButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    TImageButton(TGlyph glyph, QWidget* parent = nullptr);
+
+    TGlyph Glyph() const { return glyph_; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    TGlyph glyph_;
+};
