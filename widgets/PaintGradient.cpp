@@ -37,11 +37,12 @@ void PaintGradient(QPainter& canvas, const TRect& rect, const QList<QColor>& col
                                 channel(rgb[i].green(), rgb[i + 1].green()),
                                 channel(rgb[i].blue(), rgb[i + 1].blue())));
             canvas.setPen(pen);
-            // The classic line leaves out its end point, so the line covers Top..Bottom-1.
+            // A flat-capped one-pixel line leaves out its end point, as the classic line does:
+            // it covers Top..Bottom-1 (or Left..Right-1).
             if (horizontal)
-                canvas.drawLine(rect.Left + pos, rect.Top, rect.Left + pos, rect.Bottom - 1);
+                canvas.drawLine(rect.Left + pos, rect.Top, rect.Left + pos, rect.Bottom);
             else
-                canvas.drawLine(rect.Left, rect.Top + pos, rect.Right - 1, rect.Top + pos);
+                canvas.drawLine(rect.Left, rect.Top + pos, rect.Right, rect.Top + pos);
         }
     }
     canvas.setPen(savedPen);

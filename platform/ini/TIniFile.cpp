@@ -92,7 +92,9 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     QByteArray updated = TIniText::Replace(*content_, section, key, value);
     QSaveFile file(fileName_);
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write (disk full) shows in write()'s count instead of being
+    // lost in a flush that commit() does not check closely enough.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         FailWrite(file.errorString());
     if (file.write(updated) != updated.size() || !file.commit())
         FailWrite(file.errorString());

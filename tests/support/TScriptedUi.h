@@ -43,11 +43,10 @@ public:
 // Installs a script for as long as it lives.
 class TScriptedUiScope
 {
+    std::unique_ptr<IUiServices> previous_; // declared first: ui's initialisation fills it
+
 public:
     TScriptedUiScope();
     ~TScriptedUiScope();
     TScriptedUi& ui;
-
-private:
-    std::unique_ptr<IUiServices> previous_;
 };
