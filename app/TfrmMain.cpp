@@ -10,6 +10,7 @@
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
 #include "widgets/TBusyCursor.h"
+#include "widgets/TFonts.h"
 #include "widgets/TFormPlacement.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
@@ -33,6 +34,7 @@ TfrmMain::TfrmMain() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Halvorn Software - Parlavue Video Phone"));
     resize(1000, 650);
+    setFont(TFonts::SansSerif(8));
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     CreateControls();

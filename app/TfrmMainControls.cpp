@@ -3,6 +3,7 @@
 
 #include "platform/ui/Guarded.h"
 #include "resources/Resources.h"
+#include "widgets/TFonts.h"
 #include "widgets/TFormPlacement.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
@@ -141,15 +142,12 @@ void TfrmMain::CreateSidebar()
     ToolButton2 = ToolButton(p, QStringLiteral("ToolButton2"), QStringLiteral("Close Window"), 176, 4);
     ToolButton2->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
 
-    QFont arial(QStringLiteral("Arial"), 10);
     Label1 = WhiteLabel(p, QStringLiteral("Label1"), QStringLiteral("Your IP Address"), 20, 27);
-    QFont arialBold = arial;
-    arialBold.setBold(true);
-    Label1->setFont(arialBold);
+    Label1->setFont(TFonts::Arial(10, true));
     Label1->setGeometry(20, 27, 161, 20);
     Label1->setAlignment(Qt::AlignCenter);
     lblIPAddress = WhiteLabel(p, QStringLiteral("lblIPAddress"), QString(), 20, 47);
-    lblIPAddress->setFont(QFont(QStringLiteral("Arial"), 9));
+    lblIPAddress->setFont(TFonts::Arial(9));
     lblIPAddress->setGeometry(20, 47, 161, 16);
     lblIPAddress->setAlignment(Qt::AlignCenter);
 
@@ -159,7 +157,7 @@ void TfrmMain::CreateSidebar()
     edtHostName = new QLineEdit(HostNamePrompt, p);
     edtHostName->setObjectName(QStringLiteral("edtHostName"));
     edtHostName->setGeometry(24, 152, 153, 24);
-    edtHostName->setFont(arial);
+    edtHostName->setFont(TFonts::Arial(10));
     edtHostName->setStyleSheet(QStringLiteral("background: white; color: black;"));
 
     Image7 = ImageButton(p, QStringLiteral("Image7"), TGlyph::Settings, QStringLiteral("Call Settings..."), 24, 200, 48);

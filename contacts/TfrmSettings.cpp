@@ -4,6 +4,7 @@
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
+#include "widgets/TFonts.h"
 #include "widgets/TGradientButton.h"
 #include "widgets/TRoundedPanel.h"
 #include "widgets/TSpinEdit.h"
@@ -20,9 +21,7 @@ const QString TfrmSettings::RingToneFilter = QStringLiteral(
 namespace {
 QFont LabelFont()
 {
-    QFont font(QStringLiteral("MS Sans Serif"), 8);
-    font.setBold(true);
-    return font;
+    return TFonts::SansSerif(8, true);
 }
 } // namespace
 
@@ -33,6 +32,7 @@ TfrmSettings::TfrmSettings(TCallSettings& callSettings, QWidget* parent)
     setWindowTitle(QStringLiteral("Settings"));
     setFixedSize(474, 290);
     setModal(true);
+    setFont(TFonts::SansSerif(8));
     CreateControls();
 }
 
@@ -105,6 +105,7 @@ void TfrmSettings::CreateControls()
                                 QRect(200, 240, 89, 25));
     btnVideoOptions->hide();
     btnClose = AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"), QRect(384, 240, 75, 25));
+    btnSave->setAutoDefault(true); // Enter on the focused "Save" presses it
 
     for (QPushButton* dots : {btnBrowseTone, btnFolderPath}) {
         QFont bold = dots->font();
