@@ -73,7 +73,7 @@ public:
     QLabel* lblCallerID = nullptr;
     TImage* Image1 = nullptr;
     TImage* Image12 = nullptr;
-    QWidget* cap = nullptr; // the local preview's place
+    QWidget* cap = nullptr;   // the local preview's place
     QTimer* Timer = nullptr;  // applies the stored capture configuration once
     QTimer* Timer1 = nullptr; // ring timer
     TFormPlacement* PlacementStore = nullptr;

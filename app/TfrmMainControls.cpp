@@ -40,7 +40,8 @@ TImageButton* ImageButton(QWidget* parent, const QString& name, TGlyph glyph, co
     return button;
 }
 
-QToolButton* ToolButton(QWidget* parent, const QString& name, const QString& hint, int left, int top)
+QToolButton* ToolButton(QWidget* parent, const QString& name, const QString& hint, int left,
+                        int top)
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
@@ -128,18 +129,22 @@ void TfrmMain::CreateVideoArea()
     cap->setObjectName(QStringLiteral("cap"));
     cap->setGeometry(0, 441, 264, 209);
 
-    btnSidebar = ToolButton(Panel2, QStringLiteral("btnSidebar"), QStringLiteral("Toggle Sidebar"), 3, 4);
+    btnSidebar =
+        ToolButton(Panel2, QStringLiteral("btnSidebar"), QStringLiteral("Toggle Sidebar"), 3, 4);
     btnSidebar->setIcon(style()->standardIcon(QStyle::SP_TitleBarNormalButton));
 }
 
 void TfrmMain::CreateSidebar()
 {
     QWidget* p = Panel1;
-    ToolButton3 = ToolButton(p, QStringLiteral("ToolButton3"), QStringLiteral("Toggle Preview"), 8, 4);
+    ToolButton3 =
+        ToolButton(p, QStringLiteral("ToolButton3"), QStringLiteral("Toggle Preview"), 8, 4);
     ToolButton3->setArrowType(Qt::DownArrow);
-    ToolButton1 = ToolButton(p, QStringLiteral("ToolButton1"), QStringLiteral("Minimize Window"), 152, 4);
+    ToolButton1 =
+        ToolButton(p, QStringLiteral("ToolButton1"), QStringLiteral("Minimize Window"), 152, 4);
     ToolButton1->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
-    ToolButton2 = ToolButton(p, QStringLiteral("ToolButton2"), QStringLiteral("Close Window"), 176, 4);
+    ToolButton2 =
+        ToolButton(p, QStringLiteral("ToolButton2"), QStringLiteral("Close Window"), 176, 4);
     ToolButton2->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
 
     Label1 = WhiteLabel(p, QStringLiteral("Label1"), QStringLiteral("Your IP Address"), 20, 27);
@@ -151,8 +156,10 @@ void TfrmMain::CreateSidebar()
     lblIPAddress->setGeometry(20, 47, 161, 16);
     lblIPAddress->setAlignment(Qt::AlignCenter);
 
-    Image4 = ImageButton(p, QStringLiteral("Image4"), TGlyph::CallAnswer, QStringLiteral("Make / Answer Call"), 24, 80, 48);
-    Image5 = ImageButton(p, QStringLiteral("Image5"), TGlyph::CallEnd, QStringLiteral("End / Decline Call"), 128, 80, 48);
+    Image4 = ImageButton(p, QStringLiteral("Image4"), TGlyph::CallAnswer,
+                         QStringLiteral("Make / Answer Call"), 24, 80, 48);
+    Image5 = ImageButton(p, QStringLiteral("Image5"), TGlyph::CallEnd,
+                         QStringLiteral("End / Decline Call"), 128, 80, 48);
 
     edtHostName = new QLineEdit(HostNamePrompt, p);
     edtHostName->setObjectName(QStringLiteral("edtHostName"));
@@ -160,15 +167,22 @@ void TfrmMain::CreateSidebar()
     edtHostName->setFont(TFonts::Arial(10));
     edtHostName->setStyleSheet(QStringLiteral("background: white; color: black;"));
 
-    Image7 = ImageButton(p, QStringLiteral("Image7"), TGlyph::Settings, QStringLiteral("Call Settings..."), 24, 200, 48);
-    Image6 = ImageButton(p, QStringLiteral("Image6"), TGlyph::AddressBook, QStringLiteral("Telephone Book..."), 128, 200, 48);
-    Image9 = ImageButton(p, QStringLiteral("Image9"), TGlyph::Snapshot, QStringLiteral("Take Snapshot"), 24, 272, 48);
-    Image8 = ImageButton(p, QStringLiteral("Image8"), TGlyph::Maximize, QStringLiteral("Maximize / Restore"), 128, 272, 48);
-    Image11 = ImageButton(p, QStringLiteral("Image11"), TGlyph::Microphone, QStringLiteral("Mute Microphone"), 24, 344, 48);
-    Image10 = ImageButton(p, QStringLiteral("Image10"), TGlyph::Close, QStringLiteral("Close Parlavue"), 128, 344, 48);
+    Image7 = ImageButton(p, QStringLiteral("Image7"), TGlyph::Settings,
+                         QStringLiteral("Call Settings..."), 24, 200, 48);
+    Image6 = ImageButton(p, QStringLiteral("Image6"), TGlyph::AddressBook,
+                         QStringLiteral("Telephone Book..."), 128, 200, 48);
+    Image9 = ImageButton(p, QStringLiteral("Image9"), TGlyph::Snapshot,
+                         QStringLiteral("Take Snapshot"), 24, 272, 48);
+    Image8 = ImageButton(p, QStringLiteral("Image8"), TGlyph::Maximize,
+                         QStringLiteral("Maximize / Restore"), 128, 272, 48);
+    Image11 = ImageButton(p, QStringLiteral("Image11"), TGlyph::Microphone,
+                          QStringLiteral("Mute Microphone"), 24, 344, 48);
+    Image10 = ImageButton(p, QStringLiteral("Image10"), TGlyph::Close,
+                          QStringLiteral("Close Parlavue"), 128, 344, 48);
 
     TrbMic = LevelBar(p, QStringLiteral("TrbMic"), QStringLiteral("Microphone Level"), 32, 100, 5);
-    TrbVoice = LevelBar(p, QStringLiteral("TrbVoice"), QStringLiteral("Volume Level"), 136, 65535, 3500);
+    TrbVoice =
+        LevelBar(p, QStringLiteral("TrbVoice"), QStringLiteral("Volume Level"), 136, 65535, 3500);
     Label2 = WhiteLabel(p, QStringLiteral("Label2"), QStringLiteral("0"), 80, 416);
     Label8 = WhiteLabel(p, QStringLiteral("Label8"), QStringLiteral("0"), 117, 416);
     Label6 = WhiteLabel(p, QStringLiteral("Label6"), QStringLiteral("85"), 77, 575);
@@ -177,9 +191,12 @@ void TfrmMain::CreateSidebar()
     Image3->setEnabled(false); // a picture, not a button
     Image3->setCursor(Qt::ArrowCursor);
 
-    btnPreview = ImageButton(p, QStringLiteral("btnPreview"), TGlyph::Preview, QStringLiteral("Stop/Start Preview"), 37, 600, 32);
-    btnTransfer = ImageButton(p, QStringLiteral("btnTransfer"), TGlyph::Transfer, QStringLiteral("Transfer File(s)..."), 85, 600, 32);
-    btnVideoSource = ImageButton(p, QStringLiteral("btnVideoSource"), TGlyph::Video, QStringLiteral("Video Settings..."), 133, 600, 32);
+    btnPreview = ImageButton(p, QStringLiteral("btnPreview"), TGlyph::Preview,
+                             QStringLiteral("Stop/Start Preview"), 37, 600, 32);
+    btnTransfer = ImageButton(p, QStringLiteral("btnTransfer"), TGlyph::Transfer,
+                              QStringLiteral("Transfer File(s)..."), 85, 600, 32);
+    btnVideoSource = ImageButton(p, QStringLiteral("btnVideoSource"), TGlyph::Video,
+                                 QStringLiteral("Video Settings..."), 133, 600, 32);
 
     Label3 = new QLabel(QStringLiteral("Stop"), p);
     Label3->setObjectName(QStringLiteral("Label3"));
@@ -195,7 +212,8 @@ void TfrmMain::CreateSidebar()
 void TfrmMain::ConnectHandlers()
 {
     auto bind = [this](auto* sender, auto signal, void (TfrmMain::*handler)()) {
-        connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+        connect(sender, signal, this,
+                [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     };
     bind(btnSidebar, &QToolButton::clicked, &TfrmMain::btnSidebarClick);
     bind(ToolButton3, &QToolButton::clicked, &TfrmMain::ToolButton3Click);
@@ -210,7 +228,8 @@ void TfrmMain::ConnectHandlers()
     bind(TrbMic, &TTrackBar::Changed, &TfrmMain::TrbMicChange);
     bind(TrbVoice, &TTrackBar::Changed, &TfrmMain::TrbVoiceChange);
     bind(Timer, &QTimer::timeout, &TfrmMain::TimerTimer);
-    bind(PlacementStore, &TFormPlacement::RestorePlacement, &TfrmMain::PlacementStoreRestorePlacement);
+    bind(PlacementStore, &TFormPlacement::RestorePlacement,
+         &TfrmMain::PlacementStoreRestorePlacement);
     bind(PlacementStore, &TFormPlacement::SavePlacement, &TfrmMain::PlacementStoreSavePlacement);
 }
 

@@ -8,7 +8,8 @@
 #include <limits>
 
 const QString TSettingsStore::Section = QStringLiteral("Settings");
-const QString TSettingsStore::DefaultRingTone = QStringLiteral("Enter your ringtone selection here...");
+const QString TSettingsStore::DefaultRingTone =
+    QStringLiteral("Enter your ringtone selection here...");
 const QString TSettingsStore::DefaultMessage = QStringLiteral("Unanswered Message");
 
 QString TSettingsStore::FileName()

@@ -14,9 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
-const QString TfrmSettings::RingToneFilter = QStringLiteral(
-    "Supported Media Files|*.mp3;*.wav;*.wma|MP3 (*.mp3)|*.mp3|Wave (*.wav)|*.wav|"
-    "Windows Media Audio (*.wma)|*.wma");
+const QString TfrmSettings::RingToneFilter =
+    QStringLiteral("Supported Media Files|*.mp3;*.wav;*.wma|MP3 (*.mp3)|*.mp3|Wave (*.wav)|*.wav|"
+                   "Windows Media Audio (*.wma)|*.wma");
 
 namespace {
 QFont LabelFont()
@@ -75,8 +75,8 @@ void TfrmSettings::CreateControls()
 
     Label1 = AddLabel(QStringLiteral("Label1"), QStringLiteral("Ring Tone"), 16, 25);
     edtRingTone = AddEdit(QStringLiteral("edtRingTone"), 144, 24, 281, 21);
-    btnBrowseTone = AddButton(QStringLiteral("btnBrowseTone"), QStringLiteral("..."),
-                              QRect(432, 22, 25, 25));
+    btnBrowseTone =
+        AddButton(QStringLiteral("btnBrowseTone"), QStringLiteral("..."), QRect(432, 22, 25, 25));
     Label2 = AddLabel(QStringLiteral("Label2"), QStringLiteral("Ring Time (sec)"), 16, 67);
     sedRingTime = new TSpinEdit(Panel1);
     sedRingTime->setObjectName(QStringLiteral("sedRingTime"));
@@ -98,13 +98,14 @@ void TfrmSettings::CreateControls()
     Label5 = AddLabel(QStringLiteral("Label5"), QStringLiteral("Files Receive Path"), 16, 195);
     edtPath = AddEdit(QStringLiteral("edtPath"), 144, 192, 281, 21);
     edtPath->setText(QStringLiteral("C:"));
-    btnFolderPath = AddButton(QStringLiteral("btnFolderPath"), QStringLiteral("..."),
-                              QRect(432, 190, 25, 25));
+    btnFolderPath =
+        AddButton(QStringLiteral("btnFolderPath"), QStringLiteral("..."), QRect(432, 190, 25, 25));
     btnSave = AddButton(QStringLiteral("btnSave"), QStringLiteral("Save"), QRect(16, 240, 75, 25));
     btnVideoOptions = AddButton(QStringLiteral("btnVideoOptions"), QStringLiteral("Video Options"),
                                 QRect(200, 240, 89, 25));
     btnVideoOptions->hide();
-    btnClose = AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"), QRect(384, 240, 75, 25));
+    btnClose =
+        AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"), QRect(384, 240, 75, 25));
     btnSave->setAutoDefault(true); // Enter on the focused "Save" presses it
 
     for (QPushButton* dots : {btnBrowseTone, btnFolderPath}) {
@@ -121,15 +122,19 @@ void TfrmSettings::CreateControls()
     for (QPushButton* b : {btnBrowseTone, btnFolderPath, btnSave, btnVideoOptions, btnClose})
         b->setFocusPolicy(Qt::StrongFocus);
 
-    QWidget* order[] = {edtRingTone, btnBrowseTone, sedRingTime, edtMessage, edtCallerID, edtPath,
-                        btnSave,     btnClose,      btnVideoOptions, btnFolderPath, chkAuto};
+    QWidget* order[] = {edtRingTone,     btnBrowseTone, sedRingTime, edtMessage,
+                        edtCallerID,     edtPath,       btnSave,     btnClose,
+                        btnVideoOptions, btnFolderPath, chkAuto};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
-    connect(btnBrowseTone, &QPushButton::clicked, this, [this] { Guarded([this] { btnBrowseToneClick(); }); });
-    connect(btnFolderPath, &QPushButton::clicked, this, [this] { Guarded([this] { btnFolderPathClick(); }); });
+    connect(btnBrowseTone, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnBrowseToneClick(); }); });
+    connect(btnFolderPath, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnFolderPathClick(); }); });
     connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
-    connect(btnClose, &QPushButton::clicked, this, [this] { Guarded([this] { btnCloseClick(); }); });
+    connect(btnClose, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnCloseClick(); }); });
 }
 
 int TfrmSettings::Execute()

@@ -14,11 +14,12 @@ QFont Make(const QStringList& families, int pointSize, bool bold)
 QFont TFonts::SansSerif(int pointSize, bool bold)
 {
     return Make(QStringList{QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                 QStringLiteral("Arial")},
+                            QStringLiteral("Arial")},
                 pointSize, bold);
 }
 
 QFont TFonts::Arial(int pointSize, bool bold)
 {
-    return Make(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, pointSize, bold);
+    return Make(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, pointSize,
+                bold);
 }

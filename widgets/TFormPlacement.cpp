@@ -17,8 +17,7 @@ constexpr int Unset = -32000;
 
 TFormPlacement::TFormPlacement(QWidget* form, QString iniFileName)
     : QObject(form), form_(form), iniFileName_(std::move(iniFileName))
-{
-}
+{}
 
 QString TFormPlacement::Section() const
 {

@@ -51,10 +51,10 @@ void PaintGlyph(QPainter& p, TGlyph glyph, const QRectF& area)
     p.setBrush(shade);
     p.drawEllipse(disc);
 
-    const QRectF r = disc.adjusted(disc.width() * 0.22, disc.height() * 0.22,
-                                   -disc.width() * 0.22, -disc.height() * 0.22);
-    const bool onColour = glyph == TGlyph::CallAnswer || glyph == TGlyph::CallEnd ||
-                          glyph == TGlyph::Close;
+    const QRectF r = disc.adjusted(disc.width() * 0.22, disc.height() * 0.22, -disc.width() * 0.22,
+                                   -disc.height() * 0.22);
+    const bool onColour =
+        glyph == TGlyph::CallAnswer || glyph == TGlyph::CallEnd || glyph == TGlyph::Close;
     const QColor ink = onColour ? QColor(Qt::white) : QColor(0, 80, 125);
     QPen pen(ink, std::max<qreal>(1.5, r.width() / 9), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(pen);
@@ -95,9 +95,9 @@ void PaintGlyph(QPainter& p, TGlyph glyph, const QRectF& area)
         p.drawRoundedRect(QRectF(r.left(), r.top() + h * 0.25, w * 0.7, h * 0.5), 2, 2);
         if (glyph == TGlyph::Snapshot)
             p.drawEllipse(QPointF(r.left() + w * 0.35, c.y()), w * 0.13, h * 0.13);
-        p.drawPolygon(QPolygonF({QPointF(r.left() + w * 0.75, c.y()),
-                                 QPointF(r.right(), r.top() + h * 0.28),
-                                 QPointF(r.right(), r.bottom() - h * 0.28)}));
+        p.drawPolygon(
+            QPolygonF({QPointF(r.left() + w * 0.75, c.y()), QPointF(r.right(), r.top() + h * 0.28),
+                       QPointF(r.right(), r.bottom() - h * 0.28)}));
         break;
     case TGlyph::Maximize:
         p.drawRect(r.adjusted(w * 0.05, h * 0.1, -w * 0.05, -h * 0.05));
@@ -110,8 +110,10 @@ void PaintGlyph(QPainter& p, TGlyph glyph, const QRectF& area)
         p.drawLine(QPointF(c.x(), r.top() + h * 0.8), QPointF(c.x(), r.bottom()));
         break;
     case TGlyph::Close:
-        p.drawLine(r.topLeft() + QPointF(w * 0.1, h * 0.1), r.bottomRight() - QPointF(w * 0.1, h * 0.1));
-        p.drawLine(r.topRight() + QPointF(-w * 0.1, h * 0.1), r.bottomLeft() + QPointF(w * 0.1, -h * 0.1));
+        p.drawLine(r.topLeft() + QPointF(w * 0.1, h * 0.1),
+                   r.bottomRight() - QPointF(w * 0.1, h * 0.1));
+        p.drawLine(r.topRight() + QPointF(-w * 0.1, h * 0.1),
+                   r.bottomLeft() + QPointF(w * 0.1, -h * 0.1));
         break;
     case TGlyph::Preview:
         p.drawEllipse(c, w * 0.45, h * 0.25);
@@ -124,9 +126,10 @@ void PaintGlyph(QPainter& p, TGlyph glyph, const QRectF& area)
         p.drawLine(QPointF(r.right() - w * 0.3, r.bottom() - h * 0.2), QPointF(r.right(), c.y()));
         break;
     case TGlyph::Speaker:
-        p.drawPolygon(QPolygonF({QPointF(r.left(), c.y() - h * 0.15), QPointF(r.left() + w * 0.25, c.y() - h * 0.15),
-                                 QPointF(r.left() + w * 0.55, r.top()), QPointF(r.left() + w * 0.55, r.bottom()),
-                                 QPointF(r.left() + w * 0.25, c.y() + h * 0.15), QPointF(r.left(), c.y() + h * 0.15)}));
+        p.drawPolygon(QPolygonF(
+            {QPointF(r.left(), c.y() - h * 0.15), QPointF(r.left() + w * 0.25, c.y() - h * 0.15),
+             QPointF(r.left() + w * 0.55, r.top()), QPointF(r.left() + w * 0.55, r.bottom()),
+             QPointF(r.left() + w * 0.25, c.y() + h * 0.15), QPointF(r.left(), c.y() + h * 0.15)}));
         p.drawArc(QRectF(c.x() - w * 0.1, r.top() + h * 0.2, w * 0.5, h * 0.6), -60 * 16, 120 * 16);
         break;
     }

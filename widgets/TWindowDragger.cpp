@@ -27,7 +27,8 @@ bool TWindowDragger::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::MouseMove:
         if (dragging_) {
-            window_->move(static_cast<QMouseEvent*>(event)->globalPosition().toPoint() - grabOffset_);
+            window_->move(static_cast<QMouseEvent*>(event)->globalPosition().toPoint() -
+                          grabOffset_);
             return true;
         }
         break;

@@ -34,7 +34,12 @@ public:
     static std::optional<int> ParseInteger(const QString& text);
 
 private:
-    enum class Load { Ok, Missing, Failed };
+    enum class Load
+    {
+        Ok,
+        Missing,
+        Failed
+    };
     Load LoadContent() const;
     [[noreturn]] void FailWrite(const QString& why) const;
 

@@ -52,9 +52,8 @@ bool SameName(const QString& a, const QString& b)
 }
 
 // Index range [first, last) of the lines of the first matching section's body, or nothing.
-std::optional<std::pair<qsizetype, qsizetype>> FindSection(const QByteArray& content,
-                                                           const QList<Line>& lines,
-                                                           const QString& section)
+std::optional<std::pair<qsizetype, qsizetype>>
+FindSection(const QByteArray& content, const QList<Line>& lines, const QString& section)
 {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         auto name = SectionName(Text(content, lines[i]));
@@ -96,8 +95,9 @@ std::optional<QString> TIniText::Find(const QByteArray& content, const QString& 
         if (!kv || !SameName(kv->first, key))
             continue;
         QString value = kv->second;
-        if (value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\''))
-            && value.back() == value.front())
+        if (value.size() >= 2 &&
+            (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
+            value.back() == value.front())
             value = value.mid(1, value.size() - 2);
         return value;
     }

@@ -17,6 +17,6 @@ public:
     // The content with section/key set to value: an existing key line is replaced, a missing
     // key goes after the section's last line, a missing section is appended. Line breaks in
     // the value are turned into spaces so a value can never add lines of its own.
-    static QByteArray Replace(const QByteArray& content, const QString& section,
-                              const QString& key, const QString& value);
+    static QByteArray Replace(const QByteArray& content, const QString& section, const QString& key,
+                              const QString& value);
 };

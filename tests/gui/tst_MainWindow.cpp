@@ -1,4 +1,3 @@
-#include <QPushButton>
 #include "app/TForms.h"
 #include "app/TLocalAddress.h"
 #include "app/TfrmMain.h"
@@ -12,6 +11,7 @@
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
 #include "widgets/TTrackBar.h"
+#include <QPushButton>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -40,7 +40,8 @@ class MainWindowTest : public QObject
     void SendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, QPoint global)
     {
         QMouseEvent event(type, target->mapFromGlobal(global), global, button,
-                          type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : button,
+                          Qt::NoModifier);
         QApplication::sendEvent(target, &event);
     }
 
@@ -161,7 +162,8 @@ private slots:
 
     void storedLevelsAndSettingsAreApplied()
     {
-        env->WriteProgramFile("Settings.ini", "[Settings]\nmicVolume=0x40\nCallerID=\nAutoAnswer=yes\n");
+        env->WriteProgramFile("Settings.ini",
+                              "[Settings]\nmicVolume=0x40\nCallerID=\nAutoAnswer=yes\n");
         Start();
         QCOMPARE(form->TrbMic->Position(), 64);
         QCOMPARE(form->Label6->text(), QString("64"));
@@ -220,7 +222,8 @@ private slots:
         Start();
         form->TrbMic->SetPosition(37);
         form->close();
-        QCOMPARE(TIniFile(env->ProgramFile("Settings.ini")).ReadString("Settings", "micVolume", ""), QString("37"));
+        QCOMPARE(TIniFile(env->ProgramFile("Settings.ini")).ReadString("Settings", "micVolume", ""),
+                 QString("37"));
         QVERIFY(script->ui.shown.isEmpty());
     }
 
@@ -230,8 +233,9 @@ private slots:
         env->WriteProgramFile("blocked", "x");
         TProgramFolder::OverrideForTesting(env->ProgramFile("blocked"));
         form->close();
-        QCOMPARE(script->ui.Texts("error"),
-                 QStringList{"Unable to write to " + env->ProgramFile("blocked") + "/Settings.ini"});
+        QCOMPARE(
+            script->ui.Texts("error"),
+            QStringList{"Unable to write to " + env->ProgramFile("blocked") + "/Settings.ini"});
         QVERIFY(!form->isVisible());
     }
 
@@ -288,9 +292,10 @@ private slots:
     void theWindowIsDraggedByTheSidebarOrTheCallerIdLine()
     {
         Start();
-        for (auto [handle, button] : {std::pair<QWidget*, Qt::MouseButton>{form->Panel1, Qt::LeftButton},
-                                      {form->Panel1, Qt::RightButton},
-                                      {form->lblCallerID, Qt::MiddleButton}}) {
+        for (auto [handle, button] :
+             {std::pair<QWidget*, Qt::MouseButton>{form->Panel1, Qt::LeftButton},
+              {form->Panel1, Qt::RightButton},
+              {form->lblCallerID, Qt::MiddleButton}}) {
             const QPoint before = form->pos();
             const QPoint grab = handle->mapToGlobal(QPoint(100, 5));
             SendMouse(handle, QEvent::MouseButtonPress, button, grab);
@@ -340,7 +345,8 @@ private slots:
             for (int x = 0; x < shot.width(); ++x) {
                 const QColor a = shot.pixelColor(x, y), b = expected.pixelColor(x, y);
                 if (std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
-                        std::abs(a.blue() - b.blue()) > 48)
+                        std::abs(a.blue() - b.blue()) >
+                    48)
                     ++different;
             }
         if (different > shot.width() * shot.height() / 200)

@@ -67,13 +67,15 @@ private slots:
         QTest::newRow("edtRingTone") << "edtRingTone" << QRect(144, 24, 281, 21) << "";
         QTest::newRow("btnBrowseTone") << "btnBrowseTone" << QRect(432, 22, 25, 25) << "...";
         QTest::newRow("sedRingTime") << "sedRingTime" << QRect(144, 64, 41, 22) << "";
-        QTest::newRow("chkAuto") << "chkAuto" << QRect(200, 67, 241, 17) << "Automatically answer incoming calls.";
+        QTest::newRow("chkAuto") << "chkAuto" << QRect(200, 67, 241, 17)
+                                 << "Automatically answer incoming calls.";
         QTest::newRow("edtMessage") << "edtMessage" << QRect(144, 104, 241, 21) << "";
         QTest::newRow("edtCallerID") << "edtCallerID" << QRect(144, 144, 241, 21) << "";
         QTest::newRow("edtPath") << "edtPath" << QRect(144, 192, 281, 21) << "C:";
         QTest::newRow("btnFolderPath") << "btnFolderPath" << QRect(432, 190, 25, 25) << "...";
         QTest::newRow("btnSave") << "btnSave" << QRect(16, 240, 75, 25) << "Save";
-        QTest::newRow("btnVideoOptions") << "btnVideoOptions" << QRect(200, 240, 89, 25) << "Video Options";
+        QTest::newRow("btnVideoOptions")
+            << "btnVideoOptions" << QRect(200, 240, 89, 25) << "Video Options";
         QTest::newRow("btnClose") << "btnClose" << QRect(384, 240, 75, 25) << "Close";
     }
     void controlsStandWhereTheyBelong()
@@ -96,8 +98,10 @@ private slots:
         QCOMPARE(form->windowTitle(), QString("Settings"));
         QVERIFY(form->windowFlags() & Qt::FramelessWindowHint);
         const QList<std::tuple<QString, QString, QPoint>> labels = {
-            {"Label1", "Ring Tone", {16, 25}},        {"Label2", "Ring Time (sec)", {16, 67}},
-            {"Label3", "Unanswered Message", {16, 107}}, {"Label4", "Caller ID", {16, 147}},
+            {"Label1", "Ring Tone", {16, 25}},
+            {"Label2", "Ring Time (sec)", {16, 67}},
+            {"Label3", "Unanswered Message", {16, 107}},
+            {"Label4", "Caller ID", {16, 147}},
             {"Label5", "Files Receive Path", {16, 195}}};
         for (const auto& [name, text, pos] : labels) {
             auto* l = form->findChild<QLabel*>(name);
@@ -117,8 +121,9 @@ private slots:
     void tabOrderFollowsTheFieldsThenTheButtons()
     {
         Open();
-        const QStringList expected = {"btnBrowseTone", "sedRingTime", "edtMessage", "edtCallerID",
-                                      "edtPath", "btnSave", "btnClose", "btnFolderPath", "chkAuto"};
+        const QStringList expected = {"btnBrowseTone", "sedRingTime",   "edtMessage",
+                                      "edtCallerID",   "edtPath",       "btnSave",
+                                      "btnClose",      "btnFolderPath", "chkAuto"};
         QStringList seen;
         QWidget* w = form->edtRingTone;
         for (int i = 0; i < expected.size(); ++i) {
@@ -157,7 +162,8 @@ private slots:
         QCOMPARE(live.RingTimeMs, 45000);
         QTest::mouseClick(form->btnSave, Qt::LeftButton);
         QCOMPARE(live.RingTimeMs, 30000);
-        QCOMPARE(TIniFile(TSettingsStore::FileName()).ReadString("Settings", "RingTime", ""), QString("30"));
+        QCOMPARE(TIniFile(TSettingsStore::FileName()).ReadString("Settings", "RingTime", ""),
+                 QString("30"));
     }
 
     void typedRingTimesAreCorrectedWhenTheBoxIsLeft()
@@ -173,7 +179,8 @@ private slots:
         form->sedRingTime->findChild<QLineEdit*>()->setText("x");
         QTest::mouseClick(form->btnSave, Qt::LeftButton);
         QCOMPARE(live.RingTimeMs, 1000);
-        QCOMPARE(TIniFile(TSettingsStore::FileName()).ReadString("Settings", "RingTime", ""), QString("1"));
+        QCOMPARE(TIniFile(TSettingsStore::FileName()).ReadString("Settings", "RingTime", ""),
+                 QString("1"));
 
         Open();
         form->sedRingTime->setFocus();
@@ -185,7 +192,7 @@ private slots:
     {
         Open();
         const QList<QWidget*> chain = {form->edtRingTone, form->sedRingTime, form->edtMessage,
-                                       form->edtCallerID, form->edtPath, form->btnSave};
+                                       form->edtCallerID, form->edtPath,     form->btnSave};
         chain.first()->setFocus();
         for (int i = 1; i < chain.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -207,9 +214,11 @@ private slots:
         form->edtPath->setText("/srv/in");
         form->chkAuto->setChecked(false);
         QTest::mouseClick(form->btnSave, Qt::LeftButton);
-        QCOMPARE(env->ReadProgramFile("Settings.ini"),
-                 QByteArray("[Settings]\r\nmicVolume=40\r\nRingTone=\r\nRingTime=20\r\n"
-                            "Message=Call later\r\nCallerID=Grace\r\nFilePath=/srv/in\r\nAutoAnswer=0\r\n"));
+        QCOMPARE(
+            env->ReadProgramFile("Settings.ini"),
+            QByteArray(
+                "[Settings]\r\nmicVolume=40\r\nRingTone=\r\nRingTime=20\r\n"
+                "Message=Call later\r\nCallerID=Grace\r\nFilePath=/srv/in\r\nAutoAnswer=0\r\n"));
         QCOMPARE(live.RingTone, QString(""));
         QCOMPARE(live.Message, QString("Call later"));
         QCOMPARE(live.CallerID, QString("Grace"));
@@ -243,7 +252,8 @@ private slots:
         Open();
         form->edtMessage->setText("never saved");
         QTest::mouseClick(form->btnSave, Qt::LeftButton);
-        QCOMPARE(script->ui.Texts("error"), QStringList{"Unable to write to " + blocked + "/Settings.ini"});
+        QCOMPARE(script->ui.Texts("error"),
+                 QStringList{"Unable to write to " + blocked + "/Settings.ini"});
         QCOMPARE(live.Message, QString("Busy now"));
         QVERIFY(form->isVisible());
     }
@@ -273,7 +283,8 @@ private slots:
         QCOMPARE(form->edtPath->text(), QString("/data/received"));
         QTest::mouseClick(form->btnFolderPath, Qt::LeftButton);
         QCOMPARE(form->edtPath->text(), QString("/data/received"));
-        QCOMPARE(script->ui.Texts("folder"), QStringList({"Files Received Path", "Files Received Path"}));
+        QCOMPARE(script->ui.Texts("folder"),
+                 QStringList({"Files Received Path", "Files Received Path"}));
     }
 };
 

@@ -24,10 +24,10 @@ private:
 
 // Runs a QtTest object under the program's own application class.
 #define PARLAVUE_GUI_TEST_MAIN(TestObject)                                                         \
-    int main(int argc, char** argv)                                                               \
-    {                                                                                             \
-        TApplication app(argc, argv);                                                             \
-        QCoreApplication::setApplicationName(QStringLiteral("parlavue"));                         \
-        TestObject test;                                                                          \
-        return QTest::qExec(&test, argc, argv);                                                   \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        TApplication app(argc, argv);                                                              \
+        QCoreApplication::setApplicationName(QStringLiteral("parlavue"));                          \
+        TestObject test;                                                                           \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }

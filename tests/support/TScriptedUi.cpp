@@ -2,8 +2,7 @@
 
 #include "platform/ui/TUiServices.h"
 
-template <class T>
-static T Next(std::deque<T>& answers, T fallback)
+template <class T> static T Next(std::deque<T>& answers, T fallback)
 {
     if (!answers.empty()) {
         fallback = std::move(answers.front());

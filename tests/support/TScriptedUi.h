@@ -15,7 +15,8 @@ class TScriptedUi : public IUiServices
 public:
     struct Shown
     {
-        QString kind; // "message", "information", "warning", "error", "confirm", "open", "folder", "input"
+        QString kind; // "message", "information", "warning", "error", "confirm", "open", "folder",
+                      // "input"
         QString text; // message text, dialog title or prompt
         QString detail; // filter or initial value
     };

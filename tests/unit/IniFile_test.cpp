@@ -75,7 +75,8 @@ TEST_F(IniFileTest, IntegerRule)
     EXPECT_EQ(TIniFile::ParseInteger("0XfF"), 255);
     EXPECT_EQ(TIniFile::ParseInteger("-7"), -7);
     EXPECT_EQ(TIniFile::ParseInteger("2147483647"), 2147483647);
-    for (const char* bad : {"abc", "", "0x", "0x-1", "0x 1", "12abc", "1.5", "2147483648", "$40", "yes"})
+    for (const char* bad :
+         {"abc", "", "0x", "0x-1", "0x 1", "12abc", "1.5", "2147483648", "$40", "yes"})
         EXPECT_FALSE(TIniFile::ParseInteger(QString::fromLatin1(bad)).has_value()) << bad;
 }
 
@@ -139,9 +140,11 @@ TEST_F(IniFileTest, FailedWriteLeavesTheOldFileIntact)
     const QByteArray before = "[Settings]\nRingTime=10\n";
     Put(before);
     // Let the disk "fill up": no file may grow past a few bytes.
-    struct sigaction ignore {};
+    struct sigaction ignore
+    {};
     ignore.sa_handler = SIG_IGN;
-    struct sigaction old {};
+    struct sigaction old
+    {};
     sigaction(SIGXFSZ, &ignore, &old);
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);

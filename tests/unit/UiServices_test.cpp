@@ -24,7 +24,8 @@ TEST(UiServices, AFailingHandlerShowsItsMessageAndEndsThatHandlerOnly)
     Guarded([] { throw std::runtime_error("plain failure"); });
     Guarded([&] { after = true; });
     EXPECT_TRUE(after);
-    EXPECT_EQ(script.ui.Texts("error"), QStringList({"Unable to write to /x/Settings.ini", "plain failure"}));
+    EXPECT_EQ(script.ui.Texts("error"),
+              QStringList({"Unable to write to /x/Settings.ini", "plain failure"}));
 }
 
 TEST(UiServices, AnExceptionEscapingAnEventIsCaughtByTheApplication)
