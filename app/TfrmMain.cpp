@@ -9,6 +9,7 @@
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
+#include "platform/volume/TPulseVolume.h"
 #include "widgets/TBusyCursor.h"
 #include "widgets/TFonts.h"
 #include "widgets/TFormPlacement.h"
@@ -35,6 +36,8 @@ TfrmMain::TfrmMain() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     setWindowTitle(QStringLiteral("Halvorn Software - Parlavue Video Phone"));
     resize(1000, 650);
     setFont(TFonts::SansSerif(8));
+    ReadOutputVolume = &TPulseVolume::GetWaveOutVolume;
+    WriteOutputVolume = &TPulseVolume::SetWaveOutVolume;
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     CreateControls();
@@ -80,8 +83,8 @@ void TfrmMain::FormShow()
     JpegQuality = 100;
     Connected = false;
     TrbMic->SetPosition(CallSettings.MicVolume);
-    // The output volume cannot be read until the sound controls exist: both channels 50 %.
-    TrbVoice->SetPosition(32767);
+    quint16 left = 0, right = 0;
+    TrbVoice->SetPosition(GetWaveOutVolume(left, right) ? left : 32767);
     MicLevel = CallSettings.MicVolume;
     QCoreApplication::processEvents();
     PeerFrameSeen = false;
@@ -145,14 +148,46 @@ void TfrmMain::SaveMicVolume()
 
 void TfrmMain::TrbMicChange()
 {
-    Label6->setText(QString::number(TrbMic->Position()));
+    const int position = TrbMic->Position();
+    Label6->setText(QString::number(position));
     Label6->adjustSize();
+    MicLevel = position;
+    if (VoiceSession)
+        VoiceSession->SetMicLevel(position);
+}
+
+void TfrmMain::Image11Click()
+{
+    if (!VoiceSession)
+        return;
+    if (MicLevel != 0) {
+        SavedMicLevel = TrbMic->Position();
+        MicLevel = 0;
+        TrbMic->SetPosition(0);
+        VoiceSession->SetMicLevel(0);
+    } else {
+        MicLevel = SavedMicLevel;
+        TrbMic->SetPosition(MicLevel);
+        VoiceSession->SetMicLevel(MicLevel);
+    }
 }
 
 void TfrmMain::TrbVoiceChange()
 {
-    Label9->setText(QString::number(qRound(TrbVoice->Position() * 100.0 / 65535)));
+    const quint32 position = static_cast<quint32>(TrbVoice->Position());
+    Label9->setText(QString::number(qRound(position * 100.0 / 65535)));
     Label9->adjustSize();
+    SetWaveOutVolume(position * 65536 + position);
+}
+
+bool TfrmMain::GetWaveOutVolume(quint16& left, quint16& right)
+{
+    return ReadOutputVolume && ReadOutputVolume(left, right);
+}
+
+bool TfrmMain::SetWaveOutVolume(quint32 value)
+{
+    return WriteOutputVolume && WriteOutputVolume(value);
 }
 
 void TfrmMain::Image7Click()

@@ -2,10 +2,13 @@
 
 #include "capture/TGraphConfig.h"
 #include "contacts/TCallSettings.h"
+#include "voice/TVOIPMedia.h"
 #include "widgets/PaintGradient.h"
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -31,6 +34,7 @@ public:
 
     // State, in the order the rest of the program knows it.
     bool PeerFrameSeen = false;
+    std::unique_ptr<TVOIPMedia> VoiceSession;
     TGraphConfig CaptureConfig;
     qint32 JpegQuality = 100;
     TCallSettings CallSettings;
@@ -91,6 +95,13 @@ public:
     void SaveMicVolume();
     void TrbMicChange();
     void TrbVoiceChange();
+    void Image11Click();
+    // The default output's volume, 0..65535 per channel; false when it cannot be read or set.
+    bool GetWaveOutVolume(quint16& left, quint16& right);
+    bool SetWaveOutVolume(quint32 value);
+    // Where the output volume is read and set; tests put their own here.
+    std::function<bool(quint16&, quint16&)> ReadOutputVolume;
+    std::function<bool(quint32)> WriteOutputVolume;
     void Image7Click();
     void Image6Click();
     void Image8Click();

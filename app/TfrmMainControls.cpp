@@ -221,6 +221,7 @@ void TfrmMain::ConnectHandlers()
     bind(ToolButton2, &QToolButton::clicked, &TfrmMain::Image10Click);
     bind(Image10, &TImageButton::clicked, &TfrmMain::Image10Click);
     bind(Image8, &TImageButton::clicked, &TfrmMain::Image8Click);
+    bind(Image11, &TImageButton::clicked, &TfrmMain::Image11Click);
     bind(Image7, &TImageButton::clicked, &TfrmMain::Image7Click);
     bind(Image6, &TImageButton::clicked, &TfrmMain::Image6Click);
     bind(btnTransfer, &TImageButton::clicked, &TfrmMain::btnTransferClick);

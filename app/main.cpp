@@ -1,7 +1,9 @@
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
 #include "contacts/TfrmSettings.h"
+#include "platform/mediaterm/gst/TGstMediaTerm.h"
 #include "platform/ui/TApplication.h"
+#include "voice/TfrmCCN.h"
 
 #include <QTimer>
 #include <memory>
@@ -16,6 +18,8 @@ int main(int argc, char** argv)
     // hidden, never destroyed, when closed.
     auto frmMain = std::make_unique<TfrmMain>();
     Forms().frmMain = frmMain.get();
+    Forms().frmCCN = new TfrmCCN(frmMain.get());
+    Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
     Forms().frmSettings = new TfrmSettings(frmMain->CallSettings, frmMain.get());
 
     // The main window appears once the event loop runs, so its start-up can end the program.

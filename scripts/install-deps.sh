@@ -7,7 +7,11 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  # tests and benchmarks
+  # camera, voice and ring tone; output volume
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
+  gstreamer1.0-plugins-good gstreamer1.0-tools libpulse-dev
+  # tests and benchmarks (a private sound server for the volume and voice tests)
+  pulseaudio pulseaudio-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts the windows are drawn with (and the window-look tests compare)
   fonts-dejavu-core fonts-liberation

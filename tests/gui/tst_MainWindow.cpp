@@ -7,6 +7,8 @@
 #include "platform/ui/TApplication.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "voice/TCCNMediaTerm.h"
+#include "voice/TVOIPMedia.h"
 #include "widgets/TFormPlacement.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
@@ -27,10 +29,22 @@ class MainWindowTest : public QObject
     std::unique_ptr<TGuiTestEnvironment> env;
     std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
+    // The output volume as the sound server would report it; nothing when it cannot be read.
+    std::optional<quint16> outputVolume;
+    QList<quint32> volumeWrites;
 
     void Start()
     {
         form = std::make_unique<TfrmMain>();
+        form->ReadOutputVolume = [this](quint16& left, quint16& right) {
+            if (outputVolume)
+                left = right = *outputVolume;
+            return outputVolume.has_value();
+        };
+        form->WriteOutputVolume = [this](quint32 value) {
+            volumeWrites << value;
+            return outputVolume.has_value();
+        };
         Forms().frmMain = form.get();
         Forms().frmSettings = new TfrmSettings(form->CallSettings, form.get());
         form->show();
@@ -53,6 +67,8 @@ private slots:
     }
     void cleanup()
     {
+        outputVolume.reset();
+        volumeWrites.clear();
         form.reset();
         Forms() = TForms();
         script.reset();
@@ -319,6 +335,76 @@ private slots:
         QTest::mouseClick(form->Image7, Qt::LeftButton);
         QVERIFY(seen);
         QVERIFY(!Forms().frmSettings->isVisible());
+    }
+
+    void volumeBarStartsFromTheOutputAndSetsBothChannels()
+    {
+        outputVolume = 40000;
+        Start();
+        QCOMPARE(form->TrbVoice->Position(), 40000);
+        QCOMPARE(form->Label9->text(), QString("61"));
+        QCOMPARE(volumeWrites.last(), quint32(40000) * 65536 + 40000);
+        const QList<std::pair<int, QString>> steps = {{0, "0"}, {32767, "50"}, {65535, "100"}};
+        for (const auto& [position, percent] : steps) {
+            form->TrbVoice->SetPosition(position);
+            QCOMPARE(form->Label9->text(), percent);
+            QCOMPARE(volumeWrites.last(), quint32(position) * 65536 + quint32(position));
+        }
+    }
+
+    void unreadableOutputVolumeStartsAtHalf()
+    {
+        Start();
+        QCOMPARE(form->TrbVoice->Position(), 32767);
+        QCOMPARE(volumeWrites, QList<quint32>{quint32(32767) * 65536 + 32767});
+    }
+
+    void muteTogglesTheMicrophoneOnlyDuringACall()
+    {
+        Start();
+        QTest::mouseClick(form->Image11, Qt::LeftButton);
+        QCOMPARE(form->TrbMic->Position(), 85); // no call: nothing happens
+        QCOMPARE(form->MicLevel, 85);
+
+        struct Levels : ICCNMediaTerm
+        {
+            QList<int> transmit;
+            qint32 InitializeTerminal() override { return 0; }
+            qint32 UninitializeTerminal() override { return 0; }
+            qint32 ConfigureReceive(qint32, qint32, qint32, qint32) override { return 0; }
+            qint32 ConfigureTransmit(qint32, qint32, qint32, qint32, qint32, qint32) override
+            {
+                return 0;
+            }
+            qint32 SetRemoteAddress(const QString&, qint32) override { return 0; }
+            qint32 SetLocalPort(qint32) override { return 0; }
+            qint32 StartTransmit(qint32) override { return 0; }
+            qint32 StopTransmit() override { return 0; }
+            qint32 StartReceive(qint32) override { return 0; }
+            qint32 StopReceive() override { return 0; }
+            qint32 SetReceiveVolume(qint32, qint32) override { return 0; }
+            qint32 SetTransmitVolume(qint32, qint32 level) override
+            {
+                transmit << level;
+                return 0;
+            }
+        };
+        auto terminal = std::make_shared<Levels>();
+        TCCNMediaTerm ccn([terminal] { return terminal; });
+        form->VoiceSession = std::make_unique<TVOIPMedia>(ccn);
+
+        form->TrbMic->SetPosition(60);
+        QTest::mouseClick(form->Image11, Qt::LeftButton); // mute
+        QCOMPARE(form->TrbMic->Position(), 0);
+        QCOMPARE(form->Label6->text(), QString("0"));
+        QCOMPARE(form->MicLevel, 0);
+        QCOMPARE(form->SavedMicLevel, 60);
+        QTest::mouseClick(form->Image11, Qt::LeftButton); // unmute
+        QCOMPARE(form->TrbMic->Position(), 60);
+        QCOMPARE(form->MicLevel, 60);
+        // The bar's handler passes each position on, and the button confirms it.
+        QCOMPARE(terminal->transmit, QList<int>({60, 0, 0, 60, 60}));
+        form->VoiceSession.reset();
     }
 
     void screenshotMatchesTheReference()

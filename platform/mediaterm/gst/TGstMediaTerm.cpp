@@ -1,0 +1,645 @@
+#include "platform/mediaterm/gst/TGstMediaTerm.h"
+
+#include <QLoggingCategory>
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+// Only the struct layout is used: the meta's type is looked up by name, so libgstnet and gio
+// need not be linked. gio's headers use "signals" as a field name, which Qt defines away.
+#pragma push_macro("signals")
+#undef signals
+#include <gst/net/gstnetaddressmeta.h>
+#pragma pop_macro("signals")
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <optional>
+
+Q_LOGGING_CATEGORY(lcMediaTerm, "parlavue.voice", QtWarningMsg)
+
+namespace {
+
+// HRESULT-style results; callers ignore them, tests read them.
+constexpr qint32 kOk = 0;
+constexpr qint32 kFail = qint32(0x80004005u);
+constexpr qint32 kInvalidArg = qint32(0x80070057u);
+
+constexpr int kPayloadType = 96;
+constexpr int kOpusBitrate = 32000;
+constexpr int kJitterLatencyMs = 40;
+// The stream being received is followed by its SSRC; another SSRC from the peer's address is
+// taken up only after the current one has been quiet this long (the peer restarted sending).
+constexpr gint64 kSsrcHoldUs = 500 * 1000;
+constexpr char kRtpCaps[] =
+    "application/x-rtp,media=audio,clock-rate=48000,encoding-name=OPUS,payload=96";
+constexpr char kPcmCaps[] = "audio/x-raw,format=S16LE,rate=48000,channels=1,layout=interleaved";
+
+struct GstObjectUnref
+{
+    void operator()(gpointer p) const
+    {
+        if (p)
+            gst_object_unref(p);
+    }
+};
+struct GObjectUnref
+{
+    void operator()(gpointer p) const
+    {
+        if (p)
+            g_object_unref(p);
+    }
+};
+struct GErrorFree
+{
+    void operator()(GError* e) const { g_error_free(e); }
+};
+using ElementPtr = std::unique_ptr<GstElement, GstObjectUnref>;
+using PadPtr = std::unique_ptr<GstPad, GstObjectUnref>;
+using BusPtr = std::unique_ptr<GstBus, GstObjectUnref>;
+using ErrorPtr = std::unique_ptr<GError, GErrorFree>;
+
+struct PeerAddress
+{
+    int family = AF_UNSPEC;
+    std::array<quint8, 16> bytes{};
+    QByteArray numericHost;
+    int port = 0;
+
+    bool sameHost(int otherFamily, const std::array<quint8, 16>& other) const
+    {
+        const size_t n = family == AF_INET ? 4 : 16;
+        return family == otherFamily && std::memcmp(bytes.data(), other.data(), n) == 0;
+    }
+};
+
+std::optional<PeerAddress> resolve(const QString& host, int port)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) != 0 || !found)
+        return std::nullopt;
+    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> guard(found, freeaddrinfo);
+
+    // The receive socket listens on IPv4, so an IPv4 answer is preferred.
+    const addrinfo* pick = nullptr;
+    for (const addrinfo* ai = found; ai && !pick; ai = ai->ai_next)
+        if (ai->ai_family == AF_INET)
+            pick = ai;
+    for (const addrinfo* ai = found; ai && !pick; ai = ai->ai_next)
+        if (ai->ai_family == AF_INET6)
+            pick = ai;
+    if (!pick)
+        return std::nullopt;
+
+    PeerAddress peer;
+    peer.family = pick->ai_family;
+    peer.port = port;
+    const void* raw = nullptr;
+    if (pick->ai_family == AF_INET) {
+        raw = &reinterpret_cast<const sockaddr_in*>(pick->ai_addr)->sin_addr;
+        std::memcpy(peer.bytes.data(), raw, 4);
+    } else {
+        raw = &reinterpret_cast<const sockaddr_in6*>(pick->ai_addr)->sin6_addr;
+        std::memcpy(peer.bytes.data(), raw, 16);
+    }
+    char text[INET6_ADDRSTRLEN] = {};
+    if (!inet_ntop(pick->ai_family, raw, text, sizeof text))
+        return std::nullopt;
+    peer.numericHost = text;
+    return peer;
+}
+
+// The sender of a datagram, from udpsrc's address meta, read through GObject properties.
+bool senderOf(GstBuffer* buffer, int& family, std::array<quint8, 16>& bytes)
+{
+    const GType api = g_type_from_name("GstNetAddressMetaAPI");
+    if (!api)
+        return false;
+    auto* meta = reinterpret_cast<GstNetAddressMeta*>(gst_buffer_get_meta(buffer, api));
+    if (!meta || !meta->addr)
+        return false;
+    GObject* socketAddress = G_OBJECT(meta->addr);
+    if (!g_object_class_find_property(G_OBJECT_GET_CLASS(socketAddress), "address"))
+        return false;
+    GObject* inetRaw = nullptr;
+    g_object_get(socketAddress, "address", &inetRaw, nullptr);
+    std::unique_ptr<GObject, GObjectUnref> inet(inetRaw);
+    if (!inet)
+        return false;
+    gint fam = 0;
+    gpointer raw = nullptr;
+    g_object_get(inet.get(), "family", &fam, "bytes", &raw, nullptr);
+    if (!raw)
+        return false;
+    static constexpr quint8 kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    bytes.fill(0);
+    if (fam == AF_INET) {
+        std::memcpy(bytes.data(), raw, 4);
+    } else if (fam == AF_INET6 && std::memcmp(raw, kMappedPrefix, 12) == 0) {
+        fam = AF_INET;
+        std::memcpy(bytes.data(), static_cast<const quint8*>(raw) + 12, 4);
+    } else if (fam == AF_INET6) {
+        std::memcpy(bytes.data(), raw, 16);
+    } else {
+        return false;
+    }
+    family = fam;
+    return true;
+}
+
+// A plausible Opus RTP packet: version 2, our payload type, header fields within the datagram,
+// and some payload left. Anything else would only upset the jitter buffer or the decoder.
+bool plausibleRtp(const quint8* p, gsize size)
+{
+    if (size < 12 || (p[0] >> 6) != 2 || (p[1] & 0x7f) != kPayloadType)
+        return false;
+    gsize header = 12 + 4 * gsize(p[0] & 0x0f);
+    if (header > size)
+        return false;
+    if (p[0] & 0x10) {
+        if (header + 4 > size)
+            return false;
+        header += 4 + 4 * ((gsize(p[header + 2]) << 8) | p[header + 3]);
+        if (header > size)
+            return false;
+    }
+    gsize padding = (p[0] & 0x20) ? p[size - 1] : 0;
+    return header + padding < size;
+}
+
+GstBusSyncReply logBusMessage(GstBus*, GstMessage* message, gpointer userData)
+{
+    const char* which = static_cast<const char*>(userData);
+    const GstMessageType type = GST_MESSAGE_TYPE(message);
+    if (type == GST_MESSAGE_ERROR || type == GST_MESSAGE_WARNING) {
+        GError* raw = nullptr;
+        gchar* debug = nullptr;
+        if (type == GST_MESSAGE_ERROR)
+            gst_message_parse_error(message, &raw, &debug);
+        else
+            gst_message_parse_warning(message, &raw, &debug);
+        ErrorPtr error(raw);
+        qCWarning(lcMediaTerm) << which << (type == GST_MESSAGE_ERROR ? "error:" : "warning:")
+                               << (error ? error->message : "?") << (debug ? debug : "");
+        g_free(debug);
+    }
+    // Nobody runs a main loop for these buses: drop everything so nothing piles up.
+    return GST_BUS_DROP;
+}
+
+// Creates an element inside bin (which takes the floating reference); nullptr on failure.
+GstElement* addElement(GstElement* bin, const char* factory, const char* name = nullptr)
+{
+    GstElement* element = gst_element_factory_make(factory, name);
+    if (!element) {
+        qCWarning(lcMediaTerm) << "missing GStreamer element" << factory;
+        return nullptr;
+    }
+    gst_bin_add(GST_BIN(bin), element);
+    return element;
+}
+
+GstElement* addFromDescription(GstElement* bin, const QString& description)
+{
+    GError* raw = nullptr;
+    GstElement* element =
+        gst_parse_bin_from_description(description.toUtf8().constData(), TRUE, &raw);
+    ErrorPtr error(raw);
+    if (!element) {
+        qCWarning(lcMediaTerm) << "bad element description" << description
+                               << (error ? error->message : "");
+        return nullptr;
+    }
+    gst_bin_add(GST_BIN(bin), element);
+    return element;
+}
+
+GstElement* addCapsFilter(GstElement* bin, const char* caps)
+{
+    GstElement* filter = addElement(bin, "capsfilter");
+    if (filter) {
+        GstCaps* parsed = gst_caps_from_string(caps);
+        g_object_set(filter, "caps", parsed, nullptr);
+        gst_caps_unref(parsed);
+    }
+    return filter;
+}
+
+bool linkChain(std::initializer_list<GstElement*> chain)
+{
+    GstElement* previous = nullptr;
+    for (GstElement* element : chain) {
+        if (!element)
+            return false;
+        if (previous && !gst_element_link(previous, element)) {
+            qCWarning(lcMediaTerm)
+                << "cannot link" << GST_ELEMENT_NAME(previous) << "to" << GST_ELEMENT_NAME(element);
+            return false;
+        }
+        previous = element;
+    }
+    return true;
+}
+
+double gainOf(int level)
+{
+    return level / 100.0;
+}
+
+} // namespace
+
+struct TGstMediaTerm::Impl
+{
+    // A running pipeline and the elements the UI thread still adjusts or watches.
+    struct Pipeline
+    {
+        ElementPtr pipeline;
+        ElementPtr volume;
+        ElementPtr udp;
+
+        ~Pipeline()
+        {
+            if (pipeline)
+                gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+        }
+    };
+
+    Options options;
+    bool initialized = false;
+    int localPort = 0;
+    std::atomic<int> receiveLevel{100};
+    std::atomic<int> transmitLevel{100};
+    std::atomic<quint64> sent{0};
+    std::atomic<quint64> received{0};
+
+    // Read by the receive filter on a streaming thread.
+    mutable std::mutex peerMutex;
+    std::optional<PeerAddress> peer;
+
+    std::unique_ptr<Pipeline> transmit;
+    std::unique_ptr<Pipeline> receive;
+
+    // Touched only by the receive filter, on udpsrc's streaming thread, and reset before start.
+    std::optional<quint32> ssrc;
+    gint64 lastAcceptedUs = 0;
+
+    static bool ensureGst()
+    {
+        static std::once_flag once;
+        static bool ok = false;
+        std::call_once(once, [] {
+            GError* raw = nullptr;
+            ok = gst_init_check(nullptr, nullptr, &raw);
+            ErrorPtr error(raw);
+            if (!ok)
+                qCWarning(lcMediaTerm) << "GStreamer unavailable:" << (error ? error->message : "");
+        });
+        return ok;
+    }
+
+    static GstPadProbeReturn countSent(GstPad*, GstPadProbeInfo*, gpointer self)
+    {
+        static_cast<Impl*>(self)->sent.fetch_add(1, std::memory_order_relaxed);
+        return GST_PAD_PROBE_OK;
+    }
+
+    static GstPadProbeReturn filterReceived(GstPad*, GstPadProbeInfo* info, gpointer self)
+    {
+        return static_cast<Impl*>(self)->accept(GST_PAD_PROBE_INFO_BUFFER(info))
+                   ? GST_PAD_PROBE_OK
+                   : GST_PAD_PROBE_DROP;
+    }
+
+    bool accept(GstBuffer* buffer)
+    {
+        if (!buffer)
+            return false;
+        int family = AF_UNSPEC;
+        std::array<quint8, 16> from{};
+        if (!senderOf(buffer, family, from))
+            return false;
+        {
+            std::lock_guard lock(peerMutex);
+            if (!peer || !peer->sameHost(family, from))
+                return false;
+        }
+        GstMapInfo map;
+        if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+            return false;
+        bool ok = plausibleRtp(map.data, map.size);
+        const quint32 packetSsrc = ok ? (quint32(map.data[8]) << 24) | (quint32(map.data[9]) << 16) |
+                                            (quint32(map.data[10]) << 8) | map.data[11]
+                                      : 0;
+        gst_buffer_unmap(buffer, &map);
+        if (!ok)
+            return false;
+        // A stray stream with random sequence numbers would make the jitter buffer skip or
+        // wait; one stream at a time keeps the call steady.
+        const gint64 now = g_get_monotonic_time();
+        if (ssrc && *ssrc != packetSsrc && now - lastAcceptedUs < kSsrcHoldUs)
+            return false;
+        ssrc = packetSsrc;
+        lastAcceptedUs = now;
+        received.fetch_add(1, std::memory_order_relaxed);
+        return true;
+    }
+
+    static GstFlowReturn onPlayedSample(GstAppSink* sink, gpointer self)
+    {
+        GstSample* sample = gst_app_sink_pull_sample(sink);
+        if (!sample)
+            return GST_FLOW_OK;
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        GstMapInfo map;
+        if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            const QByteArray pcm(reinterpret_cast<const char*>(map.data), qsizetype(map.size));
+            gst_buffer_unmap(buffer, &map);
+            static_cast<Impl*>(self)->options.playedTap(pcm);
+        }
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
+    }
+
+    static std::unique_ptr<Pipeline> newPipeline(const char* name)
+    {
+        auto p = std::make_unique<Pipeline>();
+        p->pipeline.reset(gst_pipeline_new(name));
+        if (p->pipeline)
+            gst_object_ref_sink(p->pipeline.get());
+        return p;
+    }
+
+    static bool play(Pipeline& p, const char* name)
+    {
+        BusPtr bus(gst_element_get_bus(p.pipeline.get()));
+        gst_bus_set_sync_handler(bus.get(), logBusMessage, const_cast<char*>(name), nullptr);
+        if (gst_element_set_state(p.pipeline.get(), GST_STATE_PLAYING) ==
+            GST_STATE_CHANGE_FAILURE) {
+            qCWarning(lcMediaTerm) << name << "pipeline failed to start";
+            return false;
+        }
+        return true;
+    }
+
+    GstElement* buildSource(GstElement* bin)
+    {
+        if (!options.sourceDescription.isEmpty())
+            return addFromDescription(bin, options.sourceDescription);
+        GstElement* src = addElement(bin, "pulsesrc");
+        // Small device buffers: every millisecond here is mouth-to-ear delay.
+        if (src)
+            g_object_set(src, "buffer-time", gint64(40000), "latency-time", gint64(10000), nullptr);
+        return src;
+    }
+
+    std::unique_ptr<Pipeline> buildTransmit(const PeerAddress& to)
+    {
+        auto p = newPipeline("voice-tx");
+        GstElement* bin = p->pipeline.get();
+        if (!bin)
+            return nullptr;
+        GstElement* src = buildSource(bin);
+        GstElement* convert = addElement(bin, "audioconvert");
+        GstElement* resample = addElement(bin, "audioresample");
+        GstElement* caps = addCapsFilter(bin, kPcmCaps);
+        GstElement* volume = addElement(bin, "volume");
+        GstElement* enc = addElement(bin, "opusenc");
+        GstElement* pay = addElement(bin, "rtpopuspay");
+        GstElement* udp = addElement(bin, "udpsink");
+        if (!linkChain({src, convert, resample, caps, volume, enc, pay, udp}))
+            return nullptr;
+
+        g_object_set(volume, "volume", gainOf(transmitLevel.load()), nullptr);
+        g_object_set(enc, "bitrate", kOpusBitrate, "inband-fec", TRUE, "packet-loss-percentage", 5,
+                     nullptr);
+        gst_util_set_object_arg(G_OBJECT(enc), "frame-size", "20");
+        gst_util_set_object_arg(G_OBJECT(enc), "audio-type", "voice");
+        g_object_set(pay, "pt", kPayloadType, nullptr);
+        g_object_set(udp, "host", to.numericHost.constData(), "port", to.port, "sync", FALSE,
+                     "async", FALSE, nullptr);
+
+        PadPtr pad(gst_element_get_static_pad(udp, "sink"));
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, countSent, this, nullptr);
+        p->volume.reset(GST_ELEMENT(gst_object_ref(volume)));
+        p->udp.reset(GST_ELEMENT(gst_object_ref(udp)));
+        return p;
+    }
+
+    GstElement* buildSink(GstElement* bin)
+    {
+        if (!options.sinkDescription.isEmpty())
+            return addFromDescription(bin, options.sinkDescription);
+        GstElement* sink = addElement(bin, "pulsesink");
+        if (sink)
+            g_object_set(sink, "buffer-time", gint64(60000), "latency-time", gint64(10000),
+                         nullptr);
+        return sink;
+    }
+
+    // volume -> sink, or volume -> tee -> {sink, tap} when someone listens to what is played.
+    bool buildOutput(GstElement* bin, GstElement* volume)
+    {
+        GstElement* sink = buildSink(bin);
+        if (!options.playedTap)
+            return linkChain({volume, sink});
+        GstElement* tee = addElement(bin, "tee");
+        GstElement* toSink = addElement(bin, "queue");
+        GstElement* toTap = addElement(bin, "queue");
+        GstElement* tap = addElement(bin, "appsink");
+        if (!linkChain({volume, tee, toSink, sink}) || !linkChain({tee, toTap, tap}))
+            return false;
+        // Rendered on the clock like the real sink, so the tap sees samples when they would be
+        // heard.
+        g_object_set(tap, "sync", TRUE, "async", FALSE, nullptr);
+        GstAppSinkCallbacks callbacks{};
+        callbacks.new_sample = onPlayedSample;
+        gst_app_sink_set_callbacks(GST_APP_SINK(tap), &callbacks, this, nullptr);
+        return true;
+    }
+
+    std::unique_ptr<Pipeline> buildReceive()
+    {
+        auto p = newPipeline("voice-rx");
+        GstElement* bin = p->pipeline.get();
+        if (!bin)
+            return nullptr;
+        GstElement* udp = addElement(bin, "udpsrc");
+        GstElement* jitter = addElement(bin, "rtpjitterbuffer");
+        GstElement* depay = addElement(bin, "rtpopusdepay");
+        GstElement* dec = addElement(bin, "opusdec");
+        GstElement* convert = addElement(bin, "audioconvert");
+        GstElement* caps = addCapsFilter(bin, kPcmCaps);
+        GstElement* volume = addElement(bin, "volume");
+        if (!linkChain({udp, jitter, depay, dec, convert, caps, volume}) ||
+            !buildOutput(bin, volume))
+            return nullptr;
+
+        GstCaps* rtpCaps = gst_caps_from_string(kRtpCaps);
+        // No port sharing: a second terminal on the same port must fail, not steal packets.
+        g_object_set(udp, "port", localPort, "caps", rtpCaps, "reuse", FALSE,
+                     "retrieve-sender-address", TRUE, nullptr);
+        gst_caps_unref(rtpCaps);
+        g_object_set(jitter, "latency", guint(kJitterLatencyMs), "drop-on-latency", TRUE, "do-lost",
+                     TRUE, nullptr);
+        // A burst of undecodable packets must not end the call.
+        g_object_set(dec, "plc", TRUE, "use-inband-fec", TRUE, "max-errors", -1, nullptr);
+        g_object_set(volume, "volume", gainOf(receiveLevel.load()), nullptr);
+
+        PadPtr pad(gst_element_get_static_pad(udp, "src"));
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, filterReceived, this, nullptr);
+        p->volume.reset(GST_ELEMENT(gst_object_ref(volume)));
+        p->udp.reset(GST_ELEMENT(gst_object_ref(udp)));
+        return p;
+    }
+};
+
+TGstMediaTerm::TGstMediaTerm(Options options) : d(std::make_unique<Impl>())
+{
+    d->options = std::move(options);
+}
+
+TGstMediaTerm::~TGstMediaTerm()
+{
+    // Streaming threads reference Impl: the pipelines go first.
+    d->transmit.reset();
+    d->receive.reset();
+}
+
+qint32 TGstMediaTerm::InitializeTerminal()
+{
+    if (!Impl::ensureGst())
+        return kFail;
+    d->initialized = true;
+    return kOk;
+}
+
+qint32 TGstMediaTerm::UninitializeTerminal()
+{
+    d->transmit.reset();
+    d->receive.reset();
+    d->initialized = false;
+    return kOk;
+}
+
+qint32 TGstMediaTerm::ConfigureReceive(qint32 a, qint32 b, qint32 c, qint32 d_)
+{
+    // The codec and frame length are fixed (Opus, 20 ms); the values are only noted.
+    qCDebug(lcMediaTerm) << "ConfigureReceive" << a << b << c << d_;
+    return kOk;
+}
+
+qint32 TGstMediaTerm::ConfigureTransmit(qint32 a, qint32 b, qint32 c, qint32 d_, qint32 e, qint32 f)
+{
+    qCDebug(lcMediaTerm) << "ConfigureTransmit" << a << b << c << d_ << e << f;
+    return kOk;
+}
+
+qint32 TGstMediaTerm::SetRemoteAddress(const QString& host, qint32 port)
+{
+    if (host.trimmed().isEmpty() || port <= 0 || port > 65535)
+        return kInvalidArg;
+    std::optional<PeerAddress> peer = resolve(host.trimmed(), port);
+    if (!peer) {
+        qCWarning(lcMediaTerm) << "cannot resolve" << host;
+        return kFail;
+    }
+    if (d->transmit)
+        g_object_set(d->transmit->udp.get(), "host", peer->numericHost.constData(), "port", port,
+                     nullptr);
+    std::lock_guard lock(d->peerMutex);
+    d->peer = std::move(peer);
+    return kOk;
+}
+
+qint32 TGstMediaTerm::SetLocalPort(qint32 port)
+{
+    if (port <= 0 || port > 65535)
+        return kInvalidArg;
+    d->localPort = port; // takes effect at the next StartReceive
+    return kOk;
+}
+
+qint32 TGstMediaTerm::StartTransmit(qint32 /*mode*/)
+{
+    if (d->transmit)
+        return kOk;
+    if (!Impl::ensureGst())
+        return kFail;
+    std::optional<PeerAddress> to;
+    {
+        std::lock_guard lock(d->peerMutex);
+        to = d->peer;
+    }
+    if (!to)
+        return kFail;
+    std::unique_ptr<Impl::Pipeline> p = d->buildTransmit(*to);
+    if (!p || !Impl::play(*p, "transmit"))
+        return kFail;
+    d->transmit = std::move(p);
+    return kOk;
+}
+
+qint32 TGstMediaTerm::StopTransmit()
+{
+    d->transmit.reset();
+    return kOk;
+}
+
+qint32 TGstMediaTerm::StartReceive(qint32 /*mode*/)
+{
+    if (d->receive)
+        return kOk;
+    if (!Impl::ensureGst())
+        return kFail;
+    if (d->localPort <= 0)
+        return kFail;
+    d->ssrc.reset();
+    std::unique_ptr<Impl::Pipeline> p = d->buildReceive();
+    if (!p || !Impl::play(*p, "receive"))
+        return kFail;
+    d->receive = std::move(p);
+    return kOk;
+}
+
+qint32 TGstMediaTerm::StopReceive()
+{
+    d->receive.reset();
+    return kOk;
+}
+
+qint32 TGstMediaTerm::SetReceiveVolume(qint32 /*channel*/, qint32 level)
+{
+    level = qBound(0, level, 100);
+    d->receiveLevel = level;
+    if (d->receive)
+        g_object_set(d->receive->volume.get(), "volume", gainOf(level), nullptr);
+    return kOk;
+}
+
+qint32 TGstMediaTerm::SetTransmitVolume(qint32 /*channel*/, qint32 level)
+{
+    level = qBound(0, level, 100);
+    d->transmitLevel = level;
+    if (d->transmit)
+        g_object_set(d->transmit->volume.get(), "volume", gainOf(level), nullptr);
+    return kOk;
+}
+
+quint64 TGstMediaTerm::PacketsSent() const
+{
+    return d->sent.load();
+}
+
+quint64 TGstMediaTerm::PacketsReceived() const
+{
+    return d->received.load();
+}

@@ -1,0 +1,371 @@
+#include "platform/mediaterm/gst/TGstMediaTerm.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QThread>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <mutex>
+#include <numbers>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kPortA = 18500;
+constexpr int kPortB = 18502;
+constexpr size_t kWindow = kRate / 4; // 250 ms; 1000 and 1500 Hz fall on exact bins
+constexpr double kToneFloor = 1000.0; // amplitude in S16 units, about 3 % of full scale
+constexpr double kDominance = 20.0;   // power ratio target bin / other tone's bin
+
+// Everything one terminal played, appended from the streaming thread.
+class PlayedSound
+{
+public:
+    void append(const QByteArray& pcm)
+    {
+        std::lock_guard lock(mutex_);
+        const auto* s = reinterpret_cast<const qint16*>(pcm.constData());
+        samples_.insert(samples_.end(), s, s + pcm.size() / 2);
+    }
+    size_t size() const
+    {
+        std::lock_guard lock(mutex_);
+        return samples_.size();
+    }
+    std::vector<qint16> slice(size_t from, size_t count) const
+    {
+        std::lock_guard lock(mutex_);
+        if (from + count > samples_.size())
+            return {};
+        return {samples_.begin() + qsizetype(from), samples_.begin() + qsizetype(from + count)};
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<qint16> samples_;
+};
+
+// Turns the event loop in small steps until done() or the time is up.
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void pause(int ms)
+{
+    waitFor([] { return false; }, ms);
+}
+
+// Amplitude of one frequency in the block (Goertzel), in sample units.
+double toneAmplitude(const std::vector<qint16>& block, double freq)
+{
+    const double w = 2.0 * std::numbers::pi * freq / kRate;
+    const double coeff = 2.0 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (qint16 x : block) {
+        const double s0 = x + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+    return 2.0 * std::sqrt(std::max(power, 0.0)) / double(block.size());
+}
+
+double rms(const std::vector<qint16>& block)
+{
+    double sum = 0;
+    for (qint16 x : block)
+        sum += double(x) * x;
+    return block.empty() ? 0.0 : std::sqrt(sum / double(block.size()));
+}
+
+struct Heard
+{
+    double target = 0;
+    double other = 0;
+    double level = 0;
+    bool ok = false; // a full window arrived in time
+};
+
+// Listens to the next window of what `played` receives, after skipping `skipMs`.
+Heard listen(const PlayedSound& played, double target, double other, int skipMs = 0)
+{
+    const size_t from = played.size() + size_t(skipMs) * kRate / 1000;
+    Heard h;
+    h.ok = waitFor([&] { return played.size() >= from + kWindow; }, 4000);
+    const std::vector<qint16> block = played.slice(from, kWindow);
+    if (!h.ok || block.empty())
+        return h;
+    h.target = toneAmplitude(block, target);
+    h.other = toneAmplitude(block, other);
+    h.level = rms(block);
+    return h;
+}
+
+void expectTone(const Heard& h, const char* who)
+{
+    ASSERT_TRUE(h.ok) << who << ": no sound arrived";
+    EXPECT_GT(h.target, kToneFloor) << who;
+    EXPECT_GE(h.target * h.target, kDominance * h.other * h.other)
+        << who << " target " << h.target << " other " << h.other;
+}
+
+std::unique_ptr<TGstMediaTerm> makeTerminal(int freq, std::shared_ptr<PlayedSound> played)
+{
+    TGstMediaTerm::Options o;
+    o.sourceDescription =
+        QStringLiteral("audiotestsrc is-live=true wave=sine samplesperbuffer=480 freq=%1")
+            .arg(freq);
+    o.sinkDescription = QStringLiteral("fakesink sync=true");
+    o.playedTap = [played](const QByteArray& pcm) { played->append(pcm); };
+    return std::make_unique<TGstMediaTerm>(std::move(o));
+}
+
+QByteArray rtpPacket(quint8 payloadType, quint16 seq, quint32 ssrc, const QByteArray& payload)
+{
+    QByteArray p(12, '\0');
+    p[0] = char(0x80);
+    p[1] = char(payloadType & 0x7f);
+    p[2] = char(seq >> 8);
+    p[3] = char(seq);
+    p[8] = char(ssrc >> 24);
+    p[9] = char(ssrc >> 16);
+    p[10] = char(ssrc >> 8);
+    p[11] = char(ssrc);
+    return p + payload;
+}
+
+QByteArray randomBytes(std::mt19937& rng, int size)
+{
+    QByteArray b(size, '\0');
+    for (char& c : b)
+        c = char(rng() & 0xff);
+    return b;
+}
+
+// Sends junk to port from the given loopback address: random datagrams, truncated headers,
+// a wrong payload type, and well-formed headers carrying random bytes.
+int sendJunk(const QString& from, int port, std::mt19937& rng, bool includeOpusType)
+{
+    QUdpSocket socket;
+    if (!socket.bind(QHostAddress(from), 0))
+        return -1;
+    const QHostAddress to(QStringLiteral("127.0.0.1"));
+    int sent = 0;
+    auto send = [&](const QByteArray& d) {
+        if (socket.writeDatagram(d, to, quint16(port)) == d.size())
+            ++sent;
+    };
+    for (int i = 0; i < 50; ++i) {
+        send(randomBytes(rng, 1 + int(rng() % 200)));
+        send(rtpPacket(96, quint16(rng()), rng(), {}).left(1 + int(rng() % 11)));
+        send(rtpPacket(0, quint16(rng()), rng(), randomBytes(rng, 80)));
+        if (includeOpusType)
+            send(rtpPacket(96, quint16(rng()), rng(), randomBytes(rng, 1 + int(rng() % 120))));
+        QThread::msleep(1);
+    }
+    return sent;
+}
+
+// Two terminals talking over loopback: A plays 1000 Hz into its source, B 1500 Hz.
+class VoiceLoopback : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        a = makeTerminal(1000, heardAtA);
+        b = makeTerminal(1500, heardAtB);
+        for (auto [t, local, remote] :
+             {std::tuple{a.get(), kPortA, kPortB}, std::tuple{b.get(), kPortB, kPortA}}) {
+            ASSERT_EQ(t->InitializeTerminal(), 0);
+            ASSERT_EQ(t->ConfigureReceive(4, 20, 0, 0), 0);
+            ASSERT_EQ(t->ConfigureTransmit(4, 20, 0, 1, 1, 0), 0);
+            ASSERT_EQ(t->SetRemoteAddress(QStringLiteral("127.0.0.1"), remote), 0);
+            ASSERT_EQ(t->SetLocalPort(local), 0);
+            ASSERT_EQ(t->StartReceive(0), 0);
+            ASSERT_EQ(t->StartTransmit(0), 0);
+            ASSERT_EQ(t->SetReceiveVolume(0, 100), 0);
+            ASSERT_EQ(t->SetTransmitVolume(0, 100), 0);
+        }
+    }
+    void TearDown() override
+    {
+        for (auto* t : {a.get(), b.get()})
+            if (t)
+                t->UninitializeTerminal();
+    }
+
+    std::shared_ptr<PlayedSound> heardAtA = std::make_shared<PlayedSound>();
+    std::shared_ptr<PlayedSound> heardAtB = std::make_shared<PlayedSound>();
+    std::unique_ptr<TGstMediaTerm> a;
+    std::unique_ptr<TGstMediaTerm> b;
+};
+
+TEST_F(VoiceLoopback, EachSideHearsTheOther)
+{
+    const Heard atB = listen(*heardAtB, 1000, 1500, 200);
+    const Heard atA = listen(*heardAtA, 1500, 1000, 0);
+    expectTone(atB, "B hearing A");
+    expectTone(atA, "A hearing B");
+    std::printf("[ measure ] B: 1000 Hz amp %.0f, 1500 Hz amp %.1f, power ratio %.0f\n", atB.target,
+                atB.other, atB.target * atB.target / std::max(atB.other * atB.other, 1e-9));
+    std::printf("[ measure ] A: 1500 Hz amp %.0f, 1000 Hz amp %.1f, power ratio %.0f\n", atA.target,
+                atA.other, atA.target * atA.target / std::max(atA.other * atA.other, 1e-9));
+    EXPECT_GT(a->PacketsSent(), 0u);
+    EXPECT_GT(b->PacketsReceived(), 0u);
+}
+
+TEST_F(VoiceLoopback, NothingFlowsAfterStop)
+{
+    ASSERT_TRUE(
+        waitFor([&] { return b->PacketsReceived() > 10 && a->PacketsReceived() > 10; }, 3000));
+    a->StopTransmit();
+    b->StopTransmit();
+    pause(300);
+    const quint64 atA = a->PacketsReceived(), atB = b->PacketsReceived();
+    const quint64 sentA = a->PacketsSent(), sentB = b->PacketsSent();
+    pause(500);
+    EXPECT_EQ(a->PacketsReceived(), atA);
+    EXPECT_EQ(b->PacketsReceived(), atB);
+    EXPECT_EQ(a->PacketsSent(), sentA);
+    EXPECT_EQ(b->PacketsSent(), sentB);
+
+    // Playing stops too: once receive is stopped nothing more reaches the output.
+    ASSERT_EQ(a->StartTransmit(0), 0);
+    ASSERT_TRUE(listen(*heardAtB, 1000, 1500, 100).ok);
+    b->StopReceive();
+    const size_t played = heardAtB->size();
+    pause(300);
+    EXPECT_EQ(heardAtB->size(), played);
+}
+
+TEST_F(VoiceLoopback, TransmitLevelActsAtOnce)
+{
+    const Heard before = listen(*heardAtB, 1000, 1500, 200);
+    expectTone(before, "before muting");
+
+    ASSERT_EQ(a->SetTransmitVolume(0, 0), 0);
+    const Heard muted = listen(*heardAtB, 1000, 1500, 150);
+    ASSERT_TRUE(muted.ok) << "muting must not stop the stream";
+    EXPECT_LT(muted.level, before.level / 100) << "rms " << muted.level << " vs " << before.level;
+    EXPECT_LT(muted.target, 50.0);
+
+    ASSERT_EQ(a->SetTransmitVolume(0, 100), 0);
+    expectTone(listen(*heardAtB, 1000, 1500, 150), "after unmuting");
+
+    // The receive level scales what is played on this side.
+    ASSERT_EQ(b->SetReceiveVolume(0, 25), 0);
+    const Heard quarter = listen(*heardAtB, 1000, 1500, 150);
+    EXPECT_NEAR(quarter.target / before.target, 0.25, 0.05);
+    std::printf("[ measure ] rms at B: %.0f, muted %.1f; 25%% level ratio %.3f\n", before.level,
+                muted.level, quarter.target / before.target);
+}
+
+TEST_F(VoiceLoopback, JunkAndForeignPacketsAreIgnored)
+{
+    std::mt19937 rng(20261207);
+    ASSERT_TRUE(listen(*heardAtB, 1000, 1500, 200).ok);
+
+    // With A quiet, only well-formed packets from A's address may count as received.
+    a->StopTransmit();
+    pause(200);
+    const quint64 quiet = b->PacketsReceived();
+    EXPECT_GT(sendJunk(QStringLiteral("127.0.0.1"), kPortB, rng, false), 0);
+    EXPECT_GT(sendJunk(QStringLiteral("127.0.0.2"), kPortB, rng, true), 0);
+    pause(200);
+    EXPECT_EQ(b->PacketsReceived(), quiet) << "junk or a foreign sender got through";
+
+    // The filter does let the peer's own well-formed packets through, once A's stream is over.
+    pause(400);
+    QUdpSocket peer;
+    ASSERT_TRUE(peer.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+    for (quint16 i = 0; i < 5; ++i)
+        peer.writeDatagram(rtpPacket(96, i, 42, QByteArray(1, char(0xf8))),
+                           QHostAddress(QStringLiteral("127.0.0.1")), kPortB);
+    EXPECT_TRUE(waitFor([&] { return b->PacketsReceived() >= quiet + 5; }, 1000));
+
+    // A call in progress survives a burst of everything, including undecodable Opus.
+    ASSERT_EQ(a->StartTransmit(0), 0);
+    ASSERT_TRUE(listen(*heardAtB, 1000, 1500, 100).ok);
+    EXPECT_GT(sendJunk(QStringLiteral("127.0.0.1"), kPortB, rng, true), 0);
+    EXPECT_GT(sendJunk(QStringLiteral("127.0.0.2"), kPortB, rng, true), 0);
+    expectTone(listen(*heardAtB, 1000, 1500, 300), "B after junk");
+    expectTone(listen(*heardAtA, 1500, 1000, 0), "A after junk");
+}
+
+TEST(MediaTermLifecycle, CallsInAnyOrderAreSafe)
+{
+    auto played = std::make_shared<PlayedSound>();
+    auto t = makeTerminal(1000, played);
+    EXPECT_EQ(t->StopTransmit(), 0);
+    EXPECT_EQ(t->StopReceive(), 0);
+    EXPECT_EQ(t->UninitializeTerminal(), 0);
+    EXPECT_LT(t->StartTransmit(0), 0) << "no remote address yet";
+    EXPECT_LT(t->StartReceive(0), 0) << "no local port yet";
+    EXPECT_LT(t->SetLocalPort(0), 0);
+    EXPECT_LT(t->SetLocalPort(70000), 0);
+    EXPECT_LT(t->SetRemoteAddress(QStringLiteral("127.0.0.1"), 0), 0);
+    EXPECT_LT(t->SetRemoteAddress(QStringLiteral("no-such-host.invalid"), 18504), 0);
+    EXPECT_EQ(t->InitializeTerminal(), 0);
+    EXPECT_EQ(t->InitializeTerminal(), 0);
+
+    // A name is resolved; talking to oneself through it works.
+    ASSERT_EQ(t->SetRemoteAddress(QStringLiteral("localhost"), 18504), 0);
+    ASSERT_EQ(t->SetLocalPort(18504), 0);
+    ASSERT_EQ(t->StartReceive(0), 0);
+    EXPECT_EQ(t->StartReceive(0), 0);
+    ASSERT_EQ(t->StartTransmit(0), 0);
+    EXPECT_EQ(t->StartTransmit(0), 0);
+    expectTone(listen(*played, 1000, 1500, 200), "own voice");
+
+    // The port is taken: a second terminal cannot receive on it.
+    auto other = makeTerminal(1500, std::make_shared<PlayedSound>());
+    ASSERT_EQ(other->SetLocalPort(18504), 0);
+    EXPECT_LT(other->StartReceive(0), 0);
+
+    EXPECT_EQ(t->UninitializeTerminal(), 0);
+    const quint64 sent = t->PacketsSent();
+    pause(100);
+    EXPECT_EQ(t->PacketsSent(), sent);
+    EXPECT_EQ(other->StartReceive(0), 0) << "the port is free again";
+
+    // Restart after uninitialising, then destroy while running.
+    EXPECT_EQ(t->InitializeTerminal(), 0);
+    ASSERT_EQ(t->SetLocalPort(18506), 0);
+    EXPECT_EQ(t->StartReceive(0), 0);
+    EXPECT_EQ(t->StartTransmit(0), 0);
+    t.reset();
+}
+
+TEST(MediaTermLifecycle, BadElementDescriptionsFailCleanly)
+{
+    TGstMediaTerm::Options o;
+    o.sourceDescription = QStringLiteral("no-such-element-here");
+    o.sinkDescription = QStringLiteral("audiotestsrc ! ! !");
+    TGstMediaTerm t(o);
+    ASSERT_EQ(t.InitializeTerminal(), 0);
+    ASSERT_EQ(t.SetRemoteAddress(QStringLiteral("127.0.0.1"), 18508), 0);
+    ASSERT_EQ(t.SetLocalPort(18508), 0);
+    EXPECT_LT(t.StartTransmit(0), 0);
+    EXPECT_LT(t.StartReceive(0), 0);
+    EXPECT_EQ(t.StopTransmit(), 0);
+    EXPECT_EQ(t.StopReceive(), 0);
+    EXPECT_EQ(t.PacketsSent(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The media terminal's interface: the operations a voice session calls, by their place in the
+// terminal's method table. Results follow the HRESULT convention (0 = S_OK) and are never
+// examined by the callers.
+class ICCNMediaTerm
+{
+public:
+    virtual ~ICCNMediaTerm() = default;
+
+    virtual qint32 InitializeTerminal() = 0;                                     // 1
+    virtual qint32 UninitializeTerminal() = 0;                                   // 2
+    virtual qint32 ConfigureReceive(qint32 a, qint32 b, qint32 c, qint32 d) = 0; // 8
+    virtual qint32 ConfigureTransmit(qint32 a, qint32 b, qint32 c, qint32 d, qint32 e,
+                                     qint32 f) = 0;                        // 9
+    virtual qint32 SetRemoteAddress(const QString& host, qint32 port) = 0; // 10
+    virtual qint32 SetLocalPort(qint32 port) = 0;                          // 11
+    virtual qint32 StartTransmit(qint32 mode) = 0;                         // 17
+    virtual qint32 StopTransmit() = 0;                                     // 18
+    virtual qint32 StartReceive(qint32 mode) = 0;                          // 19
+    virtual qint32 StopReceive() = 0;                                      // 20
+    virtual qint32 SetReceiveVolume(qint32 channel, qint32 level) = 0;     // 21
+    virtual qint32 SetTransmitVolume(qint32 channel, qint32 level) = 0;    // 22
+};

@@ -1,0 +1,7 @@
+#include "voice/TfrmCCN.h"
+
+TfrmCCN::TfrmCCN(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmCCN"));
+    setWindowTitle(QStringLiteral("CCN"));
+}
