@@ -336,7 +336,8 @@ struct TGstMediaTerm::Impl
         if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
             return false;
         bool ok = plausibleRtp(map.data, map.size);
-        const quint32 packetSsrc = ok ? (quint32(map.data[8]) << 24) | (quint32(map.data[9]) << 16) |
+        const quint32 packetSsrc = ok ? (quint32(map.data[8]) << 24) |
+                                            (quint32(map.data[9]) << 16) |
                                             (quint32(map.data[10]) << 8) | map.data[11]
                                       : 0;
         gst_buffer_unmap(buffer, &map);
@@ -493,6 +494,9 @@ struct TGstMediaTerm::Impl
         // A burst of undecodable packets must not end the call.
         g_object_set(dec, "plc", TRUE, "use-inband-fec", TRUE, "max-errors", -1, nullptr);
         g_object_set(volume, "volume", gainOf(receiveLevel.load()), nullptr);
+        // The elements' own latency claims add up to about 180 ms, far more than a call needs:
+        // play at the jitter buffer's latency plus one Opus frame.
+        g_object_set(bin, "latency", GstClockTime(kJitterLatencyMs + 20) * GST_MSECOND, nullptr);
 
         PadPtr pad(gst_element_get_static_pad(udp, "src"));
         gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, filterReceived, this, nullptr);
