@@ -247,7 +247,13 @@ TEST_F(VoiceLoopback, NothingFlowsAfterStop)
 
     // Playing stops too: once receive is stopped nothing more reaches the output.
     ASSERT_EQ(a->StartTransmit(0), 0);
-    ASSERT_TRUE(listen(*heardAtB, 1000, 1500, 100).ok);
+    // A's new stream is taken up only once the test stream above has been quiet for a while.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const Heard h = listen(*heardAtB, 1000, 1500, 0);
+            return h.ok && h.target > kToneFloor;
+        },
+        4000));
     b->StopReceive();
     const size_t played = heardAtB->size();
     pause(300);
@@ -301,7 +307,13 @@ TEST_F(VoiceLoopback, JunkAndForeignPacketsAreIgnored)
 
     // A call in progress survives a burst of everything, including undecodable Opus.
     ASSERT_EQ(a->StartTransmit(0), 0);
-    ASSERT_TRUE(listen(*heardAtB, 1000, 1500, 100).ok);
+    // A's new stream is taken up only once the test stream above has been quiet for a while.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const Heard h = listen(*heardAtB, 1000, 1500, 0);
+            return h.ok && h.target > kToneFloor;
+        },
+        4000));
     EXPECT_GT(sendJunk(QStringLiteral("127.0.0.1"), kPortB, rng, true), 0);
     EXPECT_GT(sendJunk(QStringLiteral("127.0.0.2"), kPortB, rng, true), 0);
     expectTone(listen(*heardAtB, 1000, 1500, 300), "B after junk");
