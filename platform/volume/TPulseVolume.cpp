@@ -1,5 +1,7 @@
 #include "platform/volume/TPulseVolume.h"
 
+#include "platform/logging/Logging.h"
+
 #include <QLoggingCategory>
 
 #include <pulse/pulseaudio.h>
@@ -8,8 +10,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-
-Q_LOGGING_CATEGORY(lcVolume, "parlavue.volume", QtWarningMsg)
 
 namespace {
 
@@ -158,19 +158,35 @@ std::optional<pa_cvolume> SinkVolume(TPulseSession& session, const std::string& 
     return volume;
 }
 
+struct TDefaultSink
+{
+    std::string name;
+    pa_cvolume volume;
+};
+
+// The default output and its volume, over a connected session.
+std::optional<TDefaultSink> DefaultSink(TPulseSession& session)
+{
+    if (!session.Connect())
+        return std::nullopt;
+    auto name = DefaultSinkName(session);
+    if (!name)
+        return std::nullopt;
+    auto volume = SinkVolume(session, *name);
+    if (!volume)
+        return std::nullopt;
+    return TDefaultSink{std::move(*name), *volume};
+}
+
 } // namespace
 
 bool TPulseVolume::GetWaveOutVolume(quint16& left, quint16& right)
 {
     TPulseSession session;
-    if (!session.Connect())
-        return false;
-    const auto sink = DefaultSinkName(session);
+    const auto sink = DefaultSink(session);
     if (!sink)
         return false;
-    const auto volume = SinkVolume(session, *sink);
-    if (!volume)
-        return false;
+    const pa_cvolume* volume = &sink->volume;
     left = ToScale(volume->values[0]);
     right = ToScale(volume->values[volume->channels > 1 ? 1 : 0]);
     return true;
@@ -181,15 +197,11 @@ bool TPulseVolume::SetWaveOutVolume(quint32 value)
     const auto left = static_cast<quint16>(value & 0xFFFF);
     const auto right = static_cast<quint16>(value >> 16);
     TPulseSession session;
-    if (!session.Connect())
-        return false;
-    const auto sink = DefaultSinkName(session);
+    auto sink = DefaultSink(session);
     if (!sink)
         return false;
     // Keep the sink's channel count; extra channels beyond the first two follow the left.
-    auto volume = SinkVolume(session, *sink);
-    if (!volume)
-        return false;
+    pa_cvolume* volume = &sink->volume;
     if (volume->channels == 1) {
         volume->values[0] = FromScale(static_cast<quint16>((quint32(left) + right) / 2));
     } else {
@@ -201,10 +213,10 @@ bool TPulseVolume::SetWaveOutVolume(quint32 value)
     auto onDone = [](pa_context*, int success, void* user) {
         *static_cast<bool*>(user) = success != 0;
     };
-    if (!session.Wait(pa_context_set_sink_volume_by_name(session.Context(), sink->c_str(), &*volume,
-                                                         onDone, &applied)))
+    if (!session.Wait(pa_context_set_sink_volume_by_name(session.Context(), sink->name.c_str(),
+                                                         volume, onDone, &applied)))
         return false;
     if (!applied)
-        qCDebug(lcVolume) << "sink refused the volume:" << sink->c_str();
+        qCDebug(lcVolume) << "sink refused the volume:" << sink->name.c_str();
     return applied;
 }

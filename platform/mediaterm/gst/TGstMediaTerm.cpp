@@ -1,19 +1,9 @@
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
 
-#include <QLoggingCategory>
+#include "platform/mediaterm/gst/GstHelpers.h"
+#include "platform/mediaterm/gst/PeerAddress.h"
 
 #include <gst/app/gstappsink.h>
-#include <gst/gst.h>
-// Only the struct layout is used: the meta's type is looked up by name, so libgstnet and gio
-// need not be linked. gio's headers use "signals" as a field name, which Qt defines away.
-#pragma push_macro("signals")
-#undef signals
-#include <gst/net/gstnetaddressmeta.h>
-#pragma pop_macro("signals")
-
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <sys/socket.h>
 
 #include <array>
 #include <atomic>
@@ -21,7 +11,7 @@
 #include <mutex>
 #include <optional>
 
-Q_LOGGING_CATEGORY(lcMediaTerm, "parlavue.voice", QtWarningMsg)
+using namespace mediaterm;
 
 namespace {
 
@@ -32,223 +22,13 @@ constexpr qint32 kInvalidArg = qint32(0x80070057u);
 
 constexpr int kPayloadType = 96;
 constexpr int kOpusBitrate = 32000;
-constexpr int kJitterLatencyMs = 40;
+constexpr int kJitterLatencyMs = 20;
 // The stream being received is followed by its SSRC; another SSRC from the peer's address is
 // taken up only after the current one has been quiet this long (the peer restarted sending).
 constexpr gint64 kSsrcHoldUs = 500 * 1000;
 constexpr char kRtpCaps[] =
     "application/x-rtp,media=audio,clock-rate=48000,encoding-name=OPUS,payload=96";
 constexpr char kPcmCaps[] = "audio/x-raw,format=S16LE,rate=48000,channels=1,layout=interleaved";
-
-struct GstObjectUnref
-{
-    void operator()(gpointer p) const
-    {
-        if (p)
-            gst_object_unref(p);
-    }
-};
-struct GObjectUnref
-{
-    void operator()(gpointer p) const
-    {
-        if (p)
-            g_object_unref(p);
-    }
-};
-struct GErrorFree
-{
-    void operator()(GError* e) const { g_error_free(e); }
-};
-using ElementPtr = std::unique_ptr<GstElement, GstObjectUnref>;
-using PadPtr = std::unique_ptr<GstPad, GstObjectUnref>;
-using BusPtr = std::unique_ptr<GstBus, GstObjectUnref>;
-using ErrorPtr = std::unique_ptr<GError, GErrorFree>;
-
-struct PeerAddress
-{
-    int family = AF_UNSPEC;
-    std::array<quint8, 16> bytes{};
-    QByteArray numericHost;
-    int port = 0;
-
-    bool sameHost(int otherFamily, const std::array<quint8, 16>& other) const
-    {
-        const size_t n = family == AF_INET ? 4 : 16;
-        return family == otherFamily && std::memcmp(bytes.data(), other.data(), n) == 0;
-    }
-};
-
-std::optional<PeerAddress> resolve(const QString& host, int port)
-{
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) != 0 || !found)
-        return std::nullopt;
-    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> guard(found, freeaddrinfo);
-
-    // The receive socket listens on IPv4, so an IPv4 answer is preferred.
-    const addrinfo* pick = nullptr;
-    for (const addrinfo* ai = found; ai && !pick; ai = ai->ai_next)
-        if (ai->ai_family == AF_INET)
-            pick = ai;
-    for (const addrinfo* ai = found; ai && !pick; ai = ai->ai_next)
-        if (ai->ai_family == AF_INET6)
-            pick = ai;
-    if (!pick)
-        return std::nullopt;
-
-    PeerAddress peer;
-    peer.family = pick->ai_family;
-    peer.port = port;
-    const void* raw = nullptr;
-    if (pick->ai_family == AF_INET) {
-        raw = &reinterpret_cast<const sockaddr_in*>(pick->ai_addr)->sin_addr;
-        std::memcpy(peer.bytes.data(), raw, 4);
-    } else {
-        raw = &reinterpret_cast<const sockaddr_in6*>(pick->ai_addr)->sin6_addr;
-        std::memcpy(peer.bytes.data(), raw, 16);
-    }
-    char text[INET6_ADDRSTRLEN] = {};
-    if (!inet_ntop(pick->ai_family, raw, text, sizeof text))
-        return std::nullopt;
-    peer.numericHost = text;
-    return peer;
-}
-
-// The sender of a datagram, from udpsrc's address meta, read through GObject properties.
-bool senderOf(GstBuffer* buffer, int& family, std::array<quint8, 16>& bytes)
-{
-    const GType api = g_type_from_name("GstNetAddressMetaAPI");
-    if (!api)
-        return false;
-    auto* meta = reinterpret_cast<GstNetAddressMeta*>(gst_buffer_get_meta(buffer, api));
-    if (!meta || !meta->addr)
-        return false;
-    GObject* socketAddress = G_OBJECT(meta->addr);
-    if (!g_object_class_find_property(G_OBJECT_GET_CLASS(socketAddress), "address"))
-        return false;
-    GObject* inetRaw = nullptr;
-    g_object_get(socketAddress, "address", &inetRaw, nullptr);
-    std::unique_ptr<GObject, GObjectUnref> inet(inetRaw);
-    if (!inet)
-        return false;
-    gint fam = 0;
-    gpointer raw = nullptr;
-    g_object_get(inet.get(), "family", &fam, "bytes", &raw, nullptr);
-    if (!raw)
-        return false;
-    static constexpr quint8 kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
-    bytes.fill(0);
-    if (fam == AF_INET) {
-        std::memcpy(bytes.data(), raw, 4);
-    } else if (fam == AF_INET6 && std::memcmp(raw, kMappedPrefix, 12) == 0) {
-        fam = AF_INET;
-        std::memcpy(bytes.data(), static_cast<const quint8*>(raw) + 12, 4);
-    } else if (fam == AF_INET6) {
-        std::memcpy(bytes.data(), raw, 16);
-    } else {
-        return false;
-    }
-    family = fam;
-    return true;
-}
-
-// A plausible Opus RTP packet: version 2, our payload type, header fields within the datagram,
-// and some payload left. Anything else would only upset the jitter buffer or the decoder.
-bool plausibleRtp(const quint8* p, gsize size)
-{
-    if (size < 12 || (p[0] >> 6) != 2 || (p[1] & 0x7f) != kPayloadType)
-        return false;
-    gsize header = 12 + 4 * gsize(p[0] & 0x0f);
-    if (header > size)
-        return false;
-    if (p[0] & 0x10) {
-        if (header + 4 > size)
-            return false;
-        header += 4 + 4 * ((gsize(p[header + 2]) << 8) | p[header + 3]);
-        if (header > size)
-            return false;
-    }
-    gsize padding = (p[0] & 0x20) ? p[size - 1] : 0;
-    return header + padding < size;
-}
-
-GstBusSyncReply logBusMessage(GstBus*, GstMessage* message, gpointer userData)
-{
-    const char* which = static_cast<const char*>(userData);
-    const GstMessageType type = GST_MESSAGE_TYPE(message);
-    if (type == GST_MESSAGE_ERROR || type == GST_MESSAGE_WARNING) {
-        GError* raw = nullptr;
-        gchar* debug = nullptr;
-        if (type == GST_MESSAGE_ERROR)
-            gst_message_parse_error(message, &raw, &debug);
-        else
-            gst_message_parse_warning(message, &raw, &debug);
-        ErrorPtr error(raw);
-        qCWarning(lcMediaTerm) << which << (type == GST_MESSAGE_ERROR ? "error:" : "warning:")
-                               << (error ? error->message : "?") << (debug ? debug : "");
-        g_free(debug);
-    }
-    // Nobody runs a main loop for these buses: drop everything so nothing piles up.
-    return GST_BUS_DROP;
-}
-
-// Creates an element inside bin (which takes the floating reference); nullptr on failure.
-GstElement* addElement(GstElement* bin, const char* factory, const char* name = nullptr)
-{
-    GstElement* element = gst_element_factory_make(factory, name);
-    if (!element) {
-        qCWarning(lcMediaTerm) << "missing GStreamer element" << factory;
-        return nullptr;
-    }
-    gst_bin_add(GST_BIN(bin), element);
-    return element;
-}
-
-GstElement* addFromDescription(GstElement* bin, const QString& description)
-{
-    GError* raw = nullptr;
-    GstElement* element =
-        gst_parse_bin_from_description(description.toUtf8().constData(), TRUE, &raw);
-    ErrorPtr error(raw);
-    if (!element) {
-        qCWarning(lcMediaTerm) << "bad element description" << description
-                               << (error ? error->message : "");
-        return nullptr;
-    }
-    gst_bin_add(GST_BIN(bin), element);
-    return element;
-}
-
-GstElement* addCapsFilter(GstElement* bin, const char* caps)
-{
-    GstElement* filter = addElement(bin, "capsfilter");
-    if (filter) {
-        GstCaps* parsed = gst_caps_from_string(caps);
-        g_object_set(filter, "caps", parsed, nullptr);
-        gst_caps_unref(parsed);
-    }
-    return filter;
-}
-
-bool linkChain(std::initializer_list<GstElement*> chain)
-{
-    GstElement* previous = nullptr;
-    for (GstElement* element : chain) {
-        if (!element)
-            return false;
-        if (previous && !gst_element_link(previous, element)) {
-            qCWarning(lcMediaTerm)
-                << "cannot link" << GST_ELEMENT_NAME(previous) << "to" << GST_ELEMENT_NAME(element);
-            return false;
-        }
-        previous = element;
-    }
-    return true;
-}
 
 double gainOf(int level)
 {
@@ -301,7 +81,7 @@ struct TGstMediaTerm::Impl
             ok = gst_init_check(nullptr, nullptr, &raw);
             ErrorPtr error(raw);
             if (!ok)
-                qCWarning(lcMediaTerm) << "GStreamer unavailable:" << (error ? error->message : "");
+                qCWarning(lcVoice) << "GStreamer unavailable:" << (error ? error->message : "");
         });
         return ok;
     }
@@ -335,7 +115,7 @@ struct TGstMediaTerm::Impl
         GstMapInfo map;
         if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
             return false;
-        bool ok = plausibleRtp(map.data, map.size);
+        bool ok = plausibleRtp(map.data, map.size, kPayloadType);
         const quint32 packetSsrc = ok ? (quint32(map.data[8]) << 24) |
                                             (quint32(map.data[9]) << 16) |
                                             (quint32(map.data[10]) << 8) | map.data[11]
@@ -385,7 +165,7 @@ struct TGstMediaTerm::Impl
         gst_bus_set_sync_handler(bus.get(), logBusMessage, const_cast<char*>(name), nullptr);
         if (gst_element_set_state(p.pipeline.get(), GST_STATE_PLAYING) ==
             GST_STATE_CHANGE_FAILURE) {
-            qCWarning(lcMediaTerm) << name << "pipeline failed to start";
+            qCWarning(lcVoice) << name << "pipeline failed to start";
             return false;
         }
         return true;
@@ -491,12 +271,11 @@ struct TGstMediaTerm::Impl
         gst_caps_unref(rtpCaps);
         g_object_set(jitter, "latency", guint(kJitterLatencyMs), "drop-on-latency", TRUE, "do-lost",
                      TRUE, nullptr);
-        // A burst of undecodable packets must not end the call.
-        g_object_set(dec, "plc", TRUE, "use-inband-fec", TRUE, "max-errors", -1, nullptr);
+        // A burst of undecodable packets must not end the call. Recovering a lost frame from
+        // the next packet's FEC would hold every frame back by one (and the decoder then claims
+        // 120 ms of latency); loss concealment alone keeps the delay down.
+        g_object_set(dec, "plc", TRUE, "use-inband-fec", FALSE, "max-errors", -1, nullptr);
         g_object_set(volume, "volume", gainOf(receiveLevel.load()), nullptr);
-        // The elements' own latency claims add up to about 180 ms, far more than a call needs:
-        // play at the jitter buffer's latency plus one Opus frame.
-        g_object_set(bin, "latency", GstClockTime(kJitterLatencyMs + 20) * GST_MSECOND, nullptr);
 
         PadPtr pad(gst_element_get_static_pad(udp, "src"));
         gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, filterReceived, this, nullptr);
@@ -537,13 +316,13 @@ qint32 TGstMediaTerm::UninitializeTerminal()
 qint32 TGstMediaTerm::ConfigureReceive(qint32 a, qint32 b, qint32 c, qint32 d_)
 {
     // The codec and frame length are fixed (Opus, 20 ms); the values are only noted.
-    qCDebug(lcMediaTerm) << "ConfigureReceive" << a << b << c << d_;
+    qCDebug(lcVoice) << "ConfigureReceive" << a << b << c << d_;
     return kOk;
 }
 
 qint32 TGstMediaTerm::ConfigureTransmit(qint32 a, qint32 b, qint32 c, qint32 d_, qint32 e, qint32 f)
 {
-    qCDebug(lcMediaTerm) << "ConfigureTransmit" << a << b << c << d_ << e << f;
+    qCDebug(lcVoice) << "ConfigureTransmit" << a << b << c << d_ << e << f;
     return kOk;
 }
 
@@ -553,7 +332,7 @@ qint32 TGstMediaTerm::SetRemoteAddress(const QString& host, qint32 port)
         return kInvalidArg;
     std::optional<PeerAddress> peer = resolve(host.trimmed(), port);
     if (!peer) {
-        qCWarning(lcMediaTerm) << "cannot resolve" << host;
+        qCWarning(lcVoice) << "cannot resolve" << host;
         return kFail;
     }
     if (d->transmit)
