@@ -3,6 +3,7 @@
 class TfrmMain;
 class TfrmSettings;
 class TfrmCCN;
+class TfrmCalling;
 
 // The program's windows, each created once at start-up in a fixed order and reachable from
 // the others through here.
@@ -10,7 +11,11 @@ struct TForms
 {
     TfrmMain* frmMain = nullptr;
     TfrmCCN* frmCCN = nullptr;
+    TfrmCalling* frmCalling = nullptr;
     TfrmSettings* frmSettings = nullptr;
 };
 
 TForms& Forms();
+
+// Creates the windows that follow the main window, in their order, owned by it.
+void CreateSecondaryForms(TfrmMain& frmMain);

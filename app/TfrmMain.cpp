@@ -2,11 +2,13 @@
 
 #include "app/TForms.h"
 #include "app/TLocalAddress.h"
+#include "app/TUdpSignalSender.h"
 #include "contacts/TSettingsStore.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/errors/EError.h"
 #include "platform/logging/Logging.h"
 #include "platform/paths/TProgramFolder.h"
+#include "platform/player/gst/TGstMediaPlayer.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
 #include "platform/volume/TPulseVolume.h"
@@ -27,10 +29,12 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
+#include <QUdpSocket>
 
 const QString TfrmMain::HostNamePrompt = QStringLiteral("Enter Host Name To Call");
 
-TfrmMain::TfrmMain() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+TfrmMain::TfrmMain(TPorts ports)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), ports_(ports)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Halvorn Software - Parlavue Video Phone"));
@@ -41,6 +45,11 @@ TfrmMain::TfrmMain() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     CreateControls();
+    UDPServer = new QUdpSocket(this);
+    UDPServer->setObjectName(QStringLiteral("UDPServer"));
+    connect(UDPServer, &QUdpSocket::readyRead, this, &TfrmMain::ReadSignals);
+    UDPClient = std::make_unique<TUdpSignalSender>(ports_.signallingPeer);
+    MediaPlayer1 = std::make_unique<TGstMediaPlayer>();
 }
 
 TfrmMain::~TfrmMain()
@@ -79,6 +88,7 @@ void TfrmMain::FormShow()
     LoadSettings();
     Busy = false;
     Ringing = false;
+    ActivateUDPServer();
     CallOffered = false;
     JpegQuality = 100;
     Connected = false;
@@ -88,7 +98,7 @@ void TfrmMain::FormShow()
     MicLevel = CallSettings.MicVolume;
     QCoreApplication::processEvents();
     PeerFrameSeen = false;
-    qCInfo(lcApp) << "started; address" << lblIPAddress->text();
+    qCInfo(lcApp).noquote() << "start-up complete; address" << lblIPAddress->text();
 }
 
 void TfrmMain::LoadCaptureConfig()

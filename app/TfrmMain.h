@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/ISignalSender.h"
 #include "capture/TGraphConfig.h"
 #include "contacts/TCallSettings.h"
+#include "platform/player/IMediaPlayer.h"
 #include "voice/TVOIPMedia.h"
 #include "widgets/PaintGradient.h"
 
@@ -14,11 +16,20 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 class QToolButton;
+class QUdpSocket;
 class TFormPlacement;
 class TImage;
 class TImageButton;
 class TTrackBar;
 class TWindowDragger;
+
+// The ports the program talks on; tests run several main windows in one process.
+struct TCallPorts
+{
+    quint16 signallingListen = 6767;
+    quint16 signallingPeer = 6767;
+    quint16 voice = 8500;
+};
 
 // The main window: the peer's video with the local preview and the caller-ID line on the
 // left, the sidebar with the address, the call and tool buttons and the level bars on the
@@ -29,7 +40,9 @@ class TfrmMain : public QWidget
 public:
     static const QString HostNamePrompt;
 
-    TfrmMain();
+    using TPorts = TCallPorts;
+
+    explicit TfrmMain(TPorts ports = TPorts());
     ~TfrmMain() override;
 
     // State, in the order the rest of the program knows it.
@@ -81,6 +94,10 @@ public:
     QTimer* Timer = nullptr;  // applies the stored capture configuration once
     QTimer* Timer1 = nullptr; // ring timer
     TFormPlacement* PlacementStore = nullptr;
+    QUdpSocket* UDPServer = nullptr;            // call signalling listener
+    std::unique_ptr<ISignalSender> UDPClient;   // call signalling sender
+    std::unique_ptr<IMediaPlayer> MediaPlayer1; // ring tone
+    QString VideoHost;                          // where video frames go during a call
 
     // Handlers.
     void FormShow();
@@ -112,6 +129,22 @@ public:
     void btnTransferClick();
     void btnVideoSourceClick();
 
+    // Calls.
+    void Image4Click();
+    void Image5Click();
+    void PlaceCall();
+    void AnswerCall();
+    void IncomingCall(const QString& callerID, const QString& sender, bool autoAnswer);
+    void Timer1Timer();
+    void CallAccepted(const QString& sender);
+    void CallCancelled();
+    void CallStatusText(const QString& text);
+    void CancelCall();
+    void EndCall();
+    void SendSignal(const QString& text, const QString& host);
+    void UDPServerUDPRead(const QByteArray& datagram, const QString& sender);
+    void ActivateUDPServer();
+
     // True when the host-name field names no host.
     bool HostNameEmpty() const;
 
@@ -137,6 +170,13 @@ private:
     void FormClose();
     void LayoutPanels();
 
+    void ReadSignals();
+    void ReportPlaceCallError(const QString& message);
+    void StartVoiceSession(const QString& remoteAddress);
+    void StopRingTone();
+    void LogFlags() const;
+
+    TPorts ports_;
     bool shown_ = false;
     TWindowDragger* dragger_ = nullptr;
 };

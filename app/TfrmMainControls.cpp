@@ -222,6 +222,9 @@ void TfrmMain::ConnectHandlers()
     bind(Image10, &TImageButton::clicked, &TfrmMain::Image10Click);
     bind(Image8, &TImageButton::clicked, &TfrmMain::Image8Click);
     bind(Image11, &TImageButton::clicked, &TfrmMain::Image11Click);
+    bind(Image4, &TImageButton::clicked, &TfrmMain::Image4Click);
+    bind(Image5, &TImageButton::clicked, &TfrmMain::Image5Click);
+    bind(Timer1, &QTimer::timeout, &TfrmMain::Timer1Timer);
     bind(Image7, &TImageButton::clicked, &TfrmMain::Image7Click);
     bind(Image6, &TImageButton::clicked, &TfrmMain::Image6Click);
     bind(btnTransfer, &TImageButton::clicked, &TfrmMain::btnTransferClick);

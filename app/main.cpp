@@ -1,6 +1,5 @@
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
-#include "contacts/TfrmSettings.h"
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
 #include "platform/ui/TApplication.h"
 #include "voice/TfrmCCN.h"
@@ -17,10 +16,8 @@ int main(int argc, char** argv)
     // The windows, in their fixed order; secondary windows belong to the main window and are
     // hidden, never destroyed, when closed.
     auto frmMain = std::make_unique<TfrmMain>();
-    Forms().frmMain = frmMain.get();
-    Forms().frmCCN = new TfrmCCN(frmMain.get());
+    CreateSecondaryForms(*frmMain);
     Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
-    Forms().frmSettings = new TfrmSettings(frmMain->CallSettings, frmMain.get());
 
     // The main window appears once the event loop runs, so its start-up can end the program.
     QTimer::singleShot(0, frmMain.get(), [&] { frmMain->show(); });

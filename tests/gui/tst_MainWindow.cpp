@@ -35,7 +35,9 @@ class MainWindowTest : public QObject
 
     void Start()
     {
-        form = std::make_unique<TfrmMain>();
+        TCallPorts ports;
+        ports.signallingListen = 0; // any free port: tests never take the real one
+        form = std::make_unique<TfrmMain>(ports);
         form->ReadOutputVolume = [this](quint16& left, quint16& right) {
             if (outputVolume)
                 left = right = *outputVolume;
