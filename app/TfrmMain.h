@@ -174,9 +174,11 @@ private:
     void ReportPlaceCallError(const QString& message);
     void StartVoiceSession(const QString& remoteAddress);
     void StopRingTone();
+    void CloseCallingWindow();
     void LogFlags() const;
 
     TPorts ports_;
     bool shown_ = false;
+    bool callingWindowClosed_ = false; // the call placed last was answered or cancelled
     TWindowDragger* dragger_ = nullptr;
 };

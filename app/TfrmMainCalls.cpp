@@ -138,13 +138,18 @@ void TfrmMain::Image5Click()
 void TfrmMain::PlaceCall()
 {
     try {
-        SendSignal(CallingPrefix + CallSettings.CallerID, edtHostName->text());
-        LetPendingMessagesRun();
+        // The window is made ready before the request goes out: on a fast network the busy
+        // reply or the "Accept" can arrive while pending messages run below, and must not be
+        // overwritten, nor leave a window waiting for an answer that already came.
         TfrmCalling& calling = CallingWindow();
         calling.Dice1->SetRotate(true);
         calling.SetStatus(QStringLiteral("Calling..."));
+        callingWindowClosed_ = false;
+        SendSignal(CallingPrefix + CallSettings.CallerID, edtHostName->text());
+        LetPendingMessagesRun();
         LogFlags();
-        calling.Execute();
+        if (!callingWindowClosed_)
+            calling.Execute();
     } catch (const EError& e) {
         ReportPlaceCallError(e.Message());
     } catch (const std::exception& e) {
@@ -173,6 +178,13 @@ void TfrmMain::StartVoiceSession(const QString& remoteAddress)
     VoiceSession->SetRemotePort(ports_.voice);
     VoiceSession->SetLocalPort(ports_.voice);
     VoiceSession->SetRemoteAddress(remoteAddress);
+}
+
+void TfrmMain::CloseCallingWindow()
+{
+    callingWindowClosed_ = true;
+    if (Forms().frmCalling)
+        Forms().frmCalling->done(QDialog::Rejected);
 }
 
 void TfrmMain::StopRingTone()
@@ -241,8 +253,7 @@ void TfrmMain::Timer1Timer()
 void TfrmMain::CallAccepted(const QString& sender)
 {
     StartVoiceSession(sender);
-    if (Forms().frmCalling)
-        Forms().frmCalling->done(QDialog::Accepted);
+    CloseCallingWindow();
     LetPendingMessagesRun();
     VoiceSession->StartVoice();
     VideoHost = edtHostName->text();
@@ -280,8 +291,7 @@ void TfrmMain::CancelCall()
     } catch (const std::exception& e) {
         qCInfo(lcCall) << "cancel not sent:" << e.what(); // the window closes all the same
     }
-    if (Forms().frmCalling)
-        Forms().frmCalling->done(QDialog::Rejected);
+    CloseCallingWindow();
     LogFlags();
 }
 

@@ -6,6 +6,7 @@
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/TGuiTestEnvironment.h"
+#include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
 #include "voice/TCCNMediaTerm.h"
 #include "voice/TVOIPMedia.h"
@@ -368,30 +369,7 @@ private slots:
         QCOMPARE(form->TrbMic->Position(), 85); // no call: nothing happens
         QCOMPARE(form->MicLevel, 85);
 
-        struct Levels : ICCNMediaTerm
-        {
-            QList<int> transmit;
-            qint32 InitializeTerminal() override { return 0; }
-            qint32 UninitializeTerminal() override { return 0; }
-            qint32 ConfigureReceive(qint32, qint32, qint32, qint32) override { return 0; }
-            qint32 ConfigureTransmit(qint32, qint32, qint32, qint32, qint32, qint32) override
-            {
-                return 0;
-            }
-            qint32 SetRemoteAddress(const QString&, qint32) override { return 0; }
-            qint32 SetLocalPort(qint32) override { return 0; }
-            qint32 StartTransmit(qint32) override { return 0; }
-            qint32 StopTransmit() override { return 0; }
-            qint32 StartReceive(qint32) override { return 0; }
-            qint32 StopReceive() override { return 0; }
-            qint32 SetReceiveVolume(qint32, qint32) override { return 0; }
-            qint32 SetTransmitVolume(qint32, qint32 level) override
-            {
-                transmit << level;
-                return 0;
-            }
-        };
-        auto terminal = std::make_shared<Levels>();
+        auto terminal = std::make_shared<TRecordingTerminal>();
         TCCNMediaTerm ccn([terminal] { return terminal; });
         form->VoiceSession = std::make_unique<TVOIPMedia>(ccn);
 
@@ -405,7 +383,10 @@ private slots:
         QCOMPARE(form->TrbMic->Position(), 60);
         QCOMPARE(form->MicLevel, 60);
         // The bar's handler passes each position on, and the button confirms it.
-        QCOMPARE(terminal->transmit, QList<int>({60, 0, 0, 60, 60}));
+        QCOMPARE(terminal->calls.filter("SetTransmitVolume"),
+                 QStringList({"SetTransmitVolume(0,60)", "SetTransmitVolume(0,0)",
+                              "SetTransmitVolume(0,0)", "SetTransmitVolume(0,60)",
+                              "SetTransmitVolume(0,60)"}));
         form->VoiceSession.reset();
     }
 

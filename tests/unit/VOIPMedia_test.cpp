@@ -1,3 +1,4 @@
+#include "tests/support/TRecordingTerminal.h"
 #include "voice/EAssertionFailed.h"
 #include "voice/TCCNMediaTerm.h"
 #include "voice/TVOIPMedia.h"
@@ -7,64 +8,9 @@
 
 namespace {
 
-// Writes down every call it gets, in order.
-class RecordingTerminal : public ICCNMediaTerm
-{
-public:
-    QStringList calls;
-
-    qint32 Note(const QString& call)
-    {
-        calls << call;
-        return 0;
-    }
-    qint32 InitializeTerminal() override { return Note("InitializeTerminal"); }
-    qint32 UninitializeTerminal() override { return Note("UninitializeTerminal"); }
-    qint32 ConfigureReceive(qint32 a, qint32 b, qint32 c, qint32 d) override
-    {
-        return Note(QString("ConfigureReceive(%1,%2,%3,%4)").arg(a).arg(b).arg(c).arg(d));
-    }
-    qint32 ConfigureTransmit(qint32 a, qint32 b, qint32 c, qint32 d, qint32 e, qint32 f) override
-    {
-        return Note(QString("ConfigureTransmit(%1,%2,%3,%4,%5,%6)")
-                        .arg(a)
-                        .arg(b)
-                        .arg(c)
-                        .arg(d)
-                        .arg(e)
-                        .arg(f));
-    }
-    qint32 SetRemoteAddress(const QString& host, qint32 port) override
-    {
-        return Note(QString("SetRemoteAddress(%1,%2)").arg(host).arg(port));
-    }
-    qint32 SetLocalPort(qint32 port) override
-    {
-        return Note(QString("SetLocalPort(%1)").arg(port));
-    }
-    qint32 StartTransmit(qint32 mode) override
-    {
-        return Note(QString("StartTransmit(%1)").arg(mode));
-    }
-    qint32 StopTransmit() override { return Note("StopTransmit"); }
-    qint32 StartReceive(qint32 mode) override
-    {
-        return Note(QString("StartReceive(%1)").arg(mode));
-    }
-    qint32 StopReceive() override { return Note("StopReceive"); }
-    qint32 SetReceiveVolume(qint32 channel, qint32 level) override
-    {
-        return Note(QString("SetReceiveVolume(%1,%2)").arg(channel).arg(level));
-    }
-    qint32 SetTransmitVolume(qint32 channel, qint32 level) override
-    {
-        return Note(QString("SetTransmitVolume(%1,%2)").arg(channel).arg(level));
-    }
-};
-
 struct Fixture
 {
-    std::shared_ptr<RecordingTerminal> terminal = std::make_shared<RecordingTerminal>();
+    std::shared_ptr<TRecordingTerminal> terminal = std::make_shared<TRecordingTerminal>();
     int made = 0;
     TCCNMediaTerm ccn{[this] {
         ++made;
