@@ -12,6 +12,8 @@ packages=(
   gstreamer1.0-plugins-good gstreamer1.0-tools libpulse-dev
   # tests and benchmarks (a private sound server for the volume and voice tests)
   pulseaudio pulseaudio-utils
+  # end-to-end tests: two copies in network namespaces on one virtual display
+  python3 iproute2 xvfb xdotool imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts the windows are drawn with (and the window-look tests compare)
   fonts-dejavu-core fonts-liberation
