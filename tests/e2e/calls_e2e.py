@@ -1,0 +1,714 @@
+#!/usr/bin/python3
+"""End-to-end calls: two copies of parlavue as two hosts.
+
+Each copy runs in its own network namespace (veth pair, 169.254.77.1 <-> 169.254.77.2), both on
+one Xvfb display and one private PulseAudio server. The copies are driven with xdotool as a user
+would and observed from outside through their logging categories and their speakers.
+
+Needs root (ip netns) and: Xvfb, xdotool, pulseaudio, pactl/parec, gst-launch-1.0, ip, import.
+Exits 77 (skip) when those are missing, 1 when a check fails, 0 when all pass.
+"""
+
+import argparse
+import math
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+SKIP = 77
+
+ADDR_A = "169.254.77.1"
+ADDR_B = "169.254.77.2"
+MAIN_TITLE = "Halvorn Software - Parlavue Video Phone"
+CALLING_TITLE = "Calling Status"
+STARTUP_MARK = "start-up complete"
+
+# Control centres relative to the main window (1000 x 650, borderless).
+HOST_FIELD = (900, 164)
+MAKE_ANSWER = (848, 104)
+END_DECLINE = (952, 104)
+# "Cancel Call" relative to the calling-status window's client area.
+CANCEL_CALL = (268 + 46, 56 + 31)
+
+PANEL_COLOUR = "#006FA4"  # the calling-status window's panel
+
+TONE_A = 1000  # what A's microphone hears
+TONE_B = 1500  # what B's microphone hears
+RATE = 48000
+RMS_FLOOR = 300.0
+TONE_RATIO = 20.0
+
+WAIT = 10.0  # seconds for any one expectation
+POLL = 0.1
+
+REQUIRED_TOOLS = ["ip", "Xvfb", "xdotool", "pulseaudio", "pactl", "parec", "gst-launch-1.0",
+                  "import"]
+
+
+class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
+    pass
+
+
+def log(msg):
+    print(msg, flush=True)
+
+
+def run(cmd, check=True, timeout=20, env=None):
+    """Runs a short command; returns its stdout."""
+    p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
+                       env=env, text=True)
+    if check and p.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(cmd), p.returncode, p.stderr.strip()))
+    return p.stdout
+
+
+def stop_process(proc, grace=3.0):
+    """Terminates one child we started, killing it if it lingers."""
+    if proc is None or proc.poll() is not None:
+        return
+    try:
+        proc.terminate()
+        proc.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        try:
+            proc.wait(timeout=grace)
+        except subprocess.TimeoutExpired:
+            pass
+    except ProcessLookupError:
+        pass
+
+
+def wait_until(what, predicate, timeout=WAIT):
+    """Polls predicate every POLL seconds; returns its first true value or raises Failure."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise Failure("timed out after %.1f s waiting for %s" % (timeout, what))
+        time.sleep(POLL)
+
+
+# ---------------------------------------------------------------------------------------------
+# Tone detection
+
+
+def goertzel_power(samples, freq, rate=RATE):
+    """Power of one frequency over the whole block (Goertzel)."""
+    coeff = 2.0 * math.cos(2.0 * math.pi * freq / rate)
+    s1 = s2 = 0.0
+    for x in samples:
+        s0 = x + coeff * s1 - s2
+        s2 = s1
+        s1 = s0
+    return s1 * s1 + s2 * s2 - coeff * s1 * s2
+
+
+def analyse(raw, want, other, rate=RATE):
+    """Judges s16le mono PCM: is `want` there, loud enough and clearly above `other`?
+
+    Returns (heard, rms, ratio, seconds judged)."""
+    count = len(raw) // 2
+    samples = struct.unpack("<%dh" % count, raw[:count * 2]) if count else ()
+    # Skip the stream's start when there is enough to judge without it.
+    if len(samples) > rate // 2:
+        samples = samples[rate // 4:]
+    if len(samples) < rate // 10:
+        return False, 0.0, 0.0, len(samples) / rate
+    rms = math.sqrt(sum(x * x for x in samples) / len(samples))
+    p_want = goertzel_power(samples, want, rate)
+    p_other = goertzel_power(samples, other, rate)
+    ratio = p_want / p_other if p_other > 0 else float("inf")
+    return (rms >= RMS_FLOOR and ratio >= TONE_RATIO), rms, ratio, len(samples) / rate
+
+
+# ---------------------------------------------------------------------------------------------
+# The lab: namespaces, display, sound server
+
+
+class Lab:
+    def __init__(self, binary):
+        self.binary = binary
+        self.tag = str(os.getpid())
+        self.ns_a = "pv-a-" + self.tag
+        self.ns_b = "pv-b-" + self.tag
+        self.veth_a = "pva" + self.tag
+        self.veth_b = "pvb" + self.tag
+        self.namespaces = []
+        self.tmp = tempfile.mkdtemp(prefix="parlavue-e2e-")
+        self.procs = []  # background helpers we started, in start order
+        self.display = None
+        self.pulse_server = None
+        self.pulse_env = None
+
+    # -- network
+    def make_network(self):
+        for ns in (self.ns_a, self.ns_b):
+            p = subprocess.run(["ip", "netns", "add", ns], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True, timeout=20)
+            if p.returncode != 0:
+                raise Skip("cannot create network namespaces (ip netns add %s: %s)"
+                           % (ns, p.stderr.strip()))
+            self.namespaces.append(ns)
+        run(["ip", "link", "add", self.veth_a, "type", "veth", "peer", "name", self.veth_b])
+        run(["ip", "link", "set", self.veth_a, "netns", self.ns_a])
+        run(["ip", "link", "set", self.veth_b, "netns", self.ns_b])
+        for ns, dev, addr in ((self.ns_a, self.veth_a, ADDR_A), (self.ns_b, self.veth_b, ADDR_B)):
+            run(["ip", "-n", ns, "addr", "add", addr + "/24", "dev", dev])
+            run(["ip", "-n", ns, "link", "set", dev, "up"])
+            run(["ip", "-n", ns, "link", "set", "lo", "up"])
+        # The link is up once A reaches B (checked when ping is there).
+        if shutil.which("ping"):
+            wait_until("the veth link between the namespaces", self.a_reaches_b)
+
+    def a_reaches_b(self):
+        return subprocess.run(["ip", "netns", "exec", self.ns_a, "ping", "-c", "1", "-W", "1",
+                               ADDR_B], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=5).returncode == 0
+
+    def remove_network(self):
+        for ns in self.namespaces:
+            subprocess.run(["ip", "netns", "del", ns], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=20)
+        self.namespaces = []
+        # Left in the root namespace only when moving it failed.
+        for dev in (self.veth_a, self.veth_b):
+            subprocess.run(["ip", "link", "del", dev], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=20)
+
+    # -- display
+    def start_display(self):
+        for n in range(90, 190):
+            if not (os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n)):
+                break
+        else:
+            raise RuntimeError("no free X display number")
+        self.display = ":%d" % n
+        err = open(os.path.join(self.tmp, "xvfb.log"), "wb")
+        proc = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "2100x800x24",
+                                 "-nolisten", "tcp"], stdout=err, stderr=err)
+        self.procs.append(proc)
+        env = dict(os.environ, DISPLAY=self.display)
+
+        def up():
+            if proc.poll() is not None:
+                raise RuntimeError("Xvfb exited (%d); see %s" % (proc.returncode, err.name))
+            return subprocess.run(["xdotool", "getdisplaygeometry"], env=env,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                  timeout=5).returncode == 0
+        wait_until("Xvfb on " + self.display, up)
+
+    def xdotool(self, *args):
+        return run(["xdotool"] + [str(a) for a in args], env=dict(os.environ, DISPLAY=self.display))
+
+    def pixel(self, x, y):
+        """The screen colour at x, y as "#RRGGBB"."""
+        out = run(["import", "-window", "root", "-crop", "1x1+%d+%d" % (x, y), "-depth", "8",
+                   "txt:-"], env=dict(os.environ, DISPLAY=self.display))
+        m = re.search(r"#([0-9A-Fa-f]{6})", out)
+        if not m:
+            raise RuntimeError("cannot read the pixel at %d,%d: %r" % (x, y, out))
+        return "#" + m.group(1).upper()
+
+    # -- sound
+    def start_sound(self):
+        home = os.path.join(self.tmp, "pulse-home")
+        runtime = os.path.join(self.tmp, "pulse-run")
+        os.makedirs(home)
+        os.makedirs(runtime, mode=0o700)
+        socket = os.path.join(runtime, "native")
+        conf = os.path.join(self.tmp, "pulse.pa")
+        with open(conf, "w") as f:
+            f.write("load-module module-native-protocol-unix socket=%s auth-anonymous=1\n" % socket)
+            for sink in ("micA", "micB", "spkA", "spkB"):
+                f.write("load-module module-null-sink sink_name=%s channels=1 rate=%d\n"
+                        % (sink, RATE))
+        self.pulse_server = "unix:" + socket
+        env = dict(os.environ, HOME=home, PULSE_RUNTIME_PATH=runtime, XDG_RUNTIME_DIR=runtime,
+                   PULSE_STATE_PATH=os.path.join(home, "state"), PULSE_SERVER=self.pulse_server)
+        self.pulse_env = env
+        err = open(os.path.join(self.tmp, "pulseaudio.log"), "wb")
+        proc = subprocess.Popen(["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                                 "--use-pid-file=false", "--system=false", "-F", conf],
+                                env=env, stdout=err, stderr=err)
+        self.procs.append(proc)
+
+        def up():
+            if proc.poll() is not None:
+                raise RuntimeError("pulseaudio exited (%d); see %s" % (proc.returncode, err.name))
+            return subprocess.run(["pactl", "info"], env=env, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL, timeout=5).returncode == 0
+        wait_until("the sound server", up)
+
+    def feed(self, sink, freq):
+        """Plays a steady sine into a null sink, whose monitor is a copy's microphone."""
+        err = open(os.path.join(self.tmp, "feed-%s.log" % sink), "wb")
+        proc = subprocess.Popen(["gst-launch-1.0", "-q", "audiotestsrc", "is-live=true",
+                                 "freq=%d" % freq, "!", "pulsesink", "device=" + sink],
+                                env=self.pulse_env, stdout=err, stderr=err)
+        self.procs.append(proc)
+        return proc
+
+    def record(self, source, seconds=1.5):
+        """Records a source for a bounded time; returns the raw s16le mono bytes."""
+        path = os.path.join(self.tmp, "rec-%s-%d.raw" % (source, int(time.monotonic() * 1000)))
+        with open(path, "wb") as out:
+            proc = subprocess.Popen(["parec", "-d", source, "--format=s16le", "--rate=%d" % RATE,
+                                     "--channels=1", "--raw"], env=self.pulse_env, stdout=out,
+                                    stderr=subprocess.DEVNULL)
+            try:
+                time.sleep(seconds)
+            finally:
+                stop_process(proc)
+        with open(path, "rb") as f:
+            data = f.read()
+        os.unlink(path)
+        return data
+
+    def hears(self, speaker, want, other, seconds=1.5):
+        return analyse(self.record(speaker + ".monitor", seconds), want, other)
+
+    def expect_tone(self, speaker, want, other, timeout=WAIT):
+        """Records until the speaker plays `want`; returns (rms, ratio) of that recording."""
+        last = [0.0, 0.0, 0.0]
+
+        def check():
+            heard, rms, ratio, secs = self.hears(speaker, want, other)
+            last[:] = [rms, ratio, secs]
+            return heard
+        try:
+            wait_until("%d Hz on %s" % (want, speaker), check, timeout)
+        except Failure as e:
+            raise Failure("%s (last recording: %.2f s, rms %.0f, ratio %.1f)"
+                          % (e, last[2], last[0], last[1]))
+        return last[0], last[1]
+
+    def expect_no_tone(self, speaker, want, other):
+        """Checks that the speaker does not play `want` (over a recording long enough to judge)."""
+        for _ in range(3):
+            heard, rms, ratio, secs = self.hears(speaker, want, other, seconds=2.0)
+            if heard:
+                raise Failure("%s plays %d Hz (rms %.0f, ratio %.1f)" % (speaker, want, rms, ratio))
+            if secs >= 0.4:
+                return
+        raise Failure("could not record %s long enough to judge it" % speaker)
+
+    def close(self, keep=False):
+        for proc in reversed(self.procs):
+            stop_process(proc)
+        self.procs = []
+        self.remove_network()
+        if not keep:
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+# ---------------------------------------------------------------------------------------------
+# One copy of the program
+
+
+class Phone:
+    def __init__(self, lab, name, ns, address, left, caller_id, mic, speaker):
+        self.lab = lab
+        self.name = name
+        self.ns = ns
+        self.address = address
+        self.left = left
+        self.top = 0
+        self.caller_id = caller_id
+        self.mic = mic
+        self.speaker = speaker
+        self.proc = None
+        self.log_path = None
+        self.mark = 0
+        self.runs = 0
+
+    def start(self, ring_time=10, auto_answer=False, message=None):
+        self.stop()
+        self.runs += 1
+        self.message = message or "%s cannot take your call" % self.caller_id
+        root = os.path.join(self.lab.tmp, "%s-%d" % (self.name, self.runs))
+        folder = os.path.join(root, "program")
+        config = os.path.join(root, "config")
+        runtime = os.path.join(root, "runtime")
+        os.makedirs(folder)
+        os.makedirs(os.path.join(config, "parlavue"))
+        os.makedirs(runtime, mode=0o700)
+        exe = os.path.join(folder, "parlavue")
+        shutil.copy2(self.lab.binary, exe)
+        with open(os.path.join(folder, "Settings.ini"), "w") as f:
+            f.write("[Settings]\nCallerID=%s\nRingTime=%d\nAutoAnswer=%d\nMessage=%s\n"
+                    % (self.caller_id, ring_time, 1 if auto_answer else 0, self.message))
+        with open(os.path.join(config, "parlavue", "parlavue.INI"), "w") as f:
+            f.write("[frmMain]\nLeft=%d\nTop=%d\n" % (self.left, self.top))
+        env = dict(os.environ)
+        env.pop("QT_MESSAGE_PATTERN", None)
+        env.update(DISPLAY=self.lab.display, QT_QPA_PLATFORM="xcb",
+                   QT_LOGGING_RULES="parlavue.*=true", HOME=root, XDG_CONFIG_HOME=config,
+                   XDG_RUNTIME_DIR=runtime, XDG_CACHE_HOME=os.path.join(self.lab.tmp, "cache"),
+                   PULSE_SERVER=self.lab.pulse_server, PULSE_SOURCE=self.mic + ".monitor",
+                   PULSE_SINK=self.speaker)
+        self.log_path = os.path.join(root, "stderr.log")
+        self.mark = 0
+        with open(self.log_path, "wb") as err:
+            self.proc = subprocess.Popen(["ip", "netns", "exec", self.ns, exe], env=env,
+                                         stdout=err, stderr=subprocess.STDOUT, cwd=folder)
+        self.expect(STARTUP_MARK, timeout=20)
+        self.window = self.find_main_window()
+
+    def stop(self):
+        if self.proc is not None:
+            stop_process(self.proc)
+            self.proc = None
+
+    # -- the log
+    def text(self):
+        with open(self.log_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def set_mark(self):
+        """Later expectations only look at what is logged from now on."""
+        self.mark = len(self.text())
+
+    def find(self, needle):
+        return needle in self.text()[self.mark:]
+
+    def expect(self, needle, timeout=WAIT):
+        """Waits for a log line containing needle (after the mark); returns seconds waited."""
+        t0 = time.monotonic()
+
+        def seen():
+            if self.find(needle):
+                return True
+            if self.proc.poll() is not None:
+                raise Failure("%s exited (%s) before logging %r"
+                              % (self.name, self.proc.returncode, needle))
+            return False
+        try:
+            wait_until("%s to log %r" % (self.name, needle), seen, timeout)
+        except Failure as e:
+            raise Failure("%s; log tail:\n%s" % (e, self.tail()))
+        return time.monotonic() - t0
+
+    def absent(self, needle, seconds):
+        """Checks that needle is not logged during the next seconds."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if self.find(needle):
+                raise Failure("%s logged %r; log tail:\n%s" % (self.name, needle, self.tail()))
+            time.sleep(POLL)
+
+    def tail(self, lines=15):
+        shown = self.text()[self.mark:].splitlines()[-lines:]
+        return "\n".join("    " + l for l in shown) if shown else "    (nothing logged)"
+
+    # -- the screen
+    def find_main_window(self):
+        def search():
+            p = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                                str(self.proc.pid), "--name", MAIN_TITLE],
+                               env=dict(os.environ, DISPLAY=self.lab.display),
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                               timeout=10)
+            ids = p.stdout.split()
+            return ids[0] if ids else None
+        wid = wait_until("%s's main window" % self.name, search)
+        x, y, w, h = self.geometry(wid)
+        if (x, y) != (self.left, self.top) or (w, h) != (1000, 650):
+            raise Failure("%s's main window is at %d,%d size %dx%d, expected %d,%d 1000x650"
+                          % (self.name, x, y, w, h, self.left, self.top))
+        return wid
+
+    def geometry(self, wid):
+        out = self.lab.xdotool("getwindowgeometry", "--shell", wid)
+        vals = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(vals["X"]), int(vals["Y"]), int(vals["WIDTH"]), int(vals["HEIGHT"])
+
+    def click(self, pos, origin=None):
+        ox, oy = origin if origin else (self.left, self.top)
+        self.lab.xdotool("mousemove", "--sync", ox + pos[0], oy + pos[1])
+        time.sleep(0.1)
+        self.lab.xdotool("click", "1")
+        time.sleep(0.2)
+
+    def type_host(self, host):
+        self.click(HOST_FIELD)
+        self.lab.xdotool("key", "--clearmodifiers", "ctrl+a")
+        self.lab.xdotool("type", "--delay", "30", host)
+        time.sleep(0.2)
+
+    def make_answer(self):
+        self.click(MAKE_ANSWER)
+
+    def end_decline(self):
+        self.click(END_DECLINE)
+
+    def calling_window(self):
+        """This copy's visible calling-status window: (x, y, width, height)."""
+        def search():
+            p = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                                str(self.proc.pid), "--name", CALLING_TITLE],
+                               env=dict(os.environ, DISPLAY=self.lab.display),
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                               timeout=10)
+            ids = p.stdout.split()
+            return ids[0] if ids else None
+        return self.geometry(wait_until("%s's calling-status window" % self.name, search))
+
+    def expect_calling_window_closed(self):
+        """Waits until this copy's calling-status window is gone (its modal wait has ended)."""
+        def closed():
+            p = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                                str(self.proc.pid), "--name", CALLING_TITLE],
+                               env=dict(os.environ, DISPLAY=self.lab.display),
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                               timeout=10)
+            return not p.stdout.split()
+        wait_until("%s's calling-status window to close" % self.name, closed)
+
+    def cancel_call(self):
+        """Presses Cancel Call in this copy's calling-status window."""
+        x, y, w, h = self.calling_window()
+        self.click(CANCEL_CALL, origin=(x, y))
+
+
+# ---------------------------------------------------------------------------------------------
+# Scenarios
+
+
+def flags_line(busy, offered, ringing, connected):
+    return "flags busy=%d offered=%d ringing=%d connected=%d" % (busy, offered, ringing, connected)
+
+
+def place_call(a, b):
+    """A types B's address and presses Make / Answer; B rings or answers."""
+    a.set_mark()
+    b.set_mark()
+    a.type_host(b.address)
+    a.make_answer()
+    a.expect('sent "Calling|%s" to %s' % (a.caller_id, b.address))
+    b.expect('received "Calling|%s" from %s' % (a.caller_id, a.address))
+
+
+def scenario_a_calls_b_rings(lab, a, b):
+    a.start()
+    b.start()
+    t0 = time.monotonic()
+    place_call(a, b)
+    b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+    b.expect(flags_line(0, 1, 1, 0))
+    a.expect('calling window: "Calling..."')
+    # A's calling-status window is on screen, centred over A's main window, in its panel colour.
+    x, y, w, h = a.calling_window()
+    cx, cy = x + w // 2, y + h // 2
+    if (w, h) != (383, 134) or abs(cx - (a.left + 500)) > 40 or abs(cy - (a.top + 325)) > 40:
+        raise Failure("A's calling-status window is at %d,%d size %dx%d, expected 383x134 "
+                      "centred on A's main window" % (x, y, w, h))
+    colour = lab.pixel(x + 150, y + 125)
+    if colour != PANEL_COLOUR:
+        raise Failure("A's calling-status window shows %s at (150,125), expected %s"
+                      % (colour, PANEL_COLOUR))
+    return "B rang %.2f s after A started typing the address" % (time.monotonic() - t0)
+
+
+def scenario_answer_voice_end(lab, a, b):
+    a.start()
+    b.start()
+    place_call(a, b)
+    b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+    # Nothing may reach B's speaker before the call is up.
+    lab.expect_no_tone(b.speaker, TONE_A, TONE_B)
+    t0 = time.monotonic()
+    b.make_answer()
+    b.expect("answered: voice to %s" % a.address)
+    a.expect("accepted: voice to %s" % b.address)
+    a.expect_calling_window_closed()
+    up = time.monotonic() - t0
+    b.expect(flags_line(1, 1, 0, 1))
+    a.expect(flags_line(1, 0, 0, 1))
+    t0 = time.monotonic()
+    lab.expect_tone(b.speaker, TONE_A, TONE_B)
+    lab.expect_tone(a.speaker, TONE_B, TONE_A)
+    voice = time.monotonic() - t0
+    # Once flowing, it keeps flowing: one more recording each way, judged as it comes.
+    b_rms, b_ratio = lab.expect_tone(b.speaker, TONE_A, TONE_B, timeout=0)
+    a_rms, a_ratio = lab.expect_tone(a.speaker, TONE_B, TONE_A, timeout=0)
+    a.set_mark()
+    b.set_mark()
+    a.end_decline()
+    a.expect("call ended")
+    a.expect(flags_line(0, 0, 0, 0))
+    b.end_decline()
+    b.expect("call ended")
+    b.expect(flags_line(0, 0, 0, 0))
+    # With both ends stopped the tones are gone.
+    time.sleep(0.5)
+    lab.expect_no_tone(b.speaker, TONE_A, TONE_B)
+    lab.expect_no_tone(a.speaker, TONE_B, TONE_A)
+    return ("call up %.2f s after B's click; voice both ways within %.2f s; then B hears %d Hz "
+            "(rms %.0f, ratio %.0f), A hears %d Hz (rms %.0f, ratio %.0f); silent after End"
+            % (up, voice, TONE_A, b_rms, b_ratio, TONE_B, a_rms, a_ratio))
+
+
+def scenario_auto_answer(lab, a, b):
+    a.start()
+    b.start(auto_answer=True)
+    t0 = time.monotonic()
+    place_call(a, b)
+    b.expect("answered: voice to %s" % a.address)
+    a.expect("accepted: voice to %s" % b.address)
+    a.expect_calling_window_closed()
+    took = time.monotonic() - t0
+    # Answered automatically: Busy stays clear (by hand it would be set).
+    b.expect(flags_line(0, 1, 0, 1))
+    a.set_mark()
+    b.set_mark()
+    a.end_decline()
+    b.end_decline()
+    a.expect("call ended")
+    b.expect("call ended")
+    return "answered automatically %.2f s after A's click" % took
+
+
+def scenario_busy(lab, a, b):
+    a.start()
+    b.start()
+    # B answers A's call by hand, which leaves B busy; A then hangs up its own side only
+    # (nothing is sent) and calls again.
+    place_call(a, b)
+    b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+    b.make_answer()
+    b.expect("answered: voice to %s" % a.address)
+    b.expect(flags_line(1, 1, 0, 1))
+    a.expect("accepted: voice to %s" % b.address)
+    a.expect_calling_window_closed()
+    a.set_mark()
+    a.end_decline()
+    a.expect("call ended")
+    a.expect(flags_line(0, 0, 0, 0))
+    t0 = time.monotonic()
+    place_call(a, b)
+    b.expect('sent "%s" to %s' % (b.message, a.address))
+    a.expect('received "%s" from %s' % (b.message, b.address))
+    a.expect('calling window: "%s"' % b.message)
+    took = time.monotonic() - t0
+    if b.find("ringing: caller"):
+        raise Failure("B rang although it was busy")
+    a.set_mark()
+    a.cancel_call()
+    a.expect('sent "Cancel" to %s' % b.address)
+    a.expect(flags_line(0, 0, 0, 0))
+    return "busy reply shown in A's calling window %.2f s after A's second click" % took
+
+
+def scenario_ring_timeout(lab, a, b):
+    a.start()
+    b.start(ring_time=2)
+    place_call(a, b)
+    b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+    t_ring = time.monotonic()
+    # Not before the ring time ...
+    b.absent("ring timeout", 1.5)
+    b.expect("ring timeout", timeout=5)
+    after = time.monotonic() - t_ring
+    b.expect('sent "%s" to %s' % (b.message, a.address))
+    a.expect('calling window: "%s"' % b.message)
+    b.set_mark()
+    a.set_mark()
+    a.cancel_call()
+    a.expect('sent "Cancel" to %s' % b.address)
+    b.expect('received "Cancel" from %s' % a.address)
+    b.expect("cancelled by caller")
+    b.expect(flags_line(0, 0, 0, 0))
+    a.expect(flags_line(0, 0, 0, 0))
+    return "ring timeout %.2f s after ringing (RingTime=2)" % after
+
+
+SCENARIOS = [
+    ("A calls B, B rings", scenario_a_calls_b_rings),
+    ("B answers, voice both ways, End on both", scenario_answer_voice_end),
+    ("auto-answer", scenario_auto_answer),
+    ("busy reply in A's calling window", scenario_busy),
+    ("ring timeout sends B's message, Cancel Call stops the ringing", scenario_ring_timeout),
+]
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--binary", required=True, help="the parlavue executable")
+    ap.add_argument("--only", help="run only scenarios whose name contains this text")
+    ap.add_argument("--keep", action="store_true", help="leave the temp folder (logs) behind")
+    args = ap.parse_args()
+
+    if not os.path.isfile(args.binary):
+        log("SKIP: binary not found: %s" % args.binary)
+        return SKIP
+    if os.geteuid() != 0:
+        log("SKIP: needs root to create network namespaces (ip netns)")
+        return SKIP
+    missing = [t for t in REQUIRED_TOOLS if shutil.which(t) is None]
+    if missing:
+        log("SKIP: missing tools: %s (apt-get install xvfb xdotool pulseaudio pulseaudio-utils "
+            "gstreamer1.0-tools iproute2 imagemagick)" % ", ".join(missing))
+        return SKIP
+
+    lab = Lab(os.path.abspath(args.binary))
+    a = b = None
+    passed = failed = 0
+    # A termination signal still runs the clean-up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    try:
+        try:
+            lab.make_network()
+        except Skip as e:
+            log("SKIP: %s" % e)
+            return SKIP
+        lab.start_display()
+        lab.start_sound()
+        lab.feed("micA", TONE_A)
+        lab.feed("micB", TONE_B)
+        a = Phone(lab, "A", lab.ns_a, ADDR_A, 0, "Anna", "micA", "spkA")
+        b = Phone(lab, "B", lab.ns_b, ADDR_B, 1050, "Bert", "micB", "spkB")
+        for name, fn in SCENARIOS:
+            if args.only and args.only not in name:
+                continue
+            t0 = time.monotonic()
+            try:
+                note = fn(lab, a, b)
+                passed += 1
+                log("PASS: %s (%.1f s) %s" % (name, time.monotonic() - t0, note or ""))
+            except Exception as e:  # a harness error fails the scenario too
+                failed += 1
+                detail = str(e) if isinstance(e, Failure) else traceback.format_exc()
+                log("FAIL: %s (%.1f s): %s" % (name, time.monotonic() - t0, detail))
+            finally:
+                a.stop()
+                b.stop()
+    except Exception:
+        failed += 1
+        log("FAIL: set-up: %s" % traceback.format_exc())
+    finally:
+        for phone in (a, b):
+            if phone is not None:
+                phone.stop()
+        lab.close(keep=args.keep)
+        if args.keep:
+            log("logs kept in %s" % lab.tmp)
+    log("%d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
