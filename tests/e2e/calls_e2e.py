@@ -43,6 +43,9 @@ TONE_A = 1000  # what A's microphone hears
 TONE_B = 1500  # what B's microphone hears
 RATE = 48000
 RMS_FLOOR = 300.0
+# A flowing call carries the microphone's sine (rms ~18500) at both levels of 80 %: about
+# 11800 on the speaker. Much less means the voice is full of gaps.
+STEADY_RMS = 6000.0
 TONE_RATIO = 20.0
 
 WAIT = 10.0  # seconds for any one expectation
@@ -545,6 +548,9 @@ def scenario_answer_voice_end(lab, a, b):
     # Once flowing, it keeps flowing: one more recording each way, judged as it comes.
     b_rms, b_ratio = lab.expect_tone(b.speaker, TONE_A, TONE_B, timeout=0)
     a_rms, a_ratio = lab.expect_tone(a.speaker, TONE_B, TONE_A, timeout=0)
+    if min(a_rms, b_rms) < STEADY_RMS:
+        raise Failure("voice has gaps: rms %d at B, %d at A (steady voice gives about 11800)"
+                      % (b_rms, a_rms))
     a.set_mark()
     b.set_mark()
     a.end_decline()

@@ -269,8 +269,10 @@ struct TGstMediaTerm::Impl
         g_object_set(udp, "port", localPort, "caps", rtpCaps, "reuse", FALSE,
                      "retrieve-sender-address", TRUE, nullptr);
         gst_caps_unref(rtpCaps);
-        g_object_set(jitter, "latency", guint(kJitterLatencyMs), "drop-on-latency", TRUE, "do-lost",
-                     TRUE, nullptr);
+        // Packets later than the latency are still discarded and concealed; dropping the
+        // oldest queued packets whenever the queue is full would, behind a sound server's
+        // sink that blocks while it plays, throw away most of the voice.
+        g_object_set(jitter, "latency", guint(kJitterLatencyMs), "do-lost", TRUE, nullptr);
         // A burst of undecodable packets must not end the call. Recovering a lost frame from
         // the next packet's FEC would hold every frame back by one (and the decoder then claims
         // 120 ms of latency); loss concealment alone keeps the delay down.
