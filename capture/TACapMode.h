@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/TGuid.h"
+#include "platform/capturegraph/TGuid.h"
 
 #include <QtGlobal>
 

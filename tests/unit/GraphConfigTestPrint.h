@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capture/TGraphConfig.h"
-#include "capture/TGuid.h"
+#include "platform/capturegraph/TGuid.h"
 
 #include <ostream>
 

@@ -1,4 +1,4 @@
-#include "capture/TGuid.h"
+#include "platform/capturegraph/TGuid.h"
 
 QByteArray TGuid::ToBytes() const
 {
