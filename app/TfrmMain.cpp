@@ -2,7 +2,7 @@
 
 #include "app/TForms.h"
 #include "app/TLocalAddress.h"
-#include "app/TUdpSignalSender.h"
+#include "app/TUdpDatagramSender.h"
 #include "contacts/TSettingsStore.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/errors/EError.h"
@@ -48,7 +48,13 @@ TfrmMain::TfrmMain(TPorts ports)
     UDPServer = new QUdpSocket(this);
     UDPServer->setObjectName(QStringLiteral("UDPServer"));
     connect(UDPServer, &QUdpSocket::readyRead, this, &TfrmMain::ReadSignals);
-    UDPClient = std::make_unique<TUdpSignalSender>(ports_.signallingPeer);
+    UDPClient = std::make_unique<TUdpDatagramSender>(ports_.signallingPeer);
+    UDPServer1 = new QUdpSocket(this);
+    UDPServer1->setObjectName(QStringLiteral("UDPServer1"));
+    UDPServer1->setReadBufferSize(MaxVideoDatagram);
+    connect(UDPServer1, &QUdpSocket::readyRead, this, &TfrmMain::ReadVideo);
+    UDPClient1 = std::make_unique<TUdpDatagramSender>(ports_.videoPeer);
+    FrameBuffer = QByteArray(FrameBufferSize, '\0');
     MediaPlayer1 = std::make_unique<TGstMediaPlayer>();
 }
 
@@ -97,6 +103,7 @@ void TfrmMain::FormShow()
     TrbVoice->SetPosition(GetWaveOutVolume(left, right) ? left : 32767);
     MicLevel = CallSettings.MicVolume;
     QCoreApplication::processEvents();
+    ActivateUDPServer1();
     PeerFrameSeen = false;
     qCInfo(lcApp).noquote() << "start-up complete; address" << lblIPAddress->text();
 }

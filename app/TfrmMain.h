@@ -1,8 +1,9 @@
 #pragma once
 
-#include "app/ISignalSender.h"
+#include "app/IDatagramSender.h"
 #include "capture/TGraphConfig.h"
 #include "contacts/TCallSettings.h"
+#include "platform/jpeg/TJpegEncoder.h"
 #include "platform/player/IMediaPlayer.h"
 #include "voice/TVOIPMedia.h"
 #include "widgets/PaintGradient.h"
@@ -29,6 +30,8 @@ struct TCallPorts
     quint16 signallingListen = 6767;
     quint16 signallingPeer = 6767;
     quint16 voice = 8500;
+    quint16 videoListen = 8800;
+    quint16 videoPeer = 8800;
 };
 
 // The main window: the peer's video with the local preview and the caller-ID line on the
@@ -94,10 +97,19 @@ public:
     QTimer* Timer = nullptr;  // applies the stored capture configuration once
     QTimer* Timer1 = nullptr; // ring timer
     TFormPlacement* PlacementStore = nullptr;
-    QUdpSocket* UDPServer = nullptr;            // call signalling listener
-    std::unique_ptr<ISignalSender> UDPClient;   // call signalling sender
-    std::unique_ptr<IMediaPlayer> MediaPlayer1; // ring tone
-    QString VideoHost;                          // where video frames go during a call
+    QUdpSocket* UDPServer = nullptr;             // call signalling listener
+    std::unique_ptr<IDatagramSender> UDPClient;  // call signalling sender
+    std::unique_ptr<IMediaPlayer> MediaPlayer1;  // ring tone
+    QString VideoHost;                           // where video frames go during a call
+    QUdpSocket* UDPServer1 = nullptr;            // video listener
+    std::unique_ptr<IDatagramSender> UDPClient1; // video sender
+    // Video buffers, allocated once and reused for every frame.
+    static constexpr qsizetype FrameBufferSize = 1048576;
+    static constexpr qsizetype MaxVideoDatagram = 1048575;
+    QByteArray FrameBuffer;
+    QByteArray FrameInStream;
+    QByteArray FrameOutStream;
+    TJpegEncoder FrameEncoder;
 
     // Handlers.
     void FormShow();
@@ -145,6 +157,12 @@ public:
     void UDPServerUDPRead(const QByteArray& datagram, const QString& sender);
     void ActivateUDPServer();
 
+    // Video.
+    void ActivateUDPServer1();
+    void UDPServer1UDPRead(const QByteArray& datagram, const QString& sender);
+    void capBitmapGrabbed(const QImage& bitmap);
+    void Image9Click();
+
     // True when the host-name field names no host.
     bool HostNameEmpty() const;
 
@@ -171,6 +189,7 @@ private:
     void LayoutPanels();
 
     void ReadSignals();
+    void ReadVideo();
     void ReportPlaceCallError(const QString& message);
     void StartVoiceSession(const QString& remoteAddress);
     void StopRingTone();

@@ -108,7 +108,7 @@ void TfrmMain::UDPServerUDPRead(const QByteArray& datagram, const QString& sende
 
 void TfrmMain::SendSignal(const QString& text, const QString& host)
 {
-    UDPClient->Send(text, host);
+    UDPClient->Send(text.toUtf8(), host);
     qCInfo(lcCall).noquote() << QStringLiteral("sent \"%1\" to %2").arg(text, host);
 }
 

@@ -224,6 +224,7 @@ void TfrmMain::ConnectHandlers()
     bind(Image11, &TImageButton::clicked, &TfrmMain::Image11Click);
     bind(Image4, &TImageButton::clicked, &TfrmMain::Image4Click);
     bind(Image5, &TImageButton::clicked, &TfrmMain::Image5Click);
+    bind(Image9, &TImageButton::clicked, &TfrmMain::Image9Click);
     bind(Timer1, &QTimer::timeout, &TfrmMain::Timer1Timer);
     bind(Image7, &TImageButton::clicked, &TfrmMain::Image7Click);
     bind(Image6, &TImageButton::clicked, &TfrmMain::Image6Click);

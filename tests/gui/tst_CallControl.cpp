@@ -1,5 +1,5 @@
 #include "app/TForms.h"
-#include "app/TUdpSignalSender.h"
+#include "app/TUdpDatagramSender.h"
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
 #include "platform/ui/TApplication.h"
@@ -28,13 +28,13 @@ struct Journal
     QStringList events;
 };
 
-class RecordingSender : public ISignalSender
+class RecordingSender : public IDatagramSender
 {
 public:
     explicit RecordingSender(Journal& journal) : journal_(journal) {}
-    void Send(const QString& text, const QString& host) override
+    void Send(const QByteArray& payload, const QString& host) override
     {
-        journal_.events << QString("send %1 -> %2").arg(text, host);
+        journal_.events << QString("send %1 -> %2").arg(QString::fromUtf8(payload), host);
     }
 
 private:
@@ -109,6 +109,7 @@ class CallControlTest : public QObject
                               "[Settings]\nCallerID=Anna\nMessage=Not now\n" + settings);
         TCallPorts ports;
         ports.signallingListen = 0;
+        ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(ports);
         CreateSecondaryForms(*form);
         terminal = std::make_shared<JournalTerminal>(journal);
@@ -240,7 +241,7 @@ private slots:
     {
         Start();
         // The real sender, aimed at this window's own listener.
-        form->UDPClient = std::make_unique<TUdpSignalSender>(form->UDPServer->localPort());
+        form->UDPClient = std::make_unique<TUdpDatagramSender>(form->UDPServer->localPort());
         PlaceCallTo("127.0.0.1", [&] {
             QTRY_COMPARE(Forms().frmCalling->Label1->text(), QString("Not now"));
             QVERIFY(!Forms().frmCalling->Dice1->Rotate());
@@ -272,7 +273,7 @@ private slots:
     void unresolvableHostIsReportedAndBusyStaysUntilEnd()
     {
         Start();
-        form->UDPClient = std::make_unique<TUdpSignalSender>(form->UDPServer->localPort());
+        form->UDPClient = std::make_unique<TUdpDatagramSender>(form->UDPServer->localPort());
         form->edtHostName->setText("no-such-host.invalid");
         QTest::mouseClick(form->Image4, Qt::LeftButton);
         QCOMPARE(script->ui.Texts("error"), QStringList{"Socket Error # 11001\nHost not found."});

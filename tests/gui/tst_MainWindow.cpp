@@ -37,7 +37,8 @@ class MainWindowTest : public QObject
     void Start()
     {
         TCallPorts ports;
-        ports.signallingListen = 0; // any free port: tests never take the real one
+        ports.signallingListen = 0; // any free port: tests never take the real ones
+        ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(ports);
         form->ReadOutputVolume = [this](quint16& left, quint16& right) {
             if (outputVolume)

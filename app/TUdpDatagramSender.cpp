@@ -1,12 +1,12 @@
-#include "app/TUdpSignalSender.h"
+#include "app/TUdpDatagramSender.h"
 
 #include "platform/errors/ESockError.h"
 
 #include <QHostInfo>
 
-TUdpSignalSender::TUdpSignalSender(quint16 port) : port_(port) {}
+TUdpDatagramSender::TUdpDatagramSender(quint16 port) : port_(port) {}
 
-QHostAddress TUdpSignalSender::Resolve(const QString& host)
+QHostAddress TUdpDatagramSender::Resolve(const QString& host)
 {
     QHostAddress address;
     if (address.setAddress(host.trimmed()) && address.protocol() == QAbstractSocket::IPv4Protocol)
@@ -18,10 +18,9 @@ QHostAddress TUdpSignalSender::Resolve(const QString& host)
     throw ESockError(QStringLiteral("Socket Error # 11001\nHost not found."));
 }
 
-void TUdpSignalSender::Send(const QString& text, const QString& host)
+void TUdpDatagramSender::Send(const QByteArray& payload, const QString& host)
 {
     const QHostAddress to = Resolve(host);
-    const QByteArray payload = text.toUtf8();
     if (socket_.writeDatagram(payload, to, port_) != payload.size())
         throw ESockError(socket_.errorString());
 }

@@ -1,0 +1,94 @@
+// Video: each grabbed frame goes to the peer as one JPEG datagram; received frames are shown
+// while a call is up.
+#include "app/TfrmMain.h"
+
+#include "platform/errors/EError.h"
+#include "platform/jpeg/TJpegDecoder.h"
+#include "platform/logging/Logging.h"
+#include "platform/ui/Guarded.h"
+#include "platform/ui/TUiServices.h"
+#include "widgets/TImage.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+void TfrmMain::ActivateUDPServer1()
+{
+    if (!UDPServer1->bind(QHostAddress::AnyIPv4, ports_.videoListen)) {
+        qCWarning(lcVideo) << "cannot listen on video port" << ports_.videoListen
+                           << UDPServer1->errorString();
+        Ui().Error(QStringLiteral("Could not bind socket. Address and port are already in use."));
+        return;
+    }
+    qCInfo(lcVideo) << "listening on video port" << UDPServer1->localPort();
+}
+
+void TfrmMain::ReadVideo()
+{
+    while (UDPServer1->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = UDPServer1->receiveDatagram(MaxVideoDatagram + 1);
+        const QByteArray data = datagram.data();
+        if (data.isEmpty() || data.size() > MaxVideoDatagram)
+            continue;
+        bool isIPv4 = false;
+        const quint32 ip = datagram.senderAddress().toIPv4Address(&isIPv4);
+        if (!isIPv4)
+            continue;
+        const QString sender = QHostAddress(ip).toString();
+        Guarded([&] { UDPServer1UDPRead(data, sender); });
+    }
+}
+
+void TfrmMain::UDPServer1UDPRead(const QByteArray& datagram, const QString& sender)
+{
+    if (!PeerFrameSeen) {
+        edtHostName->setText(sender);
+        PeerFrameSeen = true;
+    }
+    FrameInStream = datagram;
+    if (!Connected) {
+        Image1->SetPicture(Image12->Picture());
+        return;
+    }
+    // Anyone can send to this port: what is not a sound JPEG image is dropped and the last
+    // good picture stays.
+    if (auto picture = TJpegDecoder::Decode(FrameInStream))
+        Image1->SetPicture(*picture);
+    else
+        qCDebug(lcVideo) << "dropped a video datagram of" << datagram.size() << "bytes from"
+                         << sender;
+}
+
+void TfrmMain::capBitmapGrabbed(const QImage& bitmap)
+{
+    if (!Connected)
+        return;
+    // The quality falls with every frame that cannot be sent; the encoder takes 1..100.
+    FrameEncoder.SetQuality(JpegQuality >= 1 ? (JpegQuality & 0xFF) : 1);
+    FrameOutStream = FrameEncoder.Compress(bitmap);
+    try {
+        if (FrameOutStream.isEmpty())
+            throw EError(QStringLiteral("The frame could not be compressed."));
+        // Larger than the send buffer means larger than any datagram: a failed send.
+        if (FrameOutStream.size() > FrameBuffer.size())
+            throw EError(QStringLiteral("The frame is larger than the send buffer."));
+        std::copy(FrameOutStream.cbegin(), FrameOutStream.cend(), FrameBuffer.begin());
+        UDPClient1->Send(QByteArray::fromRawData(FrameBuffer.constData(), FrameOutStream.size()),
+                         VideoHost);
+    } catch (const std::exception& e) {
+        --JpegQuality;
+        qCDebug(lcVideo) << "frame not sent:" << e.what() << "quality now" << JpegQuality;
+        if (JpegQuality == 0)
+            Ui().Information(
+                QStringLiteral("Video Frame too large. Lower resolution on video camera."));
+    }
+}
+
+void TfrmMain::Image9Click()
+{
+    QApplication::clipboard()->setImage(Image1->Picture());
+    QCoreApplication::processEvents();
+}
