@@ -3,6 +3,7 @@
 #include "app/TForms.h"
 #include "app/TLocalAddress.h"
 #include "app/TUdpDatagramSender.h"
+#include "capture/TVideoCapture.h"
 #include "contacts/TSettingsStore.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/errors/EError.h"
@@ -33,8 +34,9 @@
 
 const QString TfrmMain::HostNamePrompt = QStringLiteral("Enter Host Name To Call");
 
-TfrmMain::TfrmMain(TPorts ports)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), ports_(ports)
+TfrmMain::TfrmMain(std::shared_ptr<ICaptureSystem> capture, TPorts ports)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), captureSystem_(std::move(capture)),
+      ports_(ports)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Halvorn Software - Parlavue Video Phone"));
@@ -105,6 +107,12 @@ void TfrmMain::FormShow()
     QCoreApplication::processEvents();
     ActivateUDPServer1();
     PeerFrameSeen = false;
+    if (!cap->Initialize()) {
+        Ui().ShowMessage(QStringLiteral("Can't init capture!"));
+        TerminateRequested = true;
+        QCoreApplication::quit();
+        return;
+    }
     qCInfo(lcApp).noquote() << "start-up complete; address" << lblIPAddress->text();
 }
 
@@ -121,6 +129,7 @@ void TfrmMain::LoadCaptureConfig()
 
 void TfrmMain::SaveCaptureConfig()
 {
+    cap->ReadConfig(CaptureConfig);
     TGraphConfig::WriteConfigText(CaptureConfigFileName(), CaptureConfig.SaveToString());
 }
 
@@ -136,6 +145,7 @@ void TfrmMain::PlacementStoreRestorePlacement()
 
 void TfrmMain::PlacementStoreSavePlacement()
 {
+    cap->ReadConfig(CaptureConfig);
     TGraphConfig::WriteConfigText(PlacementStore->IniFileName(), CaptureConfig.SaveToString());
 }
 
@@ -143,8 +153,7 @@ void TfrmMain::TimerTimer()
 {
     Timer->stop();
     TBusyCursor busy;
-    // Applying the record to the camera comes with the capture component.
-    qCDebug(lcCapture) << "stored capture configuration due";
+    cap->ApplyConfig(CaptureConfig);
 }
 
 QString TfrmMain::GetLocalIPAddress()
@@ -301,7 +310,7 @@ void TfrmMain::FormClose()
 {
     try {
         SaveMicVolume();
-        // Stopping the preview comes with the capture component.
+        cap->StopPreview();
     } catch (const EError& e) {
         Ui().Error(e.Message());
     } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/IDatagramSender.h"
+#include "capture/TCapturedBitmap.h"
 #include "capture/TGraphConfig.h"
 #include "contacts/TCallSettings.h"
 #include "platform/jpeg/TJpegEncoder.h"
@@ -23,6 +24,8 @@ class TImage;
 class TImageButton;
 class TTrackBar;
 class TWindowDragger;
+class TVideoCapture;
+class ICaptureSystem;
 
 // The ports the program talks on; tests run several main windows in one process.
 struct TCallPorts
@@ -45,7 +48,8 @@ public:
 
     using TPorts = TCallPorts;
 
-    explicit TfrmMain(TPorts ports = TPorts());
+    // The camera comes from capture; the program passes the GStreamer system, tests a fake.
+    explicit TfrmMain(std::shared_ptr<ICaptureSystem> capture, TPorts ports = TPorts());
     ~TfrmMain() override;
 
     // State, in the order the rest of the program knows it.
@@ -93,7 +97,7 @@ public:
     QLabel* lblCallerID = nullptr;
     TImage* Image1 = nullptr;
     TImage* Image12 = nullptr;
-    QWidget* cap = nullptr;   // the local preview's place
+    TVideoCapture* cap = nullptr; // the camera and its local preview
     QTimer* Timer = nullptr;  // applies the stored capture configuration once
     QTimer* Timer1 = nullptr; // ring timer
     TFormPlacement* PlacementStore = nullptr;
@@ -162,6 +166,12 @@ public:
     void UDPServer1UDPRead(const QByteArray& datagram, const QString& sender);
     void capBitmapGrabbed(const QImage& bitmap);
     void Image9Click();
+    void btnPreviewClick();
+    void capFrameRendered();
+    void capChangeDevice();
+
+    // Set when start-up found no camera and ended the program.
+    bool TerminateRequested = false;
 
     // True when the host-name field names no host.
     bool HostNameEmpty() const;
@@ -196,6 +206,7 @@ private:
     void CloseCallingWindow();
     void LogFlags() const;
 
+    std::shared_ptr<ICaptureSystem> captureSystem_;
     TPorts ports_;
     bool shown_ = false;
     bool callingWindowClosed_ = false; // the call placed last was answered or cancelled

@@ -1,6 +1,7 @@
 // The main window's controls: their places, texts and hints, and the handlers they raise.
 #include "app/TfrmMain.h"
 
+#include "capture/TVideoCapture.h"
 #include "platform/ui/Guarded.h"
 #include "resources/Resources.h"
 #include "widgets/TFonts.h"
@@ -125,9 +126,27 @@ void TfrmMain::CreateVideoArea()
     lblCallerID->setFont(bold);
     lblCallerID->setStyleSheet(QStringLiteral("color: #00A3F0;"));
 
-    cap = new QWidget(Panel2);
+    cap = new TVideoCapture(*captureSystem_, Panel2);
     cap->setObjectName(QStringLiteral("cap"));
     cap->setGeometry(0, 441, 264, 209);
+    cap->SetColor(QColor(0x00, 0x6F, 0xA4));
+    cap->WantBitmaps = true;
+    cap->BitmapPixelFormat = TPixelFormat::pf24bit;
+    cap->WantPreview = true;
+    cap->WantCapture = false;
+    cap->WantAudio = false;
+    cap->WantDVAudio = false;
+    cap->WantAudioPreview = false;
+    cap->UseFrameRate = false;
+    cap->SetFrameRate(25);
+    cap->SetDVResolution(TDVResolution::dvrDontWorry);
+    cap->UseTempFile = false;
+    cap->UseTimeLimit = false;
+    cap->TimeLimit = 30;
+    cap->DoPreallocFile = false;
+    cap->PreallocFileSize = 1;
+    cap->SetCaptureFileName(QStringLiteral("capture.avi"));
+    cap->SetTempCaptureFileName(QStringLiteral("captemp.avi"));
 
     btnSidebar =
         ToolButton(Panel2, QStringLiteral("btnSidebar"), QStringLiteral("Toggle Sidebar"), 3, 4);
@@ -225,6 +244,11 @@ void TfrmMain::ConnectHandlers()
     bind(Image4, &TImageButton::clicked, &TfrmMain::Image4Click);
     bind(Image5, &TImageButton::clicked, &TfrmMain::Image5Click);
     bind(Image9, &TImageButton::clicked, &TfrmMain::Image9Click);
+    bind(btnPreview, &TImageButton::clicked, &TfrmMain::btnPreviewClick);
+    bind(cap, &TVideoCapture::OnFrameRendered, &TfrmMain::capFrameRendered);
+    bind(cap, &TVideoCapture::OnChangeDevice, &TfrmMain::capChangeDevice);
+    connect(cap, &TVideoCapture::OnBitmapGrabbed, this,
+            [this](const TCapturedBitmap& bitmap) { Guarded([&] { capBitmapGrabbed(bitmap); }); });
     bind(Timer1, &QTimer::timeout, &TfrmMain::Timer1Timer);
     bind(Image7, &TImageButton::clicked, &TfrmMain::Image7Click);
     bind(Image6, &TImageButton::clicked, &TfrmMain::Image6Click);

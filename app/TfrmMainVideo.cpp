@@ -2,6 +2,7 @@
 // while a call is up.
 #include "app/TfrmMain.h"
 
+#include "capture/TVideoCapture.h"
 #include "platform/errors/EError.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -91,4 +93,29 @@ void TfrmMain::Image9Click()
 {
     QApplication::clipboard()->setImage(Image1->Picture());
     QCoreApplication::processEvents();
+}
+
+void TfrmMain::capFrameRendered()
+{
+    cap->GrabNextFrame();
+}
+
+void TfrmMain::capChangeDevice()
+{
+    TVCapMode video;
+    TACapMode audio;
+    cap->GetCurrentVCapMode(video);
+    cap->GetCurrentACapMode(audio);
+    // The video options window, which lists the device's dialogs, comes later.
+}
+
+void TfrmMain::btnPreviewClick()
+{
+    if (cap->Previewing()) {
+        cap->StopPreview();
+        Label3->show();
+    } else {
+        cap->StartPreview();
+        Label3->hide();
+    }
 }

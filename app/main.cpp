@@ -1,5 +1,6 @@
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
+#include "platform/capturegraph/gst/TGstCaptureSystem.h"
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
 #include "platform/ui/TApplication.h"
 #include "voice/TfrmCCN.h"
@@ -15,7 +16,9 @@ int main(int argc, char** argv)
 
     // The windows, in their fixed order; secondary windows belong to the main window and are
     // hidden, never destroyed, when closed.
-    auto frmMain = std::make_unique<TfrmMain>();
+    // --test-camera adds a "Test Pattern" camera for machines without one.
+    const bool testCamera = app.arguments().contains(QStringLiteral("--test-camera"));
+    auto frmMain = std::make_unique<TfrmMain>(std::make_shared<TGstCaptureSystem>(testCamera));
     CreateSecondaryForms(*frmMain);
     Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
 

@@ -3,6 +3,7 @@
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
@@ -110,7 +111,7 @@ class CallControlTest : public QObject
         TCallPorts ports;
         ports.signallingListen = 0;
         ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(ports);
+        form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
         CreateSecondaryForms(*form);
         terminal = std::make_shared<JournalTerminal>(journal);
         Forms().frmCCN->ccn.SetFactory([this] { return terminal; });

@@ -1,10 +1,12 @@
 #include "app/TForms.h"
 #include "app/TLocalAddress.h"
 #include "app/TfrmMain.h"
+#include "capture/TVideoCapture.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/ini/TIniFile.h"
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
@@ -39,7 +41,7 @@ class MainWindowTest : public QObject
         TCallPorts ports;
         ports.signallingListen = 0; // any free port: tests never take the real ones
         ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(ports);
+        form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
         form->ReadOutputVolume = [this](quint16& left, quint16& right) {
             if (outputVolume)
                 left = right = *outputVolume;

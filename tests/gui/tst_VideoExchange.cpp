@@ -4,6 +4,7 @@
 #include "platform/errors/ESockError.h"
 #include "platform/jpeg/TJpegEncoder.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "widgets/TImage.h"
@@ -79,7 +80,7 @@ class VideoExchangeTest : public QObject
         TCallPorts ports;
         ports.signallingListen = 0;
         ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(ports);
+        form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
         CreateSecondaryForms(*form);
         form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
         form->WriteOutputVolume = [](quint32) { return false; };

@@ -1,0 +1,15 @@
+#include "platform/capturegraph/fake/TFakeDevice.h"
+
+#include "platform/capturegraph/CaptureGuids.h"
+
+TMediaType TFakeDevice::CurrentFormat() const
+{
+    if (Current)
+        return *Current;
+    return Modes.empty() ? TMediaType{} : Modes.front().Type;
+}
+
+bool TFakeDevice::IsInterleaved() const
+{
+    return CurrentFormat().majortype == CaptureGuids::MEDIATYPE_Interleaved;
+}

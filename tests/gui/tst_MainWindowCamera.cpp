@@ -1,0 +1,174 @@
+#include "app/TForms.h"
+#include "app/TfrmMain.h"
+#include "capture/TVideoCapture.h"
+#include "platform/capturegraph/CaptureGuids.h"
+#include "platform/capturegraph/fake/TFakeSampleGrabber.h"
+#include "platform/ui/TApplication.h"
+#include "tests/support/TFakeCamera.h"
+#include "tests/support/TGuiTestEnvironment.h"
+#include "tests/support/TScriptedUi.h"
+#include "widgets/TImageButton.h"
+
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+#include <thread>
+
+namespace {
+
+class CountingSender : public IDatagramSender
+{
+public:
+    QList<QByteArray> sent;
+    void Send(const QByteArray& payload, const QString&) override { sent << payload; }
+};
+
+// A 320 x 240 bottom-up 24-bit frame.
+QByteArray Frame(char shade)
+{
+    return QByteArray(320 * 240 * 3, shade);
+}
+
+} // namespace
+
+class MainWindowCameraTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TGuiTestEnvironment> env;
+    std::unique_ptr<TScriptedUiScope> script;
+    std::shared_ptr<TFakeCaptureSystem> camera;
+    std::unique_ptr<TfrmMain> form;
+
+    void Start()
+    {
+        TCallPorts ports;
+        ports.signallingListen = 0;
+        ports.videoListen = 0;
+        form = std::make_unique<TfrmMain>(camera, ports);
+        CreateSecondaryForms(*form);
+        form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
+        form->WriteOutputVolume = [](quint32) { return false; };
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    // "ConfigGraph.ini" choosing the fake camera, as the main window's own settings would.
+    void StoreCameraConfiguration()
+    {
+        TGraphConfig config;
+        config.VCapSource = "Fake Camera";
+        config.WantPreview = true;
+        config.WantBitmaps = true;
+        config.WantCapture = false;
+        config.WantAudio = false;
+        config.WantAudioPreview = false;
+        config.WantDVAudio = false;
+        config.PixelFormat = TPixelFormat::pf24bit;
+        TGraphConfig::WriteConfigText(env->ProgramFile("ConfigGraph.ini"), config.SaveToString());
+    }
+
+    void Deliver(const QList<QByteArray>& frames)
+    {
+        const auto grabber = camera->Grabber();
+        QVERIFY(grabber);
+        for (const QByteArray& f : frames) {
+            std::thread streaming([&] { grabber->Deliver(f); });
+            streaming.join();
+            QCoreApplication::processEvents();
+        }
+    }
+
+private slots:
+    void init()
+    {
+        env = std::make_unique<TGuiTestEnvironment>();
+        script = std::make_unique<TScriptedUiScope>();
+        camera = MakeFakeCamera();
+    }
+    void cleanup()
+    {
+        form.reset();
+        Forms() = TForms();
+        camera.reset();
+        script.reset();
+        env.reset();
+    }
+
+    void withoutACameraTheProgramEnds()
+    {
+        camera = std::make_shared<TFakeCaptureSystem>();
+        Start();
+        QCOMPARE(script->ui.Texts("message"), QStringList{"Can't init capture!"});
+        QVERIFY(form->TerminateRequested);
+        QVERIFY(form->UDPServer->localPort() != 0); // the listeners were already up
+        QVERIFY(form->UDPServer1->localPort() != 0);
+    }
+
+    void theStoredCameraStartsPreviewingAfterTheTimer()
+    {
+        StoreCameraConfiguration();
+        Start();
+        QVERIFY(form->Timer->isActive());
+        QVERIFY(!form->cap->Previewing());
+        QTRY_VERIFY(form->cap->Previewing());
+        QCOMPARE(form->cap->VideoDeviceName(), QString("Fake Camera"));
+        QVERIFY(script->ui.shown.isEmpty());
+    }
+
+    void noStoredCameraMeansNoPreview()
+    {
+        Start();
+        QTest::qWait(300);
+        QVERIFY(!form->cap->Previewing());
+        QVERIFY(!form->TerminateRequested);
+    }
+
+    void previewButtonStopsAndStartsWithTheStopMarker()
+    {
+        StoreCameraConfiguration();
+        Start();
+        QTRY_VERIFY(form->cap->Previewing());
+        QTest::mouseClick(form->btnPreview, Qt::LeftButton);
+        QVERIFY(!form->cap->Previewing());
+        QVERIFY(form->Label3->isVisible());
+        QTest::mouseClick(form->btnPreview, Qt::LeftButton);
+        QVERIFY(form->cap->Previewing());
+        QVERIFY(!form->Label3->isVisible());
+    }
+
+    void everyRenderedFrameRearmsTheNextDuringACall()
+    {
+        StoreCameraConfiguration();
+        Start();
+        QTRY_VERIFY(form->cap->Previewing());
+        auto sender = std::make_unique<CountingSender>();
+        CountingSender* counting = sender.get();
+        form->UDPClient1 = std::move(sender);
+        Deliver({Frame(1), Frame(2)});
+        QVERIFY(counting->sent.isEmpty()); // no call: nothing goes out
+
+        form->Connected = true;
+        Deliver({Frame(3), Frame(4), Frame(5)});
+        // The first rendered frame armed the grab of the next: each later frame is sent.
+        QCOMPARE(counting->sent.size(), 3);
+        QVERIFY(counting->sent.first().startsWith(QByteArray::fromHex("ffd8")));
+    }
+
+    void closingKeepsTheCameraInThePlacementFile()
+    {
+        StoreCameraConfiguration();
+        Start();
+        QTRY_VERIFY(form->cap->Previewing());
+        form->close();
+        QVERIFY(!form->cap->Previewing());
+        TGraphConfig saved;
+        saved.LoadFromString(TGraphConfig::ReadConfigText(TfrmMain::PlacementFileName()));
+        QCOMPARE(saved.VCapSource, QString("Fake Camera"));
+        QCOMPARE(saved.VCapMode.Width, 320);
+    }
+};
+
+PARLAVUE_GUI_TEST_MAIN(MainWindowCameraTest)
+#include "tst_MainWindowCamera.moc"
