@@ -1,0 +1,116 @@
+#include "platform/capturegraph/gst/TGstCaptureSystem.h"
+
+#include "platform/capturegraph/gst/GstCodes.h"
+#include "platform/capturegraph/gst/GstRef.h"
+#include "platform/capturegraph/gst/TGstCaptureGraphBuilder.h"
+#include "platform/capturegraph/gst/TGstFilter.h"
+#include "platform/capturegraph/gst/TGstFilterGraph.h"
+#include "platform/capturegraph/gst/TGstMoniker.h"
+
+#include <algorithm>
+
+const char* const TGstCaptureSystem::TestCameraName = "Test Pattern";
+
+namespace {
+
+void ListDevices(const char* klass, TGstFilterKind kind, std::vector<MonikerPtr>& out)
+{
+    TGstObjectPtr<GstDeviceMonitor> monitor(gst_device_monitor_new());
+    gst_device_monitor_add_filter(monitor.get(), klass, nullptr);
+    GList* list = gst_device_monitor_get_devices(monitor.get());
+    for (GList* l = list; l; l = l->next) {
+        auto* device = static_cast<GstDevice*>(l->data);
+        gchar* name = gst_device_get_display_name(device);
+        out.push_back(std::make_shared<TGstMoniker>(QString::fromUtf8(name), kind, device));
+        g_free(name);
+    }
+    g_list_free_full(list, gst_object_unref);
+}
+
+void ListEncoders(const char* klass, TGstFilterKind kind, std::vector<MonikerPtr>& out)
+{
+    GList* list =
+        gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_ENCODER, GST_RANK_NONE);
+    // A stable order keeps display-name suffixes the same from run to run.
+    list = g_list_sort(list, [](gconstpointer a, gconstpointer b) {
+        return g_strcmp0(GST_OBJECT_NAME(a), GST_OBJECT_NAME(b));
+    });
+    for (GList* l = list; l; l = l->next) {
+        auto* factory = static_cast<GstElementFactory*>(l->data);
+        const gchar* k = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+        if (!k || !g_strrstr(k, klass))
+            continue;
+        const gchar* name =
+            gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
+        out.push_back(std::make_shared<TGstMoniker>(QString::fromUtf8(name), kind, factory));
+    }
+    gst_plugin_feature_list_free(list);
+}
+
+} // namespace
+
+TGstCaptureSystem::TGstCaptureSystem(bool testCamera)
+    : testCamera_(testCamera), initialized_(gst_init_check(nullptr, nullptr, nullptr))
+{}
+
+HRESULT TGstCaptureSystem::EnumerateDevices(TDeviceCategory category,
+                                            std::vector<MonikerPtr>& devices)
+{
+    devices.clear();
+    if (!initialized_)
+        return Hr::E_FAIL;
+    switch (category) {
+    case TDeviceCategory::VideoInput:
+        ListDevices("Video/Source", TGstFilterKind::VideoSource, devices);
+        if (testCamera_)
+            devices.push_back(std::make_shared<TGstMoniker>(QString::fromLatin1(TestCameraName),
+                                                            TGstFilterKind::VideoSource,
+                                                            static_cast<GstDevice*>(nullptr)));
+        break;
+    case TDeviceCategory::AudioInput:
+        ListDevices("Audio/Source", TGstFilterKind::AudioSource, devices);
+        break;
+    case TDeviceCategory::VideoCompressor:
+        ListEncoders("Codec/Encoder/Video", TGstFilterKind::VideoEncoder, devices);
+        break;
+    case TDeviceCategory::AudioCompressor:
+        ListEncoders("Codec/Encoder/Audio", TGstFilterKind::AudioEncoder, devices);
+        break;
+    }
+    return devices.empty() ? Hr::S_FALSE : Hr::S_OK;
+}
+
+HRESULT TGstCaptureSystem::CreateFilterGraph(GraphPtr& graph)
+{
+    if (!initialized_)
+        return Hr::E_FAIL;
+    graph = std::make_shared<TGstFilterGraph>();
+    return Hr::S_OK;
+}
+
+HRESULT TGstCaptureSystem::CreateCaptureGraphBuilder(BuilderPtr& builder)
+{
+    if (!initialized_)
+        return Hr::E_FAIL;
+    builder = std::make_shared<TGstCaptureGraphBuilder>();
+    return Hr::S_OK;
+}
+
+HRESULT TGstCaptureSystem::CreateFilter(TFilterClass filterClass, FilterPtr& filter)
+{
+    filter.reset();
+    switch (filterClass) {
+    case TFilterClass::SmartTee:
+    case TFilterClass::InfTee:
+        filter = TGstFilter::Create(TGstFilterKind::Tee);
+        return Hr::S_OK;
+    case TFilterClass::SampleGrabber:
+        filter = TGstFilter::Create(TGstFilterKind::SampleGrabber);
+        return Hr::S_OK;
+    case TFilterClass::DVVideoCodec:
+    case TFilterClass::DVSplitter:
+        // No DV camera is ever listed, so the DV filters are not offered.
+        return GstHr::REGDB_E_CLASSNOTREG;
+    }
+    return Hr::E_INVALIDARG;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+// The capture service on GStreamer: devices from the device monitor, encoders from the
+// registry, graphs, builders and filters by class.
+
+#include "platform/capturegraph/CaptureInterfaces.h"
+
+class TGstCaptureSystem : public ICaptureSystem
+{
+public:
+    // The name of the extra video device the test camera adds.
+    static const char* const TestCameraName;
+
+    explicit TGstCaptureSystem(bool testCamera = false);
+
+    HRESULT EnumerateDevices(TDeviceCategory category, std::vector<MonikerPtr>& devices) override;
+    HRESULT CreateFilterGraph(GraphPtr& graph) override;
+    HRESULT CreateCaptureGraphBuilder(BuilderPtr& builder) override;
+    HRESULT CreateFilter(TFilterClass filterClass, FilterPtr& filter) override;
+
+private:
+    bool testCamera_;
+    bool initialized_;
+};

@@ -1,0 +1,148 @@
+#include "platform/capturegraph/gst/TGstFilter.h"
+
+#include "platform/capturegraph/CaptureGuids.h"
+#include "platform/capturegraph/gst/GstCapsFormats.h"
+#include "platform/capturegraph/gst/TGstMuxControl.h"
+#include "platform/capturegraph/gst/TGstPin.h"
+#include "platform/capturegraph/gst/TGstSampleGrabber.h"
+#include "platform/capturegraph/gst/TGstStreamConfig.h"
+
+TGstFilter::TGstFilter(TGstFilterKind kind) : kind_(kind) {}
+
+TGstFilter::~TGstFilter() = default;
+
+std::shared_ptr<TGstFilter> TGstFilter::Create(TGstFilterKind kind)
+{
+    std::shared_ptr<TGstFilter> f(new TGstFilter(kind));
+    switch (kind) {
+    case TGstFilterKind::VideoSource:
+    case TGstFilterKind::AudioSource:
+        f->AddPin(TPinDirection::Output, false);
+        break;
+    case TGstFilterKind::Tee:
+        f->AddPin(TPinDirection::Input, false);
+        break;
+    case TGstFilterKind::SampleGrabber:
+        f->grabber_ = std::make_shared<TGstSampleGrabber>();
+        f->AddPin(TPinDirection::Input, false);
+        f->AddPin(TPinDirection::Output, false);
+        break;
+    case TGstFilterKind::VideoRenderer:
+    case TGstFilterKind::AudioRenderer:
+        f->AddPin(TPinDirection::Input, false);
+        break;
+    case TGstFilterKind::VideoEncoder:
+    case TGstFilterKind::AudioEncoder:
+        f->AddPin(TPinDirection::Input, false);
+        f->AddPin(TPinDirection::Output, false);
+        break;
+    case TGstFilterKind::AviMux:
+        f->mux_ = std::make_shared<TGstMuxControl>();
+        break;
+    }
+    return f;
+}
+
+std::shared_ptr<TGstFilter> TGstFilter::CreateSource(TGstFilterKind kind, GstDevice* device,
+                                                     const GstCaps* caps)
+{
+    auto f = Create(kind);
+    f->device_ = GstRefObject(device);
+    f->config_ = std::make_shared<TGstStreamConfig>(kind == TGstFilterKind::VideoSource
+                                                        ? GstCapsFormats::VideoModes(caps)
+                                                        : GstCapsFormats::AudioModes(caps));
+    return f;
+}
+
+std::shared_ptr<TGstFilter> TGstFilter::CreateEncoder(TGstFilterKind kind,
+                                                      GstElementFactory* factory)
+{
+    auto f = Create(kind);
+    f->factory_ = GstRefObject(factory);
+    return f;
+}
+
+void TGstFilter::AddPin(TPinDirection direction, bool streamControl)
+{
+    auto pin = std::make_shared<TGstPin>(shared_from_this(), direction, streamControl);
+    (direction == TPinDirection::Input ? inputs_ : outputs_).push_back(pin);
+}
+
+std::vector<PinPtr> TGstFilter::Pins()
+{
+    std::vector<PinPtr> pins(inputs_.begin(), inputs_.end());
+    pins.insert(pins.end(), outputs_.begin(), outputs_.end());
+    return pins;
+}
+
+std::shared_ptr<ISampleGrabber> TGstFilter::SampleGrabber()
+{
+    return grabber_;
+}
+
+std::shared_ptr<IConfigAviMux> TGstFilter::ConfigAviMux()
+{
+    return mux_;
+}
+
+TGuid TGstFilter::OutputMajor() const
+{
+    switch (kind_) {
+    case TGstFilterKind::VideoSource:
+    case TGstFilterKind::VideoEncoder:
+    case TGstFilterKind::SampleGrabber:
+        return CaptureGuids::MEDIATYPE_Video;
+    case TGstFilterKind::AudioSource:
+    case TGstFilterKind::AudioEncoder:
+        return CaptureGuids::MEDIATYPE_Audio;
+    case TGstFilterKind::Tee:
+        return inputs_.front()->IsConnected() ? inputs_.front()->Major() : TGuid{};
+    default:
+        return {};
+    }
+}
+
+std::shared_ptr<TGstPin> TGstFilter::FreeInput()
+{
+    for (const auto& pin : inputs_)
+        if (!pin->IsConnected())
+            return pin;
+    if (kind_ != TGstFilterKind::AviMux)
+        return nullptr;
+    // Every multiplexer input can be held back on its own while previewing.
+    AddPin(TPinDirection::Input, true);
+    return inputs_.back();
+}
+
+std::shared_ptr<TGstPin> TGstFilter::FreeOutput()
+{
+    for (const auto& pin : outputs_)
+        if (!pin->IsConnected())
+            return pin;
+    if (kind_ != TGstFilterKind::Tee)
+        return nullptr;
+    AddPin(TPinDirection::Output, true);
+    return outputs_.back();
+}
+
+int TGstFilter::IndexOf(const TGstPin* pin) const
+{
+    for (const auto* list : {&inputs_, &outputs_})
+        for (size_t i = 0; i < list->size(); ++i)
+            if ((*list)[i].get() == pin)
+                return int(i);
+    return -1;
+}
+
+void TGstFilter::SetRunning(bool running)
+{
+    running_ = running;
+    if (config_)
+        config_->SetRunning(running);
+    if (!running) {
+        for (const auto& pin : inputs_)
+            pin->AttachValve(nullptr);
+        for (const auto& pin : outputs_)
+            pin->AttachValve(nullptr);
+    }
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+// A filter of the graph model: what it is, its pins and the interfaces it offers. The
+// GStreamer elements behind it exist only while the graph runs (see TGstPipelineBuilder).
+
+#include "platform/capturegraph/CaptureInterfaces.h"
+#include "platform/capturegraph/gst/GstRef.h"
+
+#include <QByteArray>
+
+class TGstPin;
+class TGstStreamConfig;
+class TGstSampleGrabber;
+class TGstMuxControl;
+
+enum class TGstFilterKind
+{
+    VideoSource,
+    AudioSource,
+    Tee,
+    SampleGrabber,
+    VideoRenderer,
+    AudioRenderer,
+    VideoEncoder,
+    AudioEncoder,
+    AviMux,
+};
+
+class TGstFilter : public IBaseFilter, public std::enable_shared_from_this<TGstFilter>
+{
+public:
+    static std::shared_ptr<TGstFilter> Create(TGstFilterKind kind);
+    // A capture device: its GstDevice (none for the test camera) and the caps it offers.
+    static std::shared_ptr<TGstFilter> CreateSource(TGstFilterKind kind, GstDevice* device,
+                                                    const GstCaps* caps);
+    static std::shared_ptr<TGstFilter> CreateEncoder(TGstFilterKind kind,
+                                                     GstElementFactory* factory);
+    ~TGstFilter() override;
+
+    QString Name() override { return name_; }
+    std::vector<PinPtr> Pins() override;
+    std::shared_ptr<ISampleGrabber> SampleGrabber() override;
+    std::shared_ptr<IIPDVDec> DVDecoder() override { return nullptr; }
+    std::shared_ptr<IConfigAviMux> ConfigAviMux() override;
+    bool HasPropertyPages() override { return false; }
+
+    TGstFilterKind Kind() const { return kind_; }
+    void SetName(const QString& name) { name_ = name; }
+    // The major type its output carries (sources and encoders); null for pass-through filters.
+    TGuid OutputMajor() const;
+
+    const std::vector<std::shared_ptr<TGstPin>>& Inputs() const { return inputs_; }
+    const std::vector<std::shared_ptr<TGstPin>>& Outputs() const { return outputs_; }
+    // An unconnected pin for a new connection, added when the filter grows pins; null if none.
+    std::shared_ptr<TGstPin> FreeInput();
+    std::shared_ptr<TGstPin> FreeOutput();
+    int IndexOf(const TGstPin* pin) const;
+
+    bool Running() const { return running_; }
+    void SetRunning(bool running);
+
+    GstDevice* Device() const { return device_.get(); }
+    bool IsTestCamera() const { return kind_ == TGstFilterKind::VideoSource && !device_; }
+    GstElementFactory* Factory() const { return factory_.get(); }
+    std::shared_ptr<TGstStreamConfig> StreamConfig() const { return config_; }
+    std::shared_ptr<TGstSampleGrabber> Grabber() const { return grabber_; }
+    std::shared_ptr<TGstMuxControl> Mux() const { return mux_; }
+
+private:
+    explicit TGstFilter(TGstFilterKind kind);
+    void AddPin(TPinDirection direction, bool streamControl);
+
+    TGstFilterKind kind_;
+    QString name_;
+    std::vector<std::shared_ptr<TGstPin>> inputs_;
+    std::vector<std::shared_ptr<TGstPin>> outputs_;
+    bool running_ = false;
+    TGstObjectPtr<GstDevice> device_;
+    TGstObjectPtr<GstElementFactory> factory_;
+    std::shared_ptr<TGstStreamConfig> config_;
+    std::shared_ptr<TGstSampleGrabber> grabber_;
+    std::shared_ptr<TGstMuxControl> mux_;
+};

@@ -1,0 +1,36 @@
+#include "platform/capturegraph/gst/TGstMoniker.h"
+
+#include "platform/capturegraph/gst/GstCapsFormats.h"
+
+TGstMoniker::TGstMoniker(const QString& name, TGstFilterKind kind, GstDevice* device)
+    : name_(name), kind_(kind), device_(GstRefObject(device))
+{}
+
+TGstMoniker::TGstMoniker(const QString& name, TGstFilterKind kind, GstElementFactory* factory)
+    : name_(name), kind_(kind), factory_(GstRefObject(factory))
+{}
+
+HRESULT TGstMoniker::ReadFriendlyName(QString& name)
+{
+    name = name_;
+    return Hr::S_OK;
+}
+
+HRESULT TGstMoniker::BindToFilter(FilterPtr& filter)
+{
+    filter.reset();
+    if (factory_) {
+        filter = TGstFilter::CreateEncoder(kind_, factory_.get());
+        return Hr::S_OK;
+    }
+    if (device_) {
+        TGstCapsPtr caps(gst_device_get_caps(device_.get()));
+        filter = TGstFilter::CreateSource(kind_, device_.get(), caps.get());
+        return Hr::S_OK;
+    }
+    if (kind_ != TGstFilterKind::VideoSource)
+        return Hr::E_FAIL;
+    TGstCapsPtr caps(gst_caps_from_string(GstCapsFormats::TestCameraCaps().constData()));
+    filter = TGstFilter::CreateSource(kind_, nullptr, caps.get());
+    return Hr::S_OK;
+}

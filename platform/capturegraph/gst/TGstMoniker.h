@@ -1,0 +1,24 @@
+#pragma once
+
+// A listed device or encoder; binding makes a new filter for it each time.
+
+#include "platform/capturegraph/CaptureInterfaces.h"
+#include "platform/capturegraph/gst/GstRef.h"
+#include "platform/capturegraph/gst/TGstFilter.h"
+
+class TGstMoniker : public IMoniker
+{
+public:
+    // A capture device; without a device it stands for the test camera.
+    TGstMoniker(const QString& name, TGstFilterKind kind, GstDevice* device);
+    TGstMoniker(const QString& name, TGstFilterKind kind, GstElementFactory* factory);
+
+    HRESULT ReadFriendlyName(QString& name) override;
+    HRESULT BindToFilter(FilterPtr& filter) override;
+
+private:
+    QString name_;
+    TGstFilterKind kind_;
+    TGstObjectPtr<GstDevice> device_;
+    TGstObjectPtr<GstElementFactory> factory_;
+};

@@ -1,0 +1,323 @@
+// Device lists of the GStreamer capture system, graph events, and the audio branches against a
+// private sound server (its null sink's monitor is the audio capture device).
+#include "platform/capturegraph/CaptureGuids.h"
+#include "platform/capturegraph/gst/TGstCaptureSystem.h"
+#include "platform/capturegraph/gst/TGstFilterGraph.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <thread>
+
+using namespace CaptureGuids;
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick; // wakes the loop to check again without spinning
+    tick.start(5);
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+MonikerPtr FindDevice(ICaptureSystem& system, TDeviceCategory category, const QString& name)
+{
+    std::vector<MonikerPtr> devices;
+    system.EnumerateDevices(category, devices);
+    for (const auto& d : devices) {
+        QString n;
+        if (Hr::Succeeded(d->ReadFriendlyName(n)) && n == name)
+            return d;
+    }
+    return nullptr;
+}
+
+bool SocketAccepts(const QString& path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, QFile::encodeName(path).constData(), sizeof(addr.sun_path) - 1);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A private sound server with one null sink; this process uses it while the object lives.
+class TSoundServer
+{
+public:
+    TSoundServer()
+    {
+        const QString pulse = QStandardPaths::findExecutable("pulseaudio");
+        if (pulse.isEmpty() || !dir_.isValid())
+            return;
+        const QString socket = dir_.filePath("native");
+        QFile config(dir_.filePath("daemon.pa"));
+        if (!config.open(QIODevice::WriteOnly))
+            return;
+        config.write("load-module module-null-sink sink_name=capTest\n"
+                     "set-default-sink capTest\n"
+                     "load-module module-native-protocol-unix auth-anonymous=1 socket=" +
+                     QFile::encodeName(socket) + "\n");
+        config.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", dir_.path());
+        env.insert("PULSE_RUNTIME_PATH", dir_.filePath("runtime"));
+        env.insert("XDG_RUNTIME_DIR", dir_.path());
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        process_.setProcessEnvironment(env);
+        process_.start(pulse, {"-n", "--daemonize=no", "--exit-idle-time=-1",
+                               "--use-pid-file=false", "-F", config.fileName()});
+        if (!process_.waitForStarted(5000))
+            return;
+        ready_ = WaitFor([&] { return SocketAccepts(socket); });
+        if (ready_) {
+            oldServer_ = qgetenv("PULSE_SERVER");
+            qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket));
+        }
+    }
+    ~TSoundServer()
+    {
+        if (ready_)
+            oldServer_.isNull() ? qunsetenv("PULSE_SERVER") : qputenv("PULSE_SERVER", oldServer_);
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(3000))
+                process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+    bool Ready() const { return ready_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    bool ready_ = false;
+    QByteArray oldServer_;
+};
+
+std::optional<int> FindAudioMode(IAMStreamConfig& config, int rate, int bits, int channels)
+{
+    int count = 0;
+    config.GetNumberOfCapabilities(count);
+    for (int i = 0; i < count; ++i) {
+        TMediaType type;
+        TVideoStreamConfigCaps caps;
+        config.GetStreamCaps(i, type, caps);
+        const auto w = type.WaveFormat();
+        if (w && int(w->nSamplesPerSec) == rate && w->wBitsPerSample == bits &&
+            w->nChannels == channels)
+            return i;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TEST(CaptureGraph, TestCameraIsListedOnlyWhenAsked)
+{
+    TGstCaptureSystem with(true), without(false);
+    EXPECT_TRUE(FindDevice(with, TDeviceCategory::VideoInput, "Test Pattern"));
+    EXPECT_FALSE(FindDevice(without, TDeviceCategory::VideoInput, "Test Pattern"));
+    std::vector<MonikerPtr> devices{nullptr};
+    const HRESULT hr = without.EnumerateDevices(TDeviceCategory::VideoInput, devices);
+    EXPECT_EQ(hr, devices.empty() ? Hr::S_FALSE : Hr::S_OK);
+}
+
+TEST(CaptureGraph, CompressorsComeFromEncoderFactories)
+{
+    TGstCaptureSystem system(false);
+    auto names = [&](TDeviceCategory category) {
+        std::vector<MonikerPtr> list;
+        system.EnumerateDevices(category, list);
+        QStringList out;
+        for (const auto& m : list) {
+            QString n;
+            m->ReadFriendlyName(n);
+            out << n;
+        }
+        return out;
+    };
+    const QStringList video = names(TDeviceCategory::VideoCompressor);
+    const QStringList audio = names(TDeviceCategory::AudioCompressor);
+    // Theora and Opus come with the base plugins the program requires.
+    EXPECT_TRUE(video.contains("Theora video encoder")) << video.join(", ").toStdString();
+    EXPECT_TRUE(audio.contains("Opus audio encoder")) << audio.join(", ").toStdString();
+    EXPECT_FALSE(audio.contains("Theora video encoder"));
+    EXPECT_FALSE(video.contains("Opus audio encoder"));
+    // Image encoders are no video compressors.
+    EXPECT_FALSE(video.contains("JPEG image encoder"));
+}
+
+TEST(CaptureGraph, PostedEventsReachTheNotifyCallbackInOrder)
+{
+    TGstFilterGraph graph;
+    std::vector<qint32> seen;
+    graph.SetNotify([&] {
+        qint32 code;
+        qint64 p1, p2;
+        while (Hr::Succeeded(graph.GetEvent(code, p1, p2, 0)))
+            seen.push_back(code);
+    });
+    std::thread streaming([&] {
+        graph.PostEvent(GraphEvent::EC_DEVICE_LOST, 0, 0);
+        graph.PostEvent(GraphEvent::EC_ERRORABORT, Hr::E_FAIL, 0);
+    });
+    streaming.join();
+    EXPECT_TRUE(seen.empty()); // only queued, never called from the posting thread
+    ASSERT_TRUE(WaitFor([&] { return seen.size() == 2; }));
+    EXPECT_EQ(seen[0], GraphEvent::EC_DEVICE_LOST);
+    EXPECT_EQ(seen[1], GraphEvent::EC_ERRORABORT);
+    qint32 code;
+    qint64 p1, p2;
+    EXPECT_TRUE(Hr::Failed(graph.GetEvent(code, p1, p2, 50)));
+}
+
+TEST(CaptureGraph, AudioCaptureFeedsPreviewAndCaptureFile)
+{
+    TSoundServer server;
+    if (!server.Ready())
+        GTEST_SKIP() << "no pulseaudio to run a private sound server";
+    TGstCaptureSystem system(false);
+    std::vector<MonikerPtr> devices;
+    FilterPtr audio;
+    // The device list follows the server's announcements.
+    ASSERT_TRUE(WaitFor(
+        [&] { return system.EnumerateDevices(TDeviceCategory::AudioInput, devices) == Hr::S_OK; }));
+    ASSERT_EQ(devices.front()->BindToFilter(audio), Hr::S_OK);
+
+    GraphPtr graph;
+    BuilderPtr builder;
+    ASSERT_EQ(system.CreateFilterGraph(graph), Hr::S_OK);
+    ASSERT_EQ(system.CreateCaptureGraphBuilder(builder), Hr::S_OK);
+    ASSERT_EQ(builder->SetFiltergraph(graph), Hr::S_OK);
+    ASSERT_EQ(graph->AddFilter(audio, {}), Hr::S_OK);
+    std::shared_ptr<IAMStreamConfig> config;
+    ASSERT_EQ(builder->FindStreamConfig(TPinCategory::None, &MEDIATYPE_Audio, audio, config),
+              Hr::S_OK);
+    TMediaType current;
+    ASSERT_EQ(config->GetFormat(current), Hr::S_OK);
+    EXPECT_EQ(current.subtype, MEDIASUBTYPE_PCM);
+    const auto mono = FindAudioMode(*config, 22050, 16, 1);
+    ASSERT_TRUE(mono);
+    TMediaType type;
+    TVideoStreamConfigCaps caps;
+    ASSERT_EQ(config->GetStreamCaps(*mono, type, caps), Hr::S_OK);
+    EXPECT_EQ(type.WaveFormat()->nAvgBytesPerSec, 44100u);
+    EXPECT_EQ(type.WaveFormat()->nBlockAlign, 2);
+    ASSERT_EQ(config->SetFormat(type), Hr::S_OK);
+
+    FilterPtr tee;
+    ASSERT_EQ(system.CreateFilter(TFilterClass::InfTee, tee), Hr::S_OK);
+    ASSERT_EQ(graph->AddFilter(tee, "MyInfTee"), Hr::S_OK);
+    ASSERT_EQ(builder->RenderStream(TPinCategory::None, &MEDIATYPE_Audio, audio, nullptr, tee),
+              Hr::S_OK);
+    ASSERT_EQ(builder->RenderStream(TPinCategory::None, &MEDIATYPE_Audio, tee, nullptr, nullptr),
+              Hr::S_OK);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("audio.avi");
+    FilterPtr mux;
+    std::shared_ptr<IFileSinkFilter> writer;
+    ASSERT_EQ(builder->SetOutputFileName(MEDIASUBTYPE_Avi, file, mux, writer), Hr::S_OK);
+    ASSERT_EQ(builder->RenderStream(TPinCategory::None, &MEDIATYPE_Audio, tee, nullptr, mux),
+              Hr::S_OK);
+    int events = 0;
+    graph->SetNotify([&] { ++events; });
+    ASSERT_EQ(graph->Run(), Hr::S_OK);
+    // 22050 Hz mono 16-bit is 44100 bytes a second.
+    EXPECT_TRUE(WaitFor([&] { return QFileInfo(file).size() > 30000; })) << QFileInfo(file).size();
+    EXPECT_EQ(events, 0);
+    EXPECT_EQ(graph->Stop(), Hr::S_OK);
+    EXPECT_EQ(config->SetFormat(current), Hr::S_OK);
+}
+
+TEST(CaptureGraph, VideoCompressorFeedsTheCaptureFileWhenTheMuxTakesItsOutput)
+{
+    TGstCaptureSystem system(true);
+    GraphPtr graph;
+    BuilderPtr builder;
+    FilterPtr camera, tee, mux;
+    std::shared_ptr<IFileSinkFilter> writer;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("video.avi");
+    ASSERT_EQ(system.CreateFilterGraph(graph), Hr::S_OK);
+    ASSERT_EQ(system.CreateCaptureGraphBuilder(builder), Hr::S_OK);
+    ASSERT_EQ(builder->SetFiltergraph(graph), Hr::S_OK);
+    ASSERT_EQ(FindDevice(system, TDeviceCategory::VideoInput, "Test Pattern")->BindToFilter(camera),
+              Hr::S_OK);
+    ASSERT_EQ(graph->AddFilter(camera, {}), Hr::S_OK);
+    ASSERT_EQ(system.CreateFilter(TFilterClass::SmartTee, tee), Hr::S_OK);
+    ASSERT_EQ(graph->AddFilter(tee, "MySmartTee"), Hr::S_OK);
+    ASSERT_EQ(builder->RenderStream(TPinCategory::None, &MEDIATYPE_Video, camera, nullptr, tee),
+              Hr::S_OK);
+    ASSERT_EQ(builder->SetOutputFileName(MEDIASUBTYPE_Avi, file, mux, writer), Hr::S_OK);
+
+    // Theora has no place in an AVI file: refused before anything runs, nothing left connected.
+    FilterPtr theora;
+    ASSERT_EQ(FindDevice(system, TDeviceCategory::VideoCompressor, "Theora video encoder")
+                  ->BindToFilter(theora),
+              Hr::S_OK);
+    ASSERT_EQ(graph->AddFilter(theora, "MyVideoCompressor"), Hr::S_OK);
+    EXPECT_TRUE(
+        Hr::Failed(builder->RenderStream(TPinCategory::None, &MEDIATYPE_Video, tee, theora, mux)));
+    for (const auto& pin : theora->Pins()) {
+        PinPtr peer;
+        EXPECT_TRUE(Hr::Failed(pin->ConnectedTo(peer)));
+    }
+    ASSERT_EQ(graph->RemoveFilter(theora), Hr::S_OK);
+
+    std::vector<MonikerPtr> compressors;
+    system.EnumerateDevices(TDeviceCategory::VideoCompressor, compressors);
+    // A low-latency encoder first, so data reaches the file well within the wait.
+    std::stable_partition(compressors.begin(), compressors.end(), [](const MonikerPtr& m) {
+        QString name;
+        m->ReadFriendlyName(name);
+        return name.contains("H264") || name.contains("H.264");
+    });
+    QString used;
+    for (const auto& moniker : compressors) {
+        FilterPtr encoder;
+        if (Hr::Failed(moniker->BindToFilter(encoder)) ||
+            Hr::Failed(graph->AddFilter(encoder, "MyVideoCompressor")))
+            continue;
+        if (builder->RenderStream(TPinCategory::None, &MEDIATYPE_Video, tee, encoder, mux) ==
+            Hr::S_OK) {
+            moniker->ReadFriendlyName(used);
+            break;
+        }
+        graph->RemoveFilter(encoder);
+    }
+    if (used.isEmpty())
+        GTEST_SKIP() << "no installed video encoder writes into AVI";
+    ASSERT_EQ(graph->Run(), Hr::S_OK) << used.toStdString();
+    EXPECT_TRUE(WaitFor([&] { return QFileInfo(file).size() > 8192; }))
+        << used.toStdString() << " wrote " << QFileInfo(file).size();
+    graph->Stop();
+}
