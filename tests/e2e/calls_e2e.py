@@ -46,6 +46,11 @@ RMS_FLOOR = 300.0
 # A flowing call carries the microphone's sine (rms ~18500) at both levels of 80 %: about
 # 11800 on the speaker. Much less means the voice is full of gaps.
 STEADY_RMS = 6000.0
+# The capture configuration line that selects the test camera with the main window's settings.
+TEST_CAMERA_CONFIG = ("WantCapture=0,WantDVAudio=0,WantAudio=0,WantAudioPreview=0,DoPreallocFile=0,"
+                      "UseTempFile=0,PreallocFileSize=1,TempCaptureFileName=captemp.avi,"
+                      "CaptureFileName=capture.avi,DVResolution=0,PixelFormat=6,"
+                      "\"VCapSource=Test Pattern\",ACapSource=,AComp=,VComp=")
 TONE_RATIO = 20.0
 
 WAIT = 10.0  # seconds for any one expectation
@@ -226,6 +231,15 @@ class Lab:
             raise RuntimeError("cannot read the pixel at %d,%d: %r" % (x, y, out))
         return "#" + m.group(1).upper()
 
+    def region(self, x, y, w, h):
+        """The screen's RGB bytes of a rectangle."""
+        proc = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y),
+                               "-depth", "8", "rgb:-"], env=dict(os.environ, DISPLAY=self.display),
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=20)
+        if len(proc.stdout) != w * h * 3:
+            raise RuntimeError("cannot read the screen at %d,%d %dx%d" % (x, y, w, h))
+        return proc.stdout
+
     # -- sound
     def start_sound(self):
         home = os.path.join(self.tmp, "pulse-home")
@@ -354,6 +368,9 @@ class Phone:
         with open(os.path.join(folder, "Settings.ini"), "w") as f:
             f.write("[Settings]\nCallerID=%s\nRingTime=%d\nAutoAnswer=%d\nMessage=%s\n"
                     % (self.caller_id, ring_time, 1 if auto_answer else 0, self.message))
+        # The test camera, previewing, as a user who chose it in the video settings.
+        with open(os.path.join(folder, "ConfigGraph.ini"), "w") as f:
+            f.write("[Graph]\nConfig=" + TEST_CAMERA_CONFIG + "\n")
         with open(os.path.join(config, "parlavue", "parlavue.INI"), "w") as f:
             f.write("[frmMain]\nLeft=%d\nTop=%d\n" % (self.left, self.top))
         env = dict(os.environ)
@@ -366,7 +383,7 @@ class Phone:
         self.log_path = os.path.join(root, "stderr.log")
         self.mark = 0
         with open(self.log_path, "wb") as err:
-            self.proc = subprocess.Popen(["ip", "netns", "exec", self.ns, exe], env=env,
+            self.proc = subprocess.Popen(["ip", "netns", "exec", self.ns, exe, "--test-camera"], env=env,
                                          stdout=err, stderr=subprocess.STDOUT, cwd=folder)
         self.expect(STARTUP_MARK, timeout=20)
         self.window = self.find_main_window()
@@ -526,9 +543,30 @@ def scenario_a_calls_b_rings(lab, a, b):
     return "B rang %.2f s after A started typing the address" % (time.monotonic() - t0)
 
 
+def changed_share(first, second):
+    """The share of pixels that differ clearly between two RGB grabs of one rectangle (every
+    fourth pixel is looked at, which is plenty for pictures this size)."""
+    changed = looked = 0
+    for i in range(0, len(first), 12):
+        looked += 1
+        if (abs(first[i] - second[i]) + abs(first[i + 1] - second[i + 1])
+                + abs(first[i + 2] - second[i + 2])) > 60:
+            changed += 1
+    return changed / max(looked, 1)
+
+
+def video_area(lab, copy):
+    """The peer-video part of a copy's window (below the caller-ID line, left of the sidebar,
+    right of the local preview)."""
+    return lab.region(copy.left + 280, copy.top + 40, 500, 560)
+
+
 def scenario_answer_voice_end(lab, a, b):
     a.start()
     b.start()
+    # The idle look, before any window covers a video area.
+    idle_a = video_area(lab, a)
+    idle_b = video_area(lab, b)
     place_call(a, b)
     b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
     # Nothing may reach B's speaker before the call is up.
@@ -545,6 +583,14 @@ def scenario_answer_voice_end(lab, a, b):
     lab.expect_tone(b.speaker, TONE_A, TONE_B)
     lab.expect_tone(a.speaker, TONE_B, TONE_A)
     voice = time.monotonic() - t0
+    # Each side shows the other's moving test pattern instead of the idle picture.
+    for copy, idle in ((a, idle_a), (b, idle_b)):
+        wait_until("the peer's video on %s" % copy.name,
+                   lambda: changed_share(idle, video_area(lab, copy)) > 0.01, WAIT)
+        first = video_area(lab, copy)
+        time.sleep(0.7)
+        if changed_share(first, video_area(lab, copy)) < 0.001:
+            raise Failure("the peer's video on %s does not move" % copy.name)
     # Once flowing, it keeps flowing: one more recording each way, judged as it comes.
     b_rms, b_ratio = lab.expect_tone(b.speaker, TONE_A, TONE_B, timeout=0)
     a_rms, a_ratio = lab.expect_tone(a.speaker, TONE_B, TONE_A, timeout=0)
@@ -559,6 +605,10 @@ def scenario_answer_voice_end(lab, a, b):
     b.end_decline()
     b.expect("call ended")
     b.expect(flags_line(0, 0, 0, 0))
+    # Ended: the idle picture is back on both sides.
+    for copy, idle in ((a, idle_a), (b, idle_b)):
+        wait_until("the idle picture on %s" % copy.name,
+                   lambda: changed_share(idle, video_area(lab, copy)) < 0.002, WAIT)
     # With both ends stopped the tones are gone.
     time.sleep(0.5)
     lab.expect_no_tone(b.speaker, TONE_A, TONE_B)
