@@ -1,6 +1,7 @@
 // Device lists of the GStreamer capture system, graph events, and the audio branches against a
 // private sound server (its null sink's monitor is the audio capture device).
 #include "platform/capturegraph/CaptureGuids.h"
+#include "platform/capturegraph/gst/GstCapsFormats.h"
 #include "platform/capturegraph/gst/TGstCaptureSystem.h"
 #include "platform/capturegraph/gst/TGstFilterGraph.h"
 
@@ -320,4 +321,50 @@ TEST(CaptureGraph, VideoCompressorFeedsTheCaptureFileWhenTheMuxTakesItsOutput)
     EXPECT_TRUE(WaitFor([&] { return QFileInfo(file).size() > 8192; }))
         << used.toStdString() << " wrote " << QFileInfo(file).size();
     graph->Stop();
+}
+
+TEST(CaptureGraph, CameraCapsBecomeFixedModesWithPortableSubtypes)
+{
+    // What a typical webcam announces: listed rates, a compressed size, and a free range.
+    const auto modes = GstCapsFormats::VideoModes(
+        "video/x-raw, format=YUY2, width=640, height=480, framerate={ 30/1, 15/1 }; "
+        "image/jpeg, width=1280, height=720, framerate=30/1; "
+        "video/x-raw, format=NV12, width=[ 16, 800 ], height=[ 16, 600 ], "
+        "framerate=[ 1/1, 20/1 ]; "
+        "video/x-raw, format=RGB16, width=160, height=120, framerate=10/1");
+    auto find = [&](const TGuid& subtype, int w, int h, qint64 interval) {
+        for (const auto& m : modes) {
+            const auto b = m.type.BitmapHeader();
+            if (m.type.subtype == subtype && b->biWidth == w && b->biHeight == h &&
+                m.type.AvgTimePerFrame() == interval)
+                return std::optional<GstCapsFormats::TGstMode>(m);
+        }
+        return std::optional<GstCapsFormats::TGstMode>();
+    };
+    const auto yuy2 = find(MEDIASUBTYPE_YUY2, 640, 480, 333333);
+    ASSERT_TRUE(yuy2);
+    EXPECT_TRUE(find(MEDIASUBTYPE_YUY2, 640, 480, 666667));
+    EXPECT_EQ(yuy2->range.MinFrameInterval, 333333);
+    EXPECT_EQ(yuy2->range.MaxFrameInterval, 666667);
+    EXPECT_EQ(yuy2->caps, "video/x-raw,format=(string)YUY2,width=(int)640,height=(int)480,"
+                          "framerate=(fraction)30/1");
+
+    const auto mjpg = find(FromFourCC("MJPG"), 1280, 720, 333333);
+    ASSERT_TRUE(mjpg);
+    EXPECT_EQ(mjpg->type.subtype.ToString(), "{47504A4D-0000-0010-8000-00AA00389B71}");
+    EXPECT_EQ(mjpg->type.BitmapHeader()->biCompression, 0x47504A4Du);
+
+    // A range gives the usual sizes inside it, at the usual rates inside its rate range.
+    const auto nv12 = find(FromFourCC("NV12"), 320, 240, 500000);
+    ASSERT_TRUE(nv12);
+    EXPECT_EQ(nv12->type.BitmapHeader()->biBitCount, 12);
+    EXPECT_EQ(nv12->type.BitmapHeader()->biSizeImage, 320u * 240 * 3 / 2);
+    EXPECT_TRUE(find(FromFourCC("NV12"), 800, 600, 2000000));
+    EXPECT_FALSE(find(FromFourCC("NV12"), 1280, 720, 500000));
+    EXPECT_FALSE(find(FromFourCC("NV12"), 320, 240, 333333));
+
+    const auto rgb565 = find(MEDIASUBTYPE_RGB565, 160, 120, 1000000);
+    ASSERT_TRUE(rgb565);
+    EXPECT_EQ(rgb565->type.BitmapHeader()->biBitCount, 16);
+    EXPECT_EQ(rgb565->type.BitmapHeader()->biSizeImage, 160u * 120 * 2);
 }

@@ -260,7 +260,16 @@ TEST(CaptureGraph, FormatSelectionAndRunningRefusal)
     EXPECT_EQ(got.AvgTimePerFrame(), 400000);
 
     g.AddPreview();
+    TMediaType connected;
+    EXPECT_TRUE(Hr::Failed(g.grabber->GetConnectedMediaType(connected)));
     ASSERT_EQ(g.graph->Run(), Hr::S_OK);
+    // Known from the selected mode as soon as the graph runs.
+    ASSERT_EQ(g.grabber->GetConnectedMediaType(connected), Hr::S_OK);
+    EXPECT_EQ(connected.subtype, MEDIASUBTYPE_RGB24);
+    EXPECT_EQ(connected.BitmapHeader()->biWidth, 320);
+    EXPECT_EQ(connected.BitmapHeader()->biHeight, 240);
+    EXPECT_EQ(connected.BitmapHeader()->biSizeImage, 320u * 240 * 3);
+    EXPECT_EQ(connected.AvgTimePerFrame(), 400000);
     EXPECT_TRUE(Hr::Failed(g.config->SetFormat(got)));
     ASSERT_EQ(g.graph->Stop(), Hr::S_OK);
     EXPECT_EQ(g.config->SetFormat(got), Hr::S_OK);

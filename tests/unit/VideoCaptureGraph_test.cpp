@@ -293,8 +293,9 @@ TEST_F(VideoCaptureGraph, FrameRateIsWrittenAsTimePerFrame)
 TEST_F(VideoCaptureGraph, FrameRateOnAFormatWithoutVideoInfoOnlyComplains)
 {
     TFakeMode mode = TFakeCaptureSystem::VideoMode(MEDIASUBTYPE_RGB24, 640, 480, 24);
+    const TBitmapInfoHeader header = *mode.Type.BitmapHeader(); // read before the type changes
     mode.Type.formattype = FORMAT_VideoInfo2;
-    mode.Type.format = QByteArray(72, '\0') + mode.Type.BitmapHeader()->ToBytes();
+    mode.Type.format = QByteArray(72, '\0') + header.ToBytes();
     cam->Modes = {mode};
     cap->UseFrameRate = true;
     cap->SetFrameRate(20);

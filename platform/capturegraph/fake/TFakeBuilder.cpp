@@ -170,8 +170,8 @@ TMediaType TFakeBuilder::GrabbedType(const std::shared_ptr<TFakeFilter>& source,
         auto header = type.BitmapHeader().value_or(TBitmapInfoHeader{});
         header.biBitCount = quint16(BitsOf(requested->subtype));
         header.biCompression = 0;
-        header.biSizeImage = quint32(((header.biWidth * header.biBitCount + 31) / 32) * 4 *
-                                     std::abs(header.biHeight));
+        const qint64 stride = ((qint64(header.biWidth) * header.biBitCount + 31) / 32) * 4;
+        header.biSizeImage = quint32(stride * std::llabs(qint64(header.biHeight)));
         type = TMediaType::Video(requested->subtype, header, type.AvgTimePerFrame());
     }
     return type;

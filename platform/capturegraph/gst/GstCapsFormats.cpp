@@ -3,6 +3,7 @@
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/capturegraph/gst/GstRef.h"
 
+#include <gst/gst.h>
 #include <gst/video/video.h>
 
 #include <algorithm>
@@ -229,6 +230,13 @@ std::vector<TGstMode> VideoModes(const GstCaps* caps)
     }
     FillRanges(modes);
     return modes;
+}
+
+std::vector<TGstMode> VideoModes(const QByteArray& capsText)
+{
+    gst_init(nullptr, nullptr);
+    TGstCapsPtr caps(gst_caps_from_string(capsText.constData()));
+    return VideoModes(caps.get());
 }
 
 std::vector<TGstMode> AudioModes(const GstCaps* caps)

@@ -5,11 +5,11 @@
 
 #include "platform/capturegraph/TMediaType.h"
 
-#include <gst/gst.h>
-
 #include <QByteArray>
 #include <optional>
 #include <vector>
+
+typedef struct _GstCaps GstCaps;
 
 namespace GstCapsFormats {
 
@@ -23,6 +23,8 @@ struct TGstMode
 };
 
 std::vector<TGstMode> VideoModes(const GstCaps* caps);
+// The same from caps in their text form ("video/x-raw, format=YUY2, ...").
+std::vector<TGstMode> VideoModes(const QByteArray& capsText);
 std::vector<TGstMode> AudioModes(const GstCaps* caps);
 
 // The caps the test camera offers.

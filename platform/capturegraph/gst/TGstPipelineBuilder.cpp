@@ -1,6 +1,7 @@
 #include "platform/capturegraph/gst/TGstPipelineBuilder.h"
 
 #include "platform/capturegraph/CaptureGuids.h"
+#include "platform/capturegraph/gst/GstCapsFormats.h"
 #include "platform/capturegraph/gst/GstCodes.h"
 #include "platform/capturegraph/gst/GstRef.h"
 #include "platform/capturegraph/gst/TGstFilter.h"
@@ -48,6 +49,29 @@ GstFlowReturn RendererSample(GstAppSink* sink, gpointer window)
     }
     gst_sample_unref(sample);
     return GST_FLOW_OK;
+}
+
+// What the grabber will hand out, known before the first frame: the camera's selected mode in
+// the grabber's format.
+std::optional<TMediaType> ExpectedGrabberType(const TGstFilter& grabber, const QByteArray& format)
+{
+    std::shared_ptr<TGstFilter> f = std::const_pointer_cast<TGstFilter>(grabber.shared_from_this());
+    for (int hops = 0; f && f->Kind() != TGstFilterKind::VideoSource && hops < 8; ++hops) {
+        const auto peer = f->Inputs().empty() ? nullptr : f->Inputs().front()->Peer();
+        f = peer ? peer->Owner() : nullptr;
+    }
+    if (!f || !f->StreamConfig() || f->StreamConfig()->SelectedCaps().isEmpty())
+        return std::nullopt;
+    TGstCapsPtr caps(gst_caps_from_string(f->StreamConfig()->SelectedCaps().constData()));
+    if (!caps)
+        return std::nullopt;
+    GstStructure* s = gst_caps_get_structure(caps.get(), 0);
+    gst_structure_set_name(s, "video/x-raw");
+    if (!format.isEmpty())
+        gst_structure_set(s, "format", G_TYPE_STRING, format.constData(), nullptr);
+    if (const auto [n, d] = f->StreamConfig()->RateOverride(); n > 0)
+        gst_structure_set(s, "framerate", GST_TYPE_FRACTION, n, d, nullptr);
+    return GstCapsFormats::VideoTypeFromCaps(caps.get());
 }
 
 } // namespace
@@ -107,7 +131,10 @@ bool TGstPipelineBuilder::MakeVideoSource(TGstFilter& filter, TChain& chain)
         return false;
     sources_.push_back(src);
     const auto config = filter.StreamConfig();
-    TGstCapsPtr caps(gst_caps_from_string(config->SelectedCaps().constData()));
+    // A device whose caps gave no known mode runs in whatever raw format it negotiates.
+    const QByteArray selected = config->SelectedCaps();
+    TGstCapsPtr caps(
+        gst_caps_from_string(selected.isEmpty() ? "video/x-raw" : selected.constData()));
     if (!caps || gst_caps_is_empty(caps.get()))
         return false;
     const auto [n, d] = config->RateOverride();
@@ -178,6 +205,7 @@ bool TGstPipelineBuilder::MakeGrabber(TGstFilter& filter, TChain& chain)
     g_object_set(queue, "leaky", 2, "max-size-buffers", 3, "max-size-time", guint64(0),
                  "max-size-bytes", 0u, nullptr);
     filter.Grabber()->ResetRun();
+    filter.Grabber()->SetConnected(ExpectedGrabberType(filter, *format));
     TGstObjectPtr<GstPad> pad(gst_element_get_static_pad(caps, "src"));
     gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, GrabberProbe, filter.Grabber().get(),
                       nullptr);

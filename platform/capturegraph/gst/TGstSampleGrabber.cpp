@@ -2,6 +2,7 @@
 
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/capturegraph/gst/GstCapsFormats.h"
+#include "platform/capturegraph/gst/GstCodes.h"
 #include "platform/capturegraph/gst/GstRef.h"
 
 #include <gst/video/video.h>
@@ -43,7 +44,7 @@ HRESULT TGstSampleGrabber::GetConnectedMediaType(TMediaType& type)
 {
     std::lock_guard<std::mutex> lock(typeLock_);
     if (!connected_)
-        return qint32(0x80040209u); // not connected
+        return GstHr::VFW_E_NOT_CONNECTED;
     type = *connected_;
     return Hr::S_OK;
 }

@@ -44,13 +44,25 @@ HRESULT TGstVideoWindow::SetVisible(bool visible)
 
 void TGstVideoWindow::PushFrame(const QImage& frame)
 {
+    // One hand-over at a time carries the newest frame, so a busy UI thread drops frames
+    // instead of piling them up.
+    std::lock_guard<std::mutex> lock(pendingLock_);
+    pending_ = frame;
+    if (posted_)
+        return;
+    posted_ = true;
     QMetaObject::invokeMethod(
-        &relay_, [this, frame] { Show(frame); }, Qt::QueuedConnection);
+        &relay_, [this] { ShowPending(); }, Qt::QueuedConnection);
 }
 
-void TGstVideoWindow::Show(const QImage& frame)
+void TGstVideoWindow::ShowPending()
 {
-    last_ = frame;
+    {
+        std::lock_guard<std::mutex> lock(pendingLock_);
+        last_ = std::move(pending_);
+        pending_ = QImage();
+        posted_ = false;
+    }
     if (widget_)
-        widget_->SetFrame(frame);
+        widget_->SetFrame(last_);
 }

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <mutex>
 
 class TGstVideoWindow : public IVideoWindow
 {
@@ -27,9 +28,12 @@ public:
     TGstVideoWidget* Widget() const { return widget_; }
 
 private:
-    void Show(const QImage& frame);
+    void ShowPending();
 
     QObject relay_; // lives on the UI thread; queued frames die with it
+    std::mutex pendingLock_;
+    QImage pending_;      // newest frame not yet shown
+    bool posted_ = false; // a hand-over is queued
     QPointer<TGstVideoWidget> widget_;
     QRect geometry_;
     bool visible_ = false;
