@@ -14,7 +14,10 @@
 #include <QLineEdit>
 #include <QNetworkDatagram>
 #include <QPainter>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -203,6 +206,50 @@ private slots:
         QTRY_VERIFY(receiver.hasPendingDatagrams());
         const QByteArray got = receiver.receiveDatagram().data();
         QCOMPARE(got, form->FrameOutStream);
+    }
+
+    void framesWeSendDecodeWithGStreamer()
+    {
+        if (QStandardPaths::findExecutable("gst-launch-1.0").isEmpty())
+            QSKIP("gst-launch-1.0 is not installed (gstreamer1.0-tools)");
+        Start();
+        auto sender = std::make_unique<LimitedSender>();
+        sender->limit = 1 << 20;
+        form->UDPClient1 = std::move(sender);
+        form->Connected = true;
+        form->capBitmapGrabbed(Pattern(320, 240, Qt::red));
+        QTemporaryDir dir;
+        const QString jpeg = dir.filePath("frame.jpg"), png = dir.filePath("frame.png");
+        QFile f(jpeg);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(form->FrameOutStream);
+        f.close();
+        QProcess gst;
+        gst.start("gst-launch-1.0",
+                  {"-q", "filesrc", "location=" + jpeg, "!", "jpegdec", "!", "videoconvert", "!",
+                   "pngenc", "!", "filesink", "location=" + png});
+        QVERIFY(gst.waitForFinished(20000));
+        QCOMPARE(gst.exitCode(), 0);
+        const QImage decoded(png);
+        QCOMPARE(decoded.size(), QSize(320, 240));
+        QVERIFY(qRed(decoded.pixel(5, 5)) > 200 && qGreen(decoded.pixel(5, 5)) < 60);
+        QVERIFY(qGreen(decoded.pixel(160, 120)) > 200); // the white middle
+    }
+
+    void framesFromAGStreamerSenderAreShownDuringACall()
+    {
+        if (QStandardPaths::findExecutable("gst-launch-1.0").isEmpty())
+            QSKIP("gst-launch-1.0 is not installed (gstreamer1.0-tools)");
+        Start();
+        form->Connected = true;
+        QProcess gst;
+        gst.start("gst-launch-1.0", {"-q", "videotestsrc", "num-buffers=20", "pattern=smpte", "!",
+                                     "video/x-raw,width=176,height=144,framerate=30/1", "!",
+                                     "jpegenc", "!", "udpsink", "host=127.0.0.1",
+                                     QString("port=%1").arg(form->UDPServer1->localPort())});
+        QTRY_COMPARE_WITH_TIMEOUT(Shown().size(), QSize(176, 144), 10000);
+        QVERIFY(gst.waitForFinished(20000));
+        QCOMPARE(form->edtHostName->text(), QString("127.0.0.1"));
     }
 
     void snapshotPutsTheShownPictureOnTheClipboard()
