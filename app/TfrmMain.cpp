@@ -3,6 +3,7 @@
 #include "app/TForms.h"
 #include "app/TLocalAddress.h"
 #include "app/TUdpDatagramSender.h"
+#include "app/TUdpListener.h"
 #include "capture/TVideoCapture.h"
 #include "contacts/TSettingsStore.h"
 #include "contacts/TfrmSettings.h"
@@ -47,14 +48,15 @@ TfrmMain::TfrmMain(std::shared_ptr<ICaptureSystem> capture, TPorts ports)
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     CreateControls();
-    UDPServer = new QUdpSocket(this);
+    UDPServer = new TUdpListener(
+        QStringLiteral("signalling"), 8192, lcCall,
+        [this](const QByteArray& d, const QString& from) { UDPServerUDPRead(d, from); }, this);
     UDPServer->setObjectName(QStringLiteral("UDPServer"));
-    connect(UDPServer, &QUdpSocket::readyRead, this, &TfrmMain::ReadSignals);
     UDPClient = std::make_unique<TUdpDatagramSender>(ports_.signallingPeer);
-    UDPServer1 = new QUdpSocket(this);
+    UDPServer1 = new TUdpListener(
+        QStringLiteral("video"), MaxVideoDatagram, lcVideo,
+        [this](const QByteArray& d, const QString& from) { UDPServer1UDPRead(d, from); }, this);
     UDPServer1->setObjectName(QStringLiteral("UDPServer1"));
-    UDPServer1->setReadBufferSize(MaxVideoDatagram);
-    connect(UDPServer1, &QUdpSocket::readyRead, this, &TfrmMain::ReadVideo);
     UDPClient1 = std::make_unique<TUdpDatagramSender>(ports_.videoPeer);
     FrameBuffer = QByteArray(FrameBufferSize, '\0');
     MediaPlayer1 = std::make_unique<TGstMediaPlayer>();
@@ -96,7 +98,7 @@ void TfrmMain::FormShow()
     LoadSettings();
     Busy = false;
     Ringing = false;
-    ActivateUDPServer();
+    UDPServer->Activate(ports_.signallingListen);
     CallOffered = false;
     JpegQuality = 100;
     Connected = false;
@@ -105,7 +107,7 @@ void TfrmMain::FormShow()
     TrbVoice->SetPosition(GetWaveOutVolume(left, right) ? left : 32767);
     MicLevel = CallSettings.MicVolume;
     QCoreApplication::processEvents();
-    ActivateUDPServer1();
+    UDPServer1->Activate(ports_.videoListen);
     PeerFrameSeen = false;
     if (!cap->Initialize()) {
         Ui().ShowMessage(QStringLiteral("Can't init capture!"));

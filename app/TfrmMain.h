@@ -18,7 +18,7 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 class QToolButton;
-class QUdpSocket;
+class TUdpListener;
 class TFormPlacement;
 class TImage;
 class TImageButton;
@@ -98,14 +98,14 @@ public:
     TImage* Image1 = nullptr;
     TImage* Image12 = nullptr;
     TVideoCapture* cap = nullptr; // the camera and its local preview
-    QTimer* Timer = nullptr;  // applies the stored capture configuration once
-    QTimer* Timer1 = nullptr; // ring timer
+    QTimer* Timer = nullptr;      // applies the stored capture configuration once
+    QTimer* Timer1 = nullptr;     // ring timer
     TFormPlacement* PlacementStore = nullptr;
-    QUdpSocket* UDPServer = nullptr;             // call signalling listener
+    TUdpListener* UDPServer = nullptr;           // call signalling listener
     std::unique_ptr<IDatagramSender> UDPClient;  // call signalling sender
     std::unique_ptr<IMediaPlayer> MediaPlayer1;  // ring tone
     QString VideoHost;                           // where video frames go during a call
-    QUdpSocket* UDPServer1 = nullptr;            // video listener
+    TUdpListener* UDPServer1 = nullptr;          // video listener
     std::unique_ptr<IDatagramSender> UDPClient1; // video sender
     // Video buffers, allocated once and reused for every frame.
     static constexpr qsizetype FrameBufferSize = 1048576;
@@ -159,10 +159,8 @@ public:
     void EndCall();
     void SendSignal(const QString& text, const QString& host);
     void UDPServerUDPRead(const QByteArray& datagram, const QString& sender);
-    void ActivateUDPServer();
 
     // Video.
-    void ActivateUDPServer1();
     void UDPServer1UDPRead(const QByteArray& datagram, const QString& sender);
     void capBitmapGrabbed(const QImage& bitmap);
     void Image9Click();
@@ -198,8 +196,6 @@ private:
     void FormClose();
     void LayoutPanels();
 
-    void ReadSignals();
-    void ReadVideo();
     void ReportPlaceCallError(const QString& message);
     void StartVoiceSession(const QString& remoteAddress);
     void StopRingTone();

@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -26,7 +25,6 @@ const QString Calling = QStringLiteral("Calling");
 const QString CallingPrefix = QStringLiteral("Calling|");
 const QString Accept = QStringLiteral("Accept");
 const QString Cancel = QStringLiteral("Cancel");
-constexpr qint64 MaxSignalSize = 8192;
 
 void LetPendingMessagesRun()
 {
@@ -49,37 +47,6 @@ void TfrmMain::LogFlags() const
                                     .arg(int(CallOffered))
                                     .arg(int(Ringing))
                                     .arg(int(Connected));
-}
-
-void TfrmMain::ActivateUDPServer()
-{
-    if (!UDPServer->bind(QHostAddress::AnyIPv4, ports_.signallingListen)) {
-        // Another program holds the port: this copy can still place calls, not receive them.
-        qCWarning(lcCall) << "cannot listen on signalling port" << ports_.signallingListen
-                          << UDPServer->errorString();
-        Ui().Error(QStringLiteral("Could not bind socket. Address and port are already in use."));
-        return;
-    }
-    qCInfo(lcCall) << "listening on signalling port" << UDPServer->localPort();
-}
-
-void TfrmMain::ReadSignals()
-{
-    while (UDPServer->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = UDPServer->receiveDatagram(MaxSignalSize + 1);
-        const QByteArray data = datagram.data();
-        if (data.isEmpty() || data.size() > MaxSignalSize) {
-            qCDebug(lcCall) << "dropped a signalling datagram of" << data.size() << "bytes";
-            continue;
-        }
-        bool isIPv4 = false;
-        const quint32 ip = datagram.senderAddress().toIPv4Address(&isIPv4);
-        if (!isIPv4)
-            continue;
-        const QString sender = QHostAddress(ip).toString();
-        // A failing operation ends its own datagram only; the listener goes on.
-        Guarded([&] { UDPServerUDPRead(data, sender); });
-    }
 }
 
 void TfrmMain::UDPServerUDPRead(const QByteArray& datagram, const QString& sender)

@@ -14,35 +14,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkDatagram>
 #include <QUdpSocket>
-
-void TfrmMain::ActivateUDPServer1()
-{
-    if (!UDPServer1->bind(QHostAddress::AnyIPv4, ports_.videoListen)) {
-        qCWarning(lcVideo) << "cannot listen on video port" << ports_.videoListen
-                           << UDPServer1->errorString();
-        Ui().Error(QStringLiteral("Could not bind socket. Address and port are already in use."));
-        return;
-    }
-    qCInfo(lcVideo) << "listening on video port" << UDPServer1->localPort();
-}
-
-void TfrmMain::ReadVideo()
-{
-    while (UDPServer1->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = UDPServer1->receiveDatagram(MaxVideoDatagram + 1);
-        const QByteArray data = datagram.data();
-        if (data.isEmpty() || data.size() > MaxVideoDatagram)
-            continue;
-        bool isIPv4 = false;
-        const quint32 ip = datagram.senderAddress().toIPv4Address(&isIPv4);
-        if (!isIPv4)
-            continue;
-        const QString sender = QHostAddress(ip).toString();
-        Guarded([&] { UDPServer1UDPRead(data, sender); });
-    }
-}
 
 void TfrmMain::UDPServer1UDPRead(const QByteArray& datagram, const QString& sender)
 {

@@ -1,0 +1,45 @@
+#include "app/TUdpListener.h"
+
+#include "platform/ui/Guarded.h"
+#include "platform/ui/TUiServices.h"
+
+#include <QNetworkDatagram>
+
+TUdpListener::TUdpListener(const QString& what, qsizetype maxDatagram, Category category,
+                           Handler handler, QObject* parent)
+    : QObject(parent), what_(what), maxDatagram_(maxDatagram), category_(category),
+      handler_(std::move(handler))
+{
+    socket_.setReadBufferSize(maxDatagram);
+    connect(&socket_, &QUdpSocket::readyRead, this, &TUdpListener::Read);
+}
+
+bool TUdpListener::Activate(quint16 port)
+{
+    if (!socket_.bind(QHostAddress::AnyIPv4, port)) {
+        qCWarning(category_) << "cannot listen on" << what_ << "port" << port
+                             << socket_.errorString();
+        Ui().Error(QStringLiteral("Could not bind socket. Address and port are already in use."));
+        return false;
+    }
+    qCInfo(category_).noquote() << "listening on" << what_ << "port" << socket_.localPort();
+    return true;
+}
+
+void TUdpListener::Read()
+{
+    while (socket_.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket_.receiveDatagram(maxDatagram_ + 1);
+        const QByteArray data = datagram.data();
+        if (data.isEmpty() || data.size() > maxDatagram_) {
+            qCDebug(category_) << "dropped a" << what_ << "datagram of" << data.size() << "bytes";
+            continue;
+        }
+        bool isIPv4 = false;
+        const quint32 ip = datagram.senderAddress().toIPv4Address(&isIPv4);
+        if (!isIPv4)
+            continue;
+        const QString sender = QHostAddress(ip).toString();
+        Guarded([&] { handler_(data, sender); });
+    }
+}

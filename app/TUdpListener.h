@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QLoggingCategory>
+#include <QObject>
+#include <QUdpSocket>
+#include <functional>
+
+// A UDP listener on all IPv4 addresses that hands each datagram, with its sender's dotted
+// address, to a handler on the UI thread. Empty and over-long datagrams are dropped, and a
+// handler that fails ends that datagram's handling only: the listener goes on.
+class TUdpListener : public QObject
+{
+    Q_OBJECT
+public:
+    using Handler = std::function<void(const QByteArray& datagram, const QString& sender)>;
+    using Category = const QLoggingCategory& (*)();
+
+    TUdpListener(const QString& what, qsizetype maxDatagram, Category category, Handler handler,
+                 QObject* parent);
+
+    // Listens on the port (0: any free one). A port held by another program is reported in an
+    // error box; the program goes on without this listener.
+    bool Activate(quint16 port);
+    quint16 localPort() const { return socket_.localPort(); }
+
+private:
+    void Read();
+
+    QString what_;
+    qsizetype maxDatagram_;
+    Category category_;
+    Handler handler_;
+    QUdpSocket socket_;
+};
