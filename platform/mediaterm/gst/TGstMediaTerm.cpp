@@ -2,6 +2,7 @@
 
 #include "platform/mediaterm/gst/GstHelpers.h"
 #include "platform/mediaterm/gst/PeerAddress.h"
+#include "platform/mediaterm/gst/RtpStreamFollower.h"
 
 #include <gst/app/gstappsink.h>
 
@@ -23,9 +24,6 @@ constexpr qint32 kInvalidArg = qint32(0x80070057u);
 constexpr int kPayloadType = 96;
 constexpr int kOpusBitrate = 32000;
 constexpr int kJitterLatencyMs = 20;
-// The stream being received is followed by its SSRC; another SSRC from the peer's address is
-// taken up only after the current one has been quiet this long (the peer restarted sending).
-constexpr gint64 kSsrcHoldUs = 500 * 1000;
 constexpr char kRtpCaps[] =
     "application/x-rtp,media=audio,clock-rate=48000,encoding-name=OPUS,payload=96";
 constexpr char kPcmCaps[] = "audio/x-raw,format=S16LE,rate=48000,channels=1,layout=interleaved";
@@ -69,8 +67,7 @@ struct TGstMediaTerm::Impl
     std::unique_ptr<Pipeline> receive;
 
     // Touched only by the receive filter, on udpsrc's streaming thread, and reset before start.
-    std::optional<quint32> ssrc;
-    gint64 lastAcceptedUs = 0;
+    RtpStreamFollower follower{48000};
 
     static bool ensureGst()
     {
@@ -94,42 +91,44 @@ struct TGstMediaTerm::Impl
 
     static GstPadProbeReturn filterReceived(GstPad*, GstPadProbeInfo* info, gpointer self)
     {
-        return static_cast<Impl*>(self)->accept(GST_PAD_PROBE_INFO_BUFFER(info))
-                   ? GST_PAD_PROBE_OK
-                   : GST_PAD_PROBE_DROP;
+        return static_cast<Impl*>(self)->accept(info) ? GST_PAD_PROBE_OK : GST_PAD_PROBE_DROP;
     }
 
-    bool accept(GstBuffer* buffer)
+    bool fromPeer(GstBuffer* buffer)
     {
-        if (!buffer)
-            return false;
         int family = AF_UNSPEC;
         std::array<quint8, 16> from{};
         if (!senderOf(buffer, family, from))
             return false;
-        {
-            std::lock_guard lock(peerMutex);
-            if (!peer || !peer->sameHost(family, from))
-                return false;
-        }
+        std::lock_guard lock(peerMutex);
+        return peer && peer->sameHost(family, from);
+    }
+
+    bool accept(GstPadProbeInfo* info)
+    {
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        if (!buffer || !fromPeer(buffer))
+            return false;
+        std::optional<RtpStreamPosition> in;
         GstMapInfo map;
         if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
             return false;
-        bool ok = plausibleRtp(map.data, map.size, kPayloadType);
-        const quint32 packetSsrc = ok ? (quint32(map.data[8]) << 24) |
-                                            (quint32(map.data[9]) << 16) |
-                                            (quint32(map.data[10]) << 8) | map.data[11]
-                                      : 0;
+        if (plausibleRtp(map.data, map.size, kPayloadType))
+            in = readPosition(map.data);
         gst_buffer_unmap(buffer, &map);
-        if (!ok)
+        if (!in)
             return false;
-        // A stray stream with random sequence numbers would make the jitter buffer skip or
-        // wait; one stream at a time keeps the call steady.
-        const gint64 now = g_get_monotonic_time();
-        if (ssrc && *ssrc != packetSsrc && now - lastAcceptedUs < kSsrcHoldUs)
+        const std::optional<RtpStreamPosition> out = follower.admit(*in, g_get_monotonic_time());
+        if (!out)
             return false;
-        ssrc = packetSsrc;
-        lastAcceptedUs = now;
+        if (*out != *in) {
+            buffer = gst_buffer_make_writable(buffer);
+            GST_PAD_PROBE_INFO_DATA(info) = buffer;
+            if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE))
+                return false;
+            writePosition(map.data, *out);
+            gst_buffer_unmap(buffer, &map);
+        }
         received.fetch_add(1, std::memory_order_relaxed);
         return true;
     }
@@ -387,7 +386,7 @@ qint32 TGstMediaTerm::StartReceive(qint32 /*mode*/)
         return kFail;
     if (d->localPort <= 0)
         return kFail;
-    d->ssrc.reset();
+    d->follower.reset();
     std::unique_ptr<Impl::Pipeline> p = d->buildReceive();
     if (!p || !Impl::play(*p, "receive"))
         return kFail;
