@@ -15,9 +15,8 @@ constexpr qint64 kPacketUs = 20000;
 constexpr quint32 kPacketTicks = 960; // 20 ms at 48 kHz
 
 // Feeds `count` packets of one stream, 20 ms apart, and returns what was presented.
-std::vector<std::optional<RtpStreamPosition>> feed(RtpStreamFollower& f, quint32 ssrc,
-                                                   quint16 seq, quint32 ts, qint64& nowUs,
-                                                   int count)
+std::vector<std::optional<RtpStreamPosition>> feed(RtpStreamFollower& f, quint32 ssrc, quint16 seq,
+                                                   quint32 ts, qint64& nowUs, int count)
 {
     std::vector<std::optional<RtpStreamPosition>> out;
     for (int i = 0; i < count; ++i) {

@@ -2,8 +2,7 @@
 
 namespace mediaterm {
 
-std::optional<RtpStreamPosition> RtpStreamFollower::admit(const RtpStreamPosition& in,
-                                                          qint64 nowUs)
+std::optional<RtpStreamPosition> RtpStreamFollower::admit(const RtpStreamPosition& in, qint64 nowUs)
 {
     const qint64 quietUs = nowUs - lastAdmittedUs_;
     if (!following_) {
