@@ -88,7 +88,7 @@ void TVideoCapture::ShowCaptureError(const QString& message, HRESULT code)
 {
     const QString text = FormatCaptureError(message, code);
     qCWarning(lcCapture).noquote() << ErrorCaption + ":" << text;
-    Ui().Error(text);
+    Ui().CaptionedError(ErrorCaption, text);
 }
 
 void TVideoCapture::RaiseCaptureError(const QString& message, HRESULT code)

@@ -25,6 +25,8 @@ public:
     virtual void Information(const QString& text) = 0;
     virtual void Warning(const QString& text) = 0;
     virtual void Error(const QString& text) = 0;
+    // An error box with its own caption instead of the program's title.
+    virtual void CaptionedError(const QString& caption, const QString& text) = 0;
     virtual bool Confirm(const QString& text) = 0; // Yes/No; true for Yes
 
     // The chosen files' full paths, or nothing when the user cancels.

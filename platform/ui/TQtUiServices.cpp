@@ -15,10 +15,11 @@ QWidget* DialogParent()
     return QApplication::activeWindow();
 }
 
-void Box(QMessageBox::Icon icon, const QString& text)
+void Box(QMessageBox::Icon icon, const QString& text, const QString& caption = {})
 {
     qCDebug(lcUi) << "message box:" << text;
-    QMessageBox box(icon, TApplication::Title(), text, QMessageBox::Ok, DialogParent());
+    QMessageBox box(icon, caption.isEmpty() ? TApplication::Title() : caption, text,
+                    QMessageBox::Ok, DialogParent());
     box.exec();
 }
 
@@ -42,6 +43,11 @@ void TQtUiServices::Warning(const QString& text)
 void TQtUiServices::Error(const QString& text)
 {
     Box(QMessageBox::Critical, text);
+}
+
+void TQtUiServices::CaptionedError(const QString& caption, const QString& text)
+{
+    Box(QMessageBox::Critical, text, caption);
 }
 
 bool TQtUiServices::Confirm(const QString& text)

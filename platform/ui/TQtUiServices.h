@@ -10,6 +10,7 @@ public:
     void Information(const QString& text) override;
     void Warning(const QString& text) override;
     void Error(const QString& text) override;
+    void CaptionedError(const QString& caption, const QString& text) override;
     bool Confirm(const QString& text) override;
     std::optional<QStringList> OpenFiles(const TOpenFileRequest& request) override;
     std::optional<QString> PickFolder(const QString& title) override;

@@ -40,6 +40,11 @@ void TScriptedUi::Error(const QString& text)
     shown.append({QStringLiteral("error"), text, {}});
 }
 
+void TScriptedUi::CaptionedError(const QString& caption, const QString& text)
+{
+    shown.append({QStringLiteral("error"), text, caption});
+}
+
 bool TScriptedUi::Confirm(const QString& text)
 {
     shown.append({QStringLiteral("confirm"), text, {}});

@@ -18,7 +18,7 @@ public:
         QString kind; // "message", "information", "warning", "error", "confirm", "open", "folder",
                       // "input"
         QString text; // message text, dialog title or prompt
-        QString detail; // filter or initial value
+        QString detail; // filter, initial value, or an error box's own caption
     };
 
     QList<Shown> shown;
@@ -34,6 +34,7 @@ public:
     void Information(const QString& text) override;
     void Warning(const QString& text) override;
     void Error(const QString& text) override;
+    void CaptionedError(const QString& caption, const QString& text) override;
     bool Confirm(const QString& text) override;
     std::optional<QStringList> OpenFiles(const TOpenFileRequest& request) override;
     std::optional<QString> PickFolder(const QString& title) override;

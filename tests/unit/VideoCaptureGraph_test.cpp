@@ -85,7 +85,16 @@ protected:
         c.WantAudioPreview = true;
         return c;
     }
-    QStringList Errors() const { return script.ui.Texts("error"); }
+    // The component's boxes all carry its own caption, not the program's title.
+    QStringList Errors() const
+    {
+        for (const TScriptedUi::Shown& s : script.ui.shown) {
+            if (s.kind == "error") {
+                EXPECT_EQ(s.detail, "DirectShow - Capture") << s.text.toStdString();
+            }
+        }
+        return script.ui.Texts("error");
+    }
     QStringList GraphFilters() const { return sys.LastGraph()->FilterNames(); }
 
     // Failing steps must leave nothing running and only the sources in the graph.
