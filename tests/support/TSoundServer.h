@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// A private sound server with one null sink, "capTest", as the default output; this process
+// (and every process it starts) uses it while the object lives.
+class TSoundServer
+{
+public:
+    TSoundServer();
+    ~TSoundServer();
+    TSoundServer(const TSoundServer&) = delete;
+    TSoundServer& operator=(const TSoundServer&) = delete;
+
+    bool Ready() const { return ready_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    bool ready_ = false;
+    QByteArray oldServer_;
+};
