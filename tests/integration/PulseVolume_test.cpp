@@ -1,4 +1,5 @@
 #include "platform/volume/TPulseVolume.h"
+#include "tests/support/TSoundServer.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -63,20 +64,6 @@ struct TFd
     TFd& operator=(const TFd&) = delete;
     int fd;
 };
-
-bool SocketAccepts(const QString& path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    const QByteArray raw = QFile::encodeName(path);
-    std::strncpy(addr.sun_path, raw.constData(), sizeof(addr.sun_path) - 1);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
-    ::close(fd);
-    return ok;
-}
 
 // A private sound server with one null sink "spkTest" as the default output; stopped on
 // destruction. This process talks to it through PULSE_SERVER while the object lives.
@@ -175,7 +162,7 @@ private:
                 m_error = "pulseaudio exited: " + QString::fromLocal8Bit(m_process.readAll());
                 return;
             }
-            if (SocketAccepts(m_dir.filePath("native"))) {
+            if (UnixSocketAccepts(m_dir.filePath("native"))) {
                 m_ready = true;
                 break;
             }
@@ -265,7 +252,7 @@ TEST(PulseVolumeTest, GivesUpOnServerThatNeverAnswers)
     std::strncpy(addr.sun_path, path.constData(), sizeof(addr.sun_path) - 1);
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     ASSERT_EQ(::listen(fd, 8), 0);
-    ASSERT_TRUE(SocketAccepts(QFile::decodeName(path)));
+    ASSERT_TRUE(UnixSocketAccepts(QFile::decodeName(path)));
 
     TEnvGuard env;
     env.Set("PULSE_SERVER", "unix:" + path);

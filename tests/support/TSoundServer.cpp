@@ -13,9 +13,7 @@
 
 #include <cstring>
 
-namespace {
-
-bool SocketAccepts(const QString& path)
+bool UnixSocketAccepts(const QString& path)
 {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     if (fd < 0)
@@ -27,8 +25,6 @@ bool SocketAccepts(const QString& path)
     ::close(fd);
     return ok;
 }
-
-} // namespace
 
 TSoundServer::TSoundServer()
 {
@@ -56,7 +52,7 @@ TSoundServer::TSoundServer()
         return;
     QElapsedTimer timer;
     timer.start();
-    while (!(ready_ = SocketAccepts(socket)) && timer.elapsed() < 5000 &&
+    while (!(ready_ = UnixSocketAccepts(socket)) && timer.elapsed() < 5000 &&
            process_.state() == QProcess::Running)
         QThread::msleep(20);
     if (ready_) {

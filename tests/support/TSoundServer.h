@@ -4,6 +4,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+// True when something listens on the Unix socket at path.
+bool UnixSocketAccepts(const QString& path);
+
 // A private sound server with one null sink, "capTest", as the default output; this process
 // (and every process it starts) uses it while the object lives.
 class TSoundServer
