@@ -2,6 +2,7 @@
 // private sound server (its null sink's monitor is the audio capture device).
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/capturegraph/gst/GstCapsFormats.h"
+#include "platform/capturegraph/gst/GstGraphEvents.h"
 #include "platform/capturegraph/gst/TGstCaptureSystem.h"
 #include "platform/capturegraph/gst/TGstFilterGraph.h"
 #include "tests/support/TSoundServer.h"
@@ -294,4 +295,48 @@ TEST(CaptureGraph, CameraCapsBecomeFixedModesWithPortableSubtypes)
     ASSERT_TRUE(rgb565);
     EXPECT_EQ(rgb565->type.BitmapHeader()->biBitCount, 16);
     EXPECT_EQ(rgb565->type.BitmapHeader()->biSizeImage, 160u * 120 * 2);
+}
+
+// A pipeline error becomes "device lost" only when a capture source reports that its
+// resource failed; everything else aborts the graph.
+TEST(CaptureGraph, SourceResourceErrorsMeanTheDeviceIsLost)
+{
+    ASSERT_TRUE(gst_init_check(nullptr, nullptr, nullptr));
+    // A source as the builder makes one: a bin around the device element.
+    GstElement* pipeline = gst_pipeline_new(nullptr);
+    GstElement* sourceBin = gst_bin_new("video-source");
+    GstElement* camera = gst_element_factory_make("videotestsrc", nullptr);
+    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    ASSERT_TRUE(pipeline && sourceBin && camera && sink);
+    gst_bin_add(GST_BIN(sourceBin), camera);
+    gst_bin_add_many(GST_BIN(pipeline), sourceBin, sink, nullptr);
+    const std::vector<GstElement*> sources{sourceBin};
+
+    auto event = [&](GstElement* origin, GQuark domain, int code) {
+        GError* error = g_error_new_literal(domain, code, "test");
+        const TGraphEvent e = GraphEventForError(GST_OBJECT(origin), error, sources);
+        g_error_free(error);
+        return e;
+    };
+    for (int code : {GST_RESOURCE_ERROR_READ, GST_RESOURCE_ERROR_NOT_FOUND,
+                     GST_RESOURCE_ERROR_OPEN_READ, GST_RESOURCE_ERROR_BUSY}) {
+        const TGraphEvent e = event(camera, GST_RESOURCE_ERROR, code);
+        EXPECT_EQ(e.code, GraphEvent::EC_DEVICE_LOST) << code;
+        EXPECT_EQ(e.param1, 0);
+    }
+    EXPECT_EQ(event(sourceBin, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ).code,
+              GraphEvent::EC_DEVICE_LOST);
+
+    // A stream error from the camera, or a resource error elsewhere (the capture file's disk
+    // is full), aborts with a failure code.
+    const TGraphEvent stream = event(camera, GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED);
+    EXPECT_EQ(stream.code, GraphEvent::EC_ERRORABORT);
+    EXPECT_EQ(stream.param1, Hr::E_FAIL);
+    EXPECT_EQ(event(sink, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NO_SPACE_LEFT).code,
+              GraphEvent::EC_ERRORABORT);
+    EXPECT_EQ(event(pipeline, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ).code,
+              GraphEvent::EC_ERRORABORT);
+    EXPECT_EQ(GraphEventForError(GST_OBJECT(camera), nullptr, sources).code,
+              GraphEvent::EC_ERRORABORT);
+    gst_object_unref(pipeline);
 }

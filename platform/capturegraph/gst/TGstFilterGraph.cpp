@@ -1,6 +1,7 @@
 #include "platform/capturegraph/gst/TGstFilterGraph.h"
 
 #include "platform/capturegraph/gst/GstCodes.h"
+#include "platform/capturegraph/gst/GstGraphEvents.h"
 #include "platform/capturegraph/gst/GstRef.h"
 #include "platform/capturegraph/gst/TGstFilter.h"
 #include "platform/capturegraph/gst/TGstPin.h"
@@ -52,14 +53,6 @@ QString DefaultName(TGstFilterKind kind)
     return {};
 }
 
-bool IsWithin(GstObject* object, GstElement* element)
-{
-    for (GstObject* o = object; o; o = GST_OBJECT_PARENT(o))
-        if (o == GST_OBJECT(element))
-            return true;
-    return false;
-}
-
 } // namespace
 
 struct TGstFilterGraph::Impl
@@ -96,13 +89,9 @@ GstBusSyncReply TGstFilterGraph::Impl::OnPipelineMessage(GstBus*, GstMessage* me
     gst_message_parse_error(message, &error, &debug);
     qCWarning(lcCapture) << "capture pipeline error:" << (error ? error->message : "")
                          << (debug ? debug : "");
-    const bool fromSource = std::any_of(d->sources.begin(), d->sources.end(), [&](GstElement* e) {
-        return IsWithin(GST_MESSAGE_SRC(message), e);
-    });
-    const bool lost = fromSource && error && error->domain == GST_RESOURCE_ERROR;
+    const TGraphEvent event = GraphEventForError(GST_MESSAGE_SRC(message), error, d->sources);
     if (!d->starting)
-        d->self->PostEvent(lost ? GraphEvent::EC_DEVICE_LOST : GraphEvent::EC_ERRORABORT,
-                           lost ? 0 : Hr::E_FAIL, 0);
+        d->self->PostEvent(event.code, event.param1, 0);
     g_clear_error(&error);
     g_free(debug);
     return GST_BUS_DROP;
