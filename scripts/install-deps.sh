@@ -10,6 +10,8 @@ packages=(
   # camera, voice and ring tone; output volume
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good gstreamer1.0-tools libpulse-dev libjpeg62-turbo-dev
+  # the test camera's DV source (libav's DV encoder and muxer)
+  gstreamer1.0-libav
   # tests and benchmarks (a private sound server for the volume and voice tests)
   pulseaudio pulseaudio-utils
   # end-to-end tests: two copies in network namespaces on one virtual display

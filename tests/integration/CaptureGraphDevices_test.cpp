@@ -103,6 +103,11 @@ TEST(CaptureGraph, CompressorsComeFromEncoderFactories)
     EXPECT_FALSE(video.contains("Opus audio encoder"));
     // Image encoders are no video compressors.
     EXPECT_FALSE(video.contains("JPEG image encoder"));
+    // Some encoders class themselves "Encoder/Video" without "Codec/"; they count too.
+    if (GstElementFactory* openh264 = gst_element_factory_find("openh264enc")) {
+        EXPECT_TRUE(video.contains("OpenH264 video encoder"));
+        gst_object_unref(openh264);
+    }
 }
 
 TEST(CaptureGraph, PostedEventsReachTheNotifyCallbackInOrder)
@@ -224,12 +229,20 @@ TEST(CaptureGraph, VideoCompressorFeedsTheCaptureFileWhenTheMuxTakesItsOutput)
 
     std::vector<MonikerPtr> compressors;
     system.EnumerateDevices(TDeviceCategory::VideoCompressor, compressors);
-    // A low-latency encoder first, so data reaches the file well within the wait.
-    std::stable_partition(compressors.begin(), compressors.end(), [](const MonikerPtr& m) {
+    // Low-latency software encoders first, so data reaches the file well within the wait;
+    // libav's wrappers come last (some drive hardware this machine may not have, some take
+    // only the sizes of one format).
+    auto rank = [](const MonikerPtr& m) {
         QString name;
         m->ReadFriendlyName(name);
-        return name.contains("H264") || name.contains("H.264");
-    });
+        if (name.startsWith("libav"))
+            return 3;
+        if (name.contains("H264") || name.contains("H.264"))
+            return 0;
+        return name.contains("VP8") ? 1 : 2;
+    };
+    std::stable_sort(compressors.begin(), compressors.end(),
+                     [&](const MonikerPtr& a, const MonikerPtr& b) { return rank(a) < rank(b); });
     QString used;
     for (const auto& moniker : compressors) {
         FilterPtr encoder;
@@ -295,6 +308,65 @@ TEST(CaptureGraph, CameraCapsBecomeFixedModesWithPortableSubtypes)
     ASSERT_TRUE(rgb565);
     EXPECT_EQ(rgb565->type.BitmapHeader()->biBitCount, 16);
     EXPECT_EQ(rgb565->type.BitmapHeader()->biSizeImage, 160u * 120 * 2);
+}
+
+TEST(CaptureGraph, ADVCameraSendsOneInterleavedStream)
+{
+    const auto modes = GstCapsFormats::VideoModes(
+        "video/x-dv, systemstream=true, width=720, height=576, framerate=25/1; "
+        "video/x-dv, systemstream=false, width=720, height=480, framerate=30000/1001");
+    ASSERT_EQ(modes.size(), 1u) << "only the whole stream is a camera's mode";
+    EXPECT_EQ(modes[0].type.majortype, MEDIATYPE_Interleaved);
+    EXPECT_EQ(modes[0].type.subtype, MEDIASUBTYPE_dvsd);
+    EXPECT_EQ(modes[0].type.BitmapHeader()->biWidth, 720);
+    EXPECT_EQ(modes[0].type.AvgTimePerFrame(), 400000);
+    // The source is taken as the camera sends it, whatever size and rate it states.
+    EXPECT_EQ(GstCapsFormats::SourceCaps(modes[0].caps), "video/x-dv,systemstream=(boolean)true");
+    EXPECT_EQ(GstCapsFormats::SourceCaps("video/x-raw,width=(int)8"), "video/x-raw,width=(int)8");
+
+    // Its filter says so, and the builder finds its stream configuration only as interleaved.
+    TGstCaptureSystem system(true);
+    const MonikerPtr dv =
+        FindDevice(system, TDeviceCategory::VideoInput, TGstCaptureSystem::TestDVCameraName);
+    if (!dv)
+        GTEST_SKIP() << "no DV test camera (gstreamer1.0-libav)";
+    FilterPtr camera;
+    GraphPtr graph;
+    BuilderPtr builder;
+    ASSERT_EQ(dv->BindToFilter(camera), Hr::S_OK);
+    ASSERT_EQ(system.CreateFilterGraph(graph), Hr::S_OK);
+    ASSERT_EQ(system.CreateCaptureGraphBuilder(builder), Hr::S_OK);
+    ASSERT_EQ(builder->SetFiltergraph(graph), Hr::S_OK);
+    ASSERT_EQ(graph->AddFilter(camera, {}), Hr::S_OK);
+    std::shared_ptr<IAMStreamConfig> config;
+    EXPECT_EQ(
+        builder->FindStreamConfig(TPinCategory::Capture, &MEDIATYPE_Interleaved, camera, config),
+        Hr::S_OK);
+    EXPECT_TRUE(Hr::Failed(
+        builder->FindStreamConfig(TPinCategory::Capture, &MEDIATYPE_Video, camera, config)));
+    // The splitter's outputs: the picture for the decoder, the sound on its own.
+    FilterPtr splitter, decoder;
+    ASSERT_EQ(system.CreateFilter(TFilterClass::DVSplitter, splitter), Hr::S_OK);
+    ASSERT_EQ(system.CreateFilter(TFilterClass::DVVideoCodec, decoder), Hr::S_OK);
+    ASSERT_EQ(graph->AddFilter(splitter, "MyDVSplitter"), Hr::S_OK);
+    ASSERT_EQ(graph->AddFilter(decoder, "MyDVDecoder"), Hr::S_OK);
+    EXPECT_TRUE(Hr::Failed(
+        builder->RenderStream(TPinCategory::None, &MEDIATYPE_Video, camera, splitter, decoder)));
+    ASSERT_EQ(builder->RenderStream(TPinCategory::None, &MEDIATYPE_Interleaved, camera, splitter,
+                                    decoder),
+              Hr::S_OK);
+    int display = 0;
+    ASSERT_TRUE(decoder->DVDecoder());
+    EXPECT_EQ(decoder->DVDecoder()->get_IPDisplay(display), Hr::S_OK);
+    EXPECT_EQ(display, 1000);
+    EXPECT_TRUE(Hr::Failed(decoder->DVDecoder()->put_IPDisplay(999)));
+    EXPECT_TRUE(Hr::Failed(decoder->DVDecoder()->put_IPDisplay(1004)));
+    // The picture output is taken; the sound one is still free, and only for sound.
+    EXPECT_TRUE(Hr::Failed(
+        builder->RenderStream(TPinCategory::None, &MEDIATYPE_Video, splitter, nullptr, nullptr)));
+    EXPECT_EQ(
+        builder->RenderStream(TPinCategory::None, &MEDIATYPE_Audio, splitter, nullptr, nullptr),
+        Hr::S_OK);
 }
 
 // A pipeline error becomes "device lost" only when a capture source reports that its

@@ -476,8 +476,13 @@ TEST(CaptureGraph, RefusedConnectionsLeaveTheGraphUnchanged)
     EXPECT_TRUE(Hr::Failed(grabber->Pins().front()->ConnectedTo(peer)));
     FilterPtr renderer;
     EXPECT_TRUE(Hr::Failed(g.graph->FindFilterByName("Video Renderer", renderer)));
-    FilterPtr dv;
-    EXPECT_TRUE(Hr::Failed(g.system.CreateFilter(TFilterClass::DVVideoCodec, dv)));
+    // The DV splitter takes only a whole DV stream.
+    FilterPtr splitter;
+    ASSERT_EQ(g.system.CreateFilter(TFilterClass::DVSplitter, splitter), Hr::S_OK);
+    ASSERT_EQ(g.graph->AddFilter(splitter, "MyDVSplitter"), Hr::S_OK);
+    EXPECT_TRUE(Hr::Failed(
+        g.builder->RenderStream(TPinCategory::None, &MEDIATYPE_Video, g.tee, nullptr, splitter)));
+    EXPECT_TRUE(Hr::Failed(splitter->Pins().front()->ConnectedTo(peer)));
 }
 
 TEST(CaptureGraph, CaptureBranchIsHeldBackUntilStarted)

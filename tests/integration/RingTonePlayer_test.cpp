@@ -2,6 +2,7 @@
 #include "platform/player/gst/TGstMediaPlayer.h"
 #include "tests/support/TOutputRecorder.h"
 #include "tests/support/TSoundServer.h"
+#include "tests/support/ToneAmplitude.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -53,29 +54,13 @@ QByteArray ToneWav(double freq, int ms)
     return wav;
 }
 
-double ToneAmplitude(const QByteArray& pcm, double freq)
-{
-    const auto* s = reinterpret_cast<const qint16*>(pcm.constData());
-    const qsizetype n = pcm.size() / 2;
-    if (n == 0)
-        return 0;
-    const double coeff = 2 * std::cos(2 * std::numbers::pi * freq / kRate);
-    double s1 = 0, s2 = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const double s0 = s[i] + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    return 2 * std::sqrt(std::max(s1 * s1 + s2 * s2 - coeff * s1 * s2, 0.0)) / double(n);
-}
-
 // How long the tone sounds in the recording, counted in blocks of 50 ms.
 int ToneMs(const QByteArray& pcm, double freq)
 {
     constexpr qsizetype kBlock = kRate / 20 * 2;
     int ms = 0;
     for (qsizetype at = 0; at + kBlock <= pcm.size(); at += kBlock)
-        if (ToneAmplitude(pcm.mid(at, kBlock), freq) > 2000)
+        if (ToneAmplitude(pcm.mid(at, kBlock), freq, kRate) > 2000)
             ms += 50;
     return ms;
 }

@@ -51,6 +51,8 @@ std::optional<TFormatInfo> InfoForMedia(const QByteArray& name, const QByteArray
     using namespace CaptureGuids;
     if (name == "image/jpeg")
         return TFormatInfo{FromFourCC("MJPG"), 24, FourCC("MJPG"), false};
+    if (name == "video/x-dv")
+        return TFormatInfo{MEDIASUBTYPE_dvsd, 24, FourCC("dvsd"), false};
     if (name != "video/x-raw")
         return std::nullopt;
     if (format == "BGR" || format == "RGB")
@@ -195,6 +197,11 @@ std::vector<TGstMode> VideoModes(const GstCaps* caps)
     for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
         const GstStructure* s = gst_caps_get_structure(caps, i);
         const QByteArray name = gst_structure_get_name(s);
+        gboolean system = FALSE;
+        const bool dv = name == "video/x-dv";
+        // Only a whole DV stream (picture and sound) is what a DV camera delivers.
+        if (dv && !(gst_structure_get_boolean(s, "systemstream", &system) && system))
+            continue;
         std::vector<QByteArray> formats;
         Collect(gst_structure_get_value(s, "format"), formats);
         if (name != "video/x-raw")
@@ -215,7 +222,10 @@ std::vector<TGstMode> VideoModes(const GstCaps* caps)
                     h.biSizeImage = ImageSize(*info, size.width, size.height);
                     TGstMode m;
                     m.type = TMediaType::Video(info->subtype, h, Interval(rate));
-                    m.caps = name + (format.isEmpty() ? "" : ",format=(string)" + format) +
+                    if (dv)
+                        m.type.majortype = CaptureGuids::MEDIATYPE_Interleaved;
+                    m.caps = name + (dv ? ",systemstream=(boolean)true" : "") +
+                             (format.isEmpty() ? "" : ",format=(string)" + format) +
                              ",width=(int)" + QByteArray::number(size.width) + ",height=(int)" +
                              QByteArray::number(size.height) + ",framerate=(fraction)" +
                              QByteArray::number(rate.first) + "/" + QByteArray::number(rate.second);
@@ -287,6 +297,18 @@ QByteArray TestCameraCaps()
                        ",framerate=" + QByteArray::number(fps) + "/1";
             }
     return out;
+}
+
+QByteArray TestDVCameraCaps()
+{
+    return "video/x-dv,systemstream=true,width=720,height=576,framerate=25/1";
+}
+
+QByteArray SourceCaps(const QByteArray& modeCaps)
+{
+    if (modeCaps.startsWith("video/x-dv"))
+        return "video/x-dv,systemstream=(boolean)true";
+    return modeCaps;
 }
 
 QByteArray GstFormatForSubtype(const TGuid& subtype)

@@ -29,6 +29,11 @@ std::vector<TGstMode> AudioModes(const GstCaps* caps);
 
 // The caps the test camera offers.
 QByteArray TestCameraCaps();
+// The caps of the test camera's DV source: a PAL DV system stream.
+QByteArray TestDVCameraCaps();
+// The caps that select a mode of a device: a DV system stream is taken as the device sends it,
+// whatever the size and rate it states.
+QByteArray SourceCaps(const QByteArray& modeCaps);
 
 // The raw video format ("BGR", "YUY2", ...) of a subtype; empty when there is none.
 QByteArray GstFormatForSubtype(const TGuid& subtype);

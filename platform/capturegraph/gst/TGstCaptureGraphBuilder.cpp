@@ -13,6 +13,7 @@
 #include <QFile>
 
 using CaptureGuids::MEDIATYPE_Audio;
+using CaptureGuids::MEDIATYPE_Interleaved;
 using CaptureGuids::MEDIATYPE_Video;
 
 namespace {
@@ -28,6 +29,8 @@ TGuid InputMajor(const TGstFilter& filter)
     case TGstFilterKind::AudioRenderer:
     case TGstFilterKind::AudioEncoder:
         return MEDIATYPE_Audio;
+    case TGstFilterKind::DVSplitter:
+        return MEDIATYPE_Interleaved;
     default:
         return {};
     }
@@ -144,7 +147,10 @@ HRESULT TGstCaptureGraphBuilder::RenderStream(TPinCategory, const TGuid* majorty
     const auto from = graph_->Member(source);
     if (!from)
         return Hr::E_INVALIDARG;
-    const TGuid carried = from->OutputMajor();
+    // The DV splitter's outputs carry different types: the one asked for is rendered.
+    TGuid carried = from->OutputMajor();
+    if (from->Kind() == TGstFilterKind::DVSplitter && majortype && !majortype->IsNull())
+        carried = *majortype;
     if (carried.IsNull())
         return Hr::VFW_E_CANNOT_CONNECT;
     if (majortype && !majortype->IsNull() && *majortype != carried)
@@ -155,7 +161,7 @@ HRESULT TGstCaptureGraphBuilder::RenderStream(TPinCategory, const TGuid* majorty
     if (sink && !(to = graph_->Member(sink)))
         return Hr::E_INVALIDARG;
 
-    const auto out = from->FreeOutput();
+    const auto out = from->FreeOutputFor(carried);
     if (!out)
         return GstHr::VFW_E_ALREADY_CONNECTED;
     std::shared_ptr<TGstPin> middleIn, middleOut, secondIn;
@@ -173,7 +179,10 @@ HRESULT TGstCaptureGraphBuilder::RenderStream(TPinCategory, const TGuid* majorty
     if (middle) {
         if (const HRESULT hr = ConnectTo(out, middle, carried, middleIn); Hr::Failed(hr))
             return undo(hr);
-        next = middle->FreeOutput();
+        // Through a DV splitter, the picture goes on.
+        if (middle->Kind() == TGstFilterKind::DVSplitter)
+            carried = MEDIATYPE_Video;
+        next = middle->FreeOutputFor(carried);
         if (!next)
             return undo(GstHr::VFW_E_ALREADY_CONNECTED);
         middleOut = next;

@@ -7,11 +7,28 @@
 #include "platform/capturegraph/gst/TGstFilterGraph.h"
 #include "platform/capturegraph/gst/TGstMoniker.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 const char* const TGstCaptureSystem::TestCameraName = "Test Pattern";
+const char* const TGstCaptureSystem::TestDVCameraName = "Test Pattern DV";
 
 namespace {
+
+bool HaveFactories(std::initializer_list<const char*> names)
+{
+    return std::all_of(names.begin(), names.end(), [](const char* name) {
+        TGstObjectPtr<GstElementFactory> factory(gst_element_factory_find(name));
+        return factory != nullptr;
+    });
+}
+
+// Reading DV needs the demultiplexer and the decoder of the good plugins.
+bool CanReadDV()
+{
+    return HaveFactories({"dvdemux", "dvdec"});
+}
 
 void ListDevices(const char* klass, TGstFilterKind kind, std::vector<MonikerPtr>& out)
 {
@@ -27,7 +44,16 @@ void ListDevices(const char* klass, TGstFilterKind kind, std::vector<MonikerPtr>
     g_list_free_full(list, gst_object_unref);
 }
 
-void ListEncoders(const char* klass, TGstFilterKind kind, std::vector<MonikerPtr>& out)
+// Whether an element class ("Codec/Encoder/Video", "Encoder/Video", ...) names an encoder of
+// the medium and not of still images.
+bool EncodesMedium(const gchar* klass, const QString& medium)
+{
+    const QStringList parts = QString::fromUtf8(klass).split(QLatin1Char('/'));
+    return parts.contains(QStringLiteral("Encoder")) && parts.contains(medium) &&
+           !parts.contains(QStringLiteral("Image"));
+}
+
+void ListEncoders(const QString& medium, TGstFilterKind kind, std::vector<MonikerPtr>& out)
 {
     GList* list =
         gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_ENCODER, GST_RANK_NONE);
@@ -38,7 +64,7 @@ void ListEncoders(const char* klass, TGstFilterKind kind, std::vector<MonikerPtr
     for (GList* l = list; l; l = l->next) {
         auto* factory = static_cast<GstElementFactory*>(l->data);
         const gchar* k = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
-        if (!k || !g_strrstr(k, klass))
+        if (!k || !EncodesMedium(k, medium))
             continue;
         const gchar* name =
             gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
@@ -62,19 +88,23 @@ HRESULT TGstCaptureSystem::EnumerateDevices(TDeviceCategory category,
     switch (category) {
     case TDeviceCategory::VideoInput:
         ListDevices("Video/Source", TGstFilterKind::VideoSource, devices);
-        if (testCamera_)
+        if (testCamera_) {
             devices.push_back(std::make_shared<TGstMoniker>(QString::fromLatin1(TestCameraName),
-                                                            TGstFilterKind::VideoSource,
-                                                            static_cast<GstDevice*>(nullptr)));
+                                                            TGstTestSource::Pattern));
+            // Making DV takes libav's encoder and muxer, which not every machine has.
+            if (CanReadDV() && HaveFactories({"avenc_dvvideo", "avmux_dv"}))
+                devices.push_back(std::make_shared<TGstMoniker>(
+                    QString::fromLatin1(TestDVCameraName), TGstTestSource::DVPattern));
+        }
         break;
     case TDeviceCategory::AudioInput:
         ListDevices("Audio/Source", TGstFilterKind::AudioSource, devices);
         break;
     case TDeviceCategory::VideoCompressor:
-        ListEncoders("Codec/Encoder/Video", TGstFilterKind::VideoEncoder, devices);
+        ListEncoders(QStringLiteral("Video"), TGstFilterKind::VideoEncoder, devices);
         break;
     case TDeviceCategory::AudioCompressor:
-        ListEncoders("Codec/Encoder/Audio", TGstFilterKind::AudioEncoder, devices);
+        ListEncoders(QStringLiteral("Audio"), TGstFilterKind::AudioEncoder, devices);
         break;
     }
     return devices.empty() ? Hr::S_FALSE : Hr::S_OK;
@@ -109,8 +139,12 @@ HRESULT TGstCaptureSystem::CreateFilter(TFilterClass filterClass, FilterPtr& fil
         return Hr::S_OK;
     case TFilterClass::DVVideoCodec:
     case TFilterClass::DVSplitter:
-        // No DV camera is ever listed, so the DV filters are not offered.
-        return GstHr::REGDB_E_CLASSNOTREG;
+        if (!CanReadDV())
+            return GstHr::REGDB_E_CLASSNOTREG;
+        filter =
+            TGstFilter::Create(filterClass == TFilterClass::DVSplitter ? TGstFilterKind::DVSplitter
+                                                                       : TGstFilterKind::DVDecoder);
+        return Hr::S_OK;
     }
     return Hr::E_INVALIDARG;
 }

@@ -10,6 +10,8 @@ class TGstCaptureSystem : public ICaptureSystem
 public:
     // The name of the extra video device the test camera adds.
     static const char* const TestCameraName;
+    // The test camera's second device, a DV camera, listed when DV can be made and read.
+    static const char* const TestDVCameraName;
 
     explicit TGstCaptureSystem(bool testCamera = false);
 

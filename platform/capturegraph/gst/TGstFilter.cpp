@@ -2,6 +2,7 @@
 
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/capturegraph/gst/GstCapsFormats.h"
+#include "platform/capturegraph/gst/TGstDVDecoderControl.h"
 #include "platform/capturegraph/gst/TGstMuxControl.h"
 #include "platform/capturegraph/gst/TGstPin.h"
 #include "platform/capturegraph/gst/TGstSampleGrabber.h"
@@ -39,15 +40,26 @@ std::shared_ptr<TGstFilter> TGstFilter::Create(TGstFilterKind kind)
     case TGstFilterKind::AviMux:
         f->mux_ = std::make_shared<TGstMuxControl>();
         break;
+    case TGstFilterKind::DVSplitter:
+        f->AddPin(TPinDirection::Input, false);
+        f->AddPin(TPinDirection::Output, false); // DV video
+        f->AddPin(TPinDirection::Output, false); // audio
+        break;
+    case TGstFilterKind::DVDecoder:
+        f->dv_ = std::make_shared<TGstDVDecoderControl>();
+        f->AddPin(TPinDirection::Input, false);
+        f->AddPin(TPinDirection::Output, false);
+        break;
     }
     return f;
 }
 
 std::shared_ptr<TGstFilter> TGstFilter::CreateSource(TGstFilterKind kind, GstDevice* device,
-                                                     const GstCaps* caps)
+                                                     const GstCaps* caps, TGstTestSource test)
 {
     auto f = Create(kind);
     f->device_ = GstRefObject(device);
+    f->test_ = test;
     f->config_ = std::make_shared<TGstStreamConfig>(kind == TGstFilterKind::VideoSource
                                                         ? GstCapsFormats::VideoModes(caps)
                                                         : GstCapsFormats::AudioModes(caps));
@@ -80,6 +92,11 @@ std::shared_ptr<ISampleGrabber> TGstFilter::SampleGrabber()
     return grabber_;
 }
 
+std::shared_ptr<IIPDVDec> TGstFilter::DVDecoder()
+{
+    return dv_;
+}
+
 std::shared_ptr<IConfigAviMux> TGstFilter::ConfigAviMux()
 {
     return mux_;
@@ -87,10 +104,25 @@ std::shared_ptr<IConfigAviMux> TGstFilter::ConfigAviMux()
 
 TGuid TGstFilter::OutputMajor() const
 {
+    return OutputMajor(0);
+}
+
+TGuid TGstFilter::OutputMajor(size_t output) const
+{
     switch (kind_) {
-    case TGstFilterKind::VideoSource:
+    case TGstFilterKind::VideoSource: {
+        // A DV camera sends one interleaved stream of picture and sound.
+        TMediaType current;
+        if (config_ && Hr::Succeeded(config_->GetFormat(current)) &&
+            current.majortype == CaptureGuids::MEDIATYPE_Interleaved)
+            return CaptureGuids::MEDIATYPE_Interleaved;
+        return CaptureGuids::MEDIATYPE_Video;
+    }
+    case TGstFilterKind::DVSplitter:
+        return output == 0 ? CaptureGuids::MEDIATYPE_Video : CaptureGuids::MEDIATYPE_Audio;
     case TGstFilterKind::VideoEncoder:
     case TGstFilterKind::SampleGrabber:
+    case TGstFilterKind::DVDecoder:
         return CaptureGuids::MEDIATYPE_Video;
     case TGstFilterKind::AudioSource:
     case TGstFilterKind::AudioEncoder:
@@ -123,6 +155,16 @@ std::shared_ptr<TGstPin> TGstFilter::FreeOutput()
         return nullptr;
     AddPin(TPinDirection::Output, true);
     return outputs_.back();
+}
+
+std::shared_ptr<TGstPin> TGstFilter::FreeOutputFor(const TGuid& major)
+{
+    if (kind_ != TGstFilterKind::DVSplitter)
+        return OutputMajor() == major ? FreeOutput() : nullptr;
+    for (size_t i = 0; i < outputs_.size(); ++i)
+        if (OutputMajor(i) == major && !outputs_[i]->IsConnected())
+            return outputs_[i];
+    return nullptr;
 }
 
 int TGstFilter::IndexOf(const TGstPin* pin) const

@@ -49,6 +49,10 @@ QString DefaultName(TGstFilterKind kind)
         return QStringLiteral("Audio Compressor");
     case TGstFilterKind::AviMux:
         return QStringLiteral("AVI Mux");
+    case TGstFilterKind::DVSplitter:
+        return QStringLiteral("DV Splitter");
+    case TGstFilterKind::DVDecoder:
+        return QStringLiteral("DV Video Decoder");
     }
     return {};
 }

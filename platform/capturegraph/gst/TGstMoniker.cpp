@@ -6,6 +6,10 @@ TGstMoniker::TGstMoniker(const QString& name, TGstFilterKind kind, GstDevice* de
     : name_(name), kind_(kind), device_(GstRefObject(device))
 {}
 
+TGstMoniker::TGstMoniker(const QString& name, TGstTestSource test)
+    : name_(name), kind_(TGstFilterKind::VideoSource), test_(test)
+{}
+
 TGstMoniker::TGstMoniker(const QString& name, TGstFilterKind kind, GstElementFactory* factory)
     : name_(name), kind_(kind), factory_(GstRefObject(factory))
 {}
@@ -28,9 +32,11 @@ HRESULT TGstMoniker::BindToFilter(FilterPtr& filter)
         filter = TGstFilter::CreateSource(kind_, device_.get(), caps.get());
         return Hr::S_OK;
     }
-    if (kind_ != TGstFilterKind::VideoSource)
+    if (test_ == TGstTestSource::None)
         return Hr::E_FAIL;
-    TGstCapsPtr caps(gst_caps_from_string(GstCapsFormats::TestCameraCaps().constData()));
-    filter = TGstFilter::CreateSource(kind_, nullptr, caps.get());
+    const QByteArray text = test_ == TGstTestSource::DVPattern ? GstCapsFormats::TestDVCameraCaps()
+                                                               : GstCapsFormats::TestCameraCaps();
+    TGstCapsPtr caps(gst_caps_from_string(text.constData()));
+    filter = TGstFilter::CreateSource(kind_, nullptr, caps.get(), test_);
     return Hr::S_OK;
 }

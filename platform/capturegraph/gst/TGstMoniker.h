@@ -9,8 +9,10 @@
 class TGstMoniker : public IMoniker
 {
 public:
-    // A capture device; without a device it stands for the test camera.
+    // A capture device.
     TGstMoniker(const QString& name, TGstFilterKind kind, GstDevice* device);
+    // One of the test camera's sources.
+    TGstMoniker(const QString& name, TGstTestSource test);
     TGstMoniker(const QString& name, TGstFilterKind kind, GstElementFactory* factory);
 
     HRESULT ReadFriendlyName(QString& name) override;
@@ -21,4 +23,5 @@ private:
     TGstFilterKind kind_;
     TGstObjectPtr<GstDevice> device_;
     TGstObjectPtr<GstElementFactory> factory_;
+    TGstTestSource test_ = TGstTestSource::None;
 };

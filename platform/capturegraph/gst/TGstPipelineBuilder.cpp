@@ -4,6 +4,7 @@
 #include "platform/capturegraph/gst/GstCapsFormats.h"
 #include "platform/capturegraph/gst/GstCodes.h"
 #include "platform/capturegraph/gst/GstRef.h"
+#include "platform/capturegraph/gst/TGstDVDecoderControl.h"
 #include "platform/capturegraph/gst/TGstFilter.h"
 #include "platform/capturegraph/gst/TGstMuxControl.h"
 #include "platform/capturegraph/gst/TGstPin.h"
@@ -51,12 +52,72 @@ GstFlowReturn RendererSample(GstAppSink* sink, gpointer window)
     return GST_FLOW_OK;
 }
 
+// Moves a stream's segment and buffer times back to where its segment's stream time starts.
+GstPadProbeReturn RebaseEncoderTime(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    auto* shift = static_cast<GstClockTime*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+        if (*shift == 0)
+            return GST_PAD_PROBE_OK;
+        GstBuffer* buffer = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+        GST_PAD_PROBE_INFO_DATA(info) = buffer;
+        for (GstClockTime* t : {&GST_BUFFER_PTS(buffer), &GST_BUFFER_DTS(buffer)})
+            if (GST_CLOCK_TIME_IS_VALID(*t))
+                *t = *t >= *shift ? *t - *shift : 0;
+        return GST_PAD_PROBE_OK;
+    }
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
+        return GST_PAD_PROBE_OK;
+    const GstSegment* in = nullptr;
+    gst_event_parse_segment(event, &in);
+    if (in->format != GST_FORMAT_TIME || in->start <= in->time)
+        return GST_PAD_PROBE_OK;
+    *shift = in->start - in->time;
+    GstSegment out;
+    gst_segment_copy_into(in, &out);
+    out.start -= *shift;
+    out.position = out.start;
+    if (GST_CLOCK_TIME_IS_VALID(out.stop))
+        out.stop = out.stop >= *shift ? out.stop - *shift : 0;
+    gst_event_unref(event);
+    GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_segment(&out);
+    return GST_PAD_PROBE_OK;
+}
+
+struct TDemuxTargets
+{
+    GstElement* video;
+    GstElement* audio;
+};
+
+// Links a new pad of dvdemux ("video" or "audio") to the queue waiting for it, if any.
+void OnDemuxPad(GstElement*, GstPad* pad, gpointer data)
+{
+    const auto* targets = static_cast<const TDemuxTargets*>(data);
+    const QByteArray name = GST_PAD_NAME(pad);
+    GstElement* target =
+        name == "video" ? targets->video : (name == "audio" ? targets->audio : nullptr);
+    if (!target)
+        return;
+    // A stream nobody renders stays unlinked; the demultiplexer goes on with the other.
+    TGstObjectPtr<GstPad> out(gst_element_get_static_pad(target, "src"));
+    if (!out || !gst_pad_is_linked(out.get()))
+        return;
+    TGstObjectPtr<GstPad> sink(gst_element_get_static_pad(target, "sink"));
+    if (sink && !gst_pad_is_linked(sink.get()) && gst_pad_link(pad, sink.get()) != GST_PAD_LINK_OK)
+        qCWarning(lcCapture) << "cannot link the DV" << name << "stream";
+}
+
 // What the grabber will hand out, known before the first frame: the camera's selected mode in
-// the grabber's format.
+// the grabber's format, at the DV decoder's size when the picture comes through one.
 std::optional<TMediaType> ExpectedGrabberType(const TGstFilter& grabber, const QByteArray& format)
 {
     std::shared_ptr<TGstFilter> f = std::const_pointer_cast<TGstFilter>(grabber.shared_from_this());
+    std::shared_ptr<TGstDVDecoderControl> decoder;
     for (int hops = 0; f && f->Kind() != TGstFilterKind::VideoSource && hops < 8; ++hops) {
+        if (f->DVControl())
+            decoder = f->DVControl();
         const auto peer = f->Inputs().empty() ? nullptr : f->Inputs().front()->Peer();
         f = peer ? peer->Owner() : nullptr;
     }
@@ -67,6 +128,10 @@ std::optional<TMediaType> ExpectedGrabberType(const TGstFilter& grabber, const Q
         return std::nullopt;
     GstStructure* s = gst_caps_get_structure(caps.get(), 0);
     gst_structure_set_name(s, "video/x-raw");
+    gst_structure_remove_field(s, "systemstream");
+    if (decoder)
+        gst_structure_set(s, "width", G_TYPE_INT, decoder->Width(), "height", G_TYPE_INT,
+                          decoder->Height(), nullptr);
     if (!format.isEmpty())
         gst_structure_set(s, "format", G_TYPE_STRING, format.constData(), nullptr);
     if (const auto [n, d] = f->StreamConfig()->RateOverride(); n > 0)
@@ -116,7 +181,9 @@ bool TGstPipelineBuilder::Link(std::initializer_list<GstElement*> elements)
 bool TGstPipelineBuilder::MakeVideoSource(TGstFilter& filter, TChain& chain)
 {
     GstElement* src = nullptr;
-    if (filter.IsTestCamera()) {
+    if (filter.TestSource() == TGstTestSource::DVPattern) {
+        src = MakeTestDVCamera();
+    } else if (filter.IsTestCamera()) {
         src = Make("videotestsrc");
         if (src) {
             g_object_set(src, "is-live", TRUE, nullptr);
@@ -132,11 +199,20 @@ bool TGstPipelineBuilder::MakeVideoSource(TGstFilter& filter, TChain& chain)
     sources_.push_back(src);
     const auto config = filter.StreamConfig();
     // A device whose caps gave no known mode runs in whatever raw format it negotiates.
-    const QByteArray selected = config->SelectedCaps();
+    const QByteArray selected = GstCapsFormats::SourceCaps(config->SelectedCaps());
     TGstCapsPtr caps(
         gst_caps_from_string(selected.isEmpty() ? "video/x-raw" : selected.constData()));
     if (!caps || gst_caps_is_empty(caps.get()))
         return false;
+    if (gst_structure_has_name(gst_caps_get_structure(caps.get(), 0), "video/x-dv")) {
+        // The DV stream goes to the splitter or decoder as it is.
+        GstElement* capsFilter = Make("capsfilter");
+        if (!capsFilter)
+            return false;
+        g_object_set(capsFilter, "caps", caps.get(), nullptr);
+        chain = {nullptr, capsFilter};
+        return Link({src, capsFilter});
+    }
     const auto [n, d] = config->RateOverride();
     const bool test = filter.IsTestCamera();
     if (n > 0 && test)
@@ -171,6 +247,84 @@ bool TGstPipelineBuilder::MakeVideoSource(TGstFilter& filter, TChain& chain)
         last = clock;
     }
     chain = {nullptr, last};
+    return true;
+}
+
+GstElement* TGstPipelineBuilder::MakeTestDVCamera()
+{
+    // The moving pattern with a running clock and a tone, made into a PAL DV stream as a DV
+    // camera sends it.
+    GstElement* pattern = Make("videotestsrc");
+    GstElement* tone = Make("audiotestsrc");
+    GstElement* encoder = Make("avenc_dvvideo");
+    GstElement* mux = Make("avmux_dv");
+    if (!pattern || !tone || !encoder || !mux)
+        return nullptr;
+    g_object_set(pattern, "is-live", TRUE, nullptr);
+    gst_util_set_object_arg(G_OBJECT(pattern), "pattern", "ball");
+    g_object_set(tone, "is-live", TRUE, "volume", 0.3, nullptr);
+    if (!Link({pattern,
+               MakeCapsFilter("video/x-raw,width=720,height=576,framerate=25/1,"
+                              "pixel-aspect-ratio=16/15"),
+               Make("timeoverlay"), Make("videoconvert"), encoder, mux}) ||
+        !Link({tone, MakeCapsFilter("audio/x-raw,format=S16LE,rate=48000,channels=2"), mux}))
+        return nullptr;
+    // The encoder moves its stream 1000 hours ahead (room for negative decoding times), and
+    // the muxer, which orders packets by their raw times, would then wait for the sound to
+    // catch up forever. Intra-only DV needs no such room: the times are moved back.
+    TGstObjectPtr<GstPad> encoded(gst_element_get_static_pad(encoder, "src"));
+    gst_pad_add_probe(
+        encoded.get(),
+        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        RebaseEncoderTime, new GstClockTime(0),
+        [](gpointer shift) { delete static_cast<GstClockTime*>(shift); });
+    sources_.push_back(pattern);
+    sources_.push_back(tone);
+    return mux;
+}
+
+GstElement* TGstPipelineBuilder::MakeDVDemux(GstElement* video, GstElement* audio)
+{
+    GstElement* demux = Make("dvdemux");
+    if (!demux)
+        return nullptr;
+    g_signal_connect_data(
+        demux, "pad-added", G_CALLBACK(OnDemuxPad), new TDemuxTargets{video, audio},
+        [](gpointer data, GClosure*) { delete static_cast<TDemuxTargets*>(data); },
+        GConnectFlags(0));
+    return demux;
+}
+
+bool TGstPipelineBuilder::MakeDVSplitter(TGstFilter& filter, TChain& chain)
+{
+    GstElement* video = Make("queue");
+    GstElement* audio = Make("queue");
+    GstElement* demux = video && audio ? MakeDVDemux(video, audio) : nullptr;
+    if (!demux)
+        return false;
+    splitterOutputs_[&filter] = {video, audio};
+    chain = {demux, nullptr}; // each output has its own element (SrcPad)
+    return true;
+}
+
+bool TGstPipelineBuilder::MakeDVDecoder(TGstFilter& filter, TChain& chain)
+{
+    GstElement* queue = Make("queue");
+    GstElement* decoder = Make("dvdec");
+    const auto control = filter.DVControl();
+    GstElement* size = MakeCapsFilter("video/x-raw,width=" + QByteArray::number(control->Width()) +
+                                      ",height=" + QByteArray::number(control->Height()));
+    if (!Link({queue, decoder, Make("videoscale"), size}))
+        return false;
+    chain = {queue, size};
+    // Fed a whole DV stream rather than the splitter's picture, it takes the picture out itself.
+    const auto& input = filter.Inputs().front();
+    if (input->IsConnected() && input->Major() == CaptureGuids::MEDIATYPE_Interleaved) {
+        GstElement* demux = MakeDVDemux(queue, nullptr);
+        if (!demux)
+            return false;
+        chain.in = demux;
+    }
     return true;
 }
 
@@ -276,6 +430,12 @@ TGstPipelineBuilder::TChain* TGstPipelineBuilder::Ensure(TGstFilter& filter)
         chain = {convert, encoder};
         break;
     }
+    case TGstFilterKind::DVSplitter:
+        ok = MakeDVSplitter(filter, chain);
+        break;
+    case TGstFilterKind::DVDecoder:
+        ok = MakeDVDecoder(filter, chain);
+        break;
     case TGstFilterKind::AviMux: {
         GstElement* mux = Make("avimux");
         GstElement* sink = Make("filesink");
@@ -299,6 +459,10 @@ TGstPipelineBuilder::TChain* TGstPipelineBuilder::Ensure(TGstFilter& filter)
 GstPad* TGstPipelineBuilder::SrcPad(TGstFilter& filter, TGstPin& pin)
 {
     TChain* chain = Ensure(filter);
+    if (chain && filter.Kind() == TGstFilterKind::DVSplitter) {
+        const auto& [video, audio] = splitterOutputs_[&filter];
+        return gst_element_get_static_pad(filter.IndexOf(&pin) == 0 ? video : audio, "src");
+    }
     if (!chain || !chain->out)
         return nullptr;
     if (filter.Kind() != TGstFilterKind::Tee)

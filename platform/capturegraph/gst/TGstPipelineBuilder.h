@@ -36,6 +36,11 @@ private:
     bool MakeAudioSource(TGstFilter& filter, TChain& chain);
     bool MakeGrabber(TGstFilter& filter, TChain& chain);
     bool MakeVideoRenderer(TChain& chain);
+    GstElement* MakeTestDVCamera();
+    bool MakeDVSplitter(TGstFilter& filter, TChain& chain);
+    bool MakeDVDecoder(TGstFilter& filter, TChain& chain);
+    // A demultiplexer whose sometimes-pads are linked, when they appear, to the given queues.
+    GstElement* MakeDVDemux(GstElement* video, GstElement* audio);
     GstPad* SrcPad(TGstFilter& filter, TGstPin& pin);
     GstPad* SinkPad(TGstFilter& filter, TGstPin& pin);
     bool TerminateOpenOutputs();
@@ -47,5 +52,7 @@ private:
     GstElement* pipeline_;
     TGstVideoWindow* window_;
     std::map<const TGstFilter*, TChain> chains_;
+    // The DV splitter's outputs: the queues behind its video and audio pads.
+    std::map<const TGstFilter*, std::pair<GstElement*, GstElement*>> splitterOutputs_;
     std::vector<GstElement*> sources_;
 };
