@@ -1,9 +1,12 @@
-// The capture component on the real GStreamer graph with the test camera.
+// The capture component on the real GStreamer graph with the test camera and its DV source.
 #include "capture/TGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/capturegraph/gst/TGstCaptureSystem.h"
+#include "tests/support/TOutputRecorder.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TSoundServer.h"
+#include "tests/support/ToneAmplitude.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -124,6 +127,112 @@ TEST_F(VideoCaptureGst, AMissingCameraGivesTheBoxWithCodeZero)
         script.ui.Texts("error"),
         QStringList{"Error 0.\r\nCan't create video capture filter - propably you havn't video "
                     "capture device!"});
+}
+
+// A DV camera: the test camera's DV source goes through the DV splitter and decoder as a
+// camcorder's stream would.
+class VideoCaptureDV : public VideoCaptureGst
+{
+protected:
+    void SetUp() override
+    {
+        VideoCaptureGst::SetUp();
+        QObject::connect(cap.get(), &TVideoCapture::OnFrameRendered, cap.get(),
+                         [this] { (void)cap->GrabNextFrame(); });
+        if (!cap->DeviceLists().VideoCaptureDeviceNames(false).contains(
+                TGstCaptureSystem::TestDVCameraName))
+            GTEST_SKIP() << "no DV test camera: needs dvdemux, dvdec (gstreamer1.0-plugins-good) "
+                            "and avenc_dvvideo, avmux_dv (gstreamer1.0-libav)";
+    }
+
+    TGraphConfig DVCamera(TDVResolution resolution)
+    {
+        TGraphConfig config = TestCamera();
+        config.VCapSource = TGstCaptureSystem::TestDVCameraName;
+        config.DVResolution = resolution;
+        return config;
+    }
+
+    std::string Errors() const { return script.ui.Texts("error").join("; ").toStdString(); }
+};
+
+TEST_F(VideoCaptureDV, PictureComesThroughTheDecoderAtTheChosenSize)
+{
+    cap->ApplyConfig(DVCamera(TDVResolution::dvrHalf));
+    ASSERT_TRUE(cap->Previewing()) << Errors();
+    EXPECT_EQ(cap->GetVCapModeCount(), 4) << "a DV camera offers the four decoding sizes";
+    TVCapMode current;
+    cap->GetCurrentVCapMode(current);
+    EXPECT_EQ(current.Width, 360);
+    EXPECT_EQ(current.Height, 288);
+    EXPECT_EQ(current.Bits, 24);
+
+    cap->GrabNextFrame();
+    Spin(1200);
+    EXPECT_GT(rendered, 12) << "25 frames a second";
+    ASSERT_GT(bitmaps.size(), 10);
+    EXPECT_EQ(bitmaps.last(), QSize(360, 288));
+    EXPECT_TRUE(script.ui.shown.isEmpty()) << Errors();
+
+    // Another size tears the graph down; started again it decodes at that size.
+    cap->SetDVResolution(TDVResolution::dvrQuater);
+    EXPECT_FALSE(cap->Previewing());
+    ASSERT_TRUE(cap->StartPreview()) << Errors();
+    bitmaps.clear();
+    cap->GrabNextFrame();
+    Spin(800);
+    ASSERT_FALSE(bitmaps.isEmpty());
+    EXPECT_EQ(bitmaps.last(), QSize(180, 144));
+    cap->GetCurrentVCapMode(current);
+    EXPECT_EQ(current.Width, 180);
+
+    TGraphConfig read;
+    cap->ReadConfig(read);
+    EXPECT_EQ(read.DVResolution, TDVResolution::dvrQuater);
+    EXPECT_EQ(read.VCapSource, QString(TGstCaptureSystem::TestDVCameraName));
+}
+
+TEST_F(VideoCaptureDV, FullSizeIsTheCamerasOwn)
+{
+    cap->ApplyConfig(DVCamera(TDVResolution::dvrFull));
+    ASSERT_TRUE(cap->Previewing()) << Errors();
+    cap->GrabNextFrame();
+    Spin(800);
+    ASSERT_FALSE(bitmaps.isEmpty());
+    EXPECT_EQ(bitmaps.last(), QSize(720, 576));
+}
+
+TEST_F(VideoCaptureDV, SoundOfTheDVStreamIsPlayed)
+{
+    TSoundServer server;
+    if (!server.Ready())
+        GTEST_SKIP() << "pulseaudio is not installed (apt-get install pulseaudio)";
+    TOutputRecorder recorder;
+    ASSERT_TRUE(recorder.WaitConnected()) << "parec (pulseaudio-utils) cannot record";
+    TGraphConfig config = DVCamera(TDVResolution::dvrHalf);
+    config.WantAudio = true;
+    config.WantDVAudio = true;
+    config.WantAudioPreview = true;
+    cap->ApplyConfig(config);
+    ASSERT_TRUE(cap->Previewing()) << Errors();
+    EXPECT_TRUE(script.ui.shown.isEmpty()) << "no audio device is needed: " << Errors();
+
+    // A fresh sound server takes a moment to render its first stream.
+    QByteArray heard;
+    QElapsedTimer timer;
+    timer.start();
+    while (heard.size() < 48000 * 2 * 3 / 2 && timer.elapsed() < 6000) {
+        heard = recorder.Collect(50);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_GE(heard.size(), 48000 * 2 / 2) << "nothing was played";
+    const QByteArray last = heard.right(48000 * 2 / 4); // the last 250 ms
+    EXPECT_GT(ToneAmplitude(last, 440, 48000), 3000) << "the test camera's 440 Hz tone";
+    EXPECT_LT(ToneAmplitude(last, 660, 48000), 300);
+    // The picture still comes through beside the sound.
+    EXPECT_GT(rendered, 10);
+    EXPECT_EQ(bitmaps.last(), QSize(360, 288));
+    cap.reset(); // before the sound server goes
 }
 
 } // namespace
