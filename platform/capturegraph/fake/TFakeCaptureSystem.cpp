@@ -12,21 +12,6 @@
 
 namespace {
 
-QString CategoryName(TDeviceCategory category)
-{
-    switch (category) {
-    case TDeviceCategory::VideoInput:
-        return "video";
-    case TDeviceCategory::AudioInput:
-        return "audio";
-    case TDeviceCategory::VideoCompressor:
-        return "vcomp";
-    case TDeviceCategory::AudioCompressor:
-        return "acomp";
-    }
-    return {};
-}
-
 QString ClassName(TFilterClass filterClass)
 {
     switch (filterClass) {
@@ -115,7 +100,7 @@ HRESULT TFakeCaptureSystem::EnumerateDevices(TDeviceCategory category,
                                              std::vector<MonikerPtr>& devices)
 {
     devices.clear();
-    const HRESULT hr = Journal.Call("EnumerateDevices", {CategoryName(category)});
+    const HRESULT hr = Journal.Call("EnumerateDevices", {TFakeDevice::CategoryName(category)});
     if (Hr::Failed(hr))
         return hr;
     for (const auto& device : devices_[category])

@@ -13,3 +13,18 @@ bool TFakeDevice::IsInterleaved() const
 {
     return CurrentFormat().majortype == CaptureGuids::MEDIATYPE_Interleaved;
 }
+
+QString TFakeDevice::CategoryName(TDeviceCategory category)
+{
+    switch (category) {
+    case TDeviceCategory::VideoInput:
+        return "video";
+    case TDeviceCategory::AudioInput:
+        return "audio";
+    case TDeviceCategory::VideoCompressor:
+        return "vcomp";
+    case TDeviceCategory::AudioCompressor:
+        return "acomp";
+    }
+    return {};
+}

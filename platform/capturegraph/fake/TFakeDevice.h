@@ -27,4 +27,6 @@ public:
     TMediaType CurrentFormat() const;
     // Video: MEDIATYPE_Video or MEDIATYPE_Interleaved of the current format.
     bool IsInterleaved() const;
+    // The short name the journal uses for a category: "video", "audio", "vcomp", "acomp".
+    static QString CategoryName(TDeviceCategory category);
 };

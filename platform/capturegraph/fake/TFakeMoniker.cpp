@@ -4,23 +4,6 @@
 #include "platform/capturegraph/fake/TFakeFilter.h"
 #include "platform/capturegraph/fake/TFakeJournal.h"
 
-namespace {
-QString KindOf(TDeviceCategory category)
-{
-    switch (category) {
-    case TDeviceCategory::VideoInput:
-        return "video";
-    case TDeviceCategory::AudioInput:
-        return "audio";
-    case TDeviceCategory::VideoCompressor:
-        return "vcomp";
-    case TDeviceCategory::AudioCompressor:
-        return "acomp";
-    }
-    return {};
-}
-} // namespace
-
 HRESULT TFakeMoniker::ReadFriendlyName(QString& name)
 {
     const HRESULT hr = journal_.Lookup("ReadFriendlyName", {device_->Name});
@@ -34,7 +17,7 @@ HRESULT TFakeMoniker::BindToFilter(FilterPtr& filter)
     filter.reset();
     const HRESULT hr = journal_.Call("BindToFilter", {device_->Name});
     if (Hr::Succeeded(hr))
-        filter = std::make_shared<TFakeFilter>(journal_, KindOf(device_->Category), device_->Name,
-                                               device_);
+        filter = std::make_shared<TFakeFilter>(
+            journal_, TFakeDevice::CategoryName(device_->Category), device_->Name, device_);
     return hr;
 }
