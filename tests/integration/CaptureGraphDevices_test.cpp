@@ -323,6 +323,11 @@ TEST(CaptureGraph, ADVCameraSendsOneInterleavedStream)
     // The source is taken as the camera sends it, whatever size and rate it states.
     EXPECT_EQ(GstCapsFormats::SourceCaps(modes[0].caps), "video/x-dv,systemstream=(boolean)true");
     EXPECT_EQ(GstCapsFormats::SourceCaps("video/x-raw,width=(int)8"), "video/x-raw,width=(int)8");
+    // A camera that states nothing but the stream still has its one mode.
+    const auto bare = GstCapsFormats::VideoModes("video/x-dv, systemstream=true");
+    ASSERT_EQ(bare.size(), 1u);
+    EXPECT_EQ(bare[0].type.majortype, MEDIATYPE_Interleaved);
+    EXPECT_EQ(GstCapsFormats::SourceCaps(bare[0].caps), "video/x-dv,systemstream=(boolean)true");
 
     // Its filter says so, and the builder finds its stream configuration only as interleaved.
     TGstCaptureSystem system(true);

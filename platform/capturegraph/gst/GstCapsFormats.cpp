@@ -208,11 +208,17 @@ std::vector<TGstMode> VideoModes(const GstCaps* caps)
             formats = {QByteArray()};
         std::vector<std::pair<int, int>> rates;
         CollectRates(gst_structure_get_value(s, "framerate"), rates);
+        std::vector<TSize> sizes = Sizes(s);
+        // A DV camera that states no size or rate is taken as PAL; its stream is used as it comes.
+        if (dv && (sizes.empty() || rates.empty())) {
+            sizes = {{720, 576}};
+            rates = {{25, 1}};
+        }
         for (const QByteArray& format : formats) {
             const auto info = InfoForMedia(name, format);
             if (!info)
                 continue;
-            for (const TSize& size : Sizes(s)) {
+            for (const TSize& size : sizes) {
                 for (const auto& rate : rates) {
                     TBitmapInfoHeader h;
                     h.biWidth = size.width;
