@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
+#include <cstring>
 #include <memory>
 
 namespace mediaterm {
@@ -91,26 +92,6 @@ bool senderOf(GstBuffer* buffer, int& family, std::array<quint8, 16>& bytes)
     }
     family = fam;
     return true;
-}
-
-// A plausible Opus RTP packet: version 2, our payload type, header fields within the datagram,
-// and some payload left. Anything else would only upset the jitter buffer or the decoder.
-bool plausibleRtp(const quint8* p, gsize size, int payloadType)
-{
-    if (size < 12 || (p[0] >> 6) != 2 || (p[1] & 0x7f) != payloadType)
-        return false;
-    gsize header = 12 + 4 * gsize(p[0] & 0x0f);
-    if (header > size)
-        return false;
-    if (p[0] & 0x10) {
-        if (header + 4 > size)
-            return false;
-        header += 4 + 4 * ((gsize(p[header + 2]) << 8) | p[header + 3]);
-        if (header > size)
-            return false;
-    }
-    gsize padding = (p[0] & 0x20) ? p[size - 1] : 0;
-    return header + padding < size;
 }
 
 } // namespace mediaterm

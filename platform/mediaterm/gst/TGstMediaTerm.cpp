@@ -2,7 +2,7 @@
 
 #include "platform/mediaterm/gst/GstHelpers.h"
 #include "platform/mediaterm/gst/PeerAddress.h"
-#include "platform/mediaterm/gst/RtpStreamFollower.h"
+#include "platform/mediaterm/gst/RtpPeerFilter.h"
 
 #include <gst/app/gstappsink.h>
 
@@ -59,15 +59,15 @@ struct TGstMediaTerm::Impl
     std::atomic<quint64> sent{0};
     std::atomic<quint64> received{0};
 
-    // Read by the receive filter on a streaming thread.
+    // Where to send; the receive filter keeps its own copy of the host.
     mutable std::mutex peerMutex;
     std::optional<PeerAddress> peer;
 
     std::unique_ptr<Pipeline> transmit;
     std::unique_ptr<Pipeline> receive;
 
-    // Touched only by the receive filter, on udpsrc's streaming thread, and reset before start.
-    RtpStreamFollower follower{48000};
+    // Admits on udpsrc's streaming thread; restarted before receiving starts.
+    RtpPeerFilter filter{kPayloadType, 48000};
 
     static bool ensureGst()
     {
@@ -94,39 +94,27 @@ struct TGstMediaTerm::Impl
         return static_cast<Impl*>(self)->accept(info) ? GST_PAD_PROBE_OK : GST_PAD_PROBE_DROP;
     }
 
-    bool fromPeer(GstBuffer* buffer)
-    {
-        int family = AF_UNSPEC;
-        std::array<quint8, 16> from{};
-        if (!senderOf(buffer, family, from))
-            return false;
-        std::lock_guard lock(peerMutex);
-        return peer && peer->sameHost(family, from);
-    }
-
     bool accept(GstPadProbeInfo* info)
     {
         GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-        if (!buffer || !fromPeer(buffer))
+        int family = AF_UNSPEC;
+        std::array<quint8, 16> from{};
+        if (!buffer || !senderOf(buffer, family, from))
             return false;
-        std::optional<RtpStreamPosition> in;
         GstMapInfo map;
         if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
             return false;
-        if (plausibleRtp(map.data, map.size, kPayloadType))
-            in = readPosition(map.data);
+        const std::optional<RtpPeerFilter::Admission> admitted =
+            filter.admit(family, from, map.data, map.size, g_get_monotonic_time());
         gst_buffer_unmap(buffer, &map);
-        if (!in)
+        if (!admitted)
             return false;
-        const std::optional<RtpStreamPosition> out = follower.admit(*in, g_get_monotonic_time());
-        if (!out)
-            return false;
-        if (*out != *in) {
+        if (admitted->rewrite) {
             buffer = gst_buffer_make_writable(buffer);
             GST_PAD_PROBE_INFO_DATA(info) = buffer;
             if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE))
                 return false;
-            writePosition(map.data, *out);
+            writePosition(map.data, admitted->position);
             gst_buffer_unmap(buffer, &map);
         }
         received.fetch_add(1, std::memory_order_relaxed);
@@ -339,6 +327,7 @@ qint32 TGstMediaTerm::SetRemoteAddress(const QString& host, qint32 port)
     if (d->transmit)
         g_object_set(d->transmit->udp.get(), "host", peer->numericHost.constData(), "port", port,
                      nullptr);
+    d->filter.setPeer(*peer);
     std::lock_guard lock(d->peerMutex);
     d->peer = std::move(peer);
     return kOk;
@@ -386,7 +375,7 @@ qint32 TGstMediaTerm::StartReceive(qint32 /*mode*/)
         return kFail;
     if (d->localPort <= 0)
         return kFail;
-    d->follower.reset();
+    d->filter.restart();
     std::unique_ptr<Impl::Pipeline> p = d->buildReceive();
     if (!p || !Impl::play(*p, "receive"))
         return kFail;
