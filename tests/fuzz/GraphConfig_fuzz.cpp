@@ -1,8 +1,8 @@
 // libFuzzer target for the capture configuration line: arbitrary text must load without harm,
 // and one more trip through SaveToString / LoadFromString must change nothing.
-// Built when the tree is configured with clang:
-//   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DPARLAVUE_SANITIZE=ON
-//   cmake --build build-fuzz --target GraphConfig_fuzz && build-fuzz/tests/GraphConfig_fuzz
+// Built when the tree is configured with clang, and run with its seeds:
+//   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DPARLAVUE_FUZZ=ON
+//   cmake --build build-fuzz --target fuzz && tests/fuzz/run_fuzzers.sh build-fuzz
 
 #include "capture/TGraphConfig.h"
 
