@@ -10,6 +10,8 @@ packages=(
   # camera, voice and ring tone; output volume
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good gstreamer1.0-tools libpulse-dev libjpeg62-turbo-dev
+  # the test camera's clock overlay (timeoverlay)
+  gstreamer1.0-x
   # the test camera's DV source (libav's DV encoder and muxer)
   gstreamer1.0-libav
   # tests and benchmarks (a private sound server for the volume and voice tests)
@@ -17,6 +19,8 @@ packages=(
   # end-to-end tests: two copies in network namespaces on one virtual display
   python3 iproute2 xvfb xdotool imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
+  # fuzz targets (libFuzzer comes with clang's runtime)
+  clang libclang-rt-14-dev
   # fonts the windows are drawn with (and the window-look tests compare)
   fonts-dejavu-core fonts-liberation
 )

@@ -11,6 +11,7 @@
 #include "platform/capturegraph/gst/TGstSampleGrabber.h"
 #include "platform/capturegraph/gst/TGstStreamConfig.h"
 #include "platform/capturegraph/gst/TGstVideoWindow.h"
+#include "platform/elements/TGstElements.h"
 #include "platform/logging/Logging.h"
 
 #include <gst/app/gstappsink.h>
@@ -92,7 +93,8 @@ GstElement* TGstPipelineBuilder::Make(const char* factory)
 {
     GstElement* e = gst_element_factory_make(factory, nullptr);
     if (!e) {
-        qCWarning(lcCapture) << "missing GStreamer element" << factory;
+        qCWarning(lcCapture).noquote()
+            << "missing GStreamer element" << DescribeGstElement(QString::fromLatin1(factory));
         return nullptr;
     }
     gst_bin_add(GST_BIN(pipeline_), e);
@@ -183,11 +185,13 @@ bool TGstPipelineBuilder::MakeVideoSource(TGstFilter& filter, TChain& chain)
         last = rateCaps;
     }
     if (test) {
-        // A running clock besides the moving ball makes every frame differ.
-        GstElement* clock = Make("timeoverlay");
-        if (!Link({last, clock}))
-            return false;
-        last = clock;
+        // A running clock besides the moving ball makes every frame differ. Without it (start-up
+        // has told the user what to install) the ball alone still moves.
+        if (GstElement* clock = Make("timeoverlay")) {
+            if (!Link({last, clock}))
+                return false;
+            last = clock;
+        }
     }
     chain = {nullptr, last};
     return true;
