@@ -5,15 +5,28 @@
 #include <optional>
 
 // Decodes JPEG images that come from anyone on the network. Nothing in the data can make it
-// crash, hang or allocate without bound: the declared size and the number of scans are capped,
-// the library's warnings count as errors, and an error never leaves the decoding function by
-// any other way than its return value.
+// crash, hang or allocate without bound: the declared size, the picture's area, the number of
+// scans and the library's working memory are capped, the library's warnings count as errors,
+// and an error never leaves the decoding function by any other way than its return value.
 class TJpegDecoder
 {
 public:
     static constexpr int MaxSide = 4096;
+    static constexpr qint64 MaxPixels = 3840 * 2160;
     static constexpr int MaxScans = 64;
+    // Enough for the coefficients of a progressive 3840 x 2160 picture without subsampling.
+    static constexpr long MaxMemory = 64L * 1024 * 1024;
+
+    struct TLimits
+    {
+        int maxSide = MaxSide;
+        qint64 maxPixels = MaxPixels;
+        int maxScans = MaxScans;
+        long maxMemory = MaxMemory;
+    };
 
     // The decoded image, or nothing when the data is not a sound JPEG image within the caps.
     static std::optional<QImage> Decode(const QByteArray& data);
+    // The same within other caps.
+    static std::optional<QImage> Decode(const QByteArray& data, const TLimits& limits);
 };

@@ -1,5 +1,6 @@
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/jpeg/TJpegEncoder.h"
+#include "tests/support/TTestJpeg.h"
 
 #include <QElapsedTimer>
 #include <QPainter>
@@ -129,6 +130,40 @@ TEST(Jpeg, HostileDataIsRefusedQuickly)
     const QByteArray scans = ManyScans();
     EXPECT_FALSE(TJpegDecoder::Decode(scans)) << "190 scans";
     EXPECT_LT(timer.elapsed(), 2000);
+}
+
+} // namespace
+
+namespace {
+
+// The largest picture a peer may send, and one that is legal JPEG and fits a datagram but is
+// larger: each refused by exactly the cap meant for it.
+TEST(Jpeg, PictureAreaAndWorkingMemoryAreCapped)
+{
+    const QByteArray square = TTestJpeg::Progressive(TTestJpeg::Smooth(4096, 4096), 50);
+    ASSERT_TRUE(square.contains(QByteArray::fromHex("ffc2"))) << "progressive";
+    ASSERT_LE(square.size(), 65507) << "must fit one UDP datagram";
+
+    EXPECT_FALSE(TJpegDecoder::Decode(square)) << "16.8 megapixels, over the area cap";
+    // Only the area cap refuses it: with that one raised, everything else as it is, it decodes.
+    TJpegDecoder::TLimits wider;
+    wider.maxPixels = 4096 * 4096;
+    const auto decoded = TJpegDecoder::Decode(square, wider);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->size(), QSize(4096, 4096));
+
+    // The library's working memory is capped too: a progressive picture keeps every
+    // coefficient, far more than 8 MiB here.
+    TJpegDecoder::TLimits lean = wider;
+    lean.maxMemory = 8L * 1024 * 1024;
+    EXPECT_FALSE(TJpegDecoder::Decode(square, lean));
+
+    // The largest picture within the caps decodes with them as they stand.
+    const QByteArray uhd = TTestJpeg::Progressive(TTestJpeg::Smooth(3840, 2160), 50);
+    const auto shown = TJpegDecoder::Decode(uhd);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->size(), QSize(3840, 2160));
+    EXPECT_FALSE(TJpegDecoder::Decode(TTestJpeg::Progressive(TTestJpeg::Smooth(3841, 2160), 50)));
 }
 
 } // namespace
