@@ -4,16 +4,16 @@
 
 #include <QUdpSocket>
 
-// One datagram per payload to a fixed port of the host, the host resolved at every send.
+// One datagram per payload to a fixed port of the host.
 class TUdpDatagramSender : public IDatagramSender
 {
 public:
     explicit TUdpDatagramSender(quint16 port);
 
-    void Send(const QByteArray& payload, const QString& host) override;
+    void SendTo(const QByteArray& payload, const QHostAddress& to) override;
 
-    // The IPv4 address of a dotted address or host name; throws ESockError when unknown.
-    static QHostAddress Resolve(const QString& host);
+    // The IPv4 addresses of a dotted address or host name; throws ESockError when unknown.
+    static QList<QHostAddress> ResolveIPv4(const QString& host);
 
 private:
     quint16 port_;

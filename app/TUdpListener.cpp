@@ -28,7 +28,14 @@ bool TUdpListener::Activate(quint16 port)
 
 void TUdpListener::Read()
 {
-    while (socket_.hasPendingDatagrams()) {
+    // A bounded batch per turn of the event loop: a flood of datagrams must leave room for
+    // everything else the window does. The rest is read on the next turn.
+    constexpr int Batch = 64;
+    for (int n = 0; socket_.hasPendingDatagrams(); ++n) {
+        if (n == Batch) {
+            QMetaObject::invokeMethod(this, &TUdpListener::Read, Qt::QueuedConnection);
+            return;
+        }
         const QNetworkDatagram datagram = socket_.receiveDatagram(maxDatagram_ + 1);
         const QByteArray data = datagram.data();
         if (data.isEmpty() || data.size() > maxDatagram_) {

@@ -4,6 +4,7 @@
 #include "platform/ui/Guarded.h"
 #include "widgets/TDice.h"
 #include "widgets/TFonts.h"
+#include "widgets/TRemoteText.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -26,6 +27,7 @@ TfrmCalling::TfrmCalling(QWidget* parent) : QDialog(parent)
     Panel1->setPalette(blue);
 
     Label1 = new QLabel(QStringLiteral("Calling..."), Panel1);
+    Label1->setTextFormat(Qt::PlainText);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(8, 16, 369, 33);
     Label1->setAlignment(Qt::AlignCenter);
@@ -61,8 +63,9 @@ TfrmCalling::TfrmCalling(QWidget* parent) : QDialog(parent)
 
 void TfrmCalling::SetStatus(const QString& text)
 {
-    Label1->setText(text);
-    qCInfo(lcCall).noquote() << QStringLiteral("calling window: \"%1\"").arg(text);
+    // Status texts come from the called host: plain text, cut to the label.
+    TRemoteText::Show(*Label1, text);
+    qCInfo(lcCall).noquote() << QStringLiteral("calling window: \"%1\"").arg(Label1->text());
 }
 
 void TfrmCalling::Execute()

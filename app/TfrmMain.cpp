@@ -1,6 +1,7 @@
 #include "app/TfrmMain.h"
 
 #include "app/TForms.h"
+#include "app/TFrameDecoder.h"
 #include "app/TLocalAddress.h"
 #include "app/TUdpDatagramSender.h"
 #include "app/TUdpListener.h"
@@ -43,8 +44,11 @@ TfrmMain::TfrmMain(std::shared_ptr<ICaptureSystem> capture, TPorts ports)
     setWindowTitle(QStringLiteral("Halvorn Software - Parlavue Video Phone"));
     resize(1000, 650);
     setFont(TFonts::SansSerif(8));
-    ReadOutputVolume = &TPulseVolume::GetWaveOutVolume;
-    WriteOutputVolume = &TPulseVolume::SetWaveOutVolume;
+    // The sound server connection is made when the volume is first wanted, and kept.
+    ReadOutputVolume = [this](quint16& left, quint16& right) {
+        return OutputVolume().GetWaveOutVolume(left, right);
+    };
+    WriteOutputVolume = [this](quint32 value) { return OutputVolume().SetWaveOutVolume(value); };
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     CreateControls();
@@ -58,6 +62,11 @@ TfrmMain::TfrmMain(std::shared_ptr<ICaptureSystem> capture, TPorts ports)
         [this](const QByteArray& d, const QString& from) { UDPServer1UDPRead(d, from); }, this);
     UDPServer1->setObjectName(QStringLiteral("UDPServer1"));
     UDPClient1 = std::make_unique<TUdpDatagramSender>(ports_.videoPeer);
+    FrameDecoder =
+        new TFrameDecoder([this](const QImage& picture, const QImage& display,
+                                 quint64 ticket) { ShowDecodedFrame(picture, display, ticket); },
+                          this);
+    FrameDecoder->SetDisplaySize(Image1->size());
     FrameBuffer = QByteArray(FrameBufferSize, '\0');
     MediaPlayer1 = std::make_unique<TGstMediaPlayer>();
 }
@@ -66,6 +75,13 @@ TfrmMain::~TfrmMain()
 {
     if (!PlacementStore->Saved())
         Guarded([this] { PlacementStore->Save(); });
+}
+
+TPulseVolume& TfrmMain::OutputVolume()
+{
+    if (!outputVolume_)
+        outputVolume_ = std::make_unique<TPulseVolume>();
+    return *outputVolume_;
 }
 
 QString TfrmMain::PlacementFileName()
@@ -109,6 +125,7 @@ void TfrmMain::FormShow()
     QCoreApplication::processEvents();
     UDPServer1->Activate(ports_.videoListen);
     PeerFrameSeen = false;
+    CheckGstElements();
     if (!cap->Initialize()) {
         Ui().ShowMessage(QStringLiteral("Can't init capture!"));
         TerminateRequested = true;
@@ -116,6 +133,20 @@ void TfrmMain::FormShow()
         return;
     }
     qCInfo(lcApp).noquote() << "start-up complete; address" << lblIPAddress->text();
+}
+
+void TfrmMain::CheckGstElements()
+{
+    if (!FindMissingElements)
+        return;
+    const QList<TGstElement> missing = FindMissingElements();
+    if (missing.isEmpty())
+        return;
+    for (const TGstElement& e : missing)
+        qCWarning(lcApp).noquote()
+            << "missing GStreamer element" << DescribeGstElement(QLatin1String(e.name));
+    // What is missing is said once, plainly, before anything fails for the want of it.
+    Ui().Error(MissingGstElementsMessage(missing));
 }
 
 void TfrmMain::LoadCaptureConfig()

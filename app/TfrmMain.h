@@ -4,15 +4,18 @@
 #include "capture/TCapturedBitmap.h"
 #include "capture/TGraphConfig.h"
 #include "contacts/TCallSettings.h"
+#include "platform/elements/TGstElements.h"
 #include "platform/jpeg/TJpegEncoder.h"
 #include "platform/player/IMediaPlayer.h"
 #include "voice/TVOIPMedia.h"
 #include "widgets/PaintGradient.h"
 
+#include <QHostAddress>
 #include <QImage>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -26,6 +29,8 @@ class TTrackBar;
 class TWindowDragger;
 class TVideoCapture;
 class ICaptureSystem;
+class TFrameDecoder;
+class TPulseVolume;
 
 // The ports the program talks on; tests run several main windows in one process.
 struct TCallPorts
@@ -64,6 +69,9 @@ public:
     bool Ringing = false;
     qint32 SavedMicLevel = 0;
     qint32 MicLevel = 0;
+    // The dotted address of the one host this call is with, from the moment it rings or is
+    // accepted until it ends; signalling and video from anyone else never change the call.
+    QString CallPeer;
 
     // Controls.
     QWidget* Panel1 = nullptr; // sidebar
@@ -107,6 +115,7 @@ public:
     QString VideoHost;                           // where video frames go during a call
     TUdpListener* UDPServer1 = nullptr;          // video listener
     std::unique_ptr<IDatagramSender> UDPClient1; // video sender
+    TFrameDecoder* FrameDecoder = nullptr;       // decodes received frames off the UI thread
     // Video buffers, allocated once and reused for every frame.
     static constexpr qsizetype FrameBufferSize = 1048576;
     static constexpr qsizetype MaxVideoDatagram = 1048575;
@@ -135,6 +144,12 @@ public:
     // Where the output volume is read and set; tests put their own here.
     std::function<bool(quint16&, quint16&)> ReadOutputVolume;
     std::function<bool(quint32)> WriteOutputVolume;
+    // Which of the GStreamer elements this run needs are missing; start-up names them to the
+    // user. main() asks the registry; unset, nothing is checked.
+    std::function<QList<TGstElement>()> FindMissingElements;
+    // Runs each time a call operation lets pending messages run, before they run; tests end
+    // the call from here.
+    std::function<void()> OnPendingMessages;
     void Image7Click();
     void Image6Click();
     void Image8Click();
@@ -157,8 +172,11 @@ public:
     void CallStatusText(const QString& text);
     void CancelCall();
     void EndCall();
-    void SendSignal(const QString& text, const QString& host);
+    // Sends to the host's first address and returns that address.
+    QHostAddress SendSignal(const QString& text, const QString& host);
     void UDPServerUDPRead(const QByteArray& datagram, const QString& sender);
+    // The microphone or the speaker of the call's voice could not be opened.
+    void VoiceDeviceFailed(TVoiceDevice device, const QString& detail);
 
     // Video.
     void UDPServer1UDPRead(const QByteArray& datagram, const QString& sender);
@@ -167,6 +185,8 @@ public:
     void btnPreviewClick();
     void capFrameRendered();
     void capChangeDevice();
+    // Resolves where video frames go for the rest of the call.
+    void SetVideoDestination(const QString& host);
 
     // Set when start-up found no camera and ended the program.
     bool TerminateRequested = false;
@@ -201,10 +221,27 @@ private:
     void StopRingTone();
     void CloseCallingWindow();
     void LogFlags() const;
+    void SendSignalTo(const QString& text, const QHostAddress& to, const QString& host);
+    void CheckGstElements();
+    void LetPendingMessagesRun();
+    bool AwaitingAnswerFrom(const QString& sender) const;
+    bool HeldForAnotherHost(const QString& sender) const;
+    void ShowDecodedFrame(const QImage& picture, const QImage& display, quint64 ticket);
+    TPulseVolume& OutputVolume();
 
     std::shared_ptr<ICaptureSystem> captureSystem_;
     TPorts ports_;
     bool shown_ = false;
-    bool callingWindowClosed_ = false; // the call placed last was answered or cancelled
+    bool callingWindowClosed_ = false;        // the call placed last was answered or cancelled
+    bool placingCall_ = false;                // PlaceCall waits for an answer
+    QList<QHostAddress> placedCallAddresses_; // what the host field resolved to for that call
+    // Counts call operations; an operation that let pending messages run goes on only when no
+    // other operation (an end, a new request, a cancel) ran meanwhile.
+    quint64 callEpoch_ = 0;
+    quint64 videoTicket_ = 0; // changes when a call starts or ends: late frames are not shown
+    std::optional<QHostAddress> videoAddress_;
+    QString videoAddressError_;
+    bool voiceDeviceWarned_ = false; // once per call
+    std::unique_ptr<TPulseVolume> outputVolume_;
     TWindowDragger* dragger_ = nullptr;
 };

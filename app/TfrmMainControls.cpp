@@ -1,6 +1,7 @@
 // The main window's controls: their places, texts and hints, and the handlers they raise.
 #include "app/TfrmMain.h"
 
+#include "app/TFrameDecoder.h"
 #include "capture/TVideoCapture.h"
 #include "platform/ui/Guarded.h"
 #include "resources/Resources.h"
@@ -120,6 +121,7 @@ void TfrmMain::CreateVideoArea()
 
     lblCallerID = new QLabel(Panel2);
     lblCallerID->setObjectName(QStringLiteral("lblCallerID"));
+    lblCallerID->setTextFormat(Qt::PlainText); // the caller ID comes from the network
     lblCallerID->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont bold = lblCallerID->font();
     bold.setBold(true);
@@ -270,4 +272,6 @@ void TfrmMain::LayoutPanels()
     lblCallerID->setGeometry(0, 0, Panel2->width(), 16);
     Image1->setGeometry(0, 16, Panel2->width(), Panel2->height() - 16);
     Image1->lower();
+    if (FrameDecoder)
+        FrameDecoder->SetDisplaySize(Image1->size());
 }

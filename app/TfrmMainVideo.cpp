@@ -2,9 +2,9 @@
 // while a call is up.
 #include "app/TfrmMain.h"
 
+#include "app/TFrameDecoder.h"
 #include "capture/TVideoCapture.h"
 #include "platform/errors/EError.h"
-#include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
@@ -18,6 +18,11 @@
 
 void TfrmMain::UDPServer1UDPRead(const QByteArray& datagram, const QString& sender)
 {
+    // During a call only the peer's pictures count; anyone else's are not even looked at.
+    if (Connected && sender != CallPeer) {
+        qCDebug(lcVideo) << "dropped a video datagram from" << sender << "(not the peer)";
+        return;
+    }
     if (!PeerFrameSeen) {
         edtHostName->setText(sender);
         PeerFrameSeen = true;
@@ -27,13 +32,31 @@ void TfrmMain::UDPServer1UDPRead(const QByteArray& datagram, const QString& send
         Image1->SetPicture(Image12->Picture());
         return;
     }
-    // Anyone can send to this port: what is not a sound JPEG image is dropped and the last
-    // good picture stays.
-    if (auto picture = TJpegDecoder::Decode(FrameInStream))
-        Image1->SetPicture(*picture);
-    else
-        qCDebug(lcVideo) << "dropped a video datagram of" << datagram.size() << "bytes from"
-                         << sender;
+    // Decoding takes its own thread; what is not a sound JPEG image is dropped there and the
+    // last good picture stays.
+    FrameDecoder->Submit(FrameInStream, videoTicket_);
+}
+
+void TfrmMain::ShowDecodedFrame(const QImage& picture, const QImage& display, quint64 ticket)
+{
+    // A frame decoded for a call that has ended since, or for an earlier one, is not shown.
+    if (!Connected || ticket != videoTicket_)
+        return;
+    Image1->SetPicture(picture, display);
+}
+
+void TfrmMain::SetVideoDestination(const QString& host)
+{
+    VideoHost = host;
+    videoAddress_.reset();
+    videoAddressError_.clear();
+    try {
+        videoAddress_ = UDPClient1->Resolve(host).first();
+    } catch (const std::exception& e) {
+        // Every frame of the call then fails to go, as a send to an unknown host does.
+        videoAddressError_ = QString::fromUtf8(e.what());
+        qCWarning(lcVideo).noquote() << "video destination" << host << "unknown:" << e.what();
+    }
 }
 
 void TfrmMain::capBitmapGrabbed(const QImage& bitmap)
@@ -49,9 +72,11 @@ void TfrmMain::capBitmapGrabbed(const QImage& bitmap)
         // Larger than the send buffer means larger than any datagram: a failed send.
         if (FrameOutStream.size() > FrameBuffer.size())
             throw EError(QStringLiteral("The frame is larger than the send buffer."));
+        if (!videoAddress_)
+            throw EError(videoAddressError_);
         std::copy(FrameOutStream.cbegin(), FrameOutStream.cend(), FrameBuffer.begin());
-        UDPClient1->Send(QByteArray::fromRawData(FrameBuffer.constData(), FrameOutStream.size()),
-                         VideoHost);
+        UDPClient1->SendTo(QByteArray::fromRawData(FrameBuffer.constData(), FrameOutStream.size()),
+                           *videoAddress_);
     } catch (const std::exception& e) {
         --JpegQuality;
         qCDebug(lcVideo) << "frame not sent:" << e.what() << "quality now" << JpegQuality;

@@ -1,6 +1,7 @@
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
 #include "platform/capturegraph/gst/TGstCaptureSystem.h"
+#include "platform/elements/gst/TGstElementCheck.h"
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
 #include "platform/ui/TApplication.h"
 #include "voice/TfrmCCN.h"
@@ -19,6 +20,9 @@ int main(int argc, char** argv)
     // --test-camera adds a "Test Pattern" camera for machines without one.
     const bool testCamera = app.arguments().contains(QStringLiteral("--test-camera"));
     auto frmMain = std::make_unique<TfrmMain>(std::make_shared<TGstCaptureSystem>(testCamera));
+    const unsigned uses =
+        UseCamera | UseVoice | UseRingTone | (testCamera ? unsigned(UseTestCamera) : 0u);
+    frmMain->FindMissingElements = [uses] { return MissingGstElements(uses); };
     CreateSecondaryForms(*frmMain);
     Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
 

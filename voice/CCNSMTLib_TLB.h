@@ -3,6 +3,15 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
+// The sound devices a voice session opens.
+enum class TVoiceDevice
+{
+    Microphone,
+    Speaker
+};
+
 // The media terminal's interface: the operations a voice session calls, by their place in the
 // terminal's method table. Results follow the HRESULT convention (0 = S_OK) and are never
 // examined by the callers.
@@ -24,4 +33,10 @@ public:
     virtual qint32 StopReceive() = 0;                                      // 20
     virtual qint32 SetReceiveVolume(qint32 channel, qint32 level) = 0;     // 21
     virtual qint32 SetTransmitVolume(qint32 channel, qint32 level) = 0;    // 22
+
+    // The terminal's notice that it cannot open a sound device, raised on the UI thread with
+    // the device and the reason; the other direction goes on. Terminals that never fail to
+    // open one need not raise it.
+    using DeviceErrorHandler = std::function<void(TVoiceDevice device, const QString& detail)>;
+    virtual void SetDeviceErrorHandler(DeviceErrorHandler handler) { (void)handler; }
 };

@@ -12,6 +12,7 @@ TVOIPMedia::TVOIPMedia(TCCNMediaTerm& ccn)
 
 TVOIPMedia::~TVOIPMedia()
 {
+    TransmitTerminal->SetDeviceErrorHandler({});
     TransmitTerminal->StopReceive();
     TransmitTerminal->StopTransmit();
     ReceiveTerminal->StopReceive();
@@ -43,4 +44,10 @@ void TVOIPMedia::StopVoice()
 void TVOIPMedia::SetMicLevel(qint32 level)
 {
     TransmitTerminal->SetTransmitVolume(0, level);
+}
+
+void TVOIPMedia::SetDeviceErrorHandler(ICCNMediaTerm::DeviceErrorHandler handler)
+{
+    // Both references are the one terminal: one handler serves both directions.
+    TransmitTerminal->SetDeviceErrorHandler(std::move(handler));
 }

@@ -27,6 +27,8 @@ public:
     void StartVoice();
     void StopVoice();
     void SetMicLevel(qint32 level);
+    // Who hears of a microphone or speaker that cannot be opened, while this session lives.
+    void SetDeviceErrorHandler(ICCNMediaTerm::DeviceErrorHandler handler);
 
     std::shared_ptr<ICCNMediaTerm> TransmitTerminal;
     std::shared_ptr<ICCNMediaTerm> ReceiveTerminal;

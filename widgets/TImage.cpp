@@ -7,18 +7,25 @@ TImage::TImage(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
-void TImage::SetPicture(const QImage& picture)
+void TImage::SetPicture(const QImage& picture, const QImage& display)
 {
     picture_ = picture;
+    display_ = display;
     update();
+}
+
+QRect TImage::FitRect(const QSize& picture, const QSize& area)
+{
+    if (picture.isEmpty() || area.isEmpty())
+        return QRect();
+    const QSize fitted = picture.scaled(area, Qt::KeepAspectRatio);
+    return QRect(QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2),
+                 fitted);
 }
 
 QRect TImage::PictureRect() const
 {
-    if (picture_.isNull() || width() <= 0 || height() <= 0)
-        return QRect();
-    const QSize fitted = picture_.size().scaled(size(), Qt::KeepAspectRatio);
-    return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
+    return FitRect(picture_.size(), size());
 }
 
 void TImage::paintEvent(QPaintEvent*)
@@ -26,6 +33,11 @@ void TImage::paintEvent(QPaintEvent*)
     if (picture_.isNull())
         return;
     QPainter p(this);
+    const QRect target = PictureRect();
+    if (!display_.isNull() && display_.size() == target.size()) {
+        p.drawImage(target.topLeft(), display_);
+        return;
+    }
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(PictureRect(), picture_);
+    p.drawImage(target, picture_);
 }

@@ -30,13 +30,20 @@ struct Journal
     QStringList events;
 };
 
+// Records what is sent; "peer.example" stands for a host name with two addresses.
 class RecordingSender : public IDatagramSender
 {
 public:
     explicit RecordingSender(Journal& journal) : journal_(journal) {}
-    void Send(const QByteArray& payload, const QString& host) override
+    QList<QHostAddress> Resolve(const QString& host) override
     {
-        journal_.events << QString("send %1 -> %2").arg(QString::fromUtf8(payload), host);
+        if (host == "peer.example")
+            return {QHostAddress("192.0.2.20"), QHostAddress("192.0.2.21")};
+        return IDatagramSender::Resolve(host);
+    }
+    void SendTo(const QByteArray& payload, const QHostAddress& to) override
+    {
+        journal_.events << QString("send %1 -> %2").arg(QString::fromUtf8(payload), to.toString());
     }
 
 private:
@@ -339,9 +346,42 @@ private slots:
         QCOMPARE(form->lblCallerID->text(), QString("Bert calling..."));
         // Busy is clear, so a second request is taken like in Idle: the first session goes.
         Receive("Calling|Carl", "192.0.2.8");
-        QCOMPARE(journal.events.filter("send").last(), QString("send Accept -> 192.0.2.8"));
+        // The call is Bert's until it ends: anyone else gets the busy reply.
+        QCOMPARE(journal.events.filter("send").last(), QString("send Not now -> 192.0.2.8"));
+        QCOMPARE(form->edtHostName->text(), QString("192.0.2.7"));
+        QCOMPARE(form->lblCallerID->text(), QString("Bert calling..."));
+        QVERIFY(journal.events.filter("voice freed").isEmpty());
+        // Bert calling again is answered again: the first session goes.
+        Receive("Calling|Bert", "192.0.2.7");
+        QCOMPARE(journal.events.filter("send").last(), QString("send Accept -> 192.0.2.7"));
         QCOMPARE(journal.events.filter("voice freed").size(), 2);
+        QCOMPARE(Flags(), QString("0101"));
+        // Once ended, the phone is free for anyone.
+        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        Receive("Calling|Carl", "192.0.2.8");
+        QCOMPARE(journal.events.filter("send").last(), QString("send Accept -> 192.0.2.8"));
         QVERIFY(terminal->calls.contains("SetRemoteAddress(192.0.2.8,8500)"));
+    }
+
+    void aRingingPhoneBelongsToItsCaller()
+    {
+        Start("RingTime=5\n");
+        Receive("Calling|Bert", "192.0.2.7");
+        Receive("Calling|Eve", "192.0.2.66");
+        QCOMPARE(journal.events.filter("send"), QStringList{"send Not now -> 192.0.2.66"});
+        QCOMPARE(form->edtHostName->text(), QString("192.0.2.7"));
+        QCOMPARE(form->lblCallerID->text(), QString("Bert calling..."));
+        QCOMPARE(Flags(), QString("0110"));
+        // The caller calling again rings again: the timer starts anew.
+        Receive("Calling|Bert again", "192.0.2.7");
+        QCOMPARE(form->lblCallerID->text(), QString("Bert again calling..."));
+        QVERIFY(form->Timer1->isActive());
+        // Once the caller has cancelled the phone is free again, though Ringing stays set.
+        Receive("Cancel", "192.0.2.7");
+        QCOMPARE(Flags(), QString("0010"));
+        Receive("Calling|Carl", "192.0.2.8");
+        QCOMPARE(form->lblCallerID->text(), QString("Carl calling..."));
+        QCOMPARE(form->edtHostName->text(), QString("192.0.2.8"));
     }
 
     void ringTimeoutSendsTheMessageAndTheCallCanStillBeAnswered()
@@ -420,14 +460,153 @@ private slots:
         QVERIFY(!Forms().frmCalling->isVisible());
     }
 
-    void acceptWithoutACallStillStartsOne()
+    void acceptCountsOnlyFromTheCalledHostWhileCalling()
     {
         Start();
+        // No call placed: an "Accept" starts nothing.
         form->edtHostName->setText("192.0.2.5");
-        Receive("Accept", "192.0.2.7");
-        QCOMPARE(Flags(), QString("0001"));
-        QVERIFY(terminal->calls.contains("SetRemoteAddress(192.0.2.7,8500)"));
-        QCOMPARE(form->VideoHost, QString("192.0.2.5"));
+        Receive("Accept", "192.0.2.5");
+        QCOMPARE(Flags(), QString("0000"));
+        QVERIFY(!form->VoiceSession);
+
+        PlaceCallTo("192.0.2.9", [&] {
+            Receive("Accept", "192.0.2.66"); // a stranger
+            QVERIFY(Forms().frmCalling->isVisible());
+            QVERIFY(!form->VoiceSession);
+            Receive("Line is busy", "192.0.2.66"); // a stranger's status text
+            QCOMPARE(Forms().frmCalling->Label1->text(), QString("Calling..."));
+            QVERIFY(Forms().frmCalling->Dice1->Rotate());
+            Receive("Accept", "192.0.2.9");
+        });
+        QCOMPARE(Flags(), QString("1001"));
+        QCOMPARE(form->CallPeer, QString("192.0.2.9"));
+        QCOMPARE(journal.events.filter("voice created").size(), 2);
+        // The call is up and the window closed: a second "Accept" does nothing.
+        Receive("Accept", "192.0.2.9");
+        QCOMPARE(journal.events.filter("voice created").size(), 2);
+        QTest::mouseClick(form->Image5, Qt::LeftButton);
+
+        // Cancelled: the answer that comes too late starts nothing either.
+        PlaceCallTo("192.0.2.9",
+                    [&] { QTest::mouseClick(Forms().frmCalling->btnStopCall, Qt::LeftButton); });
+        Receive("Accept", "192.0.2.9");
+        QCOMPARE(Flags(), QString("0000"));
+        QVERIFY(!form->VoiceSession);
+    }
+
+    void aHostNameIsAnsweredFromAnyOfItsAddresses()
+    {
+        Start();
+        PlaceCallTo("peer.example", [&] {
+            Receive("Not now", "192.0.2.21"); // refused, the window stays
+            QCOMPARE(Forms().frmCalling->Label1->text(), QString("Not now"));
+            Receive("Accept", "192.0.2.21"); // the late answer
+        });
+        QCOMPARE(journal.events.first(), QString("send Calling|Anna -> 192.0.2.20"));
+        QCOMPARE(Flags(), QString("1001"));
+        QVERIFY(terminal->calls.contains("SetRemoteAddress(192.0.2.21,8500)"));
+        QCOMPARE(form->VideoHost, QString("192.0.2.21"));
+    }
+
+    void remoteTextsAreShownPlainAndFitTheirLabels()
+    {
+        Start();
+        Receive("Calling|<b>Eve</b>\n<img src=x>", "192.0.2.7");
+        QCOMPARE(form->lblCallerID->textFormat(), Qt::PlainText);
+        QCOMPARE(form->lblCallerID->text(), QString("<b>Eve</b> <img src=x> calling..."));
+
+        const QString longName = QString(3000, QChar('W'));
+        Receive("Calling|" + longName, "192.0.2.7");
+        const QLabel* line = form->lblCallerID;
+        QVERIFY(line->text().endsWith(" calling..."));
+        QVERIFY(line->text().size() < 300);
+        QVERIFY(QFontMetrics(line->font()).horizontalAdvance(line->text()) <= line->width());
+
+        QLabel* status = Forms().frmCalling->Label1;
+        Receive("Cancel", "192.0.2.7"); // the phone is free to call out again
+        PlaceCallTo("192.0.2.9", [&] {
+            Receive("<font color=red>" + longName + "\u202e</font>", "192.0.2.9");
+            QCOMPARE(status->textFormat(), Qt::PlainText);
+            QVERIFY(status->text().startsWith("<font color=red>WWW"));
+            QVERIFY(!status->text().contains(QChar(0x202e)));
+            QVERIFY(QFontMetrics(status->font()).horizontalAdvance(status->text()) <=
+                    status->width());
+            QTest::mouseClick(Forms().frmCalling->btnStopCall, Qt::LeftButton);
+        });
+    }
+
+    void endingTheCallWhilePendingMessagesRunIsSafe_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("point"); // which time pending messages run, from 1
+        QTest::newRow("accepted by the peer") << "caller" << 1;
+        QTest::newRow("answered after the ring time, before the session") << "missed" << 1;
+        QTest::newRow("answered after the ring time, before the start") << "missed" << 2;
+        QTest::newRow("ring timeout") << "timeout" << 1;
+    }
+    void endingTheCallWhilePendingMessagesRunIsSafe()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, point);
+        Start("RingTime=1\n");
+        int reached = 0;
+        bool armed = false;
+        bool ended = false;
+        form->OnPendingMessages = [&] {
+            if (armed && ++reached == point && !ended) {
+                ended = true;
+                form->EndCall();
+            }
+        };
+        if (how == "caller") {
+            PlaceCallTo("192.0.2.9", [&] {
+                armed = true; // count from the answer on
+                Receive("Accept", "192.0.2.9");
+            });
+        } else {
+            Receive("Calling|Bert", "192.0.2.7");
+            armed = how == "timeout";
+            QTRY_COMPARE_WITH_TIMEOUT(Flags(), QString(ended ? "0000" : "0100"), 3000);
+            if (how == "missed") {
+                armed = true;
+                QTest::mouseClick(form->Image4, Qt::LeftButton);
+            }
+        }
+        form->OnPendingMessages = {};
+        QVERIFY(ended);
+        QCOMPARE(Flags(), QString("0000"));
+        QVERIFY(!form->VoiceSession);
+        QVERIFY(form->CallPeer.isEmpty());
+        // Nothing was started after the end.
+        const qsizetype end = journal.events.lastIndexOf("voice freed");
+        QVERIFY(!journal.events.mid(qMax<qsizetype>(end, 0)).contains("voice started"));
+        if (how == "timeout") // the caller still learns that nobody answered
+            QCOMPARE(journal.events.filter("send"), QStringList{"send Not now -> 192.0.2.7"});
+    }
+
+    void aSoundDeviceThatCannotBeOpenedIsToldOncePerCall()
+    {
+        Start();
+        Receive("Calling|Bert", "192.0.2.7");
+        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        QVERIFY(terminal->deviceError);
+        terminal->deviceError(TVoiceDevice::Microphone, "Connection refused");
+        terminal->deviceError(TVoiceDevice::Speaker, "Connection refused");
+        terminal->deviceError(TVoiceDevice::Microphone, "Connection refused");
+        const QStringList warnings = script->ui.Texts("warning");
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings[0].startsWith("The microphone cannot be used: Connection refused"),
+                 qPrintable(warnings[0]));
+        QCOMPARE(Flags(), QString("1101")); // the call goes on
+        QVERIFY(form->VoiceSession);
+
+        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        QVERIFY(!terminal->deviceError); // an ended session hears nothing more
+        Receive("Calling|Bert", "192.0.2.7");
+        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        terminal->deviceError(TVoiceDevice::Speaker, "No such device");
+        QCOMPARE(script->ui.Texts("warning").size(), 2); // a new call, told again
+        QVERIFY(script->ui.Texts("warning")[1].startsWith("The speaker cannot be used"));
     }
 
     void listenerSurvivesBadDatagramsAndFailingOperations()

@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 
 class MainWindowTest : public QObject
 {
@@ -36,12 +37,14 @@ class MainWindowTest : public QObject
     std::optional<quint16> outputVolume;
     QList<quint32> volumeWrites;
 
-    void Start()
+    void Start(std::function<void()> beforeShow = {})
     {
         TCallPorts ports;
         ports.signallingListen = 0; // any free port: tests never take the real ones
         ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
+        if (beforeShow)
+            beforeShow();
         form->ReadOutputVolume = [this](quint16& left, quint16& right) {
             if (outputVolume)
                 left = right = *outputVolume;
@@ -203,6 +206,38 @@ private slots:
         Start();
         QCOMPARE(form->TrbMic->Position(), 85);
         QCOMPARE(form->CallSettings.Message, QString("Unanswered Message"));
+    }
+
+    void missingGStreamerElementsAreNamedWithTheirPackages()
+    {
+        int asked = 0;
+        QTest::ignoreMessage(
+            QtWarningMsg, "missing GStreamer element timeoverlay (Debian package gstreamer1.0-x)");
+        QTest::ignoreMessage(QtWarningMsg, "missing GStreamer element opusenc (Debian package "
+                                           "gstreamer1.0-plugins-base)");
+        Start([&] {
+            form->FindMissingElements = [&] {
+                ++asked;
+                return QList<TGstElement>{*FindGstElement("timeoverlay"),
+                                          *FindGstElement("opusenc")};
+            };
+        });
+        QCOMPARE(asked, 1);
+        const QStringList errors = script->ui.Texts("error");
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains("timeoverlay (Debian package gstreamer1.0-x)"),
+                 qPrintable(errors[0]));
+        QVERIFY(errors[0].contains("opusenc (Debian package gstreamer1.0-plugins-base)"));
+        QVERIFY(
+            errors[0].contains("sudo apt-get install gstreamer1.0-x gstreamer1.0-plugins-base"));
+        QVERIFY(!form->TerminateRequested); // the rest of the program still runs
+
+        // Nothing missing: nothing said.
+        form.reset();
+        Forms() = TForms();
+        script->ui.shown.clear();
+        Start([&] { form->FindMissingElements = [] { return QList<TGstElement>(); }; });
+        QVERIFY(script->ui.Texts("error").isEmpty());
     }
 
     void captureConfigurationTimerFollowsConfigGraphOnly()

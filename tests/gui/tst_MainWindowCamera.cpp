@@ -22,7 +22,7 @@ class CountingSender : public IDatagramSender
 {
 public:
     QList<QByteArray> sent;
-    void Send(const QByteArray& payload, const QString&) override { sent << payload; }
+    void SendTo(const QByteArray& payload, const QHostAddress&) override { sent << payload; }
 };
 
 // A 320 x 240 bottom-up 24-bit frame.
@@ -151,6 +151,7 @@ private slots:
         QVERIFY(counting->sent.isEmpty()); // no call: nothing goes out
 
         form->Connected = true;
+        form->SetVideoDestination("192.0.2.3");
         Deliver({Frame(3), Frame(4), Frame(5)});
         // The first rendered frame armed the grab of the next: each later frame is sent.
         QCOMPARE(counting->sent.size(), 3);

@@ -1,4 +1,5 @@
 #include "app/TForms.h"
+#include "app/TFrameDecoder.h"
 #include "app/TUdpDatagramSender.h"
 #include "app/TUdpListener.h"
 #include "app/TfrmMain.h"
@@ -31,7 +32,7 @@ public:
     qsizetype limit = 0;
     QList<qsizetype> sent;
     QList<qsizetype> refused;
-    void Send(const QByteArray& payload, const QString&) override
+    void SendTo(const QByteArray& payload, const QHostAddress&) override
     {
         if (payload.size() > limit) {
             refused << payload.size();
@@ -95,6 +96,24 @@ class VideoExchangeTest : public QObject
     QImage Shown() const { return form->Image1->Picture(); }
     QImage Idle() const { return form->Image12->Picture(); }
 
+    // The state a call with the peer leaves behind once it is up.
+    void InCallWith(const QString& peer)
+    {
+        form->Connected = true;
+        form->CallPeer = peer;
+        form->SetVideoDestination(peer);
+    }
+
+    // Hands a datagram to the video listener and waits until its picture is handed back or it
+    // is refused.
+    void ReceiveAndWait(const QByteArray& datagram, const QString& from)
+    {
+        const TFrameDecoder* d = form->FrameDecoder;
+        const quint64 before = d->Delivered() + d->Refused();
+        form->UDPServer1UDPRead(datagram, from);
+        QTRY_COMPARE(d->Delivered() + d->Refused(), before + 1);
+    }
+
 private slots:
     void init()
     {
@@ -124,36 +143,106 @@ private slots:
     void framesDuringACallAreShownUntilEnd()
     {
         Start();
-        form->Connected = true;
+        InCallWith("192.0.2.3");
         form->UDPServer1UDPRead(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.3");
-        QCOMPARE(Shown().size(), QSize(160, 120));
+        QTRY_COMPARE(Shown().size(), QSize(160, 120));
         QVERIFY(qRed(Shown().pixel(5, 5)) > 200);
         QTest::mouseClick(form->Image5, Qt::LeftButton); // End
         QCOMPARE(Shown(), Idle());
         form->UDPServer1UDPRead(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.3");
         QCOMPARE(Shown(), Idle()); // the peer keeps sending: still idle
+        QCOMPARE(form->FrameDecoder->Submitted(), 1u);
     }
 
     void hostileDatagramsLeaveTheLastGoodPicture()
     {
         Start();
-        form->Connected = true;
+        InCallWith("192.0.2.3");
         const QByteArray good = Jpeg(Pattern(64, 48, Qt::blue));
-        form->UDPServer1UDPRead(good, "192.0.2.3");
+        ReceiveAndWait(good, "192.0.2.3");
         const QImage before = Shown();
+        QCOMPARE(before.size(), QSize(64, 48));
         QByteArray huge = good;
         const qsizetype sof = huge.indexOf(QByteArray::fromHex("ffc0"));
         for (int i = 5; i <= 8; ++i)
             huge[sof + i] = char(0xff);
         for (const QByteArray& bad : {good.left(good.size() / 3), QByteArray(3000, 'x'), huge})
-            form->UDPServer1UDPRead(bad, "192.0.2.3");
+            ReceiveAndWait(bad, "192.0.2.3");
+        QCOMPARE(form->FrameDecoder->Refused(), 3u);
         QCOMPARE(Shown(), before);
+    }
+
+    void strangersFramesDuringACallAreDropped()
+    {
+        Start();
+        InCallWith("192.0.2.3");
+        form->UDPServer1UDPRead(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.66");
+        QCOMPARE(form->FrameDecoder->Submitted(), 0u);
+        // Not even the host field, which the first frame of a run would otherwise fill.
+        QCOMPARE(form->edtHostName->text(), TfrmMain::HostNamePrompt);
+        ReceiveAndWait(Jpeg(Pattern(80, 60, Qt::green)), "192.0.2.3");
+        QCOMPARE(Shown().size(), QSize(80, 60));
+        QCOMPARE(form->edtHostName->text(), QString("192.0.2.3"));
+    }
+
+    void aBurstOfFramesEndsOnTheNewest()
+    {
+        Start();
+        InCallWith("192.0.2.3");
+        const QByteArray red = Jpeg(Pattern(96, 64, Qt::red));
+        const QByteArray green = Jpeg(Pattern(96, 64, Qt::green));
+        // Faster than any decoder: everything arrives before the window's loop runs again.
+        for (int i = 0; i < 49; ++i)
+            form->UDPServer1UDPRead(i % 2 ? red : green, "192.0.2.3");
+        form->UDPServer1UDPRead(Jpeg(Pattern(96, 64, Qt::blue)), "192.0.2.3");
+        const TFrameDecoder* d = form->FrameDecoder;
+        QCOMPARE(d->Submitted(), 50u);
+        auto blue = [&] {
+            const QRgb p = Shown().pixel(2, 2);
+            return !Shown().isNull() && qBlue(p) > 200 && qRed(p) < 60 && qGreen(p) < 60;
+        };
+        QTRY_VERIFY(blue());
+        QTest::qWait(100);
+        QVERIFY2(blue(), "an older frame was shown after the newest");
+        QVERIFY2(d->Decoded() < 50, "older frames waiting were decoded instead of dropped");
+        QVERIFY(d->Delivered() <= d->Decoded());
+        QCOMPARE(d->Refused(), 0u);
+    }
+
+    void aFrameDecodedAfterTheCallEndedIsNotShown()
+    {
+        Start();
+        InCallWith("192.0.2.3");
+        form->UDPServer1UDPRead(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.3");
+        form->EndCall(); // before the decoded picture is handed back
+        QTRY_COMPARE(form->FrameDecoder->Decoded(), 1u);
+        QTest::qWait(50);
+        QCOMPARE(Shown(), Idle());
+        // A new call does not show what was decoded for the last one either.
+        InCallWith("192.0.2.3");
+        QTest::qWait(50);
+        QCOMPARE(Shown(), Idle());
+    }
+
+    void bigFramesAreScaledForTheVideoAreaOffTheWindowsThread()
+    {
+        Start();
+        InCallWith("192.0.2.3");
+        ReceiveAndWait(Jpeg(Pattern(1920, 1080, Qt::red)), "192.0.2.3");
+        // The picture kept is the whole frame (the snapshot takes it), shown scaled to fit.
+        QCOMPARE(Shown().size(), QSize(1920, 1080));
+        const QRect fit = form->Image1->PictureRect();
+        QVERIFY(fit.width() < 1920 && fit.width() > 0);
+        const QImage screen = form->Image1->grab().toImage();
+        const QPoint middle = fit.center();
+        QVERIFY(qGreen(screen.pixel(middle)) > 200); // the white middle of the pattern
+        QVERIFY(qRed(screen.pixel(fit.left() + 3, fit.top() + 3)) > 200);
     }
 
     void realDatagramsReachTheListener()
     {
         Start();
-        form->Connected = true;
+        InCallWith("127.0.0.1");
         QUdpSocket peer;
         peer.writeDatagram(QByteArray(), QHostAddress::LocalHost, form->UDPServer1->localPort());
         peer.writeDatagram(Jpeg(Pattern(200, 100, Qt::green)), QHostAddress::LocalHost,
@@ -168,7 +257,7 @@ private slots:
         auto sender = std::make_unique<LimitedSender>();
         LimitedSender* limited = sender.get();
         form->UDPClient1 = std::move(sender);
-        form->Connected = true;
+        InCallWith("192.0.2.3");
         form->JpegQuality = 3;
         const QImage frame = Noise(64, 64);
         for (int i = 0; i < 5; ++i)
@@ -198,8 +287,7 @@ private slots:
         QUdpSocket receiver;
         QVERIFY(receiver.bind(QHostAddress::LocalHost, 0));
         form->UDPClient1 = std::make_unique<TUdpDatagramSender>(receiver.localPort());
-        form->VideoHost = "127.0.0.1";
-        form->Connected = true;
+        InCallWith("127.0.0.1");
         form->capBitmapGrabbed(Noise(640, 480)); // noise at quality 100: far above 64 KiB
         QVERIFY(form->FrameOutStream.size() > 65507);
         QCOMPARE(form->JpegQuality, 99);
@@ -217,7 +305,7 @@ private slots:
         auto sender = std::make_unique<LimitedSender>();
         sender->limit = 1 << 20;
         form->UDPClient1 = std::move(sender);
-        form->Connected = true;
+        InCallWith("192.0.2.3");
         form->capBitmapGrabbed(Pattern(320, 240, Qt::red));
         QTemporaryDir dir;
         const QString jpeg = dir.filePath("frame.jpg"), png = dir.filePath("frame.png");
@@ -242,7 +330,7 @@ private slots:
         if (QStandardPaths::findExecutable("gst-launch-1.0").isEmpty())
             QSKIP("gst-launch-1.0 is not installed (gstreamer1.0-tools)");
         Start();
-        form->Connected = true;
+        InCallWith("127.0.0.1");
         QProcess gst;
         gst.start("gst-launch-1.0", {"-q", "videotestsrc", "num-buffers=20", "pattern=smpte", "!",
                                      "video/x-raw,width=176,height=144,framerate=30/1", "!",

@@ -380,4 +380,56 @@ TEST(MediaTermLifecycle, BadElementDescriptionsFailCleanly)
     EXPECT_EQ(t.PacketsSent(), 0u);
 }
 
+// A sound device that cannot be opened is reported once, on the UI thread, with the device
+// and the reason; the other direction is not held up by it.
+TEST(MediaTermLifecycle, DevicesThatCannotBeOpenedAreReportedOnce)
+{
+    struct Report
+    {
+        TVoiceDevice device;
+        QString detail;
+        bool onUiThread;
+    };
+    for (const TVoiceDevice failing : {TVoiceDevice::Microphone, TVoiceDevice::Speaker}) {
+        const bool mic = failing == TVoiceDevice::Microphone;
+        const QString absent = QStringLiteral("server=unix:/nonexistent/parlavue/native");
+        TGstMediaTerm::Options o;
+        o.sourceDescription =
+            mic ? "pulsesrc " + absent : QStringLiteral("audiotestsrc is-live=true");
+        o.sinkDescription = mic ? QStringLiteral("fakesink sync=true") : "pulsesink " + absent;
+        TGstMediaTerm t(o);
+        std::vector<Report> reports;
+        t.SetDeviceErrorHandler([&](TVoiceDevice device, const QString& detail) {
+            reports.push_back({device, detail,
+                               QThread::currentThread() == QCoreApplication::instance()->thread()});
+        });
+        ASSERT_EQ(t.InitializeTerminal(), 0);
+        ASSERT_EQ(t.SetRemoteAddress(QStringLiteral("127.0.0.1"), 18510), 0);
+        ASSERT_EQ(t.SetLocalPort(18510), 0);
+        const qint32 rx = t.StartReceive(0);
+        const qint32 tx = t.StartTransmit(0);
+        EXPECT_EQ(mic ? rx : tx, 0) << "the other direction starts";
+        ASSERT_TRUE(waitFor([&] { return !reports.empty(); }, 5000));
+        pause(300);
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0].device, failing);
+        EXPECT_FALSE(reports[0].detail.isEmpty());
+        EXPECT_TRUE(reports[0].onUiThread);
+        // Stopped and started again, the direction may report again: it is a new attempt.
+        t.StopTransmit();
+        t.StopReceive();
+        t.StartReceive(0);
+        t.StartTransmit(0);
+        ASSERT_TRUE(waitFor([&] { return reports.size() == 2; }, 5000));
+        // A handler taken away hears nothing more.
+        t.SetDeviceErrorHandler({});
+        t.StopTransmit();
+        t.StopReceive();
+        t.StartReceive(0);
+        t.StartTransmit(0);
+        pause(500);
+        EXPECT_EQ(reports.size(), 2u);
+    }
+}
+
 } // namespace

@@ -9,6 +9,12 @@ class TRecordingTerminal : public ICCNMediaTerm
 {
 public:
     QStringList calls;
+    DeviceErrorHandler deviceError; // what the session installed; tests raise it
+
+    void SetDeviceErrorHandler(DeviceErrorHandler handler) override
+    {
+        deviceError = std::move(handler);
+    }
 
     qint32 InitializeTerminal() override;
     qint32 UninitializeTerminal() override;

@@ -1,5 +1,6 @@
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
 
+#include "platform/mediaterm/gst/DeviceWatch.h"
 #include "platform/mediaterm/gst/GstHelpers.h"
 #include "platform/mediaterm/gst/PeerAddress.h"
 #include "platform/mediaterm/gst/RtpPeerFilter.h"
@@ -40,14 +41,23 @@ struct TGstMediaTerm::Impl
     // A running pipeline and the elements the UI thread still adjusts or watches.
     struct Pipeline
     {
+        Pipeline(TVoiceDevice device, const char* name, const DeviceErrorSlot& slot)
+            : name(name), watch(device, name, slot)
+        {}
+
+        const char* name;
+        DeviceWatch watch; // before the pipeline: it hears the pipeline's last messages
         ElementPtr pipeline;
+        GstElement* device = nullptr; // the microphone or speaker element, owned by pipeline
         ElementPtr volume;
         ElementPtr udp;
 
         ~Pipeline()
         {
-            if (pipeline)
-                gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+            if (!pipeline)
+                return;
+            gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+            DeviceWatch::detach(pipeline.get());
         }
     };
 
@@ -58,6 +68,9 @@ struct TGstMediaTerm::Impl
     std::atomic<int> transmitLevel{100};
     std::atomic<quint64> sent{0};
     std::atomic<quint64> received{0};
+
+    // Who hears of a device that cannot be opened; read and written on the UI thread only.
+    DeviceErrorSlot deviceHandler = std::make_shared<ICCNMediaTerm::DeviceErrorHandler>();
 
     // Where to send; the receive filter keeps its own copy of the host.
     mutable std::mutex peerMutex;
@@ -137,22 +150,21 @@ struct TGstMediaTerm::Impl
         return GST_FLOW_OK;
     }
 
-    static std::unique_ptr<Pipeline> newPipeline(const char* name)
+    std::unique_ptr<Pipeline> newPipeline(const char* name, TVoiceDevice device)
     {
-        auto p = std::make_unique<Pipeline>();
+        auto p = std::make_unique<Pipeline>(device, name, deviceHandler);
         p->pipeline.reset(gst_pipeline_new(name));
         if (p->pipeline)
             gst_object_ref_sink(p->pipeline.get());
         return p;
     }
 
-    static bool play(Pipeline& p, const char* name)
+    static bool play(Pipeline& p)
     {
-        BusPtr bus(gst_element_get_bus(p.pipeline.get()));
-        gst_bus_set_sync_handler(bus.get(), logBusMessage, const_cast<char*>(name), nullptr);
+        p.watch.attach(p.pipeline.get(), p.device);
         if (gst_element_set_state(p.pipeline.get(), GST_STATE_PLAYING) ==
             GST_STATE_CHANGE_FAILURE) {
-            qCWarning(lcVoice) << name << "pipeline failed to start";
+            qCWarning(lcVoice) << p.name << "pipeline failed to start";
             return false;
         }
         return true;
@@ -171,11 +183,12 @@ struct TGstMediaTerm::Impl
 
     std::unique_ptr<Pipeline> buildTransmit(const PeerAddress& to)
     {
-        auto p = newPipeline("voice-tx");
+        auto p = newPipeline("transmit", TVoiceDevice::Microphone);
         GstElement* bin = p->pipeline.get();
         if (!bin)
             return nullptr;
         GstElement* src = buildSource(bin);
+        p->device = src;
         GstElement* convert = addElement(bin, "audioconvert");
         GstElement* resample = addElement(bin, "audioresample");
         GstElement* caps = addCapsFilter(bin, kPcmCaps);
@@ -214,9 +227,11 @@ struct TGstMediaTerm::Impl
     }
 
     // volume -> sink, or volume -> tee -> {sink, tap} when someone listens to what is played.
-    bool buildOutput(GstElement* bin, GstElement* volume)
+    bool buildOutput(Pipeline& p, GstElement* volume)
     {
+        GstElement* bin = p.pipeline.get();
         GstElement* sink = buildSink(bin);
+        p.device = sink;
         if (!options.playedTap)
             return linkChain({volume, sink});
         GstElement* tee = addElement(bin, "tee");
@@ -236,7 +251,7 @@ struct TGstMediaTerm::Impl
 
     std::unique_ptr<Pipeline> buildReceive()
     {
-        auto p = newPipeline("voice-rx");
+        auto p = newPipeline("receive", TVoiceDevice::Speaker);
         GstElement* bin = p->pipeline.get();
         if (!bin)
             return nullptr;
@@ -248,7 +263,7 @@ struct TGstMediaTerm::Impl
         GstElement* caps = addCapsFilter(bin, kPcmCaps);
         GstElement* volume = addElement(bin, "volume");
         if (!linkChain({udp, jitter, depay, dec, convert, caps, volume}) ||
-            !buildOutput(bin, volume))
+            !buildOutput(*p, volume))
             return nullptr;
 
         GstCaps* rtpCaps = gst_caps_from_string(kRtpCaps);
@@ -355,7 +370,7 @@ qint32 TGstMediaTerm::StartTransmit(qint32 /*mode*/)
     if (!to)
         return kFail;
     std::unique_ptr<Impl::Pipeline> p = d->buildTransmit(*to);
-    if (!p || !Impl::play(*p, "transmit"))
+    if (!p || !Impl::play(*p))
         return kFail;
     d->transmit = std::move(p);
     return kOk;
@@ -377,7 +392,7 @@ qint32 TGstMediaTerm::StartReceive(qint32 /*mode*/)
         return kFail;
     d->filter.restart();
     std::unique_ptr<Impl::Pipeline> p = d->buildReceive();
-    if (!p || !Impl::play(*p, "receive"))
+    if (!p || !Impl::play(*p))
         return kFail;
     d->receive = std::move(p);
     return kOk;
@@ -405,6 +420,11 @@ qint32 TGstMediaTerm::SetTransmitVolume(qint32 /*channel*/, qint32 level)
     if (d->transmit)
         g_object_set(d->transmit->volume.get(), "volume", gainOf(level), nullptr);
     return kOk;
+}
+
+void TGstMediaTerm::SetDeviceErrorHandler(DeviceErrorHandler handler)
+{
+    *d->deviceHandler = std::move(handler);
 }
 
 quint64 TGstMediaTerm::PacketsSent() const

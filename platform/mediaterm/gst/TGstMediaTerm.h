@@ -38,6 +38,7 @@ public:
     qint32 StopReceive() override;
     qint32 SetReceiveVolume(qint32 channel, qint32 level) override;
     qint32 SetTransmitVolume(qint32 channel, qint32 level) override;
+    void SetDeviceErrorHandler(DeviceErrorHandler handler) override;
 
     // Counters for diagnostics and tests.
     quint64 PacketsSent() const;

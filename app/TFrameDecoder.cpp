@@ -1,0 +1,93 @@
+#include "app/TFrameDecoder.h"
+
+#include "platform/jpeg/TJpegDecoder.h"
+#include "platform/logging/Logging.h"
+#include "widgets/TImage.h"
+
+TFrameDecoder::TFrameDecoder(Handler handler, QObject* parent)
+    : QObject(parent), handler_(std::move(handler)),
+      worker_([this](std::stop_token stop) { Run(stop); })
+{}
+
+TFrameDecoder::~TFrameDecoder()
+{
+    worker_.request_stop();
+    wake_.notify_all();
+    worker_.join();
+}
+
+void TFrameDecoder::Submit(const QByteArray& datagram, quint64 ticket)
+{
+    ++submitted_;
+    {
+        std::lock_guard lock(mutex_);
+        job_ = TJob{datagram, ticket};
+    }
+    wake_.notify_one();
+}
+
+void TFrameDecoder::SetDisplaySize(const QSize& size)
+{
+    std::lock_guard lock(mutex_);
+    displaySize_ = size;
+}
+
+std::optional<TFrameDecoder::TFrame> TFrameDecoder::Prepare(const QByteArray& datagram,
+                                                            const QSize& area)
+{
+    std::optional<QImage> picture = TJpegDecoder::Decode(datagram);
+    if (!picture)
+        return std::nullopt;
+    TFrame frame;
+    const QRect fit = TImage::FitRect(picture->size(), area);
+    if (!fit.isEmpty())
+        frame.display =
+            fit.size() == picture->size()
+                ? *picture
+                : picture->scaled(fit.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    frame.picture = std::move(*picture);
+    return frame;
+}
+
+void TFrameDecoder::Run(std::stop_token stop)
+{
+    while (true) {
+        TJob job;
+        QSize area;
+        {
+            std::unique_lock lock(mutex_);
+            if (!wake_.wait(lock, stop, [this] { return job_.has_value(); }))
+                return;
+            job = std::move(*job_);
+            job_.reset();
+            area = displaySize_;
+        }
+        std::optional<TFrame> frame = Prepare(job.datagram, area);
+        if (!frame) {
+            ++refused_;
+            qCDebug(lcVideo) << "dropped a video datagram of" << job.datagram.size() << "bytes";
+            continue;
+        }
+        ++decoded_;
+        std::lock_guard lock(mutex_);
+        result_ = TResult{std::move(*frame), job.ticket};
+        if (!deliveryPosted_) {
+            deliveryPosted_ = true;
+            QMetaObject::invokeMethod(this, &TFrameDecoder::Deliver, Qt::QueuedConnection);
+        }
+    }
+}
+
+void TFrameDecoder::Deliver()
+{
+    std::optional<TResult> result;
+    {
+        std::lock_guard lock(mutex_);
+        deliveryPosted_ = false;
+        result.swap(result_);
+    }
+    if (!result)
+        return;
+    ++delivered_;
+    handler_(result->frame.picture, result->frame.display, result->ticket);
+}
