@@ -1,5 +1,7 @@
 #include "platform/mediaterm/gst/GstHelpers.h"
 
+#include "platform/elements/TGstElements.h"
+
 namespace mediaterm {
 
 GstBusSyncReply logBusMessage(GstBus*, GstMessage* message, gpointer userData)
@@ -26,7 +28,8 @@ GstElement* addElement(GstElement* bin, const char* factory, const char* name)
 {
     GstElement* element = gst_element_factory_make(factory, name);
     if (!element) {
-        qCWarning(lcVoice) << "missing GStreamer element" << factory;
+        qCWarning(lcVoice).noquote()
+            << "missing GStreamer element" << DescribeGstElement(QString::fromLatin1(factory));
         return nullptr;
     }
     gst_bin_add(GST_BIN(bin), element);
