@@ -149,6 +149,7 @@ void TfrmMain::PlaceCall()
         // The window is made ready before the request goes out: on a fast network the busy
         // reply or the "Accept" can arrive while pending messages run below, and must not be
         // overwritten, nor leave a window waiting for an answer that already came.
+        const quint64 epoch = callEpoch_;
         TfrmCalling& calling = CallingWindow();
         calling.Dice1->SetRotate(true);
         calling.SetStatus(QStringLiteral("Calling..."));
@@ -161,7 +162,8 @@ void TfrmMain::PlaceCall()
                      placedCallAddresses_.first(), host);
         LetPendingMessagesRun();
         LogFlags();
-        if (!callingWindowClosed_)
+        // Answered already, or ended by the user before the window came up: nothing to wait for.
+        if (!callingWindowClosed_ && epoch == callEpoch_)
             calling.Execute();
     } catch (const EError& e) {
         ReportPlaceCallError(e.Message());

@@ -2,14 +2,11 @@
 
 #include <QPainter>
 
-#include <cstdio>
 #include <cstdlib>
-
-#include <jpeglib.h>
 
 namespace TTestJpeg {
 
-QByteArray Progressive(const QImage& picture, int quality)
+QByteArray Encode(const QImage& picture, int quality, std::span<const jpeg_scan_info> scans)
 {
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
     jpeg_compress_struct info;
@@ -25,14 +22,8 @@ QByteArray Progressive(const QImage& picture, int quality)
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
-    static const jpeg_scan_info scans[] = {
-        {3, {0, 1, 2, 0}, 0, 0, 0, 0},
-        {1, {0, 0, 0, 0}, 1, 63, 0, 0},
-        {1, {1, 0, 0, 0}, 1, 63, 0, 0},
-        {1, {2, 0, 0, 0}, 1, 63, 0, 0},
-    };
-    info.scan_info = scans;
-    info.num_scans = 4;
+    info.scan_info = scans.data();
+    info.num_scans = int(scans.size());
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rgb.constScanLine(int(info.next_scanline)));
@@ -43,6 +34,17 @@ QByteArray Progressive(const QImage& picture, int quality)
     QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
     std::free(out);
     return bytes;
+}
+
+QByteArray Progressive(const QImage& picture, int quality)
+{
+    static const jpeg_scan_info scans[] = {
+        {3, {0, 1, 2, 0}, 0, 0, 0, 0},
+        {1, {0, 0, 0, 0}, 1, 63, 0, 0},
+        {1, {1, 0, 0, 0}, 1, 63, 0, 0},
+        {1, {2, 0, 0, 0}, 1, 63, 0, 0},
+    };
+    return Encode(picture, quality, scans);
 }
 
 QImage Smooth(int width, int height)

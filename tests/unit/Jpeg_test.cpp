@@ -6,10 +6,6 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
-#include <csetjmp>
-#include <cstdio>
-#include <cstdlib>
-#include <jpeglib.h>
 
 namespace {
 
@@ -33,37 +29,13 @@ QImage TestFrame(int width, int height)
 // 190 scans far more than any camera frame needs.
 QByteArray ManyScans()
 {
-    const QImage rgb = TestFrame(64, 64).convertToFormat(QImage::Format_RGB888);
-    jpeg_compress_struct info;
-    jpeg_error_mgr err;
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = 64;
-    info.image_height = 64;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
     static jpeg_scan_info scans[1 + 3 * 63];
     scans[0] = {3, {0, 1, 2, 0}, 0, 0, 0, 0};
     int n = 1;
     for (int c = 0; c < 3; ++c)
         for (int k = 1; k <= 63; ++k)
             scans[n++] = {1, {c, 0, 0, 0}, k, k, 0, 0};
-    info.scan_info = scans;
-    info.num_scans = n;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(rgb.constScanLine(int(info.next_scanline)));
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    std::free(out);
-    return bytes;
+    return TTestJpeg::Encode(TestFrame(64, 64), 75, scans);
 }
 
 TEST(Jpeg, FramesCompressToBaselineJfifAndDecodeBack)
