@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
-
 namespace {
 
 // A frame with detail and colour, as a camera would deliver it (BGR).
