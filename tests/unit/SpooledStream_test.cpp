@@ -1,0 +1,175 @@
+// The body store of received stream messages: memory up to 1 MiB, a spool file beyond.
+#include "transfer/TSpooledStream.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr qint64 Limit = TSpooledStream::MemoryLimit;
+
+// Bytes that differ at every offset within a period no block size divides.
+QByteArray Pattern(qint64 size, int seed = 0)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + i / 251 + seed) & 0xFF);
+    return bytes;
+}
+
+QByteArray ReadAll(QIODevice& stream)
+{
+    EXPECT_TRUE(stream.seek(0));
+    return stream.readAll();
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList SpoolFiles(const QTemporaryDir& dir)
+{
+    return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+TEST(SpooledStream, StaysInMemoryUpToTheLimitAndSpoolsPastIt)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TSpooledStream stream(dir.path());
+    EXPECT_TRUE(stream.isOpen());
+    EXPECT_FALSE(stream.isSequential());
+    EXPECT_EQ(stream.size(), 0);
+
+    const QByteArray body = Pattern(Limit + 1);
+    ASSERT_EQ(stream.write(body.left(Limit)), Limit);
+    EXPECT_FALSE(stream.IsSpooled()) << "exactly 1 MiB stays in memory";
+    EXPECT_TRUE(stream.FileName().isEmpty());
+    EXPECT_TRUE(SpoolFiles(dir).isEmpty());
+
+    ASSERT_EQ(stream.write(body.mid(Limit)), 1);
+    ASSERT_TRUE(stream.IsSpooled());
+    EXPECT_EQ(QFileInfo(stream.FileName()).absolutePath(), QDir(dir.path()).absolutePath());
+    EXPECT_EQ(SpoolFiles(dir), QStringList{QFileInfo(stream.FileName()).fileName()});
+    EXPECT_EQ(stream.size(), Limit + 1);
+    EXPECT_EQ(stream.pos(), Limit + 1);
+    EXPECT_EQ(ReadAll(stream), body);
+}
+
+TEST(SpooledStream, BlocksAcrossTheLimitKeepEveryByteInOrder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Odd block sizes put the move to the file inside a write, not at a block boundary.
+    for (const qint64 block : {qint64(1000), qint64(65536), qint64(65537), Limit + 3}) {
+        TSpooledStream stream(dir.path());
+        const QByteArray body = Pattern(3 * Limit + 17, int(block));
+        for (qint64 at = 0; at < body.size(); at += block)
+            ASSERT_EQ(stream.write(body.mid(at, block)), qMin(block, body.size() - at));
+        EXPECT_TRUE(stream.IsSpooled());
+        EXPECT_EQ(stream.size(), body.size());
+        EXPECT_EQ(ReadAll(stream), body) << "block " << block;
+        EXPECT_TRUE(stream.atEnd());
+    }
+    EXPECT_TRUE(SpoolFiles(dir).isEmpty()) << "a spool file goes with its stream";
+}
+
+TEST(SpooledStream, SeeksAndReadsAnywhereInMemoryAndSpooled)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const qint64 size : {qint64(5000), 2 * Limit + 5}) {
+        TSpooledStream stream(dir.path());
+        const QByteArray body = Pattern(size);
+        ASSERT_EQ(stream.write(body), size);
+        for (const qint64 at : {qint64(0), qint64(1), size / 2, size - 1}) {
+            ASSERT_TRUE(stream.seek(at));
+            EXPECT_EQ(stream.pos(), at);
+            EXPECT_EQ(stream.read(300), body.mid(at, 300)) << "at " << at << " of " << size;
+        }
+        ASSERT_TRUE(stream.seek(size));
+        EXPECT_TRUE(stream.read(10).isEmpty());
+        // Overwriting in the middle changes those bytes only.
+        ASSERT_TRUE(stream.seek(10));
+        ASSERT_EQ(stream.write("XYZ", 3), 3);
+        QByteArray expected = body;
+        expected.replace(10, 3, "XYZ");
+        EXPECT_EQ(ReadAll(stream), expected);
+        EXPECT_EQ(stream.size(), size);
+    }
+}
+
+TEST(SpooledStream, MoveToWritesAMemoryBodyInPlace)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("small.txt"));
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older file of that name that is longer");
+    old.close();
+
+    TSpooledStream stream(dir.path());
+    ASSERT_EQ(stream.write("hello"), 5);
+    ASSERT_TRUE(stream.MoveTo(target));
+    EXPECT_FALSE(stream.IsSpooled());
+    EXPECT_EQ(FileBytes(target), QByteArray("hello")) << "the older file is replaced whole";
+    EXPECT_EQ(ReadAll(stream), QByteArray("hello")) << "still readable after the move";
+
+    TSpooledStream empty(dir.path());
+    const QString emptyTarget = dir.filePath(QStringLiteral("empty.txt"));
+    ASSERT_TRUE(empty.MoveTo(emptyTarget));
+    EXPECT_TRUE(QFileInfo::exists(emptyTarget));
+    EXPECT_EQ(QFileInfo(emptyTarget).size(), 0);
+
+    EXPECT_FALSE(stream.MoveTo(dir.filePath(QStringLiteral("no/such/folder/x"))));
+}
+
+TEST(SpooledStream, MoveToRenamesTheSpoolFileAndKeepsIt)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("big.bin"));
+    const QByteArray body = Pattern(Limit + 4096);
+    {
+        TSpooledStream stream(dir.path());
+        ASSERT_EQ(stream.write(body), body.size());
+        ASSERT_TRUE(stream.IsSpooled());
+        const QString spool = stream.FileName();
+        struct stat before
+        {};
+        ASSERT_EQ(::stat(QFile::encodeName(spool).constData(), &before), 0);
+
+        ASSERT_TRUE(stream.MoveTo(target));
+        struct stat after
+        {};
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "renamed, not copied";
+        EXPECT_FALSE(QFileInfo::exists(spool));
+        EXPECT_EQ(stream.FileName(), target);
+        EXPECT_EQ(ReadAll(stream), body) << "still readable after the move";
+    }
+    EXPECT_EQ(FileBytes(target), body) << "a moved file stays when the stream goes";
+    EXPECT_EQ(SpoolFiles(dir), QStringList{QStringLiteral("big.bin")});
+}
+
+TEST(SpooledStream, AFolderThatCannotTakeTheSpoolFileFailsTheWrite)
+{
+    TSpooledStream stream(QStringLiteral("/nonexistent/parlavue-spool"));
+    ASSERT_EQ(stream.write(Pattern(Limit)), Limit);
+    EXPECT_EQ(stream.write("x", 1), -1);
+    EXPECT_FALSE(stream.IsSpooled());
+    EXPECT_TRUE(stream.errorString().contains(QStringLiteral("/nonexistent/parlavue-spool")))
+        << stream.errorString().toStdString();
+    EXPECT_EQ(ReadAll(stream), Pattern(Limit)) << "what was in memory stays";
+}
