@@ -1,0 +1,228 @@
+// A large body over loopback: our sender to our server, which spools it to disk and renames it
+// into place, against a plain socket copy loop that writes the same bytes to a file, in the same
+// run. Reported: throughput of each and their ratio, CPU seconds per GiB on each side, and the
+// receiver's peak memory for a 64 MiB and the large body.
+// Usage: StreamTransfer_bench [MiB] [folder]   (default 1024 MiB in a temporary folder)
+#include "transfer/TSpooledStream.h"
+#include "transfer/TStrmSender.h"
+#include "transfer/TStrmServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 Block = 65536;
+
+double ThreadCpu()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+// A body of the given size made on the fly, so the sender side reads no disk.
+class TPatternDevice : public QIODevice
+{
+public:
+    explicit TPatternDevice(qint64 size) : size_(size), block_(Block, '\0')
+    {
+        for (qint64 i = 0; i < Block; ++i)
+            block_[i] = char((i * 131) >> 3);
+        open(QIODevice::ReadOnly);
+    }
+    qint64 size() const override { return size_; }
+    bool isSequential() const override { return false; }
+
+protected:
+    qint64 readData(char* data, qint64 max) override
+    {
+        const qint64 n = qMin(max, size_ - pos());
+        for (qint64 done = 0; done < n;) {
+            const qint64 at = (pos() + done) % Block;
+            const qint64 part = qMin(n - done, Block - at);
+            memcpy(data + done, block_.constData() + at, size_t(part));
+            done += part;
+        }
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    qint64 size_;
+    QByteArray block_;
+};
+
+qint64 StatusKiB(const char* field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qsizetype(strlen(field))).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+// Forgets the peak so far, so the next reading is this run's own.
+void ResetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+struct TResult
+{
+    double seconds = 0;
+    double senderCpu = 0;
+    double receiverCpu = 0;
+    qint64 peakKiB = 0; // above the resident size at the start
+    qint64 bytes = 0;
+};
+
+TResult PlainCopy(qint64 size, const QString& path)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof at;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    ::listen(listener, 1);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &len);
+    TResult r;
+    std::atomic<double> receiverCpu{0};
+    std::atomic<qint64> written{0};
+    std::thread receiver([&] {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        const int out = ::open(path.toLocal8Bit().constData(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+        QByteArray buffer(Block, '\0');
+        qint64 total = 0;
+        for (ssize_t n; (n = ::recv(fd, buffer.data(), Block, 0)) > 0; total += n)
+            if (::write(out, buffer.constData(), size_t(n)) != n)
+                break;
+        ::close(out);
+        ::close(fd);
+        written = total;
+        receiverCpu = ThreadCpu();
+    });
+    QElapsedTimer clock;
+    const double cpu0 = ThreadCpu();
+    clock.start();
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    TPatternDevice source(size);
+    QByteArray buffer(Block, '\0');
+    while (!source.atEnd()) {
+        const qint64 n = source.read(buffer.data(), Block);
+        for (qint64 done = 0; done < n;) {
+            const ssize_t s = ::send(fd, buffer.constData() + done, size_t(n - done), 0);
+            if (s <= 0)
+                break;
+            done += s;
+        }
+    }
+    ::close(fd);
+    receiver.join();
+    r.seconds = clock.elapsed() / 1000.0;
+    r.senderCpu = ThreadCpu() - cpu0;
+    r.receiverCpu = receiverCpu;
+    r.bytes = written;
+    ::close(listener);
+    return r;
+}
+
+TResult Ours(TStrmServer& server, qint64 size, const QString& path)
+{
+    TResult r;
+    std::atomic<bool> done{false};
+    std::atomic<double> receiverCpu{0};
+    std::atomic<qint64> kept{0};
+    server.OnMSG = [&](TStrmServer*, const QByteArray&, TSpooledStream& body) {
+        if (body.MoveTo(path))
+            kept = body.size();
+        receiverCpu = ThreadCpu(); // the worker's own time, from the accept on
+        done = true;
+    };
+    const qint64 base = StatusKiB("VmRSS:");
+    ResetPeak();
+    TStrmSender sender;
+    sender.Host = QStringLiteral("127.0.0.1");
+    sender.Port = server.LocalPort();
+    sender.FromName = "bench.bin";
+    TPatternDevice source(size);
+    QElapsedTimer clock;
+    const double cpu0 = ThreadCpu();
+    clock.start();
+    QByteArray reply;
+    sender.SendStreamMessage(source, reply);
+    while (!done && clock.elapsed() < 600000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    r.seconds = clock.elapsed() / 1000.0;
+    r.senderCpu = ThreadCpu() - cpu0;
+    r.receiverCpu = receiverCpu;
+    r.peakKiB = StatusKiB("VmHWM:") - base;
+    r.bytes = kept;
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const qint64 mib = argc > 1 ? qMax(1, atoi(argv[1])) : 1024;
+    QTemporaryDir dir(argc > 2 ? QString::fromLocal8Bit(argv[2]) + QStringLiteral("/streamXXXXXX")
+                               : QDir::tempPath() + QStringLiteral("/streamXXXXXX"));
+    if (!dir.isValid() ||
+        QStorageInfo(dir.path()).bytesAvailable() < 2 * mib * 1048576 + (1 << 28)) {
+        std::printf("not enough room in %s for two %lld MiB files\n", qPrintable(dir.path()), mib);
+        return 1;
+    }
+    const qint64 size = mib * 1048576;
+    const double gib = double(size) / (1 << 30);
+
+    TStrmServer server;
+    server.Port = 0;
+    server.SpoolFolder = dir.path();
+    server.Loaded();
+
+    const TResult small = Ours(server, 64 << 20, dir.filePath(QStringLiteral("small.bin")));
+    QFile::remove(dir.filePath(QStringLiteral("small.bin")));
+    const TResult plain = PlainCopy(size, dir.filePath(QStringLiteral("plain.bin")));
+    QFile::remove(dir.filePath(QStringLiteral("plain.bin")));
+    const TResult ours = Ours(server, size, dir.filePath(QStringLiteral("ours.bin")));
+    QFile::remove(dir.filePath(QStringLiteral("ours.bin")));
+
+    auto rate = [&](const TResult& r) { return double(r.bytes) / 1048576 / r.seconds; };
+    std::printf("plain socket copy: %lld MiB in %.2f s, %.0f MiB/s; CPU per GiB: sender %.2f s, "
+                "receiver %.2f s\n",
+                plain.bytes >> 20, plain.seconds, rate(plain), plain.senderCpu / gib,
+                plain.receiverCpu / gib);
+    std::printf("stream message:    %lld MiB in %.2f s, %.0f MiB/s; CPU per GiB: sender %.2f s, "
+                "receiver %.2f s\n",
+                ours.bytes >> 20, ours.seconds, rate(ours), ours.senderCpu / gib,
+                ours.receiverCpu / gib);
+    std::printf("throughput ratio (stream message / plain copy): %.2f (goal: at least 0.8)\n",
+                rate(ours) / rate(plain));
+    std::printf("receiver's peak memory above the start: %.1f MiB for 64 MiB, %.1f MiB for %lld "
+                "MiB (goal: the same, under 64 MiB)\n",
+                small.peakKiB / 1024.0, ours.peakKiB / 1024.0, mib);
+    return ours.bytes == size && small.bytes == (64 << 20) ? 0 : 1;
+}
