@@ -692,12 +692,43 @@ def scenario_ring_timeout(lab, a, b):
     return "ring timeout %.2f s after ringing (RingTime=2)" % after
 
 
+STREAM_CLIENT = r"""
+import socket, sys
+s = socket.create_connection((sys.argv[1], 6501), timeout=10)
+body = b"hello from A"
+s.sendall(b"0005a.txt" + (b"%10d" % len(body)) + body)
+reply = b""
+while len(reply) < 16:
+    part = s.recv(16 - len(reply))
+    if not part:
+        break
+    reply += part
+s.close()
+sys.stdout.write(reply.decode("latin-1"))
+"""
+
+
+def scenario_stream_message(lab, a, b):
+    b.start()
+    # From A's host, a stream message to B's TCP port 6501, framed from the wire format alone.
+    t0 = time.monotonic()
+    p = subprocess.run(["ip", "netns", "exec", a.ns, sys.executable, "-c", STREAM_CLIENT,
+                        b.address], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                       timeout=30)
+    took = time.monotonic() - t0
+    if p.returncode != 0 or p.stdout != "OK" + " " * 14:
+        raise Failure("B answered %r (exit %d, %s)" % (p.stdout, p.returncode, p.stderr.strip()))
+    b.expect('dropped a message from %s named "a.txt", 12 bytes' % a.address)
+    return "acknowledged %.2f s after connecting" % took
+
+
 SCENARIOS = [
     ("A calls B, B rings", scenario_a_calls_b_rings),
     ("B answers, voice both ways, End on both", scenario_answer_voice_end),
     ("auto-answer", scenario_auto_answer),
     ("busy reply in A's calling window", scenario_busy),
     ("ring timeout sends B's message, Cancel Call stops the ringing", scenario_ring_timeout),
+    ("a stream message to B's TCP port 6501 is acknowledged", scenario_stream_message),
 ]
 
 
