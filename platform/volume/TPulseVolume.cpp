@@ -481,12 +481,6 @@ TPulseVolume::TPulseVolume() : m_impl(std::make_unique<TImpl>()) {}
 
 TPulseVolume::~TPulseVolume() = default;
 
-TPulseVolume& TPulseVolume::Shared()
-{
-    static TPulseVolume instance;
-    return instance;
-}
-
 bool TPulseVolume::GetWaveOutVolume(quint16& left, quint16& right)
 {
     return m_impl->Get(left, right);

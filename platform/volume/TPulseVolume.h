@@ -15,9 +15,6 @@ public:
     TPulseVolume(const TPulseVolume&) = delete;
     TPulseVolume& operator=(const TPulseVolume&) = delete;
 
-    // One instance for the whole process, made on first use, for code that has no owner for one.
-    static TPulseVolume& Shared();
-
     // The default output's volume as the server last reported it. Only until the first
     // connection has been tried may a call wait, no longer than about 900 ms in all; after that
     // it answers at once. left and right stay untouched on failure.
