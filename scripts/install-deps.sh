@@ -19,6 +19,8 @@ packages=(
   # end-to-end tests: two copies in network namespaces on one virtual display
   python3 iproute2 xvfb xdotool imagemagick
   libgtest-dev libgmock-dev libbenchmark-dev
+  # an independent reader of the rich-text messages we write
+  unrtf
   # fuzz targets (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
   # fonts the windows are drawn with (and the window-look tests compare)
