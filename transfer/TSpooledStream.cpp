@@ -2,12 +2,26 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr QLatin1String SpoolTemplate("parlavue-XXXXXX.spool");
+constexpr qint64 CopyBlock = 1 << 20;
+
+QString ErrnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
 
 TSpooledStream::TSpooledStream(QString spoolFolder, QObject* parent)
     : QIODevice(parent), folder_(std::move(spoolFolder))
@@ -86,8 +100,7 @@ qint64 TSpooledStream::writeData(const char* data, qint64 size)
 
 bool TSpooledStream::Spool()
 {
-    auto file = std::make_unique<QTemporaryFile>(
-        QDir(folder_).filePath(QStringLiteral("parlavue-XXXXXX.spool")));
+    auto file = std::make_unique<QTemporaryFile>(QDir(folder_).filePath(SpoolTemplate));
     if (!file->open()) {
         setErrorString(
             QStringLiteral("cannot make a spool file in %1: %2").arg(folder_, file->errorString()));
@@ -108,13 +121,14 @@ bool TSpooledStream::Spool()
 bool TSpooledStream::MoveTo(const QString& path)
 {
     if (!file_) {
-        QSaveFile target(path);
-        if (!target.open(QIODevice::WriteOnly) || target.write(memory_) != memory_.size() ||
-            !target.commit()) {
-            setErrorString(target.errorString());
+        const std::unique_ptr<QTemporaryFile> file = NewFileBeside(path);
+        if (!file)
+            return false;
+        if (file->write(memory_) != memory_.size()) {
+            setErrorString(file->errorString());
             return false;
         }
-        return true;
+        return Commit(*file, path);
     }
     if (!file_->flush()) {
         setErrorString(file_->errorString());
@@ -123,10 +137,78 @@ bool TSpooledStream::MoveTo(const QString& path)
     // The file stays open under its new name, so the stream reads on from it.
     if (std::rename(QFile::encodeName(fileName_).constData(),
                     QFile::encodeName(path).constData()) != 0) {
-        setErrorString(QString::fromLocal8Bit(std::strerror(errno)));
+        // The receive folder may have been changed to another disk while the body came in.
+        if (errno == EXDEV)
+            return CopyTo(path);
+        setErrorString(ErrnoText());
         return false;
     }
     file_->setAutoRemove(false);
+    fileName_ = path;
+    return true;
+}
+
+std::unique_ptr<QTemporaryFile> TSpooledStream::NewFileBeside(const QString& path)
+{
+    // Named like a spool file, so that no received name can be this file while it is written.
+    const QString folder = QFileInfo(path).absolutePath();
+    auto file = std::make_unique<QTemporaryFile>(QDir(folder).filePath(SpoolTemplate));
+    // open() creates the file exclusively; asking for the name links it if it was made without.
+    if (!file->open() || file->fileName().isEmpty()) {
+        setErrorString(
+            QStringLiteral("cannot make a file in %1: %2").arg(folder, file->errorString()));
+        return nullptr;
+    }
+    return file;
+}
+
+bool TSpooledStream::Commit(QTemporaryFile& file, const QString& path)
+{
+    if (!file.flush()) {
+        setErrorString(file.errorString());
+        return false;
+    }
+    // On disk before the rename, so that a crash leaves the old file or the whole new one.
+    if (::fsync(file.handle()) != 0) {
+        setErrorString(ErrnoText());
+        return false;
+    }
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0) {
+        setErrorString(QStringLiteral("cannot put the file at %1: %2").arg(path, ErrnoText()));
+        return false;
+    }
+    file.setAutoRemove(false);
+    return true;
+}
+
+bool TSpooledStream::CopyTo(const QString& path)
+{
+    std::unique_ptr<QTemporaryFile> copy = NewFileBeside(path);
+    if (!copy)
+        return false;
+    // SyncFile puts the spool file back at the stream's position before the next read.
+    if (!file_->seek(0)) {
+        setErrorString(file_->errorString());
+        return false;
+    }
+    QByteArray block(CopyBlock, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = file_->read(block.data(), block.size());
+        if (n < 0) {
+            setErrorString(file_->errorString());
+            return false;
+        }
+        if (n == 0)
+            break;
+        if (copy->write(block.constData(), n) != n) {
+            setErrorString(copy->errorString());
+            return false;
+        }
+    }
+    if (!Commit(*copy, path))
+        return false;
+    file_ = std::move(copy); // the spool file goes with its old owner
     fileName_ = path;
     return true;
 }

@@ -29,9 +29,13 @@ public:
     bool IsSpooled() const;
     // The file that holds the bytes (where MoveTo put it, after a move); empty in memory.
     QString FileName() const;
-    // Puts the bytes at path, replacing a file there: a spooled body's file is renamed (never
-    // copied, so path must be on the spool folder's file system), a body in memory is written
-    // atomically. The stream stays readable; a moved file is no longer removed.
+    // Puts the bytes at path, replacing whatever entry is there in one rename, so the old file
+    // stays whole until then and a symbolic link there is replaced, never followed. A spooled
+    // body's file is renamed; when path is on another file system it is copied to a new file
+    // in path's folder, renamed over path, and the spool file goes. A body in memory is
+    // written to such a new file and flushed to disk first. New files are named like spool
+    // files and are the user's alone (mode 0600). On failure nothing changes at path and no
+    // new file is left. The stream stays readable; a moved file is no longer removed.
     bool MoveTo(const QString& path);
 
 protected:
@@ -42,6 +46,12 @@ private:
     // Moves what is in memory into a new temporary file.
     bool Spool();
     bool SyncFile();
+    // A new, empty file in path's folder, or nothing with the error set.
+    std::unique_ptr<QTemporaryFile> NewFileBeside(const QString& path);
+    // Flushes file to disk and renames it over path; it is then no longer removed.
+    bool Commit(QTemporaryFile& file, const QString& path);
+    // Copies the spool file over path (another file system) and reads on from the copy.
+    bool CopyTo(const QString& path);
 
     QString folder_;
     QByteArray memory_;

@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -38,6 +43,79 @@ QByteArray FileBytes(const QString& path)
 QStringList SpoolFiles(const QTemporaryDir& dir)
 {
     return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+}
+
+// Every entry of the folder, whatever it is.
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool IsRegularFile(const QString& path)
+{
+    struct stat st
+    {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+dev_t DeviceOf(const QString& path)
+{
+    struct stat st
+    {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_dev : dev_t(-1);
+}
+
+// Writes past bytes fail with EFBIG while it lives (root too), so a write can be made to fail.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes) : oldSignal_(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldSignal_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldSignal_)(int);
+};
+
+// Two new folders on different file systems, or none when only one is writable here.
+struct TwoFileSystems
+{
+    std::unique_ptr<QTemporaryDir> first, second;
+};
+
+TwoFileSystems FindTwoFileSystems()
+{
+    std::vector<std::unique_ptr<QTemporaryDir>> dirs;
+    for (const QString& base :
+         {QStringLiteral("/dev/shm"), QDir::tempPath(), QDir::currentPath(), QDir::homePath()}) {
+        auto dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/spooltest-XXXXXX"));
+        if (!dir->isValid())
+            continue;
+        for (auto& other : dirs)
+            if (DeviceOf(other->path()) != DeviceOf(dir->path()))
+                return {std::move(other), std::move(dir)};
+        dirs.push_back(std::move(dir));
+    }
+    return {};
 }
 
 } // namespace
@@ -172,4 +250,100 @@ TEST(SpooledStream, AFolderThatCannotTakeTheSpoolFileFailsTheWrite)
     EXPECT_TRUE(stream.errorString().contains(QStringLiteral("/nonexistent/parlavue-spool")))
         << stream.errorString().toStdString();
     EXPECT_EQ(ReadAll(stream), Pattern(Limit)) << "what was in memory stays";
+}
+
+TEST(SpooledStream, MoveToReplacesASymbolicLinkWithoutFollowingIt)
+{
+    QTemporaryDir dir, outside;
+    ASSERT_TRUE(dir.isValid() && outside.isValid());
+    const QString victim = outside.filePath(QStringLiteral("victim"));
+    const QString missing = outside.filePath(QStringLiteral("missing"));
+    ASSERT_TRUE(WriteFile(victim, "not yours"));
+    for (const qint64 size : {qint64(5), Limit + 100}) {
+        for (const QString& pointee : {victim, missing}) {
+            const QString target = dir.filePath(QStringLiteral("link"));
+            ASSERT_TRUE(QFile::link(pointee, target));
+            const QByteArray body = Pattern(size);
+            TSpooledStream stream(dir.path());
+            ASSERT_EQ(stream.write(body), size);
+            ASSERT_TRUE(stream.MoveTo(target)) << stream.errorString().toStdString();
+            EXPECT_EQ(FileBytes(victim), QByteArray("not yours")) << size;
+            EXPECT_FALSE(QFileInfo::exists(missing)) << size;
+            EXPECT_TRUE(IsRegularFile(target)) << size;
+            EXPECT_EQ(FileBytes(target), body) << size;
+            EXPECT_EQ(Entries(dir.path()), QStringList{QStringLiteral("link")}) << size;
+            ASSERT_TRUE(QFile::remove(target));
+        }
+    }
+}
+
+TEST(SpooledStream, MoveToReplacesAnOlderFileWholeAndAFailureLeavesItAsItWas)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("t.bin"));
+    const QByteArray older = Pattern(3 * Limit, 9);
+    for (const qint64 size : {qint64(5000), Limit + 100}) {
+        const QByteArray body = Pattern(size);
+        ASSERT_TRUE(WriteFile(target, older));
+        TSpooledStream stream(dir.path());
+        ASSERT_EQ(stream.write(body), size);
+        const QStringList before = Entries(dir.path());
+
+        // The folder is missing, the name is a folder, the disk takes too little.
+        EXPECT_FALSE(stream.MoveTo(dir.filePath(QStringLiteral("no/such/x"))));
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("full/inside")));
+        EXPECT_FALSE(stream.MoveTo(dir.filePath(QStringLiteral("full"))));
+        EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("full/inside"))).isDir());
+        ASSERT_TRUE(QDir(dir.filePath(QStringLiteral("full"))).removeRecursively());
+        if (!stream.IsSpooled()) {
+            const FileSizeLimit limit(1024);
+            EXPECT_FALSE(stream.MoveTo(target));
+        }
+        EXPECT_EQ(Entries(dir.path()), before) << "no new file stays, " << size;
+        EXPECT_EQ(FileBytes(target), older) << size;
+        EXPECT_EQ(ReadAll(stream), body) << size;
+
+        ASSERT_TRUE(stream.MoveTo(target));
+        EXPECT_EQ(FileBytes(target), body) << "replaced whole, " << size;
+        EXPECT_EQ(Entries(dir.path()), QStringList{QStringLiteral("t.bin")}) << size;
+    }
+}
+
+TEST(SpooledStream, MoveToAnotherFileSystemCopiesAndDropsTheSpoolFile)
+{
+    TwoFileSystems fs = FindTwoFileSystems();
+    if (!fs.first)
+        GTEST_SKIP() << "no two writable file systems";
+    const QString spoolFolder = fs.first->path(), folder = fs.second->path();
+    const QString target = folder + QStringLiteral("/big.bin");
+    const QString victim = folder + QStringLiteral("/victim");
+    const QByteArray body = Pattern(2 * Limit + 7);
+    ASSERT_TRUE(WriteFile(victim, "not yours"));
+    ASSERT_TRUE(QFile::link(victim, target));
+    {
+        TSpooledStream stream(spoolFolder);
+        ASSERT_EQ(stream.write(body), body.size());
+        const QString spool = stream.FileName();
+        {
+            const FileSizeLimit limit(Limit);
+            EXPECT_FALSE(stream.MoveTo(target)) << "the copy cannot be written whole";
+        }
+        EXPECT_EQ(Entries(folder),
+                  (QStringList{QStringLiteral("big.bin"), QStringLiteral("victim")}));
+        EXPECT_EQ(stream.FileName(), spool);
+        EXPECT_EQ(ReadAll(stream), body);
+
+        ASSERT_TRUE(stream.seek(100));
+        ASSERT_TRUE(stream.MoveTo(target)) << stream.errorString().toStdString();
+        EXPECT_EQ(stream.FileName(), target);
+        EXPECT_FALSE(QFileInfo::exists(spool));
+        EXPECT_TRUE(Entries(spoolFolder).isEmpty());
+        EXPECT_TRUE(IsRegularFile(target));
+        EXPECT_EQ(FileBytes(victim), QByteArray("not yours"));
+        EXPECT_EQ(stream.read(50), body.mid(100, 50)) << "reads on where it was";
+        EXPECT_EQ(ReadAll(stream), body);
+    }
+    EXPECT_EQ(FileBytes(target), body) << "the copy stays when the stream goes";
+    EXPECT_EQ(Entries(folder), (QStringList{QStringLiteral("big.bin"), QStringLiteral("victim")}));
 }
