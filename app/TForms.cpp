@@ -2,8 +2,13 @@
 
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
+#include "contacts/TCallSettings.h"
 #include "contacts/TfrmSettings.h"
+#include "transfer/TfrmTransfer.h"
+#include "transfer/TfrmTxtMessage.h"
 #include "voice/TfrmCCN.h"
+
+#include <QLineEdit>
 
 TForms& Forms()
 {
@@ -11,12 +16,25 @@ TForms& Forms()
     return forms;
 }
 
-void CreateSecondaryForms(TfrmMain& frmMain)
+void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort)
 {
     TForms& forms = Forms();
     forms.frmMain = &frmMain;
     forms.frmCCN = new TfrmCCN(&frmMain);
     forms.frmCalling = new TfrmCalling(&frmMain);
     forms.frmCalling->btnCancelClick = [main = &frmMain] { main->CancelCall(); };
+    TPortalHost host;
+    host.prompt = TfrmMain::HostNamePrompt;
+    TfrmMain* main = &frmMain;
+    host.hostName = [main] { return main->edtHostName->text(); };
+    host.setHostName = [main](const QString& text) { main->edtHostName->setText(text); };
+    host.focusHostName = [main] {
+        if (main->edtHostName->isEnabled() && main->edtHostName->isVisible())
+            main->edtHostName->setFocus();
+    };
+    host.receiveFolder = [main] { return main->CallSettings.FilePath; };
+    forms.frmTransfer = new TfrmTransfer(std::move(host), transferPort, &frmMain);
     forms.frmSettings = new TfrmSettings(frmMain.CallSettings, &frmMain);
+    forms.frmTxtMessage = new TfrmTxtMessage(*forms.frmTransfer, &frmMain);
+    forms.frmTransfer->frmTxtMessage = forms.frmTxtMessage;
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QtGlobal>
+
 class TfrmMain;
 class TfrmSettings;
 class TfrmCCN;
 class TfrmCalling;
+class TfrmTransfer;
+class TfrmTxtMessage;
 
 // The program's windows, each created once at start-up in a fixed order and reachable from
 // the others through here.
@@ -12,10 +16,12 @@ struct TForms
     TfrmMain* frmMain = nullptr;
     TfrmCCN* frmCCN = nullptr;
     TfrmCalling* frmCalling = nullptr;
+    TfrmTransfer* frmTransfer = nullptr;
     TfrmSettings* frmSettings = nullptr;
+    TfrmTxtMessage* frmTxtMessage = nullptr;
 };
 
 TForms& Forms();
 
 // Creates the windows that follow the main window, in their order, owned by it.
-void CreateSecondaryForms(TfrmMain& frmMain);
+void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort = 6501);

@@ -15,6 +15,7 @@
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
 #include "platform/volume/TPulseVolume.h"
+#include "transfer/TfrmTransfer.h"
 #include "widgets/TBusyCursor.h"
 #include "widgets/TFonts.h"
 #include "widgets/TFormPlacement.h"
@@ -198,6 +199,8 @@ void TfrmMain::LoadSettings()
 {
     QCoreApplication::processEvents();
     CallSettings = TSettingsStore::Load(TSettingsStore::FileName(), lblIPAddress->text());
+    if (Forms().frmTransfer)
+        Forms().frmTransfer->ReceiveFolderChanged();
 }
 
 void TfrmMain::SaveMicVolume()
@@ -253,6 +256,8 @@ void TfrmMain::Image7Click()
 {
     if (Forms().frmSettings)
         Forms().frmSettings->Execute();
+    if (Forms().frmTransfer)
+        Forms().frmTransfer->ReceiveFolderChanged(); // the receive folder may have changed
 }
 
 void TfrmMain::Image6Click()
@@ -309,8 +314,14 @@ bool TfrmMain::HostNameEmpty() const
 void TfrmMain::btnTransferClick()
 {
     if (!HostNameEmpty()) {
-        // The file transfer portal comes later.
-        qCDebug(lcApp) << "transfer to" << edtHostName->text();
+        if (TfrmTransfer* portal = Forms().frmTransfer) {
+            // Not modal, centred on this window.
+            if (!portal->isVisible())
+                portal->move(geometry().center() - portal->rect().center());
+            portal->show();
+            portal->raise();
+            portal->activateWindow();
+        }
         return;
     }
     Ui().Information(QStringLiteral("Please enter a valid IP Address or Host Name First."));
@@ -353,6 +364,9 @@ void TfrmMain::FormClose()
 
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
+    // A file still being sent would keep the program from ending until it is through.
+    if (Forms().frmTransfer)
+        Forms().frmTransfer->AbortTransfers();
     FormClose();
     Guarded([this] { PlacementStore->Save(); });
     event->accept();

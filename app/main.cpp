@@ -5,8 +5,6 @@
 #include "platform/logging/Logging.h"
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
 #include "platform/ui/TApplication.h"
-#include "transfer/TSpooledStream.h"
-#include "transfer/TStrmServer.h"
 #include "voice/TfrmCCN.h"
 
 #include <QTimer>
@@ -28,20 +26,6 @@ int main(int argc, char** argv)
     frmMain->FindMissingElements = [uses] { return MissingGstElements(uses); };
     CreateSecondaryForms(*frmMain);
     Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
-
-    // Stream messages arrive on TCP port 6501 from start-up to exit; until the file transfer
-    // portal takes them, each is acknowledged (the server does that) and dropped.
-    TStrmServer receiver;
-    receiver.Port = 6501;
-    receiver.ReportLevel = 0;
-    receiver.TimeOut = 0;
-    receiver.OnMSG = [](TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm) {
-        qCInfo(lcTransfer).noquote()
-            << QStringLiteral("dropped a message from %1 named \"%2\", %3 bytes")
-                   .arg(sender->RemoteIP(), TStrmServer::LogName(sFrom))
-                   .arg(strm.size());
-    };
-    receiver.Loaded();
 
     // The main window appears once the event loop runs, so its start-up can end the program.
     QTimer::singleShot(0, frmMain.get(), [&] { frmMain->show(); });

@@ -121,7 +121,7 @@ int main(int argc, char** argv)
     ports.signallingListen = 0;
     ports.videoListen = 0;
     TfrmMain form(MakeFakeCamera(), ports);
-    CreateSecondaryForms(form);
+    CreateSecondaryForms(form, 0);
     form.ReadOutputVolume = [](quint16&, quint16&) { return false; };
     form.WriteOutputVolume = [](quint32) { return false; };
     form.show();

@@ -27,20 +27,27 @@ std::unique_ptr<TGeneralServer> TStrmServer::NewClient()
 void TStrmServer::Serve()
 {
     bool answered = false;
+    bool framed = false;
+    QByteArray name;
+    auto* listening = qobject_cast<TStrmServer*>(ListeningServer);
+    auto failed = [&](const QString& error) {
+        qCDebug(lcTransfer) << "receiving from" << RemoteIP() << ":" << error;
+        if (framed && listening && listening->OnFailed && !Stopping)
+            listening->OnFailed(this, name, error);
+    };
     try {
-        QByteArray name;
         TSpooledStream body(SpoolFolder);
-        if (Receive(name, body)) {
+        if (Receive(name, body, framed)) {
             answered = true;
             body.seek(0);
-            auto* listening = qobject_cast<TStrmServer*>(ListeningServer);
+            framed = false; // delivered: what the handler does is its own affair
             if (listening && listening->OnMSG && !Stopping)
                 listening->OnMSG(this, name, body);
         }
     } catch (const std::exception& e) {
-        qCDebug(lcTransfer) << "receiving from" << RemoteIP() << ":" << e.what();
+        failed(QString::fromUtf8(e.what()));
     } catch (...) {
-        qCDebug(lcTransfer) << "receiving from" << RemoteIP() << ": an unknown failure";
+        failed(QStringLiteral("an unknown failure"));
     }
     // The body is gone; an answered peer closes once it has read the acknowledgement, and
     // closing before that could reset the connection under it. Any other connection (a bad
@@ -49,7 +56,7 @@ void TStrmServer::Serve()
         AwaitPeerClose();
 }
 
-bool TStrmServer::Receive(QByteArray& name, TSpooledStream& body)
+bool TStrmServer::Receive(QByteArray& name, TSpooledStream& body, bool& framed)
 {
     const std::optional<qint32> nameLength = ReadLength(TStrmFraming::NameLengthSize);
     if (!nameLength)
@@ -64,6 +71,7 @@ bool TStrmServer::Receive(QByteArray& name, TSpooledStream& body)
         return false;
     ReceivedCount = 0;
     TotalCount = *bodyLength;
+    framed = true;
     // The peer is answered whether or not its body arrived; a failed answer is the failure
     // that counts.
     std::exception_ptr failure;

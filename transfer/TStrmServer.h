@@ -25,11 +25,19 @@ public:
     using TStrmEvent =
         std::function<void(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm)>;
 
+    // Raised on the worker thread instead of OnMSG when a framed message's body could not be
+    // received or stored (a reset, the silence limit, a full disk), with the failure's text.
+    // The peer has been answered all the same, so its sender reports success; the receiving
+    // user learns of the loss from this.
+    using TFailEvent =
+        std::function<void(TStrmServer* sender, const QByteArray& sFrom, const QString& error)>;
+
     explicit TStrmServer(QObject* owner = nullptr);
     ~TStrmServer() override;
 
     // Read from the listening component on the worker; set it before Loaded.
     TStrmEvent OnMSG;
+    TFailEvent OnFailed;
     // Where bodies over 1 MiB are spooled; a portal chooses its receive folder, so that a
     // finished file is renamed into place. Copied to each connection when it is accepted.
     QString SpoolFolder = QDir::tempPath();
@@ -49,7 +57,8 @@ private:
     // Reads the message and writes the acknowledgement. False when a length field is not a
     // number or the name ends early (nothing is answered); throws when the body cannot be
     // received or the acknowledgement written.
-    bool Receive(QByteArray& name, TSpooledStream& body);
+    // framed is set once both length fields were read.
+    bool Receive(QByteArray& name, TSpooledStream& body, bool& framed);
     // A length field of that many bytes as a number; nothing when it is not one.
     std::optional<qint32> ReadLength(int size);
     // Reads and drops whatever comes until the peer closes.

@@ -28,6 +28,8 @@ public:
     // An error box with its own caption instead of the program's title.
     virtual void CaptionedError(const QString& caption, const QString& text) = 0;
     virtual bool Confirm(const QString& text) = 0; // Yes/No; true for Yes
+    // A warning that asks Yes/No; true for Yes.
+    virtual bool WarningConfirm(const QString& text) = 0;
 
     // The chosen files' full paths, or nothing when the user cancels.
     virtual std::optional<QStringList> OpenFiles(const TOpenFileRequest& request) = 0;

@@ -58,6 +58,14 @@ bool TQtUiServices::Confirm(const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
+bool TQtUiServices::WarningConfirm(const QString& text)
+{
+    qCDebug(lcUi) << "warning confirmation:" << text;
+    QMessageBox box(QMessageBox::Warning, TApplication::Title(), text,
+                    QMessageBox::Yes | QMessageBox::No, DialogParent());
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString TQtUiServices::QtFilter(const QString& classicFilter)
 {
     const QStringList parts = classicFilter.split(QLatin1Char('|'));

@@ -120,7 +120,7 @@ class CallControlTest : public QObject
         ports.signallingListen = 0;
         ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
-        CreateSecondaryForms(*form);
+        CreateSecondaryForms(*form, 0);
         terminal = std::make_shared<JournalTerminal>(journal);
         Forms().frmCCN->ccn.SetFactory([this] { return terminal; });
         form->UDPClient = std::make_unique<RecordingSender>(journal);

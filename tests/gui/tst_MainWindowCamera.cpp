@@ -48,7 +48,7 @@ class MainWindowCameraTest : public QObject
         ports.signallingListen = 0;
         ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(camera, ports);
-        CreateSecondaryForms(*form);
+        CreateSecondaryForms(*form, 0);
         form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
         form->WriteOutputVolume = [](quint32) { return false; };
         form->show();

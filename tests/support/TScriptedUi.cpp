@@ -51,9 +51,16 @@ bool TScriptedUi::Confirm(const QString& text)
     return Next(confirmAnswers, false);
 }
 
+bool TScriptedUi::WarningConfirm(const QString& text)
+{
+    // Answered from the same script as the plain question; told apart by its detail.
+    shown.append({QStringLiteral("confirm"), text, QStringLiteral("warning")});
+    return Next(confirmAnswers, false);
+}
+
 std::optional<QStringList> TScriptedUi::OpenFiles(const TOpenFileRequest& request)
 {
-    shown.append({QStringLiteral("open"), request.initialFile, request.filter});
+    shown.append({QStringLiteral("open"), request.title, request.filter});
     return Next<std::optional<QStringList>>(fileAnswers, std::nullopt);
 }
 

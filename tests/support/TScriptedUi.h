@@ -18,7 +18,8 @@ public:
         QString kind; // "message", "information", "warning", "error", "confirm", "open", "folder",
                       // "input"
         QString text; // message text, dialog title or prompt
-        QString detail; // filter, initial value, or an error box's own caption
+        QString detail; // filter, initial value, an error box's own caption, or "warning" for a
+                    // warning that asks
     };
 
     QList<Shown> shown;
@@ -36,6 +37,7 @@ public:
     void Error(const QString& text) override;
     void CaptionedError(const QString& caption, const QString& text) override;
     bool Confirm(const QString& text) override;
+    bool WarningConfirm(const QString& text) override;
     std::optional<QStringList> OpenFiles(const TOpenFileRequest& request) override;
     std::optional<QString> PickFolder(const QString& title) override;
     std::optional<QString> InputBox(const QString& caption, const QString& prompt,

@@ -1,0 +1,562 @@
+// The file transfer portal: two portals in one process, A sending to B over loopback.
+#include "platform/ui/TApplication.h"
+#include "tests/support/TGuiTestEnvironment.h"
+#include "tests/support/TPortalPair.h"
+#include "tests/support/TRawTcpClient.h"
+#include "tests/support/TScriptedUi.h"
+#include "transfer/TReceivedList.h"
+#include "transfer/TStrmFraming.h"
+#include "transfer/TStrmSender.h"
+#include "transfer/TStrmServer.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QByteArray Bytes(int size, char seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char(seed + i * 7 + (i >> 9));
+    return b;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Every file beneath a folder, relative to it.
+QStringList FilesBeneath(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::System | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+class TransferPortalTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TGuiTestEnvironment> env;
+    std::unique_ptr<TScriptedUiScope> script;
+    std::unique_ptr<TPortalPair> pair;
+
+    TScriptedUi& ui() { return script->ui; }
+
+    // Sends one message straight from a sender of the test's own, as any peer could.
+    void SendRaw(const QByteArray& name, const QByteArray& body)
+    {
+        TStrmSender sender;
+        sender.Host = QStringLiteral("127.0.0.1");
+        sender.Port = pair->b->StrmRec1->LocalPort();
+        sender.FromName = name;
+        QBuffer buffer;
+        buffer.setData(body);
+        buffer.open(QIODevice::ReadOnly);
+        QByteArray reply;
+        sender.SendStreamMessage(buffer, reply);
+        QCOMPARE(reply, TStrmFraming::Acknowledgement());
+    }
+
+    // Waits until B's workers are done with every connection.
+    void WaitReceiverIdle()
+    {
+        QVERIFY(QTest::qWaitFor([&] { return pair->b->StrmRec1->ClientCount() == 0; }, 10000));
+        QTest::qWait(20); // the posted results of the last one
+    }
+
+    void Select(QListWidget* list, std::initializer_list<int> rows)
+    {
+        list->clearSelection();
+        for (int r : rows)
+            list->item(r)->setSelected(true);
+    }
+
+private slots:
+    void init()
+    {
+        env = std::make_unique<TGuiTestEnvironment>();
+        script = std::make_unique<TScriptedUiScope>();
+        pair = std::make_unique<TPortalPair>();
+    }
+    void cleanup()
+    {
+        pair.reset();
+        script.reset();
+        env.reset();
+    }
+
+    void windowAndControls()
+    {
+        TfrmTransfer& p = *pair->a;
+        QCOMPARE(p.windowTitle(), QStringLiteral("File Transfer Portal"));
+        QCOMPARE(p.size(), QSize(488, 311));
+        QVERIFY(p.windowFlags() & Qt::WindowStaysOnTopHint);
+        const std::tuple<QPushButton*, QRect, QString> buttons[] = {
+            {p.btnClear, {24, 208, 75, 25}, "Clear List"},
+            {p.btnMove, {112, 208, 75, 25}, "Move"},
+            {p.btnDelete, {200, 208, 75, 25}, "Delete"},
+            {p.btnTxtMessage, {336, 208, 129, 25}, "Send Text Message"},
+            {p.btnTransfer, {24, 264, 161, 25}, "Select Files To Transfer"},
+            {p.btnClose, {392, 264, 75, 25}, "Close"}};
+        for (const auto& [button, geometry, text] : buttons) {
+            QCOMPARE(button->geometry(), geometry);
+            QCOMPARE(button->text(), text);
+        }
+        QCOMPARE(p.lstFilesReceived->geometry(), QRect(24, 24, 441, 169));
+        QCOMPARE(p.lstFilesReceived->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(p.lblCom->geometry(), QRect(24, 240, 441, 16));
+        QCOMPARE(p.lblCom->text(), QStringLiteral("Ready..."));
+        QCOMPARE(p.Timer2->interval(), 500);
+        QVERIFY(!p.Timer2->isActive());
+        QVERIFY(p.pbTransfer->isHidden());
+    }
+
+    void noHostMeansNoDialog()
+    {
+        for (const QString& host : {TPortalPair::Prompt, QString()}) {
+            pair->hostA = host;
+            QTest::mouseClick(pair->a->btnTransfer, Qt::LeftButton);
+            QTest::qWait(20);
+        }
+        QCOMPARE(ui().Texts("information"),
+                 QStringList(2, QStringLiteral("Please enter Host Name or IP Address First.")));
+        QVERIFY(ui().Texts("open").isEmpty());
+        QCOMPARE(pair->focusRequests, 2);
+    }
+
+    void batchArrivesInOrderWithStatusTexts()
+    {
+        const QString one = pair->MakeFile("one.bin", Bytes(3 << 20, 1)); // spooled on arrival
+        const QString two = pair->MakeFile("two.txt", "second");
+        ui().fileAnswers.push_back(QStringList{one, two});
+        QStringList statuses;
+        TStrmSender& s = *pair->a->StrmSend1;
+        for (auto* handler : {&s.OnConnect, &s.OnMessageSent, &s.OnDisconnect, &s.OnPacketSent}) {
+            auto previous = *handler;
+            *handler = [previous, &statuses, this](TSockBase* sender) {
+                previous(sender);
+                if (statuses.isEmpty() || statuses.last() != pair->a->lblCom->text())
+                    statuses << pair->a->lblCom->text();
+            };
+        }
+        bool barShown = false;
+        auto previous = s.OnPacketSent;
+        s.OnPacketSent = [&, previous](TSockBase* sender) {
+            previous(sender);
+            barShown = barShown || !pair->a->pbTransfer->isHidden();
+        };
+        QTest::mouseClick(pair->a->btnTransfer, Qt::LeftButton);
+        // The handler returned before the dialog opened.
+        QVERIFY(ui().Texts("open").isEmpty());
+        QVERIFY(QTest::qWaitFor([&] { return !ui().Texts("information").isEmpty(); }, 20000));
+        QCOMPARE(ui().Texts("open"), QStringList{"Select Files to Transfer"});
+        QCOMPARE(ui().shown.first().detail, QStringLiteral("All Files (*.*)|*.*"));
+        QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText});
+        QVERIFY(pair->WaitForEntries(2));
+        WaitReceiverIdle();
+        QCOMPARE(pair->b->Entries(), (QStringList{pair->InB("one.bin"), pair->InB("two.txt")}));
+        QCOMPARE(ReadAll(pair->InB("one.bin")), ReadAll(one));
+        QCOMPARE(ReadAll(pair->InB("two.txt")), QByteArray("second"));
+        // Written after each receipt, whole, with CR LF.
+        QCOMPARE(ReadAll(pair->b->ListFile),
+                 (pair->InB("one.bin") + "\r\n" + pair->InB("two.txt") + "\r\n").toUtf8());
+        QCOMPARE(statuses.first(), QStringLiteral("Sending..."));
+        QVERIFY(statuses.contains(QStringLiteral("Sending... 3072 KB")));
+        QVERIFY(statuses.contains(QStringLiteral("Completed...")));
+        QCOMPARE(statuses.last(), QStringLiteral("Ready..."));
+        QCOMPARE(pair->a->lblCom->text(), QStringLiteral("Ready..."));
+        QVERIFY(barShown);
+        QVERIFY(pair->a->pbTransfer->isHidden());
+        // B learnt who sent, and is ready again.
+        QCOMPARE(pair->hostB, QStringLiteral("127.0.0.1"));
+        QCOMPARE(pair->b->lblCom->text(), QStringLiteral("Ready..."));
+        QVERIFY(!pair->b->Timer2->isActive());
+        // Only the received files and the spool's nothing are left in B's folder.
+        QCOMPARE(FilesBeneath(pair->folderB), (QStringList{"one.bin", "two.txt"}));
+    }
+
+    void fileOpenForWritingStopsTheBatch()
+    {
+        const QString one = pair->MakeFile("first.txt", "1");
+        const QString two = pair->MakeFile("busy.txt", "2");
+        const QString three = pair->MakeFile("third.txt", "3");
+        QFile writer(two);
+        QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
+        pair->a->SelectAndSendFiles(QStringList{one, two, three});
+        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText});
+        QVERIFY(ui().Texts("information").isEmpty());
+        QVERIFY(pair->WaitForEntries(1));
+        WaitReceiverIdle();
+        QCOMPARE(FilesBeneath(pair->folderB), QStringList{"first.txt"});
+        QVERIFY(pair->a->btnTransfer->isEnabled());
+    }
+
+    void unreachableHostWarnsAndSaysNotConnected()
+    {
+        const QString one = pair->MakeFile("x.txt", "x");
+        pair->a->StrmSend1->Port = 1; // nothing listens there
+        pair->a->SelectAndSendFiles(QStringList{one});
+        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText});
+        QCOMPARE(pair->a->lblCom->text(), QStringLiteral("Not Connected"));
+    }
+
+    void sameNameReplacesTheFileAndListsTwice()
+    {
+        SendRaw("same.txt", "old contents");
+        SendRaw("same.txt", "new");
+        QVERIFY(pair->WaitForEntries(2));
+        WaitReceiverIdle();
+        QCOMPARE(pair->b->Entries(), QStringList(2, pair->InB("same.txt")));
+        QCOMPARE(ReadAll(pair->InB("same.txt")), QByteArray("new"));
+        // The second entry is the current one and selected.
+        QVERIFY(pair->b->lstFilesReceived->item(1)->isSelected() ||
+                pair->b->lstFilesReceived->currentRow() < 0);
+    }
+
+    void hostileNamesNeverWriteOutsideTheFolder_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("storedAs"); // empty: refused
+        QTest::newRow("../escape") << QByteArray("../escape") << "escape";
+        QTest::newRow("..\\escape") << QByteArray("..\\escape") << "escape";
+        QTest::newRow("../../escape") << QByteArray("../../escape") << "escape";
+        QTest::newRow("a/../../escape") << QByteArray("a/../../escape") << "escape";
+        QTest::newRow("..\\..\\escape") << QByteArray("..\\..\\escape") << "escape";
+        QTest::newRow("....//escape") << QByteArray("....//escape") << "escape";
+        QTest::newRow("./escape") << QByteArray("./escape") << "escape";
+        QTest::newRow("C:\\escape") << QByteArray("C:\\escape") << "escape";
+        QTest::newRow("\\\\server\\share\\escape")
+            << QByteArray("\\\\server\\share\\escape") << "escape";
+        QTest::newRow("../escape/..") << QByteArray("../escape/..") << "";
+        QTest::newRow("../") << QByteArray("../") << "";
+        QTest::newRow("..") << QByteArray("..") << "";
+        QTest::newRow(".") << QByteArray(".") << "";
+        QTest::newRow("absolute") << QByteArray("/tmp/escape") << "escape";
+        QTest::newRow("..\\..\\x") << QByteArray("..\\..\\x") << "x";
+        QTest::newRow("CR LF") << QByteArray("a\r\nb.txt") << "";
+        QTest::newRow("300 bytes") << QByteArray(300, 'n') << "";
+        QTest::newRow("empty") << QByteArray() << "";
+    }
+    void hostileNamesNeverWriteOutsideTheFolder()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, storedAs);
+        for (const int size : {5, 2 << 20}) { // in memory, and spooled to a file
+            SendRaw(name, Bytes(size, 9));
+            WaitReceiverIdle();
+        }
+        QStringList outside = FilesBeneath(pair->root.path());
+        outside.removeIf(
+            [](const QString& f) { return f.startsWith("in/") || f.endsWith(".lst"); });
+        QCOMPARE(outside, QStringList());
+        if (storedAs.isEmpty()) {
+            QCOMPARE(FilesBeneath(pair->folderB), QStringList());
+            QCOMPARE(pair->b->lstFilesReceived->count(), 0);
+            QVERIFY2(pair->b->lblCom->text().startsWith("Refused a file from 127.0.0.1: "),
+                     qPrintable(pair->b->lblCom->text()));
+        } else {
+            QCOMPARE(FilesBeneath(pair->folderB), QStringList{storedAs});
+            QCOMPARE(ReadAll(pair->InB(storedAs)), Bytes(2 << 20, 9));
+            QCOMPARE(pair->b->Entries(), QStringList(2, pair->InB(storedAs)));
+        }
+        QVERIFY(ui().Texts("error").isEmpty());
+    }
+
+    void plantedLinkIsReplacedNotFollowed()
+    {
+        const QString victim = pair->MakeFile("victim.txt", "precious");
+        for (const int size : {5, 2 << 20}) {
+            QFile::remove(pair->InB("link.txt"));
+            QVERIFY(QFile::link(victim, pair->InB("link.txt")));
+            SendRaw("link.txt", Bytes(size, 3));
+            WaitReceiverIdle();
+            QCOMPARE(ReadAll(victim), QByteArray("precious"));
+            QVERIFY(!QFileInfo(pair->InB("link.txt")).isSymLink());
+            QCOMPARE(ReadAll(pair->InB("link.txt")), Bytes(size, 3));
+        }
+    }
+
+    void shortBodyIsNeitherStoredNorListed()
+    {
+        SendRaw("keep.txt", "the old file");
+        QVERIFY(pair->WaitForEntries(1));
+        WaitReceiverIdle();
+        for (const int announced : {100, 3 << 20}) {
+            TRawTcpClient peer(pair->b->StrmRec1->LocalPort());
+            QVERIFY(peer.IsConnected());
+            QVERIFY(peer.Send(TStrmFraming::NameHeader("keep.txt") +
+                              TStrmFraming::BodyLength(announced) + Bytes(announced / 2, 1)));
+            peer.Close();
+            WaitReceiverIdle();
+        }
+        QCOMPARE(ui().Texts("error"), QStringList(2, TfrmTransfer::InterruptedText));
+        QCOMPARE(pair->b->lstFilesReceived->count(), 1);
+        QCOMPARE(ReadAll(pair->InB("keep.txt")), QByteArray("the old file"));
+        QCOMPARE(FilesBeneath(pair->folderB), QStringList{"keep.txt"});
+    }
+
+    void bodyThatCannotBeSpooledIsReported()
+    {
+        // Spooling into a folder that is gone fails while the body arrives.
+        pair->b->StrmRec1->SpoolFolder = pair->root.filePath("gone");
+        SendRaw("big.bin", Bytes(2 << 20, 4));
+        WaitReceiverIdle();
+        QCOMPARE(ui().Texts("error"), QStringList{TfrmTransfer::InterruptedText});
+        QCOMPARE(pair->b->lstFilesReceived->count(), 0);
+    }
+
+    void missingReceiveFolderShowsTheError()
+    {
+        pair->folderB = pair->root.filePath("nowhere");
+        pair->b->ReceiveFolderChanged();
+        SendRaw("a.txt", "a");
+        WaitReceiverIdle();
+        QCOMPARE(ui().Texts("error"), QStringList{TfrmTransfer::InterruptedText});
+        QCOMPARE(pair->b->lstFilesReceived->count(), 0);
+    }
+
+    void incomingContactShowsTheHiddenPortalModally()
+    {
+        bool wasModal = false;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (pair->b->isVisible()) {
+                wasModal = pair->b->isModal();
+                pair->b->close();
+            }
+        });
+        pair->b->hide();
+        closer.start(20);
+        SendRaw("hello.txt", "hi");
+        QVERIFY(QTest::qWaitFor([&] { return wasModal; }, 5000));
+        QCOMPARE(pair->hostB, QStringLiteral("127.0.0.1"));
+        QVERIFY(pair->WaitForEntries(1));
+    }
+
+    void incomingDotsCycle()
+    {
+        TfrmTransfer& b = *pair->b;
+        b.lblCom->setText("Incoming...");
+        QStringList seen;
+        for (int i = 0; i < 10; ++i) {
+            b.Timer2Timer();
+            seen << b.lblCom->text();
+        }
+        QStringList expected;
+        for (int dots = 4; dots <= 11; ++dots)
+            expected << "Incoming" + QString(dots, '.');
+        expected << "Incoming"
+                 << "Incoming.";
+        QCOMPARE(seen, expected);
+    }
+
+    void clearAndDelete()
+    {
+        TfrmTransfer& b = *pair->b;
+        b.btnDeleteClick();
+        QCOMPARE(ui().Texts("information"), QStringList{"Please make a selection first."});
+        QVERIFY(ui().Texts("confirm").isEmpty());
+        const QString kept = pair->MakeFile("kept.txt", "k");
+        const QString doomed = pair->MakeFile("doomed.txt", "d");
+        const QString gone = pair->root.filePath("out/gone.txt");
+        b.lstFilesReceived->addItems({kept, doomed, gone});
+        Select(b.lstFilesReceived, {1, 2});
+        ui().confirmAnswers = {false};
+        b.btnDeleteClick();
+        QCOMPARE(b.lstFilesReceived->count(), 3);
+        QVERIFY(QFile::exists(doomed));
+        ui().confirmAnswers = {true};
+        b.btnDeleteClick();
+        QCOMPARE(ui().Texts("confirm"), QStringList(2, "Delete Selected File(s)?"));
+        QCOMPARE(b.Entries(), QStringList{kept});
+        QVERIFY(!QFile::exists(doomed));
+        QVERIFY(QFile::exists(kept));
+        b.btnClearClick();
+        QCOMPARE(b.lstFilesReceived->count(), 0);
+        QVERIFY(QFile::exists(kept)); // no file is touched
+    }
+
+    void moveWithOverwriteDeclined()
+    {
+        TfrmTransfer& b = *pair->b;
+        QDir(pair->root.path()).mkpath("target");
+        const QString target = pair->root.filePath("target");
+        const QString first = pair->MakeFile("first.txt", "1");
+        const QString second = pair->MakeFile("second.txt", "2");
+        QFile t(target + "/second.txt");
+        QVERIFY(t.open(QIODevice::WriteOnly) && t.write("theirs") == 6);
+        t.close();
+        b.lstFilesReceived->addItems({first, second});
+        Select(b.lstFilesReceived, {0, 1});
+        ui().confirmAnswers = {true, false};
+        ui().folderAnswers.push_back(target);
+        b.btnMoveClick();
+        QCOMPARE(ui().Texts("confirm"),
+                 (QStringList{"Move Selected File(s)?", "File already exists. Overwrite File?"}));
+        QCOMPARE(std::count_if(ui().shown.begin(), ui().shown.end(),
+                               [](const TScriptedUi::Shown& s) { return s.detail == "warning"; }),
+                 1);
+        QCOMPARE(ui().Texts("folder"), QStringList{"Move File or Document to Selected Folder"});
+        QCOMPARE(ui().Texts("information"), (QStringList{"File has been moved succesfully.",
+                                                         "Selected file move cancelled."}));
+        QCOMPARE(b.Entries(), (QStringList{target + "/first.txt", second}));
+        QVERIFY(b.lstFilesReceived->selectedItems().isEmpty());
+        QCOMPARE(ReadAll(target + "/first.txt"), QByteArray("1"));
+        QVERIFY(!QFile::exists(first));
+        QCOMPARE(ReadAll(target + "/second.txt"), QByteArray("theirs"));
+    }
+
+    void moveWithOverwriteAcceptedAndTheRefusals()
+    {
+        TfrmTransfer& b = *pair->b;
+        b.btnMoveClick(); // nothing selected
+        QCOMPARE(ui().Texts("information"), QStringList{"Please make a selection first."});
+        QDir(pair->root.path()).mkpath("target");
+        const QString target = pair->root.filePath("target");
+        const QString mine = pair->MakeFile("doc.txt", "mine");
+        QFile t(target + "/doc.txt");
+        QVERIFY(t.open(QIODevice::WriteOnly) && t.write("theirs") == 6);
+        t.close();
+        b.lstFilesReceived->addItems({mine, pair->root.filePath("out/vanished.txt")});
+        Select(b.lstFilesReceived, {0});
+        ui().confirmAnswers = {false}; // "Move Selected File(s)?" answered No
+        b.btnMoveClick();
+        QVERIFY(ui().Texts("folder").isEmpty());
+        ui().confirmAnswers = {true}; // the folder dialog is cancelled
+        b.btnMoveClick();
+        QCOMPARE(b.Entries().first(), mine);
+        Select(b.lstFilesReceived, {0, 1});
+        ui().confirmAnswers = {true, true};
+        ui().folderAnswers.push_back(target);
+        b.btnMoveClick();
+        QCOMPARE(ReadAll(target + "/doc.txt"), QByteArray("mine"));
+        QVERIFY(!QFile::exists(mine));
+        QCOMPARE(b.Entries().first(), target + "/doc.txt");
+        // A file that is gone is reported and keeps its entry; the loop went on past it.
+        QCOMPARE(ui().Texts("error").size(), 1);
+        QVERIFY(ui().Texts("error").first().contains("vanished.txt"));
+        QCOMPARE(b.Entries().last(), pair->root.filePath("out/vanished.txt"));
+    }
+
+    void doubleClickOpensOrSaysGone()
+    {
+        TfrmTransfer& b = *pair->b;
+        QList<QUrl> opened;
+        b.OpenDocument = [&](const QUrl& url) {
+            opened << url;
+            return true;
+        };
+        b.lstFilesReceivedDblClick(); // no current entry: nothing at all
+        QVERIFY(opened.isEmpty() && ui().shown.isEmpty());
+        const QString there = pair->MakeFile("there.rtf", "{\\rtf1}");
+        b.lstFilesReceived->addItems({there, pair->root.filePath("out/not-there.rtf")});
+        b.lstFilesReceived->setCurrentRow(0);
+        b.lstFilesReceivedDblClick();
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(there)});
+        b.lstFilesReceived->setCurrentRow(1);
+        b.lstFilesReceivedDblClick();
+        QCOMPARE(ui().Texts("information"), QStringList{"File has been moved or deleted."});
+        QCOMPARE(opened.size(), 1);
+    }
+
+    void listFileIsReadWithAnyLineEndAndSurvivesARestart()
+    {
+        const QString listFile = pair->b->ListFile;
+        pair->b.reset(); // an ending portal writes its list
+        QFile f(listFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("/r/one\n\n/r/two\r/r/three\r\n/r/four");
+        f.close();
+        pair->RestartB();
+        const QStringList expected{"/r/one", "", "/r/two", "/r/three", "/r/four"};
+        QCOMPARE(pair->b->Entries(), expected);
+        pair->b->close(); // closing writes it, with CR LF
+        QCOMPARE(ReadAll(pair->b->ListFile),
+                 QByteArray("/r/one\r\n\r\n/r/two\r\n/r/three\r\n/r/four\r\n"));
+        pair->b->show();
+        SendRaw("new.txt", "n");
+        QVERIFY(pair->WaitForEntries(6));
+        WaitReceiverIdle();
+        pair->RestartB(); // without closing the portal first
+        QCOMPARE(pair->b->Entries(), expected + QStringList{pair->InB("new.txt")});
+    }
+
+    void unreadableListFileIsReported()
+    {
+        QVERIFY(QDir().mkpath(pair->b->ListFile + ".d"));
+        TPortalHost host;
+        TfrmTransfer portal(host, 0, nullptr, pair->b->ListFile + ".d");
+        QCOMPARE(ui().Texts("error").size(), 1);
+        QCOMPARE(portal.lstFilesReceived->count(), 0);
+    }
+
+    void selectedRowIsDrawnInGold()
+    {
+        TfrmTransfer& b = *pair->b;
+        b.lstFilesReceived->addItems({"/a/selected", "/a/plain"});
+        Select(b.lstFilesReceived, {0});
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        const QImage shot = b.lstFilesReceived->viewport()->grab().toImage();
+        const QRect row0 = b.lstFilesReceived->visualItemRect(b.lstFilesReceived->item(0));
+        const QRect row1 = b.lstFilesReceived->visualItemRect(b.lstFilesReceived->item(1));
+        QCOMPARE(row0.height(), 21);
+        const QColor top = shot.pixelColor(row0.right() - 20, row0.top() + 3);
+        const QColor bottom = shot.pixelColor(row0.right() - 20, row0.bottom() - 2);
+        QCOMPARE(top, QColor(0xFF, 0xF5, 0xDD));
+        QVERIFY2(qAbs(bottom.green() - 0xD2) < 16 && qAbs(bottom.blue() - 0x5E) < 30,
+                 qPrintable(bottom.name()));
+        QCOMPARE(shot.pixelColor(row1.right() - 20, row1.center().y()), QColor(Qt::white));
+    }
+
+    void droppedFilesAreSent()
+    {
+        const QString dropped = pair->MakeFile("dropped.txt", "by mouse");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(dropped)});
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(pair->a.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(pair->a.get(), &drop);
+        QVERIFY(pair->WaitForEntries(1));
+        QCOMPARE(ReadAll(pair->InB("dropped.txt")), QByteArray("by mouse"));
+        QVERIFY(QTest::qWaitFor([&] { return !ui().Texts("information").isEmpty(); }, 5000));
+        QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText});
+    }
+
+    void invalidHostAsksForAnother()
+    {
+        const QString one = pair->MakeFile("asked.txt", "a");
+        pair->hostA = "no-such-host.invalid";
+        ui().inputAnswers.push_back(QStringLiteral("127.0.0.1"));
+        pair->a->SelectAndSendFiles(QStringList{one});
+        QCOMPARE(ui().Texts("input"), QStringList{"Invalid Host!|Specify a new host:"});
+        QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText});
+        QVERIFY(pair->WaitForEntries(1));
+    }
+};
+
+PARLAVUE_GUI_TEST_MAIN(TransferPortalTest)
+#include "tst_TransferPortal.moc"

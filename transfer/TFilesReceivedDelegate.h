@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+// Draws a row of the received-files list: 21 pixels high; a selected row is a rounded gold
+// gradient with a grey outline; the path is shortened in its middle to fit.
+class TFilesReceivedDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    static constexpr int ItemHeight = 21;
+
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// What the file transfer portal and the text message window use of the main window: its
+// host-name field and the receive folder of its settings. Unset members read as empty.
+struct TPortalHost
+{
+    // The field's text when it names no host.
+    QString prompt;
+    std::function<QString()> hostName;
+    std::function<void(const QString&)> setHostName;
+    std::function<void()> focusHostName;
+    std::function<QString()> receiveFolder;
+
+    QString HostName() const { return hostName ? hostName() : QString(); }
+    QString ReceiveFolder() const { return receiveFolder ? receiveFolder() : QString(); }
+};

@@ -1,0 +1,338 @@
+#include "transfer/TfrmTransfer.h"
+
+#include "platform/errors/EError.h"
+#include "platform/logging/Logging.h"
+#include "platform/ui/Guarded.h"
+#include "platform/ui/TUiServices.h"
+#include "transfer/TFilesReceivedDelegate.h"
+#include "transfer/TReceivedList.h"
+#include "transfer/TStrmSender.h"
+#include "transfer/TStrmServer.h"
+#include "transfer/TfrmTxtMessage.h"
+#include "widgets/TFonts.h"
+#include "widgets/TGradientButton.h"
+#include "widgets/TRoundedPanel.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QTimer>
+
+const QString TfrmTransfer::WarningText =
+    QStringLiteral("File or Document may still be in use.\r\n\r\n{ or Host is not connected at "
+                   "this time }");
+const QString TfrmTransfer::SuccessText = QStringLiteral("File Transfer Successful and Complete.");
+const QString TfrmTransfer::InterruptedText =
+    QStringLiteral("Transmission Interrupted or Disconnected");
+
+namespace {
+
+const QString NoSelection = QStringLiteral("Please make a selection first.");
+const QString Moved = QStringLiteral("File has been moved succesfully.");
+
+// Puts a copy of source at target, replacing a file there only once the copy is whole.
+void CopyOver(const QString& source, const QString& target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        throw EError(QStringLiteral("Cannot open %1: %2").arg(source, in.errorString()));
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        throw EError(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (qint64 n; (n = in.read(block.data(), block.size())) > 0;)
+        if (out.write(block.constData(), n) != n)
+            throw EError(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+    if (in.error() != QFileDevice::NoError)
+        throw EError(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()));
+    if (!out.commit())
+        throw EError(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+}
+
+} // namespace
+
+TfrmTransfer::TfrmTransfer(TPortalHost host, quint16 listenPort, QWidget* parent, QString listFile)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowMinimizeButtonHint),
+      ListFile(listFile.isEmpty() ? TReceivedList::Location() : std::move(listFile)),
+      host_(std::move(host))
+{
+    setObjectName(QStringLiteral("frmTransfer"));
+    setWindowTitle(QStringLiteral("File Transfer Portal"));
+    setFixedSize(488, 311);
+    setFont(TFonts::SansSerif(8));
+    setAcceptDrops(true);
+    OpenDocument = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    CreateControls();
+    ConnectSender();
+    // FormCreate: the list as it was left, then the receiver starts listening.
+    LoadList();
+    ConnectReceiver(listenPort);
+}
+
+TfrmTransfer::~TfrmTransfer()
+{
+    // The receiver goes first, while the window it posts to is whole.
+    StrmRec1.reset();
+    // Entries received while the portal stayed hidden are kept too.
+    try {
+        TReceivedList::Save(ListFile, Entries());
+    } catch (const std::exception& e) {
+        qCWarning(lcTransfer) << "saving the received-files list at the end:" << e.what();
+    }
+}
+
+void TfrmTransfer::CreateControls()
+{
+    Panel1 = new TRoundedPanel(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(rect());
+
+    lstFilesReceived = new QListWidget(Panel1);
+    lstFilesReceived->setObjectName(QStringLiteral("lstFilesReceived"));
+    lstFilesReceived->setGeometry(24, 24, 441, 169);
+    lstFilesReceived->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstFilesReceived->setUniformItemSizes(true);
+    QFont listFont = TFonts::SansSerif(8);
+    listFont.setPixelSize(13);
+    lstFilesReceived->setFont(listFont);
+    lstFilesReceived->setStyleSheet(QStringLiteral("QListWidget { background: white; }"));
+    lstFilesReceived->setItemDelegate(new TFilesReceivedDelegate(lstFilesReceived));
+
+    auto button = [this](const QString& name, const QString& text, const QRect& geometry) {
+        auto* b = new TGradientButton(text, Panel1);
+        b->setObjectName(name);
+        b->setGeometry(geometry);
+        b->setAutoDefault(false);
+        return b;
+    };
+    btnClear = button(QStringLiteral("btnClear"), QStringLiteral("Clear List"), {24, 208, 75, 25});
+    btnMove = button(QStringLiteral("btnMove"), QStringLiteral("Move"), {112, 208, 75, 25});
+    btnDelete = button(QStringLiteral("btnDelete"), QStringLiteral("Delete"), {200, 208, 75, 25});
+    btnTxtMessage = button(QStringLiteral("btnTxtMessage"), QStringLiteral("Send Text Message"),
+                           {336, 208, 129, 25});
+    lblCom = new QLabel(QStringLiteral("Ready..."), Panel1);
+    lblCom->setObjectName(QStringLiteral("lblCom"));
+    lblCom->setGeometry(24, 240, 441, 16);
+    lblCom->setAlignment(Qt::AlignCenter);
+    lblCom->setTextFormat(Qt::PlainText);
+    QFont statusFont = TFonts::SansSerif(8, true);
+    statusFont.setPixelSize(13);
+    lblCom->setFont(statusFont);
+    lblCom->setStyleSheet(QStringLiteral("color: white;"));
+    btnTransfer = button(QStringLiteral("btnTransfer"), QStringLiteral("Select Files To Transfer"),
+                         {24, 264, 161, 25});
+    btnClose = button(QStringLiteral("btnClose"), QStringLiteral("Close"), {392, 264, 75, 25});
+    // Below the status line, between the two bottom buttons, only while bytes move.
+    pbTransfer = new QProgressBar(Panel1);
+    pbTransfer->setObjectName(QStringLiteral("pbTransfer"));
+    pbTransfer->setGeometry(196, 266, 186, 21);
+    pbTransfer->setRange(0, 100);
+    pbTransfer->setTextVisible(true);
+    pbTransfer->setAlignment(Qt::AlignCenter);
+    pbTransfer->hide();
+
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(500);
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(250);
+    connect(progressTimer_, &QTimer::timeout, this, [this] { ShowProgress(); });
+
+    auto on = [this](QPushButton* b, void (TfrmTransfer::*handler)()) {
+        connect(b, &QPushButton::clicked, this,
+                [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    };
+    on(btnClear, &TfrmTransfer::btnClearClick);
+    on(btnMove, &TfrmTransfer::btnMoveClick);
+    on(btnDelete, &TfrmTransfer::btnDeleteClick);
+    on(btnTxtMessage, &TfrmTransfer::btnTxtMessageClick);
+    on(btnTransfer, &TfrmTransfer::btnTransferClick);
+    on(btnClose, &TfrmTransfer::btnCloseClick);
+    connect(Timer2, &QTimer::timeout, this, [this] { Guarded([this] { Timer2Timer(); }); });
+    connect(lstFilesReceived, &QListWidget::itemDoubleClicked, this,
+            [this] { Guarded([this] { lstFilesReceivedDblClick(); }); });
+}
+
+QStringList TfrmTransfer::Entries() const
+{
+    QStringList entries;
+    for (int i = 0; i < lstFilesReceived->count(); ++i)
+        entries << lstFilesReceived->item(i)->text();
+    return entries;
+}
+
+void TfrmTransfer::LoadList()
+{
+    try {
+        const QStringList entries = TReceivedList::Load(ListFile);
+        lstFilesReceived->clear();
+        lstFilesReceived->addItems(entries);
+        qCDebug(lcTransfer).noquote()
+            << QStringLiteral("received-files list: %1 entries loaded").arg(entries.size());
+        for (const QString& entry : entries)
+            qCDebug(lcTransfer).noquote() << "received-files entry:" << entry;
+    } catch (const EError& e) {
+        Ui().Error(e.Message());
+    }
+}
+
+void TfrmTransfer::SaveList()
+{
+    try {
+        TReceivedList::Save(ListFile, Entries());
+    } catch (const EError& e) {
+        Ui().Error(e.Message());
+    }
+}
+
+void TfrmTransfer::AddEntry(const QString& path)
+{
+    lstFilesReceived->addItem(path);
+    if (QListWidgetItem* current = lstFilesReceived->currentItem())
+        current->setSelected(true);
+}
+
+void TfrmTransfer::SetStatus(const QString& text)
+{
+    statusNotice_ = false;
+    lblCom->setText(text);
+}
+
+void TfrmTransfer::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    QDialog::closeEvent(event);
+}
+
+void TfrmTransfer::FormClose()
+{
+    SaveList();
+}
+
+void TfrmTransfer::btnCloseClick()
+{
+    close();
+}
+
+void TfrmTransfer::btnClearClick()
+{
+    lstFilesReceived->clear();
+}
+
+void TfrmTransfer::btnDeleteClick()
+{
+    if (lstFilesReceived->count() == 0) {
+        Ui().Information(NoSelection);
+        return;
+    }
+    if (!Ui().Confirm(QStringLiteral("Delete Selected File(s)?")))
+        return;
+    QList<QListWidgetItem*> gone;
+    for (int i = 0; i < lstFilesReceived->count(); ++i) {
+        QListWidgetItem* item = lstFilesReceived->item(i);
+        if (!item->isSelected())
+            continue;
+        QFile file(item->text());
+        // A file the system will not delete keeps its entry, and the user learns why.
+        if (QFileInfo(item->text()).exists() && !file.remove()) {
+            Ui().Error(
+                QStringLiteral("Cannot delete %1: %2").arg(item->text(), file.errorString()));
+            continue;
+        }
+        gone << item;
+    }
+    for (QListWidgetItem* item : gone)
+        std::unique_ptr<QListWidgetItem>(lstFilesReceived->takeItem(lstFilesReceived->row(item)));
+}
+
+void TfrmTransfer::btnMoveClick()
+{
+    if (lstFilesReceived->selectedItems().isEmpty()) {
+        Ui().Information(NoSelection);
+        return;
+    }
+    if (!Ui().Confirm(QStringLiteral("Move Selected File(s)?")))
+        return;
+    const std::optional<QString> folder =
+        Ui().PickFolder(QStringLiteral("Move File or Document to Selected Folder"));
+    if (!folder)
+        return;
+    for (int row = 0; row < lstFilesReceived->count(); ++row) {
+        if (!lstFilesReceived->item(row)->isSelected())
+            continue;
+        try {
+            MoveEntry(row, *folder);
+        } catch (const std::exception& e) {
+            Ui().Error(QString::fromUtf8(e.what()));
+        }
+    }
+}
+
+void TfrmTransfer::MoveEntry(int row, const QString& folder)
+{
+    QListWidgetItem* item = lstFilesReceived->item(row);
+    const QString source = item->text();
+    const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
+    if (!QFileInfo::exists(source))
+        throw EError(QStringLiteral("Cannot move %1: the file does not exist.").arg(source));
+    if (QFileInfo(target).absoluteFilePath() == QFileInfo(source).absoluteFilePath()) {
+        item->setSelected(false);
+        Ui().Information(Moved); // already where it is asked to go
+        return;
+    }
+    if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
+        if (!Ui().WarningConfirm(QStringLiteral("File already exists. Overwrite File?"))) {
+            item->setSelected(false);
+            Ui().Information(QStringLiteral("Selected file move cancelled."));
+            return;
+        }
+        CopyOver(source, target);
+        if (!QFile::remove(source))
+            qCWarning(lcTransfer) << "moved" << source << "by copying, but could not delete it";
+    } else if (!QFile::rename(source, target)) {
+        // Another file system: copy, then let the original go.
+        CopyOver(source, target);
+        QFile::remove(source);
+    }
+    item->setText(target);
+    item->setSelected(false);
+    Ui().Information(Moved);
+}
+
+void TfrmTransfer::lstFilesReceivedDblClick()
+{
+    QListWidgetItem* current = lstFilesReceived->currentItem();
+    if (!current)
+        return; // nothing to open
+    const QString path = current->text();
+    if (!QFileInfo(path).isFile()) {
+        Ui().Information(QStringLiteral("File has been moved or deleted."));
+        return;
+    }
+    qCDebug(lcTransfer).noquote() << "opening" << path;
+    if (!OpenDocument || !OpenDocument(QUrl::fromLocalFile(path)))
+        Ui().Error(QStringLiteral("No program could be started to open %1.").arg(path));
+}
+
+void TfrmTransfer::btnTxtMessageClick()
+{
+    if (frmTxtMessage)
+        frmTxtMessage->exec();
+}
+
+void TfrmTransfer::Timer2Timer()
+{
+    if (statusNotice_)
+        return; // a refused name is read before the dots go on
+    QString text = lblCom->text() + QLatin1Char('.');
+    if (text == QStringLiteral("Incoming............"))
+        text = QStringLiteral("Incoming");
+    SetStatus(text);
+}

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "transfer/TPortalHost.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TRoundedPanel;
+class TSockBase;
+class TSpooledStream;
+class TStrmSender;
+class TStrmServer;
+class TfrmTxtMessage;
+
+// "File Transfer Portal": sends files to the host in the main window's host-name field and
+// lists the files received from anyone. It owns the sender and the receiver; the receiver
+// listens from the portal's creation (start-up) to its end.
+class TfrmTransfer : public QDialog
+{
+    Q_OBJECT
+public:
+    static const QString WarningText; // a batch that stopped
+    static const QString SuccessText; // a batch or a message that went
+    static const QString InterruptedText;
+
+    // The list file is "FilesReceived.lst" beside the program unless another is named.
+    TfrmTransfer(TPortalHost host, quint16 listenPort = 6501, QWidget* parent = nullptr,
+                 QString listFile = {});
+    ~TfrmTransfer() override;
+
+    // Controls.
+    TRoundedPanel* Panel1 = nullptr;
+    QListWidget* lstFilesReceived = nullptr;
+    QPushButton* btnClear = nullptr;
+    QPushButton* btnMove = nullptr;
+    QPushButton* btnDelete = nullptr;
+    QPushButton* btnTxtMessage = nullptr;
+    QLabel* lblCom = nullptr;
+    QProgressBar* pbTransfer = nullptr; // percent, rate and time left while bytes move
+    QPushButton* btnTransfer = nullptr;
+    QPushButton* btnClose = nullptr;
+    QTimer* Timer2 = nullptr;
+    TStrmSender* StrmSend1 = nullptr;
+    std::unique_ptr<TStrmServer> StrmRec1;
+
+    // The text message window the "Send Text Message" button shows.
+    TfrmTxtMessage* frmTxtMessage = nullptr;
+    // How a received file is opened; tests put their own here.
+    std::function<bool(const QUrl&)> OpenDocument;
+    // The received-files list file, read when the portal is made.
+    const QString ListFile;
+    // The receiver's pauses around storing a file, as the program has always made them.
+    int StoreWaitMs = 300;
+
+    // Handlers.
+    void FormClose();
+    void btnCloseClick();
+    void btnTransferClick();
+    // Chooses files (unless given, as by a drop) and sends them one per connection.
+    void SelectAndSendFiles(std::optional<QStringList> chosen = std::nullopt);
+    void btnClearClick();
+    void btnDeleteClick();
+    void btnMoveClick();
+    void btnTxtMessageClick();
+    void lstFilesReceivedDblClick();
+    void Timer2Timer();
+    void StrmSend1Connect();
+    void StrmSend1PacketSent();
+    void StrmSend1MessageSent();
+    void StrmSend1Disconnect();
+    void StrmSend1ConnectionFailed();
+    void StrmSend1InvalidHost(bool& handled);
+    void StrmRec1ClientContact();
+    void StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm);
+    void StrmRec1Failed(TStrmServer* sender, const QByteArray& sFrom, const QString& error);
+    void StrmRec1Disconnect();
+
+    // The main window's fields, as the text message window uses them too.
+    const TPortalHost& Host() const { return host_; }
+    // Whether a batch or a message is being sent (a second one waits for it to end).
+    bool Sending() const { return sending_; }
+    // Brackets one message sent with StrmSend1: progress bar on, buttons off.
+    void BeginSend(qint64 size);
+    void EndSend();
+
+    // The list's entries in order.
+    QStringList Entries() const;
+    // Reads the receive folder from the main window again, for the receiver and new spools.
+    void ReceiveFolderChanged();
+    // Stops a send under way (the program is ending).
+    void AbortTransfers();
+    // Writes the list file; a failure shows its text in an error box.
+    void SaveList();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateControls();
+    void ConnectSender();
+    void ConnectReceiver(quint16 port);
+    void LoadList();
+    void AddEntry(const QString& path);
+    void SetStatus(const QString& text);
+    void ShowProgress();
+    void Stored(const QString& path, qint64 size, const QString& from);
+    void MoveEntry(int row, const QString& folder);
+    QString StoreFolder() const;
+
+    TPortalHost host_;
+    bool sending_ = false;
+    bool statusNotice_ = false; // the status line tells of a refused name
+    qint64 sendSize_ = 0;
+    QElapsedTimer sendClock_;
+    QElapsedTimer receiveClock_;
+    QTimer* progressTimer_ = nullptr;
+    // The receive folder as the workers read it.
+    mutable std::mutex folderLock_;
+    QString storeFolder_;
+};

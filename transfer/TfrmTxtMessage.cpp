@@ -1,0 +1,230 @@
+#include "transfer/TfrmTxtMessage.h"
+
+#include "platform/errors/EError.h"
+#include "platform/logging/Logging.h"
+#include "platform/paths/TProgramFolder.h"
+#include "platform/ui/Guarded.h"
+#include "platform/ui/TUiServices.h"
+#include "transfer/TRtfWriter.h"
+#include "transfer/TStrmSender.h"
+#include "transfer/TfrmTransfer.h"
+#include "widgets/TFonts.h"
+#include "widgets/TGradientButton.h"
+#include "widgets/TRoundedPanel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QTextCharFormat>
+#include <QTextEdit>
+
+namespace {
+enum TFormatToggle
+{
+    ToggleBold,
+    ToggleItalic,
+    ToggleUnderline,
+};
+} // namespace
+
+TfrmTxtMessage::TfrmTxtMessage(TfrmTransfer& portal, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), portal_(portal)
+{
+    setObjectName(QStringLiteral("frmTxtMessage"));
+    setWindowTitle(QStringLiteral("Send Text Message"));
+    setFixedSize(800, 600);
+    setModal(true);
+    setFont(TFonts::SansSerif(8));
+    CreateControls();
+    // FormCreate seeded the random numbers; QRandomGenerator::global() is seeded already.
+}
+
+void TfrmTxtMessage::CreateControls()
+{
+    Panel1 = new TRoundedPanel(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(rect());
+    Editor = new QTextEdit(Panel1);
+    Editor->setObjectName(QStringLiteral("Editor"));
+    Editor->setGeometry(11, 12, 777, 529);
+    Editor->setAcceptRichText(true);
+    Editor->setStyleSheet(QStringLiteral("QTextEdit { background: white; color: black; }"));
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(16);
+    Editor->setFont(font);
+    Editor->document()->setDefaultFont(font);
+
+    auto button = [this](const QString& name, const QString& text, const QRect& geometry,
+                         void (TfrmTxtMessage::*handler)()) {
+        auto* b = new TGradientButton(text, Panel1);
+        b->setObjectName(name);
+        b->setGeometry(geometry);
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this,
+                [this, handler] { Guarded([&] { (this->*handler)(); }); });
+        return b;
+    };
+    btnPaste = button(QStringLiteral("btnPaste"), QStringLiteral("Paste From Clipboard"),
+                      {12, 556, 141, 25}, &TfrmTxtMessage::btnPasteClick);
+    btnClear = button(QStringLiteral("btnClear"), QStringLiteral("Clear"), {172, 556, 75, 25},
+                      &TfrmTxtMessage::btnClearClick);
+    btnSend = button(QStringLiteral("btnSend"), QStringLiteral("Send"), {364, 556, 75, 25},
+                     &TfrmTxtMessage::btnSendClick);
+    btnClose = button(QStringLiteral("btnClose"), QStringLiteral("Close"), {712, 556, 75, 25},
+                      &TfrmTxtMessage::btnCloseClick);
+
+    // The keys every rich-text editor has, so a message can be formatted without pasting.
+    const std::pair<QKeySequence::StandardKey, int> keys[] = {
+        {QKeySequence::Bold, ToggleBold},
+        {QKeySequence::Italic, ToggleItalic},
+        {QKeySequence::Underline, ToggleUnderline}};
+    for (const auto& [key, which] : keys) {
+        auto* shortcut = new QShortcut(key, Editor);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, which] { ToggleFormat(which); });
+    }
+}
+
+void TfrmTxtMessage::ToggleFormat(int which)
+{
+    const QTextCharFormat current = Editor->currentCharFormat();
+    QTextCharFormat change;
+    if (which == ToggleBold)
+        change.setFontWeight(current.fontWeight() > QFont::Normal ? QFont::Normal : QFont::Bold);
+    else if (which == ToggleItalic)
+        change.setFontItalic(!current.fontItalic());
+    else
+        change.setFontUnderline(!current.fontUnderline());
+    Editor->mergeCurrentCharFormat(change);
+}
+
+void TfrmTxtMessage::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TfrmTxtMessage::FormShow()
+{
+    Editor->setFocus();
+}
+
+void TfrmTxtMessage::btnPasteClick()
+{
+    // Rich text (HTML) or plain text at the caret, replacing the selection.
+    Editor->paste();
+}
+
+void TfrmTxtMessage::btnClearClick()
+{
+    Editor->clear();
+    Editor->setFocus();
+}
+
+void TfrmTxtMessage::btnSendClick()
+{
+    SendTextMessage();
+}
+
+void TfrmTxtMessage::btnCloseClick()
+{
+    close();
+}
+
+QString TfrmTxtMessage::MessageName(const QDate& date, int number, const QLocale& locale)
+{
+    QString text = locale.toString(date, QLocale::ShortFormat);
+    // Whatever separates the date's parts becomes "-"; a name never holds a "/".
+    QString parts;
+    bool separator = false;
+    for (const QChar c : text) {
+        if (c.isLetterOrNumber()) {
+            parts += c;
+            separator = false;
+        } else if (!separator && !parts.isEmpty()) {
+            parts += QLatin1Char('-');
+            separator = true;
+        }
+    }
+    while (parts.endsWith(QLatin1Char('-')))
+        parts.chop(1);
+    return QStringLiteral("T%1_%2.rtf").arg(parts).arg(number);
+}
+
+QStringList TfrmTxtMessage::TemporaryFolders()
+{
+    QStringList folders{TProgramFolder::Path()};
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty())
+        folders << runtime;
+    return folders;
+}
+
+void TfrmTxtMessage::SendTextMessage()
+{
+    const TPortalHost& host = portal_.Host();
+    if (host.HostName() == host.prompt) {
+        Ui().Information(QStringLiteral("Please enter a valid IP Address or Host Name."));
+        return;
+    }
+    if (portal_.Sending())
+        return; // one message at a time on the one sender
+    TStrmSender& sender = *portal_.StrmSend1;
+    QString failure;
+    QFile file;
+    btnSend->setEnabled(false);
+    try {
+        sender.Host = host.HostName();
+        QCoreApplication::processEvents();
+        const QString name =
+            MessageName(QDate::currentDate(), int(QRandomGenerator::global()->bounded(10000)));
+        // The program's folder, or where an installed copy may write.
+        QString lastError;
+        for (const QString& folder : TemporaryFolders()) {
+            file.setFileName(QDir(folder).filePath(name));
+            if (file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+                break;
+            lastError =
+                QStringLiteral("Cannot create %1: %2").arg(file.fileName(), file.errorString());
+        }
+        if (!file.isOpen())
+            throw EError(lastError);
+        sender.FromName = name.toUtf8();
+        const QByteArray rtf = TRtfWriter::Write(*Editor->document());
+        if (file.write(rtf) != rtf.size() || !file.flush())
+            throw EError(
+                QStringLiteral("Cannot write %1: %2").arg(file.fileName(), file.errorString()));
+        file.seek(0);
+        QCoreApplication::processEvents();
+        portal_.BeginSend(file.size());
+        try {
+            QByteArray reply;
+            sender.SendStreamMessage(file, reply);
+        } catch (...) {
+            portal_.EndSend();
+            throw;
+        }
+        portal_.EndSend();
+        qCInfo(lcTransfer).noquote() << QStringLiteral("sent text message %1 to %2, %3 bytes")
+                                            .arg(name, sender.Host)
+                                            .arg(rtf.size());
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    QCoreApplication::processEvents();
+    const QString made = file.isOpen() ? file.fileName() : QString();
+    file.close();
+    QCoreApplication::processEvents();
+    if (!made.isEmpty())
+        QFile::remove(made);
+    btnSend->setEnabled(true);
+    if (!failure.isEmpty()) {
+        Ui().Error(failure);
+        return;
+    }
+    Ui().Information(TfrmTransfer::SuccessText);
+}

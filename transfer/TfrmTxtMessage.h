@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDate>
+#include <QDialog>
+#include <QLocale>
+
+class QPushButton;
+class QTextEdit;
+class TRoundedPanel;
+class TfrmTransfer;
+
+// "Send Text Message": a rich-text editor whose content is sent to the host in the main
+// window's host-name field as an RTF file, with the file transfer portal's sender.
+class TfrmTxtMessage : public QDialog
+{
+    Q_OBJECT
+public:
+    TfrmTxtMessage(TfrmTransfer& portal, QWidget* parent = nullptr);
+
+    TRoundedPanel* Panel1 = nullptr;
+    QTextEdit* Editor = nullptr;
+    QPushButton* btnPaste = nullptr;
+    QPushButton* btnClear = nullptr;
+    QPushButton* btnSend = nullptr;
+    QPushButton* btnClose = nullptr;
+
+    void FormShow();
+    void btnPasteClick();
+    void btnClearClick();
+    void btnSendClick();
+    void btnCloseClick();
+    void SendTextMessage();
+
+    // "T" + the date in the locale's short format with "-" between its parts + "_" + number
+    // + ".rtf", e.g. T12-6-2026_4821.rtf.
+    static QString MessageName(const QDate& date, int number,
+                               const QLocale& locale = QLocale::system());
+    // Where the temporary message file is made: the program's folder, or the per-user runtime
+    // folder when the program's folder cannot be written (an installed copy).
+    static QStringList TemporaryFolders();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateControls();
+    void ToggleFormat(int which);
+
+    TfrmTransfer& portal_;
+};
