@@ -137,13 +137,14 @@ void TfrmTxtMessage::btnCloseClick()
 
 QString TfrmTxtMessage::MessageName(const QDate& date, int number, const QLocale& locale)
 {
-    QString text = locale.toString(date, QLocale::ShortFormat);
-    // Whatever separates the date's parts becomes "-"; a name never holds a "/".
+    const QString text = locale.toString(date, QLocale::ShortFormat);
+    // Whatever separates the date's parts becomes "-"; a name never holds a "/". Whole code
+    // points are looked at, since some scripts write their digits outside the BMP.
     QString parts;
     bool separator = false;
-    for (const QChar c : text) {
-        if (c.isLetterOrNumber()) {
-            parts += c;
+    for (const char32_t c : text.toUcs4()) {
+        if (QChar::isLetterOrNumber(c)) {
+            parts += QString::fromUcs4(&c, 1);
             separator = false;
         } else if (!separator && !parts.isEmpty()) {
             parts += QLatin1Char('-');
@@ -152,6 +153,8 @@ QString TfrmTxtMessage::MessageName(const QDate& date, int number, const QLocale
     }
     while (parts.endsWith(QLatin1Char('-')))
         parts.chop(1);
+    if (parts.isEmpty())
+        parts = date.toString(QStringLiteral("yyyy-MM-dd"));
     return QStringLiteral("T%1_%2.rtf").arg(parts).arg(number);
 }
 

@@ -10,6 +10,8 @@
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
+#include "transfer/TStrmServer.h"
+#include "transfer/TfrmTransfer.h"
 #include "voice/TCCNMediaTerm.h"
 #include "voice/TVOIPMedia.h"
 #include "widgets/TFormPlacement.h"
@@ -310,6 +312,24 @@ private slots:
         form->edtHostName->setText("peer.local");
         QTest::mouseClick(form->btnTransfer, Qt::LeftButton);
         QCOMPARE(script->ui.shown.size(), 2);
+    }
+
+    void transferButtonShowsThePortal()
+    {
+        env->WriteProgramFile("Settings.ini", "[Settings]\nFilePath=/srv/incoming\n");
+        Start([this] { CreateSecondaryForms(*form, 0); });
+        TfrmTransfer* portal = Forms().frmTransfer;
+        QVERIFY(portal && !portal->isVisible());
+        // The receiver listens from start-up; the loaded settings name its folder.
+        QVERIFY(portal->StrmRec1->LocalPort() != 0);
+        QCOMPARE(portal->Host().ReceiveFolder(), QStringLiteral("/srv/incoming"));
+        form->edtHostName->setText("peer.local");
+        QTest::mouseClick(form->btnTransfer, Qt::LeftButton);
+        QVERIFY(portal->isVisible());
+        QVERIFY(!portal->isModal());
+        QVERIFY((portal->geometry().center() - form->geometry().center()).manhattanLength() <= 2);
+        QCOMPARE(portal->Host().HostName(), QStringLiteral("peer.local"));
+        QVERIFY(script->ui.shown.isEmpty());
     }
 
     void sidebarAndPreviewToggle()
