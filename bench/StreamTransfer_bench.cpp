@@ -3,6 +3,7 @@
 // run. Reported: throughput of each and their ratio, CPU seconds per GiB on each side, and the
 // receiver's peak memory for a 64 MiB and the large body.
 // Usage: StreamTransfer_bench [MiB] [folder]   (default 1024 MiB in a temporary folder)
+#include "bench/BenchSupport.h"
 #include "transfer/TSpooledStream.h"
 #include "transfer/TStrmSender.h"
 #include "transfer/TStrmServer.h"
@@ -13,28 +14,14 @@
 #include <QFile>
 #include <QStorageInfo>
 #include <QTemporaryDir>
-#include <QThread>
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
-#include <ctime>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
+#include <cstring>
+
+using namespace bench;
 
 namespace {
-
-constexpr qint64 Block = 65536;
-
-double ThreadCpu()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
 
 // A body of the given size made on the fly, so the sender side reads no disk.
 class TPatternDevice : public QIODevice
@@ -67,86 +54,6 @@ private:
     qint64 size_;
     QByteArray block_;
 };
-
-qint64 StatusKiB(const char* field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qsizetype(strlen(field))).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-
-// Forgets the peak so far, so the next reading is this run's own.
-void ResetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
-struct TResult
-{
-    double seconds = 0;
-    double senderCpu = 0;
-    double receiverCpu = 0;
-    qint64 peakKiB = 0; // above the resident size at the start
-    qint64 bytes = 0;
-};
-
-TResult PlainCopy(qint64 size, const QString& path)
-{
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof at;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    ::listen(listener, 1);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &len);
-    TResult r;
-    std::atomic<double> receiverCpu{0};
-    std::atomic<qint64> written{0};
-    std::thread receiver([&] {
-        const int fd = ::accept(listener, nullptr, nullptr);
-        const int out = ::open(path.toLocal8Bit().constData(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-        QByteArray buffer(Block, '\0');
-        qint64 total = 0;
-        for (ssize_t n; (n = ::recv(fd, buffer.data(), Block, 0)) > 0; total += n)
-            if (::write(out, buffer.constData(), size_t(n)) != n)
-                break;
-        ::close(out);
-        ::close(fd);
-        written = total;
-        receiverCpu = ThreadCpu();
-    });
-    QElapsedTimer clock;
-    const double cpu0 = ThreadCpu();
-    clock.start();
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    TPatternDevice source(size);
-    QByteArray buffer(Block, '\0');
-    while (!source.atEnd()) {
-        const qint64 n = source.read(buffer.data(), Block);
-        for (qint64 done = 0; done < n;) {
-            const ssize_t s = ::send(fd, buffer.constData() + done, size_t(n - done), 0);
-            if (s <= 0)
-                break;
-            done += s;
-        }
-    }
-    ::close(fd);
-    receiver.join();
-    r.seconds = clock.elapsed() / 1000.0;
-    r.senderCpu = ThreadCpu() - cpu0;
-    r.receiverCpu = receiverCpu;
-    r.bytes = written;
-    ::close(listener);
-    return r;
-}
 
 TResult Ours(TStrmServer& server, qint64 size, const QString& path)
 {
@@ -205,7 +112,8 @@ int main(int argc, char** argv)
 
     const TResult small = Ours(server, 64 << 20, dir.filePath(QStringLiteral("small.bin")));
     QFile::remove(dir.filePath(QStringLiteral("small.bin")));
-    const TResult plain = PlainCopy(size, dir.filePath(QStringLiteral("plain.bin")));
+    TPatternDevice pattern(size);
+    const TResult plain = PlainCopy(pattern, dir.filePath(QStringLiteral("plain.bin")));
     QFile::remove(dir.filePath(QStringLiteral("plain.bin")));
     const TResult ours = Ours(server, size, dir.filePath(QStringLiteral("ours.bin")));
     QFile::remove(dir.filePath(QStringLiteral("ours.bin")));

@@ -1,0 +1,94 @@
+#include "bench/BenchSupport.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace bench {
+
+double ThreadCpu()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+qint64 StatusKiB(const char* field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qsizetype(strlen(field))).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+void ResetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+TResult PlainCopy(QIODevice& source, const QString& path)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof at;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    ::listen(listener, 1);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &len);
+    TResult r;
+    std::atomic<double> receiverCpu{0};
+    std::atomic<qint64> written{0};
+    std::thread receiver([&] {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        const int out = ::open(path.toLocal8Bit().constData(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+        QByteArray buffer(Block, '\0');
+        qint64 total = 0;
+        for (ssize_t n; (n = ::recv(fd, buffer.data(), Block, 0)) > 0; total += n)
+            if (::write(out, buffer.constData(), size_t(n)) != n)
+                break;
+        ::close(out);
+        ::close(fd);
+        written = total;
+        receiverCpu = ThreadCpu();
+    });
+    QElapsedTimer clock;
+    const double cpu0 = ThreadCpu();
+    clock.start();
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    QByteArray buffer(Block, '\0');
+    for (qint64 n; (n = source.read(buffer.data(), Block)) > 0;) {
+        for (qint64 done = 0; done < n;) {
+            const ssize_t s = ::send(fd, buffer.constData() + done, size_t(n - done), 0);
+            if (s <= 0)
+                break;
+            done += s;
+        }
+    }
+    ::close(fd);
+    receiver.join();
+    r.seconds = clock.elapsed() / 1000.0;
+    r.senderCpu = ThreadCpu() - cpu0;
+    r.receiverCpu = receiverCpu;
+    r.bytes = written;
+    ::close(listener);
+    return r;
+}
+
+} // namespace bench

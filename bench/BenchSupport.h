@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QIODevice>
+#include <QString>
+
+// What the transfer benchmarks share: the plain socket copy they are measured against, and the
+// readings of CPU time and memory.
+namespace bench {
+
+constexpr qint64 Block = 65536;
+
+struct TResult
+{
+    double seconds = 0;
+    double senderCpu = 0;
+    double receiverCpu = 0;
+    qint64 peakKiB = 0; // above the resident size at the start
+    qint64 bytes = 0;
+};
+
+// The calling thread's CPU time in seconds.
+double ThreadCpu();
+// A "VmRSS:"-style field of /proc/self/status in KiB; -1 when it cannot be read.
+qint64 StatusKiB(const char* field);
+// Forgets the peak so far, so the next reading is this run's own.
+void ResetPeak();
+// Sends what is left of source through a loopback socket with a plain send loop, while a thread
+// receives it with a plain recv loop into a new file at path. The sender is the calling thread.
+TResult PlainCopy(QIODevice& source, const QString& path);
+
+} // namespace bench

@@ -1,0 +1,349 @@
+// A large file from one file transfer portal to another over loopback, as the user sends it:
+// portal A's SelectAndSendFiles with the file's path (no dialog), portal B storing it into its
+// receive folder and listing it, against a plain socket copy loop that reads the same file and
+// writes a file, in the same run. Reported: throughput of each and their ratio, CPU seconds per
+// GiB on the UI thread and the receiving worker, the process's peak memory for a 64 MiB and
+// the large file (after a first file of 1 MiB), and one run with the receiver's pauses around
+// storing as the program makes them. The stored files are compared with the source in full.
+// Usage: PortalTransfer_bench [MiB] [folder]   (default 1024 MiB in a temporary folder; runs
+// offscreen)
+#include "bench/BenchSupport.h"
+#include "platform/ui/IUiServices.h"
+#include "platform/ui/TApplication.h"
+#include "platform/ui/TUiServices.h"
+#include "transfer/TSpooledStream.h"
+#include "transfer/TStrmSender.h"
+#include "transfer/TStrmServer.h"
+#include "transfer/TfrmTransfer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace bench;
+
+namespace {
+
+constexpr qint64 MiB = 1048576;
+
+// Stands in for the message boxes: each is answered OK (No to a question) and its text kept, so
+// that any box but the success message marks the run as failed.
+class TBenchUi : public IUiServices
+{
+public:
+    QStringList shown;
+
+    bool Failed() const
+    {
+        for (const QString& s : shown)
+            if (s != QStringLiteral("information: ") + TfrmTransfer::SuccessText)
+                return true;
+        return false;
+    }
+
+    void ShowMessage(const QString& text) override { Keep("message", text); }
+    void Information(const QString& text) override { Keep("information", text); }
+    void Warning(const QString& text) override { Keep("warning", text); }
+    void Error(const QString& text) override { Keep("error", text); }
+    void CaptionedError(const QString&, const QString& text) override { Keep("error", text); }
+    bool Confirm(const QString& text) override
+    {
+        Keep("confirm", text);
+        return false;
+    }
+    bool WarningConfirm(const QString& text) override
+    {
+        Keep("confirm", text);
+        return false;
+    }
+    std::optional<QStringList> OpenFiles(const TOpenFileRequest& request) override
+    {
+        Keep("open", request.title);
+        return std::nullopt;
+    }
+    std::optional<QString> PickFolder(const QString& title) override
+    {
+        Keep("folder", title);
+        return std::nullopt;
+    }
+    std::optional<QString> InputBox(const QString& caption, const QString&, const QString&) override
+    {
+        Keep("input", caption);
+        return std::nullopt;
+    }
+
+private:
+    void Keep(const char* kind, const QString& text)
+    {
+        shown << QString::fromLatin1(kind) + QStringLiteral(": ") + text;
+    }
+};
+
+// Two portals in this process, as two copies of the program would have them: A sends to B over
+// loopback. Each has its own host-name field, receive folder and list file beneath root.
+struct TPortals
+{
+    QString hostA = QStringLiteral("127.0.0.1");
+    QString hostB;
+    QString folderA;
+    QString folderB;
+    int defaultWaitMs = 0; // StoreWaitMs as the program leaves it
+    std::atomic<double> receiverCpu{0};
+    std::unique_ptr<TfrmTransfer> a;
+    std::unique_ptr<TfrmTransfer> b;
+};
+
+std::unique_ptr<TfrmTransfer> MakePortal(QString* field, QString* folder, const QString& list)
+{
+    TPortalHost host;
+    host.prompt = QStringLiteral("Enter Host Name To Call");
+    host.hostName = [field] { return *field; };
+    host.setHostName = [field](const QString& text) { *field = text; };
+    host.receiveFolder = [folder] { return *folder; };
+    return std::make_unique<TfrmTransfer>(std::move(host), quint16(0), nullptr, list);
+}
+
+void MakePortals(TPortals& p, const QString& root)
+{
+    p.folderA = QDir(root).filePath(QStringLiteral("a-in"));
+    p.folderB = QDir(root).filePath(QStringLiteral("in"));
+    QDir().mkpath(p.folderA);
+    QDir().mkpath(p.folderB);
+    p.a = MakePortal(&p.hostA, &p.folderA, QDir(root).filePath(QStringLiteral("a.lst")));
+    p.b = MakePortal(&p.hostB, &p.folderB, QDir(root).filePath(QStringLiteral("b.lst")));
+    p.defaultWaitMs = p.b->StoreWaitMs;
+    p.b->StoreWaitMs = 0;
+    p.a->StrmSend1->Port = p.b->StrmRec1->LocalPort();
+    // The worker's own CPU time, from the accept to the entry posted. No connection is under
+    // way yet, and each worker starts after this, so it sees the handler whole.
+    TfrmTransfer* b = p.b.get();
+    b->StrmRec1->OnMSG = [b, &p](TStrmServer* sender, const QByteArray& sFrom,
+                                 TSpooledStream& strm) {
+        b->StrmRec1MSG(sender, sFrom, strm);
+        p.receiverCpu = ThreadCpu();
+    };
+    // Shown, as a hidden portal would open modally at the first contact.
+    p.b->show();
+}
+
+// Bytes that differ from word to word, so a block lost, repeated or out of place shows.
+bool WriteSource(const QString& path, qint64 size)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    std::vector<quint64> block(MiB / 8);
+    quint64 x = 0x9E3779B97F4A7C15ull ^ quint64(size);
+    for (qint64 done = 0; done < size;) {
+        for (quint64& word : block) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            word = x;
+        }
+        const qint64 n = qMin(MiB, size - done);
+        if (f.write(reinterpret_cast<const char*>(block.data()), n) != n)
+            return false;
+        done += n;
+    }
+    f.close();
+    return f.error() == QFileDevice::NoError;
+}
+
+bool SameBytes(const QString& a, const QString& b)
+{
+    QFile fa(a);
+    QFile fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
+        return false;
+    QByteArray ba(MiB, Qt::Uninitialized);
+    QByteArray bb(MiB, Qt::Uninitialized);
+    for (;;) {
+        const qint64 na = fa.read(ba.data(), MiB);
+        const qint64 nb = fb.read(bb.data(), MiB);
+        if (na != nb || na < 0)
+            return false;
+        if (na == 0)
+            return true;
+        if (memcmp(ba.constData(), bb.constData(), size_t(na)) != 0)
+            return false;
+    }
+}
+
+// The share of the file's pages in the page cache, in percent; -1 when it cannot be told.
+int CachedPercent(const QString& path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY);
+    if (fd < 0)
+        return -1;
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    void* map = size > 0 ? ::mmap(nullptr, size_t(size), PROT_READ, MAP_SHARED, fd, 0) : MAP_FAILED;
+    ::close(fd);
+    if (map == MAP_FAILED)
+        return -1;
+    const long page = ::sysconf(_SC_PAGESIZE);
+    std::vector<unsigned char> resident(size_t((size + page - 1) / page));
+    int percent = -1;
+    if (::mincore(map, size_t(size), resident.data()) == 0) {
+        qint64 in = 0;
+        for (unsigned char r : resident)
+            in += r & 1;
+        percent = int(in * 100 / qint64(resident.size()));
+    }
+    ::munmap(map, size_t(size));
+    return percent;
+}
+
+// Writes the folder's file system's dirty pages back, so no run pays for an earlier one's.
+void SyncFolder(const QString& path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::syncfs(fd);
+        ::close(fd);
+    }
+}
+
+// From the call until B lists the entry; bytes is the size of the file the entry names.
+TResult ThroughPortals(TPortals& p, TBenchUi& ui, const QString& source, QString* stored)
+{
+    TResult r;
+    const int before = p.b->lstFilesReceived->count();
+    ui.shown.clear();
+    p.receiverCpu = 0;
+    const qint64 base = StatusKiB("VmRSS:");
+    ResetPeak();
+    QElapsedTimer clock;
+    const double cpu0 = ThreadCpu();
+    clock.start();
+    p.a->SelectAndSendFiles(QStringList{source});
+    while (p.b->lstFilesReceived->count() == before && !ui.Failed() && clock.elapsed() < 600000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    r.seconds = clock.elapsed() / 1000.0;
+    r.senderCpu = ThreadCpu() - cpu0;
+    r.receiverCpu = p.receiverCpu;
+    r.peakKiB = StatusKiB("VmHWM:") - base;
+    *stored = p.b->Entries().value(before);
+    r.bytes = ui.Failed() || stored->isEmpty() ? 0 : QFileInfo(*stored).size();
+    // The worker hands its end to the UI thread; the next run starts without it.
+    QElapsedTimer settle;
+    settle.start();
+    while (p.b->StrmRec1->ClientCount() > 0 && settle.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    if (ui.Failed())
+        for (const QString& s : ui.shown)
+            std::printf("box shown: %s\n", qPrintable(s));
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    const qint64 mib = argc > 1 ? qMax(1, atoi(argv[1])) : 1024;
+    QTemporaryDir dir(argc > 2 ? QString::fromLocal8Bit(argv[2]) + QStringLiteral("/portalXXXXXX")
+                               : QDir::tempPath() + QStringLiteral("/portalXXXXXX"));
+    const qint64 size = mib * MiB;
+    const qint64 smallSize = 64 * MiB;
+    if (!dir.isValid() ||
+        QStorageInfo(dir.path()).bytesAvailable() < 2 * size + smallSize + (1 << 28)) {
+        std::printf("not enough room in %s for two %lld MiB files\n", qPrintable(dir.path()), mib);
+        return 1;
+    }
+    const double gib = double(size) / (1 << 30);
+    QDir(dir.path()).mkpath(QStringLiteral("out"));
+    const QString big = dir.filePath(QStringLiteral("out/bench.bin"));
+    const QString small = dir.filePath(QStringLiteral("out/small.bin"));
+    const QString plainOut = dir.filePath(QStringLiteral("plain.bin"));
+    if (!WriteSource(small, smallSize) || !WriteSource(big, size)) {
+        std::printf("cannot write the files to send in %s\n", qPrintable(dir.path()));
+        return 1;
+    }
+
+    auto script = std::make_unique<TBenchUi>();
+    TBenchUi& ui = *script;
+    TUiServices::Install(std::move(script));
+    TPortals portals;
+    MakePortals(portals, dir.path());
+
+    // A first file of 1 MiB, so that what a first transfer sets up once (the windows' first
+    // paint, the first connection) is not counted as the 64 MiB file's memory.
+    QString stored;
+    const QString warm = dir.filePath(QStringLiteral("out/warm.bin"));
+    const bool warmOk = WriteSource(warm, MiB) &&
+                        ThroughPortals(portals, ui, warm, &stored).bytes == MiB &&
+                        SameBytes(warm, stored);
+    QFile::remove(stored);
+    SyncFolder(dir.path());
+    const TResult smallRun = ThroughPortals(portals, ui, small, &stored);
+    const bool smallOk = smallRun.bytes == smallSize && SameBytes(small, stored);
+    QFile::remove(stored);
+
+    SyncFolder(dir.path());
+    const int plainCached = CachedPercent(big);
+    QFile in(big);
+    if (!in.open(QIODevice::ReadOnly)) {
+        std::printf("cannot read %s\n", qPrintable(big));
+        return 1;
+    }
+    const TResult plain = PlainCopy(in, plainOut);
+    in.close();
+    const bool plainOk = plain.bytes == size && SameBytes(big, plainOut);
+    QFile::remove(plainOut);
+
+    SyncFolder(dir.path());
+    const int portalCached = CachedPercent(big);
+    const TResult portal = ThroughPortals(portals, ui, big, &stored);
+    const bool portalOk = portal.bytes == size && SameBytes(big, stored);
+    QFile::remove(stored);
+
+    // Once more with the receiver's pauses as the program makes them (three around storing).
+    portals.b->StoreWaitMs = portals.defaultWaitMs;
+    SyncFolder(dir.path());
+    const int waitsCached = CachedPercent(big);
+    const TResult waits = ThroughPortals(portals, ui, big, &stored);
+    const bool waitsOk = waits.bytes == size && SameBytes(big, stored);
+    QFile::remove(stored);
+
+    auto rate = [&](const TResult& r) { return double(r.bytes) / MiB / r.seconds; };
+    auto verdict = [](bool ok) { return ok ? "right" : "WRONG"; };
+    std::printf("file sent: %lld MiB, read from the page cache by both sides (just written; %d%% "
+                "of it cached before the plain copy, %d%% before the portal run), so the ratio "
+                "is fair; dirty pages are written back before each run\n",
+                mib, plainCached, portalCached);
+    std::printf("plain socket copy: %lld MiB in %.2f s, %.0f MiB/s; CPU per GiB: sender %.2f s, "
+                "receiver %.2f s\n",
+                plain.bytes / MiB, plain.seconds, rate(plain), plain.senderCpu / gib,
+                plain.receiverCpu / gib);
+    std::printf("portal A to B:     %lld MiB in %.2f s, %.0f MiB/s; CPU per GiB: UI thread (A's "
+                "sender, both windows) %.2f s, receiving worker %.2f s; StoreWaitMs 0\n",
+                portal.bytes / MiB, portal.seconds, rate(portal), portal.senderCpu / gib,
+                portal.receiverCpu / gib);
+    std::printf("throughput ratio (portal / plain copy): %.2f\n", rate(portal) / rate(plain));
+    std::printf("portal with the default StoreWaitMs %d: %.2f s, %.0f MiB/s (%.2f s more; %d%% "
+                "cached before)\n",
+                portals.defaultWaitMs, waits.seconds, rate(waits), waits.seconds - portal.seconds,
+                waitsCached);
+    std::printf("peak memory above the start (the process: both portals; after a first 1 MiB "
+                "file): %.1f MiB for 64 MiB, %.1f MiB for %lld MiB\n",
+                smallRun.peakKiB / 1024.0, portal.peakKiB / 1024.0, mib);
+    std::printf("stored files against the source (size, every byte): first 1 MiB %s, 64 MiB %s, "
+                "%lld MiB %s, %lld MiB with waits %s; plain copy's file %s\n",
+                verdict(warmOk), verdict(smallOk), mib, verdict(portalOk), mib, verdict(waitsOk),
+                verdict(plainOk));
+    return warmOk && smallOk && portalOk && waitsOk && plainOk ? 0 : 1;
+}
