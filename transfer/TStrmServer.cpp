@@ -4,6 +4,7 @@
 #include "transfer/TSpooledStream.h"
 #include "transfer/TStrmFraming.h"
 
+#include <atomic>
 #include <exception>
 
 TStrmServer::TStrmServer(QObject* owner) : TGeneralServer(owner)
@@ -81,6 +82,9 @@ bool TStrmServer::Receive(QByteArray& name, TSpooledStream& body, bool& framed)
     } catch (...) {
         failure = std::current_exception();
     }
+    // Numbered before the answer, so a sender's next message is always numbered later.
+    static std::atomic<quint64> arrivals{0};
+    Arrival = ++arrivals;
     try {
         Write(TStrmFraming::Acknowledgement());
     } catch (...) {

@@ -42,6 +42,10 @@ public:
     // finished file is renamed into place. Copied to each connection when it is accepted.
     QString SpoolFolder = QDir::tempPath();
 
+    // On a per-connection component: the order in which its body ended among all bodies
+    // received, from 1; handlers run concurrently, so a handler may run after a later one.
+    quint64 Arrival = 0;
+
     // Whether the whole announced body arrived (a peer that closed early delivers less).
     bool BodyComplete() const { return ReceivedCount >= TotalCount; }
 

@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -131,4 +132,7 @@ private:
     // The receive folder as the workers read it.
     mutable std::mutex folderLock_;
     QString storeFolder_;
+    // Which body (by arrival) each stored path holds, so a late older one never replaces it.
+    std::mutex storeLock_;
+    std::map<QString, quint64> newestStored_;
 };

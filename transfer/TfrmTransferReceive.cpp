@@ -127,11 +127,24 @@ void TfrmTransfer::StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSp
     QThread::msleep(StoreWaitMs);
     // Put in place by renaming: a file of that name is replaced whole or not at all.
     const QString path = QDir(folder).filePath(*name);
-    if (!strm.MoveTo(path)) {
-        interrupted(strm.errorString());
-        return;
-    }
     const qint64 size = strm.size();
+    {
+        // Workers store concurrently: the body that arrived last keeps the name, whichever
+        // worker gets here first.
+        std::lock_guard lock(storeLock_);
+        quint64& newest = newestStored_[path];
+        if (sender->Arrival < newest) {
+            qCInfo(lcTransfer).noquote()
+                << QStringLiteral("kept the newer \"%1\"; an earlier body of that name from %2 "
+                                  "came late and was dropped")
+                       .arg(path, from);
+        } else if (!strm.MoveTo(path)) {
+            interrupted(strm.errorString());
+            return;
+        } else {
+            newest = sender->Arrival;
+        }
+    }
     QMetaObject::invokeMethod(
         this, [this, path, size, from] { Guarded([&] { Stored(path, size, from); }); },
         Qt::QueuedConnection);

@@ -169,7 +169,7 @@ private slots:
         // The handler returned before the dialog opened.
         QVERIFY(ui().Texts("open").isEmpty());
         QVERIFY(QTest::qWaitFor([&] { return !ui().Texts("information").isEmpty(); }, 20000));
-        QCOMPARE(ui().Texts("open"), QStringList{"Select Files to Transfer"});
+        QCOMPARE(ui().openTitles, QStringList{"Select Files to Transfer"});
         QCOMPARE(ui().shown.first().detail, QStringLiteral("All Files (*.*)|*.*"));
         QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText});
         QVERIFY(pair->WaitForEntries(2));
@@ -319,7 +319,11 @@ private slots:
     {
         // Spooling into a folder that is gone fails while the body arrives.
         pair->b->StrmRec1->SpoolFolder = pair->root.filePath("gone");
-        SendRaw("big.bin", Bytes(2 << 20, 4));
+        // The receiver closes at once after the failure, which may reset the sender mid-body.
+        try {
+            SendRaw("big.bin", Bytes(2 << 20, 4));
+        } catch (const std::exception&) {
+        }
         WaitReceiverIdle();
         QCOMPARE(ui().Texts("error"), QStringList{TfrmTransfer::InterruptedText});
         QCOMPARE(pair->b->lstFilesReceived->count(), 0);

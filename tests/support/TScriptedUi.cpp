@@ -60,7 +60,8 @@ bool TScriptedUi::WarningConfirm(const QString& text)
 
 std::optional<QStringList> TScriptedUi::OpenFiles(const TOpenFileRequest& request)
 {
-    shown.append({QStringLiteral("open"), request.title, request.filter});
+    shown.append({QStringLiteral("open"), request.initialFile, request.filter});
+    openTitles << request.title;
     return Next<std::optional<QStringList>>(fileAnswers, std::nullopt);
 }
 

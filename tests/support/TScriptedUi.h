@@ -19,10 +19,11 @@ public:
                       // "input"
         QString text; // message text, dialog title or prompt
         QString detail; // filter, initial value, an error box's own caption, or "warning" for a
-                    // warning that asks
+                        // warning that asks
     };
 
     QList<Shown> shown;
+    QStringList openTitles; // each file-open dialog's title, in order
     std::deque<bool> confirmAnswers;
     std::deque<std::optional<QStringList>> fileAnswers;
     std::deque<std::optional<QString>> folderAnswers;
