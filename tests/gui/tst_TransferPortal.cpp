@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -209,6 +210,33 @@ private slots:
         WaitReceiverIdle();
         QCOMPARE(FilesBeneath(pair->folderB), QStringList{"first.txt"});
         QVERIFY(pair->a->btnTransfer->isEnabled());
+    }
+
+    void aWriterMidSendStopsTheTransferAndGoesOn()
+    {
+        const QString big = pair->MakeFile("big.bin", Bytes(8 << 20, 5));
+        QProcess writer;
+        bool canceled = false;
+        auto previous = pair->a->StrmSend1->OnPacketSent;
+        pair->a->StrmSend1->OnPacketSent = [&, previous](TSockBase* sender) {
+            previous(sender);
+            if (writer.state() != QProcess::NotRunning || canceled)
+                return;
+            // Another program opens the file for writing while its first bytes are out; the
+            // send waits here until the portal has let go of it.
+            writer.start("sh", {"-c", "echo appended >> \"$0\"", big});
+            canceled = QTest::qWaitFor([&] { return bool(sender->Canceled); }, 5000);
+        };
+        pair->a->SelectAndSendFiles(QStringList{big});
+        QVERIFY(canceled);
+        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText});
+        // The writer went on long before the kernel's own 45 s.
+        QVERIFY(writer.waitForFinished(5000));
+        QCOMPARE(writer.exitCode(), 0);
+        QVERIFY(ReadAll(big).endsWith("appended\n"));
+        WaitReceiverIdle();
+        QVERIFY(!QFile::exists(pair->InB("big.bin")));
+        QCOMPARE(pair->b->lstFilesReceived->count(), 0);
     }
 
     void unreachableHostWarnsAndSaysNotConnected()
