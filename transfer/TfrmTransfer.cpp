@@ -192,9 +192,14 @@ void TfrmTransfer::SaveList()
     }
 }
 
-void TfrmTransfer::AddEntry(const QString& path)
+void TfrmTransfer::AddEntry(const QString& path, quint64 arrival)
 {
-    lstFilesReceived->addItem(path);
+    int row = lstFilesReceived->count();
+    while (row > 0 && lstFilesReceived->item(row - 1)->data(Qt::UserRole).toULongLong() > arrival)
+        --row; // entries from the file, and Move's, count as older than anything new
+    auto* item = new QListWidgetItem(path);
+    item->setData(Qt::UserRole, QVariant::fromValue(arrival));
+    lstFilesReceived->insertItem(row, item);
     if (QListWidgetItem* current = lstFilesReceived->currentItem())
         current->setSelected(true);
 }

@@ -115,10 +115,11 @@ private:
     void ConnectSender();
     void ConnectReceiver(quint16 port);
     void LoadList();
-    void AddEntry(const QString& path);
+    // Listed in the order the bodies arrived, though workers store them in any order.
+    void AddEntry(const QString& path, quint64 arrival);
     void SetStatus(const QString& text);
     void ShowProgress();
-    void Stored(const QString& path, qint64 size, const QString& from);
+    void Stored(const QString& path, qint64 size, const QString& from, quint64 arrival);
     void MoveEntry(int row, const QString& folder);
     QString StoreFolder() const;
 

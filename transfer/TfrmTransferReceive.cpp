@@ -146,15 +146,18 @@ void TfrmTransfer::StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSp
         }
     }
     QMetaObject::invokeMethod(
-        this, [this, path, size, from] { Guarded([&] { Stored(path, size, from); }); },
+        this,
+        [this, path, size, from, arrival = sender->Arrival] {
+            Guarded([&] { Stored(path, size, from, arrival); });
+        },
         Qt::QueuedConnection);
 }
 
-void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from)
+void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from, quint64 arrival)
 {
     qCInfo(lcTransfer).noquote()
         << QStringLiteral("stored a file from %1: %2, %3 bytes").arg(from, path).arg(size);
-    AddEntry(path);
+    AddEntry(path, arrival);
     // Written at once, so the entry outlives a program that ends with the portal hidden.
     SaveList();
 }
