@@ -100,8 +100,9 @@ public:
     QStringList Entries() const;
     // Reads the receive folder from the main window again, for the receiver and new spools.
     void ReceiveFolderChanged();
-    // Stops a send under way (the program is ending).
+    // Stops a send under way because the program is ending; its failure is then only logged.
     void AbortTransfers();
+    bool Ending() const { return ending_; }
     // Writes the list file; a failure shows its text in an error box.
     void SaveList();
 
@@ -125,6 +126,7 @@ private:
 
     TPortalHost host_;
     bool sending_ = false;
+    bool ending_ = false;
     bool statusNotice_ = false; // the status line tells of a refused name
     qint64 sendSize_ = 0;
     QElapsedTimer sendClock_;

@@ -103,10 +103,12 @@ void TfrmTransfer::SelectAndSendFiles(std::optional<QStringList> chosen)
     } catch (const std::exception& e) {
         qCInfo(lcTransfer).noquote()
             << "sending files to" << StrmSend1->Host << "stopped:" << e.what();
-        Ui().Warning(WarningText);
+        if (!ending_)
+            Ui().Warning(WarningText);
         return;
     }
-    Ui().Information(SuccessText);
+    if (!ending_)
+        Ui().Information(SuccessText);
 }
 
 void TfrmTransfer::BeginSend(qint64 size)
@@ -153,6 +155,7 @@ void TfrmTransfer::ShowProgress()
 
 void TfrmTransfer::AbortTransfers()
 {
+    ending_ = true;
     if (sending_)
         StrmSend1->Cancel();
 }

@@ -225,6 +225,10 @@ void TfrmTxtMessage::SendTextMessage()
     if (!made.isEmpty())
         QFile::remove(made);
     btnSend->setEnabled(true);
+    if (portal_.Ending()) {
+        qCInfo(lcTransfer).noquote() << "text message ended with the program:" << failure;
+        return;
+    }
     if (!failure.isEmpty()) {
         Ui().Error(failure);
         return;

@@ -240,6 +240,22 @@ private slots:
         QCOMPARE(pair->b->lstFilesReceived->count(), 0);
     }
 
+    void endingTheProgramStopsASendQuietly()
+    {
+        const QString big = pair->MakeFile("ending.bin", Bytes(8 << 20, 6));
+        auto previous = pair->a->StrmSend1->OnPacketSent;
+        pair->a->StrmSend1->OnPacketSent = [&, previous](TSockBase* sender) {
+            previous(sender);
+            pair->a->AbortTransfers(); // the main window closes
+        };
+        pair->a->SelectAndSendFiles(QStringList{big});
+        // No box on the sending side while the program ends.
+        QVERIFY(ui().Texts("warning").isEmpty() && ui().Texts("information").isEmpty());
+        QVERIFY(!pair->a->Sending());
+        WaitReceiverIdle();
+        QVERIFY(!QFile::exists(pair->InB("ending.bin")));
+    }
+
     void unreachableHostWarnsAndSaysNotConnected()
     {
         const QString one = pair->MakeFile("x.txt", "x");
