@@ -10,6 +10,8 @@ Exits 77 (skip) when those are missing, 1 when a check fails, 0 when all pass.
 """
 
 import argparse
+import glob
+import hashlib
 import math
 import os
 import re
@@ -36,6 +38,25 @@ MAKE_ANSWER = (848, 104)
 END_DECLINE = (952, 104)
 # "Cancel Call" relative to the calling-status window's client area.
 CANCEL_CALL = (268 + 46, 56 + 31)
+# "Transfer File(s)..." (32 x 32) on the sidebar, the main window's right 200 pixels, which
+# keeps it 20 pixels above the window's bottom.
+SIDEBAR_LEFT = 1000 - 200
+TRANSFER_FILES = (SIDEBAR_LEFT + 85 + 16, 650 - 32 - 20 + 16)
+
+# The file transfer portal (frameless: its window is its client area) and its buttons.
+PORTAL_TITLE = "File Transfer Portal"
+PORTAL_SIZE = (488, 311)
+SELECT_FILES = (24 + 80, 264 + 12)
+SEND_TEXT_MESSAGE = (336 + 64, 208 + 12)
+FILE_DIALOG_TITLE = "Select Files to Transfer"
+# The text message window and its Send button.
+TEXT_TITLE = "Send Text Message"
+TEXT_SIZE = (800, 600)
+SEND_TEXT = (364 + 37, 556 + 12)
+# Every message box carries the application's title.
+BOX_TITLE = "Halvorn Office - Parlavue Video Phone"
+SUCCESS_TEXT = "File Transfer Successful and Complete."
+LIST_FILE = "FilesReceived.lst"
 
 PANEL_COLOUR = "#006FA4"  # the calling-status window's panel
 
@@ -54,6 +75,7 @@ TEST_CAMERA_CONFIG = ("WantCapture=0,WantDVAudio=0,WantAudio=0,WantAudioPreview=
 TONE_RATIO = 20.0
 
 WAIT = 10.0  # seconds for any one expectation
+TRANSFER_WAIT = 12 * WAIT  # for a 50 MB file over the veth link
 POLL = 0.1
 
 REQUIRED_TOOLS = ["ip", "Xvfb", "xdotool", "pulseaudio", "pactl", "parec", "gst-launch-1.0",
@@ -98,8 +120,8 @@ def stop_process(proc, grace=3.0):
         pass
 
 
-def wait_until(what, predicate, timeout=WAIT):
-    """Polls predicate every POLL seconds; returns its first true value or raises Failure."""
+def wait_until(what, predicate, timeout=WAIT, poll=POLL):
+    """Polls predicate every poll seconds; returns its first true value or raises Failure."""
     deadline = time.monotonic() + timeout
     while True:
         value = predicate()
@@ -107,7 +129,7 @@ def wait_until(what, predicate, timeout=WAIT):
             return value
         if time.monotonic() >= deadline:
             raise Failure("timed out after %.1f s waiting for %s" % (timeout, what))
-        time.sleep(POLL)
+        time.sleep(poll)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -351,36 +373,55 @@ class Phone:
         self.log_path = None
         self.mark = 0
         self.runs = 0
+        self.root = None
+        self.starts = 0  # of the program in this root
 
-    def start(self, ring_time=10, auto_answer=False, message=None):
+    def start(self, ring_time=10, auto_answer=False, message=None, reuse=False):
+        """Starts the program in a fresh root, or with reuse=True in the last one again with
+        the files it left there (its settings and received-files list)."""
         self.stop()
-        self.runs += 1
-        self.message = message or "%s cannot take your call" % self.caller_id
-        root = os.path.join(self.lab.tmp, "%s-%d" % (self.name, self.runs))
+        if reuse:
+            if self.root is None:
+                raise RuntimeError("%s has no root to start in again" % self.name)
+            root = self.root
+        else:
+            self.runs += 1
+            self.starts = 0
+            self.message = message or "%s cannot take your call" % self.caller_id
+            root = os.path.join(self.lab.tmp, "%s-%d" % (self.name, self.runs))
+        self.root = root
+        self.starts += 1
         folder = os.path.join(root, "program")
         config = os.path.join(root, "config")
-        runtime = os.path.join(root, "runtime")
-        os.makedirs(folder)
-        os.makedirs(os.path.join(config, "parlavue"))
-        os.makedirs(runtime, mode=0o700)
+        self.folder = folder
+        self.runtime = os.path.join(root, "runtime")
+        self.receive_folder = os.path.join(root, "received")
         exe = os.path.join(folder, "parlavue")
-        shutil.copy2(self.lab.binary, exe)
-        with open(os.path.join(folder, "Settings.ini"), "w") as f:
-            f.write("[Settings]\nCallerID=%s\nRingTime=%d\nAutoAnswer=%d\nMessage=%s\n"
-                    % (self.caller_id, ring_time, 1 if auto_answer else 0, self.message))
-        # The test camera, previewing, as a user who chose it in the video settings.
-        with open(os.path.join(folder, "ConfigGraph.ini"), "w") as f:
-            f.write("[Graph]\nConfig=" + TEST_CAMERA_CONFIG + "\n")
-        with open(os.path.join(config, "parlavue", "parlavue.INI"), "w") as f:
-            f.write("[frmMain]\nLeft=%d\nTop=%d\n" % (self.left, self.top))
+        if not reuse:
+            os.makedirs(folder)
+            os.makedirs(os.path.join(config, "parlavue"))
+            os.makedirs(self.runtime, mode=0o700)
+            os.makedirs(self.receive_folder)
+            shutil.copy2(self.lab.binary, exe)
+            with open(os.path.join(folder, "Settings.ini"), "w") as f:
+                f.write("[Settings]\nCallerID=%s\nRingTime=%d\nAutoAnswer=%d\nMessage=%s\n"
+                        "FilePath=%s\n" % (self.caller_id, ring_time, 1 if auto_answer else 0,
+                                           self.message, self.receive_folder))
+            # The test camera, previewing, as a user who chose it in the video settings.
+            with open(os.path.join(folder, "ConfigGraph.ini"), "w") as f:
+                f.write("[Graph]\nConfig=" + TEST_CAMERA_CONFIG + "\n")
+            with open(os.path.join(config, "parlavue", "parlavue.INI"), "w") as f:
+                f.write("[frmMain]\nLeft=%d\nTop=%d\n" % (self.left, self.top))
         env = dict(os.environ)
         env.pop("QT_MESSAGE_PATTERN", None)
         env.update(DISPLAY=self.lab.display, QT_QPA_PLATFORM="xcb",
                    QT_LOGGING_RULES="parlavue.*=true", HOME=root, XDG_CONFIG_HOME=config,
-                   XDG_RUNTIME_DIR=runtime, XDG_CACHE_HOME=os.path.join(self.lab.tmp, "cache"),
+                   XDG_RUNTIME_DIR=self.runtime,
+                   XDG_CACHE_HOME=os.path.join(self.lab.tmp, "cache"),
                    PULSE_SERVER=self.lab.pulse_server, PULSE_SOURCE=self.mic + ".monitor",
                    PULSE_SINK=self.speaker)
-        self.log_path = os.path.join(root, "stderr.log")
+        self.log_path = os.path.join(root, "stderr.log" if self.starts == 1
+                                     else "stderr-%d.log" % self.starts)
         self.mark = 0
         with open(self.log_path, "wb") as err:
             self.proc = subprocess.Popen(["ip", "netns", "exec", self.ns, exe, "--test-camera"], env=env,
@@ -405,7 +446,7 @@ class Phone:
     def find(self, needle):
         return needle in self.text()[self.mark:]
 
-    def expect(self, needle, timeout=WAIT):
+    def expect(self, needle, timeout=WAIT, poll=POLL):
         """Waits for a log line containing needle (after the mark); returns seconds waited."""
         t0 = time.monotonic()
 
@@ -417,10 +458,27 @@ class Phone:
                               % (self.name, self.proc.returncode, needle))
             return False
         try:
-            wait_until("%s to log %r" % (self.name, needle), seen, timeout)
+            wait_until("%s to log %r" % (self.name, needle), seen, timeout, poll)
         except Failure as e:
             raise Failure("%s; log tail:\n%s" % (e, self.tail()))
         return time.monotonic() - t0
+
+    def expect_match(self, pattern, timeout=WAIT, poll=POLL):
+        """Waits for a log line matching the regular expression (after the mark); returns the
+        match."""
+        def seen():
+            m = re.search(pattern, self.text()[self.mark:], re.MULTILINE)
+            if m:
+                return m
+            if self.proc.poll() is not None:
+                raise Failure("%s exited (%s) before logging a line like %r"
+                              % (self.name, self.proc.returncode, pattern))
+            return None
+        try:
+            return wait_until("%s to log a line like %r" % (self.name, pattern), seen, timeout,
+                              poll)
+        except Failure as e:
+            raise Failure("%s; log tail:\n%s" % (e, self.tail()))
 
     def absent(self, needle, seconds):
         """Checks that needle is not logged during the next seconds."""
@@ -457,11 +515,15 @@ class Phone:
         return int(vals["X"]), int(vals["Y"]), int(vals["WIDTH"]), int(vals["HEIGHT"])
 
     def click(self, pos, origin=None):
+        """Clicks at pos in the main window (or from origin); returns when the button went
+        down."""
         ox, oy = origin if origin else (self.left, self.top)
         self.lab.xdotool("mousemove", "--sync", ox + pos[0], oy + pos[1])
         time.sleep(0.1)
+        pressed = time.monotonic()
         self.lab.xdotool("click", "1")
         time.sleep(0.2)
+        return pressed
 
     def type_host(self, host):
         self.click(HOST_FIELD)
@@ -502,6 +564,46 @@ class Phone:
         """Presses Cancel Call in this copy's calling-status window."""
         x, y, w, h = self.calling_window()
         self.click(CANCEL_CALL, origin=(x, y))
+
+    def windows(self, title):
+        """The ids of this copy's visible windows titled exactly `title`."""
+        p = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                            str(self.proc.pid), "--name", "^%s$" % title],
+                           env=dict(os.environ, DISPLAY=self.lab.display),
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                           timeout=10)
+        return p.stdout.split()
+
+    def find_window(self, title, size=None, timeout=WAIT):
+        """Waits for this copy's visible window titled `title`; returns (id, x, y, w, h)."""
+        def search():
+            ids = self.windows(title)
+            if len(ids) > 1:
+                raise Failure("%s shows %d windows titled %r" % (self.name, len(ids), title))
+            return ids[0] if ids else None
+        wid = wait_until("%s's window %r" % (self.name, title), search, timeout)
+        x, y, w, h = self.geometry(wid)
+        if size and (w, h) != size:
+            raise Failure("%s's window %r is %dx%d, expected %dx%d"
+                          % (self.name, title, w, h, size[0], size[1]))
+        return wid, x, y, w, h
+
+    def expect_window_closed(self, wid, title):
+        wait_until("%s's window %r to close" % (self.name, title),
+                   lambda: wid not in self.windows(title))
+
+    def focus(self, wid):
+        """Gives a window the keyboard (there is no window manager to do it)."""
+        self.lab.xdotool("windowfocus", "--sync", wid)
+        time.sleep(0.2)
+
+    def dismiss_box(self, text, timeout=WAIT):
+        """Waits for the message box saying `text` and closes it with Return."""
+        self.expect('message box: "%s"' % text, timeout)
+        wid = self.find_window(BOX_TITLE)[0]
+        self.focus(wid)
+        self.lab.xdotool("key", "Return")
+        self.expect_window_closed(wid, BOX_TITLE)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -718,8 +820,123 @@ def scenario_stream_message(lab, a, b):
     took = time.monotonic() - t0
     if p.returncode != 0 or p.stdout != "OK" + " " * 14:
         raise Failure("B answered %r (exit %d, %s)" % (p.stdout, p.returncode, p.stderr.strip()))
-    b.expect('dropped a message from %s named "a.txt", 12 bytes' % a.address)
+    stored = os.path.join(b.receive_folder, "a.txt")
+    b.expect("stored a file from %s: %s, 12 bytes" % (a.address, stored))
+    with open(stored, "rb") as f:
+        if f.read() != b"hello from A":
+            raise Failure("B stored other bytes in %s" % stored)
     return "acknowledged %.2f s after connecting" % took
+
+
+PAYLOAD_MB = 50
+# Typed into the text message window; the bold word goes between two Ctrl+B.
+MESSAGE_WORDS = "Greetings from Anna,"
+MESSAGE_BOLD = "boldly"
+MESSAGE_TAIL = "\u00fcber alles"  # xdotool types the u-umlaut through a spare key
+
+
+def sha256(path):
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            h.update(block)
+    return h.hexdigest()
+
+
+def open_portal(copy):
+    """Presses "Transfer File(s)..." on the sidebar; returns the portal's origin."""
+    copy.click(TRANSFER_FILES)
+    wid, x, y, w, h = copy.find_window(PORTAL_TITLE, PORTAL_SIZE)
+    if abs(x + w // 2 - (copy.left + 500)) > 1 or abs(y + h // 2 - (copy.top + 325)) > 1:
+        raise Failure("%s's portal is at %d,%d, not centred on its main window"
+                      % (copy.name, x, y))
+    return x, y
+
+
+def scenario_send_file_and_message(lab, a, b):
+    a.start()
+    b.start()
+    payload = os.path.join(a.root, "payload.bin")
+    with open(payload, "wb") as f:
+        for _ in range(PAYLOAD_MB):
+            f.write(os.urandom(1 << 20))
+    size = PAYLOAD_MB << 20
+
+    # The file, chosen in the portal's file dialog by its full path.
+    a.type_host(b.address)
+    portal = open_portal(a)
+    a.set_mark()
+    a.click(SELECT_FILES, origin=portal)
+    dialog = a.find_window(FILE_DIALOG_TITLE)[0]
+    a.focus(dialog)
+    a.lab.xdotool("type", "--delay", "20", payload)
+    a.lab.xdotool("key", "Return")
+    t0 = time.monotonic()
+    # Polled finely: over the veth link the file takes well under a second.
+    a.expect("sent file %s to %s" % (payload, b.address), TRANSFER_WAIT, poll=0.01)
+    file_secs = time.monotonic() - t0
+    stored = os.path.join(b.receive_folder, "payload.bin")
+    b.expect("stored a file from %s: %s, %d bytes" % (a.address, stored, size))
+    file_stored_secs = time.monotonic() - t0
+    a.expect_window_closed(dialog, FILE_DIALOG_TITLE)
+    a.dismiss_box(SUCCESS_TEXT)
+    if sha256(stored) != sha256(payload):
+        raise Failure("B's %s differs from what A sent" % stored)
+
+    # The text message, typed with one bold word.
+    a.set_mark()
+    a.click(SEND_TEXT_MESSAGE, origin=portal)
+    editor, tx, ty = a.find_window(TEXT_TITLE, TEXT_SIZE)[:3]
+    a.focus(editor)
+    a.lab.xdotool("type", "--delay", "30", MESSAGE_WORDS + " ")
+    a.lab.xdotool("key", "ctrl+b")
+    a.lab.xdotool("type", "--delay", "30", MESSAGE_BOLD)
+    a.lab.xdotool("key", "ctrl+b")
+    a.lab.xdotool("type", "--delay", "30", " " + MESSAGE_TAIL)
+    t0 = a.click(SEND_TEXT, origin=(tx, ty))
+    m = a.expect_match(r"sent text message (T\S*\.rtf) to %s, (\d+) bytes$"
+                       % re.escape(b.address), poll=0.01)
+    message_secs = time.monotonic() - t0
+    name, rtf_size = m.group(1), int(m.group(2))
+    message = os.path.join(b.receive_folder, name)
+    b.expect("stored a file from %s: %s, %d bytes" % (a.address, message, rtf_size))
+    message_stored_secs = time.monotonic() - t0
+    a.dismiss_box(SUCCESS_TEXT)
+    with open(message, "rb") as f:
+        rtf = f.read()
+    expected = [re.escape(MESSAGE_WORDS.encode()),
+                # the bold word is a run of its own, bold; nothing else is
+                rb"\{\\f\d+\\fs\d+\\b " + MESSAGE_BOLD.encode() + rb"\}",
+                rb"\\u252\?\{\}ber alles"]
+    for pattern in expected:
+        if not re.search(pattern, rtf):
+            raise Failure("B's %s does not match %r:\n%s" % (message, pattern, rtf[:600]))
+    if not rtf.startswith(b"{\\rtf1") or rtf.count(b"\\b ") != 1:
+        raise Failure("B's %s is not the message A typed:\n%s" % (message, rtf[:600]))
+    left = [p for folder in (a.folder, a.runtime)
+            for p in glob.glob(os.path.join(folder, "T*.rtf"))]
+    if left:
+        raise Failure("A left its message file(s) behind: %s" % ", ".join(left))
+
+    # B lists both, saved as they came: a terminated B finds them when it starts again.
+    list_path = os.path.join(b.folder, LIST_FILE)
+    want = "".join(p + "\r\n" for p in (stored, message)).encode()
+
+    def listed():
+        with open(list_path, "rb") as f:
+            return f.read() == want
+    wait_until("B's %s to list both files" % LIST_FILE, listed)
+    if b.find("message box:"):
+        raise Failure("B showed a message box; log tail:\n%s" % b.tail())
+    b.start(reuse=True)
+    b.expect("received-files list: 2 entries loaded")
+    for path in (stored, message):
+        b.expect("received-files entry: %s\n" % path)
+    return ("%d MB sent %.2f s after Return in the file dialog (%.0f MB/s), stored by B after "
+            "%.2f s, same sha256; text message of %d bytes sent %.2f s after the Send click, "
+            "stored by B after %.2f s; both listed again after B's restart"
+            % (PAYLOAD_MB, file_secs, PAYLOAD_MB / file_secs, file_stored_secs, rtf_size,
+               message_secs, message_stored_secs))
 
 
 SCENARIOS = [
@@ -729,6 +946,7 @@ SCENARIOS = [
     ("busy reply in A's calling window", scenario_busy),
     ("ring timeout sends B's message, Cancel Call stops the ringing", scenario_ring_timeout),
     ("a stream message to B's TCP port 6501 is acknowledged", scenario_stream_message),
+    ("A sends a file and a text message to B from the windows", scenario_send_file_and_message),
 ]
 
 
