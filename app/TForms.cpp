@@ -3,6 +3,7 @@
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
 #include "contacts/TCallSettings.h"
+#include "contacts/TfrmIP.h"
 #include "contacts/TfrmSettings.h"
 #include "transfer/TfrmTransfer.h"
 #include "transfer/TfrmTxtMessage.h"
@@ -34,6 +35,8 @@ void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort)
     };
     host.receiveFolder = [main] { return main->CallSettings.FilePath; };
     forms.frmTransfer = new TfrmTransfer(std::move(host), transferPort, &frmMain);
+    forms.frmIP = new TfrmIP(&frmMain);
+    forms.frmIP->SetHostName = [main](const QString& text) { main->edtHostName->setText(text); };
     forms.frmSettings = new TfrmSettings(frmMain.CallSettings, &frmMain);
     forms.frmTxtMessage = new TfrmTxtMessage(*forms.frmTransfer, &frmMain);
     forms.frmTransfer->frmTxtMessage = forms.frmTxtMessage;

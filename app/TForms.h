@@ -7,6 +7,7 @@ class TfrmSettings;
 class TfrmCCN;
 class TfrmCalling;
 class TfrmTransfer;
+class TfrmIP;
 class TfrmTxtMessage;
 
 // The program's windows, each created once at start-up in a fixed order and reachable from
@@ -17,6 +18,7 @@ struct TForms
     TfrmCCN* frmCCN = nullptr;
     TfrmCalling* frmCalling = nullptr;
     TfrmTransfer* frmTransfer = nullptr;
+    TfrmIP* frmIP = nullptr;
     TfrmSettings* frmSettings = nullptr;
     TfrmTxtMessage* frmTxtMessage = nullptr;
 };

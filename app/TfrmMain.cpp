@@ -7,6 +7,7 @@
 #include "app/TUdpListener.h"
 #include "capture/TVideoCapture.h"
 #include "contacts/TSettingsStore.h"
+#include "contacts/TfrmIP.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/errors/EError.h"
 #include "platform/logging/Logging.h"
@@ -262,7 +263,8 @@ void TfrmMain::Image7Click()
 
 void TfrmMain::Image6Click()
 {
-    // The address book window comes later; until then the button does nothing.
+    if (Forms().frmIP)
+        Forms().frmIP->Execute();
 }
 
 void TfrmMain::btnVideoSourceClick()

@@ -2,6 +2,7 @@
 #include "app/TLocalAddress.h"
 #include "app/TfrmMain.h"
 #include "capture/TVideoCapture.h"
+#include "contacts/TfrmIP.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/ini/TIniFile.h"
 #include "platform/paths/TProgramFolder.h"
@@ -22,6 +23,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -396,6 +398,26 @@ private slots:
         QTest::mouseClick(form->Image7, Qt::LeftButton);
         QVERIFY(seen);
         QVERIFY(!Forms().frmSettings->isVisible());
+    }
+
+    void telephoneBookOpensModallyAndFillsTheHost()
+    {
+        env->WriteProgramFile("IPAddress.dat", "Office <192.168.0.10>\r\nLab <lab-pc>\r\n");
+        Start([this] { CreateSecondaryForms(*form, 0); });
+        TfrmIP* book = Forms().frmIP;
+        QVERIFY(book && !book->isVisible());
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            QTRY_VERIFY(book->isVisible());
+            seen = book->isModal() &&
+                   book->Lines() == QStringList{"Lab <lab-pc>", "Office <192.168.0.10>"};
+            book->ListBox1->setCurrentRow(1);
+            QTest::mouseClick(book->btnInsert, Qt::LeftButton);
+        });
+        QTest::mouseClick(form->Image6, Qt::LeftButton);
+        QVERIFY(seen);
+        QVERIFY(!book->isVisible());
+        QCOMPARE(form->edtHostName->text(), QStringLiteral("192.168.0.10"));
     }
 
     void volumeBarStartsFromTheOutputAndSetsBothChannels()

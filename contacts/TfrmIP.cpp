@@ -1,0 +1,323 @@
+#include "contacts/TfrmIP.h"
+
+#include "contacts/TContactDelegate.h"
+#include "platform/errors/EError.h"
+#include "platform/ini/TLineFile.h"
+#include "platform/logging/Logging.h"
+#include "platform/paths/TProgramFolder.h"
+#include "platform/ui/Guarded.h"
+#include "platform/ui/TUiServices.h"
+#include "widgets/TFonts.h"
+#include "widgets/TGradientButton.h"
+#include "widgets/TRoundedPanel.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include <algorithm>
+
+const QString TfrmIP::FileName = QStringLiteral("IPAddress.dat");
+const QString TfrmIP::NotFoundText = QStringLiteral("File [IPAddress.dat] not Found.");
+const QString TfrmIP::EmptyFieldsText = QStringLiteral("Please enter Contact Name and IP Address.");
+const QString TfrmIP::DeleteQuestion = QStringLiteral("Delete selected contact?");
+const QString TfrmIP::WrongFormatText = QStringLiteral("Wrong Address Format.");
+
+namespace {
+
+bool IsEnter(QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// Alphabetical, as the user reads names: case only decides between otherwise equal lines.
+bool LineBefore(const QString& a, const QString& b)
+{
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+} // namespace
+
+TfrmIP::TfrmIP(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("frmIP"));
+    setWindowTitle(QStringLiteral("IP Address Book"));
+    setFixedSize(497, 412);
+    setModal(true);
+    setFont(TFonts::SansSerif(8));
+    CreateControls();
+}
+
+QString TfrmIP::Location()
+{
+    return TProgramFolder::File(FileName);
+}
+
+QString TfrmIP::HostOf(const QString& line)
+{
+    const qsizetype open = line.indexOf(QLatin1Char('<'));
+    if (open < 0)
+        return line;
+    // Up to the last character, which a well-formed line's ">" is; a line ending in its "<"
+    // has no host at all.
+    return line.mid(open + 1, std::max<qsizetype>(0, line.size() - open - 2));
+}
+
+QLabel* TfrmIP::AddLabel(const QString& name, const QString& text, int left, int top)
+{
+    auto* label = new QLabel(text, Panel1);
+    label->setObjectName(name);
+    label->setFont(TFonts::SansSerif(8, true));
+    label->setStyleSheet(QStringLiteral("color: white;"));
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QLineEdit* TfrmIP::AddEdit(const QString& name, int left, int top)
+{
+    auto* edit = new QLineEdit(Panel1);
+    edit->setObjectName(name);
+    edit->setGeometry(left, top, 225, 24);
+    edit->setFont(TFonts::SansSerif(10));
+    edit->setStyleSheet(QStringLiteral("background: white; color: black;"));
+    edit->installEventFilter(this);
+    return edit;
+}
+
+QPushButton* TfrmIP::AddButton(const QString& name, const QString& text, const QRect& geometry)
+{
+    auto* button = new TGradientButton(text, Panel1);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+void TfrmIP::CreateControls()
+{
+    Panel1 = new TRoundedPanel(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(rect());
+
+    Label2 = AddLabel(QStringLiteral("Label2"), QStringLiteral("Contact Name"), 14, 13);
+    edtName = AddEdit(QStringLiteral("edtName"), 14, 26);
+    edtName->setMaxLength(NameLength);
+    Label1 = AddLabel(QStringLiteral("Label1"), QStringLiteral("Host Name / IP Address"), 256, 13);
+    edtIP = AddEdit(QStringLiteral("edtIP"), 256, 26);
+    btnAdd = AddButton(QStringLiteral("btnAdd"), QStringLiteral("Add"), {14, 59, 75, 25});
+    btnDeleteAll =
+        AddButton(QStringLiteral("btnDeleteAll"), QStringLiteral("Clear List"), {406, 59, 75, 25});
+
+    ListBox1 = new QListWidget(Panel1);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setGeometry(14, 96, 467, 257);
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setUniformItemSizes(true);
+    ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListBox1->setToolTip(QStringLiteral("Double Click to use IP Address"));
+    QFont listFont;
+    listFont.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
+    listFont.setPixelSize(16);
+    ListBox1->setFont(listFont);
+    ListBox1->setStyleSheet(QStringLiteral("QListWidget { background: white; }"));
+    ListBox1->setItemDelegate(new TContactDelegate(ListBox1));
+    ListBox1->installEventFilter(this);
+    listViewport_ = ListBox1->viewport();
+    listViewport_->installEventFilter(this);
+
+    btnDelete = AddButton(QStringLiteral("btnDelete"), QStringLiteral("Delete"), {16, 368, 75, 25});
+    btnOnline =
+        AddButton(QStringLiteral("btnOnline"), QStringLiteral("Who's Online?"), {104, 368, 81, 25});
+    btnInsert = AddButton(QStringLiteral("btnInsert"), QStringLiteral("Call Selected Contact"),
+                          {200, 368, 193, 25});
+    btnClose = AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"), {407, 368, 75, 25});
+
+    QWidget* chain[] = {ListBox1, edtName,   edtIP,        btnAdd,   btnDelete,
+                        btnClose, btnOnline, btnDeleteAll, btnInsert};
+    for (size_t i = 0; i + 1 < std::size(chain); ++i)
+        setTabOrder(chain[i], chain[i + 1]);
+
+    auto on = [this](QPushButton* b, void (TfrmIP::*handler)()) {
+        connect(b, &QPushButton::clicked, this,
+                [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    };
+    on(btnAdd, &TfrmIP::btnAddClick);
+    on(btnDeleteAll, &TfrmIP::btnDeleteAllClick);
+    on(btnDelete, &TfrmIP::btnDeleteClick);
+    on(btnOnline, &TfrmIP::btnOnlineClick);
+    on(btnInsert, &TfrmIP::ListBox1DblClick);
+    on(btnClose, &TfrmIP::btnCloseClick);
+}
+
+int TfrmIP::Execute()
+{
+    FormActivate();
+    if (parentWidget()) {
+        const QRect owner = parentWidget()->window()->frameGeometry();
+        move(owner.center() - rect().center());
+    }
+    return exec();
+}
+
+QStringList TfrmIP::Lines() const
+{
+    QStringList lines;
+    for (int i = 0; i < ListBox1->count(); ++i)
+        lines << ListBox1->item(i)->text();
+    return lines;
+}
+
+void TfrmIP::InsertSorted(const QString& line)
+{
+    // After any equal lines, so a duplicate joins the end of its run.
+    int low = 0;
+    int high = ListBox1->count();
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        if (LineBefore(line, ListBox1->item(mid)->text()))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    ListBox1->insertItem(low, line);
+}
+
+void TfrmIP::AddContact(const QString& name, const QString& host)
+{
+    InsertSorted(name + QStringLiteral(" <") + host + QLatin1Char('>'));
+}
+
+void TfrmIP::FormActivate()
+{
+    try {
+        if (const std::optional<QStringList> lines = TLineFile::Load(Location())) {
+            ListBox1->clear();
+            for (const QString& line : *lines)
+                InsertSorted(line);
+            qCDebug(lcSettings) << "address book:" << lines->size() << "lines loaded";
+        }
+    } catch (const EError& e) {
+        qCWarning(lcSettings).noquote() << e.Message();
+        Ui().Error(NotFoundText);
+    }
+    edtName->clear();
+    edtIP->clear();
+    if (ListBox1->count() > 0)
+        ListBox1->setCurrentRow(0);
+    if (ListBox1->isEnabled())
+        ListBox1->setFocus();
+}
+
+void TfrmIP::FormClose()
+{
+    const QString path = Location();
+    try {
+        TLineFile::Save(path, Lines());
+    } catch (const EError& e) {
+        qCWarning(lcSettings).noquote() << e.Message();
+        throw EError(QStringLiteral("Cannot create file %1").arg(path));
+    }
+}
+
+void TfrmIP::done(int result)
+{
+    bool written = false;
+    Guarded([&] {
+        FormClose();
+        written = true;
+    });
+    if (written)
+        QDialog::done(result);
+}
+
+bool TfrmIP::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick && watched == listViewport_) {
+        // Anywhere in the list, as the first click has already picked the line; the list
+        // still sees the click.
+        Guarded([this] { ListBox1DblClick(); });
+    } else if (IsEnter(event)) {
+        if (watched == edtName) {
+            edtIP->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+        if (watched == edtIP) {
+            Guarded([this] { btnAddClick(); });
+            return true;
+        }
+        if (watched == ListBox1) {
+            Guarded([this] { ListBox1DblClick(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmIP::btnAddClick()
+{
+    if (edtName->text().isEmpty() || edtIP->text().isEmpty()) {
+        Ui().Information(EmptyFieldsText);
+        edtName->setFocus();
+        return;
+    }
+    AddContact(edtName->text(), edtIP->text());
+    edtName->clear();
+    edtIP->clear();
+    edtName->setFocus();
+}
+
+void TfrmIP::btnDeleteClick()
+{
+    if (Ui().Confirm(DeleteQuestion)) {
+        const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+        if (!selected.isEmpty()) {
+            delete ListBox1->takeItem(ListBox1->row(selected.first()));
+            ListBox1->clearSelection(); // no neighbour is picked in its place
+        }
+    }
+    edtName->setFocus();
+}
+
+void TfrmIP::btnDeleteAllClick()
+{
+    ListBox1->clear();
+}
+
+void TfrmIP::ListBox1DblClick()
+{
+    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    bool used = false;
+    try {
+        if (!SetHostName)
+            throw EError(QStringLiteral("no host-name field to write"));
+        SetHostName(HostOf(selected.first()->text()));
+        used = true;
+    } catch (const std::exception& e) {
+        qCWarning(lcSettings) << "using a contact:" << e.what();
+    }
+    if (!used) {
+        Ui().Warning(WrongFormatText);
+        return;
+    }
+    close(); // writes the file; a failure there keeps the window open with its own box
+}
+
+void TfrmIP::btnOnlineClick()
+{
+    if (OnWhosOnline)
+        OnWhosOnline();
+}
+
+void TfrmIP::btnCloseClick()
+{
+    close();
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class TRoundedPanel;
+
+// "IP Address Book": named contacts, each kept as one line "name <host>", sorted by the whole
+// line. "IPAddress.dat" beside the program is read on every opening and written on every
+// closing; in between the list is the only copy.
+class TfrmIP : public QDialog
+{
+    Q_OBJECT
+public:
+    static const QString FileName; // "IPAddress.dat"
+    static const QString NotFoundText;
+    static const QString EmptyFieldsText;
+    static const QString DeleteQuestion;
+    static const QString WrongFormatText;
+    static constexpr int NameLength = 22;
+
+    explicit TfrmIP(QWidget* parent = nullptr);
+
+    // The book's file beside the executable.
+    static QString Location();
+    // The host a contact line names: what follows its first "<" without the line's last
+    // character, or the whole line when it has no "<".
+    static QString HostOf(const QString& line);
+
+    // Runs the opening steps and shows the window modally, centred over its owner.
+    int Execute();
+
+    // Adds name + " <" + host + ">" at its place in the sorted list.
+    void AddContact(const QString& name, const QString& host);
+    // The contact lines in list order.
+    QStringList Lines() const;
+
+    // Writes a picked contact's host into the main window's host-name field.
+    std::function<void(const QString&)> SetHostName;
+    // Shows the online network clients window modally; "Who's Online?" does nothing without it.
+    std::function<void()> OnWhosOnline;
+
+    TRoundedPanel* Panel1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* edtName = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* edtIP = nullptr;
+    QPushButton* btnAdd = nullptr;
+    QPushButton* btnDeleteAll = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QPushButton* btnDelete = nullptr;
+    QPushButton* btnOnline = nullptr;
+    QPushButton* btnInsert = nullptr;
+    QPushButton* btnClose = nullptr;
+
+    // Handlers.
+    void FormActivate();
+    // Throws EError "Cannot create file <path>" when the file cannot be written.
+    void FormClose();
+    void btnAddClick();
+    void btnDeleteClick();
+    void btnDeleteAllClick();
+    void ListBox1DblClick();
+    void btnOnlineClick();
+    void btnCloseClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Every way out (Close, a picked contact, Escape) writes the file first; when that fails
+    // the window stays open.
+    void done(int result) override;
+
+private:
+    void CreateControls();
+    QLabel* AddLabel(const QString& name, const QString& text, int left, int top);
+    QLineEdit* AddEdit(const QString& name, int left, int top);
+    QPushButton* AddButton(const QString& name, const QString& text, const QRect& geometry);
+    void InsertSorted(const QString& line);
+
+    QWidget* listViewport_ = nullptr;
+};
