@@ -4,7 +4,9 @@
 #include "app/TfrmMain.h"
 #include "contacts/TCallSettings.h"
 #include "contacts/TfrmIP.h"
+#include "contacts/TfrmNetworkClients.h"
 #include "contacts/TfrmSettings.h"
+#include "platform/netenum/TNoNetResourceProvider.h"
 #include "transfer/TfrmTransfer.h"
 #include "transfer/TfrmTxtMessage.h"
 #include "voice/TfrmCCN.h"
@@ -37,6 +39,15 @@ void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort)
     forms.frmTransfer = new TfrmTransfer(std::move(host), transferPort, &frmMain);
     forms.frmIP = new TfrmIP(&frmMain);
     forms.frmIP->SetHostName = [main](const QString& text) { main->edtHostName->setText(text); };
+    // Nobody is listed until the computers on the network can be asked.
+    forms.frmNetworkClients =
+        new TfrmNetworkClients(std::make_shared<TNoNetResourceProvider>(), forms.frmIP);
+    TfrmIP* book = forms.frmIP;
+    forms.frmNetworkClients->BookLines = [book] { return book->Lines(); };
+    forms.frmNetworkClients->AddContact = [book](const QString& name, const QString& host) {
+        book->AddContact(name, host);
+    };
+    forms.frmIP->OnWhosOnline = [clients = forms.frmNetworkClients] { clients->Execute(); };
     forms.frmSettings = new TfrmSettings(frmMain.CallSettings, &frmMain);
     forms.frmTxtMessage = new TfrmTxtMessage(*forms.frmTransfer, &frmMain);
     forms.frmTransfer->frmTxtMessage = forms.frmTxtMessage;

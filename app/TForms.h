@@ -7,6 +7,7 @@ class TfrmSettings;
 class TfrmCCN;
 class TfrmCalling;
 class TfrmTransfer;
+class TfrmNetworkClients;
 class TfrmIP;
 class TfrmTxtMessage;
 
@@ -19,6 +20,7 @@ struct TForms
     TfrmCalling* frmCalling = nullptr;
     TfrmTransfer* frmTransfer = nullptr;
     TfrmIP* frmIP = nullptr;
+    TfrmNetworkClients* frmNetworkClients = nullptr;
     TfrmSettings* frmSettings = nullptr;
     TfrmTxtMessage* frmTxtMessage = nullptr;
 };

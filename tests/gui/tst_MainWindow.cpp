@@ -3,6 +3,7 @@
 #include "app/TfrmMain.h"
 #include "capture/TVideoCapture.h"
 #include "contacts/TfrmIP.h"
+#include "contacts/TfrmNetworkClients.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/ini/TIniFile.h"
 #include "platform/paths/TProgramFolder.h"
@@ -398,6 +399,28 @@ private slots:
         QTest::mouseClick(form->Image7, Qt::LeftButton);
         QVERIFY(seen);
         QVERIFY(!Forms().frmSettings->isVisible());
+    }
+
+    void whosOnlineOpensTheClientsWindowFromTheBook()
+    {
+        Start([this] { CreateSecondaryForms(*form, 0); });
+        TfrmIP* book = Forms().frmIP;
+        TfrmNetworkClients* clients = Forms().frmNetworkClients;
+        QVERIFY(clients);
+        bool seen = false;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (clients->isVisible() && !clients->IsSearching()) {
+                // Until the network can be asked, nobody is listed and nothing fails.
+                seen = clients->isModal() && clients->ListBox1->count() == 0;
+                clients->close();
+            }
+        });
+        closer.start(20);
+        book->btnOnlineClick();
+        QVERIFY(seen);
+        QVERIFY(script->ui.shown.isEmpty());
+        QVERIFY(book->Lines().isEmpty());
     }
 
     void telephoneBookOpensModallyAndFillsTheHost()
