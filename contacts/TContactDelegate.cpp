@@ -1,6 +1,6 @@
 #include "contacts/TContactDelegate.h"
 
-#include "widgets/PaintGradient.h"
+#include "widgets/PaintListRow.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -66,21 +66,7 @@ void TContactDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 {
     const QRect r = option.rect;
     painter->save();
-    if (option.state & QStyle::State_Selected) {
-        QPainterPath clip;
-        clip.addRoundedRect(QRectF(r), CornerRadius, CornerRadius);
-        painter->setClipPath(clip);
-        PaintGradient(
-            *painter, TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1},
-            {QColor(0xFF, 0xF5, 0xDD), QColor(0xFF, 0xF5, 0xDD), QColor(0xFF, 0xD2, 0x5E)}, false);
-        painter->setPen(QColor(0xC5, 0xC5, 0xC5));
-        painter->setBrush(Qt::NoBrush);
-        painter->drawRoundedRect(QRectF(r.left(), r.top(), r.width() - 1, r.height() - 1),
-                                 CornerRadius, CornerRadius);
-        painter->setClipping(false);
-    } else {
-        painter->fillRect(r, Qt::white);
-    }
+    PaintListRow(*painter, r, option.state & QStyle::State_Selected, CornerRadius);
     painter->drawImage(QPoint(r.left() + 7, r.top() + 7), ContactPicture());
 
     // The text box ends at the row's edge, so the ellipsis stays in sight.
