@@ -51,6 +51,9 @@ void CopyOver(const QString& source, const QString& target)
             throw EError(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
     if (in.error() != QFileDevice::NoError)
         throw EError(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()));
+    // A write cut short (a full disk) can pass unreported; only a whole copy replaces the target.
+    if (!out.flush() || out.size() != in.size())
+        throw EError(QStringLiteral("Cannot write %1: it could not be written whole").arg(target));
     if (!out.commit())
         throw EError(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
 }
