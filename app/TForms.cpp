@@ -19,7 +19,9 @@ TForms& Forms()
     return forms;
 }
 
-void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort)
+void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort,
+                          std::shared_ptr<INetResourceProvider> network,
+                          std::function<bool(const TNetResource&)> isProgramCopy)
 {
     TForms& forms = Forms();
     forms.frmMain = &frmMain;
@@ -39,9 +41,11 @@ void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort)
     forms.frmTransfer = new TfrmTransfer(std::move(host), transferPort, &frmMain);
     forms.frmIP = new TfrmIP(&frmMain);
     forms.frmIP->SetHostName = [main](const QString& text) { main->edtHostName->setText(text); };
-    // Nobody is listed until the computers on the network can be asked.
-    forms.frmNetworkClients =
-        new TfrmNetworkClients(std::make_shared<TNoNetResourceProvider>(), forms.frmIP);
+    // Without a way to ask the network, nobody is listed.
+    if (!network)
+        network = std::make_shared<TNoNetResourceProvider>();
+    forms.frmNetworkClients = new TfrmNetworkClients(std::move(network), forms.frmIP);
+    forms.frmNetworkClients->IsProgramCopy = std::move(isProgramCopy);
     TfrmIP* book = forms.frmIP;
     forms.frmNetworkClients->BookLines = [book] { return book->Lines(); };
     forms.frmNetworkClients->AddContact = [book](const QString& name, const QString& host) {

@@ -2,6 +2,12 @@
 
 #include <QtGlobal>
 
+#include <functional>
+#include <memory>
+
+class INetResourceProvider;
+struct TNetResource;
+
 class TfrmMain;
 class TfrmSettings;
 class TfrmCCN;
@@ -28,4 +34,8 @@ struct TForms
 TForms& Forms();
 
 // Creates the windows that follow the main window, in their order, owned by it.
-void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort = 6501);
+// network lists the computers on the network (none when empty); isProgramCopy tells which
+// of them run this program.
+void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort = 6501,
+                          std::shared_ptr<INetResourceProvider> network = {},
+                          std::function<bool(const TNetResource&)> isProgramCopy = {});

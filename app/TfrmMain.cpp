@@ -202,6 +202,8 @@ void TfrmMain::LoadSettings()
     CallSettings = TSettingsStore::Load(TSettingsStore::FileName(), lblIPAddress->text());
     if (Forms().frmTransfer)
         Forms().frmTransfer->ReceiveFolderChanged();
+    if (OnSettingsLoaded)
+        OnSettingsLoaded();
 }
 
 void TfrmMain::SaveMicVolume()

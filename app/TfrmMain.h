@@ -150,6 +150,8 @@ public:
     // Runs each time a call operation lets pending messages run, before they run; tests end
     // the call from here.
     std::function<void()> OnPendingMessages;
+    // Called once "Settings.ini" has been read into CallSettings at start-up.
+    std::function<void()> OnSettingsLoaded;
     void Image7Click();
     void Image6Click();
     void Image8Click();

@@ -1,6 +1,10 @@
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
+#include "contacts/TfrmSettings.h"
 #include "platform/capturegraph/gst/TGstCaptureSystem.h"
+#include "platform/dnssd/TAvahiClient.h"
+#include "platform/dnssd/TDnsSdNetResourceProvider.h"
+#include "platform/dnssd/TDnsSdPublisher.h"
 #include "platform/elements/gst/TGstElementCheck.h"
 #include "platform/logging/Logging.h"
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
@@ -24,12 +28,27 @@ int main(int argc, char** argv)
     const unsigned uses =
         UseCamera | UseVoice | UseRingTone | (testCamera ? unsigned(UseTestCamera) : 0u);
     frmMain->FindMissingElements = [uses] { return MissingGstElements(uses); };
-    CreateSecondaryForms(*frmMain);
+    // The computers on the network, and this copy among them under its caller ID; without an
+    // Avahi daemon the list stays empty and nothing else changes.
+    auto avahi = std::make_shared<TAvahiClient>();
+    auto network = std::make_shared<TDnsSdNetResourceProvider>(avahi);
+    auto publisher = std::make_unique<TDnsSdPublisher>(avahi, TCallPorts().signallingListen);
+    frmMain->OnSettingsLoaded = [&publisher, main = frmMain.get()] {
+        publisher->SetName(main->CallSettings.CallerID);
+    };
+    CreateSecondaryForms(*frmMain, 6501, network, [network](const TNetResource& entry) {
+        return network->IsProgramCopy(entry);
+    });
+    Forms().frmSettings->OnSaved = [&publisher](const TCallSettings& saved) {
+        publisher->SetName(saved.CallerID);
+    };
     Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
 
     // The main window appears once the event loop runs, so its start-up can end the program.
     QTimer::singleShot(0, frmMain.get(), [&] { frmMain->show(); });
     const int rc = app.exec();
     Forms() = TForms();
+    // Withdrawn before the windows go, so the network stops listing a copy that has ended.
+    publisher.reset();
     return rc;
 }

@@ -6,6 +6,7 @@
 #include "widgets/TFonts.h"
 #include "widgets/TGradientButton.h"
 #include "widgets/THeadingPanel.h"
+#include "widgets/TRemoteText.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -137,15 +138,35 @@ TNetworkWalk TfrmNetworkClients::MakeWalk()
     return walk;
 }
 
+QString TfrmNetworkClients::Shown(const QString& remote)
+{
+    // Names come from other computers: one line of plain text, and no "<" or ">", which
+    // would split the address book's "Name <host>" line in the wrong place.
+    QString text = TRemoteText::Clean(remote);
+    text.replace(QLatin1Char('<'), QChar(0x2039));
+    text.replace(QLatin1Char('>'), QChar(0x203A));
+    return text;
+}
+
 void TfrmNetworkClients::List(const TNetResource& entry)
 {
-    const QStringList lines = TNetworkWalk::ListLines(entry);
+    TNetResource shown = entry;
+    shown.comment = Shown(entry.comment);
+    shown.remoteName = Shown(entry.remoteName);
+    shown.provider = Shown(entry.provider);
+    const QStringList lines = TNetworkWalk::ListLines(shown);
     const QFontMetrics metrics(ListBox1->font());
+    const bool copy = IsProgramCopy ? IsProgramCopy(entry) : false;
     for (int i = 0; i < lines.size(); ++i) {
         auto* item = new QListWidgetItem(lines[i]);
         item->setSizeHint(QSize(metrics.horizontalAdvance(lines[i]) + 8, RowHeight));
         if (i == 0)
-            item->setData(ProgramCopyRole, IsProgramCopy ? IsProgramCopy(entry) : false);
+            item->setData(ProgramCopyRole, copy);
+        // A computer that runs this program can answer a call; the others are only listed.
+        if (copy && i < 2) {
+            item->setForeground(ProgramCopyColor);
+            item->setToolTip(QStringLiteral("Runs Parlavue: this computer can answer a call"));
+        }
         ListBox1->addItem(item);
     }
 }

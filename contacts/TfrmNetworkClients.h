@@ -2,6 +2,7 @@
 
 #include "platform/netenum/INetResourceProvider.h"
 
+#include <QColor>
 #include <QDialog>
 #include <QStringList>
 
@@ -27,6 +28,8 @@ public:
     static constexpr int RowHeight = 19;
     // Set on each computer's "Computer Name: " row: whether the entry is a copy of this program.
     static constexpr int ProgramCopyRole = Qt::UserRole + 1;
+    // The colour of a program copy's first two rows.
+    static constexpr QColor ProgramCopyColor{0x00, 0x70, 0x30};
 
     explicit TfrmNetworkClients(std::shared_ptr<INetResourceProvider> provider,
                                 QWidget* parent = nullptr);
@@ -68,6 +71,7 @@ private:
     void CreateControls();
     TNetworkWalk MakeWalk();
     void List(const TNetResource& entry);
+    static QString Shown(const QString& remote);
 
     std::shared_ptr<INetResourceProvider> provider_;
     std::unique_ptr<TfrmExport> progress_;

@@ -213,6 +213,8 @@ void TfrmSettings::btnSaveClick()
     callSettings_ = edited;
     qCDebug(lcSettings) << "saved settings";
     accept();
+    if (OnSaved)
+        OnSaved(callSettings_);
 }
 
 void TfrmSettings::btnCloseClick()

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -23,6 +25,9 @@ public:
 
     // Fills the controls from the live settings and shows the window modally.
     int Execute();
+
+    // Called once saved settings became the live ones.
+    std::function<void(const TCallSettings&)> OnSaved;
 
     TRoundedPanel* Panel1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -18,6 +18,9 @@ packages=(
   pulseaudio pulseaudio-utils
   # end-to-end tests: two copies in network namespaces on one virtual display
   python3 iproute2 xvfb xdotool imagemagick
+  # computers on the network (DNS-SD): the client library, and for the tests a private
+  # D-Bus bus and Avahi daemon per test host
+  libavahi-client-dev avahi-daemon avahi-utils dbus util-linux
   libgtest-dev libgmock-dev libbenchmark-dev
   # an independent reader of the rich-text messages we write
   unrtf
