@@ -1,4 +1,5 @@
 #include "contacts/TfrmExport.h"
+#include "contacts/TfrmIP.h"
 #include "contacts/TfrmNetworkClients.h"
 #include "platform/netenum/fake/TFakeNetResourceProvider.h"
 #include "platform/ui/TApplication.h"
@@ -13,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 const QString Provider = QStringLiteral("Microsoft Windows Network");
@@ -232,6 +235,100 @@ private slots:
                  false);
         QCOMPARE(form->ListBox1->item(4)->data(TfrmNetworkClients::ProgramCopyRole).toBool(), true);
         QVERIFY(!form->ListBox1->item(5)->data(TfrmNetworkClients::ProgramCopyRole).isValid());
+    }
+
+    void namesFromTheNetworkAreListedAsPlainLinesWithoutAngleBrackets()
+    {
+        TNetResource odd;
+        odd.displayType = TNetDisplayType::Server;
+        odd.usage = NetUsage::Container;
+        odd.remoteName = QStringLiteral("\\\\host<1>");
+        odd.comment = QStringLiteral("Eve\r\n<x>\u202E");
+        odd.provider = Provider + QStringLiteral("\u202E<p>");
+        net.Add(net.Root, odd);
+        QList<TNetResource> asked;
+        form->IsProgramCopy = [&](const TNetResource& e) {
+            asked << e;
+            return false;
+        };
+        form->show();
+        form->FormShow();
+
+        // Two computers from the tree's start, then this one: still four rows an entry.
+        const QStringList lines = Lines();
+        QCOMPARE(lines.size(), 12);
+        const QStringList mine = lines.mid(8);
+        QVERIFY2(mine.at(0).startsWith("Computer Name: Eve"), qPrintable(mine.at(0)));
+        QVERIFY2(mine.at(1).startsWith("Host Name and Connection Path: \\\\host"),
+                 qPrintable(mine.at(1)));
+        QVERIFY2(mine.at(2).startsWith("Network Provider: " + Provider), qPrintable(mine.at(2)));
+        QCOMPARE(mine.at(3), QString());
+        for (const QString& line : mine) {
+            QVERIFY2(!line.contains('<') && !line.contains('>'), qPrintable(line));
+            for (const QChar c : line)
+                QVERIFY2(c.category() != QChar::Other_Control &&
+                             c.category() != QChar::Other_Format &&
+                             c.category() != QChar::Separator_Line &&
+                             c.category() != QChar::Separator_Paragraph,
+                         qPrintable(line + " has U+" + QString::number(c.unicode(), 16)));
+        }
+        // The brackets stay readable, as look-alikes.
+        QVERIFY2(mine.at(0).contains(QString(QChar(0x2039)) + "x" + QChar(0x203A)),
+                 qPrintable(mine.at(0)));
+        QVERIFY2(mine.at(1).endsWith(QString("host") + QChar(0x2039) + "1" + QChar(0x203A)),
+                 qPrintable(mine.at(1)));
+        // The hook judges what the network said, not what is shown.
+        QVERIFY(std::any_of(asked.begin(), asked.end(), [&](const TNetResource& e) {
+            return e.comment == odd.comment && e.remoteName == odd.remoteName;
+        }));
+
+        QTest::mouseClick(form->btnAdd, Qt::LeftButton);
+        const auto it = std::find_if(added.begin(), added.end(),
+                                     [](const auto& a) { return a.second.startsWith("host"); });
+        QVERIFY(it != added.end());
+        const QString name = it->first;
+        const QString host = it->second;
+        QVERIFY2(name.startsWith("Eve"), qPrintable(name));
+        for (const QString& text : {name, host})
+            QVERIFY2(!text.contains('<') && !text.contains('>') && !text.contains('\n') &&
+                         !text.contains('\r') && !text.contains(QChar(0x202E)),
+                     qPrintable(text));
+        // The address book line reads back as the host it was made with.
+        const QString line = name + " <" + host + ">";
+        QCOMPARE(TfrmIP::HostOf(line), host);
+        QVERIFY(form->ContactExists(host));
+    }
+
+    void programCopiesTakeTheirColourOnTheFirstTwoRows()
+    {
+        form->IsProgramCopy = [](const TNetResource& e) { return e.comment == "Kitchen"; };
+        form->show();
+        form->FormShow();
+        QCOMPARE(Lines().size(), 8);
+        for (int row = 0; row < 8; ++row) {
+            const QListWidgetItem* item = form->ListBox1->item(row);
+            const bool marked = row == 4 || row == 5; // Kitchen's computer and host rows
+            const QVariant foreground = item->data(Qt::ForegroundRole);
+            if (marked) {
+                QVERIFY2(foreground.isValid(), qPrintable(item->text()));
+                QCOMPARE(foreground.value<QBrush>().color(), TfrmNetworkClients::ProgramCopyColor);
+                QVERIFY2(!item->toolTip().isEmpty(), qPrintable(item->text()));
+            } else {
+                QVERIFY2(!foreground.isValid() || foreground.value<QBrush>().color() !=
+                                                      TfrmNetworkClients::ProgramCopyColor,
+                         qPrintable(item->text()));
+                QVERIFY2(item->toolTip().isEmpty(), qPrintable(item->text()));
+            }
+        }
+        // Without the hook nobody is marked.
+        form->IsProgramCopy = nullptr;
+        form->FormShow();
+        QCOMPARE(Lines().size(), 8);
+        for (int row = 0; row < form->ListBox1->count(); ++row) {
+            const QBrush brush = form->ListBox1->item(row)->foreground();
+            QVERIFY(brush.style() == Qt::NoBrush ||
+                    brush.color() != TfrmNetworkClients::ProgramCopyColor);
+        }
     }
 
     void theBusyWheelTurnsWhileShown()
