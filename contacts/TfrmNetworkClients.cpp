@@ -2,6 +2,7 @@
 
 #include "contacts/TNetworkWalk.h"
 #include "contacts/TfrmExport.h"
+#include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
 #include "widgets/TFonts.h"
 #include "widgets/TGradientButton.h"
@@ -157,6 +158,8 @@ void TfrmNetworkClients::List(const TNetResource& entry)
     const QStringList lines = TNetworkWalk::ListLines(shown);
     const QFontMetrics metrics(ListBox1->font());
     const bool copy = IsProgramCopy ? IsProgramCopy(entry) : false;
+    qCDebug(lcSettings).noquote() << "online: \"" + shown.comment + "\" at" << shown.remoteName
+                                  << (copy ? "(runs Parlavue)" : "(workstation)");
     for (int i = 0; i < lines.size(); ++i) {
         auto* item = new QListWidgetItem(lines[i]);
         item->setSizeHint(QSize(metrics.horizontalAdvance(lines[i]) + 8, RowHeight));

@@ -24,6 +24,9 @@ import tempfile
 import time
 import traceback
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "dnssd"))
+from avahi_lab import AvahiHost  # noqa: E402
+
 SKIP = 77
 
 ADDR_A = "169.254.77.1"
@@ -57,6 +60,17 @@ SEND_TEXT = (364 + 37, 556 + 12)
 BOX_TITLE = "Halvorn Office - Parlavue Video Phone"
 SUCCESS_TEXT = "File Transfer Successful and Complete."
 LIST_FILE = "FilesReceived.lst"
+# "Telephone Book..." (48 x 48) on the sidebar; the address book (frameless, 497 x 412) and its
+# buttons; the online network clients window (655 x 375) and its "Add Host Names To List".
+TELEPHONE_BOOK = (SIDEBAR_LEFT + 128 + 24, 200 + 24)
+BOOK_TITLE = "IP Address Book"
+BOOK_SIZE = (497, 412)
+WHOS_ONLINE = (104 + 40, 368 + 12)
+CALL_SELECTED = (200 + 96, 368 + 12)
+BOOK_ROW = (14 + 120, 96 + 20)  # the first 40-pixel row; the next ones follow
+CLIENTS_TITLE = "Online Network Clients"
+CLIENTS_SIZE = (655, 375)
+ADD_HOST_NAMES = (24 + 68, 336 + 12)
 
 PANEL_COLOUR = "#006FA4"  # the calling-status window's panel
 
@@ -79,7 +93,7 @@ TRANSFER_WAIT = 12 * WAIT  # for a 50 MB file over the veth link
 POLL = 0.1
 
 REQUIRED_TOOLS = ["ip", "Xvfb", "xdotool", "pulseaudio", "pactl", "parec", "gst-launch-1.0",
-                  "import"]
+                  "import", "dbus-daemon", "avahi-daemon", "unshare"]
 
 
 class Failure(Exception):
@@ -183,6 +197,7 @@ class Lab:
         self.display = None
         self.pulse_server = None
         self.pulse_env = None
+        self.avahi = {}  # namespace -> its own bus and Avahi daemon
 
     # -- network
     def make_network(self):
@@ -203,6 +218,13 @@ class Lab:
         # The link is up once A reaches B (checked when ping is there).
         if shutil.which("ping"):
             wait_until("the veth link between the namespaces", self.a_reaches_b)
+        # Each host has its own system bus and Avahi daemon, as a computer on a LAN has; the
+        # copies never reach the machine's own bus.
+        os.chmod(self.tmp, 0o755)  # the daemons drop root and must reach their bus sockets
+        for ns, dev, host in ((self.ns_a, self.veth_a, "hostA"), (self.ns_b, self.veth_b, "hostB")):
+            avahi = AvahiHost(ns, os.path.join(self.tmp, "avahi-" + host), host, dev)
+            self.avahi[ns] = avahi
+            avahi.start()
 
     def a_reaches_b(self):
         return subprocess.run(["ip", "netns", "exec", self.ns_a, "ping", "-c", "1", "-W", "1",
@@ -346,6 +368,9 @@ class Lab:
         raise Failure("could not record %s long enough to judge it" % speaker)
 
     def close(self, keep=False):
+        for avahi in self.avahi.values():
+            avahi.close()
+        self.avahi = {}
         for proc in reversed(self.procs):
             stop_process(proc)
         self.procs = []
@@ -419,7 +444,8 @@ class Phone:
                    XDG_RUNTIME_DIR=self.runtime,
                    XDG_CACHE_HOME=os.path.join(self.lab.tmp, "cache"),
                    PULSE_SERVER=self.lab.pulse_server, PULSE_SOURCE=self.mic + ".monitor",
-                   PULSE_SINK=self.speaker)
+                   PULSE_SINK=self.speaker,
+                   DBUS_SYSTEM_BUS_ADDRESS=self.lab.avahi[self.ns].bus)
         self.log_path = os.path.join(root, "stderr.log" if self.starts == 1
                                      else "stderr-%d.log" % self.starts)
         self.mark = 0
@@ -939,6 +965,44 @@ def scenario_send_file_and_message(lab, a, b):
                message_secs, message_stored_secs))
 
 
+def scenario_whos_online(lab, a, b):
+    """A finds B with Who's Online?, adds it to the book, picks it and calls; B rings."""
+    a.start()
+    b.start()
+    b.expect('published "%s"' % b.caller_id, timeout=15)
+    a.expect('published "%s"' % a.caller_id, timeout=15)
+    a.click(TELEPHONE_BOOK)
+    book, bx, by, _, _ = a.find_window(BOOK_TITLE, BOOK_SIZE)
+    a.set_mark()
+    pressed = a.click(WHOS_ONLINE, origin=(bx, by))
+    clients, cx, cy, _, _ = a.find_window(CLIENTS_TITLE, CLIENTS_SIZE)
+    shown = time.monotonic() - pressed
+    a.expect('online: "%s" at \\\\%s (runs Parlavue)' % (b.caller_id, b.address))
+    a.expect('online: "%s" at \\\\%s (runs Parlavue)' % (a.caller_id, a.address))
+    # Adding closes the window.
+    a.click(ADD_HOST_NAMES, origin=(cx, cy))
+    a.expect_window_closed(clients, CLIENTS_TITLE)
+    # The book is sorted: A's own entry (Anna) first, then B's (Bert).
+    names = sorted([a.caller_id, b.caller_id])
+    row = names.index(b.caller_id)
+    a.click((BOOK_ROW[0], BOOK_ROW[1] + 40 * row), origin=(bx, by))
+    a.set_mark()
+    b.set_mark()
+    a.click(CALL_SELECTED, origin=(bx, by))
+    a.expect_window_closed(book, BOOK_TITLE)
+    with open(os.path.join(a.folder, "IPAddress.dat"), "rb") as f:
+        stored = f.read()
+    want = "".join("%s <%s>\r\n" % (n, {a.caller_id: a.address, b.caller_id: b.address}[n])
+                   for n in names).encode()
+    if stored != want:
+        raise Failure("A's IPAddress.dat holds %r, expected %r" % (stored, want))
+    a.make_answer()
+    a.expect('sent "Calling|%s" to %s' % (a.caller_id, b.address))
+    b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+    return ("Who's Online? listed both copies %.2f s after the click; B added from the list, "
+            "picked in the book and called: B rang" % shown)
+
+
 SCENARIOS = [
     ("A calls B, B rings", scenario_a_calls_b_rings),
     ("B answers, voice both ways, End on both", scenario_answer_voice_end),
@@ -947,6 +1011,7 @@ SCENARIOS = [
     ("ring timeout sends B's message, Cancel Call stops the ringing", scenario_ring_timeout),
     ("a stream message to B's TCP port 6501 is acknowledged", scenario_stream_message),
     ("A sends a file and a text message to B from the windows", scenario_send_file_and_message),
+    ("A finds B with Who's Online?, adds, picks and calls it; B rings", scenario_whos_online),
 ]
 
 
