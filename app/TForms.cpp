@@ -2,6 +2,7 @@
 
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
+#include "capture/TFGraphConfig.h"
 #include "contacts/TCallSettings.h"
 #include "contacts/TfrmIP.h"
 #include "contacts/TfrmNetworkClients.h"
@@ -25,6 +26,7 @@ void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort,
 {
     TForms& forms = Forms();
     forms.frmMain = &frmMain;
+    forms.FGraphConfig = new TFGraphConfig(frmMain.CaptureConfig, *frmMain.cap, &frmMain);
     forms.frmCCN = new TfrmCCN(&frmMain);
     forms.frmCalling = new TfrmCalling(&frmMain);
     forms.frmCalling->btnCancelClick = [main = &frmMain] { main->CancelCall(); };

@@ -9,6 +9,7 @@ class INetResourceProvider;
 struct TNetResource;
 
 class TfrmMain;
+class TFGraphConfig;
 class TfrmSettings;
 class TfrmCCN;
 class TfrmCalling;
@@ -22,6 +23,7 @@ class TfrmTxtMessage;
 struct TForms
 {
     TfrmMain* frmMain = nullptr;
+    TFGraphConfig* FGraphConfig = nullptr;
     TfrmCCN* frmCCN = nullptr;
     TfrmCalling* frmCalling = nullptr;
     TfrmTransfer* frmTransfer = nullptr;

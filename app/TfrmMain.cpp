@@ -5,6 +5,7 @@
 #include "app/TLocalAddress.h"
 #include "app/TUdpDatagramSender.h"
 #include "app/TUdpListener.h"
+#include "capture/TFGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "contacts/TSettingsStore.h"
 #include "contacts/TfrmIP.h"
@@ -271,7 +272,28 @@ void TfrmMain::Image6Click()
 
 void TfrmMain::btnVideoSourceClick()
 {
-    // The video options window comes later; until then the button does nothing.
+    // Saved in every case, also when opening or applying failed.
+    struct TSave
+    {
+        TfrmMain* form;
+        ~TSave()
+        {
+            try {
+                form->SaveCaptureConfig();
+            } catch (const std::exception& e) {
+                Ui().Error(QString::fromUtf8(e.what()));
+            }
+        }
+    } save{this};
+    cap->ReadConfig(CaptureConfig);
+    TFGraphConfig* window = Forms().FGraphConfig;
+    if (!window || !window->LoadConfig(CaptureConfig))
+        return;
+    // Only the hidden OK button accepts; "Apply" inside the window is what applies.
+    if (window->exec() == QDialog::Accepted) {
+        TBusyCursor busy;
+        cap->ApplyConfig(CaptureConfig);
+    }
 }
 
 void TfrmMain::Image8Click()

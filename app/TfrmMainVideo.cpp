@@ -2,7 +2,9 @@
 // while a call is up.
 #include "app/TfrmMain.h"
 
+#include "app/TForms.h"
 #include "app/TFrameDecoder.h"
+#include "capture/TFGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "platform/errors/EError.h"
 #include "platform/logging/Logging.h"
@@ -103,7 +105,8 @@ void TfrmMain::capChangeDevice()
     TACapMode audio;
     cap->GetCurrentVCapMode(video);
     cap->GetCurrentACapMode(audio);
-    // The video options window, which lists the device's dialogs, comes later.
+    if (Forms().FGraphConfig)
+        Forms().FGraphConfig->FillDialogs(cap->Dialogs());
 }
 
 void TfrmMain::btnPreviewClick()

@@ -68,6 +68,10 @@ public:
         Keep("confirm", text);
         return false;
     }
+    void ShowPropertyFrame(const QString& caption, const std::vector<PropertyPagePtr>&) override
+    {
+        Keep("properties", caption);
+    }
     std::optional<QStringList> OpenFiles(const TOpenFileRequest& request) override
     {
         Keep("open", request.title);

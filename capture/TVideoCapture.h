@@ -104,6 +104,12 @@ public:
     bool SetMasterStream(int stream);
     bool IsDV();
     void DetectDialogs();
+    // Opens a dialog the device offers (in Dialogs()): false when it does not.
+    bool ShowDialog(TCaptureDialog dialog);
+    // The settings pages behind a dialog, generated from what the objects offer.
+    std::vector<PropertyPagePtr> DialogPages(TCaptureDialog dialog);
+    // The dialogs' names, by ordinal.
+    static const QStringList& DialogCaptions();
 
     // Capture modes of the selected devices.
     int GetACapModeCount();
@@ -145,6 +151,8 @@ protected:
 
 private:
     bool RenderPreview(const FilterPtr& videoSource);
+    std::shared_ptr<IAMStreamConfig> FindPinConfig(TPinCategory category, const TGuid& major,
+                                                   const FilterPtr& filter);
     void HandleGraphEvents();
     void HandleBitmapGrabbed(const TSampleGrabberCB* callback);
     // Takes the capture branch and everything downstream of the sources out of the graph.

@@ -232,26 +232,3 @@ void TVideoCapture::SetDVResolution(TDVResolution value)
     if (const auto decoder = dvDecoder_ ? dvDecoder_->DVDecoder() : nullptr)
         decoder->put_IPDisplay(DVTable[int(value) - 1].Display);
 }
-
-void TVideoCapture::DetectDialogs()
-{
-    // Only what the capture layer can tell: the VfW driver dialogs and whether a filter has
-    // pages. Pin, tuner and TV audio pages come with the options window's dialogs.
-    dialogs_ = 0;
-    const auto add = [this](TCaptureDialog dialog) { dialogs_ |= quint16(1u << dialog); };
-    if (vfwCaptureDialogs_) {
-        for (int dialog = 0; dialog < 3; ++dialog)
-            if (vfwCaptureDialogs_->HasDialog(dialog) == Hr::S_OK)
-                add(TCaptureDialog(dialog));
-    }
-    if (audioCapture_ && audioCapture_->HasPropertyPages())
-        add(cdAudioCaptureFilter);
-    if (videoCompressor_ && videoCompressor_->HasPropertyPages())
-        add(cdVideoCompressor);
-    if (videoCapture_ && !(dialogs_ & (1u << cdVideoFormat))) {
-        if (videoCapture_->HasPropertyPages())
-            add(cdVideoCaptureFilter);
-        if (audioCapture_ && audioCompressor_ && audioCompressor_->HasPropertyPages())
-            add(cdAudioCompressor);
-    }
-}

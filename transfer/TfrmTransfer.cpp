@@ -4,11 +4,11 @@
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
-#include "transfer/TFilesReceivedDelegate.h"
 #include "transfer/TReceivedList.h"
 #include "transfer/TStrmSender.h"
 #include "transfer/TStrmServer.h"
 #include "transfer/TfrmTxtMessage.h"
+#include "widgets/TElidedRowDelegate.h"
 #include "widgets/TFonts.h"
 #include "widgets/TGradientButton.h"
 #include "widgets/TRoundedPanel.h"
@@ -106,7 +106,7 @@ void TfrmTransfer::CreateControls()
     listFont.setPixelSize(13);
     lstFilesReceived->setFont(listFont);
     lstFilesReceived->setStyleSheet(QStringLiteral("QListWidget { background: white; }"));
-    lstFilesReceived->setItemDelegate(new TFilesReceivedDelegate(lstFilesReceived));
+    lstFilesReceived->setItemDelegate(new TElidedRowDelegate(lstFilesReceived));
 
     auto button = [this](const QString& name, const QString& text, const QRect& geometry) {
         auto* b = new TGradientButton(text, Panel1);

@@ -6,6 +6,7 @@
 // the GStreamer one (gst/).
 
 #include "platform/capturegraph/TMediaType.h"
+#include "platform/ui/IPropertyPage.h"
 
 #include <QString>
 #include <functional>
@@ -182,6 +183,8 @@ public:
     virtual std::shared_ptr<IIPDVDec> DVDecoder() = 0;
     virtual std::shared_ptr<IConfigAviMux> ConfigAviMux() = 0;
     virtual bool HasPropertyPages() = 0;
+    // The settings pages generated from what the filter offers; none by default.
+    virtual std::vector<PropertyPagePtr> PropertyPages() { return {}; }
 };
 
 // Where the preview is shown: the component's own widget.

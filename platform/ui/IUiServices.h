@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/IPropertyPage.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -38,4 +40,7 @@ public:
     // The text entered, or nothing when the user cancels.
     virtual std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                             const QString& value) = 0;
+    // An object's settings pages, modally; changes take effect as they are made.
+    virtual void ShowPropertyFrame(const QString& caption,
+                                   const std::vector<PropertyPagePtr>& pages) = 0;
 };

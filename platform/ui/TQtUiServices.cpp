@@ -1,5 +1,7 @@
 #include "platform/ui/TQtUiServices.h"
 
+#include "platform/ui/TPropertyFrame.h"
+
 #include "platform/logging/Logging.h"
 #include "platform/ui/TApplication.h"
 
@@ -113,4 +115,14 @@ std::optional<QString> TQtUiServices::InputBox(const QString& caption, const QSt
     if (!ok)
         return std::nullopt;
     return text;
+}
+
+void TQtUiServices::ShowPropertyFrame(const QString& caption,
+                                      const std::vector<PropertyPagePtr>& pages)
+{
+    qCDebug(lcUi) << "property frame:" << caption << pages.size() << "pages";
+    TPropertyFrame frame(caption, pages, DialogParent());
+    frame.move(frame.parentWidget() ? frame.parentWidget()->mapToGlobal(QPoint(30, 30))
+                                    : QPoint(30, 30));
+    frame.exec();
 }

@@ -17,6 +17,8 @@ public:
     std::optional<QString> PickFolder(const QString& title) override;
     std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                     const QString& value) override;
+    void ShowPropertyFrame(const QString& caption,
+                           const std::vector<PropertyPagePtr>& pages) override;
 
     // "Text|*.a;*.b|..." as Qt writes it: "Text (*.a *.b);;...".
     static QString QtFilter(const QString& classicFilter);

@@ -94,3 +94,25 @@ TScriptedUiScope::~TScriptedUiScope()
 {
     TUiServices::Install(std::move(previous_));
 }
+
+void TScriptedUi::ShowPropertyFrame(const QString& caption,
+                                    const std::vector<PropertyPagePtr>& pages)
+{
+    QStringList titles;
+    for (const PropertyPagePtr& page : pages) {
+        titles << page->Title();
+        propertyControls.insert(page->Title(), page->Controls());
+    }
+    shown.append({QStringLiteral("properties"), caption, titles.join(QLatin1Char('|'))});
+    propertyFrames << titles;
+    for (const TPropertyChange& change : Next(propertyAnswers, std::vector<TPropertyChange>{})) {
+        bool done = false;
+        for (const PropertyPagePtr& page : pages)
+            if (page->Title() == change.page) {
+                done = page->SetValue(change.key, change.value);
+                break;
+            }
+        if (!done)
+            refusedProperties << change.page + QLatin1Char('/') + change.key;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "platform/ui/IUiServices.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <deque>
@@ -28,6 +29,20 @@ public:
     std::deque<std::optional<QStringList>> fileAnswers;
     std::deque<std::optional<QString>> folderAnswers;
     std::deque<std::optional<QString>> inputAnswers;
+    // What the user does in the next property frames: each frame takes the front entry, sets
+    // each (page title, control key, value) in order and closes. Refused settings are noted.
+    struct TPropertyChange
+    {
+        QString page;
+        QString key;
+        QVariant value;
+    };
+    std::deque<std::vector<TPropertyChange>> propertyAnswers;
+    QStringList refusedProperties; // "page/key" of each refused change
+    // Each frame's page titles, in order.
+    QList<QStringList> propertyFrames;
+    // The controls each page offered when its frame opened, by page title.
+    QHash<QString, std::vector<TPropertyControl>> propertyControls;
 
     // Texts shown of one kind, in order.
     QStringList Texts(const QString& kind) const;
@@ -43,6 +58,8 @@ public:
     std::optional<QString> PickFolder(const QString& title) override;
     std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                     const QString& value) override;
+    void ShowPropertyFrame(const QString& caption,
+                           const std::vector<PropertyPagePtr>& pages) override;
 };
 
 // Installs a script for as long as it lives.

@@ -1,11 +1,11 @@
-#include "transfer/TFilesReceivedDelegate.h"
+#include "widgets/TElidedRowDelegate.h"
 
 #include "widgets/PaintListRow.h"
 
 #include <QPainter>
 
-void TFilesReceivedDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                                   const QModelIndex& index) const
+void TElidedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const
 {
     const QRect r = option.rect;
     painter->save();
@@ -20,8 +20,8 @@ void TFilesReceivedDelegate::paint(QPainter* painter, const QStyleOptionViewItem
     painter->restore();
 }
 
-QSize TFilesReceivedDelegate::sizeHint(const QStyleOptionViewItem& option,
-                                       const QModelIndex& index) const
+QSize TElidedRowDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) const
 {
     return {QStyledItemDelegate::sizeHint(option, index).width(), ItemHeight};
 }

@@ -2,9 +2,10 @@
 
 #include <QStyledItemDelegate>
 
-// Draws a row of the received-files list: 21 pixels high; a selected row is a rounded gold
-// gradient with a grey outline; the path is shortened in its middle to fit.
-class TFilesReceivedDelegate : public QStyledItemDelegate
+// Draws a row of the program's plain lists (received files, a device's dialogs): 21 pixels
+// high; a selected row is a rounded gold gradient with a grey outline; the text is shortened
+// in its middle to fit.
+class TElidedRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
