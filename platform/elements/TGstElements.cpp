@@ -31,6 +31,7 @@ constexpr std::array Elements{
     TGstElement{"jpegdec", Good, Camera | UseTests},
     TGstElement{"videotestsrc", Base, UseTestCamera | UseTestDVCamera | UseTests},
     TGstElement{"timeoverlay", X, UseTestCamera | UseTestDVCamera},
+    TGstElement{"videobalance", Good, UseTestCamera},
     TGstElement{"dvdemux", Good, UseDVCamera},
     TGstElement{"dvdec", Good, UseDVCamera},
     TGstElement{"audiotestsrc", Base, UseTestDVCamera | UseTests},

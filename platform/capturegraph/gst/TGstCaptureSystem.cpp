@@ -1,5 +1,7 @@
 #include "platform/capturegraph/gst/TGstCaptureSystem.h"
 
+#include "platform/capturegraph/gst/TGstElementSettings.h"
+
 #include "platform/capturegraph/gst/GstCodes.h"
 #include "platform/capturegraph/gst/GstRef.h"
 #include "platform/capturegraph/gst/TGstCaptureGraphBuilder.h"
@@ -106,6 +108,16 @@ HRESULT TGstCaptureSystem::EnumerateDevices(TDeviceCategory category,
     case TDeviceCategory::AudioCompressor:
         ListEncoders(QStringLiteral("Audio"), TGstFilterKind::AudioEncoder, devices);
         break;
+    }
+    for (const MonikerPtr& device : devices) {
+        auto ours = std::dynamic_pointer_cast<TGstMoniker>(device);
+        QString name;
+        if (!ours || Hr::Failed(ours->ReadFriendlyName(name)))
+            continue;
+        auto& kept = settings_[{int(category), name}];
+        if (!kept)
+            kept = std::make_shared<TGstElementSettings>();
+        ours->SetSettings(kept);
     }
     return devices.empty() ? Hr::S_FALSE : Hr::S_OK;
 }

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <map>
+#include <memory>
+
 // The capture service on GStreamer: devices from the device monitor, encoders from the
 // registry, graphs, builders and filters by class.
 
 #include "platform/capturegraph/CaptureInterfaces.h"
+
+class TGstElementSettings;
 
 class TGstCaptureSystem : public ICaptureSystem
 {
@@ -23,4 +28,7 @@ public:
 private:
     bool testCamera_;
     bool initialized_;
+    // What the user set in a device's dialogs, by category and name: lists are enumerated
+    // afresh for every configuration, the settings stay for the run.
+    std::map<std::pair<int, QString>, std::shared_ptr<TGstElementSettings>> settings_;
 };

@@ -3,12 +3,86 @@
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/capturegraph/gst/GstCapsFormats.h"
 #include "platform/capturegraph/gst/TGstDVDecoderControl.h"
+#include "platform/capturegraph/gst/TGstElementSettings.h"
 #include "platform/capturegraph/gst/TGstMuxControl.h"
 #include "platform/capturegraph/gst/TGstPin.h"
+#include "platform/capturegraph/gst/TGstPropertyPage.h"
 #include "platform/capturegraph/gst/TGstSampleGrabber.h"
 #include "platform/capturegraph/gst/TGstStreamConfig.h"
+#include "platform/capturegraph/v4l2/TV4l2ControlPage.h"
+#include "platform/capturegraph/v4l2/TV4l2Device.h"
 
-TGstFilter::TGstFilter(TGstFilterKind kind) : kind_(kind) {}
+TGstFilter::TGstFilter(TGstFilterKind kind)
+    : kind_(kind), settings_(std::make_shared<TGstElementSettings>())
+{}
+
+namespace {
+// The device node behind a camera the device monitor listed; empty when it has none.
+QString DevicePath(GstDevice* device)
+{
+    GstStructure* props = device ? gst_device_get_properties(device) : nullptr;
+    if (!props)
+        return {};
+    QString path;
+    for (const char* key : {"api.v4l2.path", "device.path"})
+        if (const gchar* value = gst_structure_get_string(props, key); value && path.isEmpty())
+            path = QString::fromUtf8(value);
+    gst_structure_free(props);
+    return path;
+}
+} // namespace
+
+std::vector<PropertyPagePtr> TGstFilter::PropertyPages()
+{
+    if (kind_ == TGstFilterKind::VideoSource && device_) {
+        // A camera's own controls, asked of its driver; they change the running camera.
+        const QString path = DevicePath(device_.get());
+        std::shared_ptr<IV4l2Device> v4l2 = path.isEmpty() ? nullptr : TV4l2Device::Open(path);
+        if (!v4l2)
+            return {};
+        auto controls = std::make_shared<TV4l2ControlPage>(std::move(v4l2));
+        if (controls->Controls().empty())
+            return {};
+        return {controls};
+    }
+    std::shared_ptr<TGstPropertyPage> page;
+    switch (kind_) {
+    case TGstFilterKind::VideoSource:
+        if (test_ == TGstTestSource::Pattern) {
+            // The test camera's picture goes through a balance stage, as a camera's controls.
+            TGstObjectPtr<GstElementFactory> balance(gst_element_factory_find("videobalance"));
+            page = TGstPropertyPage::ForFactory(
+                QStringLiteral("Video Capture Filter"), balance.get(), settings_,
+                {QStringLiteral("brightness"), QStringLiteral("contrast"),
+                 QStringLiteral("saturation"), QStringLiteral("hue")});
+        }
+        break;
+    case TGstFilterKind::AudioSource:
+        if (device_) {
+            // The element type is known once one is made.
+            if (GstElement* probe = gst_device_create_element(device_.get(), nullptr)) {
+                gst_object_ref_sink(probe);
+                page = std::make_shared<TGstPropertyPage>(
+                    QStringLiteral("Audio Capture Filter"), G_OBJECT_TYPE(probe), settings_,
+                    QStringList{QStringLiteral("volume"), QStringLiteral("mute")});
+                gst_object_unref(probe);
+            }
+        }
+        break;
+    case TGstFilterKind::VideoEncoder:
+    case TGstFilterKind::AudioEncoder:
+        page = TGstPropertyPage::ForFactory(kind_ == TGstFilterKind::VideoEncoder
+                                                ? QStringLiteral("Video Compressor")
+                                                : QStringLiteral("Audio Compressor"),
+                                            factory_.get(), settings_);
+        break;
+    default:
+        break;
+    }
+    if (!page || page->Controls().empty())
+        return {};
+    return {page};
+}
 
 TGstFilter::~TGstFilter() = default;
 

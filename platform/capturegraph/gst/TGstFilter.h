@@ -13,6 +13,7 @@ class TGstStreamConfig;
 class TGstSampleGrabber;
 class TGstMuxControl;
 class TGstDVDecoderControl;
+class TGstElementSettings;
 
 enum class TGstFilterKind
 {
@@ -54,7 +55,17 @@ public:
     std::shared_ptr<ISampleGrabber> SampleGrabber() override;
     std::shared_ptr<IIPDVDec> DVDecoder() override;
     std::shared_ptr<IConfigAviMux> ConfigAviMux() override;
-    bool HasPropertyPages() override { return false; }
+    bool HasPropertyPages() override { return !PropertyPages().empty(); }
+    // A source's controls (the test camera's picture balance, a sound source's volume), an
+    // encoder's properties.
+    std::vector<PropertyPagePtr> PropertyPages() override;
+    // The settings the pages change, put into the element each run makes.
+    std::shared_ptr<TGstElementSettings> Settings() const { return settings_; }
+    // The device's settings outlive each filter made from it.
+    void SetSettings(std::shared_ptr<TGstElementSettings> settings)
+    {
+        settings_ = std::move(settings);
+    }
 
     TGstFilterKind Kind() const { return kind_; }
     void SetName(const QString& name) { name_ = name; }
@@ -100,4 +111,5 @@ private:
     TGstTestSource test_ = TGstTestSource::None;
     std::shared_ptr<TGstSampleGrabber> grabber_;
     std::shared_ptr<TGstMuxControl> mux_;
+    std::shared_ptr<TGstElementSettings> settings_;
 };

@@ -1,6 +1,7 @@
 #include "platform/capturegraph/gst/TGstMoniker.h"
 
 #include "platform/capturegraph/gst/GstCapsFormats.h"
+#include "platform/capturegraph/gst/TGstElementSettings.h"
 
 TGstMoniker::TGstMoniker(const QString& name, TGstFilterKind kind, GstDevice* device)
     : name_(name), kind_(kind), device_(GstRefObject(device))
@@ -23,6 +24,18 @@ HRESULT TGstMoniker::ReadFriendlyName(QString& name)
 HRESULT TGstMoniker::BindToFilter(FilterPtr& filter)
 {
     filter.reset();
+    const HRESULT hr = Bind(filter);
+    // What the user set in the device's dialogs stays with the device, not with one graph.
+    if (auto ours = std::dynamic_pointer_cast<TGstFilter>(filter)) {
+        if (!settings_)
+            settings_ = std::make_shared<TGstElementSettings>();
+        ours->SetSettings(settings_);
+    }
+    return hr;
+}
+
+HRESULT TGstMoniker::Bind(FilterPtr& filter)
+{
     if (factory_) {
         filter = TGstFilter::CreateEncoder(kind_, factory_.get());
         return Hr::S_OK;

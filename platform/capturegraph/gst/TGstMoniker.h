@@ -17,11 +17,19 @@ public:
 
     HRESULT ReadFriendlyName(QString& name) override;
     HRESULT BindToFilter(FilterPtr& filter) override;
+    // The settings each filter made from this device starts from and changes.
+    void SetSettings(std::shared_ptr<TGstElementSettings> settings)
+    {
+        settings_ = std::move(settings);
+    }
 
 private:
+    HRESULT Bind(FilterPtr& filter);
+
     QString name_;
     TGstFilterKind kind_;
     TGstObjectPtr<GstDevice> device_;
     TGstObjectPtr<GstElementFactory> factory_;
     TGstTestSource test_ = TGstTestSource::None;
+    std::shared_ptr<TGstElementSettings> settings_;
 };

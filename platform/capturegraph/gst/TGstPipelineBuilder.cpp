@@ -5,6 +5,7 @@
 #include "platform/capturegraph/gst/GstCodes.h"
 #include "platform/capturegraph/gst/GstRef.h"
 #include "platform/capturegraph/gst/TGstDVDecoderControl.h"
+#include "platform/capturegraph/gst/TGstElementSettings.h"
 #include "platform/capturegraph/gst/TGstFilter.h"
 #include "platform/capturegraph/gst/TGstMuxControl.h"
 #include "platform/capturegraph/gst/TGstPin.h"
@@ -184,6 +185,14 @@ bool TGstPipelineBuilder::MakeVideoSource(TGstFilter& filter, TChain& chain)
             return false;
         last = rateCaps;
     }
+    if (filter.TestSource() == TGstTestSource::Pattern) {
+        // The test camera's "controls": brightness, contrast, saturation and hue.
+        GstElement* balance = Make("videobalance");
+        if (!Link({last, balance}))
+            return false;
+        filter.Settings()->Attach(balance);
+        last = balance;
+    }
     if (test) {
         // A running clock besides the moving ball makes every frame differ. Without it (start-up
         // has told the user what to install) the ball alone still moves.
@@ -204,6 +213,7 @@ bool TGstPipelineBuilder::MakeAudioSource(TGstFilter& filter, TChain& chain)
         return false;
     gst_bin_add(GST_BIN(pipeline_), src);
     sources_.push_back(src);
+    filter.Settings()->Attach(src);
     const QByteArray caps = filter.StreamConfig()->SelectedCaps();
     if (caps.isEmpty()) {
         chain = {nullptr, src};
@@ -293,8 +303,10 @@ TGstPipelineBuilder::TChain* TGstPipelineBuilder::Ensure(TGstFilter& filter)
         const bool video = filter.Kind() == TGstFilterKind::VideoEncoder;
         GstElement* convert = Make(video ? "videoconvert" : "audioconvert");
         GstElement* encoder = gst_element_factory_create(filter.Factory(), nullptr);
-        if (encoder)
+        if (encoder) {
             gst_bin_add(GST_BIN(pipeline_), encoder);
+            filter.Settings()->Attach(encoder);
+        }
         ok = video ? Link({convert, encoder}) : Link({convert, Make("audioresample"), encoder});
         chain = {convert, encoder};
         break;
