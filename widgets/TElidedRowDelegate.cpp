@@ -2,12 +2,19 @@
 
 #include "widgets/PaintListRow.h"
 
+#include <QAbstractItemView>
 #include <QPainter>
+
+#include <algorithm>
 
 void TElidedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const
 {
-    const QRect r = option.rect;
+    // A row spans the list's visible width whatever its text's length, so that a long text
+    // is shortened instead of running out of sight.
+    QRect r = option.rect;
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
+        r.setRight(std::max(r.left(), view->viewport()->width() - 1));
     painter->save();
     PaintListRow(*painter, r, option.state & QStyle::State_Selected, 2.5); // 5 x 5 corners
     painter->setPen(Qt::black);
@@ -23,5 +30,6 @@ void TElidedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 QSize TElidedRowDelegate::sizeHint(const QStyleOptionViewItem& option,
                                    const QModelIndex& index) const
 {
-    return {QStyledItemDelegate::sizeHint(option, index).width(), ItemHeight};
+    // No width of its own: the text never widens the list into scrolling sideways.
+    return {1, ItemHeight};
 }
