@@ -27,8 +27,7 @@ void TElidedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->restore();
 }
 
-QSize TElidedRowDelegate::sizeHint(const QStyleOptionViewItem& option,
-                                   const QModelIndex& index) const
+QSize TElidedRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
 {
     // No width of its own: the text never widens the list into scrolling sideways.
     return {1, ItemHeight};
