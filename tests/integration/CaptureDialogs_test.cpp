@@ -226,6 +226,7 @@ TEST_F(CaptureDialogs, TheCompressorDialogListsTheEncodersPropertiesAndChangesRe
 
 TEST(GstPropertyPage, StoredValuesGoIntoEachNewElementAndChangesReachTheLiveOne)
 {
+    gst_init(nullptr, nullptr); // run alone, nothing else has started GStreamer
     TGstObjectPtr<GstElementFactory> factory(gst_element_factory_find("videobalance"));
     ASSERT_TRUE(factory);
     auto settings = std::make_shared<TGstElementSettings>();
@@ -270,6 +271,7 @@ TEST(GstPropertyPage, StoredValuesGoIntoEachNewElementAndChangesReachTheLiveOne)
 
 TEST(GstPropertyPage, EncoderPagesOfferChoicesSwitchesNumbersAndTexts)
 {
+    gst_init(nullptr, nullptr); // run alone, nothing else has started GStreamer
     TGstObjectPtr<GstElementFactory> factory(gst_element_factory_find("theoraenc"));
     if (!factory)
         GTEST_SKIP() << "no theoraenc";
