@@ -45,6 +45,8 @@ void TfrmMain::ShowDecodedFrame(const QImage& picture, const QImage& display, qu
     if (!Connected || ticket != videoTicket_)
         return;
     Image1->SetPicture(picture, display);
+    qCDebug(lcVideo).noquote()
+        << QStringLiteral("shown frame %1 x %2").arg(picture.width()).arg(picture.height());
 }
 
 void TfrmMain::SetVideoDestination(const QString& host)

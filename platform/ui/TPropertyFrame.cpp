@@ -46,6 +46,16 @@ TPropertyFrame::TPropertyFrame(const QString& caption, std::vector<PropertyPageP
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
     layout->addWidget(buttons);
     setMinimumWidth(420);
+    // The keyboard starts at the first setting, not at the tabs.
+    for (const TBound& b : bound_)
+        if (b.editor->isEnabled()) {
+            QWidget* target = b.editor;
+            if (const auto boxes = b.editor->findChildren<QAbstractSpinBox*>(); !boxes.isEmpty())
+                target = boxes.front();
+            QMetaObject::invokeMethod(
+                target, [target] { target->setFocus(Qt::OtherFocusReason); }, Qt::QueuedConnection);
+            break;
+        }
 }
 
 QWidget* TPropertyFrame::MakePage(const PropertyPagePtr& page)

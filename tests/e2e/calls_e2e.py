@@ -68,6 +68,13 @@ BOOK_SIZE = (497, 412)
 WHOS_ONLINE = (104 + 40, 368 + 12)
 CALL_SELECTED = (200 + 96, 368 + 12)
 BOOK_ROW = (14 + 120, 96 + 20)  # the first 40-pixel row; the next ones follow
+# "Video Settings..." (32 x 32) on the sidebar; the video options window (293 x 327), its list
+# of the camera's dialogs (21-pixel rows) and its Close button.
+VIDEO_SETTINGS = (SIDEBAR_LEFT + 133 + 16, 600 + 16)
+OPTIONS_TITLE = "ParlavueVP Video Device Settings"
+OPTIONS_SIZE = (293, 327)
+DIALOG_ROW = (13 + 100, 184 + 10)
+OPTIONS_CLOSE = (207 + 37, 288 + 12)
 CLIENTS_TITLE = "Online Network Clients"
 CLIENTS_SIZE = (655, 375)
 ADD_HOST_NAMES = (24 + 68, 336 + 12)
@@ -1003,6 +1010,49 @@ def scenario_whos_online(lab, a, b):
             "picked in the book and called: B rang" % shown)
 
 
+def scenario_capture_pin_during_call(lab, a, b):
+    """During a call A chooses 320 x 240 in the camera's pin dialog; B then shows such frames."""
+    a.start()
+    b.start(auto_answer=True)
+    place_call(a, b)
+    b.expect("answered: voice to %s" % a.address)
+    a.expect("accepted: voice to %s" % b.address)
+    a.expect_calling_window_closed()
+    b.expect("shown frame 640 x 480")
+    a.click(VIDEO_SETTINGS)
+    options, ox, oy, _, _ = a.find_window(OPTIONS_TITLE, OPTIONS_SIZE)
+    # The test camera offers its filter (row 0) and its capture pin (row 1).
+    row = (DIALOG_ROW[0], DIALOG_ROW[1] + 21)
+    a.set_mark()
+    lab.xdotool("mousemove", "--sync", ox + row[0], oy + row[1])
+    time.sleep(0.1)
+    lab.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+    pin = a.find_window("Video Capture Pin")[0]
+    a.focus(pin)
+    b.set_mark()
+    chosen = time.monotonic()
+    # Typing picks the first format starting so: the camera's 320 x 240.
+    lab.xdotool("type", "--delay", "50", "3")
+    time.sleep(0.3)
+    lab.xdotool("key", "Escape")
+    a.expect_window_closed(pin, "Video Capture Pin")
+    a.expect("showing \"Video Capture Pin\"")
+    b.expect("shown frame 320 x 240", timeout=15)
+    took = time.monotonic() - chosen
+    since = b.text()[b.mark:]
+    a.click(OPTIONS_CLOSE, origin=(ox, oy))
+    a.expect_window_closed(options, OPTIONS_TITLE)
+    # Once the small frames arrive, no large one follows.
+    time.sleep(1.0)
+    tail = b.text()[b.text().find("shown frame 320 x 240", b.mark):]
+    if "shown frame 640 x 480" in tail:
+        raise Failure("B showed 640 x 480 frames again after 320 x 240 ones")
+    a.end_decline()
+    b.end_decline()
+    return "B showed 320 x 240 frames %.2f s after A chose the mode (%d frames logged since)" % (
+        took, since.count("shown frame"))
+
+
 SCENARIOS = [
     ("A calls B, B rings", scenario_a_calls_b_rings),
     ("B answers, voice both ways, End on both", scenario_answer_voice_end),
@@ -1012,6 +1062,8 @@ SCENARIOS = [
     ("a stream message to B's TCP port 6501 is acknowledged", scenario_stream_message),
     ("A sends a file and a text message to B from the windows", scenario_send_file_and_message),
     ("A finds B with Who's Online?, adds, picks and calls it; B rings", scenario_whos_online),
+    ("during a call A chooses 320 x 240 in the capture pin dialog; B shows 320 x 240",
+     scenario_capture_pin_during_call),
 ]
 
 
