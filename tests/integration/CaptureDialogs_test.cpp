@@ -9,6 +9,7 @@
 #include "platform/capturegraph/gst/TGstElementSettings.h"
 #include "platform/capturegraph/gst/TGstPropertyPage.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TSoundServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -60,9 +61,11 @@ protected:
         ASSERT_TRUE(cap->Initialize());
     }
 
-    void Apply(const QString& vcomp = {}, bool capture = false, const QString& file = {})
+    void Apply(const QString& vcomp = {}, bool capture = false, const QString& file = {},
+               const QString& audio = {})
     {
         TGraphConfig config;
+        config.ACapSource = audio;
         if (!file.isEmpty())
             config.CaptureFileName = file;
         config.VCapSource = TGstCaptureSystem::TestCameraName;
@@ -70,7 +73,7 @@ protected:
         config.WantPreview = true;
         config.WantBitmaps = true;
         config.WantCapture = capture;
-        config.WantAudio = false;
+        config.WantAudio = !audio.isEmpty();
         config.WantAudioPreview = false;
         config.WantDVAudio = false;
         config.PixelFormat = TPixelFormat::pf24bit;
@@ -222,6 +225,43 @@ TEST_F(CaptureDialogs, TheCompressorDialogListsTheEncodersPropertiesAndChangesRe
     // Read back from the encoder of the restarted graph.
     EXPECT_EQ(pages[0]->Value(number->key).toLongLong(), wanted)
         << used.toStdString() << " " << number->key.toStdString();
+}
+
+TEST_F(CaptureDialogs, TheSoundSourceOffersVolumeMuteAndItsFormats)
+{
+    TSoundServer server;
+    if (!server.Ready())
+        GTEST_SKIP() << "no pulseaudio to run a private sound server";
+    QStringList names;
+    ASSERT_TRUE(SpinUntil([&] {
+        names = cap->DeviceLists().AudioCaptureDeviceNames(true);
+        return !names.isEmpty();
+    })) << "the sound server's sources are listed";
+    Apply({}, false, {}, names.front());
+    ASSERT_TRUE(cap->Previewing()) << script.ui.Texts("error").join("; ").toStdString();
+    ASSERT_TRUE(Offers(TCap::cdAudioCaptureFilter));
+    ASSERT_TRUE(Offers(TCap::cdAudioCapturePin));
+
+    const auto filter = cap->DialogPages(TCap::cdAudioCaptureFilter);
+    ASSERT_EQ(filter.size(), 1u);
+    QStringList keys;
+    for (const auto& c : filter[0]->Controls())
+        keys << c.key;
+    EXPECT_EQ(keys, (QStringList{"volume", "mute"}));
+    script.ui.propertyAnswers.push_back(
+        {{"Audio Capture Filter", "volume", 0.5}, {"Audio Capture Filter", "mute", 1}});
+    EXPECT_TRUE(cap->ShowDialog(TCap::cdAudioCaptureFilter));
+    EXPECT_TRUE(script.ui.refusedProperties.isEmpty());
+    EXPECT_DOUBLE_EQ(filter[0]->Value("volume").toDouble(), 0.5);
+    EXPECT_EQ(filter[0]->Value("mute").toLongLong(), 1);
+
+    const auto pin = cap->DialogPages(TCap::cdAudioCapturePin);
+    ASSERT_EQ(pin.size(), 1u);
+    const auto controls = pin[0]->Controls();
+    ASSERT_EQ(controls.size(), 1u);
+    ASSERT_EQ(int(controls[0].menu.size()), cap->GetACapModeCount());
+    EXPECT_TRUE(controls[0].menu.front().second.contains(" Hz  "))
+        << controls[0].menu.front().second.toStdString();
 }
 
 TEST(GstPropertyPage, StoredValuesGoIntoEachNewElementAndChangesReachTheLiveOne)
