@@ -74,8 +74,10 @@ std::vector<PropertyPagePtr> TVideoCapture::DialogPages(TCaptureDialog dialog)
     }
     case cdAudioCapturePin:
         return formats(FindPinConfig(TPinCategory::Capture, MEDIATYPE_Audio, audioCapture_));
+    case cdTVTuner:
+        return videoCapture_ ? videoCapture_->TunerPages() : std::vector<PropertyPagePtr>{};
     default:
-        // No tuner, crossbar or TV audio object exists on this platform.
+        // No crossbar or TV audio object exists on this platform.
         return {};
     }
 }
@@ -101,6 +103,8 @@ void TVideoCapture::DetectDialogs()
             add(cdVideoCapturePin);
         if (hasPages(cdVideoPreviewPin))
             add(cdVideoPreviewPin);
+        if (hasPages(cdTVTuner))
+            add(cdTVTuner);
         if (audioCapture_) {
             if (audioCompressor_ &&
                 (audioCompressor_->HasPropertyPages() || hasPages(cdAudioCompressor)))

@@ -185,6 +185,8 @@ public:
     virtual bool HasPropertyPages() = 0;
     // The settings pages generated from what the filter offers; none by default.
     virtual std::vector<PropertyPagePtr> PropertyPages() { return {}; }
+    // A TV capture card's tuner page; none for a device without a tuner.
+    virtual std::vector<PropertyPagePtr> TunerPages() { return {}; }
 };
 
 // Where the preview is shown: the component's own widget.
@@ -263,4 +265,8 @@ public:
     virtual HRESULT CreateFilterGraph(GraphPtr& graph) = 0;
     virtual HRESULT CreateCaptureGraphBuilder(BuilderPtr& builder) = 0;
     virtual HRESULT CreateFilter(TFilterClass filterClass, FilterPtr& filter) = 0;
+    // Called on the UI thread (queued from wherever the system learns it) when capture devices
+    // were added or removed; a burst of changes may come as one call. An empty function stops
+    // the calls. Systems that cannot tell never call.
+    virtual void SetDevicesChanged(std::function<void()> changed) { (void)changed; }
 };

@@ -11,6 +11,7 @@
 #include "platform/capturegraph/gst/TGstStreamConfig.h"
 #include "platform/capturegraph/v4l2/TV4l2ControlPage.h"
 #include "platform/capturegraph/v4l2/TV4l2Device.h"
+#include "platform/capturegraph/v4l2/TV4l2TunerPage.h"
 
 TGstFilter::TGstFilter(TGstFilterKind kind)
     : kind_(kind), settings_(std::make_shared<TGstElementSettings>())
@@ -31,6 +32,16 @@ QString DevicePath(GstDevice* device)
     return path;
 }
 } // namespace
+
+std::vector<PropertyPagePtr> TGstFilter::TunerPages()
+{
+    const QString path =
+        kind_ == TGstFilterKind::VideoSource ? DevicePath(device_.get()) : QString();
+    std::shared_ptr<IV4l2Device> v4l2 = path.isEmpty() ? nullptr : TV4l2Device::Open(path);
+    if (!v4l2 || !TV4l2TunerPage::HasTuner(*v4l2))
+        return {};
+    return {std::make_shared<TV4l2TunerPage>(std::move(v4l2))};
+}
 
 std::vector<PropertyPagePtr> TGstFilter::PropertyPages()
 {

@@ -59,6 +59,7 @@ public:
     // A source's controls (the test camera's picture balance, a sound source's volume), an
     // encoder's properties.
     std::vector<PropertyPagePtr> PropertyPages() override;
+    std::vector<PropertyPagePtr> TunerPages() override;
     // The settings the pages change, put into the element each run makes.
     std::shared_ptr<TGstElementSettings> Settings() const { return settings_; }
     // The device's settings outlive each filter made from it.

@@ -75,3 +75,34 @@ int TV4l2Device::SetControl(v4l2_control& control)
 {
     return Ioctl(VIDIOC_S_CTRL, &control);
 }
+
+int TV4l2Device::GetTuner(v4l2_tuner& tuner)
+{
+    return Ioctl(VIDIOC_G_TUNER, &tuner);
+}
+
+int TV4l2Device::GetFrequency(v4l2_frequency& frequency)
+{
+    return Ioctl(VIDIOC_G_FREQUENCY, &frequency);
+}
+
+int TV4l2Device::SetFrequency(const v4l2_frequency& frequency)
+{
+    v4l2_frequency copy = frequency;
+    return Ioctl(VIDIOC_S_FREQUENCY, &copy);
+}
+
+int TV4l2Device::EnumStandard(v4l2_standard& standard)
+{
+    return Ioctl(VIDIOC_ENUMSTD, &standard);
+}
+
+int TV4l2Device::GetStandard(v4l2_std_id& standard)
+{
+    return Ioctl(VIDIOC_G_STD, &standard);
+}
+
+int TV4l2Device::SetStandard(v4l2_std_id standard)
+{
+    return Ioctl(VIDIOC_S_STD, &standard);
+}

@@ -21,6 +21,12 @@ public:
     int QueryMenu(v4l2_querymenu& menu) override;
     int GetControl(v4l2_control& control) override;
     int SetControl(v4l2_control& control) override;
+    int GetTuner(v4l2_tuner& tuner) override;
+    int GetFrequency(v4l2_frequency& frequency) override;
+    int SetFrequency(const v4l2_frequency& frequency) override;
+    int EnumStandard(v4l2_standard& standard) override;
+    int GetStandard(v4l2_std_id& standard) override;
+    int SetStandard(v4l2_std_id standard) override;
 
 private:
     explicit TV4l2Device(int fd) : Fd(fd) {}
