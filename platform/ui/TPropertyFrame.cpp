@@ -18,6 +18,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace {
 using TKind = TPropertyControl::TKind;
@@ -43,6 +44,8 @@ TPropertyFrame::TPropertyFrame(const QString& caption, std::vector<PropertyPageP
         if (page)
             tabs_->addTab(MakePage(page), page->Title());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)
+        ->setAutoDefault(false); // Return in an editor must not close it either
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
     layout->addWidget(buttons);
     setMinimumWidth(420);
@@ -56,6 +59,13 @@ TPropertyFrame::TPropertyFrame(const QString& caption, std::vector<PropertyPageP
                 target, [target] { target->setFocus(Qt::OtherFocusReason); }, Qt::QueuedConnection);
             break;
         }
+}
+
+TPropertyFrame::~TPropertyFrame()
+{
+    // Hiding moves the focus out of an editor, which finishes its edit; that has to happen
+    // while bound_ still exists, not in QDialog's destructor after it is gone.
+    hide();
 }
 
 QWidget* TPropertyFrame::MakePage(const PropertyPagePtr& page)
@@ -97,20 +107,39 @@ void TPropertyFrame::Add(const PropertyPagePtr& page, const TPropertyControl& co
             auto* spin = new QSpinBox(row);
             spin->setRange(int(control.minimum), int(control.maximum));
             spin->setSingleStep(int(std::max(1.0, step)));
-            connect(spin, &QSpinBox::editingFinished, this,
-                    [change, spin] { change(qint64(spin->value())); });
-            setBox = [spin](double v) { spin->setValue(int(v)); };
+            // A box finishes its edit on every focus loss too; only a new number is a change.
+            auto shown = std::make_shared<int>(spin->value());
+            connect(spin, &QSpinBox::editingFinished, this, [change, spin, shown] {
+                if (spin->value() == *shown)
+                    return;
+                *shown = spin->value();
+                change(qint64(spin->value()));
+            });
+            setBox = [spin, shown](double v) {
+                spin->setValue(int(v));
+                *shown = spin->value();
+            };
             box = spin;
         } else {
             auto* spin = new QDoubleSpinBox(row);
             spin->setDecimals(control.kind == TKind::Integer ? 0 : 3);
             spin->setRange(control.minimum, control.maximum);
             spin->setSingleStep(step);
-            connect(spin, &QDoubleSpinBox::editingFinished, this, [change, spin, control] {
-                change(control.kind == TKind::Integer ? QVariant(qint64(spin->value()))
-                                                      : QVariant(spin->value()));
+            // As above; comparing with what the box showed also keeps a value finer than its
+            // decimals from being rounded by merely passing through.
+            auto shown = std::make_shared<double>(spin->value());
+            connect(spin, &QDoubleSpinBox::editingFinished, this, [change, spin, control, shown] {
+                if (spin->value() == *shown)
+                    return;
+                *shown = spin->value();
+                change(control.kind == TKind::Integer
+                           ? QVariant(qint64(std::llround(spin->value())))
+                           : QVariant(spin->value()));
             });
-            setBox = [spin](double v) { spin->setValue(v); };
+            setBox = [spin, shown](double v) {
+                spin->setValue(v);
+                *shown = spin->value();
+            };
             box = spin;
         }
         h->addWidget(box);
@@ -161,6 +190,8 @@ void TPropertyFrame::Add(const PropertyPagePtr& page, const TPropertyControl& co
     }
     case TKind::Button: {
         auto* button = new QPushButton(control.name, parentWidget);
+        // Return finishes an edit in a box; it must not press the object's action as well.
+        button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [change] { change(qint64(1)); });
         bound.editor = button;
         bound.show = [](const QVariant&) {};
@@ -169,7 +200,13 @@ void TPropertyFrame::Add(const PropertyPagePtr& page, const TPropertyControl& co
     }
     case TKind::Text: {
         auto* edit = new QLineEdit(parentWidget);
-        connect(edit, &QLineEdit::editingFinished, this, [change, edit] { change(edit->text()); });
+        // As with the number boxes: a focus loss after Return, or without typing, is no change.
+        connect(edit, &QLineEdit::editingFinished, this, [change, edit] {
+            if (!edit->isModified())
+                return;
+            edit->setModified(false);
+            change(edit->text());
+        });
         bound.editor = edit;
         bound.show = [edit](const QVariant& v) { edit->setText(v.toString()); };
         form->addRow(control.name, edit);

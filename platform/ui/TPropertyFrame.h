@@ -19,6 +19,7 @@ class TPropertyFrame : public QDialog
 public:
     TPropertyFrame(const QString& caption, std::vector<PropertyPagePtr> pages,
                    QWidget* parent = nullptr);
+    ~TPropertyFrame() override;
 
     QTabWidget* Tabs() const { return tabs_; }
     // The editor made for a control: found by its page title and key; null when none.
