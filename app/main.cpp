@@ -1,3 +1,4 @@
+#include "app/TCommandLine.h"
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
 #include "contacts/TfrmSettings.h"
@@ -12,10 +13,24 @@
 #include "voice/TfrmCCN.h"
 
 #include <QTimer>
+
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv)
 {
+    // Read before any window system is asked for, so that --help and --version work anywhere.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const TCommandLine command = TCommandLine::Parse(arguments, QStringLiteral(PARLAVUE_VERSION));
+    if (command.action != TCommandLine::TAction::Run) {
+        const QByteArray text = command.text.toLocal8Bit();
+        std::FILE* out = command.action == TCommandLine::TAction::Fail ? stderr : stdout;
+        std::fwrite(text.constData(), 1, size_t(text.size()), out);
+        return command.action == TCommandLine::TAction::Fail ? TCommandLine::UsageExitCode : 0;
+    }
+
     TApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("parlavue"));
     TApplication::SetTitle(QStringLiteral("Halvorn Office - Parlavue Video Phone"));
@@ -23,7 +38,7 @@ int main(int argc, char** argv)
     // The windows, in their fixed order; secondary windows belong to the main window and are
     // hidden, never destroyed, when closed.
     // --test-camera adds a "Test Pattern" camera for machines without one.
-    const bool testCamera = app.arguments().contains(QStringLiteral("--test-camera"));
+    const bool testCamera = command.testCamera;
     auto frmMain = std::make_unique<TfrmMain>(std::make_shared<TGstCaptureSystem>(testCamera));
     const unsigned uses =
         UseCamera | UseVoice | UseRingTone | (testCamera ? unsigned(UseTestCamera) : 0u);
