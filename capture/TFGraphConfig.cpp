@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
+#include <QSignalBlocker>
 
 namespace {
 const QStringList PixelFormatNames{
@@ -62,6 +63,8 @@ TFGraphConfig::TFGraphConfig(TGraphConfig& config, TVideoCapture& cap, QWidget* 
     CreateControls();
     CreateHiddenControls();
     FormCreate();
+    connect(&cap_, &TVideoCapture::OnDevicesChanged, this,
+            [this] { Guarded([this] { RefillDeviceLists(); }); });
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -206,6 +209,24 @@ void TFGraphConfig::FormCreate()
     cbVComps->setCurrentIndex(-1);
     cbAComps->addItems(lists.AudioCompressorNames(false));
     cbAComps->setCurrentIndex(-1);
+}
+
+void TFGraphConfig::RefillDeviceLists()
+{
+    const TDeviceLists& lists = cap_.DeviceLists();
+    const auto refill = [&lists](QComboBox* combo, TDeviceCategory category) {
+        const QString selected = combo->currentIndex() >= 0 ? combo->currentText() : QString();
+        // Filling a list is no choice of the user's.
+        const QSignalBlocker quiet(combo);
+        combo->clear();
+        for (const TCapDeviceInfo& entry : lists.List(category))
+            combo->addItem(entry.DisplayName);
+        combo->setCurrentIndex(selected.isEmpty() ? -1 : combo->findText(selected));
+    };
+    refill(cbVSources, TDeviceCategory::VideoInput);
+    refill(cbASources, TDeviceCategory::AudioInput);
+    refill(cbVComps, TDeviceCategory::VideoCompressor);
+    refill(cbAComps, TDeviceCategory::AudioCompressor);
 }
 
 bool TFGraphConfig::LoadConfig(const TGraphConfig& config)

@@ -23,8 +23,11 @@ class TFGraphConfig : public QDialog
 public:
     TFGraphConfig(TGraphConfig& config, TVideoCapture& cap, QWidget* parent = nullptr);
 
-    // Fills the four device lists; the lists are read once per run.
+    // Fills the four device lists from the camera's lists as they were read last.
     void FormCreate();
+    // The camera read its lists again after devices came or went: they are shown afresh, each
+    // keeping its selection while that name is still listed. Nothing is applied.
+    void RefillDeviceLists();
     bool LoadConfig(const TGraphConfig& config);
     void cbPixelFormatChange();
     void btnApplyPixelFormatClick();

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QResizeEvent>
+#include <array>
 #include <cmath>
 
 TVideoCapture::TVideoCapture(ICaptureSystem& system, QWidget* parent)
@@ -19,6 +20,12 @@ TVideoCapture::TVideoCapture(ICaptureSystem& system, QWidget* parent)
     setAutoFillBackground(true);
     SetColor(QColor(0x00, 0x00, 0xFF));
     resize(100, 100);
+    // The system may outlive this control (and this control its system, as the main window's
+    // children go last): the handler checks it is still there and is never cleared from here.
+    system_.SetDevicesChanged([self = QPointer<TVideoCapture>(this)] {
+        if (self)
+            self->DevicesChanged();
+    });
 }
 
 TVideoCapture::~TVideoCapture()
@@ -209,6 +216,38 @@ void TVideoCapture::HandleGraphEvents()
     }
     if (wasPreviewing != previewing_ && WantPreview)
         StartPreview();
+}
+
+void TVideoCapture::DevicesChanged()
+{
+    struct TInUse
+    {
+        TDeviceCategory category;
+        MonikerPtr& device;
+        QString name;
+    };
+    std::array<TInUse, 4> inUse{{{TDeviceCategory::VideoInput, videoDevice_, {}},
+                                 {TDeviceCategory::AudioInput, audioDevice_, {}},
+                                 {TDeviceCategory::VideoCompressor, videoCompressorDevice_, {}},
+                                 {TDeviceCategory::AudioCompressor, audioCompressorDevice_, {}}}};
+    for (TInUse& use : inUse)
+        use.name = lists_.FindByMoniker(use.category, use.device);
+    lists_.RefreshDeviceLists();
+    for (TInUse& use : inUse) {
+        // A system may hand out new handles for the same devices on every enumeration: the
+        // device in use is found again by its name, so that reading the configuration still
+        // names it. The running graph keeps the filter it was built with.
+        if (use.device && !use.name.isEmpty() &&
+            lists_.FindByMoniker(use.category, use.device).isEmpty())
+            if (MonikerPtr again = lists_.FindByName(use.category, use.name))
+                use.device = again;
+    }
+    qCDebug(lcCapture) << "device lists read again:"
+                       << lists_.List(TDeviceCategory::VideoInput).size() << "cameras,"
+                       << lists_.List(TDeviceCategory::AudioInput).size() << "sound sources";
+    // Emitted on every word from the system, also when the lists read the same: Apply may
+    // have read them in between, and whoever shows them last showed them before that.
+    emit OnDevicesChanged();
 }
 
 bool TVideoCapture::event(QEvent* event)

@@ -144,6 +144,9 @@ signals:
     void OnStartPreview();
     void OnBitmapGrabbed(const TCapturedBitmap& capturedImage);
     void OnFrameRendered();
+    // The device lists were read afresh after devices were plugged in or out; the graph is
+    // left as it is.
+    void OnDevicesChanged();
 
 protected:
     bool event(QEvent* event) override;
@@ -154,6 +157,8 @@ private:
     std::shared_ptr<IAMStreamConfig> FindPinConfig(TPinCategory category, const TGuid& major,
                                                    const FilterPtr& filter);
     void HandleGraphEvents();
+    // The system's word that devices came or went.
+    void DevicesChanged();
     void HandleBitmapGrabbed(const TSampleGrabberCB* callback);
     // Takes the capture branch and everything downstream of the sources out of the graph.
     void DismantleGraph();

@@ -56,6 +56,19 @@ void TFakeCaptureSystem::RemoveDevice(const std::shared_ptr<TFakeDevice>& device
     monikers_.erase(device.get());
 }
 
+void TFakeCaptureSystem::SetDevicesChanged(std::function<void()> changed)
+{
+    // Not journalled: every camera control sets it, which says nothing of a graph.
+    devicesChanged_ = std::move(changed);
+}
+
+void TFakeCaptureSystem::NotifyDevicesChanged()
+{
+    // A copy: the handler may replace itself.
+    if (const auto changed = devicesChanged_)
+        changed();
+}
+
 std::shared_ptr<TFakeSampleGrabber> TFakeCaptureSystem::Grabber() const
 {
     const auto graph = lastBuilder_ ? lastBuilder_->Graph() : nullptr;

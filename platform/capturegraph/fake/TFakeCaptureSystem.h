@@ -23,6 +23,10 @@ public:
     std::shared_ptr<TFakeDevice> AddDevice(TDeviceCategory category, const QString& name,
                                            std::vector<TFakeMode> modes = {});
     void RemoveDevice(const std::shared_ptr<TFakeDevice>& device);
+    // Tells the handler given to SetDevicesChanged, at once, as the real system does from its
+    // queued call: a test plugs devices in or out first and then says so, once for a burst.
+    void NotifyDevicesChanged();
+    bool HasDevicesChangedHandler() const { return bool(devicesChanged_); }
     void Fail(const QString& key, HRESULT code = Hr::E_FAIL) { Journal.Failures[key] = code; }
     void Heal(const QString& key) { Journal.Failures.remove(key); }
     const QStringList& Calls() const { return Journal.Entries; }
@@ -45,6 +49,7 @@ public:
     HRESULT CreateFilterGraph(GraphPtr& graph) override;
     HRESULT CreateCaptureGraphBuilder(BuilderPtr& builder) override;
     HRESULT CreateFilter(TFilterClass filterClass, FilterPtr& filter) override;
+    void SetDevicesChanged(std::function<void()> changed) override;
 
 private:
     std::map<TDeviceCategory, std::vector<std::shared_ptr<TFakeDevice>>> devices_;
@@ -52,4 +57,5 @@ private:
     std::map<const TFakeDevice*, MonikerPtr> monikers_;
     std::shared_ptr<TFakeGraph> lastGraph_;
     std::shared_ptr<TFakeBuilder> lastBuilder_;
+    std::function<void()> devicesChanged_;
 };

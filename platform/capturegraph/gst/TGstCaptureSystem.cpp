@@ -5,6 +5,7 @@
 #include "platform/capturegraph/gst/GstCodes.h"
 #include "platform/capturegraph/gst/GstRef.h"
 #include "platform/capturegraph/gst/TGstCaptureGraphBuilder.h"
+#include "platform/capturegraph/gst/TGstDeviceWatch.h"
 #include "platform/capturegraph/gst/TGstFilter.h"
 #include "platform/capturegraph/gst/TGstFilterGraph.h"
 #include "platform/capturegraph/gst/TGstMoniker.h"
@@ -80,6 +81,24 @@ void ListEncoders(const QString& medium, TGstFilterKind kind, std::vector<Monike
 TGstCaptureSystem::TGstCaptureSystem(bool testCamera)
     : testCamera_(testCamera), initialized_(gst_init_check(nullptr, nullptr, nullptr))
 {}
+
+TGstCaptureSystem::~TGstCaptureSystem() = default;
+
+void TGstCaptureSystem::SetDevicesChanged(std::function<void()> changed)
+{
+    if (!initialized_)
+        return;
+    // Started on the first handler only: a system nobody listens to watches nothing.
+    if (!watch_ && changed)
+        watch_ = std::make_unique<TGstDeviceWatch>();
+    if (watch_)
+        watch_->SetHandler(std::move(changed));
+}
+
+bool TGstCaptureSystem::WatchingDevices() const
+{
+    return watch_ && watch_->Running();
+}
 
 HRESULT TGstCaptureSystem::EnumerateDevices(TDeviceCategory category,
                                             std::vector<MonikerPtr>& devices)
