@@ -1,5 +1,6 @@
 #include "app/TCommandLine.h"
 #include "app/TForms.h"
+#include "app/TTerminationSignals.h"
 #include "app/TfrmMain.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/capturegraph/gst/TGstCaptureSystem.h"
@@ -59,6 +60,11 @@ int main(int argc, char** argv)
     };
     Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
 
+    // Ended from outside (a session logging out): as if the user closed the window.
+    TTerminationSignals terminate([&] {
+        frmMain->close();
+        QCoreApplication::quit();
+    });
     // The main window appears once the event loop runs, so its start-up can end the program.
     QTimer::singleShot(0, frmMain.get(), [&] { frmMain->show(); });
     const int rc = app.exec();

@@ -162,8 +162,9 @@ QStringList TfrmTxtMessage::TemporaryFolders()
 {
     QStringList folders{TProgramFolder::Path()};
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    // An installed copy keeps its temporary files in the per-user runtime folder.
     if (!runtime.isEmpty())
-        folders << runtime;
+        folders.insert(TProgramFolder::IsInstalled() ? 0 : 1, runtime);
     return folders;
 }
 

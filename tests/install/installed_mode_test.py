@@ -1,0 +1,119 @@
+#!/usr/bin/python3
+"""An installed copy: its executable's folder cannot be written (a read-only bind mount in a
+mount namespace of the test's own), so it keeps its files in the per-user config folder and
+leaves that folder untouched. A copy in a writable folder still keeps them beside itself.
+
+Needs root (unshare -m, mount); skips (77) without it.
+"""
+import argparse
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+STARTED = "start-up complete"
+
+
+def start(exe, root, read_only):
+    home = os.path.join(root, "home")
+    runtime = os.path.join(root, "runtime")
+    os.makedirs(home, exist_ok=True)
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
+    env = {
+        "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+        "HOME": home,
+        "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+        "XDG_RUNTIME_DIR": runtime,
+        "QT_QPA_PLATFORM": "offscreen",
+        "QT_LOGGING_RULES": "parlavue.*=true",
+        # Never the machine's own buses or sound server.
+        "DBUS_SYSTEM_BUS_ADDRESS": "unix:path=/nonexistent/system_bus",
+        "PULSE_SERVER": "unix:/nonexistent/pulse",
+    }
+    folder = os.path.dirname(exe)
+    if read_only:
+        script = ("mount --bind '{0}' '{0}' && mount -o remount,bind,ro '{0}' && "
+                  "exec '{1}' --test-camera").format(folder, exe)
+        cmd = ["unshare", "-m", "--propagation", "private", "sh", "-c", script]
+    else:
+        cmd = [exe, "--test-camera"]
+    log = open(os.path.join(root, "stderr.log"), "wb")
+    proc = subprocess.Popen(cmd, env=env, stdout=log, stderr=subprocess.STDOUT, cwd=root)
+    return proc, os.path.join(root, "stderr.log")
+
+
+def run_and_end(exe, root, read_only):
+    proc, log_path = start(exe, root, read_only)
+    end = time.monotonic() + 30
+    text = ""
+    while time.monotonic() < end and proc.poll() is None:
+        with open(log_path, errors="replace") as f:
+            text = f.read()
+        if STARTED in text:
+            break
+        time.sleep(0.1)
+    started = STARTED in text
+    proc.send_signal(signal.SIGTERM)
+    try:
+        rc = proc.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        rc = proc.wait(timeout=5)
+    with open(log_path, errors="replace") as f:
+        text = f.read()
+    return started, rc, text
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--binary", required=True)
+    binary = ap.parse_args().binary
+    if os.geteuid() != 0 or not shutil.which("unshare"):
+        print("SKIP: needs root and unshare for a read-only mount")
+        return 77
+    failures = []
+
+    def check(ok, what):
+        print(("PASS " if ok else "FAIL ") + what)
+        if not ok:
+            failures.append(what)
+
+    root = tempfile.mkdtemp(prefix="parlavue-installed-")
+    try:
+        for read_only in (True, False):
+            case = os.path.join(root, "ro" if read_only else "rw")
+            program = os.path.join(case, "program")
+            os.makedirs(program)
+            exe = os.path.join(program, "parlavue")
+            shutil.copy2(binary, exe)
+            before = sorted(os.listdir(program))
+            started, rc, text = run_and_end(exe, case, read_only)
+            check(started, "the copy starts (%s folder)" % ("read-only" if read_only else
+                                                           "writable"))
+            check(rc == 0, "a termination signal ends it as closing the window does (rc %s)" % rc)
+            config = os.path.join(case, "home", ".config", "parlavue")
+            kept = sorted(os.listdir(config)) if os.path.isdir(config) else []
+            after = sorted(os.listdir(program))
+            if read_only:
+                check(after == before, "the executable's folder is untouched: %s" % after)
+                for name in ("Settings.ini", "FilesReceived.lst"):
+                    check(name in kept, "%s is written in the config folder (%s)" % (name, kept))
+            else:
+                for name in ("Settings.ini", "FilesReceived.lst"):
+                    check(name in after, "%s is written beside a writable copy (%s)" % (name,
+                                                                                       after))
+                check(not any(n in kept for n in ("Settings.ini", "FilesReceived.lst")),
+                      "and not in the config folder (%s)" % kept)
+            if failures:
+                print(text[-3000:])
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+    print("%d failure(s)" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
