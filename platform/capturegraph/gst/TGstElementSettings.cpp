@@ -23,52 +23,52 @@ void TGstElementSettings::Attach(GstElement* element)
     if (!element)
         return;
     for (auto it = values_.cbegin(); it != values_.cend(); ++it) {
-        GParamSpec* spec =
+        GParamSpec* param =
             g_object_class_find_property(G_OBJECT_GET_CLASS(element), it.key().constData());
         GValue v = G_VALUE_INIT;
-        if (spec && ToGValue(spec, it.value(), v)) {
-            g_object_set_property(G_OBJECT(element), spec->name, &v);
+        if (param && ToGValue(param, it.value(), v)) {
+            g_object_set_property(G_OBJECT(element), param->name, &v);
             g_value_unset(&v);
         }
     }
 }
 
-bool TGstElementSettings::Set(const GParamSpec* spec, const QVariant& value)
+bool TGstElementSettings::Set(const GParamSpec* param, const QVariant& value)
 {
     GValue v = G_VALUE_INIT;
-    if (!spec || !(spec->flags & G_PARAM_WRITABLE) || !ToGValue(spec, value, v))
+    if (!param || !(param->flags & G_PARAM_WRITABLE) || !ToGValue(param, value, v))
         return false;
     // Out of range is refused, not clamped: the page offered only the range.
-    const bool invalid = g_param_value_validate(const_cast<GParamSpec*>(spec), &v);
+    const bool invalid = g_param_value_validate(const_cast<GParamSpec*>(param), &v);
     if (invalid) {
         g_value_unset(&v);
         return false;
     }
-    values_.insert(QByteArray(spec->name), FromGValue(v));
+    values_.insert(QByteArray(param->name), FromGValue(v));
     if (GstElement* live = Live()) {
-        g_object_set_property(G_OBJECT(live), spec->name, &v);
+        g_object_set_property(G_OBJECT(live), param->name, &v);
         gst_object_unref(live);
     }
     g_value_unset(&v);
     return true;
 }
 
-QVariant TGstElementSettings::Get(const GParamSpec* spec) const
+QVariant TGstElementSettings::Get(const GParamSpec* param) const
 {
-    if (!spec)
+    if (!param)
         return {};
     if (GstElement* live = Live()) {
         GValue v = G_VALUE_INIT;
-        g_value_init(&v, spec->value_type);
-        g_object_get_property(G_OBJECT(live), spec->name, &v);
+        g_value_init(&v, param->value_type);
+        g_object_get_property(G_OBJECT(live), param->name, &v);
         const QVariant result = FromGValue(v);
         g_value_unset(&v);
         gst_object_unref(live);
         return result;
     }
-    if (const auto found = values_.find(QByteArray(spec->name)); found != values_.end())
+    if (const auto found = values_.find(QByteArray(param->name)); found != values_.end())
         return *found;
-    return FromGValue(*g_param_spec_get_default_value(const_cast<GParamSpec*>(spec)));
+    return FromGValue(*g_param_spec_get_default_value(const_cast<GParamSpec*>(param)));
 }
 
 QVariant TGstElementSettings::FromGValue(const GValue& v)
@@ -101,9 +101,9 @@ QVariant TGstElementSettings::FromGValue(const GValue& v)
     }
 }
 
-bool TGstElementSettings::ToGValue(const GParamSpec* spec, const QVariant& value, GValue& out)
+bool TGstElementSettings::ToGValue(const GParamSpec* param, const QVariant& value, GValue& out)
 {
-    const GType type = spec->value_type;
+    const GType type = param->value_type;
     bool ok = true;
     const double number = value.toDouble(&ok);
     const bool whole = ok && std::isfinite(number) && std::floor(number) == number;

@@ -21,13 +21,13 @@ public:
     // The new element of this run takes every stored value; it is followed until it goes.
     void Attach(GstElement* element);
     // Stores the value and sets it on the live element; false when the property refuses it.
-    bool Set(const GParamSpec* spec, const QVariant& value);
+    bool Set(const GParamSpec* param, const QVariant& value);
     // The live element's value, else the stored one, else the property's default.
-    QVariant Get(const GParamSpec* spec) const;
+    QVariant Get(const GParamSpec* param) const;
 
     // A property value as the pages show it, and back.
     static QVariant FromGValue(const GValue& value);
-    static bool ToGValue(const GParamSpec* spec, const QVariant& value, GValue& out);
+    static bool ToGValue(const GParamSpec* param, const QVariant& value, GValue& out);
 
 private:
     GstElement* Live() const; // a new reference, or null

@@ -3,17 +3,17 @@
 namespace {
 using TKind = TPropertyControl::TKind;
 
-bool Shown(const GParamSpec* spec)
+bool Shown(const GParamSpec* param)
 {
-    const GParamFlags flags = spec->flags;
+    const GParamFlags flags = param->flags;
     if (!(flags & G_PARAM_READABLE) || !(flags & G_PARAM_WRITABLE) ||
         (flags & (G_PARAM_CONSTRUCT_ONLY | G_PARAM_DEPRECATED)))
         return false;
     // What every element has (its name, its parent) is not a setting of this one.
-    if (spec->owner_type == GST_TYPE_OBJECT || spec->owner_type == GST_TYPE_ELEMENT ||
-        spec->owner_type == G_TYPE_OBJECT)
+    if (param->owner_type == GST_TYPE_OBJECT || param->owner_type == GST_TYPE_ELEMENT ||
+        param->owner_type == G_TYPE_OBJECT)
         return false;
-    switch (G_TYPE_FUNDAMENTAL(spec->value_type)) {
+    switch (G_TYPE_FUNDAMENTAL(param->value_type)) {
     case G_TYPE_BOOLEAN:
     case G_TYPE_INT:
     case G_TYPE_UINT:
@@ -31,61 +31,61 @@ bool Shown(const GParamSpec* spec)
     }
 }
 
-template <class Spec> void Range(TPropertyControl& c, const GParamSpec* spec)
+template <class TParam> void Range(TPropertyControl& c, const GParamSpec* param)
 {
-    const auto* s = reinterpret_cast<const Spec*>(spec);
+    const auto* s = reinterpret_cast<const TParam*>(param);
     c.minimum = double(s->minimum);
     c.maximum = double(s->maximum);
     c.defaultValue = double(s->default_value);
 }
 
-TPropertyControl Describe(GParamSpec* spec)
+TPropertyControl Describe(GParamSpec* param)
 {
     TPropertyControl c;
-    c.key = QString::fromUtf8(spec->name);
-    c.name = QString::fromUtf8(g_param_spec_get_nick(spec));
+    c.key = QString::fromUtf8(param->name);
+    c.name = QString::fromUtf8(g_param_spec_get_nick(param));
     c.kind = TKind::Integer;
-    switch (G_TYPE_FUNDAMENTAL(spec->value_type)) {
+    switch (G_TYPE_FUNDAMENTAL(param->value_type)) {
     case G_TYPE_BOOLEAN:
         c.kind = TKind::Boolean;
         c.maximum = 1;
-        c.defaultValue = G_PARAM_SPEC_BOOLEAN(spec)->default_value ? 1 : 0;
+        c.defaultValue = G_PARAM_SPEC_BOOLEAN(param)->default_value ? 1 : 0;
         break;
     case G_TYPE_INT:
-        Range<GParamSpecInt>(c, spec);
+        Range<GParamSpecInt>(c, param);
         break;
     case G_TYPE_UINT:
-        Range<GParamSpecUInt>(c, spec);
+        Range<GParamSpecUInt>(c, param);
         break;
     case G_TYPE_LONG:
-        Range<GParamSpecLong>(c, spec);
+        Range<GParamSpecLong>(c, param);
         break;
     case G_TYPE_ULONG:
-        Range<GParamSpecULong>(c, spec);
+        Range<GParamSpecULong>(c, param);
         break;
     case G_TYPE_INT64:
-        Range<GParamSpecInt64>(c, spec);
+        Range<GParamSpecInt64>(c, param);
         break;
     case G_TYPE_UINT64:
-        Range<GParamSpecUInt64>(c, spec);
+        Range<GParamSpecUInt64>(c, param);
         break;
     case G_TYPE_FLOAT:
         c.kind = TKind::Double;
-        Range<GParamSpecFloat>(c, spec);
+        Range<GParamSpecFloat>(c, param);
         c.step = (c.maximum - c.minimum) / 200;
         break;
     case G_TYPE_DOUBLE:
         c.kind = TKind::Double;
-        Range<GParamSpecDouble>(c, spec);
+        Range<GParamSpecDouble>(c, param);
         c.step = (c.maximum - c.minimum) / 200;
         break;
     case G_TYPE_ENUM: {
         c.kind = TKind::Menu;
-        const GEnumClass* enums = G_PARAM_SPEC_ENUM(spec)->enum_class;
+        const GEnumClass* enums = G_PARAM_SPEC_ENUM(param)->enum_class;
         for (guint i = 0; i < enums->n_values; ++i)
             c.menu.emplace_back(enums->values[i].value,
                                 QString::fromUtf8(enums->values[i].value_nick));
-        c.defaultValue = G_PARAM_SPEC_ENUM(spec)->default_value;
+        c.defaultValue = G_PARAM_SPEC_ENUM(param)->default_value;
         break;
     }
     case G_TYPE_STRING:
@@ -138,45 +138,45 @@ std::vector<GParamSpec*> TGstPropertyPage::Offered() const
         return offered;
     if (!only_.isEmpty()) {
         for (const QString& name : only_)
-            if (GParamSpec* spec =
+            if (GParamSpec* param =
                     g_object_class_find_property(G_OBJECT_CLASS(class_), name.toUtf8().constData());
-                spec && Shown(spec))
-                offered.push_back(spec);
+                param && Shown(param))
+                offered.push_back(param);
         return offered;
     }
     guint count = 0;
-    GParamSpec** specs = g_object_class_list_properties(G_OBJECT_CLASS(class_), &count);
+    GParamSpec** params = g_object_class_list_properties(G_OBJECT_CLASS(class_), &count);
     for (guint i = 0; i < count; ++i)
-        if (Shown(specs[i]))
-            offered.push_back(specs[i]);
-    g_free(specs);
+        if (Shown(params[i]))
+            offered.push_back(params[i]);
+    g_free(params);
     return offered;
 }
 
 GParamSpec* TGstPropertyPage::Find(const QString& key) const
 {
-    for (GParamSpec* spec : Offered())
-        if (key == QLatin1String(spec->name))
-            return spec;
+    for (GParamSpec* param : Offered())
+        if (key == QLatin1String(param->name))
+            return param;
     return nullptr;
 }
 
 std::vector<TPropertyControl> TGstPropertyPage::Controls()
 {
     std::vector<TPropertyControl> controls;
-    for (GParamSpec* spec : Offered())
-        controls.push_back(Describe(spec));
+    for (GParamSpec* param : Offered())
+        controls.push_back(Describe(param));
     return controls;
 }
 
 QVariant TGstPropertyPage::Value(const QString& key)
 {
-    GParamSpec* spec = Find(key);
-    return spec ? settings_->Get(spec) : QVariant();
+    GParamSpec* param = Find(key);
+    return param ? settings_->Get(param) : QVariant();
 }
 
 bool TGstPropertyPage::SetValue(const QString& key, const QVariant& value)
 {
-    GParamSpec* spec = Find(key);
-    return spec && settings_->Set(spec, value);
+    GParamSpec* param = Find(key);
+    return param && settings_->Set(param, value);
 }
