@@ -5,6 +5,7 @@
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/capturegraph/fake/TFakeSampleGrabber.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
@@ -44,15 +45,8 @@ class MainWindowCameraTest : public QObject
 
     void Start()
     {
-        TCallPorts ports;
-        ports.signallingListen = 0;
-        ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(camera, ports);
-        CreateSecondaryForms(*form, 0);
-        form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
-        form->WriteOutputVolume = [](quint32) { return false; };
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form = StartMainWindow(camera);
+        QVERIFY(form);
     }
 
     // "ConfigGraph.ini" choosing the fake camera, as the main window's own settings would.

@@ -5,6 +5,7 @@
 #include "capture/TVideoCapture.h"
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
@@ -33,41 +34,20 @@ class VideoOptionsTest : public QObject
 
     void Start()
     {
-        TCallPorts ports;
-        ports.signallingListen = 0;
-        ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(camera, ports);
-        CreateSecondaryForms(*form, 0);
-        form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
-        form->WriteOutputVolume = [](quint32) { return false; };
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form = StartMainWindow(camera);
+        QVERIFY(form);
         window = Forms().FGraphConfig;
         QVERIFY(window);
     }
 
-    // Presses the video settings button and does `inside` while the window is up, then
-    // closes it as the user does.
     void WithWindowOpen(const std::function<void()>& inside)
     {
-        bool ran = false;
-        QTimer::singleShot(0, this, [&] {
-            QTRY_VERIFY(window->isVisible());
-            inside();
-            ran = true;
-            QTest::mouseClick(window->btnCancel, Qt::LeftButton);
-        });
-        QTest::mouseClick(form->btnVideoSource, Qt::LeftButton);
-        QVERIFY(ran);
-        QVERIFY(!window->isVisible());
+        QVERIFY(WithVideoOptionsOpen(*form, inside));
     }
 
     void Choose(QComboBox* list, const QString& text)
     {
-        const int i = list->findText(text);
-        QVERIFY2(i >= 0, qPrintable(text));
-        list->setCurrentIndex(i);
-        emit list->activated(i);
+        QVERIFY2(ChooseEntry(list, text), qPrintable(text));
     }
 
     static QStringList Items(QListWidget* list)

@@ -1,0 +1,53 @@
+#include "tests/support/MainWindowSteps.h"
+
+#include "app/TForms.h"
+#include "app/TfrmMain.h"
+#include "capture/TFGraphConfig.h"
+#include "widgets/TImageButton.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICaptureSystem> camera)
+{
+    TCallPorts ports;
+    ports.signallingListen = 0;
+    ports.videoListen = 0;
+    auto form = std::make_unique<TfrmMain>(std::move(camera), ports);
+    CreateSecondaryForms(*form, 0);
+    form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
+    form->WriteOutputVolume = [](quint32) { return false; };
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get()))
+        return nullptr;
+    return form;
+}
+
+bool WithVideoOptionsOpen(TfrmMain& form, const std::function<void()>& inside)
+{
+    TFGraphConfig* window = Forms().FGraphConfig;
+    if (!window)
+        return false;
+    bool ran = false;
+    QTimer::singleShot(0, window, [&] {
+        if (!QTest::qWaitFor([&] { return window->isVisible(); }))
+            return;
+        inside();
+        ran = true;
+        QTest::mouseClick(window->btnCancel, Qt::LeftButton);
+    });
+    QTest::mouseClick(form.btnVideoSource, Qt::LeftButton);
+    return ran && !window->isVisible();
+}
+
+bool ChooseEntry(QComboBox* list, const QString& text)
+{
+    const int i = list->findText(text);
+    if (i < 0)
+        return false;
+    list->setCurrentIndex(i);
+    emit list->activated(i);
+    return true;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ICaptureSystem;
+class QComboBox;
+class TfrmMain;
+
+// What window tests do with a whole program: start it on a camera system of theirs, and act in
+// the video options window as a user does.
+
+// The main window and its secondary windows on ephemeral ports, shown and exposed; no sound
+// volume is touched. Null when the window did not come up.
+std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICaptureSystem> camera);
+
+// Presses "Video Settings...", runs inside while the window is up, then closes it with its
+// Close button. False when the window never showed or did not close.
+bool WithVideoOptionsOpen(TfrmMain& form, const std::function<void()>& inside);
+
+// Picks the entry as a user does (the list's activated signal fires); false when it is absent.
+bool ChooseEntry(QComboBox* list, const QString& text);
