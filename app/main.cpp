@@ -1,5 +1,6 @@
 #include "app/TCommandLine.h"
 #include "app/TForms.h"
+#include "app/TSingleInstance.h"
 #include "app/TTerminationSignals.h"
 #include "app/TfrmMain.h"
 #include "contacts/TfrmSettings.h"
@@ -35,6 +36,10 @@ int main(int argc, char** argv)
     TApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("parlavue"));
     TApplication::SetTitle(QStringLiteral("Halvorn Office - Parlavue Video Phone"));
+    // A second start in the same session brings the running copy to the front and ends.
+    TSingleInstance session;
+    if (!session.Claim())
+        return 0;
 
     // The windows, in their fixed order; secondary windows belong to the main window and are
     // hidden, never destroyed, when closed.
@@ -60,6 +65,14 @@ int main(int argc, char** argv)
     };
     Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
 
+    session.OnActivate = [&frmMain] {
+        if (frmMain->isMinimized())
+            frmMain->showNormal();
+        frmMain->show();
+        frmMain->raise();
+        frmMain->activateWindow();
+        QApplication::alert(frmMain.get());
+    };
     // Ended from outside (a session logging out): as if the user closed the window.
     TTerminationSignals terminate([&] {
         frmMain->close();

@@ -8,31 +8,16 @@ Needs root (unshare -m, mount); skips (77) without it.
 import argparse
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
-import time
 
-STARTED = "start-up complete"
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from program_runs import STARTED, Run  # noqa: E402
 
 
-def start(exe, root, read_only):
-    home = os.path.join(root, "home")
-    runtime = os.path.join(root, "runtime")
-    os.makedirs(home, exist_ok=True)
-    os.makedirs(runtime, mode=0o700, exist_ok=True)
-    env = {
-        "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
-        "HOME": home,
-        "XDG_CONFIG_HOME": os.path.join(home, ".config"),
-        "XDG_RUNTIME_DIR": runtime,
-        "QT_QPA_PLATFORM": "offscreen",
-        "QT_LOGGING_RULES": "parlavue.*=true",
-        # Never the machine's own buses or sound server.
-        "DBUS_SYSTEM_BUS_ADDRESS": "unix:path=/nonexistent/system_bus",
-        "PULSE_SERVER": "unix:/nonexistent/pulse",
-    }
+def run_and_end(exe, root, read_only):
     folder = os.path.dirname(exe)
     if read_only:
         script = ("mount --bind '{0}' '{0}' && mount -o remount,bind,ro '{0}' && "
@@ -40,31 +25,10 @@ def start(exe, root, read_only):
         cmd = ["unshare", "-m", "--propagation", "private", "sh", "-c", script]
     else:
         cmd = [exe, "--test-camera"]
-    log = open(os.path.join(root, "stderr.log"), "wb")
-    proc = subprocess.Popen(cmd, env=env, stdout=log, stderr=subprocess.STDOUT, cwd=root)
-    return proc, os.path.join(root, "stderr.log")
-
-
-def run_and_end(exe, root, read_only):
-    proc, log_path = start(exe, root, read_only)
-    end = time.monotonic() + 30
-    text = ""
-    while time.monotonic() < end and proc.poll() is None:
-        with open(log_path, errors="replace") as f:
-            text = f.read()
-        if STARTED in text:
-            break
-        time.sleep(0.1)
-    started = STARTED in text
-    proc.send_signal(signal.SIGTERM)
-    try:
-        rc = proc.wait(timeout=15)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        rc = proc.wait(timeout=5)
-    with open(log_path, errors="replace") as f:
-        text = f.read()
-    return started, rc, text
+    run = Run(cmd, root, "stderr")
+    started = run.wait_for(STARTED)
+    rc = run.end()
+    return started, rc, run.text()
 
 
 def main():
