@@ -13,7 +13,7 @@ def session_env(root):
     runtime = os.path.join(root, "runtime")
     os.makedirs(home, exist_ok=True)
     os.makedirs(runtime, mode=0o700, exist_ok=True)
-    return {
+    env = {
         "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
         "HOME": home,
         "XDG_CONFIG_HOME": os.path.join(home, ".config"),
@@ -23,6 +23,11 @@ def session_env(root):
         "DBUS_SYSTEM_BUS_ADDRESS": "unix:path=/nonexistent/system_bus",
         "PULSE_SERVER": "unix:/nonexistent/pulse",
     }
+    # A sanitizer build runs with the options the test command gives it.
+    for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
+        if name in os.environ:
+            env[name] = os.environ[name]
+    return env
 
 
 class Run:
