@@ -18,6 +18,8 @@ packages=(
   pulseaudio pulseaudio-utils
   # end-to-end tests: two copies in network namespaces on one virtual display
   python3 iproute2 xvfb xdotool imagemagick
+  # the window under a Wayland compositor: Qt's Wayland platform and weston
+  qt6-wayland weston
   # the program's icons (made from the SVG) and the validators of the installed desktop files
   librsvg2-bin desktop-file-utils appstream
   # computers on the network (DNS-SD): the client library, and for the tests a private
