@@ -13,6 +13,13 @@ const QString Left = QStringLiteral("Left");
 const QString Top = QStringLiteral("Top");
 const QString Maximized = QStringLiteral("Maximized");
 constexpr int Unset = -32000;
+
+// A Wayland client is never told where its window is (Qt reports 0,0), so a position saved
+// there would overwrite the one kept in an X11 session.
+bool PositionKnown()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 } // namespace
 
 TFormPlacement::TFormPlacement(QWidget* form, QString iniFileName)
@@ -49,8 +56,10 @@ void TFormPlacement::Save()
     QDir().mkpath(QFileInfo(iniFileName_).absolutePath());
     TIniFile ini(iniFileName_);
     const QRect normal = form_->isMaximized() ? form_->normalGeometry() : form_->geometry();
-    ini.WriteInteger(Section(), Left, normal.left());
-    ini.WriteInteger(Section(), Top, normal.top());
+    if (PositionKnown()) {
+        ini.WriteInteger(Section(), Left, normal.left());
+        ini.WriteInteger(Section(), Top, normal.top());
+    }
     ini.WriteInteger(Section(), Maximized, form_->isMaximized() ? 1 : 0);
     saved_ = true;
     emit SavePlacement();

@@ -19,7 +19,8 @@ public:
     // Puts the window where it was (when that is still on a screen), then raises
     // RestorePlacement.
     void Restore();
-    // Writes where the window is, then raises SavePlacement. Throws EIniFileException.
+    // Writes where the window is (its position only where the window system tells it), then
+    // raises SavePlacement. Throws EIniFileException.
     void Save();
 
 signals:

@@ -1,5 +1,7 @@
 #include "widgets/TWindowDragger.h"
 
+#include "platform/logging/Logging.h"
+
 #include <QMouseEvent>
 #include <QWidget>
 #include <QWindow>
@@ -19,8 +21,13 @@ bool TWindowDragger::eventFilter(QObject* watched, QEvent* event)
         if (auto* grabber = QWidget::mouseGrabber())
             grabber->releaseMouse();
         QWindow* handle = window_->windowHandle();
-        if (handle && handle->startSystemMove())
+        if (handle && handle->startSystemMove()) {
+            qCDebug(lcUi) << "window move handed to the window system";
             return true;
+        }
+        // Where the window system offers no move (offscreen), the window follows the mouse
+        // itself; under Wayland that would not move it at all.
+        qCDebug(lcUi) << "window follows the mouse itself";
         dragging_ = true;
         grabOffset_ = mouse->globalPosition().toPoint() - window_->frameGeometry().topLeft();
         return true;
