@@ -5,7 +5,9 @@
 #include "capture/TFGraphConfig.h"
 #include "widgets/TImageButton.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +42,14 @@ bool WithVideoOptionsOpen(TfrmMain& form, const std::function<void()>& inside)
     });
     QTest::mouseClick(form.btnVideoSource, Qt::LeftButton);
     return ran && !window->isVisible();
+}
+
+QImage ComparableShot(TfrmMain& form)
+{
+    form.lblIPAddress->setText(QStringLiteral("192.0.2.10"));
+    if (QWidget* focused = QApplication::focusWidget())
+        focused->clearFocus();
+    return form.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 bool ChooseEntry(QComboBox* list, const QString& text)
