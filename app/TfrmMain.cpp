@@ -337,6 +337,16 @@ bool TfrmMain::HostNameEmpty() const
     return host == HostNamePrompt || host.isEmpty();
 }
 
+void TfrmMain::BringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+    QApplication::alert(this);
+}
+
 void TfrmMain::btnTransferClick()
 {
     if (!HostNameEmpty()) {

@@ -152,6 +152,10 @@ public:
     std::function<void()> OnPendingMessages;
     // Called once "Settings.ini" has been read into CallSettings at start-up.
     std::function<void()> OnSettingsLoaded;
+    // An incoming call has begun to ring (not one answered automatically), and the ring has
+    // stopped: answered, timed out or cancelled by the caller.
+    std::function<void(const QString& callerID, const QString& sender)> OnRing;
+    std::function<void()> OnRingStopped;
     void Image7Click();
     void Image6Click();
     void Image8Click();
@@ -165,6 +169,8 @@ public:
     // Calls.
     void Image4Click();
     void Image5Click();
+    // Shows the window in front, restored if it was minimised, and alerts the taskbar.
+    void BringToFront();
     void PlaceCall();
     void AnswerCall();
     void IncomingCall(const QString& callerID, const QString& sender, bool autoAnswer);

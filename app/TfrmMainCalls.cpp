@@ -227,6 +227,8 @@ void TfrmMain::StopRingTone()
 {
     if (!CallSettings.RingTone.isEmpty() && MediaPlayer1 && MediaPlayer1->Playing())
         MediaPlayer1->Stop();
+    if (OnRingStopped)
+        OnRingStopped();
 }
 
 void TfrmMain::AnswerCall()
@@ -286,6 +288,8 @@ void TfrmMain::IncomingCall(const QString& callerID, const QString& sender, bool
         if (MediaPlayer1->Open(tone))
             MediaPlayer1->Play();
     }
+    if (OnRing)
+        OnRing(callerID, sender);
     LogFlags();
     LetPendingMessagesRun();
 }

@@ -1,4 +1,5 @@
 #include "app/TCommandLine.h"
+#include "app/TDesktopNotices.h"
 #include "app/TForms.h"
 #include "app/TSingleInstance.h"
 #include "app/TTerminationSignals.h"
@@ -11,6 +12,7 @@
 #include "platform/elements/gst/TGstElementCheck.h"
 #include "platform/logging/Logging.h"
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
+#include "platform/notify/TDesktopNotifications.h"
 #include "platform/ui/TApplication.h"
 #include "voice/TfrmCCN.h"
 
@@ -65,14 +67,10 @@ int main(int argc, char** argv)
     };
     Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
 
-    session.OnActivate = [&frmMain] {
-        if (frmMain->isMinimized())
-            frmMain->showNormal();
-        frmMain->show();
-        frmMain->raise();
-        frmMain->activateWindow();
-        QApplication::alert(frmMain.get());
-    };
+    session.OnActivate = [&frmMain] { frmMain->BringToFront(); };
+    // Calls and arrivals on the desktop's notification service, when it has one.
+    TDesktopNotifications notifications;
+    TDesktopNotices notices(notifications, *frmMain, Forms().frmTransfer);
     // Ended from outside (a session logging out): as if the user closed the window.
     TTerminationSignals terminate([&] {
         frmMain->close();

@@ -58,6 +58,12 @@ public:
 
     // The text message window the "Send Text Message" button shows.
     TfrmTxtMessage* frmTxtMessage = nullptr;
+    // A file or message was stored while the user did not see the portal: hidden, minimised
+    // or behind another program's window (an incoming contact shows it, but the desktop may
+    // keep it from the front).
+    std::function<void(const QString& path, const QString& from)> OnStoredUnseen;
+    // Whether the user sees the portal now; tests put their own here.
+    std::function<bool()> PortalSeen;
     // How a received file is opened; tests put their own here.
     std::function<bool(const QUrl&)> OpenDocument;
     // The received-files list file, read when the portal is made.

@@ -160,6 +160,9 @@ void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from,
     AddEntry(path, arrival);
     // Written at once, so the entry outlives a program that ends with the portal hidden.
     SaveList();
+    const bool seen = PortalSeen ? PortalSeen() : isVisible() && !isMinimized() && isActiveWindow();
+    if (!seen && OnStoredUnseen)
+        OnStoredUnseen(path, from);
 }
 
 void TfrmTransfer::StrmRec1Failed(TStrmServer* sender, const QByteArray& sFrom,

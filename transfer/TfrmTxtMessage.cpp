@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QTextCharFormat>
@@ -133,6 +134,13 @@ void TfrmTxtMessage::btnSendClick()
 void TfrmTxtMessage::btnCloseClick()
 {
     close();
+}
+
+bool TfrmTxtMessage::IsMessageName(const QString& fileName)
+{
+    static const QRegularExpression pattern(QStringLiteral("^T[\\p{L}\\p{N}-]+_[0-9]+\\.rtf$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return pattern.match(fileName).hasMatch();
 }
 
 QString TfrmTxtMessage::MessageName(const QDate& date, int number, const QLocale& locale)

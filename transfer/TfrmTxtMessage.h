@@ -35,6 +35,8 @@ public:
     // + ".rtf", e.g. T12-6-2026_4821.rtf.
     static QString MessageName(const QDate& date, int number,
                                const QLocale& locale = QLocale::system());
+    // Whether a received file name is one MessageName makes: a received text message.
+    static bool IsMessageName(const QString& fileName);
     // Where the temporary message file is made: the program's folder, or the per-user runtime
     // folder when the program's folder cannot be written (an installed copy).
     static QStringList TemporaryFolders();

@@ -1,0 +1,140 @@
+#include "app/TDesktopNotices.h"
+
+#include "app/TfrmMain.h"
+#include "platform/logging/Logging.h"
+#include "platform/notify/TDesktopNotifications.h"
+#include "platform/ui/Guarded.h"
+#include "transfer/TfrmTransfer.h"
+#include "transfer/TfrmTxtMessage.h"
+#include "widgets/TRemoteText.h"
+
+#include <QEvent>
+#include <QFileInfo>
+
+namespace {
+
+// Urgency levels of the notification service; the hint must travel as a byte.
+QVariant Urgency(uchar level)
+{
+    return QVariant::fromValue(level);
+}
+
+} // namespace
+
+TDesktopNotices::TDesktopNotices(TDesktopNotifications& notifications, TfrmMain& main,
+                                 TfrmTransfer* portal, QObject* parent)
+    : QObject(parent), notifications_(notifications), main_(main), portal_(portal)
+{
+    main_.OnRing = [this](const QString& callerID, const QString& sender) {
+        Ring(callerID, sender);
+    };
+    main_.OnRingStopped = [this] { RingStopped(); };
+    if (portal_) {
+        portal_->OnStoredUnseen = [this](const QString& path, const QString& from) {
+            Received(path, from);
+        };
+        portal_->installEventFilter(this);
+    }
+}
+
+bool TDesktopNotices::eventFilter(QObject* watched, QEvent* event)
+{
+    // Once the user sees the portal, its list tells the rest.
+    if (watched == portal_ &&
+        (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate)) {
+        notifications_.Close(receivedNotice_);
+        receivedNotice_ = 0;
+        receivedCount_ = 0;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+TDesktopNotices::~TDesktopNotices()
+{
+    main_.OnRing = nullptr;
+    main_.OnRingStopped = nullptr;
+    if (portal_)
+        portal_->OnStoredUnseen = nullptr;
+}
+
+QString TDesktopNotices::CallBody(const QString& callerID, const QString& sender)
+{
+    const QString caller = TRemoteText::Clean(callerID).trimmed();
+    return QStringLiteral("%1 calling...").arg(caller.isEmpty() ? sender : caller);
+}
+
+QString TDesktopNotices::ReceivedSummary(const QString& path)
+{
+    return TfrmTxtMessage::IsMessageName(QFileInfo(path).fileName())
+               ? QStringLiteral("Text message received")
+               : QStringLiteral("File received");
+}
+
+QString TDesktopNotices::ReceivedBody(const QString& path, const QString& from)
+{
+    return QStringLiteral("\"%1\" from %2")
+        .arg(TRemoteText::Clean(QFileInfo(path).fileName()), from);
+}
+
+void TDesktopNotices::Ring(const QString& callerID, const QString& sender)
+{
+    // A new caller replaces the one before: only one call rings at a time.
+    notifications_.Close(callNotice_);
+    TNotice notice;
+    notice.summary = CallSummary();
+    notice.body = CallBody(callerID, sender);
+    notice.actions = {QStringLiteral("answer"),  QStringLiteral("Answer"),
+                      QStringLiteral("decline"), QStringLiteral("Decline"),
+                      QStringLiteral("default"), QStringLiteral("Show")};
+    notice.hints = {{QStringLiteral("urgency"), Urgency(2)},
+                    {QStringLiteral("category"), QStringLiteral("call.incoming")}};
+    // It stays while the call rings and is closed when the ring stops.
+    notice.timeoutMs = 0;
+    callNotice_ = notifications_.Show(notice, [this](const QString& key) { CallAction(key); });
+    qCInfo(lcNotify).noquote() << "incoming call notice:" << notice.body;
+}
+
+void TDesktopNotices::RingStopped()
+{
+    notifications_.Close(callNotice_);
+    callNotice_ = 0;
+}
+
+void TDesktopNotices::CallAction(const QString& key)
+{
+    callNotice_ = 0;
+    if (key == QLatin1String("answer")) {
+        main_.BringToFront();
+        Guarded([this] { main_.Image4Click(); });
+    } else if (key == QLatin1String("decline")) {
+        Guarded([this] { main_.Image5Click(); });
+    } else {
+        main_.BringToFront();
+    }
+}
+
+void TDesktopNotices::Received(const QString& path, const QString& from)
+{
+    const bool message = TfrmTxtMessage::IsMessageName(QFileInfo(path).fileName());
+    TNotice notice;
+    // One notice tells of everything that came while the portal was hidden.
+    notifications_.Close(receivedNotice_);
+    ++receivedCount_;
+    notice.summary = receivedCount_ > 1
+                         ? QStringLiteral("%1 files and messages received").arg(receivedCount_)
+                         : ReceivedSummary(path);
+    notice.body = ReceivedBody(path, from);
+    notice.actions = {QStringLiteral("default"), QStringLiteral("Show")};
+    notice.hints = {{QStringLiteral("urgency"), Urgency(1)},
+                    {QStringLiteral("category"), message ? QStringLiteral("im.received")
+                                                         : QStringLiteral("transfer.complete")}};
+    receivedNotice_ = notifications_.Show(notice, [this](const QString&) {
+        receivedNotice_ = 0;
+        if (!portal_)
+            return;
+        portal_->show();
+        portal_->raise();
+        portal_->activateWindow();
+    });
+    qCInfo(lcNotify).noquote() << "received notice:" << notice.summary << notice.body;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "transfer/TfrmTransfer.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class TDesktopNotifications;
+class TfrmMain;
+
+// What the program tells the desktop: an incoming call, with Answer and Decline doing what
+// the main window's two call buttons do, and a file or message that arrived while the user
+// did not see the file transfer portal. The taskbar alert is the main window's own and stays.
+class TDesktopNotices : public QObject
+{
+    Q_OBJECT
+
+public:
+    TDesktopNotices(TDesktopNotifications& notifications, TfrmMain& main, TfrmTransfer* portal,
+                    QObject* parent = nullptr);
+    ~TDesktopNotices() override;
+
+    static QString CallSummary() { return QStringLiteral("Incoming call"); }
+    static QString CallBody(const QString& callerID, const QString& sender);
+    static QString ReceivedSummary(const QString& path);
+    static QString ReceivedBody(const QString& path, const QString& from);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Ring(const QString& callerID, const QString& sender);
+    void RingStopped();
+    void CallAction(const QString& key);
+    void Received(const QString& path, const QString& from);
+    void BringMainWindowForward();
+
+    TDesktopNotifications& notifications_;
+    TfrmMain& main_;
+    QPointer<TfrmTransfer> portal_; // the forms may go first at the end
+    quint64 callNotice_ = 0;
+    quint64 receivedNotice_ = 0;
+    int receivedCount_ = 0;
+};

@@ -1,0 +1,356 @@
+#include "app/IDatagramSender.h"
+#include "app/TDesktopNotices.h"
+#include "app/TForms.h"
+#include "app/TfrmMain.h"
+#include "platform/notify/TDesktopNotifications.h"
+#include "platform/ui/TApplication.h"
+#include "tests/support/MainWindowSteps.h"
+#include "tests/support/TFakeCamera.h"
+#include "tests/support/TFakeNotificationService.h"
+#include "tests/support/TGuiTestEnvironment.h"
+#include "tests/support/TPrivateSessionBus.h"
+#include "tests/support/TRecordingTerminal.h"
+#include "tests/support/TScriptedUi.h"
+#include "transfer/TStrmFraming.h"
+#include "transfer/TStrmSender.h"
+#include "transfer/TStrmServer.h"
+#include "voice/TfrmCCN.h"
+
+#include <QBuffer>
+#include <QDBusMessage>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QStringList FullService = {"actions", "body", "body-markup"};
+
+// What the call logic sends, kept instead of going anywhere.
+class KeptSender : public IDatagramSender
+{
+public:
+    QStringList sent;
+    void SendTo(const QByteArray& payload, const QHostAddress& to) override
+    {
+        sent << QString("%1 -> %2").arg(QString::fromUtf8(payload), to.toString());
+    }
+};
+
+QDBusConnection Connect(const QString& address, const QString& name)
+{
+    QDBusConnection::disconnectFromBus(name);
+    return QDBusConnection::connectToBus(address, name);
+}
+
+int OpenNotices(const TFakeNotificationService& fake)
+{
+    return int(std::count_if(fake.notices.begin(), fake.notices.end(),
+                             [](const auto& n) { return !n.closed; }));
+}
+
+} // namespace
+
+class DesktopNoticesTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TPrivateSessionBus> bus;
+    std::unique_ptr<TGuiTestEnvironment> env;
+    std::unique_ptr<TScriptedUiScope> script;
+
+    QString Address() const { return bus->Address(); }
+
+    TNotice Simple(const QString& body = "body")
+    {
+        TNotice notice;
+        notice.summary = "Summary";
+        notice.body = body;
+        notice.actions = {"answer", "Answer", "default", "Show"};
+        notice.hints = {{"urgency", QVariant::fromValue(uchar(2))}};
+        return notice;
+    }
+
+private slots:
+    void init()
+    {
+        bus = std::make_unique<TPrivateSessionBus>();
+        if (bus->Address().isEmpty())
+            QSKIP(qPrintable("no private session bus: " + bus->Error()));
+        env = std::make_unique<TGuiTestEnvironment>();
+        script = std::make_unique<TScriptedUiScope>();
+    }
+
+    void cleanup()
+    {
+        script.reset();
+        env.reset();
+        bus.reset();
+    }
+
+    void noticesReachTheServiceAsPlainText()
+    {
+        for (const bool markup : {true, false}) {
+            TFakeNotificationService fake(Address(),
+                                          markup ? FullService : QStringList{"actions", "body"});
+            QVERIFY(fake.Registered());
+            TDesktopNotifications notifications(Connect(Address(), "client"));
+            const QString hostile = "<b>Tom</b> & <a href=\"x\">Jerry</a>";
+            const quint64 first = notifications.Show(Simple(hostile));
+            notifications.Show(Simple(QString(2000, QChar('x'))));
+            QTRY_COMPARE(fake.notices.size(), size_t(2));
+            QVERIFY(first != 0 && notifications.IsOpen(first));
+            const auto& n = fake.notices.front();
+            QCOMPARE(n.summary, QString("Summary"));
+            // A service that reads markup sees the text escaped, and one that does not sees it
+            // as it is.
+            QCOMPARE(n.body, markup ? hostile.toHtmlEscaped() : hostile);
+            QCOMPARE(n.actions, QStringList({"answer", "Answer", "default", "Show"}));
+            QCOMPARE(n.hints.value("desktop-entry").toString(), QString("com.halvorn.Parlavue"));
+            QCOMPARE(n.hints.value("urgency").toInt(), 2);
+            QCOMPARE(n.hints.value("urgency").metaType(), QMetaType::fromType<uchar>());
+            QCOMPARE(n.appName, QString("Parlavue"));
+            QVERIFY(fake.notices.back().body.size() <= TDesktopNotifications::MaxBodyChars + 1);
+            QCOMPARE(fake.capabilityQueries, 1);
+        }
+        // A service without buttons gets none.
+        TFakeNotificationService plain(Address(), {"body"});
+        TDesktopNotifications notifications(Connect(Address(), "client"));
+        notifications.Show(Simple());
+        QTRY_COMPARE(plain.notices.size(), size_t(1));
+        QVERIFY(plain.notices.front().actions.isEmpty());
+    }
+
+    void actionsComeOnlyFromTheServiceAndOnce()
+    {
+        TFakeNotificationService fake(Address(), FullService);
+        QVERIFY(fake.Registered());
+        TDesktopNotifications notifications(Connect(Address(), "client"));
+        QStringList pressed;
+        const quint64 ticket =
+            notifications.Show(Simple(), [&](const QString& key) { pressed << key; });
+        QTRY_COMPARE(fake.notices.size(), size_t(1));
+        const uint id = fake.notices.front().id;
+        QTRY_VERIFY(notifications.IsOpen(ticket));
+        // Another client on the bus cannot press a button, nor can the service invent one.
+        QDBusConnection other = Connect(Address(), "other");
+        QDBusMessage forged = QDBusMessage::createSignal(
+            "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
+        forged << id << QString("answer");
+        QVERIFY(other.send(forged));
+        fake.InvokeAction(id, "format-disk");
+        fake.InvokeAction(id + 1, "answer");
+        QTest::qWait(200);
+        QVERIFY(pressed.isEmpty());
+        fake.InvokeAction(id, "answer");
+        fake.InvokeAction(id, "answer");
+        QTRY_COMPARE(pressed, QStringList({"answer"}));
+        QTest::qWait(100);
+        QCOMPARE(pressed, QStringList({"answer"}));
+        QVERIFY(!notifications.IsOpen(ticket));
+        QTRY_VERIFY(fake.notices.front().closed);
+        QDBusConnection::disconnectFromBus("other");
+    }
+
+    void closingReachesTheServiceWhateverTheTiming()
+    {
+        TFakeNotificationService fake(Address(), FullService);
+        {
+            TDesktopNotifications notifications(Connect(Address(), "client"));
+            // Closed once shown.
+            const quint64 a = notifications.Show(Simple("a"));
+            QTRY_VERIFY(fake.notices.size() == 1);
+            QTRY_VERIFY(notifications.IsOpen(a));
+            notifications.Close(a);
+            QTRY_VERIFY(fake.notices[0].closed);
+            // Closed while the service has not yet said its number.
+            fake.holdReplies = true;
+            const quint64 b = notifications.Show(Simple("b"));
+            QTRY_VERIFY(fake.notices.size() == 2);
+            notifications.Close(b);
+            QVERIFY(!notifications.IsOpen(b));
+            fake.ReleaseReplies();
+            QTRY_VERIFY(fake.notices[1].closed);
+            // Closed by the user: forgotten, and closing it again sends nothing.
+            const quint64 c = notifications.Show(Simple("c"));
+            QTRY_VERIFY(fake.notices.size() == 3);
+            QTRY_VERIFY(notifications.IsOpen(c));
+            fake.CloseByUser(fake.notices[2].id);
+            QTRY_VERIFY(!notifications.IsOpen(c));
+            // Left open at the end.
+            notifications.Show(Simple("d"));
+            QTRY_VERIFY(fake.notices.size() == 4);
+            QTest::qWait(50);
+        }
+        QTRY_VERIFY(fake.notices[3].closed);
+    }
+
+    void withoutAServiceNothingFails()
+    {
+        {
+            TDesktopNotifications notifications(Connect(Address(), "client"));
+            const quint64 ticket = notifications.Show(Simple());
+            QTRY_VERIFY(!notifications.IsOpen(ticket));
+            // A service that comes later is used for the next notice.
+            TFakeNotificationService late(Address(), FullService);
+            QVERIFY(late.Registered());
+            const quint64 next = notifications.Show(Simple("later"));
+            QTRY_COMPARE(late.notices.size(), size_t(1));
+            QTRY_VERIFY(notifications.IsOpen(next));
+            // A service that leaves takes its notices along.
+            late.Leave();
+            QTRY_VERIFY(!notifications.IsOpen(next));
+        }
+        // No bus at all.
+        TDesktopNotifications none(Connect("unix:path=/nonexistent/bus", "none"));
+        const quint64 ticket = none.Show(Simple());
+        QVERIFY(ticket != 0);
+        QVERIFY(!none.IsOpen(ticket));
+        none.Close(ticket);
+    }
+
+    void incomingCallShowsOneNoticeAndItsButtonsWork()
+    {
+        TFakeNotificationService fake(Address(), FullService);
+        QVERIFY(fake.Registered());
+        std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
+        QVERIFY(form);
+        auto terminal = std::make_shared<TRecordingTerminal>();
+        Forms().frmCCN->ccn.SetFactory([terminal] { return terminal; });
+        auto sender = std::make_unique<KeptSender>();
+        KeptSender* sent = sender.get();
+        form->UDPClient = std::move(sender);
+        TDesktopNotifications notifications(Connect(Address(), "client"));
+        TDesktopNotices notices(notifications, *form, Forms().frmTransfer);
+
+        form->UDPServerUDPRead("Calling|<i>Bert</i>", "192.0.2.20");
+        QTRY_COMPARE(fake.notices.size(), size_t(1));
+        const auto& call = fake.notices.front();
+        QCOMPARE(call.summary, QString("Incoming call"));
+        QCOMPARE(call.body, QString("&lt;i&gt;Bert&lt;/i&gt; calling..."));
+        QCOMPARE(call.actions,
+                 QStringList({"answer", "Answer", "decline", "Decline", "default", "Show"}));
+        QCOMPARE(call.hints.value("category").toString(), QString("call.incoming"));
+        QCOMPARE(call.timeoutMs, 0);
+        QVERIFY(form->Ringing);
+
+        // Decline does what the button does: while ringing it only shows the idle picture.
+        fake.InvokeAction(call.id, "decline");
+        QTRY_VERIFY(fake.notices.front().closed);
+        QVERIFY(form->Ringing && !form->Connected);
+
+        // A new request rings again with one notice; Answer answers it.
+        form->UDPServerUDPRead("Calling|Bert", "192.0.2.20");
+        QTRY_COMPARE(fake.notices.size(), size_t(2));
+        QCOMPARE(OpenNotices(fake), 1);
+        fake.InvokeAction(fake.notices.back().id, "answer");
+        QTRY_VERIFY(form->Connected);
+        QVERIFY(!form->Ringing);
+        QVERIFY(sent->sent.contains("Accept -> 192.0.2.20"));
+        QTRY_COMPARE(OpenNotices(fake), 0);
+        QCOMPARE(fake.notices.size(), size_t(2));
+        form->Image5Click();
+        QVERIFY(!form->Connected);
+    }
+
+    void theNoticeGoesWhenTheRingStops()
+    {
+        TFakeNotificationService fake(Address(), FullService);
+        std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
+        QVERIFY(form);
+        form->UDPClient = std::make_unique<KeptSender>();
+        auto terminal = std::make_shared<TRecordingTerminal>();
+        Forms().frmCCN->ccn.SetFactory([terminal] { return terminal; });
+        TDesktopNotifications notifications(Connect(Address(), "client"));
+        TDesktopNotices notices(notifications, *form, Forms().frmTransfer);
+
+        // The caller gives up.
+        form->UDPServerUDPRead("Calling|Bert", "192.0.2.20");
+        QTRY_COMPARE(OpenNotices(fake), 1);
+        form->UDPServerUDPRead("Cancel", "192.0.2.20");
+        QTRY_COMPARE(OpenNotices(fake), 0);
+        // The caller rings again: the new notice replaces the old one.
+        form->UDPServerUDPRead("Calling|Bert", "192.0.2.20");
+        QTRY_COMPARE(fake.notices.size(), size_t(2));
+        form->UDPServerUDPRead("Calling|Bert at home", "192.0.2.20");
+        QTRY_COMPARE(fake.notices.size(), size_t(3));
+        QTRY_COMPARE(OpenNotices(fake), 1);
+        QCOMPARE(fake.notices.back().body, QString("Bert at home calling..."));
+        // Another address while one rings gets the unanswered reply, and no notice.
+        form->UDPServerUDPRead("Calling|Carl", "192.0.2.30");
+        QTest::qWait(100);
+        QCOMPARE(fake.notices.size(), size_t(3));
+        QCOMPARE(OpenNotices(fake), 1);
+        form->UDPServerUDPRead("Cancel", "192.0.2.20");
+        QTRY_COMPARE(OpenNotices(fake), 0);
+        // Nobody answers.
+        form->CallSettings.RingTimeMs = 50;
+        form->UDPServerUDPRead("Calling|Dora", "192.0.2.40");
+        QTRY_COMPARE(fake.notices.size(), size_t(4));
+        QTRY_VERIFY(!form->Ringing);
+        QTRY_COMPARE(OpenNotices(fake), 0);
+        form->UDPServerUDPRead("Cancel", "192.0.2.40");
+        // Answered by itself: no ring, no notice.
+        form->CallSettings.AutoAnswer = true;
+        form->UDPServerUDPRead("Calling|Eve", "192.0.2.50");
+        QTRY_VERIFY(form->Connected);
+        QTest::qWait(100);
+        QCOMPARE(fake.notices.size(), size_t(4));
+        form->Image5Click();
+    }
+
+    void arrivalsTheUserDoesNotSeeAreTold()
+    {
+        TFakeNotificationService fake(Address(), FullService);
+        std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
+        QVERIFY(form);
+        QTemporaryDir folder;
+        form->CallSettings.FilePath = folder.path();
+        TfrmTransfer* portal = Forms().frmTransfer;
+        QVERIFY(portal);
+        TDesktopNotifications notifications(Connect(Address(), "client"));
+        TDesktopNotices notices(notifications, *form, portal);
+        // Shown already, so an arrival does not open it; whether the user sees it is the test's.
+        portal->show();
+        bool seen = false;
+        portal->PortalSeen = [&] { return seen; };
+        auto send = [&](const QByteArray& name) {
+            TStrmSender sender;
+            sender.Host = "127.0.0.1";
+            sender.Port = portal->StrmRec1->LocalPort();
+            sender.FromName = name;
+            QBuffer body;
+            body.setData("hello");
+            body.open(QIODevice::ReadOnly);
+            QByteArray reply;
+            sender.SendStreamMessage(body, reply);
+            QCOMPARE(reply, TStrmFraming::Acknowledgement());
+        };
+        send("T12-8-2026_4821.rtf");
+        QTRY_COMPARE(fake.notices.size(), size_t(1));
+        QCOMPARE(fake.notices[0].summary, QString("Text message received"));
+        QCOMPARE(fake.notices[0].body, QString("&quot;T12-8-2026_4821.rtf&quot; from 127.0.0.1"));
+        QCOMPARE(fake.notices[0].hints.value("category").toString(), QString("im.received"));
+        send("report.pdf");
+        QTRY_COMPARE(fake.notices.size(), size_t(2));
+        // One notice tells of both.
+        QTRY_COMPARE(OpenNotices(fake), 1);
+        QCOMPARE(fake.notices[1].summary, QString("2 files and messages received"));
+        QCOMPARE(fake.notices[1].hints.value("category").toString(), QString("transfer.complete"));
+        // Its click brings the portal forward.
+        portal->hide();
+        fake.InvokeAction(fake.notices[1].id, "default");
+        QTRY_VERIFY(portal->isVisible());
+        // Seen by the user: nothing to tell.
+        seen = true;
+        send("seen.txt");
+        QTRY_COMPARE(portal->lstFilesReceived->count(), 3);
+        QTest::qWait(100);
+        QCOMPARE(fake.notices.size(), size_t(2));
+        portal->PortalSeen = nullptr;
+        portal->hide();
+    }
+};
+
+PARLAVUE_GUI_TEST_MAIN(DesktopNoticesTest)
+#include "tst_DesktopNotices.moc"
