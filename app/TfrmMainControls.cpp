@@ -9,6 +9,7 @@
 #include "widgets/TFormPlacement.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
+#include "widgets/TTitleBarIcon.h"
 #include "widgets/TTrackBar.h"
 #include "widgets/TWindowDragger.h"
 
@@ -152,7 +153,7 @@ void TfrmMain::CreateVideoArea()
 
     btnSidebar =
         ToolButton(Panel2, QStringLiteral("btnSidebar"), QStringLiteral("Toggle Sidebar"), 3, 4);
-    btnSidebar->setIcon(style()->standardIcon(QStyle::SP_TitleBarNormalButton));
+    btnSidebar->setIcon(TTitleBarIcon::Icon(TTitleBarIcon::TKind::Restore));
 }
 
 void TfrmMain::CreateSidebar()
@@ -163,10 +164,10 @@ void TfrmMain::CreateSidebar()
     ToolButton3->setArrowType(Qt::DownArrow);
     ToolButton1 =
         ToolButton(p, QStringLiteral("ToolButton1"), QStringLiteral("Minimize Window"), 152, 4);
-    ToolButton1->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
+    ToolButton1->setIcon(TTitleBarIcon::Icon(TTitleBarIcon::TKind::Minimize));
     ToolButton2 =
         ToolButton(p, QStringLiteral("ToolButton2"), QStringLiteral("Close Window"), 176, 4);
-    ToolButton2->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    ToolButton2->setIcon(TTitleBarIcon::Icon(TTitleBarIcon::TKind::Close));
 
     Label1 = WhiteLabel(p, QStringLiteral("Label1"), QStringLiteral("Your IP Address"), 20, 27);
     Label1->setFont(TFonts::Arial(10, true));

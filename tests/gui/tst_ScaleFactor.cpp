@@ -86,11 +86,6 @@ struct TRun
     QMap<QString, qreal> iconRatios;
 };
 
-// Fusion's title-bar icons exist only as 11 x 13 bitmaps, which a 2x window can only enlarge.
-const char* const BitmapIcons =
-    "the style's title-bar icons are 1x bitmaps: app/TfrmMainControls.cpp should give "
-    "btnSidebar, ToolButton1 and ToolButton2 TTitleBarIcon::Icon(Restore / Minimize / Close)";
-
 } // namespace
 
 class ScaleFactorTest : public QObject
@@ -262,8 +257,6 @@ private slots:
                                   (one.texts.contains(name) ? inkOne.count / 3 : 0);
         if (different > allowed)
             keep();
-        QEXPECT_FAIL("btnSidebar", BitmapIcons, Continue);
-        QEXPECT_FAIL("ToolButton2", BitmapIcons, Continue);
         QVERIFY2(different <= allowed,
                  qPrintable(QStringLiteral("%1 of %2 places of %3 differ at scale 2 (%4 allowed)")
                                 .arg(different)
@@ -296,9 +289,6 @@ private slots:
     void iconsAreDrawnAtTheWindowsPixelRatio()
     {
         QFETCH(QString, name);
-        QEXPECT_FAIL("btnSidebar", BitmapIcons, Continue);
-        QEXPECT_FAIL("ToolButton1", BitmapIcons, Continue);
-        QEXPECT_FAIL("ToolButton2", BitmapIcons, Continue);
         QCOMPARE(two.iconRatios.value(name), two.dpr);
     }
 };
