@@ -2,6 +2,9 @@
 
 #include <QStandardPaths>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 TPrivateSessionBus::TPrivateSessionBus()
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
@@ -13,6 +16,8 @@ TPrivateSessionBus::TPrivateSessionBus()
     daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
                           QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
     daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A test that crashes must not leave its bus behind.
+    daemon_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     daemon_.start();
     if (!daemon_.waitForStarted(5000)) {
         error_ = daemon_.errorString();
