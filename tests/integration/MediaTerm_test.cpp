@@ -133,6 +133,8 @@ std::unique_ptr<TGstMediaTerm> makeTerminal(int freq, std::shared_ptr<PlayedSoun
             .arg(freq);
     o.sinkDescription = QStringLiteral("fakesink sync=true");
     o.playedTap = [played](const QByteArray& pcm) { played->append(pcm); };
+    // These listen for steady tones, which noise suppression rightly takes for noise.
+    o.processing = [] { return TGstMediaTerm::Processing{false, false}; };
     return std::make_unique<TGstMediaTerm>(std::move(o));
 }
 
@@ -433,3 +435,46 @@ TEST(MediaTermLifecycle, DevicesThatCannotBeOpenedAreReportedOnce)
 }
 
 } // namespace
+
+// What the microphone path applies follows the settings read at each start, and echo
+// cancellation needs the speaker's probe: without a running receive side there is none.
+TEST(MediaTermLifecycle, ProcessingFollowsTheSettingsAndNeedsTheSpeaker)
+{
+    TGstMediaTerm::Processing want;
+    TGstMediaTerm::Options o;
+    o.sourceDescription = QStringLiteral("audiotestsrc is-live=true samplesperbuffer=480");
+    o.sinkDescription = QStringLiteral("fakesink sync=true");
+    o.processing = [&want] { return want; };
+    TGstMediaTerm t(std::move(o));
+    ASSERT_EQ(t.InitializeTerminal(), 0);
+    ASSERT_EQ(t.SetRemoteAddress(QStringLiteral("127.0.0.1"), kPortB), 0);
+    ASSERT_EQ(t.SetLocalPort(kPortA), 0);
+    auto active = [&t] {
+        const TGstMediaTerm::Processing p = t.ActiveProcessing();
+        return std::pair{p.echoCancellation, p.noiseSuppression};
+    };
+    EXPECT_EQ(active(), std::pair(false, false)); // nothing runs yet
+
+    ASSERT_EQ(t.StartTransmit(0), 0);
+    EXPECT_EQ(active(), std::pair(false, true)) << "no speaker, nothing to cancel";
+    t.StopTransmit();
+    ASSERT_EQ(t.StartReceive(0), 0);
+    ASSERT_EQ(t.StartTransmit(0), 0);
+    EXPECT_EQ(active(), std::pair(true, true));
+    EXPECT_TRUE(waitFor([&t] { return t.PacketsSent() > 5; }, 3000));
+
+    const std::pair<bool, bool> cases[] = {{true, false}, {false, true}, {false, false}};
+    for (const auto& [echo, noise] : cases) {
+        t.StopTransmit();
+        t.StopReceive();
+        want = {echo, noise};
+        ASSERT_EQ(t.StartReceive(0), 0);
+        ASSERT_EQ(t.StartTransmit(0), 0);
+        EXPECT_EQ(active(), std::pair(echo, noise));
+        const quint64 before = t.PacketsSent();
+        EXPECT_TRUE(waitFor([&] { return t.PacketsSent() > before + 5; }, 3000))
+            << "voice flows with echo " << echo << " noise " << noise;
+    }
+    t.UninitializeTerminal();
+    EXPECT_EQ(active(), std::pair(false, false));
+}

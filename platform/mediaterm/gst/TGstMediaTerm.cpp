@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <string>
 
 using namespace mediaterm;
 
@@ -81,6 +82,20 @@ struct TGstMediaTerm::Impl
 
     // Admits on udpsrc's streaming thread; restarted before receiving starts.
     RtpPeerFilter filter{kPayloadType, 48000};
+
+    // The canceller finds what the speaker plays by the probe's name, which is process-wide:
+    // every terminal has a name of its own.
+    const std::string probeName = "parlavue-echo-probe-" + std::to_string(nextProbeNumber());
+    bool probePlaying = false; // the receive pipeline has the probe
+    Processing active{false, false};
+
+    static int nextProbeNumber()
+    {
+        static std::atomic<int> number{0};
+        return ++number;
+    }
+
+    Processing wanted() const { return options.processing ? options.processing() : Processing{}; }
 
     static bool ensureGst()
     {
@@ -192,11 +207,15 @@ struct TGstMediaTerm::Impl
         GstElement* convert = addElement(bin, "audioconvert");
         GstElement* resample = addElement(bin, "audioresample");
         GstElement* caps = addCapsFilter(bin, kPcmCaps);
+        GstElement* dsp = addProcessing(bin);
         GstElement* volume = addElement(bin, "volume");
         GstElement* enc = addElement(bin, "opusenc");
         GstElement* pay = addElement(bin, "rtpopuspay");
         GstElement* udp = addElement(bin, "udpsink");
-        if (!linkChain({src, convert, resample, caps, volume, enc, pay, udp}))
+        const bool linked =
+            dsp ? linkChain({src, convert, resample, caps, dsp, volume, enc, pay, udp})
+                : linkChain({src, convert, resample, caps, volume, enc, pay, udp});
+        if (!linked)
             return nullptr;
 
         g_object_set(volume, "volume", gainOf(transmitLevel.load()), nullptr);
@@ -215,6 +234,35 @@ struct TGstMediaTerm::Impl
         return p;
     }
 
+    // The voice processor on the microphone path, or null when nothing is to be done or it is
+    // not installed (the call then goes on without).
+    GstElement* addProcessing(GstElement* bin)
+    {
+        const Processing want = wanted();
+        active = {false, false};
+        // Without the speaker's probe there is nothing to cancel against.
+        const bool echo = want.echoCancellation && probePlaying;
+        if (!echo && !want.noiseSuppression)
+            return nullptr;
+        GstElement* dsp = addElement(bin, "webrtcdsp");
+        if (!dsp) {
+            qCWarning(lcVoice) << "no echo cancellation or noise suppression: webrtcdsp missing";
+            return nullptr;
+        }
+        // Gain control stays off: it pumps the far side's level up and down and the
+        // microphone slider already sets ours. The delay between speaker and microphone is
+        // found from the signals, since the two pipelines run on different clocks.
+        g_object_set(dsp, "echo-cancel", gboolean(echo), "noise-suppression",
+                     gboolean(want.noiseSuppression), "gain-control", FALSE, "delay-agnostic", TRUE,
+                     "extended-filter", TRUE, "voice-detection", FALSE, nullptr);
+        if (echo)
+            g_object_set(dsp, "probe", probeName.c_str(), nullptr);
+        active = {echo, want.noiseSuppression};
+        qCInfo(lcVoice) << "microphone processing: echo cancellation" << echo << "noise suppression"
+                        << want.noiseSuppression;
+        return dsp;
+    }
+
     GstElement* buildSink(GstElement* bin)
     {
         if (!options.sinkDescription.isEmpty())
@@ -226,9 +274,20 @@ struct TGstMediaTerm::Impl
         return sink;
     }
 
-    // volume -> sink, or volume -> tee -> {sink, tap} when someone listens to what is played.
+    // volume [-> echo probe] -> sink, or ... -> tee -> {sink, tap} when someone listens to what
+    // is played.
     bool buildOutput(Pipeline& p, GstElement* volume)
     {
+        probePlaying = false;
+        if (wanted().echoCancellation) {
+            if (GstElement* probe =
+                    addElement(p.pipeline.get(), "webrtcechoprobe", probeName.c_str())) {
+                if (!linkChain({volume, probe}))
+                    return false;
+                volume = probe;
+                probePlaying = true;
+            }
+        }
         GstElement* bin = p.pipeline.get();
         GstElement* sink = buildSink(bin);
         p.device = sink;
@@ -313,6 +372,7 @@ qint32 TGstMediaTerm::UninitializeTerminal()
 {
     d->transmit.reset();
     d->receive.reset();
+    d->probePlaying = false;
     d->initialized = false;
     return kOk;
 }
@@ -379,6 +439,7 @@ qint32 TGstMediaTerm::StartTransmit(qint32 /*mode*/)
 qint32 TGstMediaTerm::StopTransmit()
 {
     d->transmit.reset();
+    d->active = {false, false};
     return kOk;
 }
 
@@ -392,8 +453,10 @@ qint32 TGstMediaTerm::StartReceive(qint32 /*mode*/)
         return kFail;
     d->filter.restart();
     std::unique_ptr<Impl::Pipeline> p = d->buildReceive();
-    if (!p || !Impl::play(*p))
+    if (!p || !Impl::play(*p)) {
+        d->probePlaying = false; // its probe went with it
         return kFail;
+    }
     d->receive = std::move(p);
     return kOk;
 }
@@ -401,6 +464,7 @@ qint32 TGstMediaTerm::StartReceive(qint32 /*mode*/)
 qint32 TGstMediaTerm::StopReceive()
 {
     d->receive.reset();
+    d->probePlaying = false;
     return kOk;
 }
 
@@ -435,4 +499,9 @@ quint64 TGstMediaTerm::PacketsSent() const
 quint64 TGstMediaTerm::PacketsReceived() const
 {
     return d->received.load();
+}
+
+TGstMediaTerm::Processing TGstMediaTerm::ActiveProcessing() const
+{
+    return d->transmit ? d->active : Processing{false, false};
 }

@@ -12,6 +12,13 @@
 class TGstMediaTerm : public ICCNMediaTerm
 {
 public:
+    // Echo cancellation and noise suppression of the microphone, read as each call starts.
+    struct Processing
+    {
+        bool echoCancellation = true;
+        bool noiseSuppression = true;
+    };
+
     struct Options
     {
         // GStreamer element descriptions replacing the default devices (pulsesrc / pulsesink);
@@ -21,6 +28,8 @@ public:
         // Called on a streaming thread with each buffer of decoded voice that would be played
         // (S16LE mono 48 kHz), after the receive level is applied.
         std::function<void(const QByteArray& pcm)> playedTap;
+        // What to apply to the microphone; unset, both are on.
+        std::function<Processing()> processing;
     };
 
     explicit TGstMediaTerm(Options options = {});
@@ -43,6 +52,8 @@ public:
     // Counters for diagnostics and tests.
     quint64 PacketsSent() const;
     quint64 PacketsReceived() const;
+    // What the running microphone path applies (both false when it is not running).
+    Processing ActiveProcessing() const;
 
 private:
     struct Impl;
