@@ -65,7 +65,15 @@ int main(int argc, char** argv)
     Forms().frmSettings->OnSaved = [&publisher](const TCallSettings& saved) {
         publisher->SetName(saved.CallerID);
     };
-    Forms().frmCCN->ccn.SetFactory([] { return std::make_shared<TGstMediaTerm>(); });
+    Forms().frmCCN->ccn.SetFactory([main = frmMain.get()] {
+        TGstMediaTerm::Options options;
+        // Read as each call starts, so a change in the settings window holds from the next.
+        options.processing = [main] {
+            return TGstMediaTerm::Processing{main->CallSettings.EchoCancellation,
+                                             main->CallSettings.NoiseSuppression};
+        };
+        return std::make_shared<TGstMediaTerm>(std::move(options));
+    });
 
     session.OnActivate = [&frmMain] { frmMain->BringToFront(); };
     // Calls and arrivals on the desktop's notification service, when it has one.

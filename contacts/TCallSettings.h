@@ -14,4 +14,7 @@ struct TCallSettings
     QString FilePath;
     qint32 MicVolume = 85;
     bool AutoAnswer = false;
+    // Applied to the microphone from the next call on.
+    bool EchoCancellation = true;
+    bool NoiseSuppression = true;
 };

@@ -50,6 +50,8 @@ TCallSettings TSettingsStore::Load(const QString& fileName, const QString& local
     s.FilePath = ini.ReadString(Section, QStringLiteral("FilePath"), DefaultFilePath());
     s.MicVolume = ini.ReadInteger(Section, QStringLiteral("micVolume"), DefaultMicVolume);
     s.AutoAnswer = ini.ReadInteger(Section, QStringLiteral("AutoAnswer"), 0) != 0;
+    s.EchoCancellation = ini.ReadInteger(Section, QStringLiteral("EchoCancellation"), 1) != 0;
+    s.NoiseSuppression = ini.ReadInteger(Section, QStringLiteral("NoiseSuppression"), 1) != 0;
     qCDebug(lcSettings) << "loaded" << fileName << "ring" << s.RingTimeMs << "auto" << s.AutoAnswer;
     return s;
 }
@@ -64,6 +66,10 @@ void TSettingsStore::Save(const QString& fileName, const TCallSettings& s)
     ini.WriteString(Section, QStringLiteral("FilePath"), s.FilePath);
     ini.WriteString(Section, QStringLiteral("AutoAnswer"),
                     s.AutoAnswer ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.WriteString(Section, QStringLiteral("EchoCancellation"),
+                    s.EchoCancellation ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.WriteString(Section, QStringLiteral("NoiseSuppression"),
+                    s.NoiseSuppression ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void TSettingsStore::SaveMicVolume(const QString& fileName, int micVolume)

@@ -67,6 +67,17 @@ QPushButton* TfrmSettings::AddButton(const QString& name, const QString& text,
     return button;
 }
 
+QCheckBox* TfrmSettings::AddCheckBox(const QString& name, const QString& text,
+                                     const QRect& geometry)
+{
+    auto* box = new QCheckBox(text, Panel1);
+    box->setObjectName(name);
+    box->setGeometry(geometry);
+    box->setFont(LabelFont());
+    box->setStyleSheet(QStringLiteral("color: white;"));
+    return box;
+}
+
 void TfrmSettings::CreateControls()
 {
     Panel1 = new TRoundedPanel(this);
@@ -89,6 +100,12 @@ void TfrmSettings::CreateControls()
     chkAuto->setGeometry(200, 67, 241, 17);
     chkAuto->setFont(LabelFont());
     chkAuto->setStyleSheet(QStringLiteral("color: white;"));
+    // The voice processing switches sit between the buttons, where the hidden button leaves room.
+    chkEchoCancel = AddCheckBox(QStringLiteral("chkEchoCancel"),
+                                QStringLiteral("Echo cancellation"), QRect(104, 244, 130, 17));
+    chkNoiseSuppression =
+        AddCheckBox(QStringLiteral("chkNoiseSuppression"), QStringLiteral("Noise suppression"),
+                    QRect(240, 244, 136, 17));
     Label3 = AddLabel(QStringLiteral("Label3"), QStringLiteral("Unanswered Message"), 16, 107);
     edtMessage = AddEdit(QStringLiteral("edtMessage"), 144, 104, 241, 21);
     edtMessage->setMaxLength(50);
@@ -122,9 +139,10 @@ void TfrmSettings::CreateControls()
     for (QPushButton* b : {btnBrowseTone, btnFolderPath, btnSave, btnVideoOptions, btnClose})
         b->setFocusPolicy(Qt::StrongFocus);
 
-    QWidget* order[] = {edtRingTone,     btnBrowseTone, sedRingTime, edtMessage,
-                        edtCallerID,     edtPath,       btnSave,     btnClose,
-                        btnVideoOptions, btnFolderPath, chkAuto};
+    QWidget* order[] = {edtRingTone,        btnBrowseTone, sedRingTime, edtMessage,
+                        edtCallerID,        edtPath,       btnSave,     btnClose,
+                        btnVideoOptions,    btnFolderPath, chkAuto,     chkEchoCancel,
+                        chkNoiseSuppression};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -155,6 +173,8 @@ void TfrmSettings::FormShow()
     edtCallerID->setText(callSettings_.CallerID);
     edtPath->setText(callSettings_.FilePath);
     chkAuto->setChecked(callSettings_.AutoAnswer);
+    chkEchoCancel->setChecked(callSettings_.EchoCancellation);
+    chkNoiseSuppression->setChecked(callSettings_.NoiseSuppression);
     edtRingTone->setFocus();
 }
 
@@ -207,6 +227,8 @@ void TfrmSettings::btnSaveClick()
     edited.CallerID = edtCallerID->text();
     edited.FilePath = edtPath->text();
     edited.AutoAnswer = chkAuto->isChecked();
+    edited.EchoCancellation = chkEchoCancel->isChecked();
+    edited.NoiseSuppression = chkNoiseSuppression->isChecked();
     // A failed key stops here: the keys before it stay written, the live settings stay as
     // they were and the window stays open.
     TSettingsStore::Save(TSettingsStore::FileName(), edited);

@@ -36,6 +36,8 @@ public:
     QLabel* Label2 = nullptr;
     TSpinEdit* sedRingTime = nullptr;
     QCheckBox* chkAuto = nullptr;
+    QCheckBox* chkEchoCancel = nullptr;
+    QCheckBox* chkNoiseSuppression = nullptr;
     QLabel* Label3 = nullptr;
     QLineEdit* edtMessage = nullptr;
     QLabel* Label4 = nullptr;
@@ -61,6 +63,7 @@ private:
     QLabel* AddLabel(const QString& name, const QString& text, int left, int top);
     QLineEdit* AddEdit(const QString& name, int left, int top, int width, int height);
     QPushButton* AddButton(const QString& name, const QString& text, const QRect& geometry);
+    QCheckBox* AddCheckBox(const QString& name, const QString& text, const QRect& geometry);
 
     TCallSettings& callSettings_;
 };

@@ -77,6 +77,10 @@ private slots:
         QTest::newRow("btnVideoOptions")
             << "btnVideoOptions" << QRect(200, 240, 89, 25) << "Video Options";
         QTest::newRow("btnClose") << "btnClose" << QRect(384, 240, 75, 25) << "Close";
+        QTest::newRow("chkEchoCancel")
+            << "chkEchoCancel" << QRect(104, 244, 130, 17) << "Echo cancellation";
+        QTest::newRow("chkNoiseSuppression")
+            << "chkNoiseSuppression" << QRect(240, 244, 136, 17) << "Noise suppression";
     }
     void controlsStandWhereTheyBelong()
     {
@@ -121,9 +125,10 @@ private slots:
     void tabOrderFollowsTheFieldsThenTheButtons()
     {
         Open();
-        const QStringList expected = {"btnBrowseTone", "sedRingTime",   "edtMessage",
-                                      "edtCallerID",   "edtPath",       "btnSave",
-                                      "btnClose",      "btnFolderPath", "chkAuto"};
+        const QStringList expected = {
+            "btnBrowseTone", "sedRingTime",   "edtMessage",         "edtCallerID",
+            "edtPath",       "btnSave",       "btnClose",           "btnFolderPath",
+            "chkAuto",       "chkEchoCancel", "chkNoiseSuppression"};
         QStringList seen;
         QWidget* w = form->edtRingTone;
         for (int i = 0; i < expected.size(); ++i) {
@@ -213,12 +218,15 @@ private slots:
         form->edtCallerID->setText("Grace");
         form->edtPath->setText("/srv/in");
         form->chkAuto->setChecked(false);
+        QVERIFY(form->chkEchoCancel->isChecked() && form->chkNoiseSuppression->isChecked());
+        form->chkNoiseSuppression->setChecked(false);
         QTest::mouseClick(form->btnSave, Qt::LeftButton);
-        QCOMPARE(
-            env->ReadProgramFile("Settings.ini"),
-            QByteArray(
-                "[Settings]\r\nmicVolume=40\r\nRingTone=\r\nRingTime=20\r\n"
-                "Message=Call later\r\nCallerID=Grace\r\nFilePath=/srv/in\r\nAutoAnswer=0\r\n"));
+        QCOMPARE(env->ReadProgramFile("Settings.ini"),
+                 QByteArray("[Settings]\r\nmicVolume=40\r\nRingTone=\r\nRingTime=20\r\n"
+                            "Message=Call later\r\nCallerID=Grace\r\nFilePath=/srv/in\r\n"
+                            "AutoAnswer=0\r\nEchoCancellation=1\r\nNoiseSuppression=0\r\n"));
+        QVERIFY(live.EchoCancellation);
+        QVERIFY(!live.NoiseSuppression);
         QCOMPARE(live.RingTone, QString(""));
         QCOMPARE(live.Message, QString("Call later"));
         QCOMPARE(live.CallerID, QString("Grace"));

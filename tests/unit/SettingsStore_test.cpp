@@ -34,6 +34,8 @@ TEST_F(SettingsStoreTest, NoFileGivesEveryDefault)
     EXPECT_EQ(s.FilePath, QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
     EXPECT_EQ(s.MicVolume, 85);
     EXPECT_FALSE(s.AutoAnswer);
+    EXPECT_TRUE(s.EchoCancellation);
+    EXPECT_TRUE(s.NoiseSuppression);
     EXPECT_FALSE(QFile::exists(path));
 }
 
@@ -54,6 +56,12 @@ TEST_F(SettingsStoreTest, NumbersAndFlagsFollowTheIntegerRule)
     EXPECT_TRUE(LoadWith("AutoAnswer=2\r\n").AutoAnswer);
     EXPECT_TRUE(LoadWith("AutoAnswer=-1\r\n").AutoAnswer);
     EXPECT_FALSE(LoadWith("AutoAnswer=0\r\n").AutoAnswer);
+    // The voice switches are on unless a whole number 0 turns them off.
+    EXPECT_FALSE(LoadWith("EchoCancellation=0\r\n").EchoCancellation);
+    EXPECT_TRUE(LoadWith("EchoCancellation=off\r\n").EchoCancellation);
+    EXPECT_FALSE(LoadWith("NoiseSuppression=0\r\n").NoiseSuppression);
+    EXPECT_TRUE(LoadWith("NoiseSuppression=\r\n").NoiseSuppression);
+    EXPECT_TRUE(LoadWith("NoiseSuppression=0\r\n").EchoCancellation);
 }
 
 TEST_F(SettingsStoreTest, PresentButEmptyTextKeysStayEmpty)
@@ -74,6 +82,7 @@ TEST_F(SettingsStoreTest, SaveWritesTheKeysInOrderAndKeepsTheMicrophoneLevel)
     s.CallerID = "Ada";
     s.FilePath = "/home/u/in";
     s.AutoAnswer = true;
+    s.EchoCancellation = false;
     s.MicVolume = 99; // the window never writes this one
     TSettingsStore::Save(path, s);
 
@@ -81,7 +90,8 @@ TEST_F(SettingsStoreTest, SaveWritesTheKeysInOrderAndKeepsTheMicrophoneLevel)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("[Settings]\r\nmicVolume=33\r\nRingTone=/home/u/ring.wav\r\n"
                                       "RingTime=30\r\nMessage=Not here\r\nCallerID=Ada\r\n"
-                                      "FilePath=/home/u/in\r\nAutoAnswer=1\r\n"));
+                                      "FilePath=/home/u/in\r\nAutoAnswer=1\r\n"
+                                      "EchoCancellation=0\r\nNoiseSuppression=1\r\n"));
     const TCallSettings back = TSettingsStore::Load(path, "x");
     EXPECT_EQ(back.RingTimeMs, 30000);
     EXPECT_EQ(back.MicVolume, 33);
