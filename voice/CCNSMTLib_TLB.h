@@ -12,6 +12,23 @@ enum class TVoiceDevice
     Speaker
 };
 
+// How the voice of a call fares, from the terminal's own counters and the RTCP reports of the
+// two sides. A figure not known yet is negative.
+struct TVoiceStats
+{
+    quint64 packetsSent = 0;
+    quint64 packetsReceived = 0;
+    // From the peer's reports on what we send: whether any came, the round trip, and the share
+    // of our packets the peer lost (percent, over the last report interval).
+    bool peerReports = false;
+    double roundTripMs = -1;
+    double peerLossPercent = -1;
+    // Measured here on what the peer sends: the share lost (percent, over the whole call so far)
+    // and the interarrival jitter.
+    double lossPercent = -1;
+    double jitterMs = -1;
+};
+
 // The media terminal's interface: the operations a voice session calls, by their place in the
 // terminal's method table. Results follow the HRESULT convention (0 = S_OK) and are never
 // examined by the callers.
@@ -39,4 +56,6 @@ public:
     // open one need not raise it.
     using DeviceErrorHandler = std::function<void(TVoiceDevice device, const QString& detail)>;
     virtual void SetDeviceErrorHandler(DeviceErrorHandler handler) { (void)handler; }
+    // The call's voice figures so far; terminals without any give the empty record.
+    virtual TVoiceStats VoiceStats() const { return {}; }
 };
