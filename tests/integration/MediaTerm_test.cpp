@@ -1,3 +1,4 @@
+#include "platform/mediaterm/gst/RtcpPacket.h"
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
 
 #include <QCoreApplication>
@@ -230,6 +231,45 @@ TEST_F(VoiceLoopback, EachSideHearsTheOther)
                 atA.other, atA.target * atA.target / std::max(atA.other * atA.other, 1e-9));
     EXPECT_GT(a->PacketsSent(), 0u);
     EXPECT_GT(b->PacketsReceived(), 0u);
+}
+
+// Both sides report on the ports above the voice ports: each learns the round trip and that
+// nothing was lost; a report from another address changes nothing.
+TEST_F(VoiceLoopback, ReportsGiveTheRoundTripAndTheLoss)
+{
+    auto known = [](const TGstMediaTerm& t) {
+        const TVoiceStats s = t.VoiceStats();
+        return s.peerReports && s.roundTripMs >= 0 && s.jitterMs >= 0;
+    };
+    ASSERT_TRUE(waitFor([&] { return known(*a) && known(*b); }, 5000));
+    for (const TGstMediaTerm* t : {a.get(), b.get()}) {
+        const TVoiceStats s = t->VoiceStats();
+        std::printf("[ measure ] rtt %.2f ms, peer loss %.1f %%, loss %.1f %%, jitter %.2f ms, "
+                    "sent %llu received %llu\n",
+                    s.roundTripMs, s.peerLossPercent, s.lossPercent, s.jitterMs,
+                    static_cast<unsigned long long>(s.packetsSent),
+                    static_cast<unsigned long long>(s.packetsReceived));
+        EXPECT_LT(s.roundTripMs, 100.0);
+        EXPECT_EQ(s.peerLossPercent, 0.0);
+        EXPECT_EQ(s.lossPercent, 0.0);
+        EXPECT_LT(s.jitterMs, 20.0);
+    }
+    // A forged report on A's stream from another address claims heavy loss and a huge delay.
+    mediaterm::RtcpReport forged;
+    forged.ssrc = 0x5151;
+    mediaterm::RtcpReportBlock block;
+    block.fractionLost = 255;
+    block.lastSenderReport = 1;
+    forged.blocks.push_back(block);
+    QUdpSocket stranger;
+    ASSERT_TRUE(stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    forged.blocks[0].ssrc = a->StreamSource();
+    for (int i = 0; i < 20; ++i)
+        stranger.writeDatagram(mediaterm::RtcpPacket::Build(forged, "x"),
+                               QHostAddress(QStringLiteral("127.0.0.1")), kPortA + 1);
+    pause(300);
+    EXPECT_EQ(a->VoiceStats().peerLossPercent, 0.0);
+    EXPECT_LT(a->VoiceStats().roundTripMs, 100.0);
 }
 
 TEST_F(VoiceLoopback, NothingFlowsAfterStop)

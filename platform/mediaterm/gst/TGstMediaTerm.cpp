@@ -3,12 +3,16 @@
 #include "platform/mediaterm/gst/DeviceWatch.h"
 #include "platform/mediaterm/gst/GstHelpers.h"
 #include "platform/mediaterm/gst/PeerAddress.h"
+#include "platform/mediaterm/gst/RtcpSession.h"
 #include "platform/mediaterm/gst/RtpPeerFilter.h"
 
 #include <gst/app/gstappsink.h>
 
+#include <QRandomGenerator>
+
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -24,11 +28,17 @@ constexpr qint32 kFail = qint32(0x80004005u);
 constexpr qint32 kInvalidArg = qint32(0x80070057u);
 
 constexpr int kPayloadType = 96;
+constexpr gsize kRtpHeaderBytes = 12;
 constexpr int kOpusBitrate = 32000;
 constexpr int kJitterLatencyMs = 20;
 constexpr char kRtpCaps[] =
     "application/x-rtp,media=audio,clock-rate=48000,encoding-name=OPUS,payload=96";
 constexpr char kPcmCaps[] = "audio/x-raw,format=S16LE,rate=48000,channels=1,layout=interleaved";
+
+quint32 read32(const quint8* p)
+{
+    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
+}
 
 double gainOf(int level)
 {
@@ -69,6 +79,14 @@ struct TGstMediaTerm::Impl
     std::atomic<int> transmitLevel{100};
     std::atomic<quint64> sent{0};
     std::atomic<quint64> received{0};
+    std::atomic<quint64> octets{0};
+
+    // The stream's numbers and what the reports say of it.
+    const quint32 ssrc = QRandomGenerator::global()->generate();
+    const quint32 timestampOffset = QRandomGenerator::global()->generate();
+    std::chrono::steady_clock::time_point transmitStart;
+    RtpReceiveStats receiveStats{48000};
+    std::unique_ptr<RtcpSession> rtcp;
 
     // Who hears of a device that cannot be opened; read and written on the UI thread only.
     DeviceErrorSlot deviceHandler = std::make_shared<ICCNMediaTerm::DeviceErrorHandler>();
@@ -95,6 +113,46 @@ struct TGstMediaTerm::Impl
         return ++number;
     }
 
+    RtcpSession::SenderCounts senderCounts() const
+    {
+        RtcpSession::SenderCounts c;
+        c.sending = transmit != nullptr;
+        c.packets = quint32(sent.load());
+        c.octets = quint32(octets.load());
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - transmitStart);
+        c.rtpTime = timestampOffset + quint32(elapsed.count() * 48000 / 1000000);
+        return c;
+    }
+
+    // RTCP runs while either direction does, on the ports above the two voice ports.
+    void updateRtcp()
+    {
+        std::optional<PeerAddress> to;
+        {
+            std::lock_guard lock(peerMutex);
+            to = peer;
+        }
+        if (!(transmit || receive) || !to || localPort <= 0 || localPort >= 65535 ||
+            to->port <= 0 || to->port >= 65535) {
+            rtcp.reset();
+            return;
+        }
+        const QHostAddress host(QString::fromLatin1(to->numericHost));
+        const quint16 local = quint16(localPort + 1);
+        const quint16 remote = quint16(to->port + 1);
+        if (rtcp && rtcpLocal == local && rtcpPeer == host && rtcpPeerPort == remote)
+            return;
+        rtcp = std::make_unique<RtcpSession>(ssrc, receiveStats, [this] { return senderCounts(); });
+        rtcp->Start(local, host, remote);
+        rtcpLocal = local;
+        rtcpPeer = host;
+        rtcpPeerPort = remote;
+    }
+    quint16 rtcpLocal = 0;
+    QHostAddress rtcpPeer;
+    quint16 rtcpPeerPort = 0;
+
     Processing wanted() const { return options.processing ? options.processing() : Processing{}; }
 
     static bool ensureGst()
@@ -111,9 +169,15 @@ struct TGstMediaTerm::Impl
         return ok;
     }
 
-    static GstPadProbeReturn countSent(GstPad*, GstPadProbeInfo*, gpointer self)
+    static GstPadProbeReturn countSent(GstPad*, GstPadProbeInfo* info, gpointer self)
     {
-        static_cast<Impl*>(self)->sent.fetch_add(1, std::memory_order_relaxed);
+        auto* impl = static_cast<Impl*>(self);
+        impl->sent.fetch_add(1, std::memory_order_relaxed);
+        if (GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info)) {
+            const gsize size = gst_buffer_get_size(buffer);
+            impl->octets.fetch_add(size > kRtpHeaderBytes ? size - kRtpHeaderBytes : 0,
+                                   std::memory_order_relaxed);
+        }
         return GST_PAD_PROBE_OK;
     }
 
@@ -132,8 +196,13 @@ struct TGstMediaTerm::Impl
         GstMapInfo map;
         if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
             return false;
+        const qint64 now = g_get_monotonic_time();
         const std::optional<RtpPeerFilter::Admission> admitted =
-            filter.admit(family, from, map.data, map.size, g_get_monotonic_time());
+            filter.admit(family, from, map.data, map.size, now);
+        // Counted as the peer numbered it, before any rewriting for the decoder.
+        if (admitted && map.size >= kRtpHeaderBytes)
+            receiveStats.Received(read32(map.data + 8), quint16(map.data[2] << 8 | map.data[3]),
+                                  read32(map.data + 4), now);
         gst_buffer_unmap(buffer, &map);
         if (!admitted)
             return false;
@@ -223,7 +292,10 @@ struct TGstMediaTerm::Impl
                      nullptr);
         gst_util_set_object_arg(G_OBJECT(enc), "frame-size", "20");
         gst_util_set_object_arg(G_OBJECT(enc), "audio-type", "voice");
-        g_object_set(pay, "pt", kPayloadType, nullptr);
+        // Our own numbers, so that the reports can name the stream and its clock.
+        g_object_set(pay, "pt", kPayloadType, "ssrc", ssrc, "timestamp-offset", timestampOffset,
+                     nullptr);
+        transmitStart = std::chrono::steady_clock::now();
         g_object_set(udp, "host", to.numericHost.constData(), "port", to.port, "sync", FALSE,
                      "async", FALSE, nullptr);
 
@@ -374,6 +446,7 @@ qint32 TGstMediaTerm::UninitializeTerminal()
     d->receive.reset();
     d->probePlaying = false;
     d->initialized = false;
+    d->updateRtcp();
     return kOk;
 }
 
@@ -403,8 +476,11 @@ qint32 TGstMediaTerm::SetRemoteAddress(const QString& host, qint32 port)
         g_object_set(d->transmit->udp.get(), "host", peer->numericHost.constData(), "port", port,
                      nullptr);
     d->filter.setPeer(*peer);
-    std::lock_guard lock(d->peerMutex);
-    d->peer = std::move(peer);
+    {
+        std::lock_guard lock(d->peerMutex);
+        d->peer = std::move(peer);
+    }
+    d->updateRtcp();
     return kOk;
 }
 
@@ -433,6 +509,7 @@ qint32 TGstMediaTerm::StartTransmit(qint32 /*mode*/)
     if (!p || !Impl::play(*p))
         return kFail;
     d->transmit = std::move(p);
+    d->updateRtcp();
     return kOk;
 }
 
@@ -440,6 +517,7 @@ qint32 TGstMediaTerm::StopTransmit()
 {
     d->transmit.reset();
     d->active = {false, false};
+    d->updateRtcp();
     return kOk;
 }
 
@@ -452,12 +530,14 @@ qint32 TGstMediaTerm::StartReceive(qint32 /*mode*/)
     if (d->localPort <= 0)
         return kFail;
     d->filter.restart();
+    d->receiveStats.Reset();
     std::unique_ptr<Impl::Pipeline> p = d->buildReceive();
     if (!p || !Impl::play(*p)) {
         d->probePlaying = false; // its probe went with it
         return kFail;
     }
     d->receive = std::move(p);
+    d->updateRtcp();
     return kOk;
 }
 
@@ -465,6 +545,7 @@ qint32 TGstMediaTerm::StopReceive()
 {
     d->receive.reset();
     d->probePlaying = false;
+    d->updateRtcp();
     return kOk;
 }
 
@@ -504,4 +585,28 @@ quint64 TGstMediaTerm::PacketsReceived() const
 TGstMediaTerm::Processing TGstMediaTerm::ActiveProcessing() const
 {
     return d->transmit ? d->active : Processing{false, false};
+}
+
+TVoiceStats TGstMediaTerm::VoiceStats() const
+{
+    TVoiceStats s;
+    s.packetsSent = d->sent.load();
+    s.packetsReceived = d->received.load();
+    if (d->rtcp) {
+        const RtcpSession::Figures peer = d->rtcp->Now();
+        s.peerReports = peer.peerReports;
+        s.roundTripMs = peer.roundTripMs;
+        s.peerLossPercent = peer.peerLossPercent;
+    }
+    const RtpReceiveStats::Figures here = d->receiveStats.Now();
+    if (here.any) {
+        s.lossPercent = here.lossPercent;
+        s.jitterMs = here.jitterMs;
+    }
+    return s;
+}
+
+quint32 TGstMediaTerm::StreamSource() const
+{
+    return d->ssrc;
 }

@@ -48,10 +48,13 @@ public:
     qint32 SetReceiveVolume(qint32 channel, qint32 level) override;
     qint32 SetTransmitVolume(qint32 channel, qint32 level) override;
     void SetDeviceErrorHandler(DeviceErrorHandler handler) override;
+    TVoiceStats VoiceStats() const override;
 
     // Counters for diagnostics and tests.
     quint64 PacketsSent() const;
     quint64 PacketsReceived() const;
+    // The SSRC of what we send.
+    quint32 StreamSource() const;
     // What the running microphone path applies (both false when it is not running).
     Processing ActiveProcessing() const;
 
