@@ -436,9 +436,13 @@ class Phone:
             os.makedirs(self.receive_folder)
             shutil.copy2(self.lab.binary, exe)
             with open(os.path.join(folder, "Settings.ini"), "w") as f:
+                # The voice checks listen for steady tones both ways at once: noise suppression
+                # takes a steady tone for noise, and the echo canceller treats endless double
+                # talk of two tones as echo. The voice processing has tests of its own.
                 f.write("[Settings]\nCallerID=%s\nRingTime=%d\nAutoAnswer=%d\nMessage=%s\n"
-                        "FilePath=%s\n" % (self.caller_id, ring_time, 1 if auto_answer else 0,
-                                           self.message, self.receive_folder))
+                        "FilePath=%s\nNoiseSuppression=0\nEchoCancellation=0\n"
+                        % (self.caller_id, ring_time, 1 if auto_answer else 0, self.message,
+                           self.receive_folder))
             # The test camera, previewing, as a user who chose it in the video settings.
             with open(os.path.join(folder, "ConfigGraph.ini"), "w") as f:
                 f.write("[Graph]\nConfig=" + TEST_CAMERA_CONFIG + "\n")
