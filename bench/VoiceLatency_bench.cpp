@@ -1,4 +1,6 @@
-// Mouth-to-ear delay and CPU cost of a voice call over loopback, both ends in this process.
+// Mouth-to-ear delay and CPU cost of a voice call over loopback, both ends in this process,
+// without microphone processing (the reference) and with echo cancellation and noise
+// suppression on, as calls run by default.
 //
 // The tone at A's source is switched on by stepping A's transmit level from 0 to 100 (the level
 // acts on the next 10 ms source buffer); the onset is the first loud sample B would play. The
@@ -19,8 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kRate = 48000;
-constexpr int kPortA = 18520;
-constexpr int kPortB = 18522;
+constexpr int kPort = 18520; // A's; B's is two above, the next run four above
 constexpr qint16 kLoud = 3000;
 
 double cpuSeconds()
@@ -56,7 +57,7 @@ struct OnsetDetector
     }
 };
 
-std::unique_ptr<TGstMediaTerm> makeTerminal(int freq, OnsetDetector* detector)
+std::unique_ptr<TGstMediaTerm> makeTerminal(int freq, OnsetDetector* detector, bool processing)
 {
     TGstMediaTerm::Options o;
     o.sourceDescription =
@@ -65,6 +66,7 @@ std::unique_ptr<TGstMediaTerm> makeTerminal(int freq, OnsetDetector* detector)
     o.sinkDescription = QStringLiteral("fakesink sync=true");
     if (detector)
         o.playedTap = [detector](const QByteArray& pcm) { detector->feed(pcm); };
+    o.processing = [processing] { return TGstMediaTerm::Processing{processing, processing}; };
     return std::make_unique<TGstMediaTerm>(std::move(o));
 }
 
@@ -75,22 +77,32 @@ bool start(TGstMediaTerm& t, int local, int remote)
            t.SetLocalPort(local) == 0 && t.StartReceive(0) == 0 && t.StartTransmit(0) == 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+struct Figures
 {
-    const int trials = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    std::vector<double> delays; // sorted, ms
+    double cpuMsPerSecond = 0;  // both ends
+    quint64 received = 0;
+    bool echoCancelled = false;
+    bool ok = false;
+};
+
+Figures measure(bool processing, int trials, int port)
+{
+    Figures f;
     OnsetDetector detector;
-    auto a = makeTerminal(1000, nullptr);
-    auto b = makeTerminal(1500, &detector);
+    auto a = makeTerminal(1000, nullptr, processing);
+    auto b = makeTerminal(1500, &detector, processing);
+    // B keeps quiet while A's onsets are timed: with B's tone playing at A, A's canceller holds
+    // A's tone down below the onset level.
     a->SetTransmitVolume(0, 0);
-    if (!start(*a, kPortA, kPortB) || !start(*b, kPortB, kPortA)) {
+    b->SetTransmitVolume(0, 0);
+    if (!start(*a, port, port + 2) || !start(*b, port + 2, port)) {
         std::fprintf(stderr, "cannot start the terminals\n");
-        return 1;
+        return f;
     }
+    f.echoCancelled = a->ActiveProcessing().echoCancellation;
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
 
-    std::vector<double> delays;
     for (int i = 0; i < trials; ++i) {
         detector.onset = 0;
         detector.armed = true;
@@ -104,33 +116,64 @@ int main(int argc, char** argv)
         a->SetTransmitVolume(0, 0);
         if (onset != 0) {
             const Clock::time_point heard{Clock::duration(onset)};
-            delays.push_back(std::chrono::duration<double, std::milli>(heard - stepped).count());
+            f.delays.push_back(std::chrono::duration<double, std::milli>(heard - stepped).count());
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
     }
 
     // CPU of one full-duplex call (both ends, both directions) over a few seconds.
     a->SetTransmitVolume(0, 100);
+    b->SetTransmitVolume(0, 100);
     const double cpu0 = cpuSeconds();
     const Clock::time_point t0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(5));
     const double cpu = cpuSeconds() - cpu0;
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    const quint64 received = b->PacketsReceived();
+    f.cpuMsPerSecond = 1000 * cpu / wall;
+    f.received = b->PacketsReceived();
     a.reset();
     b.reset();
+    std::sort(f.delays.begin(), f.delays.end());
+    f.ok = !f.delays.empty();
+    return f;
+}
 
-    if (delays.empty()) {
-        std::fprintf(stderr, "no onset detected in %d trials\n", trials);
-        return 1;
+double median(const Figures& f)
+{
+    return f.delays[f.delays.size() / 2];
+}
+
+void print(const char* name, const Figures& f, int trials)
+{
+    if (!f.ok) {
+        std::printf("%s: no onset detected in %d trials (packets received at B: %llu)\n", name,
+                    trials, static_cast<unsigned long long>(f.received));
+        return;
     }
-    std::sort(delays.begin(), delays.end());
-    std::printf("mouth-to-ear over loopback: %zu/%d trials, median %.1f ms, min %.1f ms, "
-                "max %.1f ms\n",
-                delays.size(), trials, delays[delays.size() / 2], delays.front(), delays.back());
-    std::printf("cpu: %.1f ms per second of call (both ends, %.1f%% of one core); "
-                "%.1f ms per end; packets received at B: %llu\n",
-                1000 * cpu / wall, 100 * cpu / wall, 500 * cpu / wall,
-                static_cast<unsigned long long>(received));
-    return delays.size() * 2 >= size_t(trials) ? 0 : 1;
+    std::printf("%s: mouth-to-ear %zu/%d trials, median %.1f ms, min %.1f ms, max %.1f ms; "
+                "cpu %.1f ms per second of call (both ends, %.1f%% of one core, %.1f ms per "
+                "end); packets received at B: %llu\n",
+                name, f.delays.size(), trials, median(f), f.delays.front(), f.delays.back(),
+                f.cpuMsPerSecond, f.cpuMsPerSecond / 10, f.cpuMsPerSecond / 2,
+                static_cast<unsigned long long>(f.received));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int trials = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    const Figures off = measure(false, trials, kPort);
+    const Figures on = measure(true, trials, kPort + 4);
+    print("processing off (reference)", off, trials);
+    print("echo cancellation and noise suppression on", on, trials);
+    if (!on.echoCancelled)
+        std::printf("note: echo cancellation did not run (webrtcdsp or its probe missing)\n");
+    if (off.ok && on.ok)
+        std::printf("with processing against the reference: delay ratio %.2f (%+.1f ms median), "
+                    "cpu ratio %.2f\n",
+                    median(on) / median(off), median(on) - median(off),
+                    on.cpuMsPerSecond / std::max(off.cpuMsPerSecond, 1e-9));
+    auto enough = [trials](const Figures& f) { return f.delays.size() * 2 >= size_t(trials); };
+    return enough(off) && enough(on) ? 0 : 1;
 }
