@@ -26,7 +26,7 @@ bool UnixSocketAccepts(const QString& path)
     return ok;
 }
 
-TSoundServer::TSoundServer()
+TSoundServer::TSoundServer(const QByteArray& extraConfig)
 {
     const QString pulse = QStandardPaths::findExecutable("pulseaudio");
     if (pulse.isEmpty() || !dir_.isValid())
@@ -36,8 +36,9 @@ TSoundServer::TSoundServer()
     if (!config.open(QIODevice::WriteOnly))
         return;
     config.write("load-module module-null-sink sink_name=capTest\n"
-                 "set-default-sink capTest\n"
-                 "load-module module-native-protocol-unix auth-anonymous=1 socket=" +
+                 "set-default-sink capTest\n" +
+                 extraConfig +
+                 "\nload-module module-native-protocol-unix auth-anonymous=1 socket=" +
                  QFile::encodeName(socket) + "\n");
     config.close();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

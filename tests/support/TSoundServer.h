@@ -8,11 +8,12 @@
 bool UnixSocketAccepts(const QString& path);
 
 // A private sound server with one null sink, "capTest", as the default output; this process
-// (and every process it starts) uses it while the object lives.
+// (and every process it starts) uses it while the object lives. extraConfig holds further
+// daemon.pa commands, e.g. the sinks and loopbacks of an acoustic path.
 class TSoundServer
 {
 public:
-    TSoundServer();
+    explicit TSoundServer(const QByteArray& extraConfig = {});
     ~TSoundServer();
     TSoundServer(const TSoundServer&) = delete;
     TSoundServer& operator=(const TSoundServer&) = delete;
