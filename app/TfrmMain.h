@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/CallStatsText.h"
 #include "app/IDatagramSender.h"
+#include "app/TCallCounters.h"
 #include "capture/TCapturedBitmap.h"
 #include "capture/TGraphConfig.h"
 #include "contacts/TCallSettings.h"
@@ -31,6 +33,7 @@ class TVideoCapture;
 class ICaptureSystem;
 class TFrameDecoder;
 class TPulseVolume;
+class TStatsOverlay;
 
 // The ports the program talks on; tests run several main windows in one process.
 struct TCallPorts
@@ -123,6 +126,13 @@ public:
     QByteArray FrameInStream;
     QByteArray FrameOutStream;
     TJpegEncoder FrameEncoder;
+    // Call statistics: the overlay over the picture (F3 or Ctrl+I shows and hides it), the
+    // timer that refreshes it and logs the figures on parlavue.stats once a second during a
+    // call, and the video counters. StatsClock is the counters' time; tests set their own.
+    TStatsOverlay* StatsOverlay = nullptr;
+    QTimer* StatsTimer = nullptr;
+    TCallCounters CallCounters;
+    std::function<TRateWindow::TTime()> StatsClock = [] { return TRateWindow::TClock::now(); };
 
     // Handlers.
     void FormShow();
@@ -195,6 +205,12 @@ public:
     void capChangeDevice();
     // Resolves where video frames go for the rest of the call.
     void SetVideoDestination(const QString& host);
+
+    // Statistics.
+    void ToggleStats();
+    void StatsTimerTimer();
+    // The figures as they stand now; outside a call the video rates are 0.
+    CallStatsText::TFigures CallFigures();
 
     // Set when start-up found no camera and ended the program.
     bool TerminateRequested = false;

@@ -9,12 +9,14 @@
 #include "widgets/TFormPlacement.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
+#include "widgets/TStatsOverlay.h"
 #include "widgets/TTitleBarIcon.h"
 #include "widgets/TTrackBar.h"
 #include "widgets/TWindowDragger.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -97,6 +99,11 @@ void TfrmMain::CreateControls()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
 
+    StatsTimer = new QTimer(this);
+    StatsTimer->setObjectName(QStringLiteral("StatsTimer"));
+    StatsTimer->setInterval(1000);
+    StatsTimer->start();
+
     PlacementStore = new TFormPlacement(this, PlacementFileName());
     PlacementStore->setObjectName(QStringLiteral("PlacementStore"));
 
@@ -150,6 +157,9 @@ void TfrmMain::CreateVideoArea()
     cap->PreallocFileSize = 1;
     cap->SetCaptureFileName(QStringLiteral("capture.avi"));
     cap->SetTempCaptureFileName(QStringLiteral("captemp.avi"));
+
+    StatsOverlay = new TStatsOverlay(Image1);
+    StatsOverlay->setObjectName(QStringLiteral("StatsOverlay"));
 
     btnSidebar =
         ToolButton(Panel2, QStringLiteral("btnSidebar"), QStringLiteral("Toggle Sidebar"), 3, 4);
@@ -260,6 +270,9 @@ void TfrmMain::ConnectHandlers()
     bind(TrbMic, &TTrackBar::Changed, &TfrmMain::TrbMicChange);
     bind(TrbVoice, &TTrackBar::Changed, &TfrmMain::TrbVoiceChange);
     bind(Timer, &QTimer::timeout, &TfrmMain::TimerTimer);
+    bind(StatsTimer, &QTimer::timeout, &TfrmMain::StatsTimerTimer);
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_F3), QKeySequence(Qt::CTRL | Qt::Key_I)})
+        bind(new QShortcut(key, this), &QShortcut::activated, &TfrmMain::ToggleStats);
     bind(PlacementStore, &TFormPlacement::RestorePlacement,
          &TfrmMain::PlacementStoreRestorePlacement);
     bind(PlacementStore, &TFormPlacement::SavePlacement, &TfrmMain::PlacementStoreSavePlacement);

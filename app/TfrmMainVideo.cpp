@@ -30,6 +30,8 @@ void TfrmMain::UDPServer1UDPRead(const QByteArray& datagram, const QString& send
         PeerFrameSeen = true;
     }
     FrameInStream = datagram;
+    if (Connected)
+        CallCounters.DatagramReceived(StatsClock(), datagram.size());
     if (!Connected) {
         Image1->SetPicture(Image12->Picture());
         return;
@@ -45,6 +47,7 @@ void TfrmMain::ShowDecodedFrame(const QImage& picture, const QImage& display, qu
     if (!Connected || ticket != videoTicket_)
         return;
     Image1->SetPicture(picture, display);
+    CallCounters.FrameShown(StatsClock());
     qCDebug(lcVideo).noquote()
         << QStringLiteral("shown frame %1 x %2").arg(picture.width()).arg(picture.height());
 }
@@ -81,6 +84,7 @@ void TfrmMain::capBitmapGrabbed(const QImage& bitmap)
         std::copy(FrameOutStream.cbegin(), FrameOutStream.cend(), FrameBuffer.begin());
         UDPClient1->SendTo(QByteArray::fromRawData(FrameBuffer.constData(), FrameOutStream.size()),
                            *videoAddress_);
+        CallCounters.FrameSent(StatsClock(), FrameOutStream.size());
     } catch (const std::exception& e) {
         --JpegQuality;
         qCDebug(lcVideo) << "frame not sent:" << e.what() << "quality now" << JpegQuality;

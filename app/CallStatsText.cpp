@@ -1,0 +1,59 @@
+#include "app/CallStatsText.h"
+
+namespace CallStatsText {
+namespace {
+
+QString Decimal(double value, const QString& unknown)
+{
+    return value < 0 ? unknown : QString::number(value, 'f', 1);
+}
+
+} // namespace
+
+QStringList OverlayLines(const TFigures& f)
+{
+    const QString dash = QStringLiteral("\u2013");
+    QStringList lines;
+    if (f.inCall) {
+        const TVoiceStats& v = f.voice;
+        lines << QStringLiteral("Round trip:  %1 ms").arg(Decimal(v.roundTripMs, dash))
+              << QStringLiteral("Peer loss:   %1 %").arg(Decimal(v.peerLossPercent, dash))
+              << QStringLiteral("Jitter:      %1 ms").arg(Decimal(v.jitterMs, dash))
+              << QStringLiteral("Loss:        %1 %").arg(Decimal(v.lossPercent, dash))
+              << QStringLiteral("Voice:       %1 sent, %2 received")
+                     .arg(v.packetsSent)
+                     .arg(v.packetsReceived);
+    } else {
+        lines << QStringLiteral("No call");
+    }
+    const TVideoRates& r = f.video;
+    lines << QStringLiteral("Video:       %1 fps sent, %2 fps shown")
+                 .arg(r.framesSent)
+                 .arg(r.framesShown)
+          << QStringLiteral("Video data:  %1 B/s out, %2 B/s in")
+                 .arg(r.bytesSent)
+                 .arg(r.bytesReceived)
+          << QStringLiteral("Quality:     %1 (JPEG)").arg(f.quality);
+    return lines;
+}
+
+QString LogLine(const TFigures& f)
+{
+    const QString dash = QStringLiteral("-");
+    const TVoiceStats& v = f.voice;
+    const TVideoRates& r = f.video;
+    return QStringLiteral("stats: rtt %1 ms, peer loss %2 %, loss %3 %, jitter %4 ms, voice sent "
+                          "%5 received %6, video sent %7 fps shown %8 fps, out %9 B/s, in %10 "
+                          "B/s, quality %11")
+        .arg(Decimal(v.roundTripMs, dash), Decimal(v.peerLossPercent, dash),
+             Decimal(v.lossPercent, dash), Decimal(v.jitterMs, dash))
+        .arg(v.packetsSent)
+        .arg(v.packetsReceived)
+        .arg(r.framesSent)
+        .arg(r.framesShown)
+        .arg(r.bytesSent)
+        .arg(r.bytesReceived)
+        .arg(f.quality);
+}
+
+} // namespace CallStatsText

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/TCallCounters.h"
+#include "voice/CCNSMTLib_TLB.h"
+
+#include <QString>
+#include <QStringList>
+
+// The call's figures as text: the lines of the statistics overlay and the line logged on
+// parlavue.stats once a second during a call.
+//
+// The logged line keeps this form, so that scripts can read it:
+//   stats: rtt <ms> ms, peer loss <pct> %, loss <pct> %, jitter <ms> ms,
+//   voice sent <n> received <n>, video sent <n> fps shown <n> fps, out <n> B/s, in <n> B/s,
+//   quality <n>
+// (one line; ", " between fields). Times and shares have one decimal ("0.4"); a voice figure not
+// known yet is "-" in place of the number ("rtt - ms"), the unit staying where it is.
+// The overlay writes an unknown figure as "–".
+namespace CallStatsText {
+
+struct TFigures
+{
+    bool inCall = false;
+    TVoiceStats voice;
+    TVideoRates video;
+    qint32 quality = 0;
+};
+
+QStringList OverlayLines(const TFigures& figures);
+QString LogLine(const TFigures& figures);
+
+} // namespace CallStatsText

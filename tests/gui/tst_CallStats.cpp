@@ -1,0 +1,314 @@
+#include "app/TForms.h"
+#include "app/TfrmMain.h"
+#include "platform/jpeg/TJpegEncoder.h"
+#include "platform/ui/TApplication.h"
+#include "tests/support/TFakeCamera.h"
+#include "tests/support/TGuiTestEnvironment.h"
+#include "tests/support/TRecordingTerminal.h"
+#include "tests/support/TScriptedUi.h"
+#include "voice/TfrmCCN.h"
+#include "widgets/TImage.h"
+#include "widgets/TImageButton.h"
+#include "widgets/TStatsOverlay.h"
+
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int Wait = 10000; // ms; the overlay and the log follow a one-second timer
+
+// A voice terminal whose figures the test sets.
+class StatsTerminal : public TRecordingTerminal
+{
+public:
+    TVoiceStats stats;
+    TVoiceStats VoiceStats() const override { return stats; }
+};
+
+// Counts what goes out; the signalling and the video both land here.
+class CountingSender : public IDatagramSender
+{
+public:
+    QList<qsizetype> sent;
+    void SendTo(const QByteArray& payload, const QHostAddress&) override { sent << payload.size(); }
+};
+
+// The messages logged on parlavue.stats while it is installed.
+class StatsLog
+{
+public:
+    StatsLog()
+    {
+        Instance() = this;
+        previous_ = qInstallMessageHandler(&StatsLog::Handle);
+    }
+    ~StatsLog()
+    {
+        qInstallMessageHandler(previous_);
+        Instance() = nullptr;
+    }
+    QStringList Lines() const
+    {
+        QMutexLocker lock(&mutex_);
+        return lines_;
+    }
+
+private:
+    static StatsLog*& Instance()
+    {
+        static StatsLog* instance = nullptr;
+        return instance;
+    }
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        StatsLog* self = Instance();
+        if (self && context.category && QLatin1String(context.category) == "parlavue.stats") {
+            QMutexLocker lock(&self->mutex_);
+            if (type == QtInfoMsg)
+                self->lines_ << text;
+            return;
+        }
+        if (self && self->previous_)
+            self->previous_(type, context, text);
+    }
+
+    mutable QMutex mutex_;
+    QStringList lines_;
+    QtMessageHandler previous_ = nullptr;
+};
+
+QByteArray Jpeg(QColor colour)
+{
+    QImage image(64, 48, QImage::Format_BGR888);
+    image.fill(colour);
+    TJpegEncoder encoder;
+    encoder.SetQuality(80);
+    return encoder.Compress(image);
+}
+
+} // namespace
+
+class CallStatsTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TGuiTestEnvironment> env;
+    std::unique_ptr<TScriptedUiScope> script;
+    std::unique_ptr<TfrmMain> form;
+    std::shared_ptr<StatsTerminal> terminal;
+    CountingSender* video = nullptr;
+    TRateWindow::TTime now = TRateWindow::TTime{} + 1000h;
+
+    // A main window that answers calls by itself, on a fake terminal, senders and clock.
+    void Start()
+    {
+        env->WriteProgramFile("Settings.ini", "[Settings]\nCallerID=Anna\nAutoAnswer=1\n");
+        TCallPorts ports;
+        ports.signallingListen = 0;
+        ports.videoListen = 0;
+        form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
+        CreateSecondaryForms(*form, 0);
+        terminal = std::make_shared<StatsTerminal>();
+        Forms().frmCCN->ccn.SetFactory([this] { return terminal; });
+        form->UDPClient = std::make_unique<CountingSender>();
+        auto sender = std::make_unique<CountingSender>();
+        video = sender.get();
+        form->UDPClient1 = std::move(sender);
+        form->StatsClock = [this] { return now; };
+        form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
+        form->WriteOutputVolume = [](quint32) { return false; };
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    void AnswerCallFrom(const QString& peer)
+    {
+        form->UDPServerUDPRead("Calling|Bert", peer);
+        QVERIFY(form->Connected);
+        QVERIFY(form->VoiceSession);
+    }
+
+    // Sends n grabbed frames to the peer.
+    void SendFrames(int n)
+    {
+        const qsizetype before = video->sent.size();
+        QImage picture(32, 24, QImage::Format_BGR888);
+        picture.fill(Qt::green);
+        for (int i = 0; i < n; ++i)
+            form->capBitmapGrabbed(picture);
+        QCOMPARE(video->sent.size(), before + n);
+    }
+
+    // Hands the peer's frames to the video listener and waits until each is shown.
+    void ReceiveFrames(int n, const QString& from)
+    {
+        for (int i = 0; i < n; ++i) {
+            const QByteArray frame = Jpeg(i % 2 ? Qt::red : Qt::blue);
+            const QImage before = form->Image1->Picture();
+            form->UDPServer1UDPRead(frame, from);
+            QTRY_VERIFY(form->Image1->Picture() != before);
+        }
+    }
+
+    bool Shows(const QString& line) const { return form->StatsOverlay->Lines().contains(line); }
+
+private slots:
+    void initTestCase() { QLoggingCategory::setFilterRules("parlavue.stats.info=true"); }
+    void init()
+    {
+        env = std::make_unique<TGuiTestEnvironment>();
+        script = std::make_unique<TScriptedUiScope>();
+    }
+    void cleanup()
+    {
+        form.reset();
+        Forms() = TForms();
+        terminal.reset();
+        script.reset();
+        env.reset();
+    }
+
+    void overlayIsHiddenUntilF3AndLiesOverThePicture()
+    {
+        Start();
+        TStatsOverlay* overlay = form->StatsOverlay;
+        QVERIFY(overlay);
+        QVERIFY(overlay->isHidden());
+        QCOMPARE(overlay->parentWidget(), form->Image1);
+
+        QTest::keyClick(form.get(), Qt::Key_F3);
+        QVERIFY(overlay->isVisible());
+        QCOMPARE(overlay->Lines().value(0), QString("No call"));
+        QVERIFY(Shows("Video:       0 fps sent, 0 fps shown"));
+        QVERIFY(Shows("Video data:  0 B/s out, 0 B/s in"));
+        QVERIFY(Shows("Quality:     100 (JPEG)"));
+        QCOMPARE(overlay->pos(), QPoint(TStatsOverlay::Margin, TStatsOverlay::Margin));
+        // Large enough for its lines, and no more than a corner of the picture.
+        QVERIFY(overlay->width() > 100 && overlay->height() > 30);
+        QVERIFY(overlay->width() < form->Image1->width() / 2);
+        // The mouse goes through it to the picture.
+        QCOMPARE(form->Image1->childAt(overlay->geometry().center()), nullptr);
+
+        // It keeps to the picture's corner as the window changes.
+        QTest::mouseClick(form->btnSidebar, Qt::LeftButton);
+        QVERIFY(overlay->isVisible());
+        QCOMPARE(overlay->mapTo(form.get(), QPoint(0, 0)),
+                 form->Image1->mapTo(form.get(), QPoint(0, 0)) +
+                     QPoint(TStatsOverlay::Margin, TStatsOverlay::Margin));
+
+        QTest::keyClick(form.get(), Qt::Key_F3);
+        QVERIFY(overlay->isHidden());
+        QTest::keyClick(form.get(), Qt::Key_I, Qt::ControlModifier);
+        QVERIFY(overlay->isVisible());
+        QTest::keyClick(form.get(), Qt::Key_I, Qt::ControlModifier);
+        QVERIFY(overlay->isHidden());
+    }
+
+    void overlayFollowsTheCallSecondBySecond()
+    {
+        Start();
+        QTest::keyClick(form.get(), Qt::Key_F3);
+        QVERIFY(form->StatsOverlay->isVisible());
+        AnswerCallFrom("192.0.2.7");
+
+        terminal->stats.packetsSent = 250;
+        terminal->stats.packetsReceived = 249;
+        terminal->stats.peerReports = true;
+        terminal->stats.roundTripMs = 0.4;
+        terminal->stats.peerLossPercent = 0;
+        terminal->stats.jitterMs = 0.3;
+        // Loss measured here is not known yet.
+        SendFrames(3);
+        ReceiveFrames(2, "192.0.2.7");
+        const qint64 out = video->sent[0] + video->sent[1] + video->sent[2];
+        QTRY_VERIFY_WITH_TIMEOUT(Shows("Round trip:  0.4 ms"), Wait);
+        QVERIFY2(Shows("Video:       3 fps sent, 2 fps shown"),
+                 qPrintable(form->StatsOverlay->Lines().join('\n')));
+        QVERIFY(Shows(QString("Video data:  %1 B/s out, %2 B/s in")
+                          .arg(out)
+                          .arg(Jpeg(Qt::blue).size() + Jpeg(Qt::red).size())));
+        QVERIFY(Shows("Peer loss:   0.0 %"));
+        QVERIFY(Shows("Jitter:      0.3 ms"));
+        QVERIFY(Shows(QStringLiteral("Loss:        \u2013 %")));
+        QVERIFY(Shows("Voice:       250 sent, 249 received"));
+        QVERIFY(!Shows("No call"));
+
+        // A second and a half later the old frames are out of the count; the voice has moved.
+        now += 1500ms;
+        terminal->stats.roundTripMs = 7.5;
+        terminal->stats.lossPercent = 1.25;
+        terminal->stats.packetsSent = 300;
+        SendFrames(5);
+        QTRY_VERIFY_WITH_TIMEOUT(Shows("Round trip:  7.5 ms"), Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(Shows("Video:       5 fps sent, 0 fps shown"), Wait);
+        QVERIFY(Shows("Video data:  " + QString::number(5 * video->sent.last()) +
+                      " B/s out, 0 B/s in"));
+        QVERIFY(Shows("Voice:       300 sent, 249 received"));
+
+        // Ended, it says so at the next tick, the video at 0.
+        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        QVERIFY(!form->Connected);
+        QTRY_COMPARE_WITH_TIMEOUT(form->StatsOverlay->Lines().value(0), QString("No call"), Wait);
+        QVERIFY(Shows("Video:       0 fps sent, 0 fps shown"));
+
+        QTest::keyClick(form.get(), Qt::Key_F3);
+        QVERIFY(form->StatsOverlay->isHidden());
+    }
+
+    void aLineIsLoggedEachSecondOfACallOnly()
+    {
+        StatsLog log;
+        Start();
+        QCOMPARE(form->StatsTimer->interval(), 1000);
+        QVERIFY(form->StatsTimer->isActive());
+        // No call: a tick logs nothing.
+        form->StatsTimerTimer();
+        QVERIFY(log.Lines().isEmpty());
+
+        AnswerCallFrom("192.0.2.7");
+        QVERIFY(form->StatsOverlay->isHidden()); // logged whether it is shown or not
+        terminal->stats.roundTripMs = 2.5;
+        terminal->stats.peerLossPercent = 12.5;
+        SendFrames(2);
+        form->StatsTimerTimer();
+        QCOMPARE(log.Lines().size(), 1);
+        const QString line = log.Lines().first();
+        const QRegularExpression format(
+            "^stats: rtt (\\S+) ms, peer loss (\\S+) %, loss (\\S+) %, jitter (\\S+) ms, voice "
+            "sent (\\d+) received (\\d+), video sent (\\d+) fps shown (\\d+) fps, out (\\d+) B/s, "
+            "in (\\d+) B/s, quality (\\d+)$");
+        const QRegularExpressionMatch m = format.match(line);
+        QVERIFY2(m.hasMatch(), qPrintable(line));
+        QCOMPARE(m.captured(1), QString("2.5"));
+        QCOMPARE(m.captured(2), QString("12.5"));
+        QCOMPARE(m.captured(3), QString("-"));
+        QCOMPARE(m.captured(4), QString("-"));
+        QCOMPARE(m.captured(7), QString("2"));
+        QCOMPARE(m.captured(9), QString::number(video->sent[0] + video->sent[1]));
+        QCOMPARE(m.captured(11), QString::number(form->JpegQuality));
+
+        // The timer logs on its own, the terminal's figures as they change.
+        terminal->stats.roundTripMs = 3;
+        QTRY_VERIFY_WITH_TIMEOUT(log.Lines().size() >= 3, Wait);
+        QVERIFY(log.Lines().last().startsWith("stats: rtt 3.0 ms, peer loss 12.5 %"));
+        for (const QString& l : log.Lines())
+            QVERIFY2(format.match(l).hasMatch(), qPrintable(l));
+
+        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        const qsizetype logged = log.Lines().size();
+        form->StatsTimerTimer();
+        QCOMPARE(log.Lines().size(), logged);
+    }
+};
+
+PARLAVUE_GUI_TEST_MAIN(CallStatsTest)
+#include "tst_CallStats.moc"
