@@ -3,6 +3,7 @@
 // "micB". A talks (band-limited noise bursts played live into its source), and whatever A hears
 // of its own voice is echo that B's canceller let through.
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
+#include "tests/support/TPlayedSound.h"
 #include "tests/support/TSoundServer.h"
 
 #include <QCoreApplication>
@@ -47,46 +48,6 @@ constexpr char kAcousticPath[] =
     "set-sink-volume speakerB 41285\n";
 
 using Samples = std::vector<qint16>;
-
-class PlayedSound
-{
-public:
-    void append(const QByteArray& pcm)
-    {
-        std::lock_guard lock(mutex_);
-        const auto* s = reinterpret_cast<const qint16*>(pcm.constData());
-        samples_.insert(samples_.end(), s, s + pcm.size() / 2);
-    }
-    size_t size() const
-    {
-        std::lock_guard lock(mutex_);
-        return samples_.size();
-    }
-    Samples slice(size_t from, size_t count) const
-    {
-        std::lock_guard lock(mutex_);
-        if (from + count > samples_.size())
-            return {};
-        return {samples_.begin() + qsizetype(from), samples_.begin() + qsizetype(from + count)};
-    }
-
-private:
-    mutable std::mutex mutex_;
-    Samples samples_;
-};
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 // Second-order section (RBJ cookbook), for the telephone band of the bursts.
 struct Biquad
@@ -258,7 +219,7 @@ protected:
     // What A heard in the second half of the call, from when both started to talk.
     Samples run(const Call& call)
     {
-        auto heard = std::make_shared<PlayedSound>();
+        auto heard = std::make_shared<TPlayedSound>();
         auto options = [&](const char* mic, const char* speaker, bool tap,
                            TGstMediaTerm::Processing p) {
             TGstMediaTerm::Options o;
@@ -285,7 +246,7 @@ protected:
         }
         const bool echoActive = b.ActiveProcessing().echoCancellation;
         EXPECT_EQ(echoActive, call.atB.echoCancellation);
-        if (!waitFor([&] { return heard->size() > size_t(kRate) / 10; }, 5000)) {
+        if (!WaitForEvents([&] { return heard->size() > size_t(kRate) / 10; }, 5000)) {
             ADD_FAILURE() << "A hears nothing of B";
             return {};
         }
@@ -302,7 +263,7 @@ protected:
         }
         const size_t from = origin + size_t(kSettleMs) * kRate / 1000;
         const size_t count = size_t(kRunMs - kSettleMs) * kRate / 1000;
-        EXPECT_TRUE(waitFor([&] { return heard->size() >= from + count; }, kRunMs + 4000));
+        EXPECT_TRUE(WaitForEvents([&] { return heard->size() >= from + count; }, kRunMs + 4000));
         Samples second = heard->slice(from, count);
         for (QProcess* p : {&playA, &playB}) {
             p->terminate();

@@ -1,5 +1,6 @@
 #include "platform/mediaterm/gst/RtcpPacket.h"
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
+#include "tests/support/TPlayedSound.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,51 +26,9 @@ constexpr size_t kWindow = kRate / 4; // 250 ms; 1000 and 1500 Hz fall on exact 
 constexpr double kToneFloor = 1000.0; // amplitude in S16 units, about 3 % of full scale
 constexpr double kDominance = 20.0;   // power ratio target bin / other tone's bin
 
-// Everything one terminal played, appended from the streaming thread.
-class PlayedSound
-{
-public:
-    void append(const QByteArray& pcm)
-    {
-        std::lock_guard lock(mutex_);
-        const auto* s = reinterpret_cast<const qint16*>(pcm.constData());
-        samples_.insert(samples_.end(), s, s + pcm.size() / 2);
-    }
-    size_t size() const
-    {
-        std::lock_guard lock(mutex_);
-        return samples_.size();
-    }
-    std::vector<qint16> slice(size_t from, size_t count) const
-    {
-        std::lock_guard lock(mutex_);
-        if (from + count > samples_.size())
-            return {};
-        return {samples_.begin() + qsizetype(from), samples_.begin() + qsizetype(from + count)};
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<qint16> samples_;
-};
-
-// Turns the event loop in small steps until done() or the time is up.
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
 void pause(int ms)
 {
-    waitFor([] { return false; }, ms);
+    WaitForEvents([] { return false; }, ms);
 }
 
 // Amplitude of one frequency in the block (Goertzel), in sample units.
@@ -104,11 +63,11 @@ struct Heard
 };
 
 // Listens to the next window of what `played` receives, after skipping `skipMs`.
-Heard listen(const PlayedSound& played, double target, double other, int skipMs = 0)
+Heard listen(const TPlayedSound& played, double target, double other, int skipMs = 0)
 {
     const size_t from = played.size() + size_t(skipMs) * kRate / 1000;
     Heard h;
-    h.ok = waitFor([&] { return played.size() >= from + kWindow; }, 4000);
+    h.ok = WaitForEvents([&] { return played.size() >= from + kWindow; }, 4000);
     const std::vector<qint16> block = played.slice(from, kWindow);
     if (!h.ok || block.empty())
         return h;
@@ -126,7 +85,7 @@ void expectTone(const Heard& h, const char* who)
         << who << " target " << h.target << " other " << h.other;
 }
 
-std::unique_ptr<TGstMediaTerm> makeTerminal(int freq, std::shared_ptr<PlayedSound> played)
+std::unique_ptr<TGstMediaTerm> makeTerminal(int freq, std::shared_ptr<TPlayedSound> played)
 {
     TGstMediaTerm::Options o;
     o.sourceDescription =
@@ -213,8 +172,8 @@ protected:
                 t->UninitializeTerminal();
     }
 
-    std::shared_ptr<PlayedSound> heardAtA = std::make_shared<PlayedSound>();
-    std::shared_ptr<PlayedSound> heardAtB = std::make_shared<PlayedSound>();
+    std::shared_ptr<TPlayedSound> heardAtA = std::make_shared<TPlayedSound>();
+    std::shared_ptr<TPlayedSound> heardAtB = std::make_shared<TPlayedSound>();
     std::unique_ptr<TGstMediaTerm> a;
     std::unique_ptr<TGstMediaTerm> b;
 };
@@ -241,7 +200,7 @@ TEST_F(VoiceLoopback, ReportsGiveTheRoundTripAndTheLoss)
         const TVoiceStats s = t.VoiceStats();
         return s.peerReports && s.roundTripMs >= 0 && s.jitterMs >= 0;
     };
-    ASSERT_TRUE(waitFor([&] { return known(*a) && known(*b); }, 5000));
+    ASSERT_TRUE(WaitForEvents([&] { return known(*a) && known(*b); }, 5000));
     for (const TGstMediaTerm* t : {a.get(), b.get()}) {
         const TVoiceStats s = t->VoiceStats();
         std::printf("[ measure ] rtt %.2f ms, peer loss %.1f %%, loss %.1f %%, jitter %.2f ms, "
@@ -274,8 +233,8 @@ TEST_F(VoiceLoopback, ReportsGiveTheRoundTripAndTheLoss)
 
 TEST_F(VoiceLoopback, NothingFlowsAfterStop)
 {
-    ASSERT_TRUE(
-        waitFor([&] { return b->PacketsReceived() > 10 && a->PacketsReceived() > 10; }, 3000));
+    ASSERT_TRUE(WaitForEvents(
+        [&] { return b->PacketsReceived() > 10 && a->PacketsReceived() > 10; }, 3000));
     a->StopTransmit();
     b->StopTransmit();
     pause(300);
@@ -290,7 +249,7 @@ TEST_F(VoiceLoopback, NothingFlowsAfterStop)
     // Playing stops too: once receive is stopped nothing more reaches the output.
     ASSERT_EQ(a->StartTransmit(0), 0);
     // A's new stream is taken up only once the test stream above has been quiet for a while.
-    ASSERT_TRUE(waitFor(
+    ASSERT_TRUE(WaitForEvents(
         [&] {
             const Heard h = listen(*heardAtB, 1000, 1500, 0);
             return h.ok && h.target > kToneFloor;
@@ -345,12 +304,12 @@ TEST_F(VoiceLoopback, JunkAndForeignPacketsAreIgnored)
     for (quint16 i = 0; i < 5; ++i)
         peer.writeDatagram(rtpPacket(96, i, 42, QByteArray(1, char(0xf8))),
                            QHostAddress(QStringLiteral("127.0.0.1")), kPortB);
-    EXPECT_TRUE(waitFor([&] { return b->PacketsReceived() >= quiet + 5; }, 1000));
+    EXPECT_TRUE(WaitForEvents([&] { return b->PacketsReceived() >= quiet + 5; }, 1000));
 
     // A call in progress survives a burst of everything, including undecodable Opus.
     ASSERT_EQ(a->StartTransmit(0), 0);
     // A's new stream is taken up only once the test stream above has been quiet for a while.
-    ASSERT_TRUE(waitFor(
+    ASSERT_TRUE(WaitForEvents(
         [&] {
             const Heard h = listen(*heardAtB, 1000, 1500, 0);
             return h.ok && h.target > kToneFloor;
@@ -364,7 +323,7 @@ TEST_F(VoiceLoopback, JunkAndForeignPacketsAreIgnored)
 
 TEST(MediaTermLifecycle, CallsInAnyOrderAreSafe)
 {
-    auto played = std::make_shared<PlayedSound>();
+    auto played = std::make_shared<TPlayedSound>();
     auto t = makeTerminal(1000, played);
     EXPECT_EQ(t->StopTransmit(), 0);
     EXPECT_EQ(t->StopReceive(), 0);
@@ -388,7 +347,7 @@ TEST(MediaTermLifecycle, CallsInAnyOrderAreSafe)
     expectTone(listen(*played, 1000, 1500, 200), "own voice");
 
     // The port is taken: a second terminal cannot receive on it.
-    auto other = makeTerminal(1500, std::make_shared<PlayedSound>());
+    auto other = makeTerminal(1500, std::make_shared<TPlayedSound>());
     ASSERT_EQ(other->SetLocalPort(18504), 0);
     EXPECT_LT(other->StartReceive(0), 0);
 
@@ -451,7 +410,7 @@ TEST(MediaTermLifecycle, DevicesThatCannotBeOpenedAreReportedOnce)
         const qint32 rx = t.StartReceive(0);
         const qint32 tx = t.StartTransmit(0);
         EXPECT_EQ(mic ? rx : tx, 0) << "the other direction starts";
-        ASSERT_TRUE(waitFor([&] { return !reports.empty(); }, 5000));
+        ASSERT_TRUE(WaitForEvents([&] { return !reports.empty(); }, 5000));
         pause(300);
         ASSERT_EQ(reports.size(), 1u);
         EXPECT_EQ(reports[0].device, failing);
@@ -462,7 +421,7 @@ TEST(MediaTermLifecycle, DevicesThatCannotBeOpenedAreReportedOnce)
         t.StopReceive();
         t.StartReceive(0);
         t.StartTransmit(0);
-        ASSERT_TRUE(waitFor([&] { return reports.size() == 2; }, 5000));
+        ASSERT_TRUE(WaitForEvents([&] { return reports.size() == 2; }, 5000));
         // A handler taken away hears nothing more.
         t.SetDeviceErrorHandler({});
         t.StopTransmit();
@@ -501,7 +460,7 @@ TEST(MediaTermLifecycle, ProcessingFollowsTheSettingsAndNeedsTheSpeaker)
     ASSERT_EQ(t.StartReceive(0), 0);
     ASSERT_EQ(t.StartTransmit(0), 0);
     EXPECT_EQ(active(), std::pair(true, true));
-    EXPECT_TRUE(waitFor([&t] { return t.PacketsSent() > 5; }, 3000));
+    EXPECT_TRUE(WaitForEvents([&t] { return t.PacketsSent() > 5; }, 3000));
 
     const std::pair<bool, bool> cases[] = {{true, false}, {false, true}, {false, false}};
     for (const auto& [echo, noise] : cases) {
@@ -512,7 +471,7 @@ TEST(MediaTermLifecycle, ProcessingFollowsTheSettingsAndNeedsTheSpeaker)
         ASSERT_EQ(t.StartTransmit(0), 0);
         EXPECT_EQ(active(), std::pair(echo, noise));
         const quint64 before = t.PacketsSent();
-        EXPECT_TRUE(waitFor([&] { return t.PacketsSent() > before + 5; }, 3000))
+        EXPECT_TRUE(WaitForEvents([&] { return t.PacketsSent() > before + 5; }, 3000))
             << "voice flows with echo " << echo << " noise " << noise;
     }
     t.UninitializeTerminal();
