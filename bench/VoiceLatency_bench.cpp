@@ -168,7 +168,7 @@ int main(int argc, char** argv)
     print("processing off (reference)", off, trials);
     print("echo cancellation and noise suppression on", on, trials);
     if (!on.echoCancelled)
-        std::printf("note: echo cancellation did not run (webrtcdsp or its probe missing)\n");
+        std::printf("note: echo cancellation did not run (the speaker side did not start)\n");
     if (off.ok && on.ok)
         std::printf("with processing against the reference: delay ratio %.2f (%+.1f ms median), "
                     "cpu ratio %.2f\n",

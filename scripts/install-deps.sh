@@ -10,8 +10,8 @@ packages=(
   # camera, voice and ring tone; output volume
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good gstreamer1.0-tools libpulse-dev libjpeg62-turbo-dev
-  # echo cancellation and noise suppression of the voice (webrtcdsp)
-  gstreamer1.0-plugins-bad
+  # echo cancellation and noise suppression of the voice (WebRTC's audio processing)
+  libwebrtc-audio-processing-dev
   # the test camera's clock overlay (timeoverlay)
   gstreamer1.0-x
   # the test camera's DV source (libav's DV encoder and muxer)

@@ -10,7 +10,6 @@ constexpr const char* Base = "gstreamer1.0-plugins-base";
 constexpr const char* Good = "gstreamer1.0-plugins-good";
 constexpr const char* X = "gstreamer1.0-x";
 constexpr const char* Libav = "gstreamer1.0-libav";
-constexpr const char* Bad = "gstreamer1.0-plugins-bad";
 
 constexpr unsigned Camera = UseCamera;
 constexpr unsigned Voice = UseVoice;
@@ -47,8 +46,6 @@ constexpr std::array Elements{
     TGstElement{"pulsesink", Good, Voice | UseTests},
     TGstElement{"volume", Base, Voice},
     TGstElement{"opusenc", Base, Voice},
-    TGstElement{"webrtcdsp", Bad, Voice},
-    TGstElement{"webrtcechoprobe", Bad, Voice},
     TGstElement{"opusdec", Base, Voice},
     TGstElement{"rtpopuspay", Good, Voice},
     TGstElement{"rtpopusdepay", Good, Voice},

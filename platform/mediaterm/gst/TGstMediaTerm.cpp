@@ -1,5 +1,7 @@
 #include "platform/mediaterm/gst/TGstMediaTerm.h"
 
+#include "platform/mediaterm/aec/EchoReference.h"
+#include "platform/mediaterm/aec/VoiceProcessor.h"
 #include "platform/mediaterm/gst/DeviceWatch.h"
 #include "platform/mediaterm/gst/GstHelpers.h"
 #include "platform/mediaterm/gst/PeerAddress.h"
@@ -95,23 +97,19 @@ struct TGstMediaTerm::Impl
     mutable std::mutex peerMutex;
     std::optional<PeerAddress> peer;
 
+    // What the speaker plays, for the canceller of the microphone; both outlive the pipelines
+    // whose streaming threads use them (declared first, destroyed last).
+    EchoReference echoReference;
+    std::unique_ptr<VoiceProcessor> processor; // while transmitting with processing on
+    bool referencePlaying = false;             // the receive pipeline feeds echoReference
+
     std::unique_ptr<Pipeline> transmit;
     std::unique_ptr<Pipeline> receive;
 
     // Admits on udpsrc's streaming thread; restarted before receiving starts.
     RtpPeerFilter filter{kPayloadType, 48000};
 
-    // The canceller finds what the speaker plays by the probe's name, which is process-wide:
-    // every terminal has a name of its own.
-    const std::string probeName = "parlavue-echo-probe-" + std::to_string(nextProbeNumber());
-    bool probePlaying = false; // the receive pipeline has the probe
     Processing active{false, false};
-
-    static int nextProbeNumber()
-    {
-        static std::atomic<int> number{0};
-        return ++number;
-    }
 
     RtcpSession::SenderCounts senderCounts() const
     {
@@ -234,6 +232,39 @@ struct TGstMediaTerm::Impl
         return GST_FLOW_OK;
     }
 
+    static GstFlowReturn onReferenceSample(GstAppSink* sink, gpointer reference)
+    {
+        GstSample* sample = gst_app_sink_pull_sample(sink);
+        if (!sample)
+            return GST_FLOW_OK;
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        GstMapInfo map;
+        if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            static_cast<EchoReference*>(reference)->Push(reinterpret_cast<const int16_t*>(map.data),
+                                                         map.size / sizeof(int16_t));
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
+    }
+
+    // In place on the microphone's streaming thread; the processor stays while it runs.
+    static GstPadProbeReturn processMicrophone(GstPad*, GstPadProbeInfo* info, gpointer processor)
+    {
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        if (!buffer)
+            return GST_PAD_PROBE_OK;
+        buffer = gst_buffer_make_writable(buffer);
+        GST_PAD_PROBE_INFO_DATA(info) = buffer;
+        GstMapInfo map;
+        if (!gst_buffer_map(buffer, &map, GST_MAP_READWRITE))
+            return GST_PAD_PROBE_OK;
+        static_cast<VoiceProcessor*>(processor)->Process(reinterpret_cast<int16_t*>(map.data),
+                                                         map.size / sizeof(int16_t));
+        gst_buffer_unmap(buffer, &map);
+        return GST_PAD_PROBE_OK;
+    }
+
     std::unique_ptr<Pipeline> newPipeline(const char* name, TVoiceDevice device)
     {
         auto p = std::make_unique<Pipeline>(device, name, deviceHandler);
@@ -276,16 +307,18 @@ struct TGstMediaTerm::Impl
         GstElement* convert = addElement(bin, "audioconvert");
         GstElement* resample = addElement(bin, "audioresample");
         GstElement* caps = addCapsFilter(bin, kPcmCaps);
-        GstElement* dsp = addProcessing(bin);
         GstElement* volume = addElement(bin, "volume");
         GstElement* enc = addElement(bin, "opusenc");
         GstElement* pay = addElement(bin, "rtpopuspay");
         GstElement* udp = addElement(bin, "udpsink");
-        const bool linked =
-            dsp ? linkChain({src, convert, resample, caps, dsp, volume, enc, pay, udp})
-                : linkChain({src, convert, resample, caps, volume, enc, pay, udp});
-        if (!linked)
+        if (!linkChain({src, convert, resample, caps, volume, enc, pay, udp}))
             return nullptr;
+        startProcessing();
+        if (processor) {
+            PadPtr pcm(gst_element_get_static_pad(caps, "src"));
+            gst_pad_add_probe(pcm.get(), GST_PAD_PROBE_TYPE_BUFFER, processMicrophone,
+                              processor.get(), nullptr);
+        }
 
         g_object_set(volume, "volume", gainOf(transmitLevel.load()), nullptr);
         g_object_set(enc, "bitrate", kOpusBitrate, "inband-fec", TRUE, "packet-loss-percentage", 5,
@@ -306,33 +339,26 @@ struct TGstMediaTerm::Impl
         return p;
     }
 
-    // The voice processor on the microphone path, or null when nothing is to be done or it is
-    // not installed (the call then goes on without).
-    GstElement* addProcessing(GstElement* bin)
+    // The processor of the microphone, or none when nothing is to be done. Called while no
+    // transmit pipeline runs.
+    void startProcessing()
     {
-        const Processing want = wanted();
+        processor.reset();
         active = {false, false};
-        // Without the speaker's probe there is nothing to cancel against.
-        const bool echo = want.echoCancellation && probePlaying;
-        if (!echo && !want.noiseSuppression)
-            return nullptr;
-        GstElement* dsp = addElement(bin, "webrtcdsp");
-        if (!dsp) {
-            qCWarning(lcVoice) << "no echo cancellation or noise suppression: webrtcdsp missing";
-            return nullptr;
-        }
+        const Processing want = wanted();
+        if (!want.echoCancellation && !want.noiseSuppression)
+            return;
         // Gain control stays off: it pumps the far side's level up and down and the
-        // microphone slider already sets ours. The delay between speaker and microphone is
-        // found from the signals, since the two pipelines run on different clocks.
-        g_object_set(dsp, "echo-cancel", gboolean(echo), "noise-suppression",
-                     gboolean(want.noiseSuppression), "gain-control", FALSE, "delay-agnostic", TRUE,
-                     "extended-filter", TRUE, "voice-detection", FALSE, nullptr);
-        if (echo)
-            g_object_set(dsp, "probe", probeName.c_str(), nullptr);
-        active = {echo, want.noiseSuppression};
-        qCInfo(lcVoice) << "microphone processing: echo cancellation" << echo << "noise suppression"
-                        << want.noiseSuppression;
-        return dsp;
+        // microphone slider already sets ours.
+        echoReference.Clear();
+        auto p = std::make_unique<VoiceProcessor>(want.echoCancellation, want.noiseSuppression,
+                                                  want.echoCancellation ? &echoReference : nullptr);
+        if (!p->Ok())
+            return;
+        processor = std::move(p);
+        active = {processor->EchoCancellation(), processor->NoiseSuppression()};
+        qCInfo(lcVoice) << "microphone processing: echo cancellation" << active.echoCancellation
+                        << "noise suppression" << active.noiseSuppression;
     }
 
     GstElement* buildSink(GstElement* bin)
@@ -346,37 +372,48 @@ struct TGstMediaTerm::Impl
         return sink;
     }
 
-    // volume [-> echo probe] -> sink, or ... -> tee -> {sink, tap} when someone listens to what
-    // is played.
+    // A branch of the tee after the volume: a queue into an appsink that is rendered on the
+    // clock like the real sink, so it sees samples when they are heard.
+    static bool addBranch(GstElement* bin, GstElement* tee, GstAppSinkCallbacks callbacks,
+                          gpointer data)
+    {
+        GstElement* queue = addElement(bin, "queue");
+        GstElement* sink = addElement(bin, "appsink");
+        if (!linkChain({tee, queue, sink}))
+            return false;
+        g_object_set(sink, "sync", TRUE, "async", FALSE, nullptr);
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, data, nullptr);
+        return true;
+    }
+
+    // volume -> sink, or volume -> tee -> {sink, what is played for the echo canceller, the
+    // played tap} when anyone needs what is played.
     bool buildOutput(Pipeline& p, GstElement* volume)
     {
-        probePlaying = false;
-        if (wanted().echoCancellation) {
-            if (GstElement* probe =
-                    addElement(p.pipeline.get(), "webrtcechoprobe", probeName.c_str())) {
-                if (!linkChain({volume, probe}))
-                    return false;
-                volume = probe;
-                probePlaying = true;
-            }
-        }
+        referencePlaying = false;
         GstElement* bin = p.pipeline.get();
         GstElement* sink = buildSink(bin);
         p.device = sink;
-        if (!options.playedTap)
+        const bool reference = wanted().echoCancellation;
+        if (!reference && !options.playedTap)
             return linkChain({volume, sink});
         GstElement* tee = addElement(bin, "tee");
         GstElement* toSink = addElement(bin, "queue");
-        GstElement* toTap = addElement(bin, "queue");
-        GstElement* tap = addElement(bin, "appsink");
-        if (!linkChain({volume, tee, toSink, sink}) || !linkChain({tee, toTap, tap}))
+        if (!linkChain({volume, tee, toSink, sink}))
             return false;
-        // Rendered on the clock like the real sink, so the tap sees samples when they would be
-        // heard.
-        g_object_set(tap, "sync", TRUE, "async", FALSE, nullptr);
-        GstAppSinkCallbacks callbacks{};
-        callbacks.new_sample = onPlayedSample;
-        gst_app_sink_set_callbacks(GST_APP_SINK(tap), &callbacks, this, nullptr);
+        if (reference) {
+            GstAppSinkCallbacks callbacks{};
+            callbacks.new_sample = onReferenceSample;
+            if (!addBranch(bin, tee, callbacks, &echoReference))
+                return false;
+            referencePlaying = true;
+        }
+        if (options.playedTap) {
+            GstAppSinkCallbacks callbacks{};
+            callbacks.new_sample = onPlayedSample;
+            if (!addBranch(bin, tee, callbacks, this))
+                return false;
+        }
         return true;
     }
 
@@ -444,7 +481,8 @@ qint32 TGstMediaTerm::UninitializeTerminal()
 {
     d->transmit.reset();
     d->receive.reset();
-    d->probePlaying = false;
+    d->processor.reset();
+    d->referencePlaying = false;
     d->initialized = false;
     d->updateRtcp();
     return kOk;
@@ -516,6 +554,7 @@ qint32 TGstMediaTerm::StartTransmit(qint32 /*mode*/)
 qint32 TGstMediaTerm::StopTransmit()
 {
     d->transmit.reset();
+    d->processor.reset();
     d->active = {false, false};
     d->updateRtcp();
     return kOk;
@@ -533,7 +572,7 @@ qint32 TGstMediaTerm::StartReceive(qint32 /*mode*/)
     d->receiveStats.Reset();
     std::unique_ptr<Impl::Pipeline> p = d->buildReceive();
     if (!p || !Impl::play(*p)) {
-        d->probePlaying = false; // its probe went with it
+        d->referencePlaying = false;
         return kFail;
     }
     d->receive = std::move(p);
@@ -544,7 +583,7 @@ qint32 TGstMediaTerm::StartReceive(qint32 /*mode*/)
 qint32 TGstMediaTerm::StopReceive()
 {
     d->receive.reset();
-    d->probePlaying = false;
+    d->referencePlaying = false;
     d->updateRtcp();
     return kOk;
 }
@@ -584,7 +623,11 @@ quint64 TGstMediaTerm::PacketsReceived() const
 
 TGstMediaTerm::Processing TGstMediaTerm::ActiveProcessing() const
 {
-    return d->transmit ? d->active : Processing{false, false};
+    // Cancelling needs what the speaker plays.
+    if (!d->transmit)
+        return {false, false};
+    return {d->active.echoCancellation && d->referencePlaying && d->receive != nullptr,
+            d->active.noiseSuppression};
 }
 
 TVoiceStats TGstMediaTerm::VoiceStats() const
