@@ -700,6 +700,26 @@ def video_area(lab, copy):
     return lab.region(copy.left + 280, copy.top + 40, 500, 560)
 
 
+STATS_LINE = (r"stats: rtt ([0-9.]+) ms, peer loss ([0-9.]+) %, loss ([0-9.]+) %, "
+              r"jitter ([0-9.]+) ms, voice sent (\d+) received (\d+), "
+              r"video sent (\d+) fps shown (\d+) fps")
+
+
+def expect_call_stats(copy):
+    """A statistics line logged from now on, once both sides' reports have come: no loss on the
+    link between the namespaces, a round trip under 10 ms, voice and video both ways."""
+    copy.set_mark()
+    m = copy.expect_match(STATS_LINE)
+    rtt, peer_loss, loss, jitter = (float(m.group(i)) for i in range(1, 5))
+    sent, received, fps_sent, fps_shown = (int(m.group(i)) for i in range(5, 9))
+    if peer_loss != 0 or loss != 0 or not rtt < 10:
+        raise Failure("%s: %s (want loss 0 and rtt under 10 ms)" % (copy.name, m.group(0)))
+    if sent == 0 or received == 0 or fps_sent == 0 or fps_shown == 0:
+        raise Failure("%s: %s (voice and video must flow both ways)" % (copy.name, m.group(0)))
+    return ("%s: rtt %.1f ms, loss %.1f / %.1f %%, jitter %.1f ms, video %d / %d fps"
+            % (copy.name, rtt, peer_loss, loss, jitter, fps_sent, fps_shown))
+
+
 def scenario_answer_voice_end(lab, a, b):
     a.start()
     b.start()
@@ -736,6 +756,7 @@ def scenario_answer_voice_end(lab, a, b):
     if min(a_rms, b_rms) < STEADY_RMS:
         raise Failure("voice has gaps: rms %d at B, %d at A (steady voice gives about 11800)"
                       % (b_rms, a_rms))
+    stats = [expect_call_stats(copy) for copy in (a, b)]
     a.set_mark()
     b.set_mark()
     a.end_decline()
@@ -753,8 +774,9 @@ def scenario_answer_voice_end(lab, a, b):
     lab.expect_no_tone(b.speaker, TONE_A, TONE_B)
     lab.expect_no_tone(a.speaker, TONE_B, TONE_A)
     return ("call up %.2f s after B's click; voice both ways within %.2f s; then B hears %d Hz "
-            "(rms %.0f, ratio %.0f), A hears %d Hz (rms %.0f, ratio %.0f); silent after End"
-            % (up, voice, TONE_A, b_rms, b_ratio, TONE_B, a_rms, a_ratio))
+            "(rms %.0f, ratio %.0f), A hears %d Hz (rms %.0f, ratio %.0f); %s; %s; silent after "
+            "End" % (up, voice, TONE_A, b_rms, b_ratio, TONE_B, a_rms, a_ratio, stats[0],
+                     stats[1]))
 
 
 def scenario_auto_answer(lab, a, b):
