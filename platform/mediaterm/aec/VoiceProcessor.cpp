@@ -23,9 +23,10 @@ void fill(webrtc::AudioFrame& f, const int16_t* samples)
 } // namespace
 
 VoiceProcessor::VoiceProcessor(bool echoCancellation, bool noiseSuppression,
-                               EchoReference* reference_)
+                               EchoReference* reference_, int referenceLeadMs)
     : echo(echoCancellation && reference_ != nullptr), noise(noiseSuppression),
-      reference(reference_), nearFrame(std::make_unique<webrtc::AudioFrame>()),
+      reference(reference_), leadMs(std::clamp(referenceLeadMs, 0, 500)),
+      nearFrame(std::make_unique<webrtc::AudioFrame>()),
       farFrame(std::make_unique<webrtc::AudioFrame>())
 {
     // The extended filter covers about 128 ms of echo path instead of 48; delay-agnostic lets
@@ -95,9 +96,9 @@ void VoiceProcessor::processFrame(int16_t* frame)
             fill(*farFrame, played.data() + i * kFrame);
             apm->AnalyzeReverseStream(farFrame.get());
         }
-        // The reference is taken as it is played, so the only delay left is the way from the
-        // speaker into the microphone, which the filter itself finds.
-        apm->set_stream_delay_ms(0);
+        // What is left after the lead is the way from the speaker into the microphone, which
+        // the filter itself finds.
+        apm->set_stream_delay_ms(leadMs);
     }
     fill(*nearFrame, frame);
     if (apm->ProcessStream(nearFrame.get()) == webrtc::AudioProcessing::kNoError)

@@ -19,8 +19,9 @@ class EchoReference;
 // carried over, at the cost of one frame of delay.
 //
 // Process() runs on the microphone's streaming thread only. The speaker's samples come in
-// through the EchoReference, written as they are played: the canceller's filter then only has
-// to cover the way from the speaker into the microphone (up to about 120 ms).
+// through the EchoReference a fixed lead before they are heard; the canceller's filter then
+// covers the way from the speaker into the microphone, up to about 120 ms. The lead keeps the
+// canceller from running out of speaker samples between bursts of them.
 class VoiceProcessor
 {
 public:
@@ -28,7 +29,9 @@ public:
     static constexpr size_t kFrame = kRate / 100;
 
     // reference may be null when echoCancellation is off; it must outlive the processor.
-    VoiceProcessor(bool echoCancellation, bool noiseSuppression, EchoReference* reference);
+    // referenceLeadMs: how long before it is heard a sample reaches the reference.
+    VoiceProcessor(bool echoCancellation, bool noiseSuppression, EchoReference* reference,
+                   int referenceLeadMs = 0);
     ~VoiceProcessor();
     VoiceProcessor(const VoiceProcessor&) = delete;
     VoiceProcessor& operator=(const VoiceProcessor&) = delete;
@@ -50,6 +53,7 @@ private:
     const bool echo;
     const bool noise;
     EchoReference* const reference;
+    const int leadMs;
     std::unique_ptr<webrtc::AudioProcessing> apm;
     std::unique_ptr<webrtc::AudioFrame> nearFrame;
     std::unique_ptr<webrtc::AudioFrame> farFrame;

@@ -33,6 +33,9 @@ constexpr int kPayloadType = 96;
 constexpr gsize kRtpHeaderBytes = 12;
 constexpr int kOpusBitrate = 32000;
 constexpr int kJitterLatencyMs = 20;
+// The echo canceller gets what the speaker plays this long before it is heard (the speaker's
+// own buffer of 60 ms leaves the room), so it never waits for speaker samples.
+constexpr int kReferenceLeadMs = 40;
 constexpr char kRtpCaps[] =
     "application/x-rtp,media=audio,clock-rate=48000,encoding-name=OPUS,payload=96";
 constexpr char kPcmCaps[] = "audio/x-raw,format=S16LE,rate=48000,channels=1,layout=interleaved";
@@ -352,7 +355,8 @@ struct TGstMediaTerm::Impl
         // microphone slider already sets ours.
         echoReference.Clear();
         auto p = std::make_unique<VoiceProcessor>(want.echoCancellation, want.noiseSuppression,
-                                                  want.echoCancellation ? &echoReference : nullptr);
+                                                  want.echoCancellation ? &echoReference : nullptr,
+                                                  kReferenceLeadMs);
         if (!p->Ok())
             return;
         processor = std::move(p);
@@ -373,15 +377,16 @@ struct TGstMediaTerm::Impl
     }
 
     // A branch of the tee after the volume: a queue into an appsink that is rendered on the
-    // clock like the real sink, so it sees samples when they are heard.
+    // clock like the real sink, so it sees samples when they are heard (or leadMs before).
     static bool addBranch(GstElement* bin, GstElement* tee, GstAppSinkCallbacks callbacks,
-                          gpointer data)
+                          gpointer data, int leadMs = 0)
     {
         GstElement* queue = addElement(bin, "queue");
         GstElement* sink = addElement(bin, "appsink");
         if (!linkChain({tee, queue, sink}))
             return false;
-        g_object_set(sink, "sync", TRUE, "async", FALSE, nullptr);
+        g_object_set(sink, "sync", TRUE, "async", FALSE, "ts-offset", -gint64(leadMs) * GST_MSECOND,
+                     nullptr);
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, data, nullptr);
         return true;
     }
@@ -404,7 +409,7 @@ struct TGstMediaTerm::Impl
         if (reference) {
             GstAppSinkCallbacks callbacks{};
             callbacks.new_sample = onReferenceSample;
-            if (!addBranch(bin, tee, callbacks, &echoReference))
+            if (!addBranch(bin, tee, callbacks, &echoReference, kReferenceLeadMs))
                 return false;
             referencePlaying = true;
         }
