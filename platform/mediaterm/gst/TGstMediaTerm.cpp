@@ -219,7 +219,8 @@ struct TGstMediaTerm::Impl
         return true;
     }
 
-    static GstFlowReturn onPlayedSample(GstAppSink* sink, gpointer self)
+    // Pulls the appsink's sample and hands its mapped bytes to use.
+    template <typename Use> static GstFlowReturn withSample(GstAppSink* sink, Use use)
     {
         GstSample* sample = gst_app_sink_pull_sample(sink);
         if (!sample)
@@ -227,28 +228,27 @@ struct TGstMediaTerm::Impl
         GstBuffer* buffer = gst_sample_get_buffer(sample);
         GstMapInfo map;
         if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            const QByteArray pcm(reinterpret_cast<const char*>(map.data), qsizetype(map.size));
+            use(map.data, map.size);
             gst_buffer_unmap(buffer, &map);
-            static_cast<Impl*>(self)->options.playedTap(pcm);
         }
         gst_sample_unref(sample);
         return GST_FLOW_OK;
     }
 
+    static GstFlowReturn onPlayedSample(GstAppSink* sink, gpointer self)
+    {
+        return withSample(sink, [self](const guint8* data, gsize size) {
+            static_cast<Impl*>(self)->options.playedTap(
+                QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+        });
+    }
+
     static GstFlowReturn onReferenceSample(GstAppSink* sink, gpointer reference)
     {
-        GstSample* sample = gst_app_sink_pull_sample(sink);
-        if (!sample)
-            return GST_FLOW_OK;
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        GstMapInfo map;
-        if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            static_cast<EchoReference*>(reference)->Push(reinterpret_cast<const int16_t*>(map.data),
-                                                         map.size / sizeof(int16_t));
-            gst_buffer_unmap(buffer, &map);
-        }
-        gst_sample_unref(sample);
-        return GST_FLOW_OK;
+        return withSample(sink, [reference](const guint8* data, gsize size) {
+            static_cast<EchoReference*>(reference)->Push(reinterpret_cast<const int16_t*>(data),
+                                                         size / sizeof(int16_t));
+        });
     }
 
     // In place on the microphone's streaming thread; the processor stays while it runs.
