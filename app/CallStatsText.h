@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TCallCounters.h"
+#include "calls/TCallCounters.h"
 #include "voice/CCNSMTLib_TLB.h"
 
 #include <QString>

@@ -1,6 +1,7 @@
 #include "app/TDesktopNotices.h"
 
 #include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
 #include "platform/logging/Logging.h"
 #include "platform/notify/TDesktopNotifications.h"
 #include "platform/ui/Guarded.h"
@@ -25,10 +26,8 @@ TDesktopNotices::TDesktopNotices(TDesktopNotifications& notifications, TfrmMain&
                                  TfrmTransfer* portal, QObject* parent)
     : QObject(parent), notifications_(notifications), main_(main), portal_(portal)
 {
-    main_.OnRing = [this](const QString& callerID, const QString& sender) {
-        Ring(callerID, sender);
-    };
-    main_.OnRingStopped = [this] { RingStopped(); };
+    connect(&main_.Session(), &TCallSession::ringStarted, this, &TDesktopNotices::Ring);
+    connect(&main_.Session(), &TCallSession::ringStopped, this, &TDesktopNotices::RingStopped);
     if (portal_) {
         portal_->OnStoredUnseen = [this](const QString& path, const QString& from) {
             Received(path, from);
@@ -51,16 +50,16 @@ bool TDesktopNotices::eventFilter(QObject* watched, QEvent* event)
 
 TDesktopNotices::~TDesktopNotices()
 {
-    main_.OnRing = nullptr;
-    main_.OnRingStopped = nullptr;
     if (portal_)
         portal_->OnStoredUnseen = nullptr;
 }
 
 QString TDesktopNotices::CallBody(const QString& callerID, const QString& sender)
 {
+    // The address goes beside the name: a name is the caller's own say, the address is not.
     const QString caller = TRemoteText::Clean(callerID).trimmed();
-    return QStringLiteral("%1 calling...").arg(caller.isEmpty() ? sender : caller);
+    return caller.isEmpty() ? QStringLiteral("%1 calling...").arg(sender)
+                            : QStringLiteral("%1 (%2) calling...").arg(caller, sender);
 }
 
 QString TDesktopNotices::ReceivedSummary(const QString& path)
@@ -90,7 +89,8 @@ void TDesktopNotices::Ring(const QString& callerID, const QString& sender)
                     {QStringLiteral("category"), QStringLiteral("call.incoming")}};
     // It stays while the call rings and is closed when the ring stops.
     notice.timeoutMs = 0;
-    callNotice_ = notifications_.Show(notice, [this](const QString& key) { CallAction(key); });
+    callNotice_ = notifications_.Show(
+        notice, [this, sender](const QString& key) { CallAction(key, sender); });
     qCInfo(lcNotify).noquote() << "incoming call notice:" << notice.body;
 }
 
@@ -100,14 +100,20 @@ void TDesktopNotices::RingStopped()
     callNotice_ = 0;
 }
 
-void TDesktopNotices::CallAction(const QString& key)
+void TDesktopNotices::CallAction(const QString& key, const QString& caller)
 {
     callNotice_ = 0;
+    TCallSession& session = main_.Session();
+    // A notice speaks for the caller it named, and only while that caller rings.
+    const bool stillRings =
+        session.Ringing() && session.CallOffered() && session.Peer() == caller;
     if (key == QLatin1String("answer")) {
         main_.BringToFront();
-        Guarded([this] { main_.Image4Click(); });
+        if (stillRings)
+            Guarded([&] { session.Answer(); });
     } else if (key == QLatin1String("decline")) {
-        Guarded([this] { main_.Image5Click(); });
+        if (stillRings)
+            Guarded([this] { main_.EndOrDecline(); });
     } else {
         main_.BringToFront();
     }

@@ -32,7 +32,7 @@ protected:
 private:
     void Ring(const QString& callerID, const QString& sender);
     void RingStopped();
-    void CallAction(const QString& key);
+    void CallAction(const QString& key, const QString& caller);
     void Received(const QString& path, const QString& from);
     void BringMainWindowForward();
 

@@ -2,6 +2,7 @@
 
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
 #include "capture/TFGraphConfig.h"
 #include "contacts/TCallSettings.h"
 #include "contacts/TfrmIP.h"
@@ -12,7 +13,6 @@
 #include "transfer/TfrmTxtMessage.h"
 #include "voice/TfrmCCN.h"
 
-#include <QLineEdit>
 
 TForms& Forms()
 {
@@ -26,23 +26,21 @@ void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort,
 {
     TForms& forms = Forms();
     forms.frmMain = &frmMain;
-    forms.FGraphConfig = new TFGraphConfig(frmMain.CaptureConfig, *frmMain.cap, &frmMain);
+    forms.FGraphConfig = new TFGraphConfig(frmMain.CaptureConfig(), frmMain.Capture(), &frmMain);
     forms.frmCCN = new TfrmCCN(&frmMain);
+    frmMain.Session().SetMediaTerminal(&forms.frmCCN->ccn);
     forms.frmCalling = new TfrmCalling(&frmMain);
-    forms.frmCalling->btnCancelClick = [main = &frmMain] { main->CancelCall(); };
+    forms.frmCalling->btnCancelClick = [session = &frmMain.Session()] { session->CancelPlacing(); };
     TPortalHost host;
     host.prompt = TfrmMain::HostNamePrompt;
     TfrmMain* main = &frmMain;
-    host.hostName = [main] { return main->edtHostName->text(); };
-    host.setHostName = [main](const QString& text) { main->edtHostName->setText(text); };
-    host.focusHostName = [main] {
-        if (main->edtHostName->isEnabled() && main->edtHostName->isVisible())
-            main->edtHostName->setFocus();
-    };
-    host.receiveFolder = [main] { return main->CallSettings.FilePath; };
+    host.hostName = [main] { return main->HostName(); };
+    host.offerHostName = [main](const QString& address) { return main->OfferHostName(address); };
+    host.focusHostName = [main] { main->FocusHostName(); };
+    host.receiveFolder = [main] { return main->CallSettings().FilePath; };
     forms.frmTransfer = new TfrmTransfer(std::move(host), transferPort, &frmMain);
     forms.frmIP = new TfrmIP(&frmMain);
-    forms.frmIP->SetHostName = [main](const QString& text) { main->edtHostName->setText(text); };
+    forms.frmIP->SetHostName = [main](const QString& text) { main->SetHostName(text); };
     // Without a way to ask the network, nobody is listed.
     if (!network)
         network = std::make_shared<TNoNetResourceProvider>();
@@ -54,7 +52,7 @@ void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort,
         book->AddContact(name, host);
     };
     forms.frmIP->OnWhosOnline = [clients = forms.frmNetworkClients] { clients->Execute(); };
-    forms.frmSettings = new TfrmSettings(frmMain.CallSettings, &frmMain);
+    forms.frmSettings = new TfrmSettings(frmMain.CallSettings(), &frmMain);
     forms.frmTxtMessage = new TfrmTxtMessage(*forms.frmTransfer, &frmMain);
     forms.frmTransfer->frmTxtMessage = forms.frmTxtMessage;
 }

@@ -1,10 +1,11 @@
 #include "app/TfrmMain.h"
 
 #include "app/TForms.h"
-#include "app/TFrameDecoder.h"
+#include "calls/TCallSession.h"
+#include "calls/TVideoLink.h"
 #include "app/TLocalAddress.h"
-#include "app/TUdpDatagramSender.h"
-#include "app/TUdpListener.h"
+#include "calls/TUdpDatagramSender.h"
+#include "calls/TUdpListener.h"
 #include "capture/TFGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "contacts/TSettingsStore.h"
@@ -13,7 +14,6 @@
 #include "platform/errors/EError.h"
 #include "platform/logging/Logging.h"
 #include "platform/paths/TProgramFolder.h"
-#include "platform/player/gst/TGstMediaPlayer.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
 #include "platform/volume/TPulseVolume.h"
@@ -35,7 +35,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
-#include <QUdpSocket>
 
 const QString TfrmMain::HostNamePrompt = QStringLiteral("Enter Host Name To Call");
 
@@ -54,24 +53,12 @@ TfrmMain::TfrmMain(std::shared_ptr<ICaptureSystem> capture, TPorts ports)
     WriteOutputVolume = [this](quint32 value) { return OutputVolume().SetWaveOutVolume(value); };
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    session_ = new TCallSession(callSettings_, ports_, this);
+    session_->setObjectName(QStringLiteral("CallSession"));
+    video_ = new TVideoLink(ports_, this);
+    video_->setObjectName(QStringLiteral("VideoLink"));
     CreateControls();
-    UDPServer = new TUdpListener(
-        QStringLiteral("signalling"), 8192, lcCall,
-        [this](const QByteArray& d, const QString& from) { UDPServerUDPRead(d, from); }, this);
-    UDPServer->setObjectName(QStringLiteral("UDPServer"));
-    UDPClient = std::make_unique<TUdpDatagramSender>(ports_.signallingPeer);
-    UDPServer1 = new TUdpListener(
-        QStringLiteral("video"), MaxVideoDatagram, lcVideo,
-        [this](const QByteArray& d, const QString& from) { UDPServer1UDPRead(d, from); }, this);
-    UDPServer1->setObjectName(QStringLiteral("UDPServer1"));
-    UDPClient1 = std::make_unique<TUdpDatagramSender>(ports_.videoPeer);
-    FrameDecoder =
-        new TFrameDecoder([this](const QImage& picture, const QImage& display,
-                                 quint64 ticket) { ShowDecodedFrame(picture, display, ticket); },
-                          this);
-    FrameDecoder->SetDisplaySize(Image1->size());
-    FrameBuffer = QByteArray(FrameBufferSize, '\0');
-    MediaPlayer1 = std::make_unique<TGstMediaPlayer>();
+    ConnectCall();
 }
 
 TfrmMain::~TfrmMain()
@@ -113,25 +100,23 @@ void TfrmMain::FormShow()
 {
     qCDebug(lcApp) << "start-up";
     LoadCaptureConfig();
-    lblIPAddress->setText(GetLocalIPAddress());
+    lblIPAddress->setText(TLocalAddress::Get());
     LoadSettings();
-    Busy = false;
-    Ringing = false;
-    UDPServer->Activate(ports_.signallingListen);
-    CallOffered = false;
-    JpegQuality = 100;
-    Connected = false;
-    TrbMic->SetPosition(CallSettings.MicVolume);
+    const QString portInUse =
+        QStringLiteral("Could not bind socket. Address and port are already in use.");
+    if (!session_->Listen())
+        Ui().Error(portInUse);
+    TrbMic->SetPosition(callSettings_.MicVolume);
     quint16 left = 0, right = 0;
     TrbVoice->SetPosition(GetWaveOutVolume(left, right) ? left : 32767);
-    MicLevel = CallSettings.MicVolume;
+    micLevel_ = callSettings_.MicVolume;
     QCoreApplication::processEvents();
-    UDPServer1->Activate(ports_.videoListen);
-    PeerFrameSeen = false;
+    if (!video_->Listen())
+        Ui().Error(portInUse);
     CheckGstElements();
     if (!cap->Initialize()) {
         Ui().ShowMessage(QStringLiteral("Can't init capture!"));
-        TerminateRequested = true;
+        terminateRequested_ = true;
         QCoreApplication::quit();
         return;
     }
@@ -155,7 +140,7 @@ void TfrmMain::CheckGstElements()
 void TfrmMain::LoadCaptureConfig()
 {
     const QString text = TGraphConfig::ReadConfigText(CaptureConfigFileName());
-    CaptureConfig.LoadFromString(text);
+    captureConfig_.LoadFromString(text);
     if (text.isEmpty())
         Timer->stop();
     else
@@ -165,14 +150,14 @@ void TfrmMain::LoadCaptureConfig()
 
 void TfrmMain::SaveCaptureConfig()
 {
-    cap->ReadConfig(CaptureConfig);
-    TGraphConfig::WriteConfigText(CaptureConfigFileName(), CaptureConfig.SaveToString());
+    cap->ReadConfig(captureConfig_);
+    TGraphConfig::WriteConfigText(CaptureConfigFileName(), captureConfig_.SaveToString());
 }
 
 void TfrmMain::PlacementStoreRestorePlacement()
 {
     const QString text = TGraphConfig::ReadConfigText(PlacementStore->IniFileName());
-    CaptureConfig.LoadFromString(text);
+    captureConfig_.LoadFromString(text);
     if (text.isEmpty())
         Timer->stop();
     else
@@ -181,26 +166,21 @@ void TfrmMain::PlacementStoreRestorePlacement()
 
 void TfrmMain::PlacementStoreSavePlacement()
 {
-    cap->ReadConfig(CaptureConfig);
-    TGraphConfig::WriteConfigText(PlacementStore->IniFileName(), CaptureConfig.SaveToString());
+    cap->ReadConfig(captureConfig_);
+    TGraphConfig::WriteConfigText(PlacementStore->IniFileName(), captureConfig_.SaveToString());
 }
 
 void TfrmMain::TimerTimer()
 {
     Timer->stop();
     TBusyCursor busy;
-    cap->ApplyConfig(CaptureConfig);
-}
-
-QString TfrmMain::GetLocalIPAddress()
-{
-    return TLocalAddress::Get();
+    cap->ApplyConfig(captureConfig_);
 }
 
 void TfrmMain::LoadSettings()
 {
     QCoreApplication::processEvents();
-    CallSettings = TSettingsStore::Load(TSettingsStore::FileName(), lblIPAddress->text());
+    callSettings_ = TSettingsStore::Load(TSettingsStore::FileName(), lblIPAddress->text());
     if (Forms().frmTransfer)
         Forms().frmTransfer->ReceiveFolderChanged();
     if (OnSettingsLoaded)
@@ -217,24 +197,23 @@ void TfrmMain::TrbMicChange()
     const int position = TrbMic->Position();
     Label6->setText(QString::number(position));
     Label6->adjustSize();
-    MicLevel = position;
-    if (VoiceSession)
-        VoiceSession->SetMicLevel(position);
+    micLevel_ = position;
+    session_->SetMicLevel(position);
 }
 
 void TfrmMain::Image11Click()
 {
-    if (!VoiceSession)
+    if (!session_->HasVoice())
         return;
-    if (MicLevel != 0) {
-        SavedMicLevel = TrbMic->Position();
-        MicLevel = 0;
+    if (micLevel_ != 0) {
+        savedMicLevel_ = TrbMic->Position();
+        micLevel_ = 0;
         TrbMic->SetPosition(0);
-        VoiceSession->SetMicLevel(0);
+        session_->SetMicLevel(0);
     } else {
-        MicLevel = SavedMicLevel;
-        TrbMic->SetPosition(MicLevel);
-        VoiceSession->SetMicLevel(MicLevel);
+        micLevel_ = savedMicLevel_;
+        TrbMic->SetPosition(micLevel_);
+        session_->SetMicLevel(micLevel_);
     }
 }
 
@@ -285,14 +264,14 @@ void TfrmMain::btnVideoSourceClick()
             }
         }
     } save{this};
-    cap->ReadConfig(CaptureConfig);
+    cap->ReadConfig(captureConfig_);
     TFGraphConfig* window = Forms().FGraphConfig;
-    if (!window || !window->LoadConfig(CaptureConfig))
+    if (!window || !window->LoadConfig(captureConfig_))
         return;
     // Only the hidden OK button accepts; "Apply" inside the window is what applies.
     if (window->exec() == QDialog::Accepted) {
         TBusyCursor busy;
-        cap->ApplyConfig(CaptureConfig);
+        cap->ApplyConfig(captureConfig_);
     }
 }
 
@@ -302,7 +281,7 @@ void TfrmMain::Image8Click()
     struct ResetMic
     {
         TfrmMain* form;
-        ~ResetMic() { form->TrbMic->SetPosition(form->MicLevel); }
+        ~ResetMic() { form->TrbMic->SetPosition(form->micLevel_); }
     } resetMic{this};
     if (isMaximized())
         showNormal();
@@ -331,12 +310,6 @@ void TfrmMain::Image10Click()
     close();
 }
 
-bool TfrmMain::HostNameEmpty() const
-{
-    const QString host = edtHostName->text();
-    return host == HostNamePrompt || host.isEmpty();
-}
-
 void TfrmMain::BringToFront()
 {
     if (isMinimized())
@@ -361,14 +334,7 @@ void TfrmMain::btnTransferClick()
         return;
     }
     Ui().Information(QStringLiteral("Please enter a valid IP Address or Host Name First."));
-    if (edtHostName->isEnabled() && edtHostName->isVisible())
-        edtHostName->setFocus();
-}
-
-void TfrmMain::PaintGradient(QPainter& canvas, const TRect& rect, const QList<QColor>& colours,
-                             bool horizontal)
-{
-    ::PaintGradient(canvas, rect, colours, horizontal);
+    FocusHostName();
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event)

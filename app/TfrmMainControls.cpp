@@ -1,9 +1,10 @@
 // The main window's controls: their places, texts and hints, and the handlers they raise.
 #include "app/TfrmMain.h"
 
-#include "app/TFrameDecoder.h"
+#include "calls/TVideoLink.h"
 #include "capture/TVideoCapture.h"
 #include "platform/ui/Guarded.h"
+#include "platform/ui/TUiServices.h"
 #include "resources/Resources.h"
 #include "widgets/TFonts.h"
 #include "widgets/TFormPlacement.h"
@@ -95,9 +96,6 @@ void TfrmMain::CreateControls()
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(200);
     Timer->setSingleShot(true);
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setSingleShot(true);
 
     StatsTimer = new QTimer(this);
     StatsTimer->setObjectName(QStringLiteral("StatsTimer"));
@@ -262,7 +260,18 @@ void TfrmMain::ConnectHandlers()
     bind(cap, &TVideoCapture::OnChangeDevice, &TfrmMain::capChangeDevice);
     connect(cap, &TVideoCapture::OnBitmapGrabbed, this,
             [this](const TCapturedBitmap& bitmap) { Guarded([&] { capBitmapGrabbed(bitmap); }); });
-    bind(Timer1, &QTimer::timeout, &TfrmMain::Timer1Timer);
+    connect(video_, &TVideoLink::shown, Image1,
+            [this](const QImage& picture, const QImage& display) {
+                Image1->SetPicture(picture, display);
+            });
+    connect(video_, &TVideoLink::firstSender, this,
+            [this](const QString& address) { OfferHostName(address); });
+    connect(video_, &TVideoLink::frameTooLarge, this, [] {
+        Guarded([] {
+            Ui().Information(
+                QStringLiteral("Video Frame too large. Lower resolution on video camera."));
+        });
+    });
     bind(Image7, &TImageButton::clicked, &TfrmMain::Image7Click);
     bind(Image6, &TImageButton::clicked, &TfrmMain::Image6Click);
     bind(btnTransfer, &TImageButton::clicked, &TfrmMain::btnTransferClick);
@@ -286,6 +295,5 @@ void TfrmMain::LayoutPanels()
     lblCallerID->setGeometry(0, 0, Panel2->width(), 16);
     Image1->setGeometry(0, 16, Panel2->width(), Panel2->height() - 16);
     Image1->lower();
-    if (FrameDecoder)
-        FrameDecoder->SetDisplaySize(Image1->size());
+    video_->SetDisplaySize(Image1->size());
 }

@@ -1,6 +1,8 @@
 // Call statistics: the overlay over the picture and the figures logged once a second.
 #include "app/TfrmMain.h"
 
+#include "calls/TCallSession.h"
+#include "calls/TVideoLink.h"
 #include "platform/logging/Logging.h"
 #include "widgets/TImage.h"
 #include "widgets/TStatsOverlay.h"
@@ -20,10 +22,11 @@ void TfrmMain::ToggleStats()
 void TfrmMain::StatsTimerTimer()
 {
     const bool shown = !StatsOverlay->isHidden();
-    if (!Connected && !shown)
+    const bool inCall = session_->Connected();
+    if (!inCall && !shown)
         return;
     const CallStatsText::TFigures figures = CallFigures();
-    if (Connected)
+    if (inCall)
         qCInfo(lcStats).noquote() << CallStatsText::LogLine(figures);
     if (shown)
         StatsOverlay->SetLines(CallStatsText::OverlayLines(figures));
@@ -32,12 +35,12 @@ void TfrmMain::StatsTimerTimer()
 CallStatsText::TFigures TfrmMain::CallFigures()
 {
     CallStatsText::TFigures f;
-    f.inCall = Connected;
-    f.quality = JpegQuality;
-    if (!Connected)
+    f.inCall = session_->Connected();
+    f.quality = video_->Quality();
+    if (!f.inCall)
         return f;
-    f.video = CallCounters.Rates(StatsClock());
-    if (VoiceSession && VoiceSession->TransmitTerminal)
-        f.voice = VoiceSession->TransmitTerminal->VoiceStats();
+    f.video = video_->Rates();
+    if (const std::optional<TVoiceStats> voice = session_->VoiceStats())
+        f.voice = *voice;
     return f;
 }

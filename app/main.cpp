@@ -57,7 +57,7 @@ int main(int argc, char** argv)
     auto network = std::make_shared<TDnsSdNetResourceProvider>(avahi);
     auto publisher = std::make_unique<TDnsSdPublisher>(avahi, TCallPorts().signallingListen);
     frmMain->OnSettingsLoaded = [&publisher, main = frmMain.get()] {
-        publisher->SetName(main->CallSettings.CallerID);
+        publisher->SetName(main->CallSettings().CallerID);
     };
     CreateSecondaryForms(*frmMain, 6501, network, [network](const TNetResource& entry) {
         return network->IsProgramCopy(entry);
@@ -69,8 +69,8 @@ int main(int argc, char** argv)
         TGstMediaTerm::Options options;
         // Read as each call starts, so a change in the settings window holds from the next.
         options.processing = [main] {
-            return TGstMediaTerm::Processing{main->CallSettings.EchoCancellation,
-                                             main->CallSettings.NoiseSuppression};
+            return TGstMediaTerm::Processing{main->CallSettings().EchoCancellation,
+                                             main->CallSettings().NoiseSuppression};
         };
         return std::make_shared<TGstMediaTerm>(std::move(options));
     });

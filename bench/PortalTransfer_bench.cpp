@@ -114,7 +114,10 @@ std::unique_ptr<TfrmTransfer> MakePortal(QString* field, QString* folder, const 
     TPortalHost host;
     host.prompt = QStringLiteral("Enter Host Name To Call");
     host.hostName = [field] { return *field; };
-    host.setHostName = [field](const QString& text) { *field = text; };
+    host.offerHostName = [field](const QString& text) {
+        *field = text;
+        return true;
+    };
     host.receiveFolder = [folder] { return *folder; };
     return std::make_unique<TfrmTransfer>(std::move(host), quint16(0), nullptr, list);
 }

@@ -6,8 +6,8 @@
 // the listener's handler on the window's thread.
 // Usage: VideoStall_bench [datagrams] [seconds]   (runs offscreen)
 #include "app/TForms.h"
-#include "app/TFrameDecoder.h"
-#include "app/TUdpListener.h"
+#include "calls/TFrameDecoder.h"
+#include "calls/TUdpListener.h"
 #include "app/TfrmMain.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"

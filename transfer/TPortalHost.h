@@ -10,7 +10,9 @@ struct TPortalHost
     // The field's text when it names no host.
     QString prompt;
     std::function<QString()> hostName;
-    std::function<void(const QString&)> setHostName;
+    // The sender of an incoming file or message, offered for the field; true when the field
+    // shows it (a field the user typed in or a call under way keeps what it has).
+    std::function<bool(const QString&)> offerHostName;
     std::function<void()> focusHostName;
     std::function<QString()> receiveFolder;
 

@@ -340,7 +340,7 @@ void TfrmTransfer::Timer2Timer()
     if (statusNotice_)
         return; // a refused name is read before the dots go on
     QString text = lblCom->text() + QLatin1Char('.');
-    if (text == QStringLiteral("Incoming............"))
-        text = QStringLiteral("Incoming");
+    if (text == incomingBase_ + QStringLiteral("............"))
+        text = incomingBase_;
     SetStatus(text);
 }

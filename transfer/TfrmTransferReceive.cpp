@@ -63,9 +63,12 @@ QString TfrmTransfer::StoreFolder() const
 void TfrmTransfer::StrmRec1ClientContact()
 {
     Timer2->start();
-    SetStatus(QStringLiteral("Incoming..."));
-    if (host_.setHostName)
-        host_.setHostName(StrmRec1->RemoteIP());
+    // Where the field does not show the sender, the status line does.
+    const QString from = StrmRec1->RemoteIP();
+    const bool fieldShowsSender = host_.offerHostName && host_.offerHostName(from);
+    incomingBase_ = fieldShowsSender ? QStringLiteral("Incoming")
+                                     : QStringLiteral("Incoming from %1").arg(from);
+    SetStatus(incomingBase_ + QStringLiteral("..."));
     ReceiveFolderChanged();
     receiveClock_.start();
     progressTimer_->start();

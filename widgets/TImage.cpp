@@ -1,5 +1,7 @@
 #include "widgets/TImage.h"
 
+#include "widgets/FitRect.h"
+
 #include <QPainter>
 
 TImage::TImage(QWidget* parent) : QWidget(parent)
@@ -16,11 +18,7 @@ void TImage::SetPicture(const QImage& picture, const QImage& display)
 
 QRect TImage::FitRect(const QSize& picture, const QSize& area)
 {
-    if (picture.isEmpty() || area.isEmpty())
-        return QRect();
-    const QSize fitted = picture.scaled(area, Qt::KeepAspectRatio);
-    return QRect(QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2),
-                 fitted);
+    return ::FitRect(picture, area);
 }
 
 QRect TImage::PictureRect() const

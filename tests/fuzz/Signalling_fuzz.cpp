@@ -1,7 +1,7 @@
 // libFuzzer target for the call-signalling datagram: any bytes from anyone are classified
 // without harm, the classification follows the wire rules, and what the window would show of
 // them (caller ID, status text) is plain, bounded text.
-#include "app/TSignalMessage.h"
+#include "calls/TSignalMessage.h"
 #include "widgets/TRemoteText.h"
 
 #include <cstdint>

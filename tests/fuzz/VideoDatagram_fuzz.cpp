@@ -1,7 +1,7 @@
 // libFuzzer target for a received video datagram, from the bytes to the picture in the video
 // area: decoding stays within its caps, and the picture made for the area fits it and is drawn
 // as the window draws it.
-#include "app/TFrameDecoder.h"
+#include "calls/TFrameDecoder.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "widgets/TImage.h"
 

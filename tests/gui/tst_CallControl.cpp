@@ -1,6 +1,6 @@
 #include "app/TForms.h"
-#include "app/TUdpDatagramSender.h"
-#include "app/TUdpListener.h"
+#include "calls/TUdpDatagramSender.h"
+#include "calls/TUdpListener.h"
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
 #include "platform/ui/TApplication.h"

@@ -1,4 +1,4 @@
-#include "app/IDatagramSender.h"
+#include "calls/IDatagramSender.h"
 #include "app/TDesktopNotices.h"
 #include "app/TForms.h"
 #include "app/TfrmMain.h"

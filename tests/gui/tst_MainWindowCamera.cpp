@@ -1,5 +1,5 @@
 #include "app/TForms.h"
-#include "app/TUdpListener.h"
+#include "calls/TUdpListener.h"
 #include "app/TfrmMain.h"
 #include "capture/TVideoCapture.h"
 #include "platform/capturegraph/CaptureGuids.h"

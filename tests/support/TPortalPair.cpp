@@ -32,7 +32,10 @@ std::unique_ptr<TfrmTransfer> TPortalPair::MakePortal(QString* field, QString* f
     TPortalHost host;
     host.prompt = Prompt;
     host.hostName = [field] { return *field; };
-    host.setHostName = [field](const QString& text) { *field = text; };
+    host.offerHostName = [field](const QString& text) {
+        *field = text;
+        return true;
+    };
     host.focusHostName = [this] { ++focusRequests; };
     host.receiveFolder = [folder] { return *folder; };
     auto portal = std::make_unique<TfrmTransfer>(std::move(host), quint16(0), nullptr, list);

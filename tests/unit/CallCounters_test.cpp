@@ -1,6 +1,6 @@
 #include "app/CallStatsText.h"
-#include "app/TCallCounters.h"
-#include "app/TRateWindow.h"
+#include "calls/TCallCounters.h"
+#include "calls/TRateWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/TSignalMessage.h"
+#include "calls/TSignalMessage.h"
 #include "widgets/TRemoteText.h"
 
 #include <gtest/gtest.h>

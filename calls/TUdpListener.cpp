@@ -1,7 +1,4 @@
-#include "app/TUdpListener.h"
-
-#include "platform/ui/Guarded.h"
-#include "platform/ui/TUiServices.h"
+#include "calls/TUdpListener.h"
 
 #include <QNetworkDatagram>
 
@@ -19,7 +16,6 @@ bool TUdpListener::Activate(quint16 port)
     if (!socket_.bind(QHostAddress::AnyIPv4, port)) {
         qCWarning(category_) << "cannot listen on" << what_ << "port" << port
                              << socket_.errorString();
-        Ui().Error(QStringLiteral("Could not bind socket. Address and port are already in use."));
         return false;
     }
     qCInfo(category_).noquote() << "listening on" << what_ << "port" << socket_.localPort();
@@ -47,6 +43,13 @@ void TUdpListener::Read()
         if (!isIPv4)
             continue;
         const QString sender = QHostAddress(ip).toString();
-        Guarded([&] { handler_(data, sender); });
+        // What a datagram sets off must not end the listener, nor reach the user as a box:
+        // the network never opens a dialog. It is logged.
+        try {
+            handler_(data, sender);
+        } catch (const std::exception& e) {
+            qCWarning(category_).noquote()
+                << "a" << what_ << "datagram from" << sender << "failed:" << e.what();
+        }
     }
 }

@@ -7,7 +7,7 @@
 
 // A UDP listener on all IPv4 addresses that hands each datagram, with its sender's dotted
 // address, to a handler on the UI thread. Empty and over-long datagrams are dropped, and a
-// handler that fails ends that datagram's handling only: the listener goes on.
+// handler that fails ends that datagram's handling only (it is logged): the listener goes on.
 class TUdpListener : public QObject
 {
     Q_OBJECT
@@ -18,8 +18,8 @@ public:
     TUdpListener(const QString& what, qsizetype maxDatagram, Category category, Handler handler,
                  QObject* parent);
 
-    // Listens on the port (0: any free one). A port held by another program is reported in an
-    // error box; the program goes on without this listener.
+    // Listens on the port (0: any free one). False when another program holds it; the owner
+    // tells the user and goes on without this listener.
     bool Activate(quint16 port);
     quint16 localPort() const { return socket_.localPort(); }
 

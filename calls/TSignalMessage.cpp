@@ -1,4 +1,4 @@
-#include "app/TSignalMessage.h"
+#include "calls/TSignalMessage.h"
 
 const QString TSignalMessage::Calling = QStringLiteral("Calling");
 const QString TSignalMessage::CallingPrefix = QStringLiteral("Calling|");

@@ -1,4 +1,4 @@
-#include "app/TRateWindow.h"
+#include "calls/TRateWindow.h"
 
 void TRateWindow::Add(TTime now, qint64 amount)
 {

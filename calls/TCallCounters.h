@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TRateWindow.h"
+#include "calls/TRateWindow.h"
 
 // The video figures of a call, per second over the last second: frames sent and their bytes,
 // bytes received, frames shown. The window counts as it goes; times come from the caller.

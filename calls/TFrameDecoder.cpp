@@ -1,8 +1,8 @@
-#include "app/TFrameDecoder.h"
+#include "calls/TFrameDecoder.h"
 
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
-#include "widgets/TImage.h"
+#include "widgets/FitRect.h"
 
 TFrameDecoder::TFrameDecoder(Handler handler, QObject* parent)
     : QObject(parent), handler_(std::move(handler)),
@@ -39,7 +39,7 @@ std::optional<TFrameDecoder::TFrame> TFrameDecoder::Prepare(const QByteArray& da
     if (!picture)
         return std::nullopt;
     TFrame frame;
-    const QRect fit = TImage::FitRect(picture->size(), area);
+    const QRect fit = FitRect(picture->size(), area);
     if (!fit.isEmpty())
         frame.display =
             fit.size() == picture->size()

@@ -1,4 +1,4 @@
-#include "app/TCallCounters.h"
+#include "calls/TCallCounters.h"
 
 void TCallCounters::FrameSent(TTime now, qint64 bytes)
 {

@@ -1,0 +1,112 @@
+#include "calls/TVideoLink.h"
+
+#include "calls/TFrameDecoder.h"
+#include "calls/TUdpDatagramSender.h"
+#include "calls/TUdpListener.h"
+#include "platform/errors/EError.h"
+#include "platform/logging/Logging.h"
+
+TVideoLink::TVideoLink(TCallPorts ports, QObject* parent)
+    : QObject(parent), ports_(ports),
+      sender_(std::make_unique<TUdpDatagramSender>(ports.videoPeer)),
+      frameBuffer_(FrameBufferSize, '\0')
+{
+    listener_ = new TUdpListener(
+        QStringLiteral("video"), MaxVideoDatagram, lcVideo,
+        [this](const QByteArray& d, const QString& from) { Receive(d, from); }, this);
+    listener_->setObjectName(QStringLiteral("UDPServer1"));
+    decoder_ = new TFrameDecoder([this](const QImage& picture, const QImage& display,
+                                        quint64 ticket) { Decoded(picture, display, ticket); },
+                                 this);
+}
+
+TVideoLink::~TVideoLink() = default;
+
+bool TVideoLink::Listen()
+{
+    return listener_->Activate(ports_.videoListen);
+}
+
+quint16 TVideoLink::ListenPort() const
+{
+    return listener_->localPort();
+}
+
+void TVideoLink::SetSender(std::unique_ptr<IDatagramSender> sender)
+{
+    sender_ = std::move(sender);
+}
+
+void TVideoLink::SetDisplaySize(const QSize& size)
+{
+    decoder_->SetDisplaySize(size);
+}
+
+void TVideoLink::Start(const QHostAddress& peer)
+{
+    peer_ = peer;
+    ++ticket_;
+    counters_.Clear();
+    qCInfo(lcVideo).noquote() << "video with" << peer.toString();
+}
+
+void TVideoLink::Stop()
+{
+    peer_.reset();
+    ++ticket_;
+}
+
+void TVideoLink::Receive(const QByteArray& datagram, const QString& sender)
+{
+    // During a call only the peer's pictures count; anyone else's are not even looked at.
+    if (peer_ && !peer_->isEqual(QHostAddress(sender))) {
+        qCDebug(lcVideo) << "dropped a video datagram from" << sender << "(not the peer)";
+        return;
+    }
+    if (!senderSeen_) {
+        senderSeen_ = true;
+        emit firstSender(sender);
+    }
+    // Between calls nothing is shown: the idle picture stays.
+    if (!peer_)
+        return;
+    counters_.DatagramReceived(clock(), datagram.size());
+    // Decoding takes its own thread; what is not a sound JPEG image is dropped there and the
+    // last good picture stays.
+    decoder_->Submit(datagram, ticket_);
+}
+
+void TVideoLink::Decoded(const QImage& picture, const QImage& display, quint64 ticket)
+{
+    // A frame decoded for a call that has ended since, or for an earlier one, is not shown.
+    if (!peer_ || ticket != ticket_)
+        return;
+    counters_.FrameShown(clock());
+    qCDebug(lcVideo).noquote()
+        << QStringLiteral("shown frame %1 x %2").arg(picture.width()).arg(picture.height());
+    emit shown(picture, display);
+}
+
+void TVideoLink::Send(const QImage& frame)
+{
+    if (!peer_)
+        return;
+    // The quality falls with every frame that cannot be sent; the encoder takes 1..100.
+    encoder_.SetQuality(quality_ >= 1 ? (quality_ & 0xFF) : 1);
+    const QByteArray jpeg = encoder_.Compress(frame);
+    try {
+        if (jpeg.isEmpty())
+            throw EError(QStringLiteral("The frame could not be compressed."));
+        // Larger than the send buffer means larger than any datagram: a failed send.
+        if (jpeg.size() > frameBuffer_.size())
+            throw EError(QStringLiteral("The frame is larger than the send buffer."));
+        std::copy(jpeg.cbegin(), jpeg.cend(), frameBuffer_.begin());
+        sender_->SendTo(QByteArray::fromRawData(frameBuffer_.constData(), jpeg.size()), *peer_);
+        counters_.FrameSent(clock(), jpeg.size());
+    } catch (const std::exception& e) {
+        --quality_;
+        qCDebug(lcVideo) << "frame not sent:" << e.what() << "quality now" << quality_;
+        if (quality_ == 0)
+            emit frameTooLarge();
+    }
+}

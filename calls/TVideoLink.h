@@ -1,0 +1,79 @@
+#pragma once
+
+#include "calls/IDatagramSender.h"
+#include "calls/TCallCounters.h"
+#include "calls/TCallPorts.h"
+#include "platform/jpeg/TJpegEncoder.h"
+
+#include <QHostAddress>
+#include <QImage>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class TFrameDecoder;
+class TUdpListener;
+
+// The call's video: every grabbed frame goes to the peer as one JPEG picture in one datagram,
+// and the peer's datagrams are decoded off the UI thread and shown. Only the peer's datagrams
+// are looked at while a call is up; between calls none is shown.
+class TVideoLink : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr qsizetype FrameBufferSize = 1048576;
+    static constexpr qsizetype MaxVideoDatagram = 1048575;
+
+    explicit TVideoLink(TCallPorts ports, QObject* parent = nullptr);
+    ~TVideoLink() override;
+
+    // Starts listening for video; false when the port is held by another program.
+    bool Listen();
+    quint16 ListenPort() const;
+    void SetSender(std::unique_ptr<IDatagramSender> sender);
+    // Where received pictures will be shown; they are scaled for it on the decoding thread.
+    void SetDisplaySize(const QSize& size);
+
+    // Frames flow with the peer from Start until Stop.
+    void Start(const QHostAddress& peer);
+    void Stop();
+    bool Running() const { return peer_.has_value(); }
+
+    // One grabbed frame: sent to the peer while a call is up. A frame that cannot be sent
+    // lowers the quality by one for the rest of the run.
+    void Send(const QImage& frame);
+    // One video datagram from an address.
+    void Receive(const QByteArray& datagram, const QString& sender);
+
+    qint32 Quality() const { return quality_; }
+    TVideoRates Rates() { return counters_.Rates(clock()); }
+    const TFrameDecoder& Decoder() const { return *decoder_; }
+    // The counters' time; tests set their own.
+    std::function<TRateWindow::TTime()> clock = [] { return TRateWindow::TClock::now(); };
+
+signals:
+    // A picture of the peer to show: as decoded, and scaled for the display size.
+    void shown(const QImage& picture, const QImage& display);
+    // The first video datagram of the run that was looked at came from this address.
+    void firstSender(const QString& address);
+    // The quality has fallen to nothing: frames of this size cannot be sent.
+    void frameTooLarge();
+
+private:
+    void Decoded(const QImage& picture, const QImage& display, quint64 ticket);
+
+    TCallPorts ports_;
+    TUdpListener* listener_ = nullptr;
+    std::unique_ptr<IDatagramSender> sender_;
+    TFrameDecoder* decoder_ = nullptr;
+    std::optional<QHostAddress> peer_;
+    bool senderSeen_ = false;
+    qint32 quality_ = 100;
+    quint64 ticket_ = 0; // changes when a call starts or ends: late frames are not shown
+    TCallCounters counters_;
+    TJpegEncoder encoder_;
+    // Allocated once and reused for every frame.
+    QByteArray frameBuffer_;
+};
