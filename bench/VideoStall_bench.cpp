@@ -9,9 +9,11 @@
 #include "calls/TFrameDecoder.h"
 #include "calls/TUdpListener.h"
 #include "app/TfrmMain.h"
+#include "calls/TVideoLink.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/Controls.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
@@ -127,15 +129,14 @@ int main(int argc, char** argv)
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
         return 1;
-    form.Connected = true;
-    form.CallPeer = QStringLiteral("127.0.0.1");
+    form.Video().Start(QHostAddress::LocalHost);
 
     const TRun idle = Measure(3000, {});
     std::printf("idle loop:        longest gap %lld ms over %d ticks\n",
                 static_cast<long long>(idle.longestGapMs), idle.ticks);
 
-    const quint16 port = form.UDPServer1->localPort();
-    const TFrameDecoder& decoder = *form.FrameDecoder;
+    const quint16 port = form.Video().ListenPort();
+    const TFrameDecoder& decoder = form.Video().Decoder();
     const TRun flood = Measure(ms, [&] { Flood(datagrams, count, ms, port); });
     std::printf("flood, decoded off the window's thread: longest gap %lld ms over %d ticks; "
                 "%llu datagrams taken, %llu decoded, %llu frames shown\n",
@@ -147,10 +148,10 @@ int main(int argc, char** argv)
     // The earlier way: each datagram decoded and shown inside the listener's handler.
     int shownInline = 0;
     TUdpListener inline_(
-        QStringLiteral("video"), TfrmMain::MaxVideoDatagram, lcVideo,
+        QStringLiteral("video"), TVideoLink::MaxVideoDatagram, lcVideo,
         [&](const QByteArray& d, const QString&) {
             if (auto picture = TJpegDecoder::Decode(d)) {
-                form.Image1->SetPicture(*picture);
+                Control<TImage>(&form, "Image1")->SetPicture(*picture);
                 ++shownInline;
             }
         },

@@ -135,7 +135,7 @@ void TCallSession::RingTimeout()
     LogFlags();
     LetPendingMessagesRun();
     // Answered meanwhile, or ringing for a new call: the message would be wrong.
-    if (connected_ || (ringing_ && callOffered_) || !caller || !callOffered_)
+    if (connected_ || (ringing_ && callOffered_) || !caller)
         return;
     Reply(*caller, "unanswered");
 }

@@ -4,6 +4,7 @@
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/Controls.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingTerminal.h"
@@ -151,7 +152,7 @@ class CallControlTest : public QObject
     // The window is closed afterwards if `during` left it open, so a failure cannot hang.
     void PlaceCallTo(const QString& host, std::function<void()> during)
     {
-        form->edtHostName->setText(host);
+        Control<QLineEdit>(&*form, "edtHostName")->setText(host);
         bool ran = false;
         QTimer poll;
         poll.setInterval(10);
@@ -169,7 +170,7 @@ class CallControlTest : public QObject
                 calling->done(QDialog::Rejected);
         });
         poll.start();
-        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
         poll.stop();
         QVERIFY2(ran, "the calling-status window never showed");
     }
@@ -222,12 +223,12 @@ private slots:
         QVERIFY(terminal->calls.contains("SetRemoteAddress(192.0.2.9,8500)"));
         QVERIFY(terminal->calls.contains("SetLocalPort(8500)"));
 
-        form->Image1->SetPicture(QImage(4, 4, QImage::Format_RGB32));
-        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        Control<TImage>(&*form, "Image1")->SetPicture(QImage(4, 4, QImage::Format_RGB32));
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
         QCOMPARE(Flags(), QString("0000"));
         QVERIFY(!form->VoiceSession);
         QCOMPARE(journal.events.mid(4), QStringList({"voice freed", "voice freed"}));
-        QCOMPARE(form->Image1->Picture(), form->Image12->Picture());
+        QCOMPARE(Control<TImage>(&*form, "Image1")->Picture(), Control<TImage>(&*form, "Image12")->Picture());
         QVERIFY(journal.events.filter("send").size() == 1); // ending tells the peer nothing
     }
 
@@ -273,8 +274,8 @@ private slots:
             Forms().frmCalling->done(QDialog::Rejected);
         });
         watchdog.start(2000);
-        form->edtHostName->setText("192.0.2.9");
-        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        Control<QLineEdit>(&*form, "edtHostName")->setText("192.0.2.9");
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
         QVERIFY(!blocked);
         QCOMPARE(Flags(), QString("1001"));
     }
@@ -283,21 +284,21 @@ private slots:
     {
         Start();
         form->UDPClient = std::make_unique<TUdpDatagramSender>(form->UDPServer->localPort());
-        form->edtHostName->setText("no-such-host.invalid");
-        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        Control<QLineEdit>(&*form, "edtHostName")->setText("no-such-host.invalid");
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
         QCOMPARE(script->ui.Texts("error"), QStringList{"Socket Error # 11001\nHost not found."});
         QVERIFY(form->Busy);
-        QTRY_COMPARE(QApplication::focusWidget(), form->edtHostName);
-        QTest::mouseClick(form->Image4, Qt::LeftButton); // Busy: nothing happens
+        QTRY_COMPARE(QApplication::focusWidget(), Control<QLineEdit>(&*form, "edtHostName"));
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton); // Busy: nothing happens
         QCOMPARE(script->ui.shown.size(), 1);
-        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
         QVERIFY(!form->Busy);
     }
 
     void makeAnswerNeedsAHost()
     {
         Start();
-        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
         QCOMPARE(script->ui.Texts("information"),
                  QStringList{"Please enter a valid IP Address or Host Name First."});
         QCOMPARE(Flags(), QString("0000"));
@@ -311,13 +312,13 @@ private slots:
         Start("RingTime=7\nRingTone=" + tone.fileName().toUtf8() + "\n");
         Receive("Calling|Bert", "192.0.2.7");
         QCOMPARE(Flags(), QString("0110")); // Ringing
-        QCOMPARE(form->edtHostName->text(), QString("192.0.2.7"));
-        QCOMPARE(form->lblCallerID->text(), QString("Bert calling..."));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("192.0.2.7"));
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString("Bert calling..."));
         QVERIFY(form->Timer1->isActive());
         QCOMPARE(form->Timer1->interval(), 7000);
         QCOMPARE(player->calls, QStringList({"Close", "Open " + tone.fileName(), "Play"}));
 
-        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
         QCOMPARE(Flags(), QString("1101")); // In call, answered by hand
         QVERIFY(!form->Timer1->isActive());
         QCOMPARE(player->calls.last(), QString("Stop"));
@@ -343,13 +344,13 @@ private slots:
         Receive("Calling|Bert", "192.0.2.7");
         QCOMPARE(Flags(), QString("0101")); // answered automatically: Busy stays clear
         QCOMPARE(journal.events.filter("send"), QStringList{"send Accept -> 192.0.2.7"});
-        QCOMPARE(form->lblCallerID->text(), QString("Bert calling..."));
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString("Bert calling..."));
         // Busy is clear, so a second request is taken like in Idle: the first session goes.
         Receive("Calling|Carl", "192.0.2.8");
         // The call is Bert's until it ends: anyone else gets the busy reply.
         QCOMPARE(journal.events.filter("send").last(), QString("send Not now -> 192.0.2.8"));
-        QCOMPARE(form->edtHostName->text(), QString("192.0.2.7"));
-        QCOMPARE(form->lblCallerID->text(), QString("Bert calling..."));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("192.0.2.7"));
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString("Bert calling..."));
         QVERIFY(journal.events.filter("voice freed").isEmpty());
         // Bert calling again is answered again: the first session goes.
         Receive("Calling|Bert", "192.0.2.7");
@@ -357,7 +358,7 @@ private slots:
         QCOMPARE(journal.events.filter("voice freed").size(), 2);
         QCOMPARE(Flags(), QString("0101"));
         // Once ended, the phone is free for anyone.
-        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
         Receive("Calling|Carl", "192.0.2.8");
         QCOMPARE(journal.events.filter("send").last(), QString("send Accept -> 192.0.2.8"));
         QVERIFY(terminal->calls.contains("SetRemoteAddress(192.0.2.8,8500)"));
@@ -369,19 +370,19 @@ private slots:
         Receive("Calling|Bert", "192.0.2.7");
         Receive("Calling|Eve", "192.0.2.66");
         QCOMPARE(journal.events.filter("send"), QStringList{"send Not now -> 192.0.2.66"});
-        QCOMPARE(form->edtHostName->text(), QString("192.0.2.7"));
-        QCOMPARE(form->lblCallerID->text(), QString("Bert calling..."));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("192.0.2.7"));
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString("Bert calling..."));
         QCOMPARE(Flags(), QString("0110"));
         // The caller calling again rings again: the timer starts anew.
         Receive("Calling|Bert again", "192.0.2.7");
-        QCOMPARE(form->lblCallerID->text(), QString("Bert again calling..."));
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString("Bert again calling..."));
         QVERIFY(form->Timer1->isActive());
         // Once the caller has cancelled the phone is free again, though Ringing stays set.
         Receive("Cancel", "192.0.2.7");
         QCOMPARE(Flags(), QString("0010"));
         Receive("Calling|Carl", "192.0.2.8");
-        QCOMPARE(form->lblCallerID->text(), QString("Carl calling..."));
-        QCOMPARE(form->edtHostName->text(), QString("192.0.2.8"));
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString("Carl calling..."));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("192.0.2.8"));
     }
 
     void ringTimeoutSendsTheMessageAndTheCallCanStillBeAnswered()
@@ -390,8 +391,8 @@ private slots:
         Receive("Calling|Bert", "192.0.2.7");
         QTRY_COMPARE_WITH_TIMEOUT(Flags(), QString("0100"), 3000); // Missed
         QCOMPARE(journal.events.filter("send"), QStringList{"send Not now -> 192.0.2.7"});
-        QCOMPARE(form->lblCallerID->text(), QString());
-        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString());
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
         QCOMPARE(Flags(), QString("1101"));
         QCOMPARE(journal.events.filter("send").last(), QString("send Accept -> 192.0.2.7"));
     }
@@ -405,24 +406,24 @@ private slots:
         QVERIFY(form->Timer1->isActive());
 
         // End / Decline while ringing only shows the idle picture.
-        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
         QCOMPARE(Flags(), QString("0110"));
 
         Receive("Cancel", "192.0.2.7");
         QCOMPARE(Flags(), QString("0010")); // Cancelled while ringing
         QVERIFY(!form->Timer1->isActive());
-        QCOMPARE(form->lblCallerID->text(), QString());
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString());
     }
 
     void requestsWhileBusyGetTheBusyReply()
     {
         Start();
         Receive("Calling|Bert", "192.0.2.7");
-        QTest::mouseClick(form->Image4, Qt::LeftButton); // answered: Busy
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton); // answered: Busy
         Receive("Calling|Carl", "192.0.2.8");
         QCOMPARE(journal.events.filter("send").last(), QString("send Not now -> 192.0.2.8"));
-        QCOMPARE(form->edtHostName->text(), QString("192.0.2.7"));
-        QCOMPARE(form->lblCallerID->text(), QString("Bert calling..."));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("192.0.2.7"));
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString("Bert calling..."));
     }
 
     void datagramsAreClassified_data()
@@ -454,7 +455,7 @@ private slots:
         Start();
         Forms().frmCalling->SetStatus("before");
         Receive(text, "192.0.2.7");
-        QCOMPARE(form->lblCallerID->text(), callerLine);
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), callerLine);
         QCOMPARE(form->Ringing, !callerLine.isEmpty());
         QCOMPARE(Forms().frmCalling->Label1->text(), statusText.isEmpty() ? "before" : statusText);
         QVERIFY(!Forms().frmCalling->isVisible());
@@ -464,7 +465,7 @@ private slots:
     {
         Start();
         // No call placed: an "Accept" starts nothing.
-        form->edtHostName->setText("192.0.2.5");
+        Control<QLineEdit>(&*form, "edtHostName")->setText("192.0.2.5");
         Receive("Accept", "192.0.2.5");
         QCOMPARE(Flags(), QString("0000"));
         QVERIFY(!form->VoiceSession);
@@ -484,7 +485,7 @@ private slots:
         // The call is up and the window closed: a second "Accept" does nothing.
         Receive("Accept", "192.0.2.9");
         QCOMPARE(journal.events.filter("voice created").size(), 2);
-        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
 
         // Cancelled: the answer that comes too late starts nothing either.
         PlaceCallTo("192.0.2.9",
@@ -512,12 +513,12 @@ private slots:
     {
         Start();
         Receive("Calling|<b>Eve</b>\n<img src=x>", "192.0.2.7");
-        QCOMPARE(form->lblCallerID->textFormat(), Qt::PlainText);
-        QCOMPARE(form->lblCallerID->text(), QString("<b>Eve</b> <img src=x> calling..."));
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->textFormat(), Qt::PlainText);
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString("<b>Eve</b> <img src=x> calling..."));
 
         const QString longName = QString(3000, QChar('W'));
         Receive("Calling|" + longName, "192.0.2.7");
-        const QLabel* line = form->lblCallerID;
+        const QLabel* line = Control<QLabel>(&*form, "lblCallerID");
         QVERIFY(line->text().endsWith(" calling..."));
         QVERIFY(line->text().size() < 300);
         QVERIFY(QFontMetrics(line->font()).horizontalAdvance(line->text()) <= line->width());
@@ -571,9 +572,9 @@ private slots:
                 }
             });
             watchdog.start(20);
-            form->edtHostName->setText("192.0.2.9");
+            Control<QLineEdit>(&*form, "edtHostName")->setText("192.0.2.9");
             armed = true;
-            QTest::mouseClick(form->Image4, Qt::LeftButton);
+            QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
             QVERIFY(!shown);
             Receive("Accept", "192.0.2.9"); // nothing waits for it any more
         } else if (how == "caller") {
@@ -587,7 +588,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(Flags(), QString(ended ? "0000" : "0100"), 3000);
             if (how == "missed") {
                 armed = true;
-                QTest::mouseClick(form->Image4, Qt::LeftButton);
+                QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
             }
         }
         form->OnPendingMessages = {};
@@ -606,7 +607,7 @@ private slots:
     {
         Start();
         Receive("Calling|Bert", "192.0.2.7");
-        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
         QVERIFY(terminal->deviceError);
         terminal->deviceError(TVoiceDevice::Microphone, "Connection refused");
         terminal->deviceError(TVoiceDevice::Speaker, "Connection refused");
@@ -618,10 +619,10 @@ private slots:
         QCOMPARE(Flags(), QString("1101")); // the call goes on
         QVERIFY(form->VoiceSession);
 
-        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
         QVERIFY(!terminal->deviceError); // an ended session hears nothing more
         Receive("Calling|Bert", "192.0.2.7");
-        QTest::mouseClick(form->Image4, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
         terminal->deviceError(TVoiceDevice::Speaker, "No such device");
         QCOMPARE(script->ui.Texts("warning").size(), 2); // a new call, told again
         QVERIFY(script->ui.Texts("warning")[1].startsWith("The speaker cannot be used"));
@@ -645,8 +646,8 @@ private slots:
         form->CallSettings.AutoAnswer = false;
         form->Ringing = false;
         peer.writeDatagram("Calling|Zoe", QHostAddress::LocalHost, port);
-        QTRY_COMPARE(form->lblCallerID->text(), QString("Zoe calling..."));
-        QCOMPARE(form->edtHostName->text(), QString("127.0.0.1"));
+        QTRY_COMPARE(Control<QLabel>(&*form, "lblCallerID")->text(), QString("Zoe calling..."));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("127.0.0.1"));
     }
 };
 

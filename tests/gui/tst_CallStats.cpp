@@ -1,7 +1,10 @@
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
+#include "calls/TVideoLink.h"
 #include "platform/jpeg/TJpegEncoder.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/Controls.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingTerminal.h"
@@ -117,11 +120,11 @@ class CallStatsTest : public QObject
         CreateSecondaryForms(*form, 0);
         terminal = std::make_shared<StatsTerminal>();
         Forms().frmCCN->ccn.SetFactory([this] { return terminal; });
-        form->UDPClient = std::make_unique<CountingSender>();
+        form->Session().SetSender(std::make_unique<CountingSender>());
         auto sender = std::make_unique<CountingSender>();
         video = sender.get();
-        form->UDPClient1 = std::move(sender);
-        form->StatsClock = [this] { return now; };
+        form->Video().SetSender(std::move(sender));
+        form->Video().clock = [this] { return now; };
         form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
         form->WriteOutputVolume = [](quint32) { return false; };
         form->show();
@@ -132,9 +135,9 @@ class CallStatsTest : public QObject
 
     void AnswerCallFrom(const QString& peer)
     {
-        form->UDPServerUDPRead("Calling|Bert", peer);
-        QVERIFY(form->Connected);
-        QVERIFY(form->VoiceSession);
+        form->Session().Receive("Calling|Bert", peer);
+        QVERIFY(form->Session().Connected());
+        QVERIFY(form->Session().HasVoice());
     }
 
     // Sends n grabbed frames to the peer.
@@ -144,7 +147,7 @@ class CallStatsTest : public QObject
         QImage picture(32, 24, QImage::Format_BGR888);
         picture.fill(Qt::green);
         for (int i = 0; i < n; ++i)
-            form->capBitmapGrabbed(picture);
+            form->Video().Send(picture);
         QCOMPARE(video->sent.size(), before + n);
     }
 
@@ -153,13 +156,13 @@ class CallStatsTest : public QObject
     {
         for (int i = 0; i < n; ++i) {
             const QByteArray frame = Jpeg(i % 2 ? Qt::red : Qt::blue);
-            const QImage before = form->Image1->Picture();
-            form->UDPServer1UDPRead(frame, from);
-            QTRY_VERIFY(form->Image1->Picture() != before);
+            const QImage before = Control<TImage>(&*form, "Image1")->Picture();
+            form->Video().Receive(frame, from);
+            QTRY_VERIFY(Control<TImage>(&*form, "Image1")->Picture() != before);
         }
     }
 
-    bool Shows(const QString& line) const { return form->StatsOverlay->Lines().contains(line); }
+    bool Shows(const QString& line) const { return Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().contains(line); }
 
 private slots:
     void initTestCase() { QLoggingCategory::setFilterRules("parlavue.stats.info=true"); }
@@ -180,10 +183,10 @@ private slots:
     void overlayIsHiddenUntilF3AndLiesOverThePicture()
     {
         Start();
-        TStatsOverlay* overlay = form->StatsOverlay;
+        TStatsOverlay* overlay = Control<TStatsOverlay>(&*form, "StatsOverlay");
         QVERIFY(overlay);
         QVERIFY(overlay->isHidden());
-        QCOMPARE(overlay->parentWidget(), form->Image1);
+        QCOMPARE(overlay->parentWidget(), Control<TImage>(&*form, "Image1"));
 
         QTest::keyClick(form.get(), Qt::Key_F3);
         QVERIFY(overlay->isVisible());
@@ -194,15 +197,15 @@ private slots:
         QCOMPARE(overlay->pos(), QPoint(TStatsOverlay::Margin, TStatsOverlay::Margin));
         // Large enough for its lines, and no more than a corner of the picture.
         QVERIFY(overlay->width() > 100 && overlay->height() > 30);
-        QVERIFY(overlay->width() < form->Image1->width() / 2);
+        QVERIFY(overlay->width() < Control<TImage>(&*form, "Image1")->width() / 2);
         // The mouse goes through it to the picture.
-        QCOMPARE(form->Image1->childAt(overlay->geometry().center()), nullptr);
+        QCOMPARE(Control<TImage>(&*form, "Image1")->childAt(overlay->geometry().center()), nullptr);
 
         // It keeps to the picture's corner as the window changes.
-        QTest::mouseClick(form->btnSidebar, Qt::LeftButton);
+        QTest::mouseClick(Control<QToolButton>(&*form, "btnSidebar"), Qt::LeftButton);
         QVERIFY(overlay->isVisible());
         QCOMPARE(overlay->mapTo(form.get(), QPoint(0, 0)),
-                 form->Image1->mapTo(form.get(), QPoint(0, 0)) +
+                 Control<TImage>(&*form, "Image1")->mapTo(form.get(), QPoint(0, 0)) +
                      QPoint(TStatsOverlay::Margin, TStatsOverlay::Margin));
 
         QTest::keyClick(form.get(), Qt::Key_F3);
@@ -217,7 +220,7 @@ private slots:
     {
         Start();
         QTest::keyClick(form.get(), Qt::Key_F3);
-        QVERIFY(form->StatsOverlay->isVisible());
+        QVERIFY(Control<TStatsOverlay>(&*form, "StatsOverlay")->isVisible());
         AnswerCallFrom("192.0.2.7");
 
         terminal->stats.packetsSent = 250;
@@ -232,7 +235,7 @@ private slots:
         const qint64 out = video->sent[0] + video->sent[1] + video->sent[2];
         QTRY_VERIFY_WITH_TIMEOUT(Shows("Round trip:  0.4 ms"), Wait);
         QVERIFY2(Shows("Video:       3 fps sent, 2 fps shown"),
-                 qPrintable(form->StatsOverlay->Lines().join('\n')));
+                 qPrintable(Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().join('\n')));
         QVERIFY(Shows(QString("Video data:  %1 B/s out, %2 B/s in")
                           .arg(out)
                           .arg(Jpeg(Qt::blue).size() + Jpeg(Qt::red).size())));
@@ -255,27 +258,27 @@ private slots:
         QVERIFY(Shows("Voice:       300 sent, 249 received"));
 
         // Ended, it says so at the next tick, the video at 0.
-        QTest::mouseClick(form->Image5, Qt::LeftButton);
-        QVERIFY(!form->Connected);
-        QTRY_COMPARE_WITH_TIMEOUT(form->StatsOverlay->Lines().value(0), QString("No call"), Wait);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
+        QVERIFY(!form->Session().Connected());
+        QTRY_COMPARE_WITH_TIMEOUT(Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().value(0), QString("No call"), Wait);
         QVERIFY(Shows("Video:       0 fps sent, 0 fps shown"));
 
         QTest::keyClick(form.get(), Qt::Key_F3);
-        QVERIFY(form->StatsOverlay->isHidden());
+        QVERIFY(Control<TStatsOverlay>(&*form, "StatsOverlay")->isHidden());
     }
 
     void aLineIsLoggedEachSecondOfACallOnly()
     {
         StatsLog log;
         Start();
-        QCOMPARE(form->StatsTimer->interval(), 1000);
-        QVERIFY(form->StatsTimer->isActive());
+        QCOMPARE(Control<QTimer>(&*form, "StatsTimer")->interval(), 1000);
+        QVERIFY(Control<QTimer>(&*form, "StatsTimer")->isActive());
         // No call: a tick logs nothing.
         form->StatsTimerTimer();
         QVERIFY(log.Lines().isEmpty());
 
         AnswerCallFrom("192.0.2.7");
-        QVERIFY(form->StatsOverlay->isHidden()); // logged whether it is shown or not
+        QVERIFY(Control<TStatsOverlay>(&*form, "StatsOverlay")->isHidden()); // logged whether it is shown or not
         terminal->stats.roundTripMs = 2.5;
         terminal->stats.peerLossPercent = 12.5;
         SendFrames(2);
@@ -294,7 +297,7 @@ private slots:
         QCOMPARE(m.captured(4), QString("-"));
         QCOMPARE(m.captured(7), QString("2"));
         QCOMPARE(m.captured(9), QString::number(video->sent[0] + video->sent[1]));
-        QCOMPARE(m.captured(11), QString::number(form->JpegQuality));
+        QCOMPARE(m.captured(11), QString::number(form->Video().Quality()));
 
         // The timer logs on its own, the terminal's figures as they change.
         terminal->stats.roundTripMs = 3;
@@ -303,7 +306,7 @@ private slots:
         for (const QString& l : log.Lines())
             QVERIFY2(format.match(l).hasMatch(), qPrintable(l));
 
-        QTest::mouseClick(form->Image5, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
         const qsizetype logged = log.Lines().size();
         form->StatsTimerTimer();
         QCOMPARE(log.Lines().size(), logged);

@@ -2,6 +2,8 @@
 #include "app/TDesktopNotices.h"
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
+#include "calls/TVideoLink.h"
 #include "platform/notify/TDesktopNotifications.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/MainWindowSteps.h"
@@ -16,6 +18,7 @@
 #include "transfer/TStrmServer.h"
 #include "voice/TfrmCCN.h"
 
+#include <chrono>
 #include <QBuffer>
 #include <QDBusMessage>
 #include <QListWidget>
@@ -219,38 +222,42 @@ private slots:
         Forms().frmCCN->ccn.SetFactory([terminal] { return terminal; });
         auto sender = std::make_unique<KeptSender>();
         KeptSender* sent = sender.get();
-        form->UDPClient = std::move(sender);
+        form->Session().SetSender(std::move(sender));
         TDesktopNotifications notifications(Connect(Address(), "client"));
         TDesktopNotices notices(notifications, *form, Forms().frmTransfer);
+        auto now = std::chrono::steady_clock::now();
+        form->Session().SetClock([&] { return now; });
 
-        form->UDPServerUDPRead("Calling|<i>Bert</i>", "192.0.2.20");
+        form->Session().Receive("Calling|<i>Bert</i>", "192.0.2.20");
         QTRY_COMPARE(fake.notices.size(), size_t(1));
         const auto& call = fake.notices.front();
         QCOMPARE(call.summary, QString("Incoming call"));
-        QCOMPARE(call.body, QString("&lt;i&gt;Bert&lt;/i&gt; calling..."));
+        // The address stands beside the name, which anyone can borrow.
+        QCOMPARE(call.body, QString("&lt;i&gt;Bert&lt;/i&gt; (192.0.2.20) calling..."));
         QCOMPARE(call.actions,
                  QStringList({"answer", "Answer", "decline", "Decline", "default", "Show"}));
         QCOMPARE(call.hints.value("category").toString(), QString("call.incoming"));
         QCOMPARE(call.timeoutMs, 0);
-        QVERIFY(form->Ringing);
+        QVERIFY(form->Session().Ringing());
 
         // Decline does what the button does: while ringing it only shows the idle picture.
         fake.InvokeAction(call.id, "decline");
         QTRY_VERIFY(fake.notices.front().closed);
-        QVERIFY(form->Ringing && !form->Connected);
+        QVERIFY(form->Session().Ringing() && !form->Session().Connected());
 
-        // A new request rings again with one notice; Answer answers it.
-        form->UDPServerUDPRead("Calling|Bert", "192.0.2.20");
+        // A new request, once the ring may restart, rings again with one notice; Answer answers.
+        now += std::chrono::seconds(6);
+        form->Session().Receive("Calling|Bert", "192.0.2.20");
         QTRY_COMPARE(fake.notices.size(), size_t(2));
         QCOMPARE(OpenNotices(fake), 1);
         fake.InvokeAction(fake.notices.back().id, "answer");
-        QTRY_VERIFY(form->Connected);
-        QVERIFY(!form->Ringing);
+        QTRY_VERIFY(form->Session().Connected());
+        QVERIFY(!form->Session().Ringing());
         QVERIFY(sent->sent.contains("Accept -> 192.0.2.20"));
         QTRY_COMPARE(OpenNotices(fake), 0);
         QCOMPARE(fake.notices.size(), size_t(2));
-        form->Image5Click();
-        QVERIFY(!form->Connected);
+        form->EndOrDecline();
+        QVERIFY(!form->Session().Connected());
     }
 
     void theNoticeGoesWhenTheRingStops()
@@ -258,45 +265,52 @@ private slots:
         TFakeNotificationService fake(Address(), FullService);
         std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
         QVERIFY(form);
-        form->UDPClient = std::make_unique<KeptSender>();
+        form->Session().SetSender(std::make_unique<KeptSender>());
         auto terminal = std::make_shared<TRecordingTerminal>();
         Forms().frmCCN->ccn.SetFactory([terminal] { return terminal; });
         TDesktopNotifications notifications(Connect(Address(), "client"));
         TDesktopNotices notices(notifications, *form, Forms().frmTransfer);
+        auto now = std::chrono::steady_clock::now();
+        form->Session().SetClock([&] { return now; });
 
         // The caller gives up.
-        form->UDPServerUDPRead("Calling|Bert", "192.0.2.20");
+        form->Session().Receive("Calling|Bert", "192.0.2.20");
         QTRY_COMPARE(OpenNotices(fake), 1);
-        form->UDPServerUDPRead("Cancel", "192.0.2.20");
+        form->Session().Receive("Cancel", "192.0.2.20");
         QTRY_COMPARE(OpenNotices(fake), 0);
         // The caller rings again: the new notice replaces the old one.
-        form->UDPServerUDPRead("Calling|Bert", "192.0.2.20");
+        form->Session().Receive("Calling|Bert", "192.0.2.20");
         QTRY_COMPARE(fake.notices.size(), size_t(2));
-        form->UDPServerUDPRead("Calling|Bert at home", "192.0.2.20");
+        // Calling again at once keeps the ring and its notice; a while later it rings anew.
+        form->Session().Receive("Calling|Bert at home", "192.0.2.20");
+        QTest::qWait(100);
+        QCOMPARE(fake.notices.size(), size_t(2));
+        now += std::chrono::seconds(6);
+        form->Session().Receive("Calling|Bert at home", "192.0.2.20");
         QTRY_COMPARE(fake.notices.size(), size_t(3));
         QTRY_COMPARE(OpenNotices(fake), 1);
-        QCOMPARE(fake.notices.back().body, QString("Bert at home calling..."));
+        QCOMPARE(fake.notices.back().body, QString("Bert at home (192.0.2.20) calling..."));
         // Another address while one rings gets the unanswered reply, and no notice.
-        form->UDPServerUDPRead("Calling|Carl", "192.0.2.30");
+        form->Session().Receive("Calling|Carl", "192.0.2.30");
         QTest::qWait(100);
         QCOMPARE(fake.notices.size(), size_t(3));
         QCOMPARE(OpenNotices(fake), 1);
-        form->UDPServerUDPRead("Cancel", "192.0.2.20");
+        form->Session().Receive("Cancel", "192.0.2.20");
         QTRY_COMPARE(OpenNotices(fake), 0);
         // Nobody answers.
-        form->CallSettings.RingTimeMs = 50;
-        form->UDPServerUDPRead("Calling|Dora", "192.0.2.40");
+        form->CallSettings().RingTimeMs = 50;
+        form->Session().Receive("Calling|Dora", "192.0.2.40");
         QTRY_COMPARE(fake.notices.size(), size_t(4));
-        QTRY_VERIFY(!form->Ringing);
+        QTRY_VERIFY(!form->Session().Ringing());
         QTRY_COMPARE(OpenNotices(fake), 0);
-        form->UDPServerUDPRead("Cancel", "192.0.2.40");
+        form->Session().Receive("Cancel", "192.0.2.40");
         // Answered by itself: no ring, no notice.
-        form->CallSettings.AutoAnswer = true;
-        form->UDPServerUDPRead("Calling|Eve", "192.0.2.50");
-        QTRY_VERIFY(form->Connected);
+        form->CallSettings().AutoAnswer = true;
+        form->Session().Receive("Calling|Eve", "192.0.2.50");
+        QTRY_VERIFY(form->Session().Connected());
         QTest::qWait(100);
         QCOMPARE(fake.notices.size(), size_t(4));
-        form->Image5Click();
+        form->EndOrDecline();
     }
 
     void arrivalsTheUserDoesNotSeeAreTold()
@@ -305,7 +319,7 @@ private slots:
         std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
         QVERIFY(form);
         QTemporaryDir folder;
-        form->CallSettings.FilePath = folder.path();
+        form->CallSettings().FilePath = folder.path();
         TfrmTransfer* portal = Forms().frmTransfer;
         QVERIFY(portal);
         TDesktopNotifications notifications(Connect(Address(), "client"));

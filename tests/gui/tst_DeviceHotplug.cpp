@@ -3,12 +3,15 @@
 // there, apply nothing and leave a running preview alone.
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
+#include "calls/TVideoLink.h"
 #include "capture/TFGraphConfig.h"
 #include "capture/TGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/capturegraph/fake/TFakeGraph.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/Controls.h"
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
@@ -103,7 +106,7 @@ private slots:
         Start();
         QVERIFY2(camera->HasDevicesChangedHandler(), "the camera control listens to the system");
         QCOMPARE(Items(window->cbVSources), (QStringList{"Fake Camera", "Second Camera"}));
-        QSignalSpy changed(form->cap, &TVideoCapture::OnDevicesChanged);
+        QSignalSpy changed(Control<TVideoCapture>(&*form, "cap"), &TVideoCapture::OnDevicesChanged);
         WithWindowOpen([&] {
             camera->AddDevice(TDeviceCategory::VideoInput, "USB Camera", {Rgb(640, 480)});
             camera->AddDevice(
@@ -126,10 +129,10 @@ private slots:
             Choose(window->cbVSources, "USB Camera (2)");
             Choose(window->cbPixelFormat, "pf24bit");
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
-            QVERIFY(form->cap->Previewing());
-            QCOMPARE(form->cap->VideoDeviceName(), QString("USB Camera"));
+            QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
+            QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("USB Camera"));
         });
-        QCOMPARE(form->CaptureConfig.VCapSource, QString("USB Camera (2)"));
+        QCOMPARE(form->CaptureConfig().VCapSource, QString("USB Camera (2)"));
     }
 
     void theSelectionStaysWhenAnotherDeviceComesOrGoes()
@@ -191,7 +194,7 @@ private slots:
     void listChangesNeitherEnableApplyNorApplyAnything()
     {
         Start();
-        const TGraphConfig before = form->CaptureConfig;
+        const TGraphConfig before = form->CaptureConfig();
         WithWindowOpen([&] {
             QVERIFY(!window->btnApply->isEnabled());
             camera->ClearCalls();
@@ -203,18 +206,18 @@ private slots:
             camera->NotifyDevicesChanged();
             QVERIFY(!window->btnApply->isEnabled());
             QVERIFY2(GraphCalls().isEmpty(), qPrintable(GraphCalls().join(' ')));
-            QVERIFY(!form->cap->GraphBuilt());
-            QCOMPARE(form->CaptureConfig.VCapSource, before.VCapSource);
+            QVERIFY(!Control<TVideoCapture>(&*form, "cap")->GraphBuilt());
+            QCOMPARE(form->CaptureConfig().VCapSource, before.VCapSource);
             // What the user enabled stays enabled, and applies the choice kept over the change.
             Choose(window->cbPixelFormat, "pf24bit");
             QVERIFY(window->btnApply->isEnabled());
             camera->NotifyDevicesChanged();
             QVERIFY(window->btnApply->isEnabled());
-            QVERIFY(!form->cap->Previewing());
+            QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
-            QCOMPARE(form->cap->VideoDeviceName(), QString("USB Camera"));
+            QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("USB Camera"));
         });
-        QCOMPARE(form->CaptureConfig.VCapSource, QString("USB Camera"));
+        QCOMPARE(form->CaptureConfig().VCapSource, QString("USB Camera"));
     }
 
     void aRunningPreviewKeepsRunningWhenAnotherCameraIsPlugged()
@@ -224,32 +227,32 @@ private slots:
             Choose(window->cbVSources, "Second Camera");
             Choose(window->cbPixelFormat, "pf24bit");
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
-            QVERIFY(form->cap->Previewing());
+            QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
             const auto graph = camera->LastGraph();
             camera->ClearCalls();
             camera->AddDevice(TDeviceCategory::VideoInput, "USB Camera", {Rgb(640, 480)});
             camera->NotifyDevicesChanged();
             QCoreApplication::processEvents();
-            QVERIFY(form->cap->Previewing());
+            QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
             QCOMPARE(camera->LastGraph(), graph);
             QVERIFY(graph->Running());
             QVERIFY2(GraphCalls().isEmpty(), qPrintable(GraphCalls().join(' ')));
-            QCOMPARE(form->cap->VideoDeviceName(), QString("Second Camera"));
+            QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("Second Camera"));
             QCOMPARE(window->cbVSources->currentText(), QString("Second Camera"));
         });
         // Saving on close still names the camera in use.
-        QCOMPARE(form->CaptureConfig.VCapSource, QString("Second Camera"));
+        QCOMPARE(form->CaptureConfig().VCapSource, QString("Second Camera"));
     }
 
     void theCameraInUseUnpluggedLeavesTheListAndIsReportedLostByItsGraph()
     {
         Start();
-        QSignalSpy lost(form->cap, &TVideoCapture::OnDeviceLost);
+        QSignalSpy lost(Control<TVideoCapture>(&*form, "cap"), &TVideoCapture::OnDeviceLost);
         WithWindowOpen([&] {
             Choose(window->cbVSources, "Second Camera");
             Choose(window->cbPixelFormat, "pf24bit");
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
-            QVERIFY(form->cap->Previewing());
+            QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
             const auto graph = camera->LastGraph();
             camera->ClearCalls();
             camera->RemoveDevice(second);

@@ -1,6 +1,8 @@
 #include "app/TForms.h"
 #include "app/TLocalAddress.h"
 #include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
+#include "calls/TVideoLink.h"
 #include "capture/TVideoCapture.h"
 #include "contacts/TfrmIP.h"
 #include "contacts/TfrmNetworkClients.h"
@@ -8,6 +10,8 @@
 #include "platform/ini/TIniFile.h"
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/TRecordingSender.h"
+#include "tests/support/Controls.h"
 #include "tests/support/ImageCompare.h"
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeCamera.h"
@@ -62,7 +66,7 @@ class MainWindowTest : public QObject
             return outputVolume.has_value();
         };
         Forms().frmMain = form.get();
-        Forms().frmSettings = new TfrmSettings(form->CallSettings, form.get());
+        Forms().frmSettings = new TfrmSettings(form->CallSettings(), form.get());
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -146,48 +150,48 @@ private slots:
         QCOMPARE(form->size(), QSize(1000, 650));
         QCOMPARE(form->windowTitle(), QString("Halvorn Software - Parlavue Video Phone"));
         QVERIFY(form->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(form->Panel1->geometry(), QRect(800, 0, 200, 650));
-        QCOMPARE(form->Panel1->palette().color(QPalette::Window), QColor(0x00, 0x6F, 0xA4));
-        QCOMPARE(form->Panel2->geometry(), QRect(0, 0, 800, 650));
-        QCOMPARE(form->Panel2->palette().color(QPalette::Window), QColor(Qt::black));
-        QCOMPARE(form->Label1->text(), QString("Your IP Address"));
-        QVERIFY(form->Label1->font().bold());
-        QCOMPARE(form->edtHostName->text(), QString("Enter Host Name To Call"));
-        QCOMPARE(form->Label2->text(), QString("0"));
-        QCOMPARE(form->Label2->pos(), QPoint(80, 416));
-        QCOMPARE(form->Label8->text(), QString("0"));
-        QCOMPARE(form->Label8->pos(), QPoint(117, 416));
-        QCOMPARE(form->Label6->pos(), QPoint(77, 575));
-        QCOMPARE(form->Label9->pos(), QPoint(111, 575));
-        QCOMPARE(form->Label3->text(), QString("Stop"));
-        QCOMPARE(form->Label3->pos(), QPoint(40, 632));
-        QVERIFY(form->Label3->isHidden());
-        QCOMPARE(form->TrbMic->maximum(), 100);
-        QCOMPARE(form->TrbMic->tickInterval(), 5);
-        QCOMPARE(form->TrbVoice->maximum(), 65535);
-        QCOMPARE(form->TrbVoice->tickInterval(), 3500);
-        QCOMPARE(form->lblCallerID->alignment(), Qt::AlignHCenter | Qt::AlignTop);
-        QCOMPARE(form->Image12->Picture().size(), QSize(800, 600));
-        QVERIFY(form->Image12->isHidden());
-        QCOMPARE(form->Image1->Picture(), form->Image12->Picture());
-        QCOMPARE(form->Timer->interval(), 200);
+        QCOMPARE(Control<QWidget>(&*form, "Panel1")->geometry(), QRect(800, 0, 200, 650));
+        QCOMPARE(Control<QWidget>(&*form, "Panel1")->palette().color(QPalette::Window), QColor(0x00, 0x6F, 0xA4));
+        QCOMPARE(Control<QWidget>(&*form, "Panel2")->geometry(), QRect(0, 0, 800, 650));
+        QCOMPARE(Control<QWidget>(&*form, "Panel2")->palette().color(QPalette::Window), QColor(Qt::black));
+        QCOMPARE(Control<QLabel>(&*form, "Label1")->text(), QString("Your IP Address"));
+        QVERIFY(Control<QLabel>(&*form, "Label1")->font().bold());
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("Enter Host Name To Call"));
+        QCOMPARE(Control<QLabel>(&*form, "Label2")->text(), QString("0"));
+        QCOMPARE(Control<QLabel>(&*form, "Label2")->pos(), QPoint(80, 416));
+        QCOMPARE(Control<QLabel>(&*form, "Label8")->text(), QString("0"));
+        QCOMPARE(Control<QLabel>(&*form, "Label8")->pos(), QPoint(117, 416));
+        QCOMPARE(Control<QLabel>(&*form, "Label6")->pos(), QPoint(77, 575));
+        QCOMPARE(Control<QLabel>(&*form, "Label9")->pos(), QPoint(111, 575));
+        QCOMPARE(Control<QLabel>(&*form, "Label3")->text(), QString("Stop"));
+        QCOMPARE(Control<QLabel>(&*form, "Label3")->pos(), QPoint(40, 632));
+        QVERIFY(Control<QLabel>(&*form, "Label3")->isHidden());
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->maximum(), 100);
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->tickInterval(), 5);
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->maximum(), 65535);
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->tickInterval(), 3500);
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->alignment(), Qt::AlignHCenter | Qt::AlignTop);
+        QCOMPARE(Control<TImage>(&*form, "Image12")->Picture().size(), QSize(800, 600));
+        QVERIFY(Control<TImage>(&*form, "Image12")->isHidden());
+        QCOMPARE(Control<TImage>(&*form, "Image1")->Picture(), Control<TImage>(&*form, "Image12")->Picture());
+        QCOMPARE(Control<QTimer>(&*form, "Timer")->interval(), 200);
     }
 
     void startUpWithoutFilesUsesTheDefaults()
     {
         Start();
         const QString address = TLocalAddress::Get();
-        QCOMPARE(form->lblIPAddress->text(), address);
-        QCOMPARE(form->CallSettings.CallerID, address);
-        QCOMPARE(form->CallSettings.RingTimeMs, 10000);
-        QCOMPARE(form->TrbMic->Position(), 85);
-        QCOMPARE(form->Label6->text(), QString("85"));
-        QCOMPARE(form->MicLevel, 85);
-        QCOMPARE(form->TrbVoice->Position(), 32767);
-        QCOMPARE(form->Label9->text(), QString("50"));
-        QVERIFY(!form->Busy && !form->Ringing && !form->CallOffered && !form->Connected);
-        QCOMPARE(form->JpegQuality, 100);
-        QVERIFY(!form->Timer->isActive());
+        QCOMPARE(Control<QLabel>(&*form, "lblIPAddress")->text(), address);
+        QCOMPARE(form->CallSettings().CallerID, address);
+        QCOMPARE(form->CallSettings().RingTimeMs, 10000);
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 85);
+        QCOMPARE(Control<QLabel>(&*form, "Label6")->text(), QString("85"));
+        QCOMPARE(form->MicLevel(), 85);
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->Position(), 32767);
+        QCOMPARE(Control<QLabel>(&*form, "Label9")->text(), QString("50"));
+        QVERIFY(!form->Session().Busy() && !form->Session().Ringing() && !form->Session().CallOffered() && !form->Session().Connected());
+        QCOMPARE(form->Video().Quality(), 100);
+        QVERIFY(!Control<QTimer>(&*form, "Timer")->isActive());
         QVERIFY(script->ui.shown.isEmpty());
         QVERIFY(!QFile::exists(env->ProgramFile("Settings.ini")));
     }
@@ -197,11 +201,11 @@ private slots:
         env->WriteProgramFile("Settings.ini",
                               "[Settings]\nmicVolume=0x40\nCallerID=\nAutoAnswer=yes\n");
         Start();
-        QCOMPARE(form->TrbMic->Position(), 64);
-        QCOMPARE(form->Label6->text(), QString("64"));
-        QCOMPARE(form->MicLevel, 64);
-        QCOMPARE(form->CallSettings.CallerID, QString(""));
-        QVERIFY(!form->CallSettings.AutoAnswer);
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 64);
+        QCOMPARE(Control<QLabel>(&*form, "Label6")->text(), QString("64"));
+        QCOMPARE(form->MicLevel(), 64);
+        QCOMPARE(form->CallSettings().CallerID, QString(""));
+        QVERIFY(!form->CallSettings().AutoAnswer);
     }
 
     void damagedSettingsFileGivesTheDefaults()
@@ -211,8 +215,8 @@ private slots:
             junk.append(char(i * 131 % 256));
         env->WriteProgramFile("Settings.ini", junk);
         Start();
-        QCOMPARE(form->TrbMic->Position(), 85);
-        QCOMPARE(form->CallSettings.Message, QString("Unanswered Message"));
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 85);
+        QCOMPARE(form->CallSettings().Message, QString("Unanswered Message"));
     }
 
     void missingGStreamerElementsAreNamedWithTheirPackages()
@@ -237,7 +241,7 @@ private slots:
         QVERIFY(errors[0].contains("opusenc (Debian package gstreamer1.0-plugins-base)"));
         QVERIFY(
             errors[0].contains("sudo apt-get install gstreamer1.0-x gstreamer1.0-plugins-base"));
-        QVERIFY(!form->TerminateRequested); // the rest of the program still runs
+        QVERIFY(!form->TerminateRequested()); // the rest of the program still runs
 
         // Nothing missing: nothing said.
         form.reset();
@@ -253,15 +257,15 @@ private slots:
         QDir().mkpath(QFileInfo(TfrmMain::PlacementFileName()).absolutePath());
         TIniFile(TfrmMain::PlacementFileName()).WriteString("Graph", "Config", "WantPreview=1");
         Start();
-        QVERIFY(!form->Timer->isActive());
+        QVERIFY(!Control<QTimer>(&*form, "Timer")->isActive());
         form.reset();
         Forms() = TForms();
 
         env->WriteProgramFile("ConfigGraph.ini", "[Graph]\nConfig=WantCapture=0\n");
         Start();
-        QVERIFY(form->Timer->isActive());
-        QVERIFY(!form->CaptureConfig.WantCapture);
-        QTRY_VERIFY(!form->Timer->isActive()); // one shot
+        QVERIFY(Control<QTimer>(&*form, "Timer")->isActive());
+        QVERIFY(!form->CaptureConfig().WantCapture);
+        QTRY_VERIFY(!Control<QTimer>(&*form, "Timer")->isActive()); // one shot
     }
 
     void placementIsRestoredAndSavedWithTheConfiguration()
@@ -277,14 +281,14 @@ private slots:
         const TIniFile saved(TfrmMain::PlacementFileName());
         QCOMPARE(saved.ReadInteger("frmMain", "Left", 0), 40);
         QCOMPARE(saved.ReadInteger("frmMain", "Top", 0), 50);
-        QCOMPARE(saved.ReadString("Graph", "Config", ""), form->CaptureConfig.SaveToString());
+        QCOMPARE(saved.ReadString("Graph", "Config", ""), form->CaptureConfig().SaveToString());
         QVERIFY(!saved.ReadString("Graph", "Config", "").isEmpty());
     }
 
     void closingWritesTheMicrophoneLevel()
     {
         Start();
-        form->TrbMic->SetPosition(37);
+        Control<TTrackBar>(&*form, "TrbMic")->SetPosition(37);
         form->close();
         QCOMPARE(TIniFile(env->ProgramFile("Settings.ini")).ReadString("Settings", "micVolume", ""),
                  QString("37"));
@@ -307,15 +311,15 @@ private slots:
     {
         Start();
         for (const QString& text : {QString("Enter Host Name To Call"), QString()}) {
-            form->edtHostName->setText(text);
-            form->Image4->setFocus();
-            QTest::mouseClick(form->btnTransfer, Qt::LeftButton);
+            Control<QLineEdit>(&*form, "edtHostName")->setText(text);
+            Control<TImageButton>(&*form, "Image4")->setFocus();
+            QTest::mouseClick(Control<TImageButton>(&*form, "btnTransfer"), Qt::LeftButton);
         }
         QCOMPARE(script->ui.Texts("information"),
                  QStringList(2, "Please enter a valid IP Address or Host Name First."));
-        QTRY_COMPARE(QApplication::focusWidget(), form->edtHostName);
-        form->edtHostName->setText("peer.local");
-        QTest::mouseClick(form->btnTransfer, Qt::LeftButton);
+        QTRY_COMPARE(QApplication::focusWidget(), Control<QLineEdit>(&*form, "edtHostName"));
+        Control<QLineEdit>(&*form, "edtHostName")->setText("peer.local");
+        QTest::mouseClick(Control<TImageButton>(&*form, "btnTransfer"), Qt::LeftButton);
         QCOMPARE(script->ui.shown.size(), 2);
     }
 
@@ -328,8 +332,8 @@ private slots:
         // The receiver listens from start-up; the loaded settings name its folder.
         QVERIFY(portal->StrmRec1->LocalPort() != 0);
         QCOMPARE(portal->Host().ReceiveFolder(), QStringLiteral("/srv/incoming"));
-        form->edtHostName->setText("peer.local");
-        QTest::mouseClick(form->btnTransfer, Qt::LeftButton);
+        Control<QLineEdit>(&*form, "edtHostName")->setText("peer.local");
+        QTest::mouseClick(Control<TImageButton>(&*form, "btnTransfer"), Qt::LeftButton);
         QVERIFY(portal->isVisible());
         QVERIFY(!portal->isModal());
         QVERIFY((portal->geometry().center() - form->geometry().center()).manhattanLength() <= 2);
@@ -340,32 +344,32 @@ private slots:
     void sidebarAndPreviewToggle()
     {
         Start();
-        QTest::mouseClick(form->btnSidebar, Qt::LeftButton);
-        QVERIFY(!form->Panel1->isVisible());
-        QCOMPARE(form->Panel2->width(), 1000);
-        QCOMPARE(form->Image1->width(), 1000);
-        QTest::mouseClick(form->btnSidebar, Qt::LeftButton);
-        QVERIFY(form->Panel1->isVisible());
-        QCOMPARE(form->Panel2->width(), 800);
+        QTest::mouseClick(Control<QToolButton>(&*form, "btnSidebar"), Qt::LeftButton);
+        QVERIFY(!Control<QWidget>(&*form, "Panel1")->isVisible());
+        QCOMPARE(Control<QWidget>(&*form, "Panel2")->width(), 1000);
+        QCOMPARE(Control<TImage>(&*form, "Image1")->width(), 1000);
+        QTest::mouseClick(Control<QToolButton>(&*form, "btnSidebar"), Qt::LeftButton);
+        QVERIFY(Control<QWidget>(&*form, "Panel1")->isVisible());
+        QCOMPARE(Control<QWidget>(&*form, "Panel2")->width(), 800);
 
-        QTest::mouseClick(form->ToolButton3, Qt::LeftButton);
-        QVERIFY(!form->cap->isVisible());
-        QTest::mouseClick(form->ToolButton3, Qt::LeftButton);
-        QVERIFY(form->cap->isVisible());
+        QTest::mouseClick(Control<QToolButton>(&*form, "ToolButton3"), Qt::LeftButton);
+        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->isVisible());
+        QTest::mouseClick(Control<QToolButton>(&*form, "ToolButton3"), Qt::LeftButton);
+        QVERIFY(Control<TVideoCapture>(&*form, "cap")->isVisible());
     }
 
     void maximizeRestoreKeepsTheLayoutAndResetsTheMicrophoneBar()
     {
         Start();
-        form->TrbMic->SetPosition(10);
-        QTest::mouseClick(form->Image8, Qt::LeftButton);
+        Control<TTrackBar>(&*form, "TrbMic")->SetPosition(10);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image8"), Qt::LeftButton);
         QTRY_VERIFY(form->isMaximized());
-        QCOMPARE(form->TrbMic->Position(), form->MicLevel);
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), form->MicLevel());
         QTRY_VERIFY(form->height() != 650 || form->width() != 1000);
-        QCOMPARE(form->cap->y(), form->height() - 209);
-        QCOMPARE(form->btnTransfer->y(), form->height() - 32 - 20);
-        QCOMPARE(form->Panel1->x(), form->width() - 200);
-        QTest::mouseClick(form->Image8, Qt::LeftButton);
+        QCOMPARE(Control<TVideoCapture>(&*form, "cap")->y(), form->height() - 209);
+        QCOMPARE(Control<TImageButton>(&*form, "btnTransfer")->y(), form->height() - 32 - 20);
+        QCOMPARE(Control<QWidget>(&*form, "Panel1")->x(), form->width() - 200);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image8"), Qt::LeftButton);
         QTRY_VERIFY(!form->isMaximized());
         QTRY_COMPARE(form->size(), QSize(1000, 650));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -375,9 +379,9 @@ private slots:
     {
         Start();
         for (auto [handle, button] :
-             {std::pair<QWidget*, Qt::MouseButton>{form->Panel1, Qt::LeftButton},
-              {form->Panel1, Qt::RightButton},
-              {form->lblCallerID, Qt::MiddleButton}}) {
+             {std::pair<QWidget*, Qt::MouseButton>{Control<QWidget>(&*form, "Panel1"), Qt::LeftButton},
+              {Control<QWidget>(&*form, "Panel1"), Qt::RightButton},
+              {Control<QLabel>(&*form, "lblCallerID"), Qt::MiddleButton}}) {
             const QPoint before = form->pos();
             const QPoint grab = handle->mapToGlobal(QPoint(100, 5));
             SendMouse(handle, QEvent::MouseButtonPress, button, grab);
@@ -390,7 +394,7 @@ private slots:
     void settingsButtonOpensTheSettingsWindowModally()
     {
         Start();
-        form->CallSettings.Message = "shown in the window";
+        form->CallSettings().Message = "shown in the window";
         bool seen = false;
         QTimer::singleShot(0, this, [&] {
             QTRY_VERIFY(Forms().frmSettings->isVisible());
@@ -398,7 +402,7 @@ private slots:
                    Forms().frmSettings->edtMessage->text() == "shown in the window";
             QTest::mouseClick(Forms().frmSettings->btnClose, Qt::LeftButton);
         });
-        QTest::mouseClick(form->Image7, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image7"), Qt::LeftButton);
         QVERIFY(seen);
         QVERIFY(!Forms().frmSettings->isVisible());
     }
@@ -439,23 +443,23 @@ private slots:
             book->ListBox1->setCurrentRow(1);
             QTest::mouseClick(book->btnInsert, Qt::LeftButton);
         });
-        QTest::mouseClick(form->Image6, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image6"), Qt::LeftButton);
         QVERIFY(seen);
         QVERIFY(!book->isVisible());
-        QCOMPARE(form->edtHostName->text(), QStringLiteral("192.168.0.10"));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QStringLiteral("192.168.0.10"));
     }
 
     void volumeBarStartsFromTheOutputAndSetsBothChannels()
     {
         outputVolume = 40000;
         Start();
-        QCOMPARE(form->TrbVoice->Position(), 40000);
-        QCOMPARE(form->Label9->text(), QString("61"));
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->Position(), 40000);
+        QCOMPARE(Control<QLabel>(&*form, "Label9")->text(), QString("61"));
         QCOMPARE(volumeWrites.last(), quint32(40000) * 65536 + 40000);
         const QList<std::pair<int, QString>> steps = {{0, "0"}, {32767, "50"}, {65535, "100"}};
         for (const auto& [position, percent] : steps) {
-            form->TrbVoice->SetPosition(position);
-            QCOMPARE(form->Label9->text(), percent);
+            Control<TTrackBar>(&*form, "TrbVoice")->SetPosition(position);
+            QCOMPARE(Control<QLabel>(&*form, "Label9")->text(), percent);
             QCOMPARE(volumeWrites.last(), quint32(position) * 65536 + quint32(position));
         }
     }
@@ -463,36 +467,41 @@ private slots:
     void unreadableOutputVolumeStartsAtHalf()
     {
         Start();
-        QCOMPARE(form->TrbVoice->Position(), 32767);
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->Position(), 32767);
         QCOMPARE(volumeWrites, QList<quint32>{quint32(32767) * 65536 + 32767});
     }
 
     void muteTogglesTheMicrophoneOnlyDuringACall()
     {
         Start();
-        QTest::mouseClick(form->Image11, Qt::LeftButton);
-        QCOMPARE(form->TrbMic->Position(), 85); // no call: nothing happens
-        QCOMPARE(form->MicLevel, 85);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image11"), Qt::LeftButton);
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 85); // no call: nothing happens
+        QCOMPARE(form->MicLevel(), 85);
 
         auto terminal = std::make_shared<TRecordingTerminal>();
         TCCNMediaTerm ccn([terminal] { return terminal; });
-        form->VoiceSession = std::make_unique<TVOIPMedia>(ccn);
+        form->Session().SetMediaTerminal(&ccn);
+        form->Session().SetSender(std::make_unique<TRecordingSender>());
+        form->Session().Receive("Calling|Bert", "192.0.2.7");
+        form->MakeOrAnswer();
+        QVERIFY(form->Session().HasVoice());
+        terminal->calls.clear();
 
-        form->TrbMic->SetPosition(60);
-        QTest::mouseClick(form->Image11, Qt::LeftButton); // mute
-        QCOMPARE(form->TrbMic->Position(), 0);
-        QCOMPARE(form->Label6->text(), QString("0"));
-        QCOMPARE(form->MicLevel, 0);
-        QCOMPARE(form->SavedMicLevel, 60);
-        QTest::mouseClick(form->Image11, Qt::LeftButton); // unmute
-        QCOMPARE(form->TrbMic->Position(), 60);
-        QCOMPARE(form->MicLevel, 60);
+        Control<TTrackBar>(&*form, "TrbMic")->SetPosition(60);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image11"), Qt::LeftButton); // mute
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 0);
+        QCOMPARE(Control<QLabel>(&*form, "Label6")->text(), QString("0"));
+        QCOMPARE(form->MicLevel(), 0);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image11"), Qt::LeftButton); // unmute
+        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 60);
+        QCOMPARE(form->MicLevel(), 60);
         // The bar's handler passes each position on, and the button confirms it.
         QCOMPARE(terminal->calls.filter("SetTransmitVolume"),
                  QStringList({"SetTransmitVolume(0,60)", "SetTransmitVolume(0,0)",
                               "SetTransmitVolume(0,0)", "SetTransmitVolume(0,60)",
                               "SetTransmitVolume(0,60)"}));
-        form->VoiceSession.reset();
+        form->EndOrDecline();
+        QVERIFY(!form->Session().HasVoice());
     }
 
     void screenshotMatchesTheReference()

@@ -1,10 +1,13 @@
 #include "app/TForms.h"
 #include "calls/TUdpListener.h"
 #include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
+#include "calls/TVideoLink.h"
 #include "capture/TVideoCapture.h"
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/capturegraph/fake/TFakeSampleGrabber.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/Controls.h"
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
@@ -96,19 +99,19 @@ private slots:
         camera = std::make_shared<TFakeCaptureSystem>();
         Start();
         QCOMPARE(script->ui.Texts("message"), QStringList{"Can't init capture!"});
-        QVERIFY(form->TerminateRequested);
-        QVERIFY(form->UDPServer->localPort() != 0); // the listeners were already up
-        QVERIFY(form->UDPServer1->localPort() != 0);
+        QVERIFY(form->TerminateRequested());
+        QVERIFY(form->Session().ListenPort() != 0); // the listeners were already up
+        QVERIFY(form->Video().ListenPort() != 0);
     }
 
     void theStoredCameraStartsPreviewingAfterTheTimer()
     {
         StoreCameraConfiguration();
         Start();
-        QVERIFY(form->Timer->isActive());
-        QVERIFY(!form->cap->Previewing());
-        QTRY_VERIFY(form->cap->Previewing());
-        QCOMPARE(form->cap->VideoDeviceName(), QString("Fake Camera"));
+        QVERIFY(Control<QTimer>(&*form, "Timer")->isActive());
+        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QTRY_VERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("Fake Camera"));
         QVERIFY(script->ui.shown.isEmpty());
     }
 
@@ -116,36 +119,35 @@ private slots:
     {
         Start();
         QTest::qWait(300);
-        QVERIFY(!form->cap->Previewing());
-        QVERIFY(!form->TerminateRequested);
+        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QVERIFY(!form->TerminateRequested());
     }
 
     void previewButtonStopsAndStartsWithTheStopMarker()
     {
         StoreCameraConfiguration();
         Start();
-        QTRY_VERIFY(form->cap->Previewing());
-        QTest::mouseClick(form->btnPreview, Qt::LeftButton);
-        QVERIFY(!form->cap->Previewing());
-        QVERIFY(form->Label3->isVisible());
-        QTest::mouseClick(form->btnPreview, Qt::LeftButton);
-        QVERIFY(form->cap->Previewing());
-        QVERIFY(!form->Label3->isVisible());
+        QTRY_VERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QTest::mouseClick(Control<TImageButton>(&*form, "btnPreview"), Qt::LeftButton);
+        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QVERIFY(Control<QLabel>(&*form, "Label3")->isVisible());
+        QTest::mouseClick(Control<TImageButton>(&*form, "btnPreview"), Qt::LeftButton);
+        QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QVERIFY(!Control<QLabel>(&*form, "Label3")->isVisible());
     }
 
     void everyRenderedFrameRearmsTheNextDuringACall()
     {
         StoreCameraConfiguration();
         Start();
-        QTRY_VERIFY(form->cap->Previewing());
+        QTRY_VERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
         auto sender = std::make_unique<CountingSender>();
         CountingSender* counting = sender.get();
-        form->UDPClient1 = std::move(sender);
+        form->Video().SetSender(std::move(sender));
         Deliver({Frame(1), Frame(2)});
         QVERIFY(counting->sent.isEmpty()); // no call: nothing goes out
 
-        form->Connected = true;
-        form->SetVideoDestination("192.0.2.3");
+        form->Video().Start(QHostAddress("192.0.2.3"));
         Deliver({Frame(3), Frame(4), Frame(5)});
         // The first rendered frame armed the grab of the next: each later frame is sent.
         QCOMPARE(counting->sent.size(), 3);
@@ -156,9 +158,9 @@ private slots:
     {
         StoreCameraConfiguration();
         Start();
-        QTRY_VERIFY(form->cap->Previewing());
+        QTRY_VERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
         form->close();
-        QVERIFY(!form->cap->Previewing());
+        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
         TGraphConfig saved;
         saved.LoadFromString(TGraphConfig::ReadConfigText(TfrmMain::PlacementFileName()));
         QCOMPARE(saved.VCapSource, QString("Fake Camera"));

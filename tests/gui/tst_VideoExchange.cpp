@@ -6,6 +6,7 @@
 #include "platform/errors/ESockError.h"
 #include "platform/jpeg/TJpegEncoder.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/Controls.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
@@ -93,8 +94,8 @@ class VideoExchangeTest : public QObject
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
 
-    QImage Shown() const { return form->Image1->Picture(); }
-    QImage Idle() const { return form->Image12->Picture(); }
+    QImage Shown() const { return Control<TImage>(&*form, "Image1")->Picture(); }
+    QImage Idle() const { return Control<TImage>(&*form, "Image12")->Picture(); }
 
     // The state a call with the peer leaves behind once it is up.
     void InCallWith(const QString& peer)
@@ -133,10 +134,10 @@ private slots:
         Start();
         const QByteArray frame = Jpeg(Pattern(160, 120, Qt::red));
         form->UDPServer1UDPRead(frame, "192.0.2.3");
-        QCOMPARE(form->edtHostName->text(), QString("192.0.2.3"));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("192.0.2.3"));
         QCOMPARE(Shown(), Idle());
         form->UDPServer1UDPRead(frame, "192.0.2.4"); // only the first sender of the run
-        QCOMPARE(form->edtHostName->text(), QString("192.0.2.3"));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("192.0.2.3"));
         QCOMPARE(Shown(), Idle());
     }
 
@@ -147,7 +148,7 @@ private slots:
         form->UDPServer1UDPRead(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.3");
         QTRY_COMPARE(Shown().size(), QSize(160, 120));
         QVERIFY(qRed(Shown().pixel(5, 5)) > 200);
-        QTest::mouseClick(form->Image5, Qt::LeftButton); // End
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton); // End
         QCOMPARE(Shown(), Idle());
         form->UDPServer1UDPRead(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.3");
         QCOMPARE(Shown(), Idle()); // the peer keeps sending: still idle
@@ -179,10 +180,10 @@ private slots:
         form->UDPServer1UDPRead(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.66");
         QCOMPARE(form->FrameDecoder->Submitted(), 0u);
         // Not even the host field, which the first frame of a run would otherwise fill.
-        QCOMPARE(form->edtHostName->text(), TfrmMain::HostNamePrompt);
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), TfrmMain::HostNamePrompt);
         ReceiveAndWait(Jpeg(Pattern(80, 60, Qt::green)), "192.0.2.3");
         QCOMPARE(Shown().size(), QSize(80, 60));
-        QCOMPARE(form->edtHostName->text(), QString("192.0.2.3"));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("192.0.2.3"));
     }
 
     void aBurstOfFramesEndsOnTheNewest()
@@ -231,9 +232,9 @@ private slots:
         ReceiveAndWait(Jpeg(Pattern(1920, 1080, Qt::red)), "192.0.2.3");
         // The picture kept is the whole frame (the snapshot takes it), shown scaled to fit.
         QCOMPARE(Shown().size(), QSize(1920, 1080));
-        const QRect fit = form->Image1->PictureRect();
+        const QRect fit = Control<TImage>(&*form, "Image1")->PictureRect();
         QVERIFY(fit.width() < 1920 && fit.width() > 0);
-        const QImage screen = form->Image1->grab().toImage();
+        const QImage screen = Control<TImage>(&*form, "Image1")->grab().toImage();
         const QPoint middle = fit.center();
         QVERIFY(qGreen(screen.pixel(middle)) > 200); // the white middle of the pattern
         QVERIFY(qRed(screen.pixel(fit.left() + 3, fit.top() + 3)) > 200);
@@ -248,7 +249,7 @@ private slots:
         peer.writeDatagram(Jpeg(Pattern(200, 100, Qt::green)), QHostAddress::LocalHost,
                            form->UDPServer1->localPort());
         QTRY_COMPARE(Shown().size(), QSize(200, 100));
-        QCOMPARE(form->edtHostName->text(), QString("127.0.0.1"));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("127.0.0.1"));
     }
 
     void tooLargeFramesStepTheQualityDownAndWarnOnce()
@@ -338,13 +339,13 @@ private slots:
                                      QString("port=%1").arg(form->UDPServer1->localPort())});
         QTRY_COMPARE_WITH_TIMEOUT(Shown().size(), QSize(176, 144), 10000);
         QVERIFY(gst.waitForFinished(20000));
-        QCOMPARE(form->edtHostName->text(), QString("127.0.0.1"));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("127.0.0.1"));
     }
 
     void snapshotPutsTheShownPictureOnTheClipboard()
     {
         Start();
-        QTest::mouseClick(form->Image9, Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&*form, "Image9"), Qt::LeftButton);
         QCOMPARE(QApplication::clipboard()->image().size(), Idle().size());
     }
 };

@@ -1,10 +1,13 @@
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
+#include "calls/TVideoLink.h"
 #include "capture/TFGraphConfig.h"
 #include "capture/TGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "platform/capturegraph/CaptureGuids.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/Controls.h"
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
@@ -108,8 +111,8 @@ private slots:
             QVERIFY(window->btnApply->isEnabled());
         });
         // Closing never applies.
-        QVERIFY(!form->cap->Previewing());
-        QVERIFY(form->CaptureConfig.VCapSource.isEmpty());
+        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QVERIFY(form->CaptureConfig().VCapSource.isEmpty());
         // The configuration was saved all the same.
         QVERIFY(!env->ReadProgramFile("ConfigGraph.ini").isEmpty());
     }
@@ -127,10 +130,10 @@ private slots:
             after = Items(window->lbDialogs);
         });
         QVERIFY(before.isEmpty());
-        QCOMPARE(form->CaptureConfig.VCapSource, QString("Second Camera"));
-        QCOMPARE(form->CaptureConfig.PixelFormat, TPixelFormat::pf32bit);
-        QVERIFY(form->cap->Previewing());
-        QCOMPARE(form->cap->VideoDeviceName(), QString("Second Camera"));
+        QCOMPARE(form->CaptureConfig().VCapSource, QString("Second Camera"));
+        QCOMPARE(form->CaptureConfig().PixelFormat, TPixelFormat::pf32bit);
+        QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("Second Camera"));
         // The new camera's pin dialogs are listed while the window is still open, each with
         // its ordinal.
         QCOMPARE(after, (QStringList{"Video Capture Pin", "Video Preview Pin"}));
@@ -182,9 +185,9 @@ private slots:
             QTest::mouseDClick(window->lbDialogs->viewport(), Qt::LeftButton, {}, r.center());
             QCOMPARE(script->ui.propertyFrames, QList<QStringList>{{"Video Capture Pin"}});
             QVERIFY(script->ui.refusedProperties.isEmpty());
-            QVERIFY(form->cap->Previewing());
+            QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
             TVCapMode mode;
-            form->cap->GetCurrentVCapMode(mode);
+            Control<TVideoCapture>(&*form, "cap")->GetCurrentVCapMode(mode);
             QCOMPARE(QSize(mode.Width, mode.Height), QSize(320, 240));
         });
         // Saved on closing: the chosen mode is what the next start uses.

@@ -1,3 +1,4 @@
+#include "tests/support/Controls.h"
 #include "tests/support/MainWindowSteps.h"
 
 #include "app/TForms.h"
@@ -40,13 +41,13 @@ bool WithVideoOptionsOpen(TfrmMain& form, const std::function<void()>& inside)
         ran = true;
         QTest::mouseClick(window->btnCancel, Qt::LeftButton);
     });
-    QTest::mouseClick(form.btnVideoSource, Qt::LeftButton);
+    QTest::mouseClick(Control<TImageButton>(&form, "btnVideoSource"), Qt::LeftButton);
     return ran && !window->isVisible();
 }
 
 QImage ComparableShot(TfrmMain& form)
 {
-    form.lblIPAddress->setText(QStringLiteral("192.0.2.10"));
+    Control<QLabel>(&form, "lblIPAddress")->setText(QStringLiteral("192.0.2.10"));
     if (QWidget* focused = QApplication::focusWidget())
         focused->clearFocus();
     return form.grab().toImage().convertToFormat(QImage::Format_RGB32);
