@@ -36,8 +36,11 @@ void TfrmMain::ConnectCall()
         if (Forms().frmCalling)
             Forms().frmCalling->done(QDialog::Rejected);
     });
-    connect(s, &TCallSession::placeFailed, this,
-            [this](const QString& message) { Guarded([&] { PlaceFailed(message); }); });
+    // Told once the calling-status window's own loop has ended, so the focus can go back home.
+    connect(
+        s, &TCallSession::placeFailed, this,
+        [this](const QString& message) { Guarded([&] { PlaceFailed(message); }); },
+        Qt::QueuedConnection);
     connect(s, &TCallSession::accepted, video_, &TVideoLink::Start);
     connect(s, &TCallSession::ended, video_, &TVideoLink::Stop);
     connect(s, &TCallSession::ended, this, &TfrmMain::ShowIdlePicture);
@@ -113,6 +116,8 @@ void TfrmMain::PlacingStarted()
 void TfrmMain::PlaceFailed(const QString& message)
 {
     Ui().Error(message);
+    // The calling-status window was in front until now.
+    activateWindow();
     FocusHostName();
 }
 
