@@ -69,21 +69,22 @@ void TfrmTransfer::StrmRec1ClientContact()
     incomingBase_ = fieldShowsSender ? QStringLiteral("Incoming")
                                      : QStringLiteral("Incoming from %1").arg(from);
     SetStatus(incomingBase_ + QStringLiteral("..."));
+    qCInfo(lcTransfer).noquote() << "contact:" << incomingBase_;
     ReceiveFolderChanged();
     receiveClock_.start();
     progressTimer_->start();
     if (!isVisible()) {
-        // Shown once the accepting handler has returned; the user closes it. A send under way
-        // waits in the event loop below, so then it is shown without a modal loop of its own.
+        // Shown once the accepting handler has returned; the user closes it. The network never
+        // opens a modal loop nor takes the keyboard: a user answering a call must not find the
+        // main window blocked by whoever connected.
         QMetaObject::invokeMethod(
             this,
             [this] {
                 if (isVisible())
                     return;
-                if (sending_)
-                    show();
-                else
-                    exec();
+                setAttribute(Qt::WA_ShowWithoutActivating);
+                show();
+                setAttribute(Qt::WA_ShowWithoutActivating, false);
             },
             Qt::QueuedConnection);
     }

@@ -176,11 +176,11 @@ private slots:
         QVERIFY2(link->Decoder().Decoded() < 50, "older frames were decoded instead of dropped");
 
         const qsizetype before = shown.size();
+        const quint64 decoded = link->Decoder().Decoded();
         link->Receive(red, "192.0.2.3");
         link->Stop(); // before the decoded picture is handed back
         link->Start(Peer); // nor does the next call show it
-        QTRY_COMPARE(link->Decoder().Delivered() + link->Decoder().Refused(),
-                     link->Decoder().Decoded());
+        QTRY_VERIFY(link->Decoder().Decoded() > decoded);
         QTest::qWait(50);
         QCOMPARE(shown.size(), before);
     }

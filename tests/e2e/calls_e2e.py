@@ -12,6 +12,7 @@ Exits 77 (skip) when those are missing, 1 when a check fails, 0 when all pass.
 import argparse
 import glob
 import hashlib
+import json
 import math
 import os
 import re
@@ -31,6 +32,8 @@ SKIP = 77
 
 ADDR_A = "169.254.77.1"
 ADDR_B = "169.254.77.2"
+ADDR_STRANGER = "169.254.77.3"  # a third host, on A's side of the link
+STRANGER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "stranger.py")
 MAIN_TITLE = "Halvorn Software - Parlavue Video Phone"
 CALLING_TITLE = "Calling Status"
 STARTUP_MARK = "start-up complete"
@@ -779,6 +782,68 @@ def scenario_answer_voice_end(lab, a, b):
                      stats[1]))
 
 
+def scenario_stranger_cannot_take_the_call(lab, a, b):
+    """While B rings for A, a stranger (a third address on A's side) pokes B's ports 6501, 8800
+    and 6767; B's user answers with the button. The call, its voice and its video are A's, B's
+    host field keeps A's address, and nothing of the call goes to the stranger."""
+    a.start()
+    b.start()
+    idle_a = video_area(lab, a)
+    run(["ip", "-n", lab.ns_a, "addr", "add", ADDR_STRANGER + "/24", "dev", lab.veth_a])
+    watcher = poker = None
+    try:
+        watcher = subprocess.Popen(["ip", "netns", "exec", lab.ns_a, sys.executable, STRANGER,
+                                    "watch", lab.veth_a, ADDR_STRANGER],
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        if watcher.stdout.readline().strip() != "watching":
+            raise Failure("the packet watcher did not start: %s" % watcher.stderr.read())
+        place_call(a, b)
+        b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+        poker = subprocess.Popen(["ip", "netns", "exec", lab.ns_a, sys.executable, STRANGER,
+                                  "poke", ADDR_STRANGER, ADDR_B, "3"],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        # Each of the stranger's ways in was seen, and none took the host field.
+        b.expect('received "Calling|Eve" from %s' % ADDR_STRANGER)
+        b.expect("host field kept; the network offered %s" % ADDR_STRANGER)
+        b.expect("Incoming from %s" % ADDR_STRANGER)
+        out, err = poker.communicate(timeout=30)
+        if poker.returncode != 0:
+            raise Failure("the stranger's pokes failed: %s" % err.strip())
+        b.make_answer()
+        b.expect("answered: voice to %s" % a.address)
+        a.expect("accepted: voice to %s" % b.address)
+        a.expect_calling_window_closed()
+        lab.expect_tone(a.speaker, TONE_B, TONE_A)
+        lab.expect_tone(b.speaker, TONE_A, TONE_B)
+        wait_until("B's video on A", lambda: changed_share(idle_a, video_area(lab, a)) > 0.01,
+                   WAIT)
+        time.sleep(1.0)  # a second of call: voice and video would have reached the stranger
+    finally:
+        for proc in (poker, watcher):
+            if proc is not None and proc.poll() is None:
+                proc.terminate()
+        run(["ip", "-n", lab.ns_a, "addr", "del", ADDR_STRANGER + "/24", "dev", lab.veth_a],
+            check=False)
+    out, err = watcher.communicate(timeout=10)
+    lines = out.strip().splitlines()
+    counts = json.loads(lines[-1]) if lines else None
+    if counts is None:
+        raise Failure("the packet watcher reported nothing: %s" % err.strip())
+    call_media = {k: v for k, v in counts.items()
+                  if k in ("8500", "8501", "8800") or k.startswith("6767:Accept")}
+    if call_media:
+        raise Failure("the call reached the stranger: %s" % counts)
+    replies = sum(v for k, v in counts.items() if k.startswith("6767:"))
+    a.set_mark()
+    b.set_mark()
+    a.end_decline()
+    b.end_decline()
+    a.expect("call ended")
+    b.expect("call ended")
+    return ("B answered A with a stranger poking; to the stranger: %d busy replies, no voice, "
+            "video or Accept (%s)" % (replies, out.strip().splitlines()[-1]))
+
+
 def scenario_auto_answer(lab, a, b):
     a.start()
     b.start(auto_answer=True)
@@ -1082,6 +1147,7 @@ def scenario_capture_pin_during_call(lab, a, b):
 SCENARIOS = [
     ("A calls B, B rings", scenario_a_calls_b_rings),
     ("B answers, voice both ways, End on both", scenario_answer_voice_end),
+    ("a stranger poking B while it rings cannot take the call", scenario_stranger_cannot_take_the_call),
     ("auto-answer", scenario_auto_answer),
     ("busy reply in A's calling window", scenario_busy),
     ("ring timeout sends B's message, Cancel Call stops the ringing", scenario_ring_timeout),

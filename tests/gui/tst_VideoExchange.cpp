@@ -6,9 +6,12 @@
 #include "platform/errors/ESockError.h"
 #include "platform/jpeg/TJpegEncoder.h"
 #include "platform/ui/TApplication.h"
+#include "transfer/TStrmServer.h"
+#include "transfer/TfrmTransfer.h"
 #include "tests/support/Controls.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
+#include "tests/support/TRawTcpClient.h"
 #include "tests/support/TRecordingSender.h"
 #include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
@@ -18,6 +21,7 @@
 #include "widgets/TImageButton.h"
 
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTest>
@@ -148,9 +152,14 @@ private slots:
         QCOMPARE(Field(), QString("192.0.2.3"));
         QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
         QVERIFY(form->Session().Connected());
-        QVERIFY(!form->OfferHostName("192.0.2.66"));
+        // Someone connects to the file transfer port during the call: the portal names it.
+        TfrmTransfer* portal = Forms().frmTransfer;
+        TRawTcpClient contact(portal->StrmRec1->LocalPort());
+        QVERIFY(contact.IsConnected());
+        QTRY_COMPARE(portal->lblCom->text(), QString("Incoming from 127.0.0.1..."));
         QCOMPARE(Field(), QString("192.0.2.3"));
         QCOMPARE(form->Session().Peer(), QString("192.0.2.3"));
+        contact.Close();
     }
 
     void framesDuringACallAreShownUntilEnd()

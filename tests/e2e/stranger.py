@@ -1,0 +1,87 @@
+#!/usr/bin/python3
+"""A stranger on the link, for the end-to-end calls (run inside a host's network namespace).
+
+  stranger.py poke FROM TO SECONDS   from address FROM, every 0.3 s for SECONDS: connect to TO's
+                                     TCP port 6501 and close, send a small JPEG to TO's video
+                                     port 8800 and a call request to its signalling port 6767
+  stranger.py watch DEV ADDRESS      until SIGTERM: counts the UDP datagrams on DEV that go to
+                                     ADDRESS, by destination port; prints them as JSON at the end
+"""
+
+import json
+import signal
+import socket
+import struct
+import sys
+import time
+
+# Shaped like a JPEG picture (start and end markers); whether it decodes does not matter, only
+# who it comes from.
+FAKE_JPEG = b"\xff\xd8" + bytes(200) + b"\xff\xd9"
+
+
+def poke(source, target, seconds):
+    deadline = time.monotonic() + float(seconds)
+    rounds = 0
+    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    udp.bind((source, 0))
+    while time.monotonic() < deadline and rounds < 100:
+        rounds += 1
+        udp.sendto(FAKE_JPEG, (target, 8800))
+        udp.sendto(b"Calling|Eve", (target, 6767))
+        tcp = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        tcp.settimeout(1.0)
+        try:
+            tcp.bind((source, 0))
+            tcp.connect((target, 6501))
+        except OSError:
+            pass
+        finally:
+            tcp.close()
+        time.sleep(0.3)
+    print(json.dumps({"rounds": rounds}), flush=True)
+
+
+def watch(device, address):
+    wanted = socket.inet_aton(address)
+    counts = {}
+    s = socket.socket(socket.AF_PACKET, socket.SOCK_RAW, socket.ntohs(0x0003))
+    s.bind((device, 0))
+    s.settimeout(0.2)
+    stop = []
+    signal.signal(signal.SIGTERM, lambda *_: stop.append(True))
+    print("watching", flush=True)
+    while not stop:
+        try:
+            frame = s.recv(65535)
+        except socket.timeout:
+            continue
+        except InterruptedError:
+            continue
+        # Ethernet II carrying IPv4 carrying UDP, to the address watched.
+        if len(frame) < 14 + 20 + 8 or frame[12:14] != b"\x08\x00":
+            continue
+        ip = frame[14:]
+        header = (ip[0] & 0x0F) * 4
+        if ip[9] != 17 or ip[16:20] != wanted or len(ip) < header + 8:
+            continue
+        port = struct.unpack("!H", ip[header + 2:header + 4])[0]
+        payload = ip[header + 8:]
+        key = str(port)
+        if port == 6767:
+            key += ":" + payload[:16].decode("latin-1")
+        counts[key] = counts.get(key, 0) + 1
+    print(json.dumps(counts), flush=True)
+
+
+def main():
+    if len(sys.argv) == 5 and sys.argv[1] == "poke":
+        poke(*sys.argv[2:])
+    elif len(sys.argv) == 4 and sys.argv[1] == "watch":
+        watch(*sys.argv[2:])
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main()
