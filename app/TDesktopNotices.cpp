@@ -105,8 +105,7 @@ void TDesktopNotices::CallAction(const QString& key, const QString& caller)
     callNotice_ = 0;
     TCallSession& session = main_.Session();
     // A notice speaks for the caller it named, and only while that caller rings.
-    const bool stillRings =
-        session.Ringing() && session.CallOffered() && session.Peer() == caller;
+    const bool stillRings = session.Ringing() && session.CallOffered() && session.Peer() == caller;
     if (key == QLatin1String("answer")) {
         main_.BringToFront();
         if (stillRings)

@@ -13,7 +13,6 @@
 #include "transfer/TfrmTxtMessage.h"
 #include "voice/TfrmCCN.h"
 
-
 TForms& Forms()
 {
     static TForms forms;

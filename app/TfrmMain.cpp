@@ -1,11 +1,11 @@
 #include "app/TfrmMain.h"
 
 #include "app/TForms.h"
-#include "calls/TCallSession.h"
-#include "calls/TVideoLink.h"
 #include "app/TLocalAddress.h"
+#include "calls/TCallSession.h"
 #include "calls/TUdpDatagramSender.h"
 #include "calls/TUdpListener.h"
+#include "calls/TVideoLink.h"
 #include "capture/TFGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "contacts/TSettingsStore.h"

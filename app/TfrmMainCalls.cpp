@@ -25,7 +25,8 @@ void TfrmMain::ConnectCall()
         TRemoteText::Show(*lblCallerID, callerID, QStringLiteral(" calling..."));
     });
     connect(s, &TCallSession::callerCleared, lblCallerID, &QLabel::clear);
-    connect(s, &TCallSession::placingStarted, this, [this] { Guarded([this] { PlacingStarted(); }); });
+    connect(s, &TCallSession::placingStarted, this,
+            [this] { Guarded([this] { PlacingStarted(); }); });
     connect(s, &TCallSession::statusText, this, [](const QString& text) {
         if (TfrmCalling* calling = Forms().frmCalling) {
             calling->Dice1->SetRotate(false);
@@ -138,7 +139,8 @@ bool TfrmMain::OfferHostName(const QString& address)
     const bool callUnderWay =
         s.Busy() || s.Placing() || s.Connected() || (s.Ringing() && s.CallOffered());
     const QString text = edtHostName->text();
-    const bool networks = HostNameEmpty() || (!hostFromNetwork_.isEmpty() && text == hostFromNetwork_);
+    const bool networks =
+        HostNameEmpty() || (!hostFromNetwork_.isEmpty() && text == hostFromNetwork_);
     if (callUnderWay || !networks) {
         qCInfo(lcCall).noquote() << "host field kept; the network offered" << address;
         return false;

@@ -10,6 +10,7 @@
 #include "calls/TCallSession.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
@@ -110,16 +111,10 @@ int main(int argc, char** argv)
 
     TGuiTestEnvironment env;
     TScriptedUiScope script;
-    TCallPorts ports;
-    ports.signallingListen = 0;
-    ports.videoListen = 0;
-    TfrmMain form(MakeFakeCamera(), ports);
-    CreateSecondaryForms(form, 0);
-    form.ReadOutputVolume = [](quint16&, quint16&) { return false; };
-    form.WriteOutputVolume = [](quint32) { return false; };
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
+    const std::unique_ptr<TfrmMain> window = StartMainWindow(MakeFakeCamera());
+    if (!window)
         return 1;
+    TfrmMain& form = *window;
 
     const TRun idle = Measure([] { QTest::qWait(3000); });
     std::printf("idle loop:                 longest gap %lld ms over %d ticks\n",

@@ -6,9 +6,9 @@
 // the listener's handler on the window's thread.
 // Usage: VideoStall_bench [datagrams] [seconds]   (runs offscreen)
 #include "app/TForms.h"
+#include "app/TfrmMain.h"
 #include "calls/TFrameDecoder.h"
 #include "calls/TUdpListener.h"
-#include "app/TfrmMain.h"
 #include "calls/TVideoLink.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"

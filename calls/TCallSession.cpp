@@ -158,10 +158,10 @@ void TCallSession::Place(const QString& host)
     placed_.clear();
     qCInfo(lcCall).noquote() << "placing a call to" << host.trimmed().left(255);
     // The answer always comes later, so the window below is up before it.
-    lookupId_ = lookup_->Start(host, [this, epoch](const QList<QHostAddress>& addresses,
-                                                   const QString& error) {
-        Resolved(epoch, addresses, error);
-    });
+    lookupId_ = lookup_->Start(
+        host, [this, epoch](const QList<QHostAddress>& addresses, const QString& error) {
+            Resolved(epoch, addresses, error);
+        });
     LogFlags();
     // The window waits here, modally, until the call is answered or given up; nothing below
     // may follow.

@@ -21,8 +21,8 @@ void TCallSession::Receive(const QByteArray& datagram, const QString& sender)
         Handle(message, from);
     } catch (const std::exception& e) {
         // The network never opens a box; what failed is in the log.
-        qCWarning(lcCall).noquote() << "handling a datagram from" << from.toString()
-                                    << "failed:" << e.what();
+        qCWarning(lcCall).noquote()
+            << "handling a datagram from" << from.toString() << "failed:" << e.what();
     }
 }
 

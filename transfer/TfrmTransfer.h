@@ -133,7 +133,7 @@ private:
     TPortalHost host_;
     bool sending_ = false;
     bool ending_ = false;
-    bool statusNotice_ = false; // the status line tells of a refused name
+    bool statusNotice_ = false;                         // the status line tells of a refused name
     QString incomingBase_ = QStringLiteral("Incoming"); // the status line while a body arrives
     qint64 sendSize_ = 0;
     QElapsedTimer sendClock_;

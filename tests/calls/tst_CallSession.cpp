@@ -44,7 +44,8 @@ class CallSessionTest : public QObject
         session->SetClock([this] { return now; });
         TCallSession* s = session.get();
         connect(s, &TCallSession::placingStarted, this, [this] { journal.events << "window up"; });
-        connect(s, &TCallSession::placingEnded, this, [this] { journal.events << "window closed"; });
+        connect(s, &TCallSession::placingEnded, this,
+                [this] { journal.events << "window closed"; });
         connect(s, &TCallSession::statusText, this,
                 [this](const QString& t) { journal.events << "status " + t; });
         connect(s, &TCallSession::placeFailed, this,
@@ -63,7 +64,10 @@ class CallSessionTest : public QObject
                 [this](const QString& text) { journal.events << "warning " + text; });
     }
 
-    void Receive(const QString& text, const QString& from) { session->Receive(text.toUtf8(), from); }
+    void Receive(const QString& text, const QString& from)
+    {
+        session->Receive(text.toUtf8(), from);
+    }
 
     QString Flags() const
     {
@@ -113,10 +117,9 @@ private slots:
         Receive("Accept", "192.0.2.9");
         QCOMPARE(Flags(), QString("1001"));
         QCOMPARE(session->Peer(), QString("192.0.2.9"));
-        QCOMPARE(journal.events.mid(2), QStringList({"status Not now", "voice created",
-                                                     "voice created", "window closed",
-                                                     "voice to 192.0.2.9:8500", "voice started",
-                                                     "up with 192.0.2.9"}));
+        QCOMPARE(journal.events.mid(2),
+                 QStringList({"status Not now", "voice created", "voice created", "window closed",
+                              "voice to 192.0.2.9:8500", "voice started", "up with 192.0.2.9"}));
         // Up: a second "Accept" starts nothing, and the peer's "Cancel" does not end the call.
         Receive("Accept", "192.0.2.9");
         Receive("Cancel", "192.0.2.9");

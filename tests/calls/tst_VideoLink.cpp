@@ -5,6 +5,7 @@
 #include "calls/TVideoLink.h"
 #include "platform/errors/ESockError.h"
 #include "platform/jpeg/TJpegEncoder.h"
+#include "tests/support/TestPictures.h"
 
 #include <QNetworkDatagram>
 #include <QPainter>
@@ -35,15 +36,6 @@ public:
     }
 };
 
-QImage Pattern(int width, int height, QColor colour)
-{
-    QImage image(width, height, QImage::Format_BGR888);
-    image.fill(colour);
-    QPainter p(&image);
-    p.fillRect(width / 4, height / 4, width / 2, height / 2, Qt::white);
-    return image;
-}
-
 QImage Noise(int width, int height)
 {
     QImage image(width, height, QImage::Format_BGR888);
@@ -54,13 +46,6 @@ QImage Noise(int width, int height)
             row[x] = uchar(rng.bounded(256));
     }
     return image;
-}
-
-QByteArray Jpeg(const QImage& image)
-{
-    TJpegEncoder encoder;
-    encoder.SetQuality(85);
-    return encoder.Compress(image);
 }
 
 const QHostAddress Peer("192.0.2.3");
@@ -178,7 +163,7 @@ private slots:
         const qsizetype before = shown.size();
         const quint64 decoded = link->Decoder().Decoded();
         link->Receive(red, "192.0.2.3");
-        link->Stop(); // before the decoded picture is handed back
+        link->Stop();      // before the decoded picture is handed back
         link->Start(Peer); // nor does the next call show it
         QTRY_VERIFY(link->Decoder().Decoded() > decoded);
         QTest::qWait(50);
@@ -237,8 +222,8 @@ private slots:
         f.close();
         QProcess decode;
         decode.start("gst-launch-1.0",
-                     {"-q", "filesrc", "location=" + jpeg, "!", "jpegdec", "!", "videoconvert",
-                      "!", "pngenc", "!", "filesink", "location=" + png});
+                     {"-q", "filesrc", "location=" + jpeg, "!", "jpegdec", "!", "videoconvert", "!",
+                      "pngenc", "!", "filesink", "location=" + png});
         QVERIFY(decode.waitForFinished(20000));
         QCOMPARE(decode.exitCode(), 0);
         const QImage decoded(png);
@@ -248,10 +233,10 @@ private slots:
 
         QVERIFY(link->Listen());
         QProcess send;
-        send.start("gst-launch-1.0", {"-q", "videotestsrc", "num-buffers=20", "pattern=smpte", "!",
-                                      "video/x-raw,width=176,height=144,framerate=30/1", "!",
-                                      "jpegenc", "!", "udpsink", "host=127.0.0.1",
-                                      QString("port=%1").arg(link->ListenPort())});
+        send.start("gst-launch-1.0",
+                   {"-q", "videotestsrc", "num-buffers=20", "pattern=smpte", "!",
+                    "video/x-raw,width=176,height=144,framerate=30/1", "!", "jpegenc", "!",
+                    "udpsink", "host=127.0.0.1", QString("port=%1").arg(link->ListenPort())});
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 10000);
         QCOMPARE(shown.last().size(), QSize(176, 144));
         QVERIFY(send.waitForFinished(20000));

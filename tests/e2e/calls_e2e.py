@@ -654,6 +654,16 @@ def flags_line(busy, offered, ringing, connected):
     return "flags busy=%d offered=%d ringing=%d connected=%d" % (busy, offered, ringing, connected)
 
 
+def end_both(a, b):
+    """Both users press End / Decline."""
+    a.set_mark()
+    b.set_mark()
+    a.end_decline()
+    b.end_decline()
+    a.expect("call ended")
+    b.expect("call ended")
+
+
 def place_call(a, b):
     """A types B's address and presses Make / Answer; B rings or answers."""
     a.set_mark()
@@ -834,12 +844,7 @@ def scenario_stranger_cannot_take_the_call(lab, a, b):
     if call_media:
         raise Failure("the call reached the stranger: %s" % counts)
     replies = sum(v for k, v in counts.items() if k.startswith("6767:"))
-    a.set_mark()
-    b.set_mark()
-    a.end_decline()
-    b.end_decline()
-    a.expect("call ended")
-    b.expect("call ended")
+    end_both(a, b)
     return ("B answered A with a stranger poking; to the stranger: %d busy replies, no voice, "
             "video or Accept (%s)" % (replies, out.strip().splitlines()[-1]))
 
@@ -855,12 +860,7 @@ def scenario_auto_answer(lab, a, b):
     took = time.monotonic() - t0
     # Answered automatically: Busy stays clear (by hand it would be set).
     b.expect(flags_line(0, 1, 0, 1))
-    a.set_mark()
-    b.set_mark()
-    a.end_decline()
-    b.end_decline()
-    a.expect("call ended")
-    b.expect("call ended")
+    end_both(a, b)
     return "answered automatically %.2f s after A's click" % took
 
 

@@ -162,7 +162,10 @@ class CallStatsTest : public QObject
         }
     }
 
-    bool Shows(const QString& line) const { return Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().contains(line); }
+    bool Shows(const QString& line) const
+    {
+        return Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().contains(line);
+    }
 
 private slots:
     void initTestCase() { QLoggingCategory::setFilterRules("parlavue.stats.info=true"); }
@@ -260,7 +263,8 @@ private slots:
         // Ended, it says so at the next tick, the video at 0.
         QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
         QVERIFY(!form->Session().Connected());
-        QTRY_COMPARE_WITH_TIMEOUT(Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().value(0), QString("No call"), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().value(0),
+                                  QString("No call"), Wait);
         QVERIFY(Shows("Video:       0 fps sent, 0 fps shown"));
 
         QTest::keyClick(form.get(), Qt::Key_F3);
@@ -278,7 +282,8 @@ private slots:
         QVERIFY(log.Lines().isEmpty());
 
         AnswerCallFrom("192.0.2.7");
-        QVERIFY(Control<TStatsOverlay>(&*form, "StatsOverlay")->isHidden()); // logged whether it is shown or not
+        QVERIFY(Control<TStatsOverlay>(&*form, "StatsOverlay")
+                    ->isHidden()); // logged whether it is shown or not
         terminal->stats.roundTripMs = 2.5;
         terminal->stats.peerLossPercent = 12.5;
         SendFrames(2);

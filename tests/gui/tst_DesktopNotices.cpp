@@ -1,7 +1,7 @@
-#include "calls/IDatagramSender.h"
 #include "app/TDesktopNotices.h"
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
+#include "calls/IDatagramSender.h"
 #include "calls/TCallSession.h"
 #include "calls/TVideoLink.h"
 #include "platform/notify/TDesktopNotifications.h"
@@ -18,12 +18,12 @@
 #include "transfer/TStrmServer.h"
 #include "voice/TfrmCCN.h"
 
-#include <chrono>
 #include <QBuffer>
 #include <QDBusMessage>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 
 namespace {
 

@@ -130,7 +130,8 @@ private slots:
             Choose(window->cbPixelFormat, "pf24bit");
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
             QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
-            QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("USB Camera"));
+            QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(),
+                     QString("USB Camera"));
         });
         QCOMPARE(form->CaptureConfig().VCapSource, QString("USB Camera (2)"));
     }
@@ -215,7 +216,8 @@ private slots:
             QVERIFY(window->btnApply->isEnabled());
             QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
-            QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("USB Camera"));
+            QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(),
+                     QString("USB Camera"));
         });
         QCOMPARE(form->CaptureConfig().VCapSource, QString("USB Camera"));
     }
@@ -237,7 +239,8 @@ private slots:
             QCOMPARE(camera->LastGraph(), graph);
             QVERIFY(graph->Running());
             QVERIFY2(GraphCalls().isEmpty(), qPrintable(GraphCalls().join(' ')));
-            QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("Second Camera"));
+            QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(),
+                     QString("Second Camera"));
             QCOMPARE(window->cbVSources->currentText(), QString("Second Camera"));
         });
         // Saving on close still names the camera in use.

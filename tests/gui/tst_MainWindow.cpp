@@ -10,12 +10,12 @@
 #include "platform/ini/TIniFile.h"
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
-#include "tests/support/TRecordingSender.h"
 #include "tests/support/Controls.h"
 #include "tests/support/ImageCompare.h"
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
+#include "tests/support/TRecordingSender.h"
 #include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
 #include "transfer/TStrmServer.h"
@@ -151,12 +151,15 @@ private slots:
         QCOMPARE(form->windowTitle(), QString("Halvorn Software - Parlavue Video Phone"));
         QVERIFY(form->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(Control<QWidget>(&*form, "Panel1")->geometry(), QRect(800, 0, 200, 650));
-        QCOMPARE(Control<QWidget>(&*form, "Panel1")->palette().color(QPalette::Window), QColor(0x00, 0x6F, 0xA4));
+        QCOMPARE(Control<QWidget>(&*form, "Panel1")->palette().color(QPalette::Window),
+                 QColor(0x00, 0x6F, 0xA4));
         QCOMPARE(Control<QWidget>(&*form, "Panel2")->geometry(), QRect(0, 0, 800, 650));
-        QCOMPARE(Control<QWidget>(&*form, "Panel2")->palette().color(QPalette::Window), QColor(Qt::black));
+        QCOMPARE(Control<QWidget>(&*form, "Panel2")->palette().color(QPalette::Window),
+                 QColor(Qt::black));
         QCOMPARE(Control<QLabel>(&*form, "Label1")->text(), QString("Your IP Address"));
         QVERIFY(Control<QLabel>(&*form, "Label1")->font().bold());
-        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QString("Enter Host Name To Call"));
+        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(),
+                 QString("Enter Host Name To Call"));
         QCOMPARE(Control<QLabel>(&*form, "Label2")->text(), QString("0"));
         QCOMPARE(Control<QLabel>(&*form, "Label2")->pos(), QPoint(80, 416));
         QCOMPARE(Control<QLabel>(&*form, "Label8")->text(), QString("0"));
@@ -170,10 +173,12 @@ private slots:
         QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->tickInterval(), 5);
         QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->maximum(), 65535);
         QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->tickInterval(), 3500);
-        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->alignment(), Qt::AlignHCenter | Qt::AlignTop);
+        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->alignment(),
+                 Qt::AlignHCenter | Qt::AlignTop);
         QCOMPARE(Control<TImage>(&*form, "Image12")->Picture().size(), QSize(800, 600));
         QVERIFY(Control<TImage>(&*form, "Image12")->isHidden());
-        QCOMPARE(Control<TImage>(&*form, "Image1")->Picture(), Control<TImage>(&*form, "Image12")->Picture());
+        QCOMPARE(Control<TImage>(&*form, "Image1")->Picture(),
+                 Control<TImage>(&*form, "Image12")->Picture());
         QCOMPARE(Control<QTimer>(&*form, "Timer")->interval(), 200);
     }
 
@@ -189,7 +194,8 @@ private slots:
         QCOMPARE(form->MicLevel(), 85);
         QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->Position(), 32767);
         QCOMPARE(Control<QLabel>(&*form, "Label9")->text(), QString("50"));
-        QVERIFY(!form->Session().Busy() && !form->Session().Ringing() && !form->Session().CallOffered() && !form->Session().Connected());
+        QVERIFY(!form->Session().Busy() && !form->Session().Ringing() &&
+                !form->Session().CallOffered() && !form->Session().Connected());
         QCOMPARE(form->Video().Quality(), 100);
         QVERIFY(!Control<QTimer>(&*form, "Timer")->isActive());
         QVERIFY(script->ui.shown.isEmpty());
@@ -378,10 +384,10 @@ private slots:
     void theWindowIsDraggedByTheSidebarOrTheCallerIdLine()
     {
         Start();
-        for (auto [handle, button] :
-             {std::pair<QWidget*, Qt::MouseButton>{Control<QWidget>(&*form, "Panel1"), Qt::LeftButton},
-              {Control<QWidget>(&*form, "Panel1"), Qt::RightButton},
-              {Control<QLabel>(&*form, "lblCallerID"), Qt::MiddleButton}}) {
+        for (auto [handle, button] : {std::pair<QWidget*, Qt::MouseButton>{
+                                          Control<QWidget>(&*form, "Panel1"), Qt::LeftButton},
+                                      {Control<QWidget>(&*form, "Panel1"), Qt::RightButton},
+                                      {Control<QLabel>(&*form, "lblCallerID"), Qt::MiddleButton}}) {
             const QPoint before = form->pos();
             const QPoint grab = handle->mapToGlobal(QPoint(100, 5));
             SendMouse(handle, QEvent::MouseButtonPress, button, grab);

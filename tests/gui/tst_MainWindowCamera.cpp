@@ -1,7 +1,7 @@
 #include "app/TForms.h"
-#include "calls/TUdpListener.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
+#include "calls/TUdpListener.h"
 #include "calls/TVideoLink.h"
 #include "capture/TVideoCapture.h"
 #include "platform/capturegraph/CaptureGuids.h"

@@ -5,9 +5,8 @@
 #include "calls/TVideoLink.h"
 #include "platform/errors/ESockError.h"
 #include "platform/jpeg/TJpegEncoder.h"
+#include "tests/support/TestPictures.h"
 #include "platform/ui/TApplication.h"
-#include "transfer/TStrmServer.h"
-#include "transfer/TfrmTransfer.h"
 #include "tests/support/Controls.h"
 #include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
@@ -15,6 +14,8 @@
 #include "tests/support/TRecordingSender.h"
 #include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
+#include "transfer/TStrmServer.h"
+#include "transfer/TfrmTransfer.h"
 #include "voice/TCCNMediaTerm.h"
 #include "voice/TfrmCCN.h"
 #include "widgets/TImage.h"
@@ -38,22 +39,6 @@ public:
         throw ESockError("Message too long");
     }
 };
-
-QImage Pattern(int width, int height, QColor colour)
-{
-    QImage image(width, height, QImage::Format_BGR888);
-    image.fill(colour);
-    QPainter p(&image);
-    p.fillRect(width / 4, height / 4, width / 2, height / 2, Qt::white);
-    return image;
-}
-
-QByteArray Jpeg(const QImage& image)
-{
-    TJpegEncoder encoder;
-    encoder.SetQuality(85);
-    return encoder.Compress(image);
-}
 
 } // namespace
 

@@ -133,7 +133,8 @@ private slots:
         QCOMPARE(form->CaptureConfig().VCapSource, QString("Second Camera"));
         QCOMPARE(form->CaptureConfig().PixelFormat, TPixelFormat::pf32bit);
         QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
-        QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("Second Camera"));
+        QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(),
+                 QString("Second Camera"));
         // The new camera's pin dialogs are listed while the window is still open, each with
         // its ordinal.
         QCOMPARE(after, (QStringList{"Video Capture Pin", "Video Preview Pin"}));

@@ -1,5 +1,5 @@
-#include "tests/support/Controls.h"
 #include "tests/support/MainWindowSteps.h"
+#include "tests/support/Controls.h"
 
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
