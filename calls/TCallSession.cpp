@@ -144,7 +144,8 @@ void TCallSession::SendTo(const QString& text, const QHostAddress& to)
 
 void TCallSession::Place(const QString& host)
 {
-    if (busy_ || Placing())
+    // A phone that rings is answered, and a call that is up stays the only one.
+    if (busy_ || Placing() || connected_ || (callOffered_ && ringing_))
         return;
     busy_ = true;
     const quint64 epoch = ++epoch_;

@@ -4,6 +4,7 @@
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
+#include "calls/TVideoLink.h"
 #include "platform/ui/TApplication.h"
 #include "tests/calls/CallFakes.h"
 #include "tests/support/Controls.h"
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUdpSocket>
 
 class CallControlTest : public QObject
 {
@@ -31,11 +33,11 @@ class CallControlTest : public QObject
     Journal journal;
     std::shared_ptr<JournalTerminal> terminal;
 
-    void Start()
+    void Start(quint16 signallingPort = 0)
     {
         env->WriteProgramFile("Settings.ini", "[Settings]\nCallerID=Anna\nMessage=Not now\n");
         TCallPorts ports;
-        ports.signallingListen = 0;
+        ports.signallingListen = signallingPort;
         ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
         CreateSecondaryForms(*form, 0);
@@ -159,6 +161,17 @@ private slots:
         });
         QVERIFY(!form->Session().Placing());
         QVERIFY(journal.Matching("send").isEmpty());
+    }
+
+    void aSignallingPortHeldByAnotherProgramIsToldOnceAndTheWindowGoesOn()
+    {
+        QUdpSocket holder;
+        QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0));
+        Start(holder.localPort());
+        QCOMPARE(script->ui.Texts("error"),
+                 QStringList{"Could not bind socket. Address and port are already in use."});
+        QVERIFY(form->Video().ListenPort() != 0); // the video listener is up all the same
+        QVERIFY(form->isVisible());
     }
 
     void makeAnswerNeedsAHost()

