@@ -718,15 +718,22 @@ STATS_LINE = (r"stats: rtt ([0-9.]+) ms, peer loss ([0-9.]+) %, loss ([0-9.]+) %
               r"video sent (\d+) fps shown (\d+) fps")
 
 
+# The round trip the reports measure includes the time each side's window takes to read them,
+# so a sanitizer build (several times slower) gets a bound of its own (--sanitized).
+RTT_LIMIT_MS = 10.0
+SANITIZED_RTT_LIMIT_MS = 250.0
+
+
 def expect_call_stats(copy):
     """A statistics line logged from now on, once both sides' reports have come: no loss on the
-    link between the namespaces, a round trip under 10 ms, voice and video both ways."""
+    link between the namespaces, a round trip under RTT_LIMIT_MS, voice and video both ways."""
     copy.set_mark()
     m = copy.expect_match(STATS_LINE)
     rtt, peer_loss, loss, jitter = (float(m.group(i)) for i in range(1, 5))
     sent, received, fps_sent, fps_shown = (int(m.group(i)) for i in range(5, 9))
-    if peer_loss != 0 or loss != 0 or not rtt < 10:
-        raise Failure("%s: %s (want loss 0 and rtt under 10 ms)" % (copy.name, m.group(0)))
+    if peer_loss != 0 or loss != 0 or not rtt < RTT_LIMIT_MS:
+        raise Failure("%s: %s (want loss 0 and rtt under %g ms)"
+                      % (copy.name, m.group(0), RTT_LIMIT_MS))
     if sent == 0 or received == 0 or fps_sent == 0 or fps_shown == 0:
         raise Failure("%s: %s (voice and video must flow both ways)" % (copy.name, m.group(0)))
     return ("%s: rtt %.1f ms, loss %.1f / %.1f %%, jitter %.1f ms, video %d / %d fps"
@@ -759,9 +766,13 @@ def scenario_answer_voice_end(lab, a, b):
     for copy, idle in ((a, idle_a), (b, idle_b)):
         wait_until("the peer's video on %s" % copy.name,
                    lambda: changed_share(idle, video_area(lab, copy)) > 0.01, WAIT)
+        # The test camera's ball rests for up to about a second at a time, so "moving" means a
+        # change within a few seconds, not within one fixed interval.
         first = video_area(lab, copy)
-        time.sleep(0.7)
-        if changed_share(first, video_area(lab, copy)) < 0.001:
+        try:
+            wait_until("the peer's video on %s to move" % copy.name,
+                       lambda: changed_share(first, video_area(lab, copy)) >= 0.001, 3.0, 0.2)
+        except Failure:
             raise Failure("the peer's video on %s does not move" % copy.name)
     # Once flowing, it keeps flowing: one more recording each way, judged as it comes.
     b_rms, b_ratio = lab.expect_tone(b.speaker, TONE_A, TONE_B, timeout=0)
@@ -1164,7 +1175,12 @@ def main():
     ap.add_argument("--binary", required=True, help="the parlavue executable")
     ap.add_argument("--only", help="run only scenarios whose name contains this text")
     ap.add_argument("--keep", action="store_true", help="leave the temp folder (logs) behind")
+    ap.add_argument("--sanitized", action="store_true",
+                    help="the binary is a sanitizer build: timing bounds are looser")
     args = ap.parse_args()
+    if args.sanitized:
+        global RTT_LIMIT_MS
+        RTT_LIMIT_MS = SANITIZED_RTT_LIMIT_MS
 
     if not os.path.isfile(args.binary):
         log("SKIP: binary not found: %s" % args.binary)
