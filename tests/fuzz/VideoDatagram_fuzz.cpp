@@ -3,7 +3,7 @@
 // as the window draws it.
 #include "calls/TFrameDecoder.h"
 #include "platform/jpeg/TJpegDecoder.h"
-#include "widgets/TImage.h"
+#include "widgets/FitRect.h"
 
 #include <QPainter>
 
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(!picture.isNull());
     Check(picture.width() <= TJpegDecoder::MaxSide && picture.height() <= TJpegDecoder::MaxSide);
     Check(qint64(picture.width()) * picture.height() <= TJpegDecoder::MaxPixels);
-    const QRect fit = TImage::FitRect(picture.size(), area);
+    const QRect fit = FitRect(picture.size(), area);
     Check(QRect(QPoint(0, 0), area).contains(fit) || fit.isEmpty());
     Check(frame->display.isNull() || frame->display.size() == fit.size());
     QImage screen(area, QImage::Format_RGB32);
