@@ -35,6 +35,7 @@ void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort,
     TfrmMain* main = &frmMain;
     host.hostName = [main] { return main->HostName(); };
     host.offerHostName = [main](const QString& address) { return main->OfferHostName(address); };
+    host.userBusy = [main] { return main->UserBusy(); };
     host.focusHostName = [main] { main->FocusHostName(); };
     host.receiveFolder = [main] { return main->CallSettings().FilePath; };
     forms.frmTransfer = new TfrmTransfer(std::move(host), transferPort, &frmMain);

@@ -60,6 +60,9 @@ public:
     bool OfferHostName(const QString& address);
     bool HostNameEmpty() const;
     void FocusHostName();
+    // The user is in a call (placing, ringing or up) or typing in one of the program's windows:
+    // what arrives from the network then does not bring a window up.
+    bool UserBusy() const;
 
     // Shows the window in front, restored if it was minimised, and alerts the taskbar.
     void BringToFront();

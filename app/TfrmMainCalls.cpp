@@ -150,6 +150,17 @@ bool TfrmMain::OfferHostName(const QString& address)
     return true;
 }
 
+bool TfrmMain::UserBusy() const
+{
+    const TCallSession& s = *session_;
+    if (s.Busy() || s.Placing() || s.Connected() || (s.Ringing() && s.CallOffered()))
+        return true;
+    const QWidget* focused = QApplication::focusWidget();
+    return focused && QApplication::activeWindow() &&
+           (focused->inherits("QLineEdit") || focused->inherits("QTextEdit") ||
+            focused->inherits("QPlainTextEdit"));
+}
+
 bool TfrmMain::HostNameEmpty() const
 {
     return TCallSession::NamesNoHost(edtHostName->text(), HostNamePrompt);

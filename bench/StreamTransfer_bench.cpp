@@ -62,10 +62,12 @@ TResult Ours(TStrmServer& server, qint64 size, const QString& path)
     std::atomic<double> receiverCpu{0};
     std::atomic<qint64> kept{0};
     server.OnMSG = [&](TStrmServer*, const QByteArray&, TSpooledStream& body) {
-        if (body.MoveTo(path))
+        const bool moved = body.MoveTo(path);
+        if (moved)
             kept = body.size();
         receiverCpu = ThreadCpu(); // the worker's own time, from the accept on
         done = true;
+        return moved;
     };
     const qint64 base = StatusKiB("VmRSS:");
     ResetPeak();

@@ -62,6 +62,17 @@ int TGeneralServer::ClientCount() const
     return Clients ? Clients->Count() : 0;
 }
 
+int TGeneralServer::ClientCountFrom(const QHostAddress& address) const
+{
+    int count = 0;
+    if (Clients)
+        Clients->ForEach([&](TServeThread& worker) {
+            if (worker.Client()->RemoteAddress.isEqual(address))
+                ++count;
+        });
+    return count;
+}
+
 void TGeneralServer::HandleAccept()
 {
     {
@@ -74,6 +85,11 @@ void TGeneralServer::HandleAccept()
                 qCInfo(lcTransfer).noquote()
                     << "closed a connection from" << RemoteIP() << "at once:" << MaxClients
                     << "connections are being received";
+            } else if (ClientCountFrom(RemoteAddress) >= MaxClientsPerSource) {
+                ::close(fd);
+                qCInfo(lcTransfer).noquote()
+                    << "closed a connection from" << RemoteIP() << "at once:" << MaxClientsPerSource
+                    << "connections from it are being received";
             } else {
                 // Listed before it starts, so a handler counts its own connection too.
                 auto worker = std::make_unique<TServeThread>(*this, fd);

@@ -18,8 +18,10 @@ class TGeneralServer : public TSockBase
 {
     Q_OBJECT
 public:
-    // Connections received at once; a further one is closed as soon as it is accepted.
+    // Connections received at once, in all and from one address; a further one is closed as
+    // soon as it is accepted, so one address can never hold every slot.
     static constexpr int MaxClients = 8;
+    static constexpr int MaxClientsPerSource = 3;
     // How long a connection may stay silent while it is being received.
     static constexpr qint64 ClientSilenceMs = 30000;
     // How long the listening component waits for its workers to end when it goes.
@@ -51,6 +53,8 @@ public:
     virtual void Serve() {}
 
     int ClientCount() const;
+    // Connections being received from that address.
+    int ClientCountFrom(const QHostAddress& address) const;
 
     // Serialises accepting and setting up a connection against letting a finished one go.
     static std::mutex& ServerSection();

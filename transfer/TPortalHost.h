@@ -15,6 +15,9 @@ struct TPortalHost
     std::function<bool(const QString&)> offerHostName;
     std::function<void()> focusHostName;
     std::function<QString()> receiveFolder;
+    // The user is in a call or typing: an incoming contact then does not bring the portal up
+    // (the desktop notice tells of what arrived).
+    std::function<bool()> userBusy;
 
     QString HostName() const { return hostName ? hostName() : QString(); }
     QString ReceiveFolder() const { return receiveFolder ? receiveFolder() : QString(); }

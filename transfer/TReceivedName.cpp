@@ -53,17 +53,26 @@ std::optional<QString> TReceivedName::Clean(const QByteArray& wire, QString* rea
         case QChar::Separator_Line:
         case QChar::Separator_Paragraph:
             return Refuse(reason, "a line break in the name");
-        default:
+        case QChar::Other_Format:
+            // Zero-width and other invisible characters make two names look alike.
             if (IsDirectionControl(c.unicode()))
                 return Refuse(reason, "a text direction control in the name");
+            return Refuse(reason, "an invisible character in the name");
+        default:
+            break;
         }
     }
     const qsizetype slash = qMax(text.lastIndexOf(u'/'), text.lastIndexOf(u'\\'));
-    const QString name = text.mid(slash + 1);
+    QString name = text.mid(slash + 1);
     if (name.isEmpty())
         return Refuse(reason, "no name after the folder");
     if (name == u"." || name == u"..")
         return Refuse(reason, "a name that means a folder");
+    // Never a hidden file (".bashrc" is stored as "bashrc").
+    while (name.startsWith(u'.'))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        return Refuse(reason, "a name of dots only");
     if (name.toUtf8().size() > MaxBytes)
         return Refuse(reason, "a name over 255 bytes");
     if (name.startsWith(u"parlavue-", Qt::CaseInsensitive) &&

@@ -20,7 +20,9 @@ struct TReceivedName
     // Windows copy sends); only what follows the last "/" or "\" is kept. Refused: nothing or
     // "." or ".." left, a control character or line break anywhere in the sent name (so
     // "a\r\nb" is refused, not cut), a text direction control (it makes the shown name lie
-    // about its end), over MaxBytes, and the form of our own spool files ("parlavue-*.spool",
-    // in any case), which could replace a body still being received.
+    // about its end) or any other invisible format character (zero-width ones make two names
+    // look alike), over MaxBytes, and the form of our own spool files ("parlavue-*.spool", in
+    // any case), which could replace a body still being received. Leading dots are dropped, so
+    // a received file is never hidden; a name of dots only is refused.
     static std::optional<QString> Clean(const QByteArray& wire, QString* reason = nullptr);
 };

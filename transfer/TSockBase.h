@@ -67,6 +67,14 @@ public:
     // Longest silence a read, a capture or a send waits through before it fails with
     // "10060:Connection timed out"; 0: no limit.
     qint64 SilenceLimitMs = 0;
+    // A time limit that trickling bytes do not extend: once it passes, a read, a capture or a
+    // send fails as timed out. Set it with LimitTime; -1: none.
+    void LimitTime(qint64 ms);
+    void UnlimitTime() { deadline_ = -1; }
+    // The slowest body a capture takes: fewer than MinWindowBytes in any RateWindowMs (after
+    // the first) fail it as too slow; 0: any pace.
+    qint64 MinWindowBytes = 0;
+    qint64 RateWindowMs = 10000;
 
     virtual void Connect();
     virtual void Disconnect();
@@ -141,6 +149,7 @@ private:
     int waiting_ = 0;
     int wakeFd_ = -1; // an eventfd that wakes a worker's poll() on Cancel
     qint64 timerDeadline_ = -1;
+    qint64 deadline_ = -1;
     std::unique_ptr<TSockTimer> timer_;
     QByteArray buffer_;
 };

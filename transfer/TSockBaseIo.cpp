@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,10 +44,16 @@ bool WouldBlock(int e)
 
 qint64 TSockBase::SilenceDeadline() const
 {
-    const qint64 silence = SilenceLimitMs > 0 ? Now() + SilenceLimitMs : -1;
-    if (timerDeadline_ < 0)
-        return silence;
-    return silence < 0 ? timerDeadline_ : qMin(silence, timerDeadline_);
+    qint64 deadline = SilenceLimitMs > 0 ? Now() + SilenceLimitMs : -1;
+    for (const qint64 other : {timerDeadline_, deadline_})
+        if (other >= 0)
+            deadline = deadline < 0 ? other : qMin(deadline, other);
+    return deadline;
+}
+
+void TSockBase::LimitTime(qint64 ms)
+{
+    deadline_ = Now() + ms;
 }
 
 TSockBase::TWait TSockBase::WaitSocket(short events, qint64 deadline)
@@ -213,7 +220,29 @@ void TSockBase::CaptureStream(QIODevice& stream, qint64 n)
     ReceivedCount = 0;
     TimerOn();
     stream.seek(stream.size());
+    // How much had come by each second, for the slowest pace a body may keep.
+    const qint64 start = Now();
+    std::deque<std::pair<qint64, qint64>> marks{{start, 0}};
+    auto tooSlow = [&] {
+        if (MinWindowBytes <= 0)
+            return false;
+        const qint64 now = Now();
+        if (now - marks.back().first >= 1000)
+            marks.emplace_back(now, qint64(ReceivedCount));
+        if (now - start < RateWindowMs)
+            return false;
+        // The count a window ago: the newest mark at least that old.
+        while (marks.size() > 1 && marks[1].first <= now - RateWindowMs)
+            marks.pop_front();
+        return ReceivedCount - marks.front().second < MinWindowBytes;
+    };
     while (!Canceled && stream.size() < n) {
+        if (tooSlow()) {
+            TimerOff();
+            throw ESockError(QStringLiteral("The body came slower than %1 bytes in %2 s.")
+                                 .arg(MinWindowBytes)
+                                 .arg(RateWindowMs / 1000));
+        }
         // Never more than was announced: whatever follows is not part of the body.
         const qint64 want = qMin<qint64>(n - stream.size(), TStrmFraming::BlockSize);
         const ssize_t r = ::recv(socket_, buffer_.data(), size_t(want), MSG_DONTWAIT);
@@ -234,9 +263,18 @@ void TSockBase::CaptureStream(QIODevice& stream, qint64 n)
             TimerOff();
             CheckSocketError(SockConst::WouldBlock);
             break;
-        } else if (WaitSocket(POLLIN | POLLRDHUP, SilenceDeadline()) == TWait::TimedOut) {
-            TimerOff();
-            ThrowTimedOut();
+        } else {
+            // Woken each second while a pace is kept, so a body that stops is judged in time;
+            // the silence limit still counts from the last bytes.
+            const qint64 silent = SilenceDeadline();
+            const bool paced = MinWindowBytes > 0;
+            const qint64 wake =
+                paced ? (silent < 0 ? Now() + 1000 : qMin(silent, Now() + 1000)) : silent;
+            if (WaitSocket(POLLIN | POLLRDHUP, wake) == TWait::TimedOut &&
+                (!paced || (silent >= 0 && Now() >= silent))) {
+                TimerOff();
+                ThrowTimedOut();
+            }
         }
         if (OnOwnerThread())
             QCoreApplication::processEvents();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -120,32 +121,87 @@ bool TSpooledStream::Spool()
 
 bool TSpooledStream::MoveTo(const QString& path)
 {
+    return Move(path, false).has_value();
+}
+
+std::optional<QString> TSpooledStream::MoveToFree(const QString& path)
+{
+    return Move(path, true);
+}
+
+QString TSpooledStream::NumberedName(const QString& path, int n)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    // "archive.tar.gz" becomes "archive.tar (1).gz"; a name without a dot gets the number last.
+    const qsizetype dot = name.lastIndexOf(u'.');
+    QString base = dot > 0 ? name.left(dot) : name;
+    const QString suffix = dot > 0 ? name.mid(dot) : QString();
+    const QString number = QStringLiteral(" (%1)").arg(n);
+    // Shortened, never inside a character, until the whole name fits a file name.
+    while (!base.isEmpty() && (base + number + suffix).toUtf8().size() > 255)
+        base.chop(base.size() >= 2 && base.at(base.size() - 1).isLowSurrogate() ? 2 : 1);
+    return info.dir().filePath(base + number + suffix);
+}
+
+std::optional<QString> TSpooledStream::RenameFree(const QString& from, const QString& path)
+{
+    const QByteArray source = QFile::encodeName(from);
+    constexpr int MaxTries = 10000;
+    for (int n = 0; n < MaxTries; ++n) {
+        const QString candidate = n == 0 ? path : NumberedName(path, n);
+        const QByteArray target = QFile::encodeName(candidate);
+        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
+                        RENAME_NOREPLACE) == 0)
+            return candidate;
+        if (errno == EINVAL || errno == ENOSYS) {
+            // A file system without the flag: a hard link is just as exclusive.
+            if (::link(source.constData(), target.constData()) == 0) {
+                ::unlink(source.constData());
+                return candidate;
+            }
+        }
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+    errno = EEXIST;
+    return std::nullopt;
+}
+
+std::optional<QString> TSpooledStream::Move(const QString& path, bool fresh)
+{
     if (!file_) {
         const std::unique_ptr<QTemporaryFile> file = NewFileBeside(path);
         if (!file)
-            return false;
+            return std::nullopt;
         if (file->write(memory_) != memory_.size()) {
             setErrorString(file->errorString());
-            return false;
+            return std::nullopt;
         }
-        return Commit(*file, path);
+        return Commit(*file, path, fresh);
     }
     if (!file_->flush()) {
         setErrorString(file_->errorString());
-        return false;
+        return std::nullopt;
     }
     // The file stays open under its new name, so the stream reads on from it.
-    if (std::rename(QFile::encodeName(fileName_).constData(),
-                    QFile::encodeName(path).constData()) != 0) {
+    std::optional<QString> placed;
+    if (fresh) {
+        placed = RenameFree(fileName_, path);
+    } else if (std::rename(QFile::encodeName(fileName_).constData(),
+                           QFile::encodeName(path).constData()) == 0) {
+        placed = path;
+    }
+    if (!placed) {
         // The receive folder may have been changed to another disk while the body came in.
         if (errno == EXDEV)
-            return CopyTo(path);
+            return CopyTo(path, fresh);
         setErrorString(ErrnoText());
-        return false;
+        return std::nullopt;
     }
     file_->setAutoRemove(false);
-    fileName_ = path;
-    return true;
+    fileName_ = *placed;
+    return placed;
 }
 
 std::unique_ptr<QTemporaryFile> TSpooledStream::NewFileBeside(const QString& path)
@@ -162,53 +218,59 @@ std::unique_ptr<QTemporaryFile> TSpooledStream::NewFileBeside(const QString& pat
     return file;
 }
 
-bool TSpooledStream::Commit(QTemporaryFile& file, const QString& path)
+std::optional<QString> TSpooledStream::Commit(QTemporaryFile& file, const QString& path, bool fresh)
 {
     if (!file.flush()) {
         setErrorString(file.errorString());
-        return false;
+        return std::nullopt;
     }
     // On disk before the rename, so that a crash leaves the old file or the whole new one.
     if (::fsync(file.handle()) != 0) {
         setErrorString(ErrnoText());
-        return false;
+        return std::nullopt;
     }
-    if (std::rename(QFile::encodeName(file.fileName()).constData(),
-                    QFile::encodeName(path).constData()) != 0) {
+    std::optional<QString> placed;
+    if (fresh)
+        placed = RenameFree(file.fileName(), path);
+    else if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                         QFile::encodeName(path).constData()) == 0)
+        placed = path;
+    if (!placed) {
         setErrorString(QStringLiteral("cannot put the file at %1: %2").arg(path, ErrnoText()));
-        return false;
+        return std::nullopt;
     }
     file.setAutoRemove(false);
-    return true;
+    return placed;
 }
 
-bool TSpooledStream::CopyTo(const QString& path)
+std::optional<QString> TSpooledStream::CopyTo(const QString& path, bool fresh)
 {
     std::unique_ptr<QTemporaryFile> copy = NewFileBeside(path);
     if (!copy)
-        return false;
+        return std::nullopt;
     // SyncFile puts the spool file back at the stream's position before the next read.
     if (!file_->seek(0)) {
         setErrorString(file_->errorString());
-        return false;
+        return std::nullopt;
     }
     QByteArray block(CopyBlock, Qt::Uninitialized);
     for (;;) {
         const qint64 n = file_->read(block.data(), block.size());
         if (n < 0) {
             setErrorString(file_->errorString());
-            return false;
+            return std::nullopt;
         }
         if (n == 0)
             break;
         if (copy->write(block.constData(), n) != n) {
             setErrorString(copy->errorString());
-            return false;
+            return std::nullopt;
         }
     }
-    if (!Commit(*copy, path))
-        return false;
+    const std::optional<QString> placed = Commit(*copy, path, fresh);
+    if (!placed)
+        return std::nullopt;
     file_ = std::move(copy); // the spool file goes with its old owner
-    fileName_ = path;
-    return true;
+    fileName_ = *placed;
+    return placed;
 }

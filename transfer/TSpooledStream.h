@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QTemporaryFile;
 
@@ -37,6 +38,13 @@ public:
     // files and are the user's alone (mode 0600). On failure nothing changes at path and no
     // new file is left. The stream stays readable; a moved file is no longer removed.
     bool MoveTo(const QString& path);
+    // Puts the bytes under path's name or, when an entry of that name exists, under the first
+    // free "name (1).ext", "name (2).ext", ...; nothing that exists is ever replaced, and the
+    // name is taken in one step (no other writer can take it in between). Gives the path used,
+    // or nothing (the error set) when no name could be taken. Otherwise as MoveTo.
+    std::optional<QString> MoveToFree(const QString& path);
+    // The names MoveToFree tries after path itself: "name (n).ext", kept within 255 bytes.
+    static QString NumberedName(const QString& path, int n);
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
@@ -48,10 +56,14 @@ private:
     bool SyncFile();
     // A new, empty file in path's folder, or nothing with the error set.
     std::unique_ptr<QTemporaryFile> NewFileBeside(const QString& path);
-    // Flushes file to disk and renames it over path; it is then no longer removed.
-    bool Commit(QTemporaryFile& file, const QString& path);
-    // Copies the spool file over path (another file system) and reads on from the copy.
-    bool CopyTo(const QString& path);
+    // Flushes file to disk and renames it over path, or with fresh set to the first free name
+    // from path on; it is then no longer removed. The name used, or nothing.
+    std::optional<QString> Commit(QTemporaryFile& file, const QString& path, bool fresh);
+    // Copies the spool file to path (another file system) and reads on from the copy.
+    std::optional<QString> CopyTo(const QString& path, bool fresh);
+    std::optional<QString> Move(const QString& path, bool fresh);
+    // Renames from to path, or to the first free name from path on; errno set on failure.
+    static std::optional<QString> RenameFree(const QString& from, const QString& path);
 
     QString folder_;
     QByteArray memory_;

@@ -22,6 +22,9 @@ std::unique_ptr<TGeneralServer> TStrmServer::NewClient()
 {
     auto client = std::make_unique<TStrmServer>(this);
     client->SpoolFolder = SpoolFolder;
+    client->HeaderTimeMs = HeaderTimeMs;
+    client->MinRateBytes = MinRateBytes;
+    client->RateWindowMs = RateWindowMs;
     return client;
 }
 
@@ -37,62 +40,74 @@ void TStrmServer::Serve()
             listening->OnFailed(this, name, error);
     };
     try {
-        TSpooledStream body(SpoolFolder);
-        if (Receive(name, body, framed)) {
-            answered = true;
-            body.seek(0);
-            framed = false; // delivered: what the handler does is its own affair
-            if (listening && listening->OnMSG && !Stopping)
-                listening->OnMSG(this, name, body);
+        const std::optional<qint64> length = ReceiveHeader(name);
+        if (!length)
+            return;
+        framed = true;
+        TotalCount = *length;
+        ReceivedCount = 0;
+        const TAdmission admission =
+            listening && listening->OnAdmit ? listening->OnAdmit(this, *length) : TAdmission();
+        if (!admission.admitted) {
+            framed = false; // the admission said why
+            return;
         }
+        TSpooledStream body(SpoolFolder);
+        MinWindowBytes = MinRateBytes;
+        if (*length > 0)
+            CaptureStream(body, *length);
+        MinWindowBytes = 0;
+        // Numbered as the body ends, so a sender's next message is always numbered later.
+        static std::atomic<quint64> arrivals{0};
+        Arrival = ++arrivals;
+        if (!BodyComplete()) {
+            failed(QStringLiteral("%1 of %2 bytes arrived")
+                       .arg(qint64(ReceivedCount))
+                       .arg(qint64(TotalCount)));
+            return;
+        }
+        body.seek(0);
+        framed = false; // delivered: what the handler does is its own affair
+        const bool stored =
+            listening && listening->OnMSG && !Stopping && listening->OnMSG(this, name, body);
+        if (!stored)
+            return;
+        // Stored is stored: the peer learns it even when the server is going meanwhile.
+        Canceled = false;
+        Write(TStrmFraming::Acknowledgement());
+        answered = true;
     } catch (const std::exception& e) {
         failed(QString::fromUtf8(e.what()));
     } catch (...) {
         failed(QStringLiteral("an unknown failure"));
     }
-    // The body is gone; an answered peer closes once it has read the acknowledgement, and
-    // closing before that could reset the connection under it. Any other connection (a bad
-    // field, a failed body) is closed at once.
+    // An answered peer closes once it has read the acknowledgement, and closing before that
+    // could reset the connection under it. Any other connection is closed at once.
     if (answered)
         AwaitPeerClose();
 }
 
-bool TStrmServer::Receive(QByteArray& name, TSpooledStream& body, bool& framed)
+std::optional<qint64> TStrmServer::ReceiveHeader(QByteArray& name)
 {
+    // Trickling bytes do not stretch this: a peer that holds a slot must say what it sends.
+    LimitTime(HeaderTimeMs);
+    struct TUnlimit
+    {
+        TSockBase& socket;
+        ~TUnlimit() { socket.UnlimitTime(); }
+    } unlimit{*this};
     const std::optional<qint32> nameLength = ReadLength(TStrmFraming::NameLengthSize);
     if (!nameLength)
-        return false;
+        return std::nullopt;
     if (*nameLength > 0) {
         name = Read(*nameLength);
         if (name.size() < *nameLength)
-            return false; // the peer closed inside the name
+            return std::nullopt; // the peer closed inside the name
     }
     const std::optional<qint32> bodyLength = ReadLength(TStrmFraming::BodyLengthSize);
     if (!bodyLength)
-        return false;
-    ReceivedCount = 0;
-    TotalCount = *bodyLength;
-    framed = true;
-    // The peer is answered whether or not its body arrived; a failed answer is the failure
-    // that counts.
-    std::exception_ptr failure;
-    try {
-        if (*bodyLength > 0)
-            CaptureStream(body, *bodyLength);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    // Numbered before the answer, so a sender's next message is always numbered later.
-    static std::atomic<quint64> arrivals{0};
-    Arrival = ++arrivals;
-    try {
-        Write(TStrmFraming::Acknowledgement());
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (failure)
-        std::rethrow_exception(failure);
-    return true;
+        return std::nullopt;
+    return *bodyLength;
 }
 
 std::optional<qint32> TStrmServer::ReadLength(int size)

@@ -7,30 +7,48 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class TSpooledStream;
 
-// Receives one stream message per connection: the name, the body (spooled to SpoolFolder once
-// it passes 1 MiB), the 16-byte acknowledgement, then OnMSG of the listening component.
+// Receives one stream message per connection: the name and the body's length (within
+// HeaderTimeMs), the admission of that length (OnAdmit), the body (spooled to SpoolFolder once
+// it passes 1 MiB, at no less than MinRateBytes a RateWindowMs), then OnMSG of the listening
+// component, and the 16-byte acknowledgement only once OnMSG says the message is stored.
 class TStrmServer : public TGeneralServer
 {
     Q_OBJECT
 public:
-    // Raised on the connection's worker thread after the acknowledgement was written, with the
+    // The time the name and the body's length must arrive in, and the slowest body taken
+    // (MinRateBytes in every RateWindowMs). Copied to each connection when it is accepted.
+    qint64 HeaderTimeMs = 10000;
+    qint64 MinRateBytes = 10240;
+
+    // Raised on the connection's worker thread once the whole body arrived, with the
     // per-connection component as sender, the name as it came from the wire and the body
-    // positioned at 0. The body goes when the handler returns; a handler that keeps it moves
-    // it (TSpooledStream::MoveTo). What the handler shows in a window it posts to the UI
-    // thread; it must not wait for the UI thread.
+    // positioned at 0. True when the message is stored: only then is the peer acknowledged,
+    // so a sender never reports a file that was refused or lost as sent. The body goes when
+    // the handler returns; a handler that keeps it moves it (TSpooledStream::MoveToFree). What
+    // the handler shows in a window it posts to the UI thread; it must not wait for it.
     using TStrmEvent =
-        std::function<void(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm)>;
+        std::function<bool(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm)>;
 
     // Raised on the worker thread instead of OnMSG when a framed message's body could not be
-    // received or stored (a reset, the silence limit, a full disk), with the failure's text.
-    // The peer has been answered all the same, so its sender reports success; the receiving
-    // user learns of the loss from this.
+    // received (a reset, cut short, too slow, a full disk), with the failure's text. The peer
+    // is not acknowledged.
     using TFailEvent =
         std::function<void(TStrmServer* sender, const QByteArray& sFrom, const QString& error)>;
+
+    // Whether a body of the announced length may come; asked on the worker thread before any
+    // of it is read. A refused one is not read and not acknowledged: the connection closes.
+    // hold lives until the message is handled (a reservation of disk space, say).
+    struct TAdmission
+    {
+        bool admitted = true;
+        std::shared_ptr<void> hold;
+    };
+    using TAdmitEvent = std::function<TAdmission(TStrmServer* sender, qint64 length)>;
 
     explicit TStrmServer(QObject* owner = nullptr);
     ~TStrmServer() override;
@@ -38,6 +56,7 @@ public:
     // Read from the listening component on the worker; set it before Loaded.
     TStrmEvent OnMSG;
     TFailEvent OnFailed;
+    TAdmitEvent OnAdmit;
     // Where bodies over 1 MiB are spooled; a portal chooses its receive folder, so that a
     // finished file is renamed into place. Copied to each connection when it is accepted.
     QString SpoolFolder = QDir::tempPath();
@@ -58,11 +77,9 @@ protected:
     std::unique_ptr<TGeneralServer> NewClient() override;
 
 private:
-    // Reads the message and writes the acknowledgement. False when a length field is not a
-    // number or the name ends early (nothing is answered); throws when the body cannot be
-    // received or the acknowledgement written.
-    // framed is set once both length fields were read.
-    bool Receive(QByteArray& name, TSpooledStream& body, bool& framed);
+    // Reads the name and the body's length within HeaderTimeMs; nothing when a length field is
+    // not a number or the name ends early.
+    std::optional<qint64> ReceiveHeader(QByteArray& name);
     // A length field of that many bytes as a number; nothing when it is not one.
     std::optional<qint32> ReadLength(int size);
     // Reads and drops whatever comes until the peer closes.

@@ -4,6 +4,7 @@
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
+#include "transfer/TListWriter.h"
 #include "transfer/TReceivedList.h"
 #include "transfer/TStrmSender.h"
 #include "transfer/TStrmServer.h"
@@ -23,6 +24,8 @@
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QTimer>
+
+#include <sys/statvfs.h>
 
 const QString TfrmTransfer::WarningText =
     QStringLiteral("File or Document may still be in use.\r\n\r\n{ or Host is not connected at "
@@ -72,6 +75,17 @@ TfrmTransfer::TfrmTransfer(TPortalHost host, quint16 listenPort, QWidget* parent
     setFont(TFonts::SansSerif(8));
     setAcceptDrops(true);
     OpenDocument = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    DiskSpace = [](const QString& folder) -> std::optional<TDiskSpace> {
+        struct statvfs fs
+        {};
+        if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0)
+            return std::nullopt;
+        return TDiskSpace{qint64(fs.f_bavail) * qint64(fs.f_frsize),
+                          qint64(fs.f_blocks) * qint64(fs.f_frsize)};
+    };
+    listWriter_ = std::make_unique<TListWriter>(ListFile, [](const QString& reason) {
+        qCWarning(lcTransfer).noquote() << "the received-files list was not written:" << reason;
+    });
     CreateControls();
     ConnectSender();
     // FormCreate: the list as it was left, then the receiver starts listening.
@@ -84,11 +98,8 @@ TfrmTransfer::~TfrmTransfer()
     // The receiver goes first, while the window it posts to is whole.
     StrmRec1.reset();
     // Entries received while the portal stayed hidden are kept too.
-    try {
-        TReceivedList::Save(ListFile, Entries());
-    } catch (const std::exception& e) {
-        qCWarning(lcTransfer) << "saving the received-files list at the end:" << e.what();
-    }
+    SaveList();
+    FlushList();
 }
 
 void TfrmTransfer::CreateControls()
@@ -188,11 +199,17 @@ void TfrmTransfer::LoadList()
 
 void TfrmTransfer::SaveList()
 {
-    try {
-        TReceivedList::Save(ListFile, Entries());
-    } catch (const EError& e) {
-        Ui().Error(e.Message());
-    }
+    listWriter_->Save(Entries());
+}
+
+void TfrmTransfer::FlushList()
+{
+    listWriter_->Flush();
+}
+
+qint64 TfrmTransfer::Reserve(qint64 total)
+{
+    return std::max<qint64>(total / 20, qint64(64) << 20);
 }
 
 void TfrmTransfer::AddEntry(const QString& path, quint64 arrival)

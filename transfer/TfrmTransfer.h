@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/TPortalHost.h"
+#include "transfer/TStrmServer.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -24,6 +25,7 @@ class TSpooledStream;
 class TStrmSender;
 class TStrmServer;
 class TfrmTxtMessage;
+class TListWriter;
 
 // "File Transfer Portal": sends files to the host in the main window's host-name field and
 // lists the files received from anyone. It owns the sender and the receiver; the receiver
@@ -68,8 +70,16 @@ public:
     std::function<bool(const QUrl&)> OpenDocument;
     // The received-files list file, read when the portal is made.
     const QString ListFile;
-    // The receiver's pauses around storing a file, as the program has always made them.
-    int StoreWaitMs = 300;
+    // The free and total bytes of the file system a folder is on; tests put their own here.
+    struct TDiskSpace
+    {
+        qint64 free = 0;
+        qint64 total = 0;
+    };
+    std::function<std::optional<TDiskSpace>(const QString& folder)> DiskSpace;
+    // What stays free of the receive folder's file system whatever arrives: 5 % of it, at least
+    // 64 MiB.
+    static qint64 Reserve(qint64 total);
 
     // Handlers.
     void FormClose();
@@ -90,7 +100,7 @@ public:
     void StrmSend1ConnectionFailed();
     void StrmSend1InvalidHost(bool& handled);
     void StrmRec1ClientContact();
-    void StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm);
+    bool StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm);
     void StrmRec1Failed(TStrmServer* sender, const QByteArray& sFrom, const QString& error);
     void StrmRec1Disconnect();
 
@@ -109,8 +119,9 @@ public:
     // Stops a send under way because the program is ending; its failure is then only logged.
     void AbortTransfers();
     bool Ending() const { return ending_; }
-    // Writes the list file; a failure shows its text in an error box.
+    // Writes the list file in the background; FlushList waits until it is written.
     void SaveList();
+    void FlushList();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -127,6 +138,15 @@ private:
     void SetStatus(const QString& text);
     void ShowProgress();
     void Stored(const QString& path, qint64 size, const QString& from, quint64 arrival);
+    // On a worker: whether a body of that length may come (a usable receive folder, room for
+    // it beside the bodies already on their way and the reserve).
+    TStrmServer::TAdmission Admit(TStrmServer* sender, qint64 length);
+    // A status line the dots do not run over, and the log's copy of it.
+    void SetNotice(const QString& text);
+    // Posted from a worker: a body from that address was lost; told as a count per address.
+    void Lost(const QString& from, const QString& why);
+    // Spool files an earlier run left in the receive folder.
+    void RemoveStaleSpools();
     void MoveEntry(int row, const QString& folder);
     QString StoreFolder() const;
 
@@ -142,7 +162,11 @@ private:
     // The receive folder as the workers read it.
     mutable std::mutex folderLock_;
     QString storeFolder_;
-    // Which body (by arrival) each stored path holds, so a late older one never replaces it.
-    std::mutex storeLock_;
-    std::map<QString, quint64> newestStored_;
+    // What the bodies being received have announced, against the free space.
+    std::mutex spaceLock_;
+    qint64 announced_ = 0;
+    // Bodies lost per sender since one of its files was last stored.
+    std::map<QString, int> lost_;
+    std::unique_ptr<TListWriter> listWriter_;
+    QStringList spoolsChecked_; // receive folders freed of an earlier run's spool files
 };

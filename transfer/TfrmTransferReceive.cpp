@@ -21,8 +21,11 @@ void TfrmTransfer::ConnectReceiver(quint16 port)
     StrmRec1->setObjectName(QStringLiteral("StrmRec1"));
     StrmRec1->Port = port;
     StrmRec1->ReportLevel = 0;
+    StrmRec1->OnAdmit = [this](TStrmServer* sender, qint64 length) {
+        return Admit(sender, length);
+    };
     StrmRec1->OnMSG = [this](TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm) {
-        StrmRec1MSG(sender, sFrom, strm);
+        return StrmRec1MSG(sender, sFrom, strm);
     };
     StrmRec1->OnFailed = [this](TStrmServer* sender, const QByteArray& sFrom,
                                 const QString& error) { StrmRec1Failed(sender, sFrom, error); };
@@ -41,6 +44,15 @@ void TfrmTransfer::ConnectReceiver(quint16 port)
     }
 }
 
+namespace {
+
+bool UsableFolder(const QString& folder)
+{
+    return QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir();
+}
+
+} // namespace
+
 void TfrmTransfer::ReceiveFolderChanged()
 {
     const QString folder = host_.ReceiveFolder();
@@ -48,16 +60,70 @@ void TfrmTransfer::ReceiveFolderChanged()
         std::lock_guard lock(folderLock_);
         storeFolder_ = folder;
     }
-    // Bodies are spooled where they will be stored, so that storing one is a rename.
+    // Bodies are spooled where they will be stored, so that storing one is a rename. Without a
+    // usable folder nothing is admitted, so nothing is spooled anywhere else either.
     if (StrmRec1)
-        StrmRec1->SpoolFolder =
-            QDir::isAbsolutePath(folder) && QDir(folder).exists() ? folder : QDir::tempPath();
+        StrmRec1->SpoolFolder = folder;
+    RemoveStaleSpools();
+}
+
+void TfrmTransfer::RemoveStaleSpools()
+{
+    // Once per folder and run, and never while a body may be spooling into it: what is there
+    // then was left by an earlier run.
+    const QString folder = StoreFolder();
+    if (!UsableFolder(folder) || spoolsChecked_.contains(folder) ||
+        (StrmRec1 && StrmRec1->ClientCount() > 0))
+        return;
+    spoolsChecked_ << folder;
+    const QFileInfoList spools = QDir(folder).entryInfoList({QStringLiteral("parlavue-*.spool")},
+                                                            QDir::Files | QDir::Hidden);
+    for (const QFileInfo& spool : spools) {
+        if (spool.isSymLink())
+            continue;
+        if (QFile::remove(spool.filePath()))
+            qCInfo(lcTransfer).noquote()
+                << "removed a spool file an earlier run left:" << spool.filePath();
+    }
 }
 
 QString TfrmTransfer::StoreFolder() const
 {
     std::lock_guard lock(folderLock_);
     return storeFolder_;
+}
+
+TStrmServer::TAdmission TfrmTransfer::Admit(TStrmServer* sender, qint64 length)
+{
+    // The connection's worker thread: nothing here touches a widget.
+    const QString from = sender->RemoteIP();
+    const QString folder = StoreFolder();
+    auto refuse = [&](const QString& why) {
+        qCInfo(lcTransfer).noquote()
+            << QStringLiteral("refused %1 bytes from %2: %3").arg(length).arg(from, why);
+        QMetaObject::invokeMethod(
+            this,
+            [this, from, why] {
+                SetNotice(QStringLiteral("Refused a file from %1: %2").arg(from, why));
+            },
+            Qt::QueuedConnection);
+        return TStrmServer::TAdmission{false, nullptr};
+    };
+    if (!UsableFolder(folder))
+        return refuse(QStringLiteral("no receive folder"));
+    const std::optional<TDiskSpace> space = DiskSpace ? DiskSpace(folder) : std::nullopt;
+    if (!space)
+        return refuse(QStringLiteral("the receive folder's free space is unknown"));
+    std::lock_guard lock(spaceLock_);
+    if (length > space->free - announced_ - Reserve(space->total))
+        return refuse(QStringLiteral("not enough free space"));
+    announced_ += length;
+    // Given back once the body is stored or lost.
+    std::shared_ptr<void> hold(nullptr, [this, length](void*) {
+        std::lock_guard lock(spaceLock_);
+        announced_ -= length;
+    });
+    return TStrmServer::TAdmission{true, std::move(hold)};
 }
 
 void TfrmTransfer::StrmRec1ClientContact()
@@ -73,28 +139,28 @@ void TfrmTransfer::StrmRec1ClientContact()
     ReceiveFolderChanged();
     receiveClock_.start();
     progressTimer_->start();
-    if (!isVisible()) {
-        // Shown once the accepting handler has returned; the user closes it. The network never
-        // opens a modal loop nor takes the keyboard: a user answering a call must not find the
-        // main window blocked by whoever connected.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (isVisible())
-                    return;
-                setAttribute(Qt::WA_ShowWithoutActivating);
-                show();
-                setAttribute(Qt::WA_ShowWithoutActivating, false);
-            },
-            Qt::QueuedConnection);
-    }
+    // Shown once the accepting handler has returned; the user closes it. The network never
+    // opens a modal loop nor takes the keyboard, and while the user is in a call or typing it
+    // does not come up at all: the desktop notice tells of what arrived.
+    if (isVisible() || (host_.userBusy && host_.userBusy()))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible())
+                return;
+            setAttribute(Qt::WA_ShowWithoutActivating);
+            show();
+            setAttribute(Qt::WA_ShowWithoutActivating, false);
+        },
+        Qt::QueuedConnection);
 }
 
-void TfrmTransfer::StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm)
+bool TfrmTransfer::StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm)
 {
-    // The connection's worker thread: nothing here touches a widget.
+    // The connection's worker thread: nothing here touches a widget. True only once the file is
+    // in place under its final name: the sender is acknowledged then, and only then.
     const QString from = sender->RemoteIP();
-    QThread::msleep(StoreWaitMs);
     QString reason;
     const std::optional<QString> name = TReceivedName::Clean(sFrom, &reason);
     if (!name) {
@@ -103,66 +169,41 @@ void TfrmTransfer::StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSp
         QMetaObject::invokeMethod(
             this,
             [this, from, reason] {
-                SetStatus(QStringLiteral("Refused a file from %1: %2").arg(from, reason));
-                statusNotice_ = true;
+                SetNotice(QStringLiteral("Refused a file from %1: %2").arg(from, reason));
             },
             Qt::QueuedConnection);
-        return;
-    }
-    auto interrupted = [&](const QString& why) {
-        qCInfo(lcTransfer).noquote() << QStringLiteral("could not store \"%1\" from %2: %3")
-                                            .arg(TStrmServer::LogName(sFrom), from, why);
-        QMetaObject::invokeMethod(
-            this, [] { Ui().Error(InterruptedText); }, Qt::QueuedConnection);
-    };
-    // A body shorter than announced never takes the name of a whole one.
-    if (!sender->BodyComplete()) {
-        interrupted(QStringLiteral("%1 of %2 bytes arrived")
-                        .arg(qint64(sender->ReceivedCount))
-                        .arg(qint64(sender->TotalCount)));
-        return;
+        return false;
     }
     const QString folder = StoreFolder();
-    if (!QDir::isAbsolutePath(folder) || !QDir(folder).exists()) {
-        interrupted(QStringLiteral("the receive folder \"%1\" does not exist").arg(folder));
-        return;
+    if (!UsableFolder(folder)) {
+        StrmRec1Failed(sender, sFrom,
+                       QStringLiteral("the receive folder \"%1\" does not exist").arg(folder));
+        return false;
     }
-    QThread::msleep(StoreWaitMs);
-    QThread::msleep(StoreWaitMs);
-    // Put in place by renaming: a file of that name is replaced whole or not at all.
-    const QString path = QDir(folder).filePath(*name);
+    // Never over a file that is there: the first free "name (n).ext" is taken instead.
     const qint64 size = strm.size();
-    {
-        // Workers store concurrently: the body that arrived last keeps the name, whichever
-        // worker gets here first.
-        std::lock_guard lock(storeLock_);
-        quint64& newest = newestStored_[path];
-        if (sender->Arrival < newest) {
-            qCInfo(lcTransfer).noquote()
-                << QStringLiteral("kept the newer \"%1\"; an earlier body of that name from %2 "
-                                  "came late and was dropped")
-                       .arg(path, from);
-        } else if (!strm.MoveTo(path)) {
-            interrupted(strm.errorString());
-            return;
-        } else {
-            newest = sender->Arrival;
-        }
+    const std::optional<QString> path = strm.MoveToFree(QDir(folder).filePath(*name));
+    if (!path) {
+        StrmRec1Failed(sender, sFrom, strm.errorString());
+        return false;
     }
     QMetaObject::invokeMethod(
         this,
-        [this, path, size, from, arrival = sender->Arrival] {
+        [this, path = *path, size, from, arrival = sender->Arrival] {
             Guarded([&] { Stored(path, size, from, arrival); });
         },
         Qt::QueuedConnection);
+    return true;
 }
 
 void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from, quint64 arrival)
 {
     qCInfo(lcTransfer).noquote()
         << QStringLiteral("stored a file from %1: %2, %3 bytes").arg(from, path).arg(size);
+    lost_.erase(from);
     AddEntry(path, arrival);
-    // Written at once, so the entry outlives a program that ends with the portal hidden.
+    // Written at once (in the background), so the entry outlives a program that ends with the
+    // portal hidden.
     SaveList();
     const bool seen = PortalSeen ? PortalSeen() : isVisible() && !isMinimized() && isActiveWindow();
     if (!seen && OnStoredUnseen)
@@ -172,17 +213,32 @@ void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from,
 void TfrmTransfer::StrmRec1Failed(TStrmServer* sender, const QByteArray& sFrom,
                                   const QString& error)
 {
-    qCInfo(lcTransfer).noquote() << QStringLiteral("lost \"%1\" from %2: %3")
-                                        .arg(TStrmServer::LogName(sFrom), sender->RemoteIP(),
-                                             error);
+    // A worker thread: told on the status line, counted per sender, never in a box.
+    const QString from = sender->RemoteIP();
+    qCInfo(lcTransfer).noquote()
+        << QStringLiteral("lost \"%1\" from %2: %3").arg(TStrmServer::LogName(sFrom), from, error);
     QMetaObject::invokeMethod(
-        this, [] { Ui().Error(InterruptedText); }, Qt::QueuedConnection);
+        this, [this, from, error] { Lost(from, error); }, Qt::QueuedConnection);
+}
+
+void TfrmTransfer::Lost(const QString& from, const QString& why)
+{
+    const int count = ++lost_[from];
+    SetNotice(count == 1 ? QStringLiteral("A file from %1 was cut short: %2").arg(from, why)
+                         : QStringLiteral("%1 files from %2 were cut short").arg(count).arg(from));
+}
+
+void TfrmTransfer::SetNotice(const QString& text)
+{
+    SetStatus(text);
+    statusNotice_ = true;
+    qCInfo(lcTransfer).noquote() << QStringLiteral("status: \"%1\"").arg(text);
 }
 
 void TfrmTransfer::StrmRec1Disconnect()
 {
     Timer2->stop();
-    // A refused name stays readable until the status line changes for another reason.
+    // A notice stays readable until the status line changes for another reason.
     if (!statusNotice_)
         SetStatus(QStringLiteral("Ready..."));
     if (lstFilesReceived->isVisible() && lstFilesReceived->isEnabled())

@@ -103,8 +103,12 @@ void TfrmTransfer::SelectAndSendFiles(std::optional<QStringList> chosen)
     } catch (const std::exception& e) {
         qCInfo(lcTransfer).noquote()
             << "sending files to" << StrmSend1->Host << "stopped:" << e.what();
-        if (!ending_)
-            Ui().Warning(WarningText);
+        if (ending_)
+            return;
+        // The line keeps the reason once the box is gone ("Not Connected" says it already).
+        if (lblCom->text() != QLatin1String("Not Connected"))
+            SetNotice(QStringLiteral("Not sent: %1").arg(QString::fromUtf8(e.what()).simplified()));
+        Ui().Warning(WarningText);
         return;
     }
     if (!ending_)

@@ -62,6 +62,7 @@ SEND_TEXT = (364 + 37, 556 + 12)
 # Every message box carries the application's title.
 BOX_TITLE = "Halvorn Office - Parlavue Video Phone"
 SUCCESS_TEXT = "File Transfer Successful and Complete."
+WARNING_TEXT = "File or Document may still be in use."
 LIST_FILE = "FilesReceived.lst"
 # "Telephone Book..." (48 x 48) on the sidebar; the address book (frameless, 497 x 412) and its
 # buttons; the online network clients window (655 x 375) and its "Add Host Names To List".
@@ -411,7 +412,8 @@ class Phone:
         self.root = None
         self.starts = 0  # of the program in this root
 
-    def start(self, ring_time=10, auto_answer=False, message=None, reuse=False):
+    def start(self, ring_time=10, auto_answer=False, message=None, reuse=False,
+              receive_folder=True):
         """Starts the program in a fresh root, or with reuse=True in the last one again with
         the files it left there (its settings and received-files list)."""
         self.stop()
@@ -430,13 +432,15 @@ class Phone:
         config = os.path.join(root, "config")
         self.folder = folder
         self.runtime = os.path.join(root, "runtime")
-        self.receive_folder = os.path.join(root, "received")
+        # Without one (receive_folder=False) the settings name a folder that does not exist.
+        self.receive_folder = os.path.join(root, "received" if receive_folder else "nowhere")
         exe = os.path.join(folder, "parlavue")
         if not reuse:
             os.makedirs(folder)
             os.makedirs(os.path.join(config, "parlavue"))
             os.makedirs(self.runtime, mode=0o700)
-            os.makedirs(self.receive_folder)
+            if receive_folder:
+                os.makedirs(self.receive_folder)
             shutil.copy2(self.lab.binary, exe)
             with open(os.path.join(folder, "Settings.ini"), "w") as f:
                 # The voice checks listen for steady tones both ways at once: noise suppression
@@ -564,6 +568,24 @@ class Phone:
         self.lab.xdotool("click", "1")
         time.sleep(0.2)
         return pressed
+
+    def paste(self, text):
+        """Puts text on the clipboard and pastes it with Ctrl+V into the focused field: xdotool
+        types a character outside the keymap through a spare key, which a busy client can read
+        before the key is mapped, and so lose the character."""
+        if not CLIPBOARD_HELPER:
+            raise Skip("no clipboard helper (--clipboard)")
+        helper = subprocess.Popen([CLIPBOARD_HELPER, text], stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, text=True,
+                                  env=dict(os.environ, DISPLAY=self.lab.display,
+                                           QT_QPA_PLATFORM="xcb"))
+        try:
+            if helper.stdout.readline().strip() != "ready":
+                raise Failure("the clipboard helper did not start")
+            self.lab.xdotool("key", "--clearmodifiers", "ctrl+v")
+            time.sleep(0.3)
+        finally:
+            stop_process(helper)
 
     def type_host(self, host):
         self.click(HOST_FIELD)
@@ -721,6 +743,7 @@ STATS_LINE = (r"stats: rtt ([0-9.]+) ms, peer loss ([0-9.]+) %, loss ([0-9.]+) %
 # The round trip the reports measure includes the time each side's window takes to read them,
 # so a sanitizer build (several times slower) gets a bound of its own (--sanitized).
 RTT_LIMIT_MS = 10.0
+CLIPBOARD_HELPER = None  # --clipboard: the program that holds text on the clipboard
 SANITIZED_RTT_LIMIT_MS = 250.0
 
 
@@ -967,7 +990,7 @@ PAYLOAD_MB = 50
 # Typed into the text message window; the bold word goes between two Ctrl+B.
 MESSAGE_WORDS = "Greetings from Anna,"
 MESSAGE_BOLD = "boldly"
-MESSAGE_TAIL = "\u00fcber alles"  # xdotool types the u-umlaut through a spare key
+MESSAGE_TAIL = "\u00fcber alles"  # pasted: xdotool's spare key for the u-umlaut can be lost
 
 
 def sha256(path):
@@ -988,6 +1011,46 @@ def open_portal(copy):
     return x, y
 
 
+def choose_file(copy, portal, path):
+    """Presses "Select Files To Transfer" in the portal and picks path by typing it into the
+    file dialog; returns the dialog's window id."""
+    copy.click(SELECT_FILES, origin=portal)
+    dialog = copy.find_window(FILE_DIALOG_TITLE)[0]
+    copy.focus(dialog)
+    copy.lab.xdotool("type", "--delay", "20", path)
+    copy.lab.xdotool("key", "Return")
+    return dialog
+
+
+def scenario_refused_file(lab, a, b):
+    """B has no receive folder: it refuses A's file without acknowledging it, and A's portal
+    says the file was not sent, on its status line and in its warning box."""
+    a.start()
+    b.start(receive_folder=False)
+    payload = os.path.join(a.root, "refused.txt")
+    with open(payload, "w") as f:
+        f.write("nowhere to go\n")
+    a.type_host(b.address)
+    portal = open_portal(a)
+    a.set_mark()
+    b.set_mark()
+    dialog = choose_file(a, portal, payload)
+    b.expect('status: "Refused a file from %s: no receive folder"' % a.address)
+    # Closed unread, the connection may end in a reset rather than without an answer.
+    a.expect('status: "Not sent: ')
+    # The warning's text runs on over more lines than the log's quote shows here.
+    a.expect('message box: "%s' % WARNING_TEXT)
+    box = a.find_window(BOX_TITLE)[0]
+    a.focus(box)
+    a.lab.xdotool("key", "Return")
+    a.expect_window_closed(box, BOX_TITLE)
+    if a.find("sent file %s" % payload):
+        raise Failure("A logged the refused file as sent")
+    if os.path.exists(b.receive_folder) or glob.glob(os.path.join("/tmp", "parlavue-*.spool")):
+        raise Failure("B stored the refused file somewhere")
+    return "B refused A's file (no receive folder); A's status line and box said it was not sent"
+
+
 def scenario_send_file_and_message(lab, a, b):
     a.start()
     b.start()
@@ -1001,11 +1064,7 @@ def scenario_send_file_and_message(lab, a, b):
     a.type_host(b.address)
     portal = open_portal(a)
     a.set_mark()
-    a.click(SELECT_FILES, origin=portal)
-    dialog = a.find_window(FILE_DIALOG_TITLE)[0]
-    a.focus(dialog)
-    a.lab.xdotool("type", "--delay", "20", payload)
-    a.lab.xdotool("key", "Return")
+    dialog = choose_file(a, portal, payload)
     t0 = time.monotonic()
     # Polled finely: over the veth link the file takes well under a second.
     a.expect("sent file %s to %s" % (payload, b.address), TRANSFER_WAIT, poll=0.01)
@@ -1027,7 +1086,8 @@ def scenario_send_file_and_message(lab, a, b):
     a.lab.xdotool("key", "ctrl+b")
     a.lab.xdotool("type", "--delay", "30", MESSAGE_BOLD)
     a.lab.xdotool("key", "ctrl+b")
-    a.lab.xdotool("type", "--delay", "30", " " + MESSAGE_TAIL)
+    a.lab.xdotool("type", "--delay", "30", " ")
+    a.paste(MESSAGE_TAIL)
     t0 = a.click(SEND_TEXT, origin=(tx, ty))
     m = a.expect_match(r"sent text message (T\S*\.rtf) to %s, (\d+) bytes$"
                        % re.escape(b.address), poll=0.01)
@@ -1164,6 +1224,7 @@ SCENARIOS = [
     ("ring timeout sends B's message, Cancel Call stops the ringing", scenario_ring_timeout),
     ("a stream message to B's TCP port 6501 is acknowledged", scenario_stream_message),
     ("A sends a file and a text message to B from the windows", scenario_send_file_and_message),
+    ("B refuses a file it has no folder for; A says it was not sent", scenario_refused_file),
     ("A finds B with Who's Online?, adds, picks and calls it; B rings", scenario_whos_online),
     ("during a call A chooses 320 x 240 in the capture pin dialog; B shows 320 x 240",
      scenario_capture_pin_during_call),
@@ -1175,12 +1236,14 @@ def main():
     ap.add_argument("--binary", required=True, help="the parlavue executable")
     ap.add_argument("--only", help="run only scenarios whose name contains this text")
     ap.add_argument("--keep", action="store_true", help="leave the temp folder (logs) behind")
+    ap.add_argument("--clipboard", help="the e2e_clipboard helper (pastes non-ASCII text)")
     ap.add_argument("--sanitized", action="store_true",
                     help="the binary is a sanitizer build: timing bounds are looser")
     args = ap.parse_args()
+    global RTT_LIMIT_MS, CLIPBOARD_HELPER
     if args.sanitized:
-        global RTT_LIMIT_MS
         RTT_LIMIT_MS = SANITIZED_RTT_LIMIT_MS
+    CLIPBOARD_HELPER = args.clipboard
 
     if not os.path.isfile(args.binary):
         log("SKIP: binary not found: %s" % args.binary)

@@ -1,7 +1,7 @@
 // libFuzzer target for received names: whatever a peer sends as a name, what it is stored
-// under is one entry of the receive folder (not empty, ".", "..", no separator, no control
-// character, at most 255 bytes of UTF-8 that read back to the same name), and a refusal says
-// why.
+// under is one entry of the receive folder (not empty, no leading dot, no separator, no control
+// or invisible format character, at most 255 bytes of UTF-8 that read back to the same name),
+// and a refusal says why.
 #include "transfer/TReceivedName.h"
 
 #include <cstdint>
@@ -19,11 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         return 0;
     }
-    if (name->isEmpty() || *name == u"." || *name == u".." || name->contains(u'/') ||
-        name->contains(u'\\'))
+    // Never hidden, never holding an invisible character.
+    if (name->isEmpty() || name->startsWith(u'.') || name->contains(u'/') || name->contains(u'\\'))
         std::abort();
     for (const QChar c : *name) {
-        if (c.category() == QChar::Other_Control)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
             std::abort();
     }
     const QByteArray encoded = name->toUtf8();

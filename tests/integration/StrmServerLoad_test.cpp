@@ -87,10 +87,12 @@ TEST(StrmServerLoad, TwentyConnectionsAtOnceMeetTheCapOfEight)
         while (live > seen && !maxLiveInMsg.compare_exchange_weak(seen, live)) {
         }
     };
-    // Every peer connects and holds its connection without a byte.
+    // Every peer connects, each from an address of its own (one address holds at most three),
+    // and holds its connection without a byte.
     std::vector<std::unique_ptr<TRawTcpClient>> peers;
     for (int i = 0; i < Peers; ++i) {
-        peers.push_back(std::make_unique<TRawTcpClient>(probe.Port()));
+        const QByteArray from = "127.0.0." + QByteArray::number(i + 1);
+        peers.push_back(std::make_unique<TRawTcpClient>(probe.Port(), 5000, from.constData()));
         ASSERT_TRUE(peers.back()->IsConnected()) << i;
         ASSERT_TRUE(
             TRawTcpClient::PumpUntil([&] { return probe.Count("contact") == i + 1; }, 5000));

@@ -49,6 +49,7 @@ class TServerProbe
     std::mutex lock_;
     std::vector<TSeenMessage> messages_;
     QStringList events_;
+    QStringList failures_;
     std::vector<TStrmServer*> disconnected_;
     int maxLiveAtContact_ = 0;
 
@@ -73,6 +74,11 @@ public:
             std::lock_guard guard(lock_);
             disconnected_.push_back(static_cast<TStrmServer*>(s));
         };
+        server.OnFailed = [this](TStrmServer* s, const QByteArray&, const QString& error) {
+            Note(QStringLiteral("failed"), s != &server);
+            std::lock_guard guard(lock_);
+            failures_ << error;
+        };
         server.OnMSG = [this](TStrmServer* s, const QByteArray& name, TSpooledStream& strm) {
             TSeenMessage m;
             m.sender = s;
@@ -92,6 +98,7 @@ public:
                 m.body = strm.readAll();
             std::lock_guard guard(lock_);
             messages_.push_back(m);
+            return true;
         };
         server.Loaded();
     }
@@ -109,6 +116,12 @@ public:
     {
         std::lock_guard guard(lock_);
         return events_;
+    }
+    // What OnFailed said of each body that did not arrive, in order.
+    QStringList Failures()
+    {
+        std::lock_guard guard(lock_);
+        return failures_;
     }
     std::vector<TStrmServer*> Disconnected()
     {

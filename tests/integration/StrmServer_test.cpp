@@ -194,8 +194,9 @@ TEST(StrmServer, AHandlerThatThrowsDoesNotStopTheCleanUpOrTheServer)
         if (call == 2)
             throw 42;
     };
-    EXPECT_EQ(Exchange(probe.Port(), "one", "1"), Ack);
-    EXPECT_EQ(Exchange(probe.Port(), "two", "2"), Ack);
+    // A handler that fails has not stored the message: the peer is not acknowledged.
+    EXPECT_EQ(Exchange(probe.Port(), "one", "1"), QByteArray());
+    EXPECT_EQ(Exchange(probe.Port(), "two", "2"), QByteArray());
     ASSERT_TRUE(probe.WaitDisconnects(2));
     EXPECT_EQ(Exchange(probe.Port(), "three", "3"), Ack);
     ASSERT_TRUE(probe.WaitDisconnects(3));
@@ -241,24 +242,19 @@ TEST(StrmServer, ALengthFieldThatIsNoNumberClosesAtOnceWithoutAnAnswer)
     EXPECT_EQ(Exchange(probe.Port(), "after", "ok"), Ack) << "the server goes on";
 }
 
-TEST(StrmServer, APeerThatClosesMidBodyDeliversTheShortBodyAndIsAnswered)
+TEST(StrmServer, APeerThatClosesMidBodyIsToldNothingAndTheLossIsReported)
 {
     TServerProbe probe;
     TRawTcpClient peer(probe.Port());
-    const QByteArray part(40, 'p');
     const qsizetype header = 4 + 9 + 10;
-    ASSERT_TRUE(peer.Send(Frame("short.bin", QByteArray(100, 'p')).left(header + part.size())));
+    ASSERT_TRUE(peer.Send(Frame("short.bin", QByteArray(100, 'p')).left(header + 40)));
     peer.ShutdownWrite();
     const std::optional<QByteArray> answer = peer.ReadToClose();
     ASSERT_TRUE(answer.has_value());
-    EXPECT_EQ(*answer, Ack) << "the answer goes into the closing connection";
+    EXPECT_TRUE(answer->isEmpty()) << "no acknowledgement for a body that did not arrive";
     ASSERT_TRUE(probe.WaitDisconnects(1));
-    const std::vector<TSeenMessage> got = probe.Messages();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].body, part);
-    EXPECT_EQ(got[0].received, 40);
-    EXPECT_EQ(got[0].total, 100);
-    EXPECT_FALSE(got[0].complete);
+    EXPECT_TRUE(probe.Messages().empty());
+    EXPECT_EQ(probe.Failures(), QStringList{"40 of 100 bytes arrived"});
 }
 
 TEST(StrmServer, APeerSilentMidBodyIsClosedAfterTheSilenceLimit)
@@ -271,10 +267,9 @@ TEST(StrmServer, APeerSilentMidBodyIsClosedAfterTheSilenceLimit)
         QByteArray bytes;
         QByteArray answer;
     };
-    // Silent inside the body it is still answered (as any body that ends early); silent
-    // inside the header it is not.
+    // Silent anywhere, it is not answered.
     const std::vector<TCase> cases = {
-        {"inside the body", Frame("slow", QByteArray(100, 's')).left(40), Ack},
+        {"inside the body", Frame("slow", QByteArray(100, 's')).left(40), ""},
         {"inside the header", "0004sl", ""},
         {"before a byte", "", ""},
     };
@@ -329,6 +324,65 @@ TEST(StrmServer, AResetOrAnAbortEndsTheConnectionWithoutAMessage)
     ASSERT_TRUE(probe.WaitDisconnects(2));
     EXPECT_TRUE(probe.Messages().empty());
     EXPECT_EQ(Exchange(probe.Port(), "after", "ok"), Ack);
+}
+
+TEST(StrmServer, ASlowPeerGetsAFairShareAndNoMore)
+{
+    // Shortened for the test: the header within 600 ms, at least 1000 bytes in every second.
+    TServerProbe probe;
+    probe.server.HeaderTimeMs = 600;
+    probe.server.MinRateBytes = 1000;
+    probe.server.RateWindowMs = 1000;
+    auto trickle = [&](TRawTcpClient& peer, const QByteArray& bytes, int chunk, int everyMs) {
+        for (qsizetype i = 0; i < bytes.size() && !peer.PeerClosed(); i += chunk) {
+            peer.Send(bytes.mid(i, chunk));
+            TRawTcpClient::PumpUntil([] { return false; }, everyMs);
+        }
+    };
+    QElapsedTimer clock;
+
+    // A header that trickles in, each byte well inside the silence limit, is cut off in time.
+    TRawTcpClient header(probe.Port());
+    clock.start();
+    trickle(header, "0030" + QByteArray(30, 'n'), 1, 150); // 34 bytes in 5 s, if it could
+
+    EXPECT_TRUE(header.PeerClosed());
+    EXPECT_LT(clock.elapsed(), 2500);
+    ASSERT_TRUE(probe.WaitDisconnects(1));
+
+    // A body slower than the pace is closed without an answer; one at the pace is taken.
+    TRawTcpClient slow(probe.Port());
+    ASSERT_TRUE(slow.Send(Frame("slow", QByteArray(20000, 's')).left(23)));
+    clock.restart();
+    trickle(slow, QByteArray(20000, 's'), 50, 100); // 500 bytes a second
+    EXPECT_TRUE(slow.ReadToClose(3000).value_or("open").isEmpty());
+    EXPECT_LT(clock.elapsed(), 4000);
+    ASSERT_TRUE(probe.WaitDisconnects(2));
+    ASSERT_EQ(probe.Failures().size(), 1);
+    EXPECT_TRUE(probe.Failures()[0].startsWith("The body came slower than"))
+        << probe.Failures()[0].toStdString();
+    TRawTcpClient paced(probe.Port());
+    ASSERT_TRUE(paced.Send(Frame("paced", QByteArray(3000, 'p')).left(23)));
+    trickle(paced, QByteArray(3000, 'p'), 50, 30); // about 1600 bytes a second
+    EXPECT_EQ(paced.Read(Ack.size()), Ack);
+    paced.Close();
+    ASSERT_TRUE(probe.WaitDisconnects(3));
+
+    // One address holds at most three connections; another still gets through.
+    std::vector<std::unique_ptr<TRawTcpClient>> held;
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(std::make_unique<TRawTcpClient>(probe.Port()));
+        ASSERT_TRUE(held.back()->Send("0"));
+    }
+    ASSERT_TRUE(TRawTcpClient::PumpUntil([&] { return probe.server.ClientCount() == 3; }, 5000));
+    TRawTcpClient fourth(probe.Port());
+    EXPECT_TRUE(fourth.ReadToClose(2000).has_value()) << "a fourth from the same address stays";
+    TRawTcpClient other(probe.Port(), 5000, "127.0.0.2");
+    ASSERT_TRUE(other.IsConnected());
+    ASSERT_TRUE(other.Send(Frame("other", "from another host")));
+    EXPECT_EQ(other.Read(Ack.size()), Ack);
+    ASSERT_EQ(probe.Messages().size(), 2u);
+    EXPECT_EQ(probe.Messages()[1].body, QByteArray("from another host"));
 }
 
 TEST(StrmServer, NamesAreCleanedForTheLog)

@@ -20,7 +20,7 @@ TPortalPair::TPortalPair()
     a = MakePortal(&hostA, &folderA, root.filePath(QStringLiteral("a.lst")));
     b = MakePortal(&hostB, &folderB, root.filePath(QStringLiteral("b.lst")));
     a->StrmSend1->Port = b->StrmRec1->LocalPort();
-    // Shown, as a hidden portal would open modally at the first contact.
+    // Shown, as a hidden portal would come up at the first contact.
     b->show();
 }
 
@@ -38,9 +38,8 @@ std::unique_ptr<TfrmTransfer> TPortalPair::MakePortal(QString* field, QString* f
     };
     host.focusHostName = [this] { ++focusRequests; };
     host.receiveFolder = [folder] { return *folder; };
-    auto portal = std::make_unique<TfrmTransfer>(std::move(host), quint16(0), nullptr, list);
-    portal->StoreWaitMs = 0;
-    return portal;
+    host.userBusy = [this] { return userBusy; };
+    return std::make_unique<TfrmTransfer>(std::move(host), quint16(0), nullptr, list);
 }
 
 QString TPortalPair::MakeFile(const QString& name, const QByteArray& bytes) const

@@ -21,6 +21,7 @@ public:
     QString folderA;                             // A's receive folder
     QString folderB;                             // B's receive folder: root/in
     int focusRequests = 0;
+    bool userBusy = false; // the user of B is in a call or typing
     std::unique_ptr<TfrmTransfer> a;
     std::unique_ptr<TfrmTransfer> b;
 

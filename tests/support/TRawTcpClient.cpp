@@ -27,11 +27,18 @@ void RunEvents()
 
 } // namespace
 
-TRawTcpClient::TRawTcpClient(quint16 port, int timeoutMs)
+TRawTcpClient::TRawTcpClient(quint16 port, int timeoutMs, const char* from)
 {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd_ < 0)
         return;
+    if (from) {
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        ::inet_pton(AF_INET, from, &source.sin_addr);
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0)
+            return;
+    }
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port);

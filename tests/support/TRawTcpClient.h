@@ -11,8 +11,9 @@
 class TRawTcpClient
 {
 public:
-    // Connects; IsConnected() tells whether that worked within the time.
-    explicit TRawTcpClient(quint16 port, int timeoutMs = 5000);
+    // Connects; IsConnected() tells whether that worked within the time. from names the
+    // loopback address to connect from (127.0.0.2 is another host to the receiver).
+    explicit TRawTcpClient(quint16 port, int timeoutMs = 5000, const char* from = nullptr);
     ~TRawTcpClient();
     TRawTcpClient(const TRawTcpClient&) = delete;
     TRawTcpClient& operator=(const TRawTcpClient&) = delete;

@@ -35,6 +35,11 @@ const Hostile HostileNames[] = {
     {"..\\/..//\\escape", "escape"},
     {"~/../escape", "escape"},
     {"..\\..\\x", "x"},
+    {".bashrc", "bashrc"},
+    {"a/..hidden", "hidden"},
+    {"...", ""},
+    {"zero\xe2\x80\x8bwidth", ""},
+    {"soft\xc2\xadhyphen", ""},
 };
 
 std::string Utf8(const QString& text)
@@ -64,7 +69,7 @@ TEST(ReceivedName, PathsAreCutToTheirLastComponentOrRefused)
 
 TEST(ReceivedName, PlainNamesStayAsTheyAre)
 {
-    for (const char* plain : {"report.pdf", "-rf", " spaced name .txt", "~backup", "...", "a.b.c",
+    for (const char* plain : {"report.pdf", "-rf", " spaced name .txt", "~backup", "a.b.c",
                               "C:escape", "\xe2\x88\x95not a slash"}) {
         EXPECT_EQ(TReceivedName::Clean(QByteArray(plain)), QString::fromUtf8(plain)) << plain;
     }

@@ -10,6 +10,8 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include <sys/resource.h>
@@ -346,4 +348,59 @@ TEST(SpooledStream, MoveToAnotherFileSystemCopiesAndDropsTheSpoolFile)
     }
     EXPECT_EQ(FileBytes(target), body) << "the copy stays when the stream goes";
     EXPECT_EQ(Entries(folder), (QStringList{QStringLiteral("big.bin"), QStringLiteral("victim")}));
+}
+
+TEST(SpooledStream, MoveToFreeNeverReplacesAndNumbersTheName)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("report.tar.gz"));
+    EXPECT_EQ(TSpooledStream::NumberedName(target, 1), dir.filePath("report.tar (1).gz"));
+    EXPECT_EQ(TSpooledStream::NumberedName(dir.filePath("README"), 12),
+              dir.filePath("README (12)"));
+    // A name at the limit is shortened, never inside a character, to take its number.
+    const QString longName = QString(126, QChar(0x00e9)) + QStringLiteral("abc.txt"); // 259 bytes
+    const QString numbered =
+        QFileInfo(TSpooledStream::NumberedName(dir.filePath(longName), 3)).fileName();
+    EXPECT_LE(numbered.toUtf8().size(), 255);
+    EXPECT_TRUE(numbered.endsWith(QStringLiteral(" (3).txt")));
+    EXPECT_EQ(QString::fromUtf8(numbered.toUtf8()), numbered);
+
+    // Stored one after another, in memory and spooled: each under its own name.
+    QStringList placed;
+    for (const qint64 size : {qint64(10), Limit + 10, qint64(20)}) {
+        TSpooledStream stream(dir.path());
+        ASSERT_EQ(stream.write(Pattern(size, int(size))), size);
+        const std::optional<QString> path = stream.MoveToFree(target);
+        ASSERT_TRUE(path) << stream.errorString().toStdString();
+        EXPECT_EQ(FileBytes(*path), Pattern(size, int(size)));
+        placed << QFileInfo(*path).fileName();
+    }
+    EXPECT_EQ(placed, (QStringList{"report.tar.gz", "report.tar (1).gz", "report.tar (2).gz"}));
+}
+
+TEST(SpooledStream, ConcurrentMovesToOneNameKeepEveryBody)
+{
+    // Workers store bodies of the same name at once: no body may take another's place.
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("same.bin"));
+    constexpr int Workers = 8;
+    std::vector<std::optional<QString>> placed(Workers);
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < Workers; ++i)
+            threads.emplace_back([&, i] {
+                TSpooledStream stream(dir.path());
+                stream.write(Pattern(i % 2 ? Limit + 100 : 100, i));
+                placed[i] = stream.MoveToFree(target);
+            });
+    }
+    QStringList names;
+    for (int i = 0; i < Workers; ++i) {
+        ASSERT_TRUE(placed[i]) << i;
+        EXPECT_EQ(FileBytes(*placed[i]), Pattern(i % 2 ? Limit + 100 : 100, i)) << i;
+        names << *placed[i];
+    }
+    names.removeDuplicates();
+    EXPECT_EQ(names.size(), Workers);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), Workers) << "no spool file left";
 }
