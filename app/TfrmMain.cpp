@@ -38,7 +38,7 @@
 
 const QString TfrmMain::HostNamePrompt = QStringLiteral("Enter Host Name To Call");
 
-TfrmMain::TfrmMain(std::shared_ptr<ICaptureSystem> capture, TPorts ports)
+TfrmMain::TfrmMain(std::shared_ptr<ICameraSystem> capture, TPorts ports)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), captureSystem_(std::move(capture)),
       ports_(ports)
 {

@@ -2,7 +2,6 @@
 
 #include "app/CallStatsText.h"
 #include "calls/TCallPorts.h"
-#include "capture/TCapturedBitmap.h"
 #include "capture/TGraphConfig.h"
 #include "contacts/TCallSettings.h"
 #include "platform/elements/TGstElements.h"
@@ -24,7 +23,7 @@ class TImageButton;
 class TTrackBar;
 class TWindowDragger;
 class TVideoCapture;
-class ICaptureSystem;
+class ICameraSystem;
 class TPulseVolume;
 class TStatsOverlay;
 
@@ -41,7 +40,7 @@ public:
     using TPorts = TCallPorts;
 
     // The camera comes from capture; the program passes the GStreamer system, tests a fake.
-    explicit TfrmMain(std::shared_ptr<ICaptureSystem> capture, TPorts ports = TPorts());
+    explicit TfrmMain(std::shared_ptr<ICameraSystem> capture, TPorts ports = TPorts());
     ~TfrmMain() override;
 
     TCallSession& Session() { return *session_; }
@@ -136,7 +135,6 @@ private:
     void Image5Click();
     void Image9Click();
     void btnPreviewClick();
-    void capFrameRendered();
     void capChangeDevice();
     void capBitmapGrabbed(const QImage& bitmap);
     void ToggleStats();
@@ -149,7 +147,7 @@ private:
     void PlaceFailed(const QString& message);
     void ShowIdlePicture();
 
-    std::shared_ptr<ICaptureSystem> captureSystem_;
+    std::shared_ptr<ICameraSystem> captureSystem_;
     TPorts ports_;
     TCallSettings callSettings_;
     TGraphConfig captureConfig_;

@@ -141,20 +141,7 @@ void TfrmMain::CreateVideoArea()
     cap->WantBitmaps = true;
     cap->BitmapPixelFormat = TPixelFormat::pf24bit;
     cap->WantPreview = true;
-    cap->WantCapture = false;
-    cap->WantAudio = false;
-    cap->WantDVAudio = false;
-    cap->WantAudioPreview = false;
-    cap->UseFrameRate = false;
-    cap->SetFrameRate(25);
     cap->SetDVResolution(TDVResolution::dvrDontWorry);
-    cap->UseTempFile = false;
-    cap->UseTimeLimit = false;
-    cap->TimeLimit = 30;
-    cap->DoPreallocFile = false;
-    cap->PreallocFileSize = 1;
-    cap->SetCaptureFileName(QStringLiteral("capture.avi"));
-    cap->SetTempCaptureFileName(QStringLiteral("captemp.avi"));
 
     StatsOverlay = new TStatsOverlay(Image1);
     StatsOverlay->setObjectName(QStringLiteral("StatsOverlay"));
@@ -256,10 +243,9 @@ void TfrmMain::ConnectHandlers()
     bind(Image5, &TImageButton::clicked, &TfrmMain::Image5Click);
     bind(Image9, &TImageButton::clicked, &TfrmMain::Image9Click);
     bind(btnPreview, &TImageButton::clicked, &TfrmMain::btnPreviewClick);
-    bind(cap, &TVideoCapture::OnFrameRendered, &TfrmMain::capFrameRendered);
     bind(cap, &TVideoCapture::OnChangeDevice, &TfrmMain::capChangeDevice);
     connect(cap, &TVideoCapture::OnBitmapGrabbed, this,
-            [this](const TCapturedBitmap& bitmap) { Guarded([&] { capBitmapGrabbed(bitmap); }); });
+            [this](const QImage& bitmap) { Guarded([&] { capBitmapGrabbed(bitmap); }); });
     connect(video_, &TVideoLink::shown, Image1,
             [this](const QImage& picture, const QImage& display) {
                 Image1->SetPicture(picture, display);

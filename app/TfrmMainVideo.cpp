@@ -25,17 +25,8 @@ void TfrmMain::Image9Click()
     QCoreApplication::processEvents();
 }
 
-void TfrmMain::capFrameRendered()
-{
-    cap->GrabNextFrame();
-}
-
 void TfrmMain::capChangeDevice()
 {
-    TVCapMode video;
-    TACapMode audio;
-    cap->GetCurrentVCapMode(video);
-    cap->GetCurrentACapMode(audio);
     if (Forms().FGraphConfig)
         Forms().FGraphConfig->FillDialogs(cap->Dialogs());
 }

@@ -5,7 +5,7 @@
 #include "app/TTerminationSignals.h"
 #include "app/TfrmMain.h"
 #include "contacts/TfrmSettings.h"
-#include "platform/capturegraph/gst/TGstCaptureSystem.h"
+#include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/dnssd/TAvahiClient.h"
 #include "platform/dnssd/TDnsSdNetResourceProvider.h"
 #include "platform/dnssd/TDnsSdPublisher.h"
@@ -47,7 +47,7 @@ int main(int argc, char** argv)
     // hidden, never destroyed, when closed.
     // --test-camera adds a "Test Pattern" camera for machines without one.
     const bool testCamera = command.testCamera;
-    auto frmMain = std::make_unique<TfrmMain>(std::make_shared<TGstCaptureSystem>(testCamera));
+    auto frmMain = std::make_unique<TfrmMain>(std::make_shared<TGstCameraSystem>(testCamera));
     const unsigned uses =
         UseCamera | UseVoice | UseRingTone | (testCamera ? unsigned(UseTestCamera) : 0u);
     frmMain->FindMissingElements = [uses] { return MissingGstElements(uses); };

@@ -11,7 +11,7 @@
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
 #include "tests/support/MainWindowSteps.h"
-#include "tests/support/TFakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 

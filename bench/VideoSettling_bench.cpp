@@ -2,9 +2,9 @@
 // datagram lowers the quality by one, as the main window does, until frames fit.
 // Usage: VideoSettling_bench   (runs offscreen; prints one line per frame size)
 #include "capture/TGraphConfig.h"
+#include "capture/TVCapModes.h"
 #include "capture/TVideoCapture.h"
-#include "platform/capturegraph/CaptureGuids.h"
-#include "platform/capturegraph/gst/TGstCaptureSystem.h"
+#include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/jpeg/TJpegEncoder.h"
 
 #include <QApplication>
@@ -17,24 +17,21 @@ namespace {
 
 constexpr qsizetype MaxDatagram = 65507;
 
-QList<QImage> GrabFrames(TGstCaptureSystem& system, int width, int height, int count)
+QList<QImage> GrabFrames(TGstCameraSystem& system, int width, int height, int count)
 {
     TVideoCapture cap(system);
     cap.resize(264, 209);
     QList<QImage> frames;
     QObject::connect(&cap, &TVideoCapture::OnBitmapGrabbed,
-                     [&](const TCapturedBitmap& b) { frames << QImage(b); });
-    QObject::connect(&cap, &TVideoCapture::OnFrameRendered, &cap,
-                     [&] { (void)cap.GrabNextFrame(); });
+                     [&](const QImage& frame) { frames << frame; });
     if (!cap.Initialize())
         return frames;
     TGraphConfig config;
-    config.VCapSource = TGstCaptureSystem::TestCameraName;
+    config.VCapSource = TGstCameraSystem::TestCameraName;
     config.WantPreview = true;
     config.WantBitmaps = true;
-    config.WantCapture = config.WantAudio = config.WantAudioPreview = config.WantDVAudio = false;
     config.PixelFormat = TPixelFormat::pf24bit;
-    config.VCapMode.MediaSubType = CaptureGuids::MEDIASUBTYPE_RGB24;
+    config.VCapMode.MediaSubType = TVCapModes::RGB24;
     config.VCapMode.Width = width;
     config.VCapMode.Height = height;
     config.VCapMode.Bits = 24;
@@ -55,7 +52,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    TGstCaptureSystem system(true);
+    TGstCameraSystem system(true);
     for (const QSize size : {QSize(640, 480), QSize(1280, 720)}) {
         const QList<QImage> frames = GrabFrames(system, size.width(), size.height(), 120);
         if (frames.isEmpty()) {

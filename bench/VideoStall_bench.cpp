@@ -14,7 +14,7 @@
 #include "platform/logging/Logging.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
-#include "tests/support/TFakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "tests/support/TTestJpeg.h"

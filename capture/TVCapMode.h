@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/capturegraph/TGuid.h"
+#include "capture/TGuid.h"
 
 #include <QtGlobal>
 

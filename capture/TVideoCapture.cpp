@@ -1,21 +1,45 @@
 #include "capture/TVideoCapture.h"
 
-#include "capture/EVideoCaptureError.h"
-#include "capture/TGraphConfig.h"
-#include "capture/TSampleGrabberCB.h"
+#include "platform/camera/ICamera.h"
+#include "platform/camera/ICameraSystem.h"
 #include "platform/logging/Logging.h"
-#include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TUiServices.h"
 
-#include <QFileInfo>
+#include <QPainter>
 #include <QPointer>
-#include <QResizeEvent>
-#include <array>
-#include <cmath>
 
-TVideoCapture::TVideoCapture(ICaptureSystem& system, QWidget* parent)
-    : QWidget(parent), system_(system), lists_(system),
-      callback_(std::make_unique<TSampleGrabberCB>())
+namespace {
+
+// The layout grabbed frames are handed out in. Depths no encoder takes come as 24-bit colour.
+QImage::Format GrabFormat(TPixelFormat format)
+{
+    switch (format) {
+    case TPixelFormat::pf15bit:
+    case TPixelFormat::pf16bit:
+        return QImage::Format_RGB555;
+    case TPixelFormat::pf32bit:
+        return QImage::Format_RGB32;
+    default:
+        return QImage::Format_BGR888;
+    }
+}
+
+// What a configuration holds besides the camera, as the main window runs it: no recording
+// branch, no sound, the file names the settings window never changes.
+TGraphConfig FormSettings()
+{
+    TGraphConfig c;
+    c.WantCapture = c.WantAudio = c.WantDVAudio = c.WantAudioPreview = false;
+    c.DoPreallocFile = c.UseTempFile = false;
+    c.PreallocFileSize = 1;
+    c.DVResolution = TDVResolution::dvrDontWorry;
+    return c;
+}
+
+} // namespace
+
+TVideoCapture::TVideoCapture(ICameraSystem& system, QWidget* parent)
+    : QWidget(parent), system_(system), lists_(system), carried_(FormSettings())
 {
     setAutoFillBackground(true);
     SetColor(QColor(0x00, 0x00, 0xFF));
@@ -30,26 +54,7 @@ TVideoCapture::TVideoCapture(ICaptureSystem& system, QWidget* parent)
 
 TVideoCapture::~TVideoCapture()
 {
-    StopPreview();
-    TearDownGraph();
-    ResetAll();
-    callback_->Window.store(nullptr);
-    lists_.ClearDeviceLists();
-}
-
-void TVideoCapture::ResetAll()
-{
     ReleaseFilters();
-    if (videoWindow_)
-        videoWindow_->SetOwner(nullptr);
-    videoWindow_.reset();
-    eventSource_ = false;
-    mux_.reset();
-    fileWriter_.reset();
-    muxConfig_.reset();
-    graphBuilt_ = false;
-    previewing_ = false;
-    masterStream_ = -1;
 }
 
 QColor TVideoCapture::Color() const
@@ -64,155 +69,156 @@ void TVideoCapture::SetColor(const QColor& color)
     setPalette(p);
 }
 
-void TVideoCapture::SetFrameRate(double value)
+QString TVideoCapture::ErrorCaption() const
 {
-    // Outside what cameras deliver (or not a number at all): fall back to PAL's rate.
-    frameRate_ = (std::isnan(value) || value < 1 || value > 50) ? 25.0 : value;
+    // A camera that cannot be found is named as the configuration names it.
+    const QString name = !videoDeviceName_.isEmpty() ? videoDeviceName_ : videoDisplayName_;
+    return (name.isEmpty() ? QStringLiteral("Camera") : name) + QStringLiteral(" - Capture");
 }
 
-void TVideoCapture::SetTempCaptureFileName(const QString& name)
+void TVideoCapture::ShowCaptureError(const QString& message)
 {
-    tempCaptureFileName_ = name;
-    if (fileWriter_)
-        fileWriter_->SetFileName(ResolveFile(name));
-}
-
-QString TVideoCapture::ResolveFile(const QString& name) const
-{
-    // The program's files live beside it, never in whatever the current directory is.
-    if (name.isEmpty() || !QFileInfo(name).isRelative())
-        return name;
-    return TProgramFolder::File(name);
-}
-
-QString TVideoCapture::FormatCaptureError(const QString& message, HRESULT code)
-{
-    QString text = message;
-    return text.replace(QLatin1String("%x"), QString::number(quint32(code), 16).toUpper());
-}
-
-void TVideoCapture::ShowCaptureError(const QString& message, HRESULT code)
-{
-    const QString text = FormatCaptureError(message, code);
-    qCWarning(lcCapture).noquote() << ErrorCaption + ":" << text;
-    Ui().CaptionedError(ErrorCaption, text);
-}
-
-void TVideoCapture::RaiseCaptureError(const QString& message, HRESULT code)
-{
-    ShowCaptureError(message, code);
-    throw EVideoCaptureError(FormatCaptureError(message, code));
+    qCWarning(lcCapture).noquote() << ErrorCaption() + ":" << message;
+    Ui().CaptionedError(ErrorCaption(), message);
 }
 
 bool TVideoCapture::Initialize()
 {
-    if (!graph_ && (Hr::Failed(system_.CreateFilterGraph(graph_)) || !graph_)) {
-        graph_.reset();
-        return false;
-    }
-    if (!builder_ && (Hr::Failed(system_.CreateCaptureGraphBuilder(builder_)) || !builder_)) {
-        builder_.reset();
-        return false;
-    }
-    builder_->SetFiltergraph(graph_);
-    lists_.RefreshDeviceLists();
-    return !lists_.List(TDeviceCategory::VideoInput).empty();
+    lists_.Refresh();
+    return !lists_.VideoCaptureDeviceNames(false).isEmpty();
 }
 
 void TVideoCapture::ApplyConfig(const TGraphConfig& config)
 {
-    TearDownGraph();
     ReleaseFilters();
-
-    UseTempFile = config.UseTempFile;
-    WantBitmaps = config.WantBitmaps;
-    DoPreallocFile = config.DoPreallocFile;
-    WantCapture = config.WantCapture;
+    carried_ = config;
     WantPreview = config.WantPreview;
-    WantDVAudio = config.WantDVAudio;
-    WantAudio = config.WantAudio;
-    WantAudioPreview = config.WantAudioPreview;
-    PreallocFileSize = config.PreallocFileSize;
-    SetDVResolution(config.DVResolution);
+    WantBitmaps = config.WantBitmaps;
     BitmapPixelFormat = config.PixelFormat;
-    if (!config.TempCaptureFileName.isEmpty())
-        SetTempCaptureFileName(config.TempCaptureFileName);
-    if (!config.CaptureFileName.isEmpty())
-        SetCaptureFileName(config.CaptureFileName);
+    SetDVResolution(config.DVResolution);
 
-    lists_.RefreshDeviceLists();
-    videoDevice_ = lists_.FindByName(TDeviceCategory::VideoInput, config.VCapSource);
-    audioDevice_ = lists_.FindByName(TDeviceCategory::AudioInput, config.ACapSource);
-    audioCompressorDevice_ = lists_.FindByName(TDeviceCategory::AudioCompressor, config.AComp);
-    videoCompressorDevice_ = lists_.FindByName(TDeviceCategory::VideoCompressor, config.VComp);
-
+    lists_.Refresh();
+    videoDisplayName_ = config.VCapSource;
     CreateCaptureFilters();
-    if (!config.VCompState.isEmpty() && vfwCompressDialogs_)
-        vfwCompressDialogs_->SetState(config.VCompState);
-    SetACapModeByValue(config.ACapMode);
     SetVCapModeByValue(config.VCapMode);
     if (BuildGraph() && WantPreview)
         StartPreview();
     emit OnChangeDevice();
-    emit OnChangeCompressor();
 }
 
 void TVideoCapture::ReadConfig(TGraphConfig& config)
 {
-    config.Clear();
-    config.UseTempFile = UseTempFile;
-    config.WantBitmaps = WantBitmaps;
-    config.DoPreallocFile = DoPreallocFile;
-    config.WantCapture = WantCapture;
+    config = carried_;
     config.WantPreview = WantPreview;
-    config.WantDVAudio = WantDVAudio;
-    config.WantAudio = WantAudio;
-    config.WantAudioPreview = WantAudioPreview;
-    config.PreallocFileSize = PreallocFileSize;
-    config.TempCaptureFileName = tempCaptureFileName_;
-    config.CaptureFileName = captureFileName_;
-    config.DVResolution = dvResolution_;
+    config.WantBitmaps = WantBitmaps;
     config.PixelFormat = BitmapPixelFormat;
-    GetCurrentACapMode(config.ACapMode);
+    config.DVResolution = dvResolution_;
+    config.VCapSource = camera_ ? videoDisplayName_ : QString();
     GetCurrentVCapMode(config.VCapMode);
-    config.VCompState.clear();
-    QByteArray state;
-    if (vfwCompressDialogs_ && Hr::Succeeded(vfwCompressDialogs_->GetState(state)) &&
-        !state.isEmpty())
-        config.VCompState = state;
-
-    // A device missing from its list may have come back under a new position: look once more.
-    const auto nameOf = [this](TDeviceCategory category, const MonikerPtr& device) {
-        QString name = lists_.FindByMoniker(category, device);
-        if (name.isEmpty()) {
-            lists_.Enumerate(category);
-            name = lists_.FindByMoniker(category, device);
-        }
-        return name;
-    };
-    config.VCapSource = nameOf(TDeviceCategory::VideoInput, videoDevice_);
-    config.ACapSource = nameOf(TDeviceCategory::AudioInput, audioDevice_);
-    config.VComp = nameOf(TDeviceCategory::VideoCompressor, videoCompressorDevice_);
-    config.AComp = nameOf(TDeviceCategory::AudioCompressor, audioCompressorDevice_);
 }
 
-void TVideoCapture::HandleGraphEvents()
+bool TVideoCapture::CreateCaptureFilters()
 {
-    if (!eventSource_ || !graph_)
+    ReleaseFilters();
+    const int index = lists_.IndexOf(videoDisplayName_);
+    videoDeviceName_ = lists_.FriendlyName(videoDisplayName_);
+    if (index >= 0)
+        camera_ = system_.Open(index);
+    if (!camera_) {
+        ShowCaptureError(QStringLiteral("Can't create video capture filter - propably you "
+                                        "havn't video capture device!"));
+        return false;
+    }
+    camera_->SetFrameHandler([this](const QImage& frame) { FrameArrived(frame); });
+    camera_->SetFailureHandler(
+        [this](TCameraFailure failure, const QString& reason) { Failed(failure, reason); });
+    return true;
+}
+
+void TVideoCapture::ReleaseFilters()
+{
+    TearDownGraph();
+    StopPreview();
+    camera_.reset();
+    dialogs_ = 0;
+}
+
+bool TVideoCapture::BuildGraph()
+{
+    if (!camera_)
+        return false;
+    if (built_)
+        return true;
+    camera_->SetGrabFormat(GrabFormat(BitmapPixelFormat));
+    camera_->SetDecodeSize(IsDV() ? DVSize(dvResolution_) : QSize());
+    DetectDialogs();
+    built_ = true;
+    return true;
+}
+
+void TVideoCapture::TearDownGraph()
+{
+    if (!built_)
         return;
+    if (previewing_)
+        StopPreview();
+    built_ = false;
+    frame_ = QImage();
+    update();
+}
+
+bool TVideoCapture::StartPreview()
+{
+    if (camera_ && previewing_)
+        return true;
+    if (!BuildGraph())
+        return false;
+    QString error;
+    if (!camera_->Start(&error)) {
+        camera_->Stop();
+        ShowCaptureError(QStringLiteral("Cannot run preview graph!") +
+                         (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error));
+        return false;
+    }
+    previewing_ = true;
+    emit OnStartPreview();
+    return true;
+}
+
+bool TVideoCapture::StopPreview()
+{
+    if (!previewing_)
+        return false;
+    if (camera_)
+        camera_->Stop();
+    update();
+    emit OnStopPreview();
+    previewing_ = false;
+    return true;
+}
+
+void TVideoCapture::FrameArrived(const QImage& frame)
+{
+    if (!previewing_)
+        return;
+    // The preview paints the very image the window sends: no copy for either.
+    frame_ = frame;
+    update();
+    if (WantBitmaps)
+        emit OnBitmapGrabbed(frame);
+}
+
+void TVideoCapture::Failed(TCameraFailure failure, const QString& reason)
+{
+    qCWarning(lcCapture).noquote()
+        << "camera" << videoDeviceName_ << (failure == TCameraFailure::Lost ? "lost:" : "failed:")
+        << reason;
     const bool wasPreviewing = previewing_;
-    const GraphPtr graph = graph_; // handlers may rebuild the component's graph
-    qint32 code = 0;
-    qint64 param1 = 0;
-    qint64 param2 = 0;
-    while (Hr::Succeeded(graph->GetEvent(code, param1, param2, 0))) {
-        graph->FreeEventParams(code, param1, param2);
-        if (code == GraphEvent::EC_ERRORABORT) {
-            emit OnAborted();
-        } else if (code == GraphEvent::EC_DEVICE_LOST) {
-            emit OnDeviceLost();
-            StopPreview();
-        }
+    if (failure == TCameraFailure::Lost) {
+        emit OnDeviceLost();
+        StopPreview();
+    } else {
+        emit OnAborted();
     }
     if (wasPreviewing != previewing_ && WantPreview)
         StartPreview();
@@ -220,53 +226,18 @@ void TVideoCapture::HandleGraphEvents()
 
 void TVideoCapture::DevicesChanged()
 {
-    struct TInUse
-    {
-        TDeviceCategory category;
-        MonikerPtr& device;
-        QString name;
-    };
-    std::array<TInUse, 4> inUse{{{TDeviceCategory::VideoInput, videoDevice_, {}},
-                                 {TDeviceCategory::AudioInput, audioDevice_, {}},
-                                 {TDeviceCategory::VideoCompressor, videoCompressorDevice_, {}},
-                                 {TDeviceCategory::AudioCompressor, audioCompressorDevice_, {}}}};
-    for (TInUse& use : inUse)
-        use.name = lists_.FindByMoniker(use.category, use.device);
-    lists_.RefreshDeviceLists();
-    for (TInUse& use : inUse) {
-        // A system may hand out new handles for the same devices on every enumeration: the
-        // device in use is found again by its name, so that reading the configuration still
-        // names it. The running graph keeps the filter it was built with.
-        if (use.device && !use.name.isEmpty() &&
-            lists_.FindByMoniker(use.category, use.device).isEmpty())
-            if (MonikerPtr again = lists_.FindByName(use.category, use.name))
-                use.device = again;
-    }
-    qCDebug(lcCapture) << "device lists read again:"
-                       << lists_.List(TDeviceCategory::VideoInput).size() << "cameras,"
-                       << lists_.List(TDeviceCategory::AudioInput).size() << "sound sources";
-    // Emitted on every word from the system, also when the lists read the same: Apply may
-    // have read them in between, and whoever shows them last showed them before that.
+    lists_.Refresh();
+    qCDebug(lcCapture) << "camera list read again:" << lists_.Names().size() << "cameras";
+    // Emitted on every word from the system, also when the list reads the same: Apply may
+    // have read it in between, and whoever shows it last showed it before that.
     emit OnDevicesChanged();
 }
 
-bool TVideoCapture::event(QEvent* event)
+void TVideoCapture::paintEvent(QPaintEvent*)
 {
-    if (event->type() == TGrabberEvent::TypeOf(TGrabberEvent::WM_BITMAPGRABBED) ||
-        event->type() == TGrabberEvent::TypeOf(TGrabberEvent::WM_FRAMERENDERED)) {
-        const auto* grabbed = static_cast<TGrabberEvent*>(event);
-        if (grabbed->Message == TGrabberEvent::WM_BITMAPGRABBED)
-            HandleBitmapGrabbed(grabbed->Callback);
-        else
-            emit OnFrameRendered();
-        return true;
-    }
-    return QWidget::event(event);
-}
-
-void TVideoCapture::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    if (videoWindow_)
-        videoWindow_->SetWindowPosition(0, 0, width(), height());
+    QPainter painter(this);
+    if (frame_.isNull())
+        painter.fillRect(rect(), palette().window());
+    else
+        painter.drawImage(rect(), frame_);
 }

@@ -24,7 +24,7 @@ int main(int argc, char** argv)
 {
     const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
     const QStringList depends =
-        PackagesFor(UseCamera | UseDVCamera | UseCaptureFile | UseVoice | UseRingTone);
+        PackagesFor(UseCamera | UseDVCamera | UseVoice | UseRingTone);
     QStringList out = depends;
     if (which == QLatin1String("recommends")) {
         out.clear();

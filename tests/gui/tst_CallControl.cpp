@@ -8,7 +8,7 @@
 #include "platform/ui/TApplication.h"
 #include "tests/calls/CallFakes.h"
 #include "tests/support/Controls.h"
-#include "tests/support/TFakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "voice/TfrmCCN.h"

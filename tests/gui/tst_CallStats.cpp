@@ -5,7 +5,7 @@
 #include "platform/jpeg/TJpegEncoder.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
-#include "tests/support/TFakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"

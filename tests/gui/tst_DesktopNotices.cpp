@@ -7,7 +7,7 @@
 #include "platform/notify/TDesktopNotifications.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/MainWindowSteps.h"
-#include "tests/support/TFakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/TFakeNotificationService.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TPrivateSessionBus.h"

@@ -13,7 +13,7 @@
 #include "tests/support/Controls.h"
 #include "tests/support/ImageCompare.h"
 #include "tests/support/MainWindowSteps.h"
-#include "tests/support/TFakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingSender.h"
 #include "tests/support/TRecordingTerminal.h"

@@ -4,12 +4,11 @@
 #include "calls/TUdpListener.h"
 #include "calls/TVideoLink.h"
 #include "capture/TVideoCapture.h"
-#include "platform/capturegraph/CaptureGuids.h"
-#include "platform/capturegraph/fake/TFakeSampleGrabber.h"
+#include "platform/camera/fake/TFakeCamera.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/MainWindowSteps.h"
-#include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "widgets/TImageButton.h"
@@ -17,8 +16,6 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
-#include <QUdpSocket>
-#include <thread>
 
 namespace {
 
@@ -29,12 +26,6 @@ public:
     void SendTo(const QByteArray& payload, const QHostAddress&) override { sent << payload; }
 };
 
-// A 320 x 240 bottom-up 24-bit frame.
-QByteArray Frame(char shade)
-{
-    return QByteArray(320 * 240 * 3, shade);
-}
-
 } // namespace
 
 class MainWindowCameraTest : public QObject
@@ -43,7 +34,7 @@ class MainWindowCameraTest : public QObject
 
     std::unique_ptr<TGuiTestEnvironment> env;
     std::unique_ptr<TScriptedUiScope> script;
-    std::shared_ptr<TFakeCaptureSystem> camera;
+    std::shared_ptr<TFakeCameraSystem> camera;
     std::unique_ptr<TfrmMain> form;
 
     void Start()
@@ -52,30 +43,24 @@ class MainWindowCameraTest : public QObject
         QVERIFY(form);
     }
 
-    // "ConfigGraph.ini" choosing the fake camera, as the main window's own settings would.
+    TVideoCapture* Cap() const { return Control<TVideoCapture>(&*form, "cap"); }
+
+    // "ConfigGraph.ini" choosing the fake camera, as the video options window would leave it.
     void StoreCameraConfiguration()
     {
         TGraphConfig config;
         config.VCapSource = "Fake Camera";
         config.WantPreview = true;
         config.WantBitmaps = true;
-        config.WantCapture = false;
-        config.WantAudio = false;
-        config.WantAudioPreview = false;
-        config.WantDVAudio = false;
         config.PixelFormat = TPixelFormat::pf24bit;
         TGraphConfig::WriteConfigText(env->ProgramFile("ConfigGraph.ini"), config.SaveToString());
     }
 
-    void Deliver(const QList<QByteArray>& frames)
+    // The colour in the middle of the preview area as it is painted now.
+    QColor PreviewShows() const
     {
-        const auto grabber = camera->Grabber();
-        QVERIFY(grabber);
-        for (const QByteArray& f : frames) {
-            std::thread streaming([&] { grabber->Deliver(f); });
-            streaming.join();
-            QCoreApplication::processEvents();
-        }
+        const QImage shot = Cap()->grab().toImage();
+        return shot.pixelColor(shot.rect().center());
     }
 
 private slots:
@@ -96,7 +81,7 @@ private slots:
 
     void withoutACameraTheProgramEnds()
     {
-        camera = std::make_shared<TFakeCaptureSystem>();
+        camera = std::make_shared<TFakeCameraSystem>();
         Start();
         QCOMPARE(script->ui.Texts("message"), QStringList{"Can't init capture!"});
         QVERIFY(form->TerminateRequested());
@@ -109,17 +94,20 @@ private slots:
         StoreCameraConfiguration();
         Start();
         QVERIFY(Control<QTimer>(&*form, "Timer")->isActive());
-        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
-        QTRY_VERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
-        QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(), QString("Fake Camera"));
+        QVERIFY(!Cap()->Previewing());
+        QTRY_VERIFY(Cap()->Previewing());
+        QCOMPARE(Cap()->VideoDeviceName(), QString("Fake Camera"));
         QVERIFY(script->ui.shown.isEmpty());
+        // The camera's pictures are painted in the preview area.
+        QVERIFY(camera->Camera()->Deliver(Qt::red));
+        QCOMPARE(PreviewShows(), QColor(Qt::red));
     }
 
     void noStoredCameraMeansNoPreview()
     {
         Start();
         QTest::qWait(300);
-        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QVERIFY(!Cap()->Previewing());
         QVERIFY(!form->TerminateRequested());
     }
 
@@ -127,29 +115,36 @@ private slots:
     {
         StoreCameraConfiguration();
         Start();
-        QTRY_VERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QTRY_VERIFY(Cap()->Previewing());
+        QVERIFY(camera->Camera()->Deliver(Qt::red));
         QTest::mouseClick(Control<TImageButton>(&*form, "btnPreview"), Qt::LeftButton);
-        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QVERIFY(!Cap()->Previewing());
         QVERIFY(Control<QLabel>(&*form, "Label3")->isVisible());
+        // A stopped camera's pictures no longer reach the window.
+        QVERIFY(!camera->Camera()->Deliver(Qt::red));
         QTest::mouseClick(Control<TImageButton>(&*form, "btnPreview"), Qt::LeftButton);
-        QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QVERIFY(Cap()->Previewing());
         QVERIFY(!Control<QLabel>(&*form, "Label3")->isVisible());
+        QVERIFY(camera->Camera()->Deliver(Qt::green));
+        QCOMPARE(PreviewShows(), QColor(Qt::green));
     }
 
-    void everyRenderedFrameRearmsTheNextDuringACall()
+    void everyFrameIsSentDuringACall()
     {
         StoreCameraConfiguration();
         Start();
-        QTRY_VERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QTRY_VERIFY(Cap()->Previewing());
         auto sender = std::make_unique<CountingSender>();
         CountingSender* counting = sender.get();
         form->Video().SetSender(std::move(sender));
-        Deliver({Frame(1), Frame(2)});
+        TFakeCamera* fake = camera->Camera();
+        for (const QColor colour : {QColor(Qt::red), QColor(Qt::green)})
+            QVERIFY(fake->Deliver(colour));
         QVERIFY(counting->sent.isEmpty()); // no call: nothing goes out
 
         form->Video().Start(QHostAddress("192.0.2.3"));
-        Deliver({Frame(3), Frame(4), Frame(5)});
-        // The first rendered frame armed the grab of the next: each later frame is sent.
+        for (const QColor colour : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)})
+            QVERIFY(fake->Deliver(colour));
         QCOMPARE(counting->sent.size(), 3);
         QVERIFY(counting->sent.first().startsWith(QByteArray::fromHex("ffd8")));
     }
@@ -158,9 +153,9 @@ private slots:
     {
         StoreCameraConfiguration();
         Start();
-        QTRY_VERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QTRY_VERIFY(Cap()->Previewing());
         form->close();
-        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
+        QVERIFY(!Cap()->Previewing());
         TGraphConfig saved;
         saved.LoadFromString(TGraphConfig::ReadConfigText(TfrmMain::PlacementFileName()));
         QCOMPARE(saved.VCapSource, QString("Fake Camera"));

@@ -8,7 +8,7 @@
 #include "tests/support/TestPictures.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
-#include "tests/support/TFakeCamera.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRawTcpClient.h"
 #include "tests/support/TRecordingSender.h"

@@ -1,27 +1,24 @@
 #include "app/TForms.h"
 #include "app/TfrmMain.h"
-#include "calls/TCallSession.h"
-#include "calls/TVideoLink.h"
 #include "capture/TFGraphConfig.h"
 #include "capture/TGraphConfig.h"
 #include "capture/TVideoCapture.h"
-#include "platform/capturegraph/CaptureGuids.h"
+#include "platform/camera/fake/TFakeCamera.h"
+#include "platform/camera/fake/TFakeV4l2Device.h"
+#include "platform/camera/v4l2/TV4l2ControlPage.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/MainWindowSteps.h"
-#include "tests/support/TFakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "widgets/TElidedRowDelegate.h"
-#include "widgets/TImageButton.h"
 
-#include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 
@@ -31,7 +28,7 @@ class VideoOptionsTest : public QObject
 
     std::unique_ptr<TGuiTestEnvironment> env;
     std::unique_ptr<TScriptedUiScope> script;
-    std::shared_ptr<TFakeCaptureSystem> camera;
+    std::shared_ptr<TFakeCameraSystem> camera;
     std::unique_ptr<TfrmMain> form;
     TFGraphConfig* window = nullptr;
 
@@ -43,6 +40,8 @@ class VideoOptionsTest : public QObject
         QVERIFY(window);
     }
 
+    TVideoCapture* Cap() const { return Control<TVideoCapture>(&*form, "cap"); }
+
     void WithWindowOpen(const std::function<void()>& inside)
     {
         QVERIFY(WithVideoOptionsOpen(*form, inside));
@@ -53,12 +52,21 @@ class VideoOptionsTest : public QObject
         QVERIFY2(ChooseEntry(list, text), qPrintable(text));
     }
 
-    static QStringList Items(QListWidget* list)
+    static QStringList Items(const QListWidget* list)
     {
         QStringList items;
         for (int i = 0; i < list->count(); ++i)
             items << list->item(i)->text();
         return items;
+    }
+
+    void DoubleClick(int row)
+    {
+        QListWidgetItem* item = window->lbDialogs->item(row);
+        QVERIFY(item);
+        const QPoint at = window->lbDialogs->visualItemRect(item).center();
+        QTest::mouseClick(window->lbDialogs->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(window->lbDialogs->viewport(), Qt::LeftButton, {}, at);
     }
 
 private slots:
@@ -67,10 +75,10 @@ private slots:
         env = std::make_unique<TGuiTestEnvironment>();
         script = std::make_unique<TScriptedUiScope>();
         camera = MakeFakeCamera();
-        camera->AddDevice(
-            TDeviceCategory::VideoInput, QStringLiteral("Second Camera"),
-            {TFakeCaptureSystem::VideoMode(CaptureGuids::MEDIASUBTYPE_RGB24, 640, 480, 24),
-             TFakeCaptureSystem::VideoMode(CaptureGuids::MEDIASUBTYPE_RGB24, 320, 240, 24)});
+        const auto second = camera->AddDevice(QStringLiteral("Second Camera"),
+                                              {TFakeCameraSystem::RawMode("BGR", 640, 480),
+                                               TFakeCameraSystem::RawMode("BGR", 320, 240)});
+        second->Controls = {std::make_shared<TV4l2ControlPage>(TFakeV4l2Device::Camera())};
     }
     void cleanup()
     {
@@ -82,42 +90,25 @@ private slots:
         env.reset();
     }
 
-    void theWindowLooksAsItShould()
-    {
-        Start();
-        QCOMPARE(window->windowTitle(), QString("ParlavueVP Video Device Settings"));
-        QCOMPARE(window->size(), QSize(293, 327));
-        QCOMPARE(window->cbVSources->geometry(), QRect(24, 56, 249, 21));
-        QCOMPARE(window->lbDialogs->geometry(), QRect(13, 184, 268, 89));
-        QCOMPARE(window->cbPixelFormat->count(), 9);
-        QCOMPARE(window->cbPixelFormat->itemText(6), QString("pf24bit"));
-        QCOMPARE(window->cbDVResolution->itemText(3), QString("Quater"));
-        QVERIFY(!window->btnApply->isEnabled());
-        // The device lists were read once, at creation.
-        QCOMPARE(window->cbVSources->count(), 2);
-        QVERIFY(window->cbWantPreview->isHidden());
-        QVERIFY(window->GroupBox2->isHidden());
-    }
-
-    void firstRunNoSourceAndApplyWaitsForAPixelFormat()
+    void firstRunChoosesNoCameraAndApplyWaitsForAPixelFormat()
     {
         Start();
         WithWindowOpen([&] {
+            QCOMPARE(Entries(window->cbVSources), (QStringList{"Fake Camera", "Second Camera"}));
             QCOMPARE(window->cbVSources->currentIndex(), -1);
             QVERIFY(!window->btnApply->isEnabled());
             Choose(window->cbVSources, "Second Camera");
-            QVERIFY2(!window->btnApply->isEnabled(), "a source alone does not enable Apply");
+            QVERIFY2(!window->btnApply->isEnabled(), "a camera alone does not enable Apply");
             Choose(window->cbPixelFormat, "pf24bit");
             QVERIFY(window->btnApply->isEnabled());
         });
-        // Closing never applies.
-        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->Previewing());
+        // Closing never applies, but the configuration is saved all the same.
+        QVERIFY(!Cap()->Previewing());
         QVERIFY(form->CaptureConfig().VCapSource.isEmpty());
-        // The configuration was saved all the same.
         QVERIFY(!env->ReadProgramFile("ConfigGraph.ini").isEmpty());
     }
 
-    void applyWritesTheRecordRebuildsTheGraphAndRefillsTheDialogs()
+    void applyStartsTheChosenCameraAndListsItsDialogs()
     {
         Start();
         QStringList before, after;
@@ -130,23 +121,16 @@ private slots:
             after = Items(window->lbDialogs);
         });
         QVERIFY(before.isEmpty());
-        QCOMPARE(form->CaptureConfig().VCapSource, QString("Second Camera"));
+        // Listed while the window is still open: the camera's own controls and its formats.
+        QCOMPARE(after, (QStringList{"Video Capture Filter", "Video Capture Pin"}));
+        QVERIFY(Cap()->Previewing());
+        QCOMPARE(Cap()->VideoDeviceName(), QString("Second Camera"));
         QCOMPARE(form->CaptureConfig().PixelFormat, TPixelFormat::pf32bit);
-        QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
-        QCOMPARE(Control<TVideoCapture>(&*form, "cap")->VideoDeviceName(),
-                 QString("Second Camera"));
-        // The new camera's pin dialogs are listed while the window is still open, each with
-        // its ordinal.
-        QCOMPARE(after, (QStringList{"Video Capture Pin", "Video Preview Pin"}));
-        QCOMPARE(window->lbDialogs->item(0)->data(Qt::UserRole).toInt(),
-                 int(TVideoCapture::cdVideoCapturePin));
-        QCOMPARE(window->lbDialogs->item(1)->data(Qt::UserRole).toInt(),
-                 int(TVideoCapture::cdVideoPreviewPin));
         const QString saved = TGraphConfig::ReadConfigText(env->ProgramFile("ConfigGraph.ini"));
         QVERIFY2(saved.contains("VCapSource=Second Camera"), qPrintable(saved));
     }
 
-    void aStoredDeviceThatIsGoneLeavesTheSelection()
+    void aStoredCameraThatIsGoneLeavesTheSelection()
     {
         Start();
         WithWindowOpen([&] {
@@ -156,7 +140,7 @@ private slots:
             config.PixelFormat = TPixelFormat::pf16bit;
             QVERIFY(window->LoadConfig(config));
             QCOMPARE(window->cbVSources->currentText(), QString("Second Camera"));
-            QCOMPARE(window->cbPixelFormat->currentIndex(), int(TPixelFormat::pf16bit));
+            QCOMPARE(window->cbPixelFormat->currentText(), QString("pf16bit"));
             config.VCapSource = "Fake Camera";
             window->LoadConfig(config);
             QCOMPARE(window->cbVSources->currentText(), QString("Fake Camera"));
@@ -167,9 +151,8 @@ private slots:
     {
         Start();
         WithWindowOpen([&] {
-            // An empty list, then a list without a selection: nothing happens.
+            // An empty list, then a list without a selection: nothing opens.
             window->lbDialogsDblClick();
-            QVERIFY(script->ui.propertyFrames.isEmpty());
             Choose(window->cbVSources, "Second Camera");
             Choose(window->cbPixelFormat, "pf24bit");
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
@@ -178,20 +161,23 @@ private slots:
             window->lbDialogsDblClick();
             QVERIFY(script->ui.propertyFrames.isEmpty());
 
-            // Choosing 320 x 240 in the pin dialog.
+            DoubleClick(0);
+            QCOMPARE(script->ui.propertyFrames, QList<QStringList>{{"Video Capture Filter"}});
+            QVERIFY(Cap()->Previewing());
+
+            // Choosing 320 x 240 among the formats: the camera runs again in it.
             script->ui.propertyAnswers.push_back({{"Video Capture Pin", "format", 1}});
-            QListWidgetItem* item = window->lbDialogs->item(0);
-            const QRect r = window->lbDialogs->visualItemRect(item);
-            QTest::mouseClick(window->lbDialogs->viewport(), Qt::LeftButton, {}, r.center());
-            QTest::mouseDClick(window->lbDialogs->viewport(), Qt::LeftButton, {}, r.center());
-            QCOMPARE(script->ui.propertyFrames, QList<QStringList>{{"Video Capture Pin"}});
+            DoubleClick(1);
+            QCOMPARE(script->ui.propertyFrames.size(), 2);
+            QCOMPARE(script->ui.propertyFrames.last(), QStringList{"Video Capture Pin"});
             QVERIFY(script->ui.refusedProperties.isEmpty());
-            QVERIFY(Control<TVideoCapture>(&*form, "cap")->Previewing());
-            TVCapMode mode;
-            Control<TVideoCapture>(&*form, "cap")->GetCurrentVCapMode(mode);
-            QCOMPARE(QSize(mode.Width, mode.Height), QSize(320, 240));
+            QVERIFY(Cap()->Previewing());
+            QSignalSpy grabbed(Cap(), &TVideoCapture::OnBitmapGrabbed);
+            QVERIFY(camera->Camera()->Deliver(Qt::green));
+            QCOMPARE(grabbed.size(), 1);
+            QCOMPARE(grabbed[0][0].value<QImage>().size(), QSize(320, 240));
         });
-        // Saved on closing: the chosen mode is what the next start uses.
+        // Saved on closing: the chosen format is what the next start uses.
         TGraphConfig saved;
         saved.LoadFromString(TGraphConfig::ReadConfigText(env->ProgramFile("ConfigGraph.ini")));
         QCOMPARE(QSize(saved.VCapMode.Width, saved.VCapMode.Height), QSize(320, 240));

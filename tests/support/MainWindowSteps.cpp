@@ -13,7 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
-std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICaptureSystem> camera)
+std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICameraSystem> camera)
 {
     TCallPorts ports;
     ports.signallingListen = 0;
@@ -61,4 +61,12 @@ bool ChooseEntry(QComboBox* list, const QString& text)
     list->setCurrentIndex(i);
     emit list->activated(i);
     return true;
+}
+
+QStringList Entries(const QComboBox* list)
+{
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries << list->itemText(i);
+    return entries;
 }

@@ -2,11 +2,12 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
 
-class ICaptureSystem;
+class ICameraSystem;
 class QComboBox;
 class TfrmMain;
 
@@ -15,7 +16,7 @@ class TfrmMain;
 
 // The main window and its secondary windows on ephemeral ports, shown and exposed; no sound
 // volume is touched. Null when the window did not come up.
-std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICaptureSystem> camera);
+std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICameraSystem> camera);
 
 // Presses "Video Settings...", runs inside while the window is up, then closes it with its
 // Close button. False when the window never showed or did not close.
@@ -28,3 +29,5 @@ QImage ComparableShot(TfrmMain& form);
 
 // Picks the entry as a user does (the list's activated signal fires); false when it is absent.
 bool ChooseEntry(QComboBox* list, const QString& text);
+// The entries a drop-down list offers, in order.
+QStringList Entries(const QComboBox* list);

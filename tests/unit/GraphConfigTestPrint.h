@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capture/TGraphConfig.h"
-#include "platform/capturegraph/TGuid.h"
+#include "capture/TGuid.h"
 
 #include <ostream>
 

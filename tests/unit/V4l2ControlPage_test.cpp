@@ -1,6 +1,6 @@
-#include "platform/capturegraph/fake/TFakeV4l2Device.h"
-#include "platform/capturegraph/v4l2/TV4l2ControlPage.h"
-#include "platform/capturegraph/v4l2/TV4l2Device.h"
+#include "platform/camera/fake/TFakeV4l2Device.h"
+#include "platform/camera/v4l2/TV4l2ControlPage.h"
+#include "platform/camera/v4l2/TV4l2Device.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "platform/capturegraph/v4l2/TV4l2TunerPage.h"
+#include "platform/camera/v4l2/TV4l2TunerPage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,44 @@
+#pragma once
+
+// The cameras GStreamer's device monitor lists, and the test cameras when asked for.
+
+#include "platform/camera/ICameraSystem.h"
+
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class TGstDeviceWatch;
+class TGstElementSettings;
+
+class TGstCameraSystem : public ICameraSystem
+{
+public:
+    // The names the test cameras are listed under; the DV one only when DV can be made and read.
+    static const char* const TestCameraName;
+    static const char* const TestDVCameraName;
+
+    explicit TGstCameraSystem(bool testCamera = false);
+    ~TGstCameraSystem() override;
+    TGstCameraSystem(const TGstCameraSystem&) = delete;
+    TGstCameraSystem& operator=(const TGstCameraSystem&) = delete;
+
+    bool Devices(QStringList& names) override;
+    std::unique_ptr<ICamera> Open(int index) override;
+    // Starts the device monitor on the first handler; call it on the UI thread.
+    void SetDevicesChanged(std::function<void()> changed) override;
+    // Whether the device monitor runs (false before a handler, or when nothing can be watched).
+    bool WatchingDevices() const;
+
+private:
+    struct TListed;
+
+    bool testCamera_;
+    bool initialized_;
+    std::vector<TListed> listed_; // the last answer of Devices()
+    // What the user set in a device's dialogs, by name: it stays for the run of the program.
+    std::map<QString, std::shared_ptr<TGstElementSettings>> settings_;
+    std::unique_ptr<TGstDeviceWatch> watch_;
+};

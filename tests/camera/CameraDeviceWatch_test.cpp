@@ -1,0 +1,281 @@
+// The GStreamer camera system's device monitor: started by the first handler, gone with the
+// system, and its word on the UI thread when a sound source comes and goes on a private sound
+// server (a camera's microphone counts as its coming; a null sink's monitor is such a source,
+// so no camera is needed).
+#include "platform/camera/gst/TGstCameraSystem.h"
+#include "platform/camera/gst/TGstDeviceWatch.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <thread>
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick; // wakes the loop to check again without spinning
+    tick.start(10);
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Turns the event loop for a while, for notices that must not come.
+void Drain(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    WaitUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
+}
+
+// A private PulseAudio server with one null sink; this process and the ones it starts use it
+// while the object lives.
+class TPrivateSoundServer
+{
+public:
+    TPrivateSoundServer()
+    {
+        const QString pulse = QStandardPaths::findExecutable("pulseaudio");
+        QFile config(dir_.filePath("daemon.pa"));
+        if (pulse.isEmpty() || !dir_.isValid() || !config.open(QIODevice::WriteOnly))
+            return;
+        const QString socket = dir_.filePath("native");
+        config.write("load-module module-null-sink sink_name=camTest\n"
+                     "load-module module-native-protocol-unix auth-anonymous=1 socket=" +
+                     QFile::encodeName(socket) + "\n");
+        config.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", dir_.path());
+        env.insert("PULSE_RUNTIME_PATH", dir_.filePath("runtime"));
+        env.insert("XDG_RUNTIME_DIR", dir_.path());
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        process_.setProcessEnvironment(env);
+        process_.start(pulse, {"-n", "--daemonize=no", "--exit-idle-time=-1",
+                               "--use-pid-file=false", "-F", config.fileName()});
+        if (!process_.waitForStarted(5000))
+            return;
+        QElapsedTimer timer;
+        timer.start();
+        // Lists that come before the server listens are read again until they show its sink.
+        while (!(ready_ = QFileInfo::exists(socket)) && timer.elapsed() < 5000 &&
+               process_.state() == QProcess::Running)
+            QThread::msleep(20);
+        if (ready_)
+            qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket));
+    }
+    ~TPrivateSoundServer()
+    {
+        if (ready_)
+            qunsetenv("PULSE_SERVER");
+        process_.terminate();
+        if (!process_.waitForFinished(3000))
+            process_.kill();
+        process_.waitForFinished(3000);
+    }
+    TPrivateSoundServer(const TPrivateSoundServer&) = delete;
+    TPrivateSoundServer& operator=(const TPrivateSoundServer&) = delete;
+
+    bool Ready() const { return ready_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    bool ready_ = false;
+};
+
+// The sound sources as a handler would read them: the camera system lists cameras only.
+QStringList AudioSources()
+{
+    TGstObjectPtr<GstDeviceMonitor> monitor(gst_device_monitor_new());
+    gst_device_monitor_add_filter(monitor.get(), "Audio/Source", nullptr);
+    GList* devices = gst_device_monitor_get_devices(monitor.get());
+    QStringList names;
+    for (GList* l = devices; l; l = l->next) {
+        gchar* name = gst_device_get_display_name(static_cast<GstDevice*>(l->data));
+        names << QString::fromUtf8(name);
+        g_free(name);
+    }
+    g_list_free_full(devices, gst_object_unref);
+    return names;
+}
+
+// pactl against the server this process uses; its output, or nothing when it failed.
+std::optional<QString> Pactl(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStandardPaths::findExecutable("pactl"), arguments);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+// A device of no provider, for messages posted by hand.
+struct HotplugTestDevice
+{
+    GstDevice parent;
+};
+struct HotplugTestDeviceClass
+{
+    GstDeviceClass parent_class;
+};
+G_DEFINE_TYPE(HotplugTestDevice, hotplug_test_device, GST_TYPE_DEVICE)
+static void hotplug_test_device_class_init(HotplugTestDeviceClass*) {}
+static void hotplug_test_device_init(HotplugTestDevice*) {}
+
+TEST(CameraDeviceWatch, ABurstOfAddsAndRemovesIsOneCallOnTheUiThread)
+{
+    ASSERT_TRUE(gst_init_check(nullptr, nullptr, nullptr));
+    TGstDeviceWatch watch;
+    if (!watch.Running())
+        GTEST_SKIP() << "no GStreamer device provider could start here";
+    int calls = 0;
+    bool offThread = false;
+    watch.SetHandler([&] {
+        ++calls;
+        offThread = offThread || QThread::currentThread() != QCoreApplication::instance()->thread();
+    });
+    TGstObjectPtr<GstDevice> device(static_cast<GstDevice*>(
+        g_object_ref_sink(g_object_new(hotplug_test_device_get_type(), "display-name",
+                                       "Hand Camera", "device-class", "Video/Source", nullptr))));
+    TGstObjectPtr<GstBus> bus = watch.Bus();
+    // Posted from another thread, as the providers do.
+    const auto post = [&](const std::function<GstMessage*()>& make, int count) {
+        std::thread poster([&] {
+            for (int i = 0; i < count; ++i)
+                gst_bus_post(bus.get(), make());
+        });
+        poster.join();
+    };
+
+    post([] { return gst_message_new_application(nullptr, gst_structure_new_empty("other")); }, 3);
+    Drain(500);
+    EXPECT_EQ(calls, 0) << "only devices coming and going count";
+
+    post([&] { return gst_message_new_device_added(nullptr, device.get()); }, 5);
+    post([&] { return gst_message_new_device_removed(nullptr, device.get()); }, 2);
+    EXPECT_TRUE(WaitUntil([&] { return calls > 0; }));
+    Drain(500);
+    EXPECT_EQ(calls, 1);
+
+    post([&] { return gst_message_new_device_removed(nullptr, device.get()); }, 1);
+    EXPECT_TRUE(WaitUntil([&] { return calls > 1; }));
+    Drain(500);
+    EXPECT_EQ(calls, 2);
+    EXPECT_FALSE(offThread);
+
+    // A handler taken away is not called.
+    watch.SetHandler({});
+    post([&] { return gst_message_new_device_added(nullptr, device.get()); }, 1);
+    Drain(500);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(CameraDeviceWatch, TheFirstHandlerStartsTheMonitorAndTheSystemGoesCleanly)
+{
+    int calls = 0;
+    {
+        TGstCameraSystem system(false);
+        EXPECT_FALSE(system.WatchingDevices());
+        system.SetDevicesChanged({});
+        EXPECT_FALSE(system.WatchingDevices()) << "no handler, nothing to watch for";
+        system.SetDevicesChanged([&] { ++calls; });
+        if (!system.WatchingDevices())
+            GTEST_SKIP() << "no GStreamer device provider could start here";
+        // Another handler takes over from the running monitor; none stops the calls.
+        system.SetDevicesChanged([&] { calls += 100; });
+        EXPECT_TRUE(system.WatchingDevices());
+        system.SetDevicesChanged({});
+        EXPECT_TRUE(system.WatchingDevices());
+        // What the providers list at start is no change.
+        Drain(500);
+    }
+    Drain(300);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(CameraDeviceWatch, ASoundSourcePluggedInIsToldOnTheUiThread)
+{
+    TPrivateSoundServer server;
+    if (!server.Ready())
+        GTEST_SKIP() << "no pulseaudio to run a private sound server";
+    if (QStandardPaths::findExecutable("pactl").isEmpty())
+        GTEST_SKIP() << "no pactl to load a sink at run time";
+    TGstCameraSystem system(false);
+    // The server's own null sink is listed once the server has announced it.
+    ASSERT_TRUE(WaitUntil([&] { return !AudioSources().isEmpty(); }));
+    const QStringList before = AudioSources();
+
+    // Each call reads the list as a handler does, and where it ran.
+    std::vector<QStringList> seen;
+    bool offThread = false;
+    system.SetDevicesChanged([&] {
+        offThread = offThread || QThread::currentThread() != QCoreApplication::instance()->thread();
+        seen.push_back(AudioSources());
+    });
+    ASSERT_TRUE(system.WatchingDevices());
+    Drain(500); // whatever the providers say while starting
+    const size_t atStart = seen.size();
+
+    const QString module =
+        Pactl({"load-module", "module-null-sink", "sink_name=hotplugTest"}).value_or(QString());
+    ASSERT_FALSE(module.isEmpty()) << "pactl could not load a null sink";
+    // Its monitor is one more audio source.
+    const auto sawNew = [&] {
+        for (size_t i = atStart; i < seen.size(); ++i)
+            if (seen[i].size() == before.size() + 1)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil(sawNew)) << seen.size() - atStart << " calls after the sink was loaded";
+
+    EXPECT_FALSE(offThread);
+    // This provider does not say when a source goes (no message comes at all), so only the
+    // list read on demand can show it.
+    EXPECT_TRUE(Pactl({"unload-module", module}));
+    EXPECT_TRUE(WaitUntil([&] { return AudioSources() == before; }));
+}
+
+TEST(CameraDeviceWatch, ANoticeOnItsWayWhenTheSystemGoesReachesNobody)
+{
+    TPrivateSoundServer server;
+    if (!server.Ready())
+        GTEST_SKIP() << "no pulseaudio to run a private sound server";
+    if (QStandardPaths::findExecutable("pactl").isEmpty())
+        GTEST_SKIP() << "no pactl to load a sink at run time";
+    int calls = 0;
+    QString module;
+    {
+        TGstCameraSystem system(false);
+        system.SetDevicesChanged([&] { ++calls; });
+        ASSERT_TRUE(system.WatchingDevices());
+        Drain(300);
+        calls = 0;
+        // The sink comes while the system is being taken down; the loop does not turn between.
+        module =
+            Pactl({"load-module", "module-null-sink", "sink_name=goneTest"}).value_or(QString());
+        ASSERT_FALSE(module.isEmpty());
+    }
+    Drain(800);
+    EXPECT_EQ(calls, 0);
+    Pactl({"unload-module", module});
+}
