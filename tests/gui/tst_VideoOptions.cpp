@@ -4,7 +4,7 @@
 #include "capture/TGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "platform/camera/fake/TFakeCamera.h"
-#include "platform/camera/fake/TFakeV4l2Device.h"
+#include "tests/support/TFakeV4l2Device.h"
 #include "platform/camera/v4l2/TV4l2ControlPage.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"

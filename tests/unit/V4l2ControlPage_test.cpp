@@ -1,4 +1,4 @@
-#include "platform/camera/fake/TFakeV4l2Device.h"
+#include "tests/support/TFakeV4l2Device.h"
 #include "platform/camera/v4l2/TV4l2ControlPage.h"
 #include "platform/camera/v4l2/TV4l2Device.h"
 

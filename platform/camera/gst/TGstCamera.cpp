@@ -2,8 +2,7 @@
 
 #include "platform/camera/gst/GstCameraFrame.h"
 #include "platform/camera/gst/GstCameraModes.h"
-#include "platform/camera/gst/TGstElementSettings.h"
-#include "platform/camera/gst/TGstPropertyPage.h"
+#include "platform/camera/gst/TTestCameraBalance.h"
 #include "platform/camera/v4l2/TV4l2ControlPage.h"
 #include "platform/camera/v4l2/TV4l2Device.h"
 #include "platform/camera/v4l2/TV4l2TunerPage.h"
@@ -41,26 +40,25 @@ bool SameDevice(GstDevice* a, GstDevice* b)
 
 } // namespace
 
-TGstCamera::TGstCamera(TGstObjectPtr<GstDevice> device,
-                       std::shared_ptr<TGstElementSettings> settings)
-    : TGstCamera(std::move(device), TGstTestCamera::None, std::move(settings))
+TGstCamera::TGstCamera(TGstObjectPtr<GstDevice> device, std::shared_ptr<TTestCameraBalance> balance)
+    : TGstCamera(std::move(device), TGstTestCamera::None, std::move(balance))
 {}
 
-TGstCamera::TGstCamera(TGstTestCamera test, std::shared_ptr<TGstElementSettings> settings)
-    : TGstCamera(nullptr, test, std::move(settings))
+TGstCamera::TGstCamera(TGstTestCamera test, std::shared_ptr<TTestCameraBalance> balance)
+    : TGstCamera(nullptr, test, std::move(balance))
 {}
 
 TGstCamera::TGstCamera(TGstObjectPtr<GstDevice> device, TGstTestCamera test,
-                       std::shared_ptr<TGstElementSettings> settings)
-    : device_(std::move(device)), test_(test), settings_(std::move(settings)),
+                       std::shared_ptr<TTestCameraBalance> balance)
+    : device_(std::move(device)), test_(test), balance_(std::move(balance)),
       context_(std::make_unique<QObject>()), frames_([this](const QImage& frame) {
           if (const auto handler = frameHandler_)
               handler(frame);
       })
 {
     gst_init(nullptr, nullptr);
-    if (!settings_)
-        settings_ = std::make_shared<TGstElementSettings>();
+    if (!balance_ && test_ == TGstTestCamera::Pattern)
+        balance_ = std::make_shared<TTestCameraBalance>();
     if (device_) {
         TGstCapsPtr caps(gst_device_get_caps(device_.get()));
         modes_ = GstCameraModes::FromCaps(caps.get());
@@ -107,7 +105,7 @@ bool TGstCamera::Start(QString* error)
         return fail(QStringLiteral("The camera is gone."));
     auto pipeline = std::make_unique<TGstCameraPipeline>(
         device_.get(), test_, mode_ >= 0 ? &modes_[size_t(mode_)] : nullptr, decodeSize_,
-        GstCameraFrame::GrabLayout(grabFormat_), settings_.get());
+        GstCameraFrame::GrabLayout(grabFormat_), balance_.get());
     if (!pipeline->Missing().isEmpty())
         return fail(QStringLiteral("The GStreamer element %1 is missing; install it and try again.")
                         .arg(DescribeGstElement(pipeline->Missing())));
@@ -296,14 +294,7 @@ std::vector<PropertyPagePtr> TGstCamera::ControlPages()
 {
     if (test_ == TGstTestCamera::Pattern) {
         // The test camera's picture goes through a balance stage, as a camera's controls.
-        TGstObjectPtr<GstElementFactory> balance(gst_element_factory_find("videobalance"));
-        auto page = TGstPropertyPage::ForFactory(
-            QStringLiteral("Video Capture Filter"), balance.get(), settings_,
-            {QStringLiteral("brightness"), QStringLiteral("contrast"), QStringLiteral("saturation"),
-             QStringLiteral("hue")});
-        if (page && !page->Controls().empty())
-            return {page};
-        return {};
+        return {balance_};
     }
     // A camera's own controls, asked of its driver; they change the running camera.
     const QString path = DevicePath();

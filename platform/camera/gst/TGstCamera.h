@@ -14,16 +14,15 @@
 #include <memory>
 #include <mutex>
 
-class TGstElementSettings;
+class TTestCameraBalance;
 
 class TGstCamera : public ICamera
 {
 public:
-    // settings: what the user set for this device, kept by the caller across openings.
+    // balance: the test camera's picture controls, kept by the caller across openings.
     explicit TGstCamera(TGstObjectPtr<GstDevice> device,
-                        std::shared_ptr<TGstElementSettings> settings = nullptr);
-    explicit TGstCamera(TGstTestCamera test,
-                        std::shared_ptr<TGstElementSettings> settings = nullptr);
+                        std::shared_ptr<TTestCameraBalance> balance = nullptr);
+    explicit TGstCamera(TGstTestCamera test, std::shared_ptr<TTestCameraBalance> balance = nullptr);
     ~TGstCamera() override;
     TGstCamera(const TGstCamera&) = delete;
     TGstCamera& operator=(const TGstCamera&) = delete;
@@ -51,7 +50,7 @@ public:
 
 private:
     TGstCamera(TGstObjectPtr<GstDevice> device, TGstTestCamera test,
-               std::shared_ptr<TGstElementSettings> settings);
+               std::shared_ptr<TTestCameraBalance> balance);
     static GstBusSyncReply OnPipelineMessage(GstBus*, GstMessage* message, gpointer camera);
     static GstBusSyncReply OnMonitorMessage(GstBus*, GstMessage* message, gpointer camera);
     static GstFlowReturn OnSample(GstAppSink* sink, gpointer frames);
@@ -65,7 +64,7 @@ private:
 
     TGstObjectPtr<GstDevice> device_;
     TGstTestCamera test_;
-    std::shared_ptr<TGstElementSettings> settings_;
+    std::shared_ptr<TTestCameraBalance> balance_;
     std::vector<TCameraMode> modes_;
     int mode_ = -1;
     QSize decodeSize_{720, 576};

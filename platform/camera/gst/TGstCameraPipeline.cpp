@@ -1,7 +1,7 @@
 #include "platform/camera/gst/TGstCameraPipeline.h"
 
 #include "platform/camera/gst/GstCameraModes.h"
-#include "platform/camera/gst/TGstElementSettings.h"
+#include "platform/camera/gst/TTestCameraBalance.h"
 #include "platform/logging/Logging.h"
 
 #include <algorithm>
@@ -70,10 +70,10 @@ bool IsWithin(GstObject* object, GstElement* element)
 
 TGstCameraPipeline::TGstCameraPipeline(GstDevice* device, TGstTestCamera test,
                                        const TCameraMode* mode, QSize decodeSize,
-                                       const QByteArray& grabLayout, TGstElementSettings* settings)
+                                       const QByteArray& grabLayout, TTestCameraBalance* controls)
     : pipeline_(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("camera"))))
 {
-    built_ = Build(device, test, mode, decodeSize, grabLayout, settings);
+    built_ = Build(device, test, mode, decodeSize, grabLayout, controls);
 }
 
 TGstCameraPipeline::~TGstCameraPipeline()
@@ -129,7 +129,7 @@ bool TGstCameraPipeline::Link(std::initializer_list<GstElement*> elements)
 
 bool TGstCameraPipeline::Build(GstDevice* device, TGstTestCamera test, const TCameraMode* mode,
                                QSize decodeSize, const QByteArray& grabLayout,
-                               TGstElementSettings* settings)
+                               TTestCameraBalance* controls)
 {
     GstElement* last =
         MakeCapsFilter(mode ? GstCameraModes::SourceCaps(*mode) : QByteArray("video/x-raw"));
@@ -148,8 +148,8 @@ bool TGstCameraPipeline::Build(GstDevice* device, TGstTestCamera test, const TCa
         GstElement* balance = Make("videobalance");
         if (!Link({last, balance}))
             return false;
-        if (settings)
-            settings->Attach(balance);
+        if (controls)
+            controls->Attach(balance);
         last = balance;
         // A running clock besides the moving ball makes every frame differ. Without it (start-up
         // has told the user what to install) the ball alone still moves.

@@ -14,7 +14,7 @@
 
 #include <vector>
 
-class TGstElementSettings;
+class TTestCameraBalance;
 
 enum class TGstTestCamera
 {
@@ -27,10 +27,10 @@ class TGstCameraPipeline
 {
 public:
     // mode: null runs the device in whatever raw layout it agrees on. decodeSize: the size a DV
-    // picture is scaled to; empty keeps its own. settings: the test camera's picture controls.
+    // picture is scaled to; empty keeps its own. controls: the test camera's picture controls.
     TGstCameraPipeline(GstDevice* device, TGstTestCamera test, const TCameraMode* mode,
                        QSize decodeSize, const QByteArray& grabLayout,
-                       TGstElementSettings* settings);
+                       TTestCameraBalance* controls);
     // Stops the streaming threads.
     ~TGstCameraPipeline();
     TGstCameraPipeline(const TGstCameraPipeline&) = delete;
@@ -47,7 +47,7 @@ public:
 
 private:
     bool Build(GstDevice* device, TGstTestCamera test, const TCameraMode* mode, QSize decodeSize,
-               const QByteArray& grabLayout, TGstElementSettings* settings);
+               const QByteArray& grabLayout, TTestCameraBalance* controls);
     GstElement* MakeSource(GstDevice* device, TGstTestCamera test, const TCameraMode* mode);
     GstElement* MakeDVGenerator();
     GstElement* MakeDVDecoder(GstElement* from, QSize size);

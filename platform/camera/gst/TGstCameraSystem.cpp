@@ -3,7 +3,7 @@
 #include "platform/camera/gst/GstRef.h"
 #include "platform/camera/gst/TGstCamera.h"
 #include "platform/camera/gst/TGstDeviceWatch.h"
-#include "platform/camera/gst/TGstElementSettings.h"
+#include "platform/camera/gst/TTestCameraBalance.h"
 
 #include <algorithm>
 
@@ -68,12 +68,14 @@ std::unique_ptr<ICamera> TGstCameraSystem::Open(int index)
     if (index < 0 || size_t(index) >= listed_.size())
         return nullptr;
     const TListed& listed = listed_[size_t(index)];
-    auto& settings = settings_[listed.name];
-    if (!settings)
-        settings = std::make_shared<TGstElementSettings>();
-    if (listed.test != TGstTestCamera::None)
-        return std::make_unique<TGstCamera>(listed.test, settings);
-    return std::make_unique<TGstCamera>(GstRefObject(listed.device.get()), settings);
+    if (listed.test != TGstTestCamera::None) {
+        // The picture controls stay as the user set them for the run of the program.
+        if (listed.test == TGstTestCamera::Pattern && !balance_)
+            balance_ = std::make_shared<TTestCameraBalance>();
+        return std::make_unique<TGstCamera>(
+            listed.test, listed.test == TGstTestCamera::Pattern ? balance_ : nullptr);
+    }
+    return std::make_unique<TGstCamera>(GstRefObject(listed.device.get()));
 }
 
 void TGstCameraSystem::SetDevicesChanged(std::function<void()> changed)

@@ -6,12 +6,11 @@
 
 #include <QString>
 
-#include <map>
 #include <memory>
 #include <vector>
 
 class TGstDeviceWatch;
-class TGstElementSettings;
+class TTestCameraBalance;
 
 class TGstCameraSystem : public ICameraSystem
 {
@@ -37,8 +36,7 @@ private:
 
     bool testCamera_;
     bool initialized_;
-    std::vector<TListed> listed_; // the last answer of Devices()
-    // What the user set in a device's dialogs, by name: it stays for the run of the program.
-    std::map<QString, std::shared_ptr<TGstElementSettings>> settings_;
+    std::vector<TListed> listed_;                 // the last answer of Devices()
+    std::shared_ptr<TTestCameraBalance> balance_; // the test camera's, once opened
     std::unique_ptr<TGstDeviceWatch> watch_;
 };

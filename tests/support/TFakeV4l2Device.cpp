@@ -1,4 +1,4 @@
-#include "platform/camera/fake/TFakeV4l2Device.h"
+#include "tests/support/TFakeV4l2Device.h"
 
 #include <algorithm>
 #include <cerrno>
