@@ -4,6 +4,7 @@
 // so no camera is needed).
 #include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/camera/gst/TGstDeviceWatch.h"
+#include "tests/support/TSoundServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,61 +45,6 @@ void Drain(int ms)
     timer.start();
     WaitUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
 }
-
-// A private PulseAudio server with one null sink; this process and the ones it starts use it
-// while the object lives.
-class TPrivateSoundServer
-{
-public:
-    TPrivateSoundServer()
-    {
-        const QString pulse = QStandardPaths::findExecutable("pulseaudio");
-        QFile config(dir_.filePath("daemon.pa"));
-        if (pulse.isEmpty() || !dir_.isValid() || !config.open(QIODevice::WriteOnly))
-            return;
-        const QString socket = dir_.filePath("native");
-        config.write("load-module module-null-sink sink_name=camTest\n"
-                     "load-module module-native-protocol-unix auth-anonymous=1 socket=" +
-                     QFile::encodeName(socket) + "\n");
-        config.close();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", dir_.path());
-        env.insert("PULSE_RUNTIME_PATH", dir_.filePath("runtime"));
-        env.insert("XDG_RUNTIME_DIR", dir_.path());
-        env.remove("DBUS_SESSION_BUS_ADDRESS");
-        process_.setProcessEnvironment(env);
-        process_.start(pulse, {"-n", "--daemonize=no", "--exit-idle-time=-1",
-                               "--use-pid-file=false", "-F", config.fileName()});
-        if (!process_.waitForStarted(5000))
-            return;
-        QElapsedTimer timer;
-        timer.start();
-        // Lists that come before the server listens are read again until they show its sink.
-        while (!(ready_ = QFileInfo::exists(socket)) && timer.elapsed() < 5000 &&
-               process_.state() == QProcess::Running)
-            QThread::msleep(20);
-        if (ready_)
-            qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket));
-    }
-    ~TPrivateSoundServer()
-    {
-        if (ready_)
-            qunsetenv("PULSE_SERVER");
-        process_.terminate();
-        if (!process_.waitForFinished(3000))
-            process_.kill();
-        process_.waitForFinished(3000);
-    }
-    TPrivateSoundServer(const TPrivateSoundServer&) = delete;
-    TPrivateSoundServer& operator=(const TPrivateSoundServer&) = delete;
-
-    bool Ready() const { return ready_; }
-
-private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    bool ready_ = false;
-};
 
 // The sound sources as a handler would read them: the camera system lists cameras only.
 QStringList AudioSources()
@@ -215,7 +161,7 @@ TEST(CameraDeviceWatch, TheFirstHandlerStartsTheMonitorAndTheSystemGoesCleanly)
 
 TEST(CameraDeviceWatch, ASoundSourcePluggedInIsToldOnTheUiThread)
 {
-    TPrivateSoundServer server;
+    TSoundServer server;
     if (!server.Ready())
         GTEST_SKIP() << "no pulseaudio to run a private sound server";
     if (QStandardPaths::findExecutable("pactl").isEmpty())
@@ -257,7 +203,7 @@ TEST(CameraDeviceWatch, ASoundSourcePluggedInIsToldOnTheUiThread)
 
 TEST(CameraDeviceWatch, ANoticeOnItsWayWhenTheSystemGoesReachesNobody)
 {
-    TPrivateSoundServer server;
+    TSoundServer server;
     if (!server.Ready())
         GTEST_SKIP() << "no pulseaudio to run a private sound server";
     if (QStandardPaths::findExecutable("pactl").isEmpty())
