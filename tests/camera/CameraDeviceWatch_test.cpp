@@ -4,6 +4,7 @@
 // so no camera is needed).
 #include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/camera/gst/TGstDeviceWatch.h"
+#include "tests/camera/EventLoop.h"
 #include "tests/support/TSoundServer.h"
 
 #include <QCoreApplication>
@@ -23,28 +24,6 @@
 #include <thread>
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QTimer tick; // wakes the loop to check again without spinning
-    tick.start(10);
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// Turns the event loop for a while, for notices that must not come.
-void Drain(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    WaitUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
-}
 
 // The sound sources as a handler would read them: the camera system lists cameras only.
 QStringList AudioSources()

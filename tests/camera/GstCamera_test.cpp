@@ -7,6 +7,7 @@
 #include "platform/camera/gst/GstCameraModes.h"
 #include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/elements/TGstElements.h"
+#include "tests/camera/EventLoop.h"
 
 #include <gst/video/video.h>
 
@@ -88,27 +89,6 @@ static void probe_provider_init(ProbeProvider*) {}
 namespace {
 
 using namespace GstCameraModes;
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QTimer tick; // wakes the loop to check again without spinning
-    tick.start(5);
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-void Drain(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    WaitUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
-}
 
 // What a camera handed out, as its user sees it.
 struct TSeen
