@@ -411,6 +411,9 @@ void TSockBase::ThrowSocketError(int error)
 void TSockBase::CloseConnection()
 {
     Report(QStringLiteral("Request Close Socket"), 4);
+    // Only a connection that was there ends: the fresh socket left behind by a close the
+    // peer began is closed again without a second word to the owner.
+    const bool ending = Connected || connecting_;
     Connected = false;
     connecting_ = false;
     if (socket_ < 0)
@@ -426,7 +429,7 @@ void TSockBase::CloseConnection()
     }
     if (Destroying)
         return;
-    if (OnDisconnect)
+    if (ending && OnDisconnect)
         OnDisconnect(this);
     if (!Destroying)
         NewSocket(false);
