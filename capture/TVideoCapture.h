@@ -60,7 +60,6 @@ public:
     void SetDVResolution(TDVResolution value);
 
     bool Previewing() const { return previewing_; }
-    bool GraphBuilt() const { return built_; }
     quint16 Dialogs() const { return dialogs_; }
     // The open camera's name as the system gives it; empty before one was opened.
     QString VideoDeviceName() const { return videoDeviceName_; }

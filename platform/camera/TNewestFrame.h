@@ -23,7 +23,7 @@ public:
     void Push(QImage frame);
     // Forgets a frame not yet delivered (after the stream stopped).
     void Drop();
-    // Frames pushed and frames replaced before delivery, for the statistics.
+    // Frames pushed, and frames replaced before they were delivered.
     quint64 Pushed() const;
     quint64 Replaced() const;
 
