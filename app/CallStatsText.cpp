@@ -16,13 +16,16 @@ QStringList OverlayLines(const TFigures& f)
     QStringList lines;
     if (f.inCall) {
         const TVoiceStats& v = f.voice;
-        lines << QStringLiteral("Round trip:  %1 ms").arg(Decimal(v.roundTripMs, dash))
-              << QStringLiteral("Peer loss:   %1 %").arg(Decimal(v.peerLossPercent, dash))
-              << QStringLiteral("Jitter:      %1 ms").arg(Decimal(v.jitterMs, dash))
-              << QStringLiteral("Loss:        %1 %").arg(Decimal(v.lossPercent, dash))
-              << QStringLiteral("Voice:       %1 sent, %2 received")
-                     .arg(v.packetsSent)
-                     .arg(v.packetsReceived);
+        lines
+            << QStringLiteral("Round trip:  %1 ms").arg(Decimal(v.roundTripMs, dash))
+            << QStringLiteral("Peer loss:   %1 %").arg(Decimal(v.peerLossPercent, dash))
+            << QStringLiteral("Jitter:      %1 ms").arg(Decimal(v.jitterMs, dash))
+            << QStringLiteral("Loss:        %1 %").arg(Decimal(v.lossPercent, dash))
+            << QStringLiteral("Voice:       %1 sent, %2 received")
+                   .arg(v.packetsSent)
+                   .arg(v.packetsReceived)
+            << QStringLiteral("Jitter buf:  %1 ms").arg(Decimal(v.jitterBufferMs, dash))
+            << QStringLiteral("Mouth-ear:   ~%1 ms (est.)").arg(Decimal(v.estimatedDelayMs, dash));
     } else {
         lines << QStringLiteral("No call");
     }
@@ -44,7 +47,7 @@ QString LogLine(const TFigures& f)
     const TVideoRates& r = f.video;
     return QStringLiteral("stats: rtt %1 ms, peer loss %2 %, loss %3 %, jitter %4 ms, voice sent "
                           "%5 received %6, video sent %7 fps shown %8 fps, out %9 B/s, in %10 "
-                          "B/s, quality %11")
+                          "B/s, quality %11, jitter buffer %12 ms, mouth-to-ear ~%13 ms")
         .arg(Decimal(v.roundTripMs, dash), Decimal(v.peerLossPercent, dash),
              Decimal(v.lossPercent, dash), Decimal(v.jitterMs, dash))
         .arg(v.packetsSent)
@@ -53,7 +56,8 @@ QString LogLine(const TFigures& f)
         .arg(r.framesShown)
         .arg(r.bytesSent)
         .arg(r.bytesReceived)
-        .arg(f.quality);
+        .arg(f.quality)
+        .arg(Decimal(v.jitterBufferMs, dash), Decimal(v.estimatedDelayMs, dash));
 }
 
 } // namespace CallStatsText

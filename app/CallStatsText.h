@@ -1,7 +1,7 @@
 #pragma once
 
 #include "calls/TCallCounters.h"
-#include "voice/CCNSMTLib_TLB.h"
+#include "platform/voice/TVoiceStats.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,9 +12,10 @@
 // The logged line keeps this form, so that scripts can read it:
 //   stats: rtt <ms> ms, peer loss <pct> %, loss <pct> %, jitter <ms> ms,
 //   voice sent <n> received <n>, video sent <n> fps shown <n> fps, out <n> B/s, in <n> B/s,
-//   quality <n>
+//   quality <n>, jitter buffer <ms> ms, mouth-to-ear ~<ms> ms
 // (one line; ", " between fields). Times and shares have one decimal ("0.4"); a voice figure not
 // known yet is "-" in place of the number ("rtt - ms"), the unit staying where it is.
+// Mouth-to-ear is an estimate (see TVoiceStats); no peer reports one.
 // The overlay writes an unknown figure as "–".
 namespace CallStatsText {
 

@@ -11,7 +11,6 @@
 #include "platform/netenum/TNoNetResourceProvider.h"
 #include "transfer/TfrmTransfer.h"
 #include "transfer/TfrmTxtMessage.h"
-#include "voice/TfrmCCN.h"
 
 TForms& Forms()
 {
@@ -26,8 +25,6 @@ void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort,
     TForms& forms = Forms();
     forms.frmMain = &frmMain;
     forms.FGraphConfig = new TFGraphConfig(frmMain.CaptureConfig(), frmMain.Capture(), &frmMain);
-    forms.frmCCN = new TfrmCCN(&frmMain);
-    frmMain.Session().SetMediaTerminal(&forms.frmCCN->ccn);
     forms.frmCalling = new TfrmCalling(&frmMain);
     forms.frmCalling->btnCancelClick = [session = &frmMain.Session()] { session->CancelPlacing(); };
     TPortalHost host;

@@ -11,7 +11,6 @@ struct TNetResource;
 class TfrmMain;
 class TFGraphConfig;
 class TfrmSettings;
-class TfrmCCN;
 class TfrmCalling;
 class TfrmTransfer;
 class TfrmNetworkClients;
@@ -24,7 +23,6 @@ struct TForms
 {
     TfrmMain* frmMain = nullptr;
     TFGraphConfig* FGraphConfig = nullptr;
-    TfrmCCN* frmCCN = nullptr;
     TfrmCalling* frmCalling = nullptr;
     TfrmTransfer* frmTransfer = nullptr;
     TfrmIP* frmIP = nullptr;

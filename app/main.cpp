@@ -4,6 +4,7 @@
 #include "app/TSingleInstance.h"
 #include "app/TTerminationSignals.h"
 #include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/dnssd/TAvahiClient.h"
@@ -11,10 +12,9 @@
 #include "platform/dnssd/TDnsSdPublisher.h"
 #include "platform/elements/gst/TGstElementCheck.h"
 #include "platform/logging/Logging.h"
-#include "platform/mediaterm/gst/TGstMediaTerm.h"
 #include "platform/notify/TDesktopNotifications.h"
 #include "platform/ui/TApplication.h"
-#include "voice/TfrmCCN.h"
+#include "platform/voice/gst/TGstVoiceLink.h"
 
 #include <QTimer>
 
@@ -65,15 +65,8 @@ int main(int argc, char** argv)
     Forms().frmSettings->OnSaved = [&publisher](const TCallSettings& saved) {
         publisher->SetName(saved.CallerID);
     };
-    Forms().frmCCN->ccn.SetFactory([main = frmMain.get()] {
-        TGstMediaTerm::Options options;
-        // Read as each call starts, so a change in the settings window holds from the next.
-        options.processing = [main] {
-            return TGstMediaTerm::Processing{main->CallSettings().EchoCancellation,
-                                             main->CallSettings().NoiseSuppression};
-        };
-        return std::make_shared<TGstMediaTerm>(std::move(options));
-    });
+    // One voice link for every call; it opens nothing until a call starts.
+    frmMain->Session().SetVoiceLink(std::make_shared<TGstVoiceLink>());
 
     session.OnActivate = [&frmMain] { frmMain->BringToFront(); };
     // Calls and arrivals on the desktop's notification service, when it has one.

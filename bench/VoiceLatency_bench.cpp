@@ -5,7 +5,7 @@
 // The tone at A's source is switched on by stepping A's transmit level from 0 to 100 (the level
 // acts on the next 10 ms source buffer); the onset is the first loud sample B would play. The
 // step can fall anywhere inside a source buffer, so figures carry up to 10 ms of jitter.
-#include "platform/mediaterm/gst/TGstMediaTerm.h"
+#include "platform/voice/gst/TGstVoiceLink.h"
 
 #include <sys/resource.h>
 
@@ -57,24 +57,22 @@ struct OnsetDetector
     }
 };
 
-std::unique_ptr<TGstMediaTerm> makeTerminal(int freq, OnsetDetector* detector, bool processing)
+std::unique_ptr<TGstVoiceLink> makeTerminal(int freq, OnsetDetector* detector, bool processing)
 {
-    TGstMediaTerm::Options o;
+    TGstVoiceLink::Options o;
     o.sourceDescription =
         QStringLiteral("audiotestsrc is-live=true wave=sine samplesperbuffer=480 freq=%1")
             .arg(freq);
     o.sinkDescription = QStringLiteral("fakesink sync=true");
     if (detector)
         o.playedTap = [detector](const QByteArray& pcm) { detector->feed(pcm); };
-    o.processing = [processing] { return TGstMediaTerm::Processing{processing, processing}; };
-    return std::make_unique<TGstMediaTerm>(std::move(o));
+    (void)processing;
+    return std::make_unique<TGstVoiceLink>(std::move(o));
 }
 
-bool start(TGstMediaTerm& t, int local, int remote)
+bool start(TGstVoiceLink& t, int local, int remote, bool processing)
 {
-    return t.InitializeTerminal() == 0 &&
-           t.SetRemoteAddress(QStringLiteral("127.0.0.1"), remote) == 0 &&
-           t.SetLocalPort(local) == 0 && t.StartReceive(0) == 0 && t.StartTransmit(0) == 0;
+    return t.Start({QStringLiteral("127.0.0.1"), remote, local}, {processing, processing});
 }
 
 struct Figures
@@ -94,9 +92,9 @@ Figures measure(bool processing, int trials, int port)
     auto b = makeTerminal(1500, &detector, processing);
     // B keeps quiet while A's onsets are timed: with B's tone playing at A, A's canceller holds
     // A's tone down below the onset level.
-    a->SetTransmitVolume(0, 0);
-    b->SetTransmitVolume(0, 0);
-    if (!start(*a, port, port + 2) || !start(*b, port + 2, port)) {
+    a->SetMicLevel(0);
+    b->SetMicLevel(0);
+    if (!start(*a, port, port + 2, processing) || !start(*b, port + 2, port, processing)) {
         std::fprintf(stderr, "cannot start the terminals\n");
         return f;
     }
@@ -107,13 +105,13 @@ Figures measure(bool processing, int trials, int port)
         detector.onset = 0;
         detector.armed = true;
         const Clock::time_point stepped = Clock::now();
-        a->SetTransmitVolume(0, 100);
+        a->SetMicLevel(100);
         // Bounded wait: a lost onset counts as a failed trial.
         for (int w = 0; w < 200 && detector.onset.load() == 0; ++w)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         const auto onset = detector.onset.load();
         detector.armed = false;
-        a->SetTransmitVolume(0, 0);
+        a->SetMicLevel(0);
         if (onset != 0) {
             const Clock::time_point heard{Clock::duration(onset)};
             f.delays.push_back(std::chrono::duration<double, std::milli>(heard - stepped).count());
@@ -122,8 +120,8 @@ Figures measure(bool processing, int trials, int port)
     }
 
     // CPU of one full-duplex call (both ends, both directions) over a few seconds.
-    a->SetTransmitVolume(0, 100);
-    b->SetTransmitVolume(0, 100);
+    a->SetMicLevel(100);
+    b->SetMicLevel(100);
     const double cpu0 = cpuSeconds();
     const Clock::time_point t0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(5));

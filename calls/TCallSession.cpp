@@ -35,9 +35,11 @@ TCallSession::~TCallSession()
 {
     if (placing_ == TPlacing::Resolving)
         lookup_->Abort(lookupId_);
-    // The voice goes with the phone; the terminal may not outlive the program by much.
+    // The voice goes with the phone; the link may outlive it and must not call back into it.
     if (voice_)
         StopVoiceSession();
+    if (link_)
+        link_->SetDeviceNoticeHandler({});
 }
 
 bool TCallSession::Listen()
@@ -65,9 +67,14 @@ void TCallSession::SetRingPlayer(std::unique_ptr<IMediaPlayer> player)
     player_ = std::move(player);
 }
 
-void TCallSession::SetMediaTerminal(TCCNMediaTerm* terminal)
+void TCallSession::SetVoiceLink(std::shared_ptr<IVoiceLink> link)
 {
-    terminal_ = terminal;
+    if (link_)
+        link_->SetDeviceNoticeHandler({});
+    link_ = std::move(link);
+    if (link_)
+        link_->SetDeviceNoticeHandler(
+            [this](const TVoiceDeviceNotice& notice) { VoiceDeviceNotice(notice); });
 }
 
 void TCallSession::SetClock(std::function<TClock::time_point()> clock)
@@ -293,15 +300,12 @@ void TCallSession::StartVoiceSession(const QHostAddress& peer)
     // share the one terminal.
     if (voice_)
         StopVoiceSession();
-    if (!terminal_)
-        throw EAssertionFailed(QStringLiteral("The media terminal host does not exist."));
-    voice_ = std::make_unique<TVOIPMedia>(*terminal_);
+    voice_ = std::make_unique<TVOIPMedia>(
+        link_.get(), TVoiceProcessing{settings_.EchoCancellation, settings_.NoiseSuppression});
     voice_->SetRemotePort(ports_.voice);
     voice_->SetLocalPort(ports_.voice);
     voice_->SetRemoteAddress(peer.toString());
     voiceWarned_ = false;
-    voice_->SetDeviceErrorHandler(
-        [this](TVoiceDevice device, const QString& detail) { VoiceDeviceFailed(device, detail); });
 }
 
 void TCallSession::StopVoiceSession()
@@ -314,9 +318,18 @@ void TCallSession::StopVoiceSession()
     voice_.reset();
 }
 
-void TCallSession::VoiceDeviceFailed(TVoiceDevice device, const QString& detail)
+void TCallSession::VoiceDeviceNotice(const TVoiceDeviceNotice& notice)
 {
-    const bool microphone = device == TVoiceDevice::Microphone;
+    const bool microphone = notice.device == TVoiceDevice::Microphone;
+    const QString& detail = notice.detail;
+    if (notice.fellBack) {
+        qCInfo(lcCall).noquote() << (microphone ? "microphone" : "speaker")
+                                 << "gone, the default serves:" << detail;
+        if (voice_)
+            emit voiceNotice(microphone ? QStringLiteral("Microphone lost: using the default")
+                                        : QStringLiteral("Speaker lost: using the default"));
+        return;
+    }
     qCWarning(lcCall).noquote() << (microphone ? "microphone" : "speaker")
                                 << "cannot be used:" << detail;
     // Told once per call: a second device failing, or the same one again, adds nothing the
@@ -340,9 +353,9 @@ void TCallSession::SetMicLevel(qint32 level)
 
 std::optional<TVoiceStats> TCallSession::VoiceStats() const
 {
-    if (!voice_ || !voice_->TransmitTerminal)
+    if (!voice_)
         return std::nullopt;
-    return voice_->TransmitTerminal->VoiceStats();
+    return voice_->Stats();
 }
 
 void TCallSession::StopRingTone()

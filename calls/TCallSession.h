@@ -17,7 +17,6 @@
 #include <memory>
 #include <optional>
 
-class TCCNMediaTerm;
 class TUdpListener;
 struct TSignalMessage;
 
@@ -49,7 +48,8 @@ public:
     void SetSender(std::unique_ptr<IDatagramSender> sender);
     void SetLookup(std::unique_ptr<IHostLookup> lookup);
     void SetRingPlayer(std::unique_ptr<IMediaPlayer> player);
-    void SetMediaTerminal(TCCNMediaTerm* terminal);
+    // The voice link every call of the program uses; it must outlive the session's calls.
+    void SetVoiceLink(std::shared_ptr<IVoiceLink> link);
     void SetClock(std::function<TClock::time_point()> clock);
 
     // The flags.
@@ -122,6 +122,8 @@ signals:
     void ended();
     // The microphone or speaker of the call cannot be used; told once per call.
     void voiceWarning(const QString& text);
+    // A device of the call went away and the system default took its place; the call goes on.
+    void voiceNotice(const QString& text);
 
 private:
     enum class TPlacing
@@ -141,7 +143,7 @@ private:
     void StopPlacing();
     void StartVoiceSession(const QHostAddress& peer);
     void StopVoiceSession();
-    void VoiceDeviceFailed(TVoiceDevice device, const QString& detail);
+    void VoiceDeviceNotice(const TVoiceDeviceNotice& notice);
     void StopRingTone();
     void LetPendingMessagesRun();
     void SendTo(const QString& text, const QHostAddress& to);
@@ -157,7 +159,7 @@ private:
     std::unique_ptr<IDatagramSender> sender_;
     std::unique_ptr<IHostLookup> lookup_;
     std::unique_ptr<IMediaPlayer> player_;
-    TCCNMediaTerm* terminal_ = nullptr;
+    std::shared_ptr<IVoiceLink> link_;
     std::function<TClock::time_point()> clock_ = [] { return TClock::now(); };
 
     bool busy_ = false;

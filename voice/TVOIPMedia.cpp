@@ -1,53 +1,48 @@
 #include "voice/TVOIPMedia.h"
 
 #include "platform/logging/Logging.h"
-#include "voice/TCCNMediaTerm.h"
+#include "voice/EAssertionFailed.h"
 
-TVOIPMedia::TVOIPMedia(TCCNMediaTerm& ccn)
-    : TransmitTerminal(ccn.DefaultInterface()), ReceiveTerminal(ccn.DefaultInterface())
+namespace {
+// Every call starts at this level in both directions, whatever the microphone bar shows; the
+// bar reaches the call when it is next moved.
+constexpr int StartLevel = 80;
+} // namespace
+
+TVOIPMedia::TVOIPMedia(IVoiceLink* link, const TVoiceProcessing& processing)
+    : link_(link), processing_(processing)
 {
-    TransmitTerminal->InitializeTerminal();
-    ReceiveTerminal->InitializeTerminal();
+    if (!link_)
+        throw EAssertionFailed(QStringLiteral("There is no voice link to carry the call."));
 }
 
 TVOIPMedia::~TVOIPMedia()
 {
-    TransmitTerminal->SetDeviceErrorHandler({});
-    TransmitTerminal->StopReceive();
-    TransmitTerminal->StopTransmit();
-    ReceiveTerminal->StopReceive();
-    ReceiveTerminal->StopTransmit();
-    TransmitTerminal->UninitializeTerminal();
-    ReceiveTerminal->UninitializeTerminal();
+    link_->Stop();
 }
 
 void TVOIPMedia::StartVoice()
 {
     qCDebug(lcVoice) << "voice to" << RemoteAddress << RemotePort << "from port" << LocalPort;
-    TransmitTerminal->ConfigureTransmit(4, 20, 0, 1, 1, 0);
-    TransmitTerminal->SetRemoteAddress(RemoteAddress, RemotePort);
-    ReceiveTerminal->ConfigureReceive(4, 20, 0, 0);
-    ReceiveTerminal->SetLocalPort(LocalPort);
-    ReceiveTerminal->StartReceive(0);
-    TransmitTerminal->StartTransmit(0);
-    ReceiveTerminal->SetReceiveVolume(0, 80);
-    TransmitTerminal->SetTransmitVolume(0, 80);
+    // A failed start is not the call's end: the devices' trouble reaches the user on its own.
+    if (!link_->Start(TVoiceEndpoint{RemoteAddress, RemotePort, LocalPort}, processing_))
+        qCWarning(lcVoice) << "voice could not start towards" << RemoteAddress;
+    link_->SetSpeakerLevel(StartLevel);
+    link_->SetMicLevel(StartLevel);
 }
 
 void TVOIPMedia::StopVoice()
 {
     qCDebug(lcVoice) << "voice stopped";
-    ReceiveTerminal->StopReceive();
-    TransmitTerminal->StopTransmit();
+    link_->Stop();
 }
 
 void TVOIPMedia::SetMicLevel(qint32 level)
 {
-    TransmitTerminal->SetTransmitVolume(0, level);
+    link_->SetMicLevel(level);
 }
 
-void TVOIPMedia::SetDeviceErrorHandler(ICCNMediaTerm::DeviceErrorHandler handler)
+TVoiceStats TVOIPMedia::Stats() const
 {
-    // Both references are the one terminal: one handler serves both directions.
-    TransmitTerminal->SetDeviceErrorHandler(std::move(handler));
+    return link_->Stats();
 }

@@ -1,21 +1,18 @@
 #pragma once
 
-#include "voice/CCNSMTLib_TLB.h"
+#include "platform/voice/IVoiceLink.h"
 
 #include <QString>
-#include <memory>
 
-class TCCNMediaTerm;
-
-// One call's voice: configures, starts, stops and levels the media terminal for both
-// directions. Made when a call is answered or accepted, freed when it ends.
+// One call's voice on the program's voice link: where it goes, starting it with both levels
+// at 80, stopping it, and the microphone level. Made when a call is answered or accepted,
+// freed when it ends.
 class TVOIPMedia
 {
 public:
-    // Obtains both references and initializes the terminal for each; throws EAssertionFailed
-    // when the terminal cannot be had.
-    explicit TVOIPMedia(TCCNMediaTerm& ccn);
-    // Stops both directions, uninitializes and releases the terminal.
+    // Throws EAssertionFailed when there is no link.
+    TVOIPMedia(IVoiceLink* link, const TVoiceProcessing& processing);
+    // Stops the voice.
     ~TVOIPMedia();
     TVOIPMedia(const TVOIPMedia&) = delete;
     TVOIPMedia& operator=(const TVOIPMedia&) = delete;
@@ -27,12 +24,13 @@ public:
     void StartVoice();
     void StopVoice();
     void SetMicLevel(qint32 level);
-    // Who hears of a microphone or speaker that cannot be opened, while this session lives.
-    void SetDeviceErrorHandler(ICCNMediaTerm::DeviceErrorHandler handler);
+    TVoiceStats Stats() const;
 
-    std::shared_ptr<ICCNMediaTerm> TransmitTerminal;
-    std::shared_ptr<ICCNMediaTerm> ReceiveTerminal;
     qint32 RemotePort = 0;
     qint32 LocalPort = 0;
     QString RemoteAddress;
+
+private:
+    IVoiceLink* link_;
+    TVoiceProcessing processing_;
 };

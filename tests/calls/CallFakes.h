@@ -5,7 +5,7 @@
 #include "calls/IDatagramSender.h"
 #include "calls/IHostLookup.h"
 #include "platform/player/IMediaPlayer.h"
-#include "tests/support/TRecordingTerminal.h"
+#include "tests/support/TFakeVoiceLink.h"
 
 #include <QHash>
 #include <QTimer>
@@ -91,31 +91,10 @@ private:
     Journal& journal_;
 };
 
-class JournalTerminal : public TRecordingTerminal
+// The voice link's starts and stops, in the journal.
+inline std::shared_ptr<TFakeVoiceLink> JournalVoiceLink(Journal& journal)
 {
-public:
-    explicit JournalTerminal(Journal& journal) : journal_(journal) {}
-    qint32 InitializeTerminal() override
-    {
-        journal_.events << "voice created";
-        return TRecordingTerminal::InitializeTerminal();
-    }
-    qint32 StartTransmit(qint32 mode) override
-    {
-        journal_.events << "voice started";
-        return TRecordingTerminal::StartTransmit(mode);
-    }
-    qint32 SetRemoteAddress(const QString& host, qint32 port) override
-    {
-        journal_.events << QString("voice to %1:%2").arg(host).arg(port);
-        return TRecordingTerminal::SetRemoteAddress(host, port);
-    }
-    qint32 UninitializeTerminal() override
-    {
-        journal_.events << "voice freed";
-        return TRecordingTerminal::UninitializeTerminal();
-    }
-
-private:
-    Journal& journal_;
-};
+    auto link = std::make_shared<TFakeVoiceLink>();
+    link->onEvent = [&journal](const QString& event) { journal.events << event; };
+    return link;
+}

@@ -4,7 +4,6 @@
 #include "calls/THostLookup.h"
 #include "calls/TUdpDatagramSender.h"
 #include "tests/calls/CallFakes.h"
-#include "voice/TCCNMediaTerm.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,8 +18,7 @@ class CallSessionTest : public QObject
 
     Journal journal;
     TCallSettings settings;
-    std::unique_ptr<TCCNMediaTerm> ccn;
-    std::shared_ptr<JournalTerminal> terminal;
+    std::shared_ptr<TFakeVoiceLink> link;
     std::unique_ptr<TCallSession> session;
     FakeLookup* lookup = nullptr;
     JournalPlayer* player = nullptr;
@@ -38,9 +36,8 @@ class CallSessionTest : public QObject
         auto fakePlayer = std::make_unique<JournalPlayer>(journal);
         player = fakePlayer.get();
         session->SetRingPlayer(std::move(fakePlayer));
-        terminal = std::make_shared<JournalTerminal>(journal);
-        ccn = std::make_unique<TCCNMediaTerm>([this] { return terminal; });
-        session->SetMediaTerminal(ccn.get());
+        link = JournalVoiceLink(journal);
+        session->SetVoiceLink(link);
         session->SetClock([this] { return now; });
         TCallSession* s = session.get();
         connect(s, &TCallSession::placingStarted, this, [this] { journal.events << "window up"; });
@@ -62,6 +59,8 @@ class CallSessionTest : public QObject
                 [this](const QString& id) { journal.events << "caller " + id; });
         connect(s, &TCallSession::voiceWarning, this,
                 [this](const QString& text) { journal.events << "warning " + text; });
+        connect(s, &TCallSession::voiceNotice, this,
+                [this](const QString& text) { journal.events << "notice " + text; });
     }
 
     void Receive(const QString& text, const QString& from)
@@ -97,8 +96,7 @@ private slots:
     void cleanup()
     {
         session.reset();
-        ccn.reset();
-        terminal.reset();
+        link.reset();
     }
 
     void aPlacedCallIsAnsweredByTheCalledHostOnly()
@@ -118,19 +116,21 @@ private slots:
         QCOMPARE(Flags(), QString("1001"));
         QCOMPARE(session->Peer(), QString("192.0.2.9"));
         QCOMPARE(journal.events.mid(2),
-                 QStringList({"status Not now", "voice created", "voice created", "window closed",
-                              "voice to 192.0.2.9:8500", "voice started", "up with 192.0.2.9"}));
+                 QStringList({"status Not now", "window closed", "voice to 192.0.2.9:8500",
+                              "voice started", "up with 192.0.2.9"}));
+        QCOMPARE(link->endpoint.localPort, 8500);
         // Up: a second "Accept" starts nothing, and the peer's "Cancel" does not end the call.
         Receive("Accept", "192.0.2.9");
         Receive("Cancel", "192.0.2.9");
-        QCOMPARE(journal.Matching("voice created").size(), 2);
+        QCOMPARE(journal.Matching("voice started").size(), 1);
         QCOMPARE(Flags(), QString("1001"));
 
         session->End();
         QCOMPARE(Flags(), QString("0000"));
         QVERIFY(!session->HasVoice());
         QVERIFY(session->Peer().isEmpty());
-        QCOMPARE(journal.Matching("voice freed").size(), 2);
+        QCOMPARE(journal.Matching("voice stopped").size(), 1);
+        QVERIFY(!link->running);
         QCOMPARE(journal.Matching("send").size(), 1); // ending tells the peer nothing
     }
 
@@ -221,9 +221,8 @@ private slots:
         QCOMPARE(journal.Matching("send").last(), QString("send Accept -> 192.0.2.7"));
         QCOMPARE(journal.Matching("voice to"), QStringList{"voice to 192.0.2.7:8500"});
         QCOMPARE(journal.Matching("up with"), QStringList{"up with 192.0.2.7"});
-        // The voice exists before "Accept" goes out and starts after it.
+        // The voice starts after "Accept" goes out.
         const qsizetype accept = journal.events.indexOf("send Accept -> 192.0.2.7");
-        QVERIFY(journal.events.indexOf("voice created") < accept);
         QVERIFY(journal.events.indexOf("voice started") > accept);
         // Up: anyone calling gets the busy reply.
         Receive("Calling|Carl", "192.0.2.8");
@@ -324,7 +323,8 @@ private slots:
         now += 6s;
         Receive("Calling|Bert", "192.0.2.7");
         QCOMPARE(journal.Matching("send").last(), QString("send Accept -> 192.0.2.7"));
-        QCOMPARE(journal.Matching("voice freed").size(), 2);
+        QCOMPARE(journal.Matching("voice stopped").size(), 1);
+        QCOMPARE(link->starts, 2);
         session->End();
         Receive("Calling|Carl", "192.0.2.8");
         QCOMPARE(journal.Matching("send").last(), QString("send Accept -> 192.0.2.8"));
@@ -374,7 +374,7 @@ private slots:
         QVERIFY(!session->HasVoice());
         QVERIFY(session->Peer().isEmpty());
         QVERIFY(journal.Matching("up with").isEmpty());
-        const qsizetype end = journal.events.lastIndexOf("voice freed");
+        const qsizetype end = journal.events.lastIndexOf("voice stopped");
         QVERIFY(!journal.events.mid(qMax<qsizetype>(end, 0)).contains("voice started"));
         if (how == "timeout") // the caller still learns that nobody answered
             QCOMPARE(journal.Matching("send"), QStringList{"send Not now -> 192.0.2.7"});
@@ -383,7 +383,7 @@ private slots:
     void aVoiceThatCannotStartSendsNoAcceptAndDeviceTroubleIsToldOnce()
     {
         Start();
-        session->SetMediaTerminal(nullptr);
+        session->SetVoiceLink(nullptr);
         Receive("Calling|Bert", "192.0.2.7");
         QVERIFY_THROWS_EXCEPTION(std::exception, session->Answer());
         QVERIFY(journal.Matching("send").isEmpty());
@@ -394,19 +394,25 @@ private slots:
         Receive("Calling|Zoe", "192.0.2.9"); // what the network sets off never throws
         QVERIFY(journal.Matching("send").isEmpty());
         QVERIFY(!session->Connected());
-        session->SetMediaTerminal(ccn.get());
+        session->SetVoiceLink(link);
         now += 6s;
 
         Receive("Calling|Zoe", "192.0.2.9");
-        QVERIFY(terminal->deviceError);
-        terminal->deviceError(TVoiceDevice::Microphone, "Connection refused");
-        terminal->deviceError(TVoiceDevice::Speaker, "Connection refused");
+        QVERIFY(link->noticeHandler);
+        // A device that went away with the default in its place is a notice, not a warning.
+        link->noticeHandler({TVoiceDevice::Speaker, true, "unplugged"});
+        QCOMPARE(journal.Matching("notice"), QStringList{"notice Speaker lost: using the default"});
+        link->noticeHandler({TVoiceDevice::Microphone, false, "Connection refused"});
+        link->noticeHandler({TVoiceDevice::Speaker, false, "Connection refused"});
         QCOMPARE(journal.Matching("warning").size(), 1);
         QVERIFY(journal.Matching("warning").first().startsWith(
             "warning The microphone cannot be used: Connection refused"));
         QCOMPARE(Flags(), QString("0101")); // the call goes on
         session->End();
-        QVERIFY(!terminal->deviceError);
+        link->noticeHandler({TVoiceDevice::Microphone, true, "late"});
+        QCOMPARE(journal.Matching("notice").size(), 1); // no call, nothing to tell
+        session.reset();
+        QVERIFY(!link->noticeHandler);
     }
 
     void theListenerSurvivesBadDatagramsAndCallingOneselfGetsTheBusyReply()

@@ -3,7 +3,7 @@
 // server (a camera's microphone counts as its coming; a null sink's monitor is such a source,
 // so no camera is needed).
 #include "platform/camera/gst/TGstCameraSystem.h"
-#include "platform/camera/gst/TGstDeviceWatch.h"
+#include "platform/elements/gst/TGstDeviceWatch.h"
 #include "tests/camera/EventLoop.h"
 #include "tests/support/TSoundServer.h"
 
@@ -70,7 +70,7 @@ static void hotplug_test_device_init(HotplugTestDevice*) {}
 TEST(CameraDeviceWatch, ABurstOfAddsAndRemovesIsOneCallOnTheUiThread)
 {
     ASSERT_TRUE(gst_init_check(nullptr, nullptr, nullptr));
-    TGstDeviceWatch watch;
+    TGstDeviceWatch watch({QStringLiteral("Video/Source"), QStringLiteral("Audio/Source")});
     if (!watch.Running())
         GTEST_SKIP() << "no GStreamer device provider could start here";
     int calls = 0;

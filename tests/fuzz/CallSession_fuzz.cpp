@@ -8,7 +8,6 @@
 // four addresses (its own text, a length byte and that many bytes, or a fixed message), a user
 // action, or time passing.
 #include "calls/TCallSession.h"
-#include "voice/TCCNMediaTerm.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -35,8 +34,8 @@ const char* const Messages[] = {"Calling|Anna", "Accept", "Cancel", "Not now", "
 
 struct TWorld
 {
-    QString voicePeer;   // where the running voice goes; empty when none runs
-    QString lastRinger;  // the address the last ring or auto-answer was for
+    QString voicePeer;  // where the running voice goes; empty when none runs
+    QString lastRinger; // the address the last ring or auto-answer was for
     std::map<QString, std::vector<qint64>> replies; // when each busy or unanswered reply went
     qint64 nowMs = 0;
     QString replyText;
@@ -81,38 +80,25 @@ private:
     QHash<int, bool> pending_;
 };
 
-class Terminal : public ICCNMediaTerm
+class Link : public IVoiceLink
 {
 public:
-    explicit Terminal(TWorld& world) : world_(world) {}
-    qint32 InitializeTerminal() override { return 0; }
-    qint32 UninitializeTerminal() override { return 0; }
-    qint32 ConfigureReceive(qint32, qint32, qint32, qint32) override { return 0; }
-    qint32 ConfigureTransmit(qint32, qint32, qint32, qint32, qint32, qint32) override { return 0; }
-    qint32 SetRemoteAddress(const QString& host, qint32) override
+    explicit Link(TWorld& world) : world_(world) {}
+    bool Start(const TVoiceEndpoint& to, const TVoiceProcessing&) override
     {
-        remote_ = host;
-        return 0;
+        world_.voicePeer = to.host;
+        return true;
     }
-    qint32 SetLocalPort(qint32) override { return 0; }
-    qint32 StartTransmit(qint32) override
-    {
-        world_.voicePeer = remote_;
-        return 0;
-    }
-    qint32 StopTransmit() override
-    {
-        world_.voicePeer.clear();
-        return 0;
-    }
-    qint32 StartReceive(qint32) override { return 0; }
-    qint32 StopReceive() override { return 0; }
-    qint32 SetReceiveVolume(qint32, qint32) override { return 0; }
-    qint32 SetTransmitVolume(qint32, qint32) override { return 0; }
+    void Stop() override { world_.voicePeer.clear(); }
+    bool Running() const override { return !world_.voicePeer.isEmpty(); }
+    void SetMicLevel(int) override {}
+    void SetSpeakerLevel(int) override {}
+    void SetDevices(const QString&, const QString&) override {}
+    TVoiceStats Stats() const override { return {}; }
+    void SetDeviceNoticeHandler(DeviceNoticeHandler) override {}
 
 private:
     TWorld& world_;
-    QString remote_;
 };
 
 QCoreApplication& App()
@@ -137,12 +123,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     settings.RingTimeMs = 1000000; // rings out only when the input says so
     TCallPorts ports;
     ports.signallingListen = 0;
-    auto terminal = std::make_shared<Terminal>(world);
-    TCCNMediaTerm ccn([terminal] { return terminal; });
     TCallSession session(settings, ports);
     session.SetSender(std::make_unique<Sender>(world));
     session.SetLookup(std::make_unique<Lookup>());
-    session.SetMediaTerminal(&ccn);
+    session.SetVoiceLink(std::make_shared<Link>(world));
     const auto start = TCallSession::TClock::now();
     session.SetClock([&] { return start + std::chrono::milliseconds(world.nowMs); });
     QObject::connect(&session, &TCallSession::incomingCall,

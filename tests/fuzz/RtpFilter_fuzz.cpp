@@ -14,7 +14,7 @@
 //             made: 4 bytes: flags (bits 0-1 stream, 2 wrong payload type, 3 marker, 4 a CSRC,
 //                   5 an extension, 6 padding), sequence number (2), payload length (0-63)
 
-#include "platform/mediaterm/gst/RtpPeerFilter.h"
+#include "platform/voice/gst/RtpPeerFilter.h"
 
 #include <algorithm>
 #include <array>
@@ -23,10 +23,10 @@
 #include <optional>
 #include <vector>
 
-using mediaterm::HostAddress;
-using mediaterm::RtpPeerFilter;
-using mediaterm::RtpStreamFollower;
-using mediaterm::RtpStreamPosition;
+using voicelink::HostAddress;
+using voicelink::RtpPeerFilter;
+using voicelink::RtpStreamFollower;
+using voicelink::RtpStreamPosition;
 
 namespace {
 

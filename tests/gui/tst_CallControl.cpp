@@ -11,7 +11,6 @@
 #include "tests/support/FakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
-#include "voice/TfrmCCN.h"
 #include "widgets/TDice.h"
 #include "widgets/TImageButton.h"
 
@@ -31,7 +30,7 @@ class CallControlTest : public QObject
     std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
     Journal journal;
-    std::shared_ptr<JournalTerminal> terminal;
+    std::shared_ptr<TFakeVoiceLink> terminal;
 
     void Start(quint16 signallingPort = 0)
     {
@@ -41,8 +40,8 @@ class CallControlTest : public QObject
         ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
         CreateSecondaryForms(*form, 0);
-        terminal = std::make_shared<JournalTerminal>(journal);
-        Forms().frmCCN->ccn.SetFactory([this] { return terminal; });
+        terminal = JournalVoiceLink(journal);
+        form->Session().SetVoiceLink(terminal);
         form->Session().SetSender(std::make_unique<JournalSender>(journal));
         form->Session().SetLookup(std::make_unique<FakeLookup>());
         form->Session().SetRingPlayer(std::make_unique<JournalPlayer>(journal));

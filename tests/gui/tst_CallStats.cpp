@@ -6,10 +6,9 @@
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/TFakeVoiceLink.h"
 #include "tests/support/TGuiTestEnvironment.h"
-#include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
-#include "voice/TfrmCCN.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
 #include "widgets/TStatsOverlay.h"
@@ -26,14 +25,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int Wait = 10000; // ms; the overlay and the log follow a one-second timer
-
-// A voice terminal whose figures the test sets.
-class StatsTerminal : public TRecordingTerminal
-{
-public:
-    TVoiceStats stats;
-    TVoiceStats VoiceStats() const override { return stats; }
-};
 
 // Counts what goes out; the signalling and the video both land here.
 class CountingSender : public IDatagramSender
@@ -105,7 +96,7 @@ class CallStatsTest : public QObject
     std::unique_ptr<TGuiTestEnvironment> env;
     std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
-    std::shared_ptr<StatsTerminal> terminal;
+    std::shared_ptr<TFakeVoiceLink> terminal;
     CountingSender* video = nullptr;
     TRateWindow::TTime now = TRateWindow::TTime{} + 1000h;
 
@@ -118,8 +109,8 @@ class CallStatsTest : public QObject
         ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
         CreateSecondaryForms(*form, 0);
-        terminal = std::make_shared<StatsTerminal>();
-        Forms().frmCCN->ccn.SetFactory([this] { return terminal; });
+        terminal = std::make_shared<TFakeVoiceLink>();
+        form->Session().SetVoiceLink(terminal);
         form->Session().SetSender(std::make_unique<CountingSender>());
         auto sender = std::make_unique<CountingSender>();
         video = sender.get();
@@ -293,7 +284,7 @@ private slots:
         const QRegularExpression format(
             "^stats: rtt (\\S+) ms, peer loss (\\S+) %, loss (\\S+) %, jitter (\\S+) ms, voice "
             "sent (\\d+) received (\\d+), video sent (\\d+) fps shown (\\d+) fps, out (\\d+) B/s, "
-            "in (\\d+) B/s, quality (\\d+)$");
+            "in (\\d+) B/s, quality (\\d+), jitter buffer (\\S+) ms, mouth-to-ear ~(\\S+) ms$");
         const QRegularExpressionMatch m = format.match(line);
         QVERIFY2(m.hasMatch(), qPrintable(line));
         QCOMPARE(m.captured(1), QString("2.5"));

@@ -6,17 +6,16 @@
 #include "calls/TVideoLink.h"
 #include "platform/notify/TDesktopNotifications.h"
 #include "platform/ui/TApplication.h"
-#include "tests/support/MainWindowSteps.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeNotificationService.h"
+#include "tests/support/TFakeVoiceLink.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TPrivateSessionBus.h"
-#include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
 #include "transfer/TStrmFraming.h"
 #include "transfer/TStrmSender.h"
 #include "transfer/TStrmServer.h"
-#include "voice/TfrmCCN.h"
 
 #include <QBuffer>
 #include <QDBusMessage>
@@ -218,8 +217,8 @@ private slots:
         QVERIFY(fake.Registered());
         std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
         QVERIFY(form);
-        auto terminal = std::make_shared<TRecordingTerminal>();
-        Forms().frmCCN->ccn.SetFactory([terminal] { return terminal; });
+        auto terminal = std::make_shared<TFakeVoiceLink>();
+        form->Session().SetVoiceLink(terminal);
         auto sender = std::make_unique<KeptSender>();
         KeptSender* sent = sender.get();
         form->Session().SetSender(std::move(sender));
@@ -266,8 +265,8 @@ private slots:
         std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
         QVERIFY(form);
         form->Session().SetSender(std::make_unique<KeptSender>());
-        auto terminal = std::make_shared<TRecordingTerminal>();
-        Forms().frmCCN->ccn.SetFactory([terminal] { return terminal; });
+        auto terminal = std::make_shared<TFakeVoiceLink>();
+        form->Session().SetVoiceLink(terminal);
         TDesktopNotifications notifications(Connect(Address(), "client"));
         TDesktopNotices notices(notifications, *form, Forms().frmTransfer);
         auto now = std::chrono::steady_clock::now();

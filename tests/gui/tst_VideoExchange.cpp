@@ -5,19 +5,17 @@
 #include "calls/TVideoLink.h"
 #include "platform/errors/ESockError.h"
 #include "platform/jpeg/TJpegEncoder.h"
-#include "tests/support/TestPictures.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/TFakeVoiceLink.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRawTcpClient.h"
 #include "tests/support/TRecordingSender.h"
-#include "tests/support/TRecordingTerminal.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TestPictures.h"
 #include "transfer/TStrmServer.h"
 #include "transfer/TfrmTransfer.h"
-#include "voice/TCCNMediaTerm.h"
-#include "voice/TfrmCCN.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
 
@@ -49,7 +47,7 @@ class VideoExchangeTest : public QObject
     std::unique_ptr<TGuiTestEnvironment> env;
     std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
-    std::shared_ptr<TRecordingTerminal> terminal;
+    std::shared_ptr<TFakeVoiceLink> terminal;
 
     void Start()
     {
@@ -58,8 +56,8 @@ class VideoExchangeTest : public QObject
         ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
         CreateSecondaryForms(*form, 0);
-        terminal = std::make_shared<TRecordingTerminal>();
-        Forms().frmCCN->ccn.SetFactory([this] { return terminal; });
+        terminal = std::make_shared<TFakeVoiceLink>();
+        form->Session().SetVoiceLink(terminal);
         form->Session().SetSender(std::make_unique<TRecordingSender>());
         form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
         form->WriteOutputVolume = [](quint32) { return false; };

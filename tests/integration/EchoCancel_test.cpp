@@ -2,7 +2,8 @@
 // what B plays into "speakerB" comes back, 60 ms later and attenuated, into B's microphone
 // "micB". A talks (band-limited noise bursts played live into its source), and whatever A hears
 // of its own voice is echo that B's canceller let through.
-#include "platform/mediaterm/gst/TGstMediaTerm.h"
+#include "platform/voice/gst/TGstVoiceLink.h"
+#include "platform/voice/gst/VoiceTiming.h"
 #include "tests/support/TPlayedSound.h"
 #include "tests/support/TSoundServer.h"
 
@@ -223,7 +224,7 @@ struct Call
 {
     bool echoPath = true; // B's speaker leads back into its microphone
     bool bTalks = false;  // B's own talk goes straight into its microphone
-    TGstMediaTerm::Processing atB;
+    TVoiceProcessing atB;
 };
 
 // A test's own sound server, talk files and a call of about 10 s per measurement.
@@ -245,30 +246,31 @@ protected:
     Samples run(const Call& call)
     {
         auto heard = std::make_shared<TPlayedSound>();
-        auto options = [&](const char* mic, const char* speaker, bool tap,
-                           TGstMediaTerm::Processing p) {
-            TGstMediaTerm::Options o;
+        auto options = [&](const char* mic, const char* speaker, bool tap, TVoiceProcessing p) {
+            TGstVoiceLink::Options o;
+            // The devices' buffers as the link sets them on the sound server's devices.
             o.sourceDescription =
-                QStringLiteral("pulsesrc device=%1.monitor buffer-time=40000 latency-time=10000")
-                    .arg(QLatin1String(mic));
-            o.sinkDescription = speaker ? QStringLiteral("pulsesink device=%1 buffer-time=60000 "
-                                                         "latency-time=10000")
+                QStringLiteral("pulsesrc device=%1.monitor buffer-time=%2 latency-time=%3")
+                    .arg(QLatin1String(mic))
+                    .arg(voicelink::kSourceBufferMs * 1000)
+                    .arg(voicelink::kSourcePeriodMs * 1000);
+            o.sinkDescription = speaker ? QStringLiteral("pulsesink device=%1 buffer-time=%2 "
+                                                         "latency-time=%3")
                                               .arg(QLatin1String(speaker))
+                                              .arg(voicelink::kSinkBufferMs * 1000)
+                                              .arg(voicelink::kSinkPeriodMs * 1000)
                                         : QStringLiteral("fakesink sync=true");
             if (tap)
                 o.playedTap = [heard](const QByteArray& pcm) { heard->append(pcm); };
-            o.processing = [p] { return p; };
-            return o;
+            return std::pair{o, p};
         };
-        TGstMediaTerm a(options("micA", nullptr, true, {false, false}));
-        TGstMediaTerm b(options("micB", call.echoPath ? "speakerB" : "quietB", false, call.atB));
-        for (auto [t, local, remote] : {std::tuple{&a, kPortA, kPortB}, {&b, kPortB, kPortA}}) {
-            EXPECT_EQ(t->InitializeTerminal(), 0);
-            EXPECT_EQ(t->SetRemoteAddress(QStringLiteral("127.0.0.1"), remote), 0);
-            EXPECT_EQ(t->SetLocalPort(local), 0);
-            EXPECT_EQ(t->StartReceive(0), 0);
-            EXPECT_EQ(t->StartTransmit(0), 0);
-        }
+        auto [optionsA, processingA] = options("micA", nullptr, true, {false, false});
+        auto [optionsB, processingB] =
+            options("micB", call.echoPath ? "speakerB" : "quietB", false, call.atB);
+        TGstVoiceLink a(optionsA);
+        TGstVoiceLink b(optionsB);
+        EXPECT_TRUE(a.Start({QStringLiteral("127.0.0.1"), kPortB, kPortA}, processingA));
+        EXPECT_TRUE(b.Start({QStringLiteral("127.0.0.1"), kPortA, kPortB}, processingB));
         const bool echoActive = b.ActiveProcessing().echoCancellation;
         EXPECT_EQ(echoActive, call.atB.echoCancellation);
         if (!WaitForEvents([&] { return heard->size() > size_t(kRate) / 10; }, 5000)) {
@@ -294,8 +296,8 @@ protected:
             p->terminate();
             p->waitForFinished(2000);
         }
-        a.UninitializeTerminal();
-        b.UninitializeTerminal();
+        a.Stop();
+        b.Stop();
         EXPECT_EQ(second.size(), count) << "the call did not last its time";
         lastOrigin = origin;
         lastWhole = heard->slice(origin, from + count - origin);

@@ -112,7 +112,7 @@ TEST(CallStatsText, LogLineCarriesEveryFigureInItsPlace)
     EXPECT_EQ(CallStatsText::LogLine(f).toStdString(),
               "stats: rtt 0.4 ms, peer loss 2.5 %, loss 0.0 %, jitter 12.2 ms, voice sent 250 "
               "received 249, video sent 15 fps shown 14 fps, out 180000 B/s, in 178000 B/s, "
-              "quality 97");
+              "quality 97, jitter buffer - ms, mouth-to-ear ~- ms");
 }
 
 TEST(CallStatsText, UnknownVoiceFiguresAreDashesThatKeepTheUnits)

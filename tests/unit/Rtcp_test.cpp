@@ -1,11 +1,11 @@
-#include "platform/mediaterm/gst/RtcpPacket.h"
-#include "platform/mediaterm/gst/RtpReceiveStats.h"
+#include "platform/voice/gst/RtcpPacket.h"
+#include "platform/voice/gst/RtpReceiveStats.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-using namespace mediaterm;
+using namespace voicelink;
 
 namespace {
 

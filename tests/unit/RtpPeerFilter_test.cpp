@@ -1,4 +1,4 @@
-#include "platform/mediaterm/gst/RtpPeerFilter.h"
+#include "platform/voice/gst/RtpPeerFilter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <optional>
 #include <vector>
 
-using mediaterm::HostAddress;
-using mediaterm::RtpPeerFilter;
-using mediaterm::RtpStreamFollower;
-using mediaterm::RtpStreamPosition;
+using voicelink::HostAddress;
+using voicelink::RtpPeerFilter;
+using voicelink::RtpStreamFollower;
+using voicelink::RtpStreamPosition;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/mediaterm/gst/RtpStreamFollower.h"
+#include "platform/voice/gst/RtpStreamFollower.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-using mediaterm::RtpStreamFollower;
-using mediaterm::RtpStreamPosition;
+using voicelink::RtpStreamFollower;
+using voicelink::RtpStreamPosition;
 
 namespace {
 
@@ -102,11 +102,11 @@ TEST(RtpHeader, PositionRoundTripsThroughTheHeaderBytes)
 {
     std::array<quint8, 12> header{0x80, 96, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     const RtpStreamPosition p{0xbeef, 0x01020304u, 0xfedcba98u};
-    mediaterm::writePosition(header.data(), p);
+    voicelink::writePosition(header.data(), p);
     EXPECT_EQ(header[0], 0x80) << "version byte untouched";
     EXPECT_EQ(header[1], 96) << "payload type untouched";
     EXPECT_EQ(header[2], 0xbe);
     EXPECT_EQ(header[4], 0x01);
     EXPECT_EQ(header[11], 0x98);
-    EXPECT_EQ(mediaterm::readPosition(header.data()), p);
+    EXPECT_EQ(voicelink::readPosition(header.data()), p);
 }

@@ -1,8 +1,8 @@
 // The microphone's echo canceller and noise suppressor, fed the way the terminal feeds them:
 // what the speaker plays goes into the reference as it is played, and the microphone hears it
 // again after the way from the speaker.
-#include "platform/mediaterm/aec/EchoReference.h"
-#include "platform/mediaterm/aec/VoiceProcessor.h"
+#include "platform/voice/aec/EchoReference.h"
+#include "platform/voice/aec/VoiceProcessor.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <random>
 #include <vector>
 
-using mediaterm::EchoReference;
-using mediaterm::VoiceProcessor;
+using voicelink::EchoReference;
+using voicelink::VoiceProcessor;
 
 namespace {
 

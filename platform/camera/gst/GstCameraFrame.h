@@ -3,7 +3,7 @@
 // Grabbed frames as images: the layouts they are grabbed in, and a sample's picture handed out
 // without a copy.
 
-#include "platform/camera/gst/GstRef.h"
+#include "platform/elements/gst/GstRef.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "platform/camera/gst/GstCameraModes.h"
 
-#include "platform/camera/gst/GstRef.h"
+#include "platform/elements/gst/GstRef.h"
 #include "platform/logging/Logging.h"
 
 #include <gst/video/video.h>

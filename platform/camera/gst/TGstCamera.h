@@ -6,8 +6,8 @@
 
 #include "platform/camera/ICamera.h"
 #include "platform/camera/TNewestFrame.h"
-#include "platform/camera/gst/GstRef.h"
 #include "platform/camera/gst/TGstCameraPipeline.h"
+#include "platform/elements/gst/GstRef.h"
 
 #include <QObject>
 

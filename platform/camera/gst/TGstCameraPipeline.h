@@ -4,7 +4,7 @@
 // camera's picture controls, conversion to the grab layout and the sink frames are taken from.
 
 #include "platform/camera/TCameraMode.h"
-#include "platform/camera/gst/GstRef.h"
+#include "platform/elements/gst/GstRef.h"
 
 #include <gst/app/gstappsink.h>
 

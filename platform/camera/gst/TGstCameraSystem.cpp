@@ -1,9 +1,9 @@
 #include "platform/camera/gst/TGstCameraSystem.h"
 
-#include "platform/camera/gst/GstRef.h"
 #include "platform/camera/gst/TGstCamera.h"
-#include "platform/camera/gst/TGstDeviceWatch.h"
 #include "platform/camera/gst/TTestCameraBalance.h"
+#include "platform/elements/gst/GstRef.h"
+#include "platform/elements/gst/TGstDeviceWatch.h"
 
 #include <algorithm>
 
@@ -84,7 +84,8 @@ void TGstCameraSystem::SetDevicesChanged(std::function<void()> changed)
         return;
     // Started on the first handler only: a system nobody listens to watches nothing.
     if (!watch_ && changed)
-        watch_ = std::make_unique<TGstDeviceWatch>();
+        watch_ = std::make_unique<TGstDeviceWatch>(
+            QStringList{QStringLiteral("Video/Source"), QStringLiteral("Audio/Source")});
     if (watch_)
         watch_->SetHandler(std::move(changed));
 }

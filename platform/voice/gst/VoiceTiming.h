@@ -1,0 +1,19 @@
+#pragma once
+
+// The voice path's frame and buffer sizes: every millisecond here is mouth-to-ear delay. The
+// device buffers are the smallest the sound server serves here without underruns.
+namespace voicelink {
+
+constexpr int kRateHz = 48000;
+constexpr int kPayloadType = 96;
+constexpr int kFrameMs = 10;              // one Opus frame, one RTP packet
+constexpr int kSourceBufferMs = 20;       // the microphone's buffer ...
+constexpr int kSourcePeriodMs = 10;       // ... read a frame at a time
+constexpr int kSinkBufferMs = 30;         // the speaker's buffer ...
+constexpr int kSinkPeriodMs = 10;         // ... filled a frame at a time
+constexpr double kCodecLookaheadMs = 6.5; // Opus in voice mode
+// The jitter buffer's bounds; between them it follows three times the measured jitter.
+constexpr int kMinJitterBufferMs = 10;
+constexpr int kMaxJitterBufferMs = 150;
+
+} // namespace voicelink
