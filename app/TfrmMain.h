@@ -93,6 +93,10 @@ public:
     // "ConfigGraph.ini" beside the executable.
     static QString CaptureConfigFileName();
 
+    // A short notice on the caller-ID line of the video area (a device gone during a call); it
+    // goes after a few seconds unless something else was shown there since.
+    void ShowNotice(const QString& text);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

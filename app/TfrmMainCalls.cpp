@@ -16,6 +16,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
+
+namespace {
+constexpr int NoticeMs = 5000;
+} // namespace
 
 void TfrmMain::ConnectCall()
 {
@@ -47,6 +52,17 @@ void TfrmMain::ConnectCall()
     connect(s, &TCallSession::ended, this, &TfrmMain::ShowIdlePicture);
     connect(s, &TCallSession::voiceWarning, this,
             [](const QString& text) { Guarded([&] { Ui().Warning(text); }); });
+    connect(s, &TCallSession::voiceNotice, this, &TfrmMain::ShowNotice);
+}
+
+void TfrmMain::ShowNotice(const QString& text)
+{
+    qCInfo(lcCall).noquote() << "notice:" << text;
+    lblCallerID->setText(text);
+    QTimer::singleShot(NoticeMs, lblCallerID, [label = lblCallerID, text] {
+        if (label->text() == text)
+            label->clear();
+    });
 }
 
 void TfrmMain::Image4Click()

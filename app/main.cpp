@@ -2,6 +2,7 @@
 #include "app/TDesktopNotices.h"
 #include "app/TForms.h"
 #include "app/TSingleInstance.h"
+#include "app/TSoundDeviceChoice.h"
 #include "app/TTerminationSignals.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
@@ -14,6 +15,7 @@
 #include "platform/logging/Logging.h"
 #include "platform/notify/TDesktopNotifications.h"
 #include "platform/ui/TApplication.h"
+#include "platform/voice/gst/TGstSoundDevices.h"
 #include "platform/voice/gst/TGstVoiceLink.h"
 
 #include <QTimer>
@@ -56,17 +58,38 @@ int main(int argc, char** argv)
     auto avahi = std::make_shared<TAvahiClient>();
     auto network = std::make_shared<TDnsSdNetResourceProvider>(avahi);
     auto publisher = std::make_unique<TDnsSdPublisher>(avahi, TCallPorts().signallingListen);
-    frmMain->OnSettingsLoaded = [&publisher, main = frmMain.get()] {
+    // Set below, once the windows exist; the settings are loaded when the main window shows.
+    std::function<void(const TCallSettings&)> applyDevices;
+    frmMain->OnSettingsLoaded = [&publisher, &applyDevices, main = frmMain.get()] {
         publisher->SetName(main->CallSettings().CallerID);
+        if (applyDevices)
+            applyDevices(main->CallSettings());
     };
     CreateSecondaryForms(*frmMain, 6501, network, [network](const TNetResource& entry) {
         return network->IsProgramCopy(entry);
     });
-    Forms().frmSettings->OnSaved = [&publisher](const TCallSettings& saved) {
+    Forms().frmSettings->OnSaved = [&publisher, &applyDevices](const TCallSettings& saved) {
         publisher->SetName(saved.CallerID);
+        applyDevices(saved);
     };
-    // One voice link for every call; it opens nothing until a call starts.
-    frmMain->Session().SetVoiceLink(std::make_shared<TGstVoiceLink>());
+    // One voice link for every call; it opens nothing until a call starts. It uses the
+    // microphone and speaker chosen in the settings window while they are plugged in.
+    auto voice = std::make_shared<TGstVoiceLink>();
+    frmMain->Session().SetVoiceLink(voice);
+    auto soundDevices = std::make_shared<TGstSoundDevices>();
+    TSoundDeviceChoice deviceChoice(soundDevices, voice);
+    deviceChoice.OnNotice = [main = frmMain.get()](const QString& text) { main->ShowNotice(text); };
+    Forms().frmSettings->SetSoundDevices(soundDevices);
+    Forms().frmSettings->OnDevicesChosen = [&deviceChoice](const QString& mic, const QString& spk) {
+        deviceChoice.Choose(mic, spk);
+    };
+    applyDevices = [&deviceChoice](const TCallSettings& s) {
+        deviceChoice.Choose(s.Microphone, s.Speaker);
+    };
+    soundDevices->SetChanged([&deviceChoice] {
+        deviceChoice.Refresh();
+        Forms().frmSettings->DevicesChanged();
+    });
 
     session.OnActivate = [&frmMain] { frmMain->BringToFront(); };
     // Calls and arrivals on the desktop's notification service, when it has one.

@@ -17,4 +17,8 @@ struct TCallSettings
     // Applied to the microphone from the next call on.
     bool EchoCancellation = true;
     bool NoiseSuppression = true;
+    // The sound server's names of the devices calls use; empty means the system default.
+    // Applied at once, during a call too.
+    QString Microphone;
+    QString Speaker;
 };

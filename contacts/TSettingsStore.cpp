@@ -52,6 +52,8 @@ TCallSettings TSettingsStore::Load(const QString& fileName, const QString& local
     s.AutoAnswer = ini.ReadInteger(Section, QStringLiteral("AutoAnswer"), 0) != 0;
     s.EchoCancellation = ini.ReadInteger(Section, QStringLiteral("EchoCancellation"), 1) != 0;
     s.NoiseSuppression = ini.ReadInteger(Section, QStringLiteral("NoiseSuppression"), 1) != 0;
+    s.Microphone = ini.ReadString(Section, QStringLiteral("Microphone"), QString()).trimmed();
+    s.Speaker = ini.ReadString(Section, QStringLiteral("Speaker"), QString()).trimmed();
     qCDebug(lcSettings) << "loaded" << fileName << "ring" << s.RingTimeMs << "auto" << s.AutoAnswer;
     return s;
 }
@@ -70,6 +72,8 @@ void TSettingsStore::Save(const QString& fileName, const TCallSettings& s)
                     s.EchoCancellation ? QStringLiteral("1") : QStringLiteral("0"));
     ini.WriteString(Section, QStringLiteral("NoiseSuppression"),
                     s.NoiseSuppression ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.WriteString(Section, QStringLiteral("Microphone"), s.Microphone);
+    ini.WriteString(Section, QStringLiteral("Speaker"), s.Speaker);
 }
 
 void TSettingsStore::SaveMicVolume(const QString& fileName, int micVolume)

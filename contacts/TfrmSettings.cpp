@@ -4,12 +4,14 @@
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
+#include "platform/voice/ISoundDevices.h"
 #include "widgets/TFonts.h"
 #include "widgets/TGradientButton.h"
 #include "widgets/TRoundedPanel.h"
 #include "widgets/TSpinEdit.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +25,10 @@ QFont LabelFont()
 {
     return TFonts::SansSerif(8, true);
 }
+
+// The device rows sit between the receive path and the buttons, which move down to make room.
+constexpr int DeviceRows = 64;
+const QString SystemDefault = QStringLiteral("System default");
 } // namespace
 
 TfrmSettings::TfrmSettings(TCallSettings& callSettings, QWidget* parent)
@@ -30,7 +36,7 @@ TfrmSettings::TfrmSettings(TCallSettings& callSettings, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
-    setFixedSize(474, 290);
+    setFixedSize(474, 290 + DeviceRows);
     setModal(true);
     setFont(TFonts::SansSerif(8));
     CreateControls();
@@ -101,11 +107,12 @@ void TfrmSettings::CreateControls()
     chkAuto->setFont(LabelFont());
     chkAuto->setStyleSheet(QStringLiteral("color: white;"));
     // The voice processing switches sit between the buttons, where the hidden button leaves room.
-    chkEchoCancel = AddCheckBox(QStringLiteral("chkEchoCancel"),
-                                QStringLiteral("Echo cancellation"), QRect(104, 244, 130, 17));
+    chkEchoCancel =
+        AddCheckBox(QStringLiteral("chkEchoCancel"), QStringLiteral("Echo cancellation"),
+                    QRect(104, 244 + DeviceRows, 130, 17));
     chkNoiseSuppression =
         AddCheckBox(QStringLiteral("chkNoiseSuppression"), QStringLiteral("Noise suppression"),
-                    QRect(240, 244, 136, 17));
+                    QRect(240, 244 + DeviceRows, 136, 17));
     Label3 = AddLabel(QStringLiteral("Label3"), QStringLiteral("Unanswered Message"), 16, 107);
     edtMessage = AddEdit(QStringLiteral("edtMessage"), 144, 104, 241, 21);
     edtMessage->setMaxLength(50);
@@ -117,12 +124,19 @@ void TfrmSettings::CreateControls()
     edtPath->setText(QStringLiteral("C:"));
     btnFolderPath =
         AddButton(QStringLiteral("btnFolderPath"), QStringLiteral("..."), QRect(432, 190, 25, 25));
-    btnSave = AddButton(QStringLiteral("btnSave"), QStringLiteral("Save"), QRect(16, 240, 75, 25));
+    btnSave = AddButton(QStringLiteral("btnSave"), QStringLiteral("Save"),
+                        QRect(16, 240 + DeviceRows, 75, 25));
     btnVideoOptions = AddButton(QStringLiteral("btnVideoOptions"), QStringLiteral("Video Options"),
-                                QRect(200, 240, 89, 25));
+                                QRect(200, 240 + DeviceRows, 89, 25));
     btnVideoOptions->hide();
-    btnClose =
-        AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"), QRect(384, 240, 75, 25));
+    btnClose = AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"),
+                         QRect(384, 240 + DeviceRows, 75, 25));
+    Label6 = AddLabel(QStringLiteral("Label6"), QStringLiteral("Microphone"), 16, 235);
+    cboMicrophone = AddDeviceList(QStringLiteral("cboMicrophone"), 232);
+    Label6->setBuddy(cboMicrophone);
+    Label7 = AddLabel(QStringLiteral("Label7"), QStringLiteral("Speaker"), 16, 267);
+    cboSpeaker = AddDeviceList(QStringLiteral("cboSpeaker"), 264);
+    Label7->setBuddy(cboSpeaker);
     btnSave->setAutoDefault(true); // Enter on the focused "Save" presses it
 
     for (QPushButton* dots : {btnBrowseTone, btnFolderPath}) {
@@ -139,10 +153,10 @@ void TfrmSettings::CreateControls()
     for (QPushButton* b : {btnBrowseTone, btnFolderPath, btnSave, btnVideoOptions, btnClose})
         b->setFocusPolicy(Qt::StrongFocus);
 
-    QWidget* order[] = {edtRingTone,        btnBrowseTone, sedRingTime, edtMessage,
-                        edtCallerID,        edtPath,       btnSave,     btnClose,
-                        btnVideoOptions,    btnFolderPath, chkAuto,     chkEchoCancel,
-                        chkNoiseSuppression};
+    QWidget* order[] = {edtRingTone,         btnBrowseTone, sedRingTime, edtMessage,
+                        edtCallerID,         edtPath,       btnSave,     btnClose,
+                        btnVideoOptions,     btnFolderPath, chkAuto,     chkEchoCancel,
+                        chkNoiseSuppression, cboMicrophone, cboSpeaker};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -151,8 +165,65 @@ void TfrmSettings::CreateControls()
     connect(btnFolderPath, &QPushButton::clicked, this,
             [this] { Guarded([this] { btnFolderPathClick(); }); });
     connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
+    // Closed without saving (the button or Escape): a device tried in the lists gives way to
+    // the saved one.
+    connect(this, &QDialog::rejected, this, [this] {
+        if (OnDevicesChosen &&
+            (cboMicrophone->currentData().toString() != callSettings_.Microphone ||
+             cboSpeaker->currentData().toString() != callSettings_.Speaker))
+            OnDevicesChosen(callSettings_.Microphone, callSettings_.Speaker);
+    });
     connect(btnClose, &QPushButton::clicked, this,
             [this] { Guarded([this] { btnCloseClick(); }); });
+}
+
+QComboBox* TfrmSettings::AddDeviceList(const QString& name, int top)
+{
+    auto* list = new QComboBox(Panel1);
+    list->setObjectName(name);
+    list->setGeometry(144, top, 281, 22);
+    list->setStyleSheet(QStringLiteral("background: white; color: black;"));
+    connect(list, &QComboBox::currentIndexChanged, this, [this] { DeviceChosen(); });
+    return list;
+}
+
+void TfrmSettings::DevicesChanged()
+{
+    if (isVisible())
+        FillDevices();
+}
+
+void TfrmSettings::FillDevices()
+{
+    const QList<TSoundDevice> none;
+    auto fill = [this](QComboBox* list, const QList<TSoundDevice>& devices, const QString& keep) {
+        list->clear();
+        list->addItem(SystemDefault, QString());
+        bool listed = keep.isEmpty();
+        for (const TSoundDevice& d : devices) {
+            list->addItem(d.description, d.name);
+            listed = listed || d.name == keep;
+        }
+        if (!listed)
+            list->addItem(QStringLiteral("%1 (not plugged in)").arg(keep), keep);
+        list->setCurrentIndex(qMax(0, list->findData(keep)));
+    };
+    // What the lists show now (the user's pick not saved yet) survives a device coming or going.
+    const bool shown = cboMicrophone->count() > 0;
+    const QString microphone =
+        shown ? cboMicrophone->currentData().toString() : callSettings_.Microphone;
+    const QString speaker = shown ? cboSpeaker->currentData().toString() : callSettings_.Speaker;
+    filling_ = true;
+    fill(cboMicrophone, devices_ ? devices_->Microphones() : none, microphone);
+    fill(cboSpeaker, devices_ ? devices_->Speakers() : none, speaker);
+    filling_ = false;
+}
+
+void TfrmSettings::DeviceChosen()
+{
+    if (filling_ || !OnDevicesChosen)
+        return;
+    OnDevicesChosen(cboMicrophone->currentData().toString(), cboSpeaker->currentData().toString());
 }
 
 int TfrmSettings::Execute()
@@ -175,6 +246,11 @@ void TfrmSettings::FormShow()
     chkAuto->setChecked(callSettings_.AutoAnswer);
     chkEchoCancel->setChecked(callSettings_.EchoCancellation);
     chkNoiseSuppression->setChecked(callSettings_.NoiseSuppression);
+    filling_ = true; // emptied so that the saved devices are shown, not the last ones tried
+    cboMicrophone->clear();
+    cboSpeaker->clear();
+    filling_ = false;
+    FillDevices();
     edtRingTone->setFocus();
 }
 
@@ -229,6 +305,8 @@ void TfrmSettings::btnSaveClick()
     edited.AutoAnswer = chkAuto->isChecked();
     edited.EchoCancellation = chkEchoCancel->isChecked();
     edited.NoiseSuppression = chkNoiseSuppression->isChecked();
+    edited.Microphone = cboMicrophone->currentData().toString();
+    edited.Speaker = cboSpeaker->currentData().toString();
     // A failed key stops here: the keys before it stay written, the live settings stay as
     // they were and the window stays open.
     TSettingsStore::Save(TSettingsStore::FileName(), edited);

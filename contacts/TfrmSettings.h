@@ -2,9 +2,13 @@
 
 #include "contacts/TCallSettings.h"
 
+class ISoundDevices;
+class QComboBox;
+
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -28,6 +32,14 @@ public:
 
     // Called once saved settings became the live ones.
     std::function<void(const TCallSettings&)> OnSaved;
+    // Called when the devices to use change: a choice in a list, at once, and on "Close" the
+    // saved ones again.
+    std::function<void(const QString& microphone, const QString& speaker)> OnDevicesChosen;
+
+    // Where the microphone and speaker lists come from.
+    void SetSoundDevices(std::shared_ptr<ISoundDevices> devices) { devices_ = std::move(devices); }
+    // The lists follow devices plugged in or out while the window is open.
+    void DevicesChanged();
 
     TRoundedPanel* Panel1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -45,6 +57,10 @@ public:
     QLabel* Label5 = nullptr;
     QLineEdit* edtPath = nullptr;
     QPushButton* btnFolderPath = nullptr;
+    QLabel* Label6 = nullptr;
+    QComboBox* cboMicrophone = nullptr;
+    QLabel* Label7 = nullptr;
+    QComboBox* cboSpeaker = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnVideoOptions = nullptr;
     QPushButton* btnClose = nullptr;
@@ -64,6 +80,13 @@ private:
     QLineEdit* AddEdit(const QString& name, int left, int top, int width, int height);
     QPushButton* AddButton(const QString& name, const QString& text, const QRect& geometry);
     QCheckBox* AddCheckBox(const QString& name, const QString& text, const QRect& geometry);
+    QComboBox* AddDeviceList(const QString& name, int top);
+    // Refills the lists, keeping what each shows; a chosen device that is not plugged in stays
+    // listed, so that saving does not lose it.
+    void FillDevices();
+    void DeviceChosen();
 
     TCallSettings& callSettings_;
+    std::shared_ptr<ISoundDevices> devices_;
+    bool filling_ = false;
 };

@@ -3,16 +3,29 @@
 #include "platform/ini/TIniFile.h"
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
+#include "platform/voice/ISoundDevices.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "widgets/TSpinEdit.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+// Sound devices as a test lists them.
+class TListedDevices : public ISoundDevices
+{
+public:
+    QList<TSoundDevice> microphones;
+    QList<TSoundDevice> speakers;
+    QList<TSoundDevice> Microphones() const override { return microphones; }
+    QList<TSoundDevice> Speakers() const override { return speakers; }
+    void SetChanged(std::function<void()>) override {}
+};
 
 class SettingsWindowTest : public QObject
 {
@@ -73,14 +86,17 @@ private slots:
         QTest::newRow("edtCallerID") << "edtCallerID" << QRect(144, 144, 241, 21) << "";
         QTest::newRow("edtPath") << "edtPath" << QRect(144, 192, 281, 21) << "C:";
         QTest::newRow("btnFolderPath") << "btnFolderPath" << QRect(432, 190, 25, 25) << "...";
-        QTest::newRow("btnSave") << "btnSave" << QRect(16, 240, 75, 25) << "Save";
+        // The device lists sit above the buttons, which moved down to make room.
+        QTest::newRow("cboMicrophone") << "cboMicrophone" << QRect(144, 232, 281, 22) << "";
+        QTest::newRow("cboSpeaker") << "cboSpeaker" << QRect(144, 264, 281, 22) << "";
+        QTest::newRow("btnSave") << "btnSave" << QRect(16, 304, 75, 25) << "Save";
         QTest::newRow("btnVideoOptions")
-            << "btnVideoOptions" << QRect(200, 240, 89, 25) << "Video Options";
-        QTest::newRow("btnClose") << "btnClose" << QRect(384, 240, 75, 25) << "Close";
+            << "btnVideoOptions" << QRect(200, 304, 89, 25) << "Video Options";
+        QTest::newRow("btnClose") << "btnClose" << QRect(384, 304, 75, 25) << "Close";
         QTest::newRow("chkEchoCancel")
-            << "chkEchoCancel" << QRect(104, 244, 130, 17) << "Echo cancellation";
+            << "chkEchoCancel" << QRect(104, 308, 130, 17) << "Echo cancellation";
         QTest::newRow("chkNoiseSuppression")
-            << "chkNoiseSuppression" << QRect(240, 244, 136, 17) << "Noise suppression";
+            << "chkNoiseSuppression" << QRect(240, 308, 136, 17) << "Noise suppression";
     }
     void controlsStandWhereTheyBelong()
     {
@@ -98,7 +114,7 @@ private slots:
 
     void windowLabelsAndLimits()
     {
-        QCOMPARE(form->size(), QSize(474, 290));
+        QCOMPARE(form->size(), QSize(474, 354));
         QCOMPARE(form->windowTitle(), QString("Settings"));
         QVERIFY(form->windowFlags() & Qt::FramelessWindowHint);
         const QList<std::tuple<QString, QString, QPoint>> labels = {
@@ -106,7 +122,9 @@ private slots:
             {"Label2", "Ring Time (sec)", {16, 67}},
             {"Label3", "Unanswered Message", {16, 107}},
             {"Label4", "Caller ID", {16, 147}},
-            {"Label5", "Files Receive Path", {16, 195}}};
+            {"Label5", "Files Receive Path", {16, 195}},
+            {"Label6", "Microphone", {16, 235}},
+            {"Label7", "Speaker", {16, 267}}};
         for (const auto& [name, text, pos] : labels) {
             auto* l = form->findChild<QLabel*>(name);
             QVERIFY(l);
@@ -125,10 +143,19 @@ private slots:
     void tabOrderFollowsTheFieldsThenTheButtons()
     {
         Open();
-        const QStringList expected = {
-            "btnBrowseTone", "sedRingTime",   "edtMessage",         "edtCallerID",
-            "edtPath",       "btnSave",       "btnClose",           "btnFolderPath",
-            "chkAuto",       "chkEchoCancel", "chkNoiseSuppression"};
+        const QStringList expected = {"btnBrowseTone",
+                                      "sedRingTime",
+                                      "edtMessage",
+                                      "edtCallerID",
+                                      "edtPath",
+                                      "btnSave",
+                                      "btnClose",
+                                      "btnFolderPath",
+                                      "chkAuto",
+                                      "chkEchoCancel",
+                                      "chkNoiseSuppression",
+                                      "cboMicrophone",
+                                      "cboSpeaker"};
         QStringList seen;
         QWidget* w = form->edtRingTone;
         for (int i = 0; i < expected.size(); ++i) {
@@ -224,7 +251,8 @@ private slots:
         QCOMPARE(env->ReadProgramFile("Settings.ini"),
                  QByteArray("[Settings]\r\nmicVolume=40\r\nRingTone=\r\nRingTime=20\r\n"
                             "Message=Call later\r\nCallerID=Grace\r\nFilePath=/srv/in\r\n"
-                            "AutoAnswer=0\r\nEchoCancellation=1\r\nNoiseSuppression=0\r\n"));
+                            "AutoAnswer=0\r\nEchoCancellation=1\r\nNoiseSuppression=0\r\n"
+                            "Microphone=\r\nSpeaker=\r\n"));
         QVERIFY(live.EchoCancellation);
         QVERIFY(!live.NoiseSuppression);
         QCOMPARE(live.RingTone, QString(""));
@@ -249,6 +277,64 @@ private slots:
         QVERIFY(!QFile::exists(TSettingsStore::FileName()));
         Open();
         QCOMPARE(form->edtMessage->text(), QString("Busy now"));
+    }
+
+    // The lists offer the default first, then each device by its description; a pick applies
+    // at once, "Save" keeps it under its server name, "Close" goes back to the saved one, and
+    // the lists follow devices coming and going without losing the pick.
+    void deviceListsApplyAtOnceSaveByNameAndFollowThePlugs()
+    {
+        auto devices = std::make_shared<TListedDevices>();
+        devices->microphones = {{"alsa_input.usb-mic", "USB Mic"}, {"builtin-mic", "Built-in"}};
+        devices->speakers = {{"headset-out", "Headset <b>Pro</b>"}};
+        form->SetSoundDevices(devices);
+        QStringList chosen;
+        form->OnDevicesChosen = [&](const QString& mic, const QString& spk) {
+            chosen << mic + "|" + spk;
+        };
+        live.Speaker = "gone-speaker"; // saved, but not plugged in now
+        env->WriteProgramFile("Settings.ini", "[Settings]\r\nmicVolume=40\r\n");
+        Open();
+        QVERIFY2(chosen.isEmpty(), "opening chooses nothing");
+        auto items = [](QComboBox* list) {
+            QStringList texts;
+            for (int i = 0; i < list->count(); ++i)
+                texts << list->itemText(i);
+            return texts;
+        };
+        QCOMPARE(items(form->cboMicrophone),
+                 QStringList({"System default", "USB Mic", "Built-in"}));
+        QCOMPARE(items(form->cboSpeaker), QStringList({"System default", "Headset <b>Pro</b>",
+                                                       "gone-speaker (not plugged in)"}));
+        QCOMPARE(form->cboSpeaker->currentIndex(), 2);
+
+        form->cboMicrophone->setCurrentIndex(2);
+        QCOMPARE(chosen, QStringList{"builtin-mic|gone-speaker"});
+        // Unplugged while the window is open: the pick stays, marked.
+        devices->microphones.removeLast();
+        form->DevicesChanged();
+        QCOMPARE(items(form->cboMicrophone),
+                 QStringList({"System default", "USB Mic", "builtin-mic (not plugged in)"}));
+        QCOMPARE(form->cboMicrophone->currentData().toString(), QString("builtin-mic"));
+        QCOMPARE(chosen.size(), 1); // refilling the lists chooses nothing
+
+        form->cboSpeaker->setCurrentIndex(1);
+        QTest::mouseClick(form->btnSave, Qt::LeftButton);
+        QCOMPARE(live.Microphone, QString("builtin-mic"));
+        QCOMPARE(live.Speaker, QString("headset-out"));
+        QVERIFY(env->ReadProgramFile("Settings.ini")
+                    .endsWith(
+                        "NoiseSuppression=1\r\nMicrophone=builtin-mic\r\nSpeaker=headset-out\r\n"));
+        QCOMPARE(TSettingsStore::Load(TSettingsStore::FileName(), "x").Speaker,
+                 QString("headset-out"));
+
+        // Tried, then closed: the saved devices come back.
+        chosen.clear();
+        Open();
+        form->cboMicrophone->setCurrentIndex(0);
+        QTest::mouseClick(form->btnClose, Qt::LeftButton);
+        QCOMPARE(chosen, QStringList({"|headset-out", "builtin-mic|headset-out"}));
+        QCOMPARE(live.Microphone, QString("builtin-mic"));
     }
 
     void saveThatCannotWriteReportsAndChangesNothing()

@@ -103,6 +103,18 @@ TGstDeviceWatch::~TGstDeviceWatch()
     context_.reset();
 }
 
+std::vector<TGstObjectPtr<GstDevice>> TGstDeviceWatch::Devices() const
+{
+    std::vector<TGstObjectPtr<GstDevice>> devices;
+    if (!running_)
+        return devices;
+    GList* list = gst_device_monitor_get_devices(monitor_.get());
+    for (GList* at = list; at; at = at->next)
+        devices.emplace_back(static_cast<GstDevice*>(at->data)); // the list's reference
+    g_list_free(list);
+    return devices;
+}
+
 TGstObjectPtr<GstBus> TGstDeviceWatch::Bus() const
 {
     return TGstObjectPtr<GstBus>(gst_device_monitor_get_bus(monitor_.get()));

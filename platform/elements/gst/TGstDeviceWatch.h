@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QTimer;
 
@@ -27,6 +28,8 @@ public:
     void SetHandler(std::function<void()> changed) { changed_ = std::move(changed); }
     // False when no device provider could start; then nothing is ever called.
     bool Running() const { return running_; }
+    // The devices the monitor sees now (new references); empty when it is not running.
+    std::vector<TGstObjectPtr<GstDevice>> Devices() const;
     // The bus the monitor's messages come on (a new reference), for tests to post on.
     TGstObjectPtr<GstBus> Bus() const;
 

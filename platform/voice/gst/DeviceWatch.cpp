@@ -34,11 +34,9 @@ GstBusSyncReply DeviceWatch::onMessage(GstBus* bus, GstMessage* message, gpointe
         watch->recalculateLatency();
         return GST_BUS_DROP;
     }
-    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR || !watch->element_)
-        return GST_BUS_DROP;
-    GstObject* from = GST_MESSAGE_SRC(message);
-    if (from != GST_OBJECT(watch->element_) &&
-        !gst_object_has_as_ancestor(from, GST_OBJECT(watch->element_)))
+    // Any error ends the direction's streaming, wherever it was posted: a device that cannot
+    // take the voice's format shows up as a source that could not negotiate.
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
         return GST_BUS_DROP;
     GError* raw = nullptr;
     gst_message_parse_error(message, &raw, nullptr);

@@ -19,7 +19,7 @@ using DeviceFailureSlot = std::shared_ptr<DeviceFailure>;
 // Watches one voice pipeline's bus on the streaming threads: logs errors and warnings, has the
 // UI thread work out the pipeline's latency again when an element's changes (the jitter buffer
 // adapting), drops every message (nobody runs a main loop for these buses), and tells the UI
-// thread once when the sound device element, or anything inside it, fails.
+// thread once when the pipeline fails (its sound device, or anything that ends its streaming).
 class DeviceWatch
 {
 public:

@@ -153,9 +153,10 @@ void TGstVoiceLink::Impl::deviceFailed(TVoiceDevice which, int run, const QStrin
         notice(which, false, detail);
         return;
     }
+    const QString chosen = current->deviceName;
     restart(which, QString());
     if (current)
-        notice(which, true, detail);
+        notice(which, true, QStringLiteral("%1: %2").arg(chosen, detail));
 }
 
 void TGstVoiceLink::Impl::notice(TVoiceDevice which, bool fellBack, const QString& detail)
@@ -200,8 +201,7 @@ double TGstVoiceLink::Impl::estimatedDelayMs(double roundTripMs) const
 {
     // The peer's microphone side is taken to be like ours.
     const double sending = kSourceBufferMs + kFrameMs + kCodecLookaheadMs;
-    // The decoder holds a frame back to use the next one's redundancy.
-    const double receiving = jitterBufferMs + kFrameMs + kSinkBufferMs;
+    const double receiving = jitterBufferMs + kSinkBufferMs;
     return roundTripMs / 2 + sending + receiving;
 }
 
