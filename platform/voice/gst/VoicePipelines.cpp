@@ -32,6 +32,34 @@ gint64 usec(int ms)
     return gint64(ms) * 1000;
 }
 
+// opusdec announces 120 ms of latency, the longest packet Opus allows, while with our 10 ms
+// frames it holds back one frame at most (waiting for the next packet's redundancy). Left as it
+// is, every sink of the receive pipeline would play that much later than it needs to: the
+// decoder's answer is replaced by what comes from upstream plus the one frame it really holds.
+GstPadProbeReturn trimDecoderLatency(GstPad* pad, GstPadProbeInfo* info, gpointer)
+{
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    // Only the answer (a pull) is corrected, not the question on its way up.
+    if (!query || GST_QUERY_TYPE(query) != GST_QUERY_LATENCY ||
+        !(GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_PULL))
+        return GST_PAD_PROBE_OK;
+    ElementPtr dec(gst_pad_get_parent_element(pad));
+    if (!dec)
+        return GST_PAD_PROBE_OK;
+    PadPtr sink(gst_element_get_static_pad(dec.get(), "sink"));
+    GstQuery* upstream = gst_query_new_latency();
+    if (sink && gst_pad_peer_query(sink.get(), upstream)) {
+        gboolean live = FALSE;
+        GstClockTime min = 0, max = GST_CLOCK_TIME_NONE;
+        gst_query_parse_latency(upstream, &live, &min, &max);
+        const GstClockTime hold = kFrameMs * GST_MSECOND;
+        gst_query_set_latency(query, live, min + hold,
+                              GST_CLOCK_TIME_IS_VALID(max) ? max + hold : max);
+    }
+    gst_query_unref(upstream);
+    return GST_PAD_PROBE_OK;
+}
+
 } // namespace
 
 VoicePipeline::~VoicePipeline()
@@ -358,6 +386,9 @@ std::unique_ptr<VoicePipeline> TGstVoiceLink::Impl::buildReceive(const QString& 
     // A lost frame is rebuilt from the next packet's redundancy where it came, concealed where
     // not; a burst of undecodable packets must not end the call.
     g_object_set(dec, "plc", TRUE, "use-inband-fec", TRUE, "max-errors", -1, nullptr);
+    PadPtr decoded(gst_element_get_static_pad(dec, "src"));
+    gst_pad_add_probe(decoded.get(), GST_PAD_PROBE_TYPE_QUERY_UPSTREAM, trimDecoderLatency, nullptr,
+                      nullptr);
     g_object_set(volume, "volume", gainOf(speakerLevel.load()), nullptr);
 
     PadPtr pad(gst_element_get_static_pad(udp, "src"));
