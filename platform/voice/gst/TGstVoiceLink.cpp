@@ -179,8 +179,9 @@ void TGstVoiceLink::Impl::adaptJitterBuffer()
     const RtpReceiveStats::Figures figures = receiveStats.Now();
     if (!figures.any)
         return;
-    // Three times the mean deviation covers nearly every packet of a spread like a network's.
-    const int target = std::clamp(int(std::ceil(3 * figures.jitterMs + 2)), kMinJitterBufferMs,
+    // Twice the mean deviation covers most packets of a network's spread; the few later ones
+    // are rebuilt from the next packet or concealed, which costs less than waiting for them.
+    const int target = std::clamp(int(std::ceil(2 * figures.jitterMs + 2)), kMinJitterBufferMs,
                                   kMaxJitterBufferMs);
     // Up at once, so that late packets stop being lost; down only once the jitter has stayed
     // low for a while, so that a calm moment does not cost the next burst.

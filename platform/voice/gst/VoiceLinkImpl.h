@@ -130,7 +130,8 @@ struct TGstVoiceLink::Impl
                                                  const QString& device);
     std::unique_ptr<VoicePipeline> buildReceive(const QString& device);
     std::unique_ptr<VoicePipeline> newPipeline(const char* name, TVoiceDevice device);
-    GstElement* buildSource(GstElement* bin, const QString& device);
+    // The microphone's end of the chain; deviceElement gets the device itself.
+    GstElement* buildSource(GstElement* bin, const QString& device, GstElement** deviceElement);
     GstElement* buildSink(GstElement* bin, const QString& device);
     bool buildOutput(VoicePipeline& p, GstElement* volume, const QString& device);
     void startProcessing();

@@ -12,8 +12,8 @@ constexpr int kSourcePeriodMs = 10;       // ... read a frame at a time
 constexpr int kSinkBufferMs = 30;         // the speaker's buffer ...
 constexpr int kSinkPeriodMs = 10;         // ... filled a frame at a time
 constexpr double kCodecLookaheadMs = 6.5; // Opus in voice mode
-// The jitter buffer's bounds; between them it follows three times the measured jitter.
-constexpr int kMinJitterBufferMs = 10;
+// The jitter buffer's bounds; between them it follows twice the measured jitter.
+constexpr int kMinJitterBufferMs = 5;
 constexpr int kMaxJitterBufferMs = 150;
 
 } // namespace voicelink
