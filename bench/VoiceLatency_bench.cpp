@@ -88,10 +88,12 @@ QString sourceOf(const QString& device)
 
 QString sinkOf(const QString& device)
 {
-    return QStringLiteral("pulsesink device=%1 buffer-time=%2 latency-time=%3")
+    return QStringLiteral("pulsesink device=%1 buffer-time=%2 latency-time=%3 "
+                          "processing-deadline=%4")
         .arg(device)
         .arg(voicelink::kSinkBufferMs * 1000)
-        .arg(voicelink::kSinkPeriodMs * 1000);
+        .arg(voicelink::kSinkPeriodMs * 1000)
+        .arg(qint64(voicelink::kSinkDeadlineMs) * 1000000);
 }
 
 const QString kPcm =

@@ -200,9 +200,13 @@ void TGstVoiceLink::Impl::adaptJitterBuffer()
 
 double TGstVoiceLink::Impl::estimatedDelayMs(double roundTripMs) const
 {
-    // The peer's microphone side is taken to be like ours.
-    const double sending = kSourceBufferMs + kFrameMs + kCodecLookaheadMs;
-    const double receiving = jitterBufferMs + kSinkBufferMs;
+    // The peer's microphone side is taken to be like ours: a period of its device, the codec's
+    // look-ahead, and its processing when ours runs. The speaker's buffer is kept about a
+    // period short of full.
+    const bool processed = processing.echoCancellation || processing.noiseSuppression;
+    const double sending =
+        kSourcePeriodMs + kCodecLookaheadMs + (processed ? kProcessingDelayMs : 0.0);
+    const double receiving = jitterBufferMs + kSinkBufferMs - kSinkPeriodMs;
     return roundTripMs / 2 + sending + receiving;
 }
 

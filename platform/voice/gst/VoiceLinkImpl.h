@@ -149,6 +149,6 @@ struct TGstVoiceLink::Impl
     static GstPadProbeReturn filterReceived(GstPad*, GstPadProbeInfo* info, gpointer self);
     bool accept(GstPadProbeInfo* info);
     static GstFlowReturn onPlayedSample(GstAppSink* sink, gpointer self);
-    static GstFlowReturn onReferenceSample(GstAppSink* sink, gpointer reference);
+    static GstPadProbeReturn referenceProbe(GstPad*, GstPadProbeInfo* info, gpointer reference);
     static GstPadProbeReturn processMicrophone(GstPad*, GstPadProbeInfo* info, gpointer processor);
 };

@@ -10,11 +10,6 @@ namespace {
 
 constexpr gsize kRtpHeaderBytes = 12;
 constexpr int kOpusBitrate = 32000;
-// The echo canceller gets what the speaker plays when it is handed to the speaker, which plays it
-// its buffer later: that lead keeps the canceller from running out of speaker samples. Taking the
-// samples earlier still (a negative offset on their sink) would make the whole receive pipeline
-// play that much later, since a sink asks its upstream for the time it renders ahead.
-constexpr int kReferenceLeadMs = 0;
 constexpr char kRtpCaps[] =
     "application/x-rtp,media=audio,clock-rate=48000,encoding-name=OPUS,payload=96";
 constexpr char kPcmCaps[] = "audio/x-raw,format=S16LE,rate=48000,channels=1,layout=interleaved";
@@ -135,12 +130,17 @@ GstFlowReturn TGstVoiceLink::Impl::onPlayedSample(GstAppSink* sink, gpointer sel
     });
 }
 
-GstFlowReturn TGstVoiceLink::Impl::onReferenceSample(GstAppSink* sink, gpointer reference)
+GstPadProbeReturn TGstVoiceLink::Impl::referenceProbe(GstPad*, GstPadProbeInfo* info,
+                                                      gpointer reference)
 {
-    return withSample(sink, [reference](const guint8* data, gsize size) {
-        static_cast<EchoReference*>(reference)->Push(reinterpret_cast<const int16_t*>(data),
-                                                     size / sizeof(int16_t));
-    });
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstMapInfo map;
+    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        static_cast<EchoReference*>(reference)->Push(reinterpret_cast<const int16_t*>(map.data),
+                                                     map.size / sizeof(int16_t));
+        gst_buffer_unmap(buffer, &map);
+    }
+    return GST_PAD_PROBE_OK;
 }
 
 GstPadProbeReturn TGstVoiceLink::Impl::processMicrophone(GstPad*, GstPadProbeInfo* info,
@@ -173,6 +173,17 @@ std::unique_ptr<VoicePipeline> TGstVoiceLink::Impl::newPipeline(const char* name
 bool TGstVoiceLink::Impl::play(VoicePipeline& p)
 {
     p.watch.attach(p.pipeline.get(), p.device);
+    // A sink allows 20 ms for the work between the wire and itself unless told otherwise, and
+    // every sample is played that much later. Our chain does that work in well under a ms.
+    GstIterator* sinks = gst_bin_iterate_sinks(GST_BIN(p.pipeline.get()));
+    gst_iterator_foreach(
+        sinks,
+        [](const GValue* item, gpointer) {
+            g_object_set(g_value_get_object(item), "processing-deadline",
+                         guint64(kSinkDeadlineMs) * GST_MSECOND, nullptr);
+        },
+        nullptr);
+    gst_iterator_free(sinks);
     if (gst_element_set_state(p.pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcVoice) << p.name << "pipeline failed to start";
         return false;
@@ -261,9 +272,9 @@ void TGstVoiceLink::Impl::startProcessing()
     // Gain control stays off: it pumps the far side's level up and down and the microphone
     // slider already sets ours.
     echoReference.Clear();
-    auto p = std::make_unique<VoiceProcessor>(
-        processing.echoCancellation, processing.noiseSuppression,
-        processing.echoCancellation ? &echoReference : nullptr, kReferenceLeadMs);
+    auto p =
+        std::make_unique<VoiceProcessor>(processing.echoCancellation, processing.noiseSuppression,
+                                         processing.echoCancellation ? &echoReference : nullptr);
     if (!p->Ok())
         return;
     processor = std::move(p);
@@ -289,16 +300,14 @@ GstElement* TGstVoiceLink::Impl::buildSink(GstElement* bin, const QString& devic
 namespace {
 
 // A branch of the tee after the volume: a queue into an appsink that is rendered on the clock
-// like the real sink, so it sees samples when they are heard (or leadMs before).
-bool addBranch(GstElement* bin, GstElement* tee, GstAppSinkCallbacks callbacks, gpointer data,
-               int leadMs = 0)
+// like the real sink, so it sees samples when they are heard.
+bool addBranch(GstElement* bin, GstElement* tee, GstAppSinkCallbacks callbacks, gpointer data)
 {
     GstElement* queue = addElement(bin, "queue");
     GstElement* sink = addElement(bin, "appsink");
     if (!linkChain({tee, queue, sink}))
         return false;
-    g_object_set(sink, "sync", TRUE, "async", FALSE, "ts-offset", -gint64(leadMs) * GST_MSECOND,
-                 nullptr);
+    g_object_set(sink, "sync", TRUE, "async", FALSE, nullptr);
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, data, nullptr);
     return true;
 }
@@ -311,25 +320,28 @@ bool TGstVoiceLink::Impl::buildOutput(VoicePipeline& p, GstElement* volume, cons
     GstElement* bin = p.pipeline.get();
     GstElement* sink = buildSink(bin, device);
     p.device = sink;
-    const bool reference = processing.echoCancellation;
-    if (!reference && !options.playedTap)
-        return linkChain({volume, sink});
-    GstElement* tee = addElement(bin, "tee");
-    GstElement* toSink = addElement(bin, "queue");
-    if (!linkChain({volume, tee, toSink, sink}))
-        return false;
-    if (reference) {
-        GstAppSinkCallbacks callbacks{};
-        callbacks.new_sample = onReferenceSample;
-        if (!addBranch(bin, tee, callbacks, &echoReference, kReferenceLeadMs))
+    if (!options.playedTap) {
+        if (!linkChain({volume, sink}))
             return false;
-        referencePlaying = true;
-    }
-    if (options.playedTap) {
+    } else {
+        GstElement* tee = addElement(bin, "tee");
+        GstElement* toSink = addElement(bin, "queue");
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = onPlayedSample;
-        if (!addBranch(bin, tee, callbacks, this))
+        if (!linkChain({volume, tee, toSink, sink}) || !addBranch(bin, tee, callbacks, this))
             return false;
+    }
+    if (processing.echoCancellation) {
+        // What reaches the speaker is the canceller's reference: it gets there before it is
+        // heard (the sink holds it to its time, then the device plays its buffer), so the
+        // canceller never waits for it. A second sink on the clock for it made the sound
+        // server's sink play every sample 17 ms later.
+        PadPtr in(gst_element_get_static_pad(sink, "sink"));
+        if (!in)
+            return false;
+        gst_pad_add_probe(in.get(), GST_PAD_PROBE_TYPE_BUFFER, referenceProbe, &echoReference,
+                          nullptr);
+        referencePlaying = true;
     }
     return true;
 }
