@@ -12,10 +12,9 @@ DeviceWatch::DeviceWatch(TVoiceDevice device, int run, const char* name,
     : device_(device), run_(run), name_(name), slot_(slot)
 {}
 
-void DeviceWatch::attach(GstElement* pipeline, GstElement* deviceElement)
+void DeviceWatch::attach(GstElement* pipeline)
 {
     pipeline_ = pipeline;
-    element_ = deviceElement;
     BusPtr bus(gst_element_get_bus(pipeline));
     gst_bus_set_sync_handler(bus.get(), onMessage, this, nullptr);
 }

@@ -28,7 +28,7 @@ public:
     DeviceWatch& operator=(const DeviceWatch&) = delete;
 
     // Starts watching; the watch must outlive the pipeline's last state change.
-    void attach(GstElement* pipeline, GstElement* deviceElement);
+    void attach(GstElement* pipeline);
     static void detach(GstElement* pipeline);
     // Why the device failed, once it has (a failure while starting is seen at once).
     QString failure() const;
@@ -43,7 +43,6 @@ private:
     const char* name_;
     std::weak_ptr<DeviceFailure> slot_;
     GstElement* pipeline_ = nullptr; // not owned: the watch lives beside it
-    GstElement* element_ = nullptr;  // owned by the pipeline
     std::atomic<bool> reported_{false};
     mutable std::mutex failureLock_;
     QString failure_;

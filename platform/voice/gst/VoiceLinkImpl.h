@@ -42,7 +42,6 @@ struct VoicePipeline
     int run;
     QString deviceName; // the sound server's device opened, "" the default
     ElementPtr pipeline;
-    GstElement* device = nullptr; // the microphone or speaker element, owned by pipeline
     ElementPtr volume;
     ElementPtr udp;
     ElementPtr payloader; // transmit only
@@ -130,8 +129,8 @@ struct TGstVoiceLink::Impl
                                                  const QString& device);
     std::unique_ptr<VoicePipeline> buildReceive(const QString& device);
     std::unique_ptr<VoicePipeline> newPipeline(const char* name, TVoiceDevice device);
-    // The microphone's end of the chain; deviceElement gets the device itself.
-    GstElement* buildSource(GstElement* bin, const QString& device, GstElement** deviceElement);
+    // The microphone and what brings it to the codec's format.
+    GstElement* buildSource(GstElement* bin, const QString& device);
     GstElement* buildSink(GstElement* bin, const QString& device);
     bool buildOutput(VoicePipeline& p, GstElement* volume, const QString& device);
     void startProcessing();

@@ -172,7 +172,7 @@ std::unique_ptr<VoicePipeline> TGstVoiceLink::Impl::newPipeline(const char* name
 
 bool TGstVoiceLink::Impl::play(VoicePipeline& p)
 {
-    p.watch.attach(p.pipeline.get(), p.device);
+    p.watch.attach(p.pipeline.get());
     // A sink allows 20 ms for the work between the wire and itself unless told otherwise, and
     // every sample is played that much later. Our chain does that work in well under a ms.
     GstIterator* sinks = gst_bin_iterate_sinks(GST_BIN(p.pipeline.get()));
@@ -191,11 +191,10 @@ bool TGstVoiceLink::Impl::play(VoicePipeline& p)
     return true;
 }
 
-GstElement* TGstVoiceLink::Impl::buildSource(GstElement* bin, const QString& device,
-                                             GstElement** deviceElement)
+GstElement* TGstVoiceLink::Impl::buildSource(GstElement* bin, const QString& device)
 {
     if (!options.sourceDescription.isEmpty())
-        return *deviceElement = addFromDescription(bin, options.sourceDescription);
+        return addFromDescription(bin, options.sourceDescription);
     GstElement* src = addElement(bin, "pulsesrc");
     if (!src)
         return nullptr;
@@ -203,7 +202,6 @@ GstElement* TGstVoiceLink::Impl::buildSource(GstElement* bin, const QString& dev
                  nullptr);
     if (!device.isEmpty())
         g_object_set(src, "device", device.toUtf8().constData(), nullptr);
-    *deviceElement = src;
     // The sound server converts to the codec's rate, so that each period is one whole 10 ms
     // frame: the echo canceller then has no partial frame to hold back.
     GstElement* caps = addCapsFilter(bin, kPcmCaps);
@@ -218,7 +216,7 @@ std::unique_ptr<VoicePipeline> TGstVoiceLink::Impl::buildTransmit(const PeerAddr
     if (!bin)
         return nullptr;
     p->deviceName = device;
-    GstElement* src = buildSource(bin, device, &p->device);
+    GstElement* src = buildSource(bin, device);
     GstElement* convert = addElement(bin, "audioconvert");
     GstElement* resample = addElement(bin, "audioresample");
     GstElement* caps = addCapsFilter(bin, kPcmCaps);
@@ -319,7 +317,6 @@ bool TGstVoiceLink::Impl::buildOutput(VoicePipeline& p, GstElement* volume, cons
     referencePlaying = false;
     GstElement* bin = p.pipeline.get();
     GstElement* sink = buildSink(bin, device);
-    p.device = sink;
     if (!options.playedTap) {
         if (!linkChain({volume, sink}))
             return false;
