@@ -237,7 +237,7 @@ std::unique_ptr<VoicePipeline> TGstVoiceLink::Impl::buildTransmit(const PeerAddr
     g_object_set(enc, "bitrate", kOpusBitrate, "inband-fec", TRUE, "packet-loss-percentage", 10,
                  nullptr);
     gst_util_set_object_arg(G_OBJECT(enc), "frame-size", QByteArray::number(kFrameMs).constData());
-    gst_util_set_object_arg(G_OBJECT(enc), "audio-type", "voice");
+    gst_util_set_object_arg(G_OBJECT(enc), "audio-type", "restricted-lowdelay");
     // Our own numbers, so that the reports can name the stream and its clock. A microphone
     // opened again mid-call goes on with the numbering and the clock where they were.
     const auto now = std::chrono::steady_clock::now();

@@ -12,7 +12,7 @@ constexpr int kSourcePeriodMs = 10;       // ... read a frame at a time
 constexpr int kSinkBufferMs = 30;         // the speaker's buffer ...
 constexpr int kSinkPeriodMs = 10;         // ... filled a frame at a time
 constexpr int kSinkDeadlineMs = 5;        // the time a sink allows for the work before it
-constexpr double kCodecLookaheadMs = 6.5; // Opus in voice mode
+constexpr double kCodecLookaheadMs = 2.5; // Opus in its low-delay mode
 // What echo cancellation or noise suppression holds the microphone back (measured with
 // bench/VoiceLatency_bench: each alone about 15 ms, both together 17 to 21 ms).
 constexpr double kProcessingDelayMs = 17;
