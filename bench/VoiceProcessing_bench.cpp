@@ -66,7 +66,8 @@ int lagOf(bool echo, bool noise, const std::vector<int16_t>& in)
 int main()
 {
     const std::vector<int16_t> in = sweep();
-    struct Case {
+    struct Case
+    {
         const char* name;
         bool echo, noise;
     };
