@@ -16,6 +16,7 @@ class QLineEdit;
 class QTimer;
 class QToolButton;
 class TCallSession;
+struct TCameraFrame;
 class TVideoLink;
 class TFormPlacement;
 class TImage;
@@ -140,7 +141,7 @@ private:
     void Image9Click();
     void btnPreviewClick();
     void capChangeDevice();
-    void capBitmapGrabbed(const QImage& bitmap);
+    void capBitmapGrabbed(const TCameraFrame& frame);
     void ToggleStats();
     void CheckGstElements();
     TPulseVolume& OutputVolume();

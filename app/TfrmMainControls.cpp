@@ -244,8 +244,8 @@ void TfrmMain::ConnectHandlers()
     bind(Image9, &TImageButton::clicked, &TfrmMain::Image9Click);
     bind(btnPreview, &TImageButton::clicked, &TfrmMain::btnPreviewClick);
     bind(cap, &TVideoCapture::OnChangeDevice, &TfrmMain::capChangeDevice);
-    connect(cap, &TVideoCapture::OnBitmapGrabbed, this,
-            [this](const QImage& bitmap) { Guarded([&] { capBitmapGrabbed(bitmap); }); });
+    connect(cap, &TVideoCapture::OnFrameGrabbed, this,
+            [this](const TCameraFrame& frame) { Guarded([&] { capBitmapGrabbed(frame); }); });
     connect(video_, &TVideoLink::shown, Image1,
             [this](const QImage& picture, const QImage& display) {
                 Image1->SetPicture(picture, display);

@@ -14,9 +14,9 @@
 #include <QClipboard>
 #include <QLabel>
 
-void TfrmMain::capBitmapGrabbed(const QImage& bitmap)
+void TfrmMain::capBitmapGrabbed(const TCameraFrame& frame)
 {
-    video_->Send(bitmap);
+    video_->Send(frame);
 }
 
 void TfrmMain::Image9Click()

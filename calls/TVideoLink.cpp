@@ -4,6 +4,8 @@
 #include "calls/TUdpDatagramSender.h"
 #include "calls/TUdpListener.h"
 #include "platform/errors/EError.h"
+#include "platform/jpeg/CameraJpeg.h"
+#include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
 
 TVideoLink::TVideoLink(TCallPorts ports, QObject* parent)
@@ -47,6 +49,7 @@ void TVideoLink::Start(const QHostAddress& peer)
     peer_ = peer;
     ++ticket_;
     counters_.Clear();
+    source_ = TSource::None;
     qCInfo(lcVideo).noquote() << "video with" << peer.toString();
 }
 
@@ -89,24 +92,75 @@ void TVideoLink::Decoded(const QImage& picture, const QImage& display, quint64 t
 
 void TVideoLink::Send(const QImage& frame)
 {
+    Send(TCameraFrame{frame, {}, false});
+}
+
+void TVideoLink::Send(const TCameraFrame& frame)
+{
     if (!peer_)
         return;
-    // The quality falls with every frame that cannot be sent; the encoder takes 1..100.
-    encoder_.SetQuality(quality_ >= 1 ? (quality_ & 0xFF) : 1);
-    const QByteArray jpeg = encoder_.Compress(frame);
+    if (frame.jpeg.isEmpty()) {
+        SendPicture(frame.picture, frame.screen);
+        return;
+    }
+    // A driver may pad its buffers after the picture; far beyond a datagram it is no use looking.
+    if (frame.jpeg.size() <= 2 * MaxSentDatagram) {
+        if (const std::optional<QByteArray> jpeg = CameraJpeg::Sendable(frame.jpeg);
+            jpeg && jpeg->size() <= MaxSentDatagram) {
+            try {
+                Transmit(*jpeg, TSource::Passthrough);
+            } catch (const std::exception& e) {
+                SendFailed(e);
+            }
+            return;
+        }
+    }
+    // Too large for a datagram, or not a picture every peer decodes: the whole picture goes
+    // through the encoder as any other frame.
+    const std::optional<QImage> picture = TJpegDecoder::Decode(frame.jpeg);
+    if (!picture) {
+        qCDebug(lcVideo) << "a camera picture that does not decode was not sent";
+        return;
+    }
+    SendPicture(*picture, frame.screen);
+}
+
+void TVideoLink::SendPicture(const QImage& picture, bool screen)
+{
     try {
+        if (screen) {
+            const QByteArray jpeg = screenFit_.Encode(picture, encoder_, MaxSentDatagram);
+            if (jpeg.isEmpty())
+                throw EError(QStringLiteral("The screen does not fit a datagram."));
+            Transmit(jpeg, TSource::Screen);
+            return;
+        }
+        // The quality falls with every frame that cannot be sent; the encoder takes 1..100.
+        encoder_.SetQuality(quality_ >= 1 ? (quality_ & 0xFF) : 1);
+        const QByteArray jpeg = encoder_.Compress(picture);
         if (jpeg.isEmpty())
             throw EError(QStringLiteral("The frame could not be compressed."));
-        // Larger than the send buffer means larger than any datagram: a failed send.
-        if (jpeg.size() > frameBuffer_.size())
-            throw EError(QStringLiteral("The frame is larger than the send buffer."));
-        std::copy(jpeg.cbegin(), jpeg.cend(), frameBuffer_.begin());
-        sender_->SendTo(QByteArray::fromRawData(frameBuffer_.constData(), jpeg.size()), *peer_);
-        counters_.FrameSent(clock(), jpeg.size());
+        Transmit(jpeg, TSource::Camera);
     } catch (const std::exception& e) {
-        --quality_;
-        qCDebug(lcVideo) << "frame not sent:" << e.what() << "quality now" << quality_;
-        if (quality_ == 0)
-            emit frameTooLarge();
+        SendFailed(e);
     }
+}
+
+void TVideoLink::Transmit(const QByteArray& jpeg, TSource source)
+{
+    // Larger than the send buffer means larger than any datagram: a failed send.
+    if (jpeg.size() > frameBuffer_.size())
+        throw EError(QStringLiteral("The frame is larger than the send buffer."));
+    std::copy(jpeg.cbegin(), jpeg.cend(), frameBuffer_.begin());
+    sender_->SendTo(QByteArray::fromRawData(frameBuffer_.constData(), jpeg.size()), *peer_);
+    counters_.FrameSent(clock(), jpeg.size());
+    source_ = source;
+}
+
+void TVideoLink::SendFailed(const std::exception& e)
+{
+    --quality_;
+    qCDebug(lcVideo) << "frame not sent:" << e.what() << "quality now" << quality_;
+    if (quality_ == 0)
+        emit frameTooLarge();
 }

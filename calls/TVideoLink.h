@@ -3,6 +3,8 @@
 #include "calls/IDatagramSender.h"
 #include "calls/TCallCounters.h"
 #include "calls/TCallPorts.h"
+#include "calls/TScreenFit.h"
+#include "platform/camera/TCameraFrame.h"
 #include "platform/jpeg/TJpegEncoder.h"
 
 #include <QHostAddress>
@@ -25,6 +27,17 @@ class TVideoLink : public QObject
 public:
     static constexpr qsizetype FrameBufferSize = 1048576;
     static constexpr qsizetype MaxVideoDatagram = 1048575;
+    // The largest UDP payload over IPv4: what a picture that goes as it is may weigh.
+    static constexpr qsizetype MaxSentDatagram = 65507;
+
+    // Where the frames sent come from, as the statistics show it.
+    enum class TSource
+    {
+        None,        // nothing sent yet in this call
+        Camera,      // camera pictures, encoded here
+        Screen,      // the screen, scaled to fit and encoded here
+        Passthrough, // the camera's own JPEG pictures, sent as they came
+    };
 
     explicit TVideoLink(TCallPorts ports, QObject* parent = nullptr);
     ~TVideoLink() override;
@@ -44,10 +57,15 @@ public:
     // One grabbed frame: sent to the peer while a call is up. A frame that cannot be sent
     // lowers the quality by one for the rest of the run.
     void Send(const QImage& frame);
+    // The same for a frame that may come with the camera's own JPEG picture, or be the
+    // screen. The camera's picture goes as it came when it fits one datagram.
+    void Send(const TCameraFrame& frame);
     // One video datagram from an address.
     void Receive(const QByteArray& datagram, const QString& sender);
 
     qint32 Quality() const { return quality_; }
+    TSource Source() const { return source_; }
+    const TScreenFit& ScreenFit() const { return screenFit_; }
     TVideoRates Rates() { return counters_.Rates(clock()); }
     const TFrameDecoder& Decoder() const { return *decoder_; }
     // The counters' time; tests set their own.
@@ -63,6 +81,10 @@ signals:
 
 private:
     void Decoded(const QImage& picture, const QImage& display, quint64 ticket);
+    // Sends one compressed picture; throws when it cannot.
+    void Transmit(const QByteArray& jpeg, TSource source);
+    void SendPicture(const QImage& picture, bool screen);
+    void SendFailed(const std::exception& e);
 
     TCallPorts ports_;
     TUdpListener* listener_ = nullptr;
@@ -74,6 +96,8 @@ private:
     quint64 ticket_ = 0; // changes when a call starts or ends: late frames are not shown
     TCallCounters counters_;
     TJpegEncoder encoder_;
+    TScreenFit screenFit_;
+    TSource source_ = TSource::None;
     // Allocated once and reused for every frame.
     QByteArray frameBuffer_;
 };

@@ -129,7 +129,7 @@ bool TVideoCapture::CreateCaptureFilters()
                                         "havn't video capture device!"));
         return false;
     }
-    camera_->SetFrameHandler([this](const QImage& frame) { FrameArrived(frame); });
+    camera_->SetFrameHandler([this](const TCameraFrame& frame) { FrameArrived(frame); });
     camera_->SetFailureHandler(
         [this](TCameraFailure failure, const QString& reason) { Failed(failure, reason); });
     return true;
@@ -197,15 +197,17 @@ bool TVideoCapture::StopPreview()
     return true;
 }
 
-void TVideoCapture::FrameArrived(const QImage& frame)
+void TVideoCapture::FrameArrived(const TCameraFrame& frame)
 {
     if (!previewing_)
         return;
     // The preview paints the very image the window sends: no copy for either.
-    frame_ = frame;
+    frame_ = frame.picture;
     update();
-    if (WantBitmaps)
-        emit OnBitmapGrabbed(frame);
+    if (WantBitmaps) {
+        emit OnBitmapGrabbed(frame.picture);
+        emit OnFrameGrabbed(frame);
+    }
 }
 
 void TVideoCapture::Failed(TCameraFailure failure, const QString& reason)

@@ -5,6 +5,7 @@
 #include "capture/TGraphConfig.h"
 #include "capture/TPixelFormat.h"
 #include "capture/TVCapMode.h"
+#include "platform/camera/TCameraFrame.h"
 #include "platform/ui/IPropertyPage.h"
 
 #include <QColor>
@@ -109,6 +110,8 @@ signals:
     void OnStopPreview();
     void OnStartPreview();
     void OnBitmapGrabbed(const QImage& frame);
+    // The same frame with what the camera gave besides the picture (its own JPEG, the screen).
+    void OnFrameGrabbed(const TCameraFrame& frame);
     // The device list was read afresh after devices were plugged in or out; the running
     // camera is left as it is.
     void OnDevicesChanged();
@@ -117,7 +120,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void FrameArrived(const QImage& frame);
+    void FrameArrived(const TCameraFrame& frame);
     void Failed(TCameraFailure failure, const QString& reason);
     void DevicesChanged();
     // A DV camera's decoding size; empty for dvrDontWorry.

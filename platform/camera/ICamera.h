@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/camera/TCameraFrame.h"
 #include "platform/camera/TCameraMode.h"
 #include "platform/ui/IPropertyPage.h"
 
@@ -20,7 +21,7 @@ enum class TCameraFailure
 class ICamera
 {
 public:
-    using TFrameHandler = std::function<void(const QImage& frame)>;
+    using TFrameHandler = std::function<void(const TCameraFrame& frame)>;
     using TFailureHandler = std::function<void(TCameraFailure failure, const QString& reason)>;
 
     virtual ~ICamera() = default;
@@ -34,6 +35,7 @@ public:
     // A DV camera's picture is decoded to this size; an empty size keeps the camera's own.
     virtual void SetDecodeSize(QSize size) = 0;
     // The layout frames are handed out in (Format_BGR888, Format_RGB555, ...), for the next start.
+    // A JPEG mode's frames come with the camera's picture and a preview in a layout of its own.
     virtual void SetGrabFormat(QImage::Format format) = 0;
 
     // False with a reason the user can act on (a missing element is named with its package).

@@ -2,13 +2,13 @@
 
 #include <QMetaObject>
 
-TNewestFrame::TNewestFrame(std::function<void(const QImage&)> deliver)
+TNewestFrame::TNewestFrame(std::function<void(const TCameraFrame&)> deliver)
     : deliver_(std::move(deliver)), relay_(std::make_unique<QObject>())
 {}
 
 TNewestFrame::~TNewestFrame() = default;
 
-void TNewestFrame::Push(QImage frame)
+void TNewestFrame::Push(TCameraFrame frame)
 {
     std::lock_guard lock(lock_);
     ++pushed_;
@@ -25,7 +25,7 @@ void TNewestFrame::Push(QImage frame)
 void TNewestFrame::Drop()
 {
     std::lock_guard lock(lock_);
-    pending_ = QImage();
+    pending_ = TCameraFrame();
 }
 
 quint64 TNewestFrame::Pushed() const
@@ -42,11 +42,11 @@ quint64 TNewestFrame::Replaced() const
 
 void TNewestFrame::Deliver()
 {
-    QImage frame;
+    TCameraFrame frame;
     {
         std::lock_guard lock(lock_);
         frame = std::move(pending_);
-        pending_ = QImage();
+        pending_ = TCameraFrame();
         posted_ = false;
     }
     // The previous frame is released before the handler runs, so a camera with few buffers

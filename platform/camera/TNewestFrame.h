@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QImage>
+#include "platform/camera/TCameraFrame.h"
+
 #include <QObject>
 
 #include <functional>
@@ -14,13 +15,13 @@ class TNewestFrame
 {
 public:
     // Make it on the UI thread; deliver is called there.
-    explicit TNewestFrame(std::function<void(const QImage&)> deliver);
+    explicit TNewestFrame(std::function<void(const TCameraFrame&)> deliver);
     ~TNewestFrame();
     TNewestFrame(const TNewestFrame&) = delete;
     TNewestFrame& operator=(const TNewestFrame&) = delete;
 
     // Any thread.
-    void Push(QImage frame);
+    void Push(TCameraFrame frame);
     // Forgets a frame not yet delivered (after the stream stopped).
     void Drop();
     // Frames pushed, and frames replaced before they were delivered.
@@ -30,11 +31,11 @@ public:
 private:
     void Deliver();
 
-    std::function<void(const QImage&)> deliver_;
+    std::function<void(const TCameraFrame&)> deliver_;
     // Lives on the UI thread; queued hand-overs die with it.
     std::unique_ptr<QObject> relay_;
     mutable std::mutex lock_;
-    QImage pending_;
+    TCameraFrame pending_;
     bool posted_ = false;
     quint64 pushed_ = 0;
     quint64 replaced_ = 0;

@@ -34,8 +34,11 @@ void Monitor(j_common_ptr common)
 }
 
 // Only plain data lives in this frame: a jump out of the library skips no destructor.
+// atLeast: the size the picture may be reduced towards (empty: full size). stated: the size
+// the header states. image: null to stop once the size is known.
 bool DecodeInto(TDecodeState* s, const unsigned char* data, unsigned long size,
-                const TJpegDecoder::TLimits* limits, QImage* image)
+                const TJpegDecoder::TLimits* limits, const QSize* atLeast, QSize* stated,
+                QImage* image)
 {
     InstallJpegErrorManager(reinterpret_cast<j_common_ptr>(&s->info), s->errors, true);
     if (setjmp(s->errors.jump))
@@ -55,15 +58,27 @@ bool DecodeInto(TDecodeState* s, const unsigned char* data, unsigned long size,
     if (width == 0 || height == 0 || width > JDIMENSION(limits->maxSide) ||
         height > JDIMENSION(limits->maxSide) || qint64(width) * qint64(height) > limits->maxPixels)
         return false;
+    *stated = QSize(int(width), int(height));
+    if (!image)
+        return true;
     s->info.out_color_space = JCS_RGB;
+    unsigned denominator = 1;
+    while (denominator < 8 && !atLeast->isEmpty() &&
+           width / (denominator * 2) >= JDIMENSION(atLeast->width()) &&
+           height / (denominator * 2) >= JDIMENSION(atLeast->height()))
+        denominator *= 2;
+    s->info.scale_num = 1;
+    s->info.scale_denom = denominator;
     jpeg_start_decompress(&s->info);
-    if (s->info.output_components != 3 || s->info.output_width != width ||
-        s->info.output_height != height)
+    const JDIMENSION outWidth = (width + denominator - 1) / denominator;
+    const JDIMENSION outHeight = (height + denominator - 1) / denominator;
+    if (s->info.output_components != 3 || s->info.output_width != outWidth ||
+        s->info.output_height != outHeight)
         return false;
-    *image = QImage(int(width), int(height), QImage::Format_RGB888);
+    *image = QImage(int(outWidth), int(outHeight), QImage::Format_RGB888);
     if (image->isNull())
         return false;
-    while (s->info.output_scanline < height) {
+    while (s->info.output_scanline < outHeight) {
         JSAMPROW row = image->scanLine(int(s->info.output_scanline));
         if (jpeg_read_scanlines(&s->info, &row, 1) != 1)
             return false;
@@ -79,18 +94,49 @@ std::optional<QImage> TJpegDecoder::Decode(const QByteArray& data)
     return Decode(data, TLimits());
 }
 
-std::optional<QImage> TJpegDecoder::Decode(const QByteArray& data, const TLimits& limits)
+namespace {
+
+// image: null to read the header only.
+bool Run(const QByteArray& data, const TJpegDecoder::TLimits& limits, QSize atLeast,
+         QSize* stated, QImage* image)
 {
     if (data.size() < 4)
-        return std::nullopt;
+        return false;
     auto state = std::make_unique<TDecodeState>();
-    QImage image;
-    const bool ok =
-        DecodeInto(state.get(), reinterpret_cast<const unsigned char*>(data.constData()),
-                   static_cast<unsigned long>(data.size()), &limits, &image);
+    const bool ok = DecodeInto(state.get(), reinterpret_cast<const unsigned char*>(data.constData()),
+                               static_cast<unsigned long>(data.size()), &limits, &atLeast, stated,
+                               image);
     if (state->created)
         jpeg_destroy_decompress(&state->info);
-    if (!ok)
+    return ok;
+}
+
+std::optional<QImage> Decoded(const QByteArray& data, const TJpegDecoder::TLimits& limits,
+                              QSize atLeast)
+{
+    QSize stated;
+    QImage image;
+    if (!Run(data, limits, atLeast, &stated, &image))
         return std::nullopt;
     return image;
+}
+
+} // namespace
+
+std::optional<QImage> TJpegDecoder::Decode(const QByteArray& data, const TLimits& limits)
+{
+    return Decoded(data, limits, QSize());
+}
+
+std::optional<QImage> TJpegDecoder::DecodeScaled(const QByteArray& data, QSize atLeast)
+{
+    return Decoded(data, TLimits(), atLeast);
+}
+
+std::optional<QSize> TJpegDecoder::Size(const QByteArray& data)
+{
+    QSize stated;
+    if (!Run(data, TLimits(), QSize(), &stated, nullptr))
+        return std::nullopt;
+    return stated;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <optional>
 
 // Decodes JPEG images that come from anyone on the network. Nothing in the data can make it
@@ -29,4 +30,10 @@ public:
     static std::optional<QImage> Decode(const QByteArray& data);
     // The same within other caps.
     static std::optional<QImage> Decode(const QByteArray& data, const TLimits& limits);
+    // Decoded at the smallest of 1/8, 1/4, 1/2 and full size that is still at least atLeast in
+    // both directions (or fits it, for a smaller picture): the library skips the work of the
+    // detail it leaves out, so a preview of a large picture costs a fraction of a full decoding.
+    static std::optional<QImage> DecodeScaled(const QByteArray& data, QSize atLeast);
+    // The picture's size as its header states it, without decoding it.
+    static std::optional<QSize> Size(const QByteArray& data);
 };

@@ -5,7 +5,9 @@
 #include "platform/camera/ICamera.h"
 #include "platform/camera/gst/GstCameraFrame.h"
 #include "platform/camera/gst/GstCameraModes.h"
+#include "platform/camera/gst/TGstCamera.h"
 #include "platform/camera/gst/TGstCameraSystem.h"
+#include "platform/jpeg/TJpegDecoder.h"
 #include "platform/elements/TGstElements.h"
 #include "tests/camera/EventLoop.h"
 
@@ -96,6 +98,7 @@ struct TSeen
     int frames = 0;
     QImage first;
     QImage last;
+    QByteArray lastJpeg;
     bool offThread = false;
     std::vector<TCameraFailure> failures;
 
@@ -104,11 +107,12 @@ struct TSeen
         const auto where = [this] {
             offThread = offThread || QThread::currentThread() != qApp->thread();
         };
-        camera.SetFrameHandler([this, where](const QImage& frame) {
+        camera.SetFrameHandler([this, where](const TCameraFrame& frame) {
             where();
             if (frames++ == 0)
-                first = frame;
-            last = frame;
+                first = frame.picture;
+            last = frame.picture;
+            lastJpeg = frame.jpeg;
         });
         camera.SetFailureHandler([this, where](TCameraFailure failure, const QString&) {
             where();
@@ -374,8 +378,17 @@ TEST(GstCamera, TheTestCameraDeliversMovingFramesOfTheChosenModeAndGrabFormat)
         ASSERT_TRUE(camera->Start(&error)) << error.toStdString();
         // The clock runs and the ball moves.
         EXPECT_TRUE(WaitUntil([&] { return seen.frames > 1 && seen.last != seen.first; }));
-        EXPECT_EQ(seen.last.size(), c.size);
-        EXPECT_EQ(seen.last.format(), c.grab);
+        if (c.media == "image/jpeg") {
+            // The camera's own picture, whole, and a preview decoded small from it.
+            EXPECT_EQ(TJpegDecoder::Size(seen.lastJpeg), std::optional<QSize>(c.size));
+            EXPECT_GE(seen.last.width(), TGstCamera::PreviewSize.width());
+            EXPECT_LT(seen.last.width(), c.size.width());
+            EXPECT_EQ(seen.last.width() * c.size.height(), seen.last.height() * c.size.width());
+        } else {
+            EXPECT_TRUE(seen.lastJpeg.isEmpty());
+            EXPECT_EQ(seen.last.size(), c.size);
+            EXPECT_EQ(seen.last.format(), c.grab);
+        }
         EXPECT_FALSE(seen.offThread);
         EXPECT_FALSE(camera->SetMode(mode == 0 ? 1 : 0)) << "changed while running";
         EXPECT_EQ(camera->Mode(), mode);

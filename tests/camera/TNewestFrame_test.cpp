@@ -39,15 +39,15 @@ void Turn(int ms)
 TEST(NewestFrame, ABusyUiThreadGetsTheNewestFramesInOrderAndTheLastOneSurely)
 {
     std::vector<int> seen;
-    TNewestFrame handover([&](const QImage& frame) {
-        seen.push_back(NumberOf(frame));
+    TNewestFrame handover([&](const TCameraFrame& frame) {
+        seen.push_back(NumberOf(frame.picture));
         QThread::msleep(3); // a UI thread slower than the camera
     });
     constexpr int Frames = 400;
     std::atomic<bool> done{false};
     std::thread camera([&] {
         for (int n = 1; n <= Frames; ++n) {
-            handover.Push(Numbered(n));
+            handover.Push({Numbered(n), {}, false});
             if (n % 4 == 0)
                 QThread::usleep(500);
         }
@@ -72,16 +72,16 @@ TEST(NewestFrame, ADroppedFrameAndAFrameLeftWhenTheHandoverGoesAreNeverDelivered
 {
     int delivered = 0;
     {
-        TNewestFrame handover([&](const QImage&) { ++delivered; });
-        handover.Push(Numbered(1));
+        TNewestFrame handover([&](const TCameraFrame&) { ++delivered; });
+        handover.Push({Numbered(1), {}, false});
         handover.Drop();
         Turn(50);
         EXPECT_EQ(delivered, 0);
-        handover.Push(Numbered(2));
+        handover.Push({Numbered(2), {}, false});
         Turn(50);
         EXPECT_EQ(delivered, 1);
         // Queued, and then the hand-over is destroyed before the UI thread gets to it.
-        handover.Push(Numbered(3));
+        handover.Push({Numbered(3), {}, false});
     }
     Turn(50);
     EXPECT_EQ(delivered, 1);

@@ -59,6 +59,11 @@ bool TFakeCamera::Deliver(QColor colour)
 
 bool TFakeCamera::Deliver(const QImage& frame)
 {
+    return Deliver(TCameraFrame{frame, {}, false});
+}
+
+bool TFakeCamera::Deliver(const TCameraFrame& frame)
+{
     if (!running_ || !frames_)
         return false;
     frames_(frame);

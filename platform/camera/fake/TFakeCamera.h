@@ -32,6 +32,7 @@ public:
     // on only while running. False when it was not.
     bool Deliver(QColor colour);
     bool Deliver(const QImage& frame);
+    bool Deliver(const TCameraFrame& frame);
     void Fail(TCameraFailure failure, const QString& reason = QStringLiteral("test"));
 
     const TFakeCameraDevice& Device() const { return *device_; }

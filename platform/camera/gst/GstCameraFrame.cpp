@@ -90,4 +90,15 @@ QImage Wrap(TGstSamplePtr sample)
     return image;
 }
 
+QByteArray Bytes(GstSample* sample)
+{
+    GstBuffer* buffer = sample ? gst_sample_get_buffer(sample) : nullptr;
+    GstMapInfo map;
+    if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return {};
+    QByteArray bytes(reinterpret_cast<const char*>(map.data), qsizetype(map.size));
+    gst_buffer_unmap(buffer, &map);
+    return bytes;
+}
+
 } // namespace GstCameraFrame

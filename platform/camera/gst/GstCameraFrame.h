@@ -18,4 +18,7 @@ QByteArray GrabLayout(QImage::Format format);
 // every copy of it are gone. Null for a sample that is not a whole picture in a grab layout.
 QImage Wrap(TGstSamplePtr sample);
 
+// The sample's bytes, copied (a compressed picture is small beside its pixels).
+QByteArray Bytes(GstSample* sample);
+
 } // namespace GstCameraFrame

@@ -7,6 +7,7 @@
 #include "platform/camera/v4l2/TV4l2Device.h"
 #include "platform/camera/v4l2/TV4l2TunerPage.h"
 #include "platform/elements/TGstElements.h"
+#include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
 
 #include <QElapsedTimer>
@@ -51,7 +52,7 @@ TGstCamera::TGstCamera(TGstTestCamera test, std::shared_ptr<TTestCameraBalance> 
 TGstCamera::TGstCamera(TGstObjectPtr<GstDevice> device, TGstTestCamera test,
                        std::shared_ptr<TTestCameraBalance> balance)
     : device_(std::move(device)), test_(test), balance_(std::move(balance)),
-      context_(std::make_unique<QObject>()), frames_([this](const QImage& frame) {
+      context_(std::make_unique<QObject>()), frames_([this](const TCameraFrame& frame) {
           if (const auto handler = frameHandler_)
               handler(frame);
       })
@@ -123,7 +124,8 @@ bool TGstCamera::Start(QString* error)
     gst_bus_set_sync_handler(bus.get(), OnPipelineMessage, this, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = OnSample;
-    gst_app_sink_set_callbacks(pipeline_->Sink(), &callbacks, &frames_, nullptr);
+    jpegFrames_ = pipeline_->JpegFrames();
+    gst_app_sink_set_callbacks(pipeline_->Sink(), &callbacks, this, nullptr);
 
     const bool playing = WaitUntilPlaying();
     QString startError;
@@ -173,16 +175,25 @@ void TGstCamera::Stop()
     frames_.Drop();
 }
 
-GstFlowReturn TGstCamera::OnSample(GstAppSink* sink, gpointer frames)
+GstFlowReturn TGstCamera::OnSample(GstAppSink* sink, gpointer data)
 {
     TGstSamplePtr sample(gst_app_sink_pull_sample(sink));
     if (!sample)
         return GST_FLOW_EOS;
-    QImage frame = GstCameraFrame::Wrap(std::move(sample));
+    auto* self = static_cast<TGstCamera*>(data);
+    TCameraFrame frame;
+    if (self->jpegFrames_) {
+        frame.jpeg = GstCameraFrame::Bytes(sample.get());
+        // Enough for the preview, at a fraction of the cost of the whole picture.
+        if (std::optional<QImage> preview = TJpegDecoder::DecodeScaled(frame.jpeg, PreviewSize))
+            frame.picture = std::move(*preview);
+    } else {
+        frame.picture = GstCameraFrame::Wrap(std::move(sample));
+    }
     if (frame.isNull())
         qCDebug(lcCapture) << "a frame that is no whole picture was dropped";
     else
-        static_cast<TNewestFrame*>(frames)->Push(std::move(frame));
+        self->frames_.Push(std::move(frame));
     return GST_FLOW_OK;
 }
 

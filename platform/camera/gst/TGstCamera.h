@@ -19,6 +19,10 @@ class TTestCameraBalance;
 class TGstCamera : public ICamera
 {
 public:
+    // A camera that sends JPEG hands out its pictures as they came, and a preview decoded at
+    // the smallest reduced scale that still covers this size.
+    static constexpr QSize PreviewSize{320, 180};
+
     // balance: the test camera's picture controls, kept by the caller across openings.
     explicit TGstCamera(TGstObjectPtr<GstDevice> device,
                         std::shared_ptr<TTestCameraBalance> balance = nullptr);
@@ -53,7 +57,7 @@ private:
                std::shared_ptr<TTestCameraBalance> balance);
     static GstBusSyncReply OnPipelineMessage(GstBus*, GstMessage* message, gpointer camera);
     static GstBusSyncReply OnMonitorMessage(GstBus*, GstMessage* message, gpointer camera);
-    static GstFlowReturn OnSample(GstAppSink* sink, gpointer frames);
+    static GstFlowReturn OnSample(GstAppSink* sink, gpointer camera);
     // Any thread: a failure of the current run, told on the UI thread unless it is starting.
     void Report(TCameraFailure failure, const QString& reason);
     void Fail(quint64 run, TCameraFailure failure, const QString& reason);
@@ -76,7 +80,8 @@ private:
     std::unique_ptr<QObject> context_;
     TNewestFrame frames_;
     TGstObjectPtr<GstDeviceMonitor> monitor_;
-    bool failed_ = false; // this run has told its failure
+    bool failed_ = false;     // this run has told its failure
+    bool jpegFrames_ = false; // this run's sink takes JPEG; set before it plays
 
     // What the streaming and monitor threads see; the UI thread alone changes it.
     std::mutex lock_;

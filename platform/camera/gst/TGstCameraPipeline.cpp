@@ -133,40 +133,27 @@ bool TGstCameraPipeline::Build(GstDevice* device, TGstTestCamera test, const TCa
 {
     GstElement* last =
         MakeCapsFilter(mode ? GstCameraModes::SourceCaps(*mode) : QByteArray("video/x-raw"));
-    if (!Link({MakeSource(device, test, mode), last}))
+    if (!Link({MakeSource(device, test, mode, controls), last}))
         return false;
-    if (mode && mode->Media == "image/jpeg") {
-        GstElement* decoder = Make("jpegdec");
-        if (!Link({last, decoder}))
-            return false;
-        last = decoder;
-    }
     if (mode && mode->IsDV() && !(last = MakeDVDecoder(last, decodeSize)))
         return false;
-    if (test == TGstTestCamera::Pattern) {
-        // The test camera's "controls": brightness, contrast, saturation and hue.
-        GstElement* balance = Make("videobalance");
-        if (!Link({last, balance}))
-            return false;
-        if (controls)
-            controls->Attach(balance);
-        last = balance;
-        // A running clock besides the moving ball makes every frame differ. Without it (start-up
-        // has told the user what to install) the ball alone still moves.
-        if (GstElement* clock = gst_element_factory_make("timeoverlay", nullptr)) {
-            gst_bin_add(GST_BIN(pipeline_.get()), clock);
-            if (!Link({last, clock}))
-                return false;
-            last = clock;
-        }
-    }
     if (grabLayout.isEmpty())
         return false;
-    GstElement* convert = Make("videoconvert");
-    GstElement* grab = MakeCapsFilter("video/x-raw,format=" + grabLayout);
-    GstElement* sink = Make("appsink");
-    if (!Link({last, convert, grab, sink}))
-        return false;
+    GstElement* sink = nullptr;
+    jpegFrames_ = mode && mode->Media == "image/jpeg";
+    if (jpegFrames_) {
+        // The camera's own pictures are taken as they come: they can go to the peer unchanged,
+        // and the preview is decoded from them at a reduced scale.
+        sink = Make("appsink");
+        if (!Link({last, sink}))
+            return false;
+    } else {
+        GstElement* convert = Make("videoconvert");
+        GstElement* grab = MakeCapsFilter("video/x-raw,format=" + grabLayout);
+        sink = Make("appsink");
+        if (!Link({last, convert, grab, sink}))
+            return false;
+    }
     // Only the newest frame counts; frames come as fast as the camera makes them.
     g_object_set(sink, "sync", FALSE, "max-buffers", 1u, "drop", TRUE, "emit-signals", FALSE,
                  nullptr);
@@ -175,27 +162,50 @@ bool TGstCameraPipeline::Build(GstDevice* device, TGstTestCamera test, const TCa
 }
 
 GstElement* TGstCameraPipeline::MakeSource(GstDevice* device, TGstTestCamera test,
-                                           const TCameraMode* mode)
+                                           const TCameraMode* mode, TTestCameraBalance* controls)
 {
     if (test == TGstTestCamera::PatternDV)
         return MakeDVGenerator();
-    GstElement* source = nullptr;
-    if (test == TGstTestCamera::Pattern) {
-        if ((source = Make("videotestsrc"))) {
-            g_object_set(source, "is-live", TRUE, nullptr);
-            gst_util_set_object_arg(G_OBJECT(source), "pattern", "ball");
-        }
-    } else if (device && (source = gst_device_create_element(device, nullptr))) {
-        gst_bin_add(GST_BIN(pipeline_.get()), source);
-    }
+    if (test == TGstTestCamera::Pattern)
+        return MakeTestPattern(mode, controls);
+    GstElement* source = device ? gst_device_create_element(device, nullptr) : nullptr;
     if (!source)
         return nullptr;
+    gst_bin_add(GST_BIN(pipeline_.get()), source);
     sources_.push_back(source);
-    if (test != TGstTestCamera::Pattern || !mode || mode->Media != "image/jpeg")
-        return source;
+    return source;
+}
+
+GstElement* TGstCameraPipeline::MakeTestPattern(const TCameraMode* mode,
+                                                TTestCameraBalance* controls)
+{
+    GstElement* source = Make("videotestsrc");
+    if (!source)
+        return nullptr;
+    g_object_set(source, "is-live", TRUE, nullptr);
+    gst_util_set_object_arg(G_OBJECT(source), "pattern", "ball");
+    sources_.push_back(source);
+    // The test camera's "controls": brightness, contrast, saturation and hue. They act before
+    // its encoder, as a camera's do.
+    GstElement* balance = Make("videobalance");
+    if (!Link({source, balance}))
+        return nullptr;
+    if (controls)
+        controls->Attach(balance);
+    GstElement* last = balance;
+    // A running clock besides the moving ball makes every frame differ. Without it (start-up
+    // has told the user what to install) the ball alone still moves.
+    if (GstElement* clock = gst_element_factory_make("timeoverlay", nullptr)) {
+        gst_bin_add(GST_BIN(pipeline_.get()), clock);
+        if (!Link({last, clock}))
+            return nullptr;
+        last = clock;
+    }
+    if (!mode || mode->Media != "image/jpeg")
+        return last;
     // The test camera's compressed modes are made as a USB camera makes them.
     GstElement* encoder = Make("jpegenc");
-    if (!Link({source, encoder}))
+    if (!Link({last, encoder}))
         return nullptr;
     sources_.push_back(encoder);
     return encoder;

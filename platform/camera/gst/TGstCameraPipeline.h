@@ -42,13 +42,17 @@ public:
 
     GstElement* Pipeline() const { return pipeline_.get(); }
     GstAppSink* Sink() const { return sink_; }
+    // Whether the sink takes the camera's JPEG pictures rather than pixels.
+    bool JpegFrames() const { return jpegFrames_; }
     // Whether a message comes from the source part (the device, the test camera's generator).
     bool FromSource(GstObject* origin) const;
 
 private:
     bool Build(GstDevice* device, TGstTestCamera test, const TCameraMode* mode, QSize decodeSize,
                const QByteArray& grabLayout, TTestCameraBalance* controls);
-    GstElement* MakeSource(GstDevice* device, TGstTestCamera test, const TCameraMode* mode);
+    GstElement* MakeSource(GstDevice* device, TGstTestCamera test, const TCameraMode* mode,
+                           TTestCameraBalance* controls);
+    GstElement* MakeTestPattern(const TCameraMode* mode, TTestCameraBalance* controls);
     GstElement* MakeDVGenerator();
     GstElement* MakeDVDecoder(GstElement* from, QSize size);
     GstElement* Make(const char* factory);
@@ -60,4 +64,5 @@ private:
     GstAppSink* sink_ = nullptr;
     QString missing_;
     bool built_ = false;
+    bool jpegFrames_ = false;
 };

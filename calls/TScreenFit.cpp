@@ -1,0 +1,81 @@
+#include "calls/TScreenFit.h"
+
+#include "platform/jpeg/TJpegEncoder.h"
+#include "platform/logging/Logging.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// A frame this much smaller than the datagram means the next width up (44 % more pixels) is
+// likely to fit; so many of them in a row, and it is tried.
+constexpr double kRoomyShare = 0.6;
+constexpr int kRoomyFramesBeforeGrowing = 30;
+
+std::vector<int> WidthsFor(int screenWidth)
+{
+    std::vector<int> widths;
+    for (int w : TScreenFit::Widths)
+        if (w <= screenWidth)
+            widths.push_back(w);
+    if (widths.empty())
+        widths.push_back(screenWidth);
+    return widths;
+}
+
+} // namespace
+
+QByteArray TScreenFit::EncodeAt(const QImage& screen, int width, int quality,
+                                TJpegEncoder& encoder)
+{
+    const QImage sized =
+        width == screen.width()
+            ? screen
+            : screen.scaledToWidth(width, Qt::SmoothTransformation);
+    encoder.SetQuality(quality);
+    QByteArray jpeg = encoder.Compress(sized);
+    size_ = sized.size();
+    return jpeg;
+}
+
+QByteArray TScreenFit::Encode(const QImage& screen, TJpegEncoder& encoder, qsizetype limit)
+{
+    if (screen.isNull())
+        return {};
+    const std::vector<int> widths = WidthsFor(screen.width());
+    widthIndex_ = std::clamp(widthIndex_, 0, int(widths.size()) - 1);
+    // At most a few encodings per frame; what this frame learns sets where the next one starts.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QByteArray jpeg = EncodeAt(screen, widths[size_t(widthIndex_)], quality_, encoder);
+        if (!jpeg.isEmpty() && jpeg.size() <= limit) {
+            const bool roomy = jpeg.size() < qsizetype(double(limit) * kRoomyShare);
+            roomyFrames_ = roomy ? roomyFrames_ + 1 : 0;
+            if (roomyFrames_ >= kRoomyFramesBeforeGrowing) {
+                roomyFrames_ = 0;
+                if (quality_ < GoodQuality) {
+                    quality_ = std::min(GoodQuality, quality_ + 10);
+                } else if (widthIndex_ > 0) {
+                    --widthIndex_;
+                    qCDebug(lcVideo) << "screen frames grow to" << widths[size_t(widthIndex_)]
+                                     << "wide";
+                }
+            }
+            return jpeg;
+        }
+        roomyFrames_ = 0;
+        if (quality_ > ReadableQuality) {
+            quality_ = ReadableQuality;
+        } else if (widthIndex_ + 1 < int(widths.size())) {
+            ++widthIndex_;
+            quality_ = GoodQuality;
+            qCDebug(lcVideo) << "screen frames shrink to" << widths[size_t(widthIndex_)]
+                             << "wide";
+        } else if (quality_ > LastResortQuality) {
+            quality_ = std::max(LastResortQuality, quality_ - 10);
+        } else {
+            break;
+        }
+    }
+    return {};
+}
