@@ -8,10 +8,14 @@
 
 namespace {
 
-// A frame this much smaller than the datagram means the next width up (44 % more pixels) is
-// likely to fit; so many of them in a row, and it is tried.
-constexpr double kRoomyShare = 0.6;
-constexpr int kRoomyFramesBeforeGrowing = 30;
+// A frame this much smaller than the datagram means the next width up (44 % more pixels, but
+// a screen's JPEG grows less than its area) is likely to fit; so many of them in a row, and it
+// is tried. A try that fails makes the next one wait twice as long, so a screen that sits near
+// the edge does not swing between two sizes.
+constexpr double kRoomyShare = 0.7;
+constexpr int kRoomyFramesBeforeGrowing = 15;
+constexpr int kMostRoomyFrames = 16 * kRoomyFramesBeforeGrowing;
+constexpr int kSettledFrames = 30;
 
 std::vector<int> WidthsFor(int screenWidth)
 {
@@ -26,13 +30,10 @@ std::vector<int> WidthsFor(int screenWidth)
 
 } // namespace
 
-QByteArray TScreenFit::EncodeAt(const QImage& screen, int width, int quality,
-                                TJpegEncoder& encoder)
+QByteArray TScreenFit::EncodeAt(const QImage& screen, int width, int quality, TJpegEncoder& encoder)
 {
     const QImage sized =
-        width == screen.width()
-            ? screen
-            : screen.scaledToWidth(width, Qt::SmoothTransformation);
+        width == screen.width() ? screen : screen.scaledToWidth(width, Qt::SmoothTransformation);
     encoder.SetQuality(quality);
     QByteArray jpeg = encoder.Compress(sized);
     size_ = sized.size();
@@ -49,28 +50,34 @@ QByteArray TScreenFit::Encode(const QImage& screen, TJpegEncoder& encoder, qsize
     for (int attempt = 0; attempt < 3; ++attempt) {
         QByteArray jpeg = EncodeAt(screen, widths[size_t(widthIndex_)], quality_, encoder);
         if (!jpeg.isEmpty() && jpeg.size() <= limit) {
+            if (++framesSinceGrowing_ == kSettledFrames)
+                roomyNeeded_ = kRoomyFramesBeforeGrowing;
             const bool roomy = jpeg.size() < qsizetype(double(limit) * kRoomyShare);
             roomyFrames_ = roomy ? roomyFrames_ + 1 : 0;
-            if (roomyFrames_ >= kRoomyFramesBeforeGrowing) {
+            if (roomyFrames_ >= roomyNeeded_) {
                 roomyFrames_ = 0;
                 if (quality_ < GoodQuality) {
-                    quality_ = std::min(GoodQuality, quality_ + 10);
+                    quality_ = GoodQuality;
                 } else if (widthIndex_ > 0) {
                     --widthIndex_;
-                    qCDebug(lcVideo) << "screen frames grow to" << widths[size_t(widthIndex_)]
-                                     << "wide";
+                    framesSinceGrowing_ = 0;
+                    qCDebug(lcVideo)
+                        << "screen frames grow to" << widths[size_t(widthIndex_)] << "wide";
                 }
             }
             return jpeg;
         }
         roomyFrames_ = 0;
+        if (framesSinceGrowing_ < kSettledFrames) {
+            roomyNeeded_ = std::min(2 * roomyNeeded_, kMostRoomyFrames);
+            framesSinceGrowing_ = kSettledFrames + 1;
+        }
         if (quality_ > ReadableQuality) {
             quality_ = ReadableQuality;
         } else if (widthIndex_ + 1 < int(widths.size())) {
             ++widthIndex_;
             quality_ = GoodQuality;
-            qCDebug(lcVideo) << "screen frames shrink to" << widths[size_t(widthIndex_)]
-                             << "wide";
+            qCDebug(lcVideo) << "screen frames shrink to" << widths[size_t(widthIndex_)] << "wide";
         } else if (quality_ > LastResortQuality) {
             quality_ = std::max(LastResortQuality, quality_ - 10);
         } else {

@@ -32,8 +32,10 @@ public:
 private:
     QByteArray EncodeAt(const QImage& screen, int width, int quality, TJpegEncoder& encoder);
 
-    int widthIndex_ = 0;       // into the widths the screen is at least as wide as
+    int widthIndex_ = 0;        // into the widths the screen is at least as wide as
     int quality_ = GoodQuality; // at the current width
-    int roomyFrames_ = 0;      // frames in a row that left much of the datagram unused
+    int roomyFrames_ = 0;       // frames in a row that left much of the datagram unused
+    int roomyNeeded_ = 15;      // ... before the next width up is tried
+    int framesSinceGrowing_ = 1000;
     QSize size_;
 };

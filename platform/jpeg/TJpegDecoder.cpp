@@ -97,15 +97,15 @@ std::optional<QImage> TJpegDecoder::Decode(const QByteArray& data)
 namespace {
 
 // image: null to read the header only.
-bool Run(const QByteArray& data, const TJpegDecoder::TLimits& limits, QSize atLeast,
-         QSize* stated, QImage* image)
+bool Run(const QByteArray& data, const TJpegDecoder::TLimits& limits, QSize atLeast, QSize* stated,
+         QImage* image)
 {
     if (data.size() < 4)
         return false;
     auto state = std::make_unique<TDecodeState>();
-    const bool ok = DecodeInto(state.get(), reinterpret_cast<const unsigned char*>(data.constData()),
-                               static_cast<unsigned long>(data.size()), &limits, &atLeast, stated,
-                               image);
+    const bool ok =
+        DecodeInto(state.get(), reinterpret_cast<const unsigned char*>(data.constData()),
+                   static_cast<unsigned long>(data.size()), &limits, &atLeast, stated, image);
     if (state->created)
         jpeg_destroy_decompress(&state->info);
     return ok;

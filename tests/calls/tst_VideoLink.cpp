@@ -4,6 +4,7 @@
 #include "calls/TUdpDatagramSender.h"
 #include "calls/TVideoLink.h"
 #include "platform/errors/ESockError.h"
+#include "platform/jpeg/TJpegDecoder.h"
 #include "platform/jpeg/TJpegEncoder.h"
 #include "tests/support/TestPictures.h"
 
@@ -204,6 +205,54 @@ private slots:
         encoder.SetQuality(99);
         QCOMPARE(got, encoder.Compress(small)); // one whole JPEG picture per datagram
         QCOMPARE(link->Rates().framesSent, 1);
+    }
+
+    void aCameraPictureGoesAsItCameWhenItFitsAndThroughTheEncoderWhenNot()
+    {
+        Start();
+        link->Start(Peer);
+        sender->limit = TVideoLink::MaxSentDatagram;
+        QCOMPARE(link->Source(), TVideoLink::TSource::None);
+        const QImage scene = Pattern(640, 480, Qt::blue);
+        const QByteArray camera = Jpeg(scene);
+        // A driver's padding is cut off; the picture itself is not touched.
+        link->Send(TCameraFrame{scene.scaled(160, 120), camera + QByteArray(512, '\0'), false});
+        QCOMPARE(sender->sent.size(), 1);
+        QCOMPARE(sender->sent.last(), camera);
+        QCOMPARE(link->Source(), TVideoLink::TSource::Passthrough);
+
+        // Bulked past a datagram (a large comment segment): decoded and encoded again, whole.
+        QByteArray bulky = camera;
+        bulky.insert(2, QByteArray("\xFF\xFE") + char(0xFF) + char(0xFF) + QByteArray(0xFFFD, 'x'));
+        link->Send(TCameraFrame{scene.scaled(160, 120), bulky, false});
+        QCOMPARE(sender->sent.size(), 2);
+        QVERIFY(sender->sent.last() != camera);
+        const std::optional<QImage> sent = TJpegDecoder::Decode(sender->sent.last());
+        QVERIFY(sent);
+        QCOMPARE(sent->size(), scene.size());
+        QCOMPARE(link->Source(), TVideoLink::TSource::Camera);
+
+        // A broken picture is dropped; it does not count against the quality.
+        link->Send(TCameraFrame{scene.scaled(160, 120), camera.left(camera.size() / 2), false});
+        link->Send(TCameraFrame{scene.scaled(160, 120), QByteArray("\xFF\xD8garbage"), false});
+        QCOMPARE(sender->sent.size(), 2);
+        QCOMPARE(link->Quality(), 100);
+    }
+
+    void aScreenIsScaledToFitOneDatagram()
+    {
+        Start();
+        link->Start(Peer);
+        sender->limit = TVideoLink::MaxSentDatagram;
+        const QImage screen = Noise(2100, 800);
+        for (int i = 0; i < 6; ++i)
+            link->Send(TCameraFrame{screen, {}, true});
+        QVERIFY(!sender->sent.isEmpty());
+        QVERIFY(sender->refused.isEmpty());
+        const std::optional<QImage> last = TJpegDecoder::Decode(sender->sent.last());
+        QVERIFY(last);
+        QVERIFY(last->width() < screen.width());
+        QCOMPARE(link->Source(), TVideoLink::TSource::Screen);
     }
 
     void gstreamerReadsWhatWeSendAndWeShowWhatItSends()

@@ -7,8 +7,8 @@
 #include "platform/camera/gst/GstCameraModes.h"
 #include "platform/camera/gst/TGstCamera.h"
 #include "platform/camera/gst/TGstCameraSystem.h"
-#include "platform/jpeg/TJpegDecoder.h"
 #include "platform/elements/TGstElements.h"
+#include "platform/jpeg/TJpegDecoder.h"
 #include "tests/camera/EventLoop.h"
 
 #include <gst/video/video.h>
