@@ -35,6 +35,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 const QString TfrmMain::HostNamePrompt = QStringLiteral("Enter Host Name To Call");
 
@@ -92,6 +93,9 @@ void TfrmMain::showEvent(QShowEvent* event)
     if (shown_)
         return;
     shown_ = true;
+    // Moved to a screen of another density, received pictures are scaled for its pixels.
+    if (QWindow* window = windowHandle())
+        connect(window, &QWindow::screenChanged, this, [this] { LayoutPanels(); });
     Guarded([this] { PlacementStore->Restore(); });
     Guarded([this] { FormShow(); });
 }

@@ -281,5 +281,5 @@ void TfrmMain::LayoutPanels()
     lblCallerID->setGeometry(0, 0, Panel2->width(), 16);
     Image1->setGeometry(0, 16, Panel2->width(), Panel2->height() - 16);
     Image1->lower();
-    video_->SetDisplaySize(Image1->size());
+    video_->SetDisplaySize(Image1->size(), Image1->devicePixelRatioF());
 }

@@ -26,25 +26,28 @@ void TFrameDecoder::Submit(const QByteArray& datagram, quint64 ticket)
     wake_.notify_one();
 }
 
-void TFrameDecoder::SetDisplaySize(const QSize& size)
+void TFrameDecoder::SetDisplaySize(const QSize& size, qreal devicePixelRatio)
 {
     std::lock_guard lock(mutex_);
     displaySize_ = size;
+    devicePixelRatio_ = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
 }
 
-std::optional<TFrameDecoder::TFrame> TFrameDecoder::Prepare(const QByteArray& datagram,
-                                                            const QSize& area)
+std::optional<TFrameDecoder::TFrame>
+TFrameDecoder::Prepare(const QByteArray& datagram, const QSize& area, qreal devicePixelRatio)
 {
     std::optional<QImage> picture = TJpegDecoder::Decode(datagram);
     if (!picture)
         return std::nullopt;
     TFrame frame;
     const QRect fit = FitRect(picture->size(), area);
-    if (!fit.isEmpty())
-        frame.display =
-            fit.size() == picture->size()
-                ? *picture
-                : picture->scaled(fit.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QSize device = (QSizeF(fit.size()) * devicePixelRatio).toSize();
+    if (!fit.isEmpty() && !device.isEmpty()) {
+        frame.display = device == picture->size() ? *picture
+                                                  : picture->scaled(device, Qt::IgnoreAspectRatio,
+                                                                    Qt::SmoothTransformation);
+        frame.display.setDevicePixelRatio(devicePixelRatio);
+    }
     frame.picture = std::move(*picture);
     return frame;
 }
@@ -54,6 +57,7 @@ void TFrameDecoder::Run(std::stop_token stop)
     while (true) {
         TJob job;
         QSize area;
+        qreal ratio = 1.0;
         {
             std::unique_lock lock(mutex_);
             if (!wake_.wait(lock, stop, [this] { return job_.has_value(); }))
@@ -61,8 +65,9 @@ void TFrameDecoder::Run(std::stop_token stop)
             job = std::move(*job_);
             job_.reset();
             area = displaySize_;
+            ratio = devicePixelRatio_;
         }
-        std::optional<TFrame> frame = Prepare(job.datagram, area);
+        std::optional<TFrame> frame = Prepare(job.datagram, area, ratio);
         if (!frame) {
             ++refused_;
             qCDebug(lcVideo) << "dropped a video datagram of" << job.datagram.size() << "bytes";

@@ -30,8 +30,9 @@ public:
 
     // Replaces any datagram still waiting to be decoded.
     void Submit(const QByteArray& datagram, quint64 ticket);
-    // Where pictures will be shown; they are scaled to fit it on the decoding thread.
-    void SetDisplaySize(const QSize& size);
+    // Where pictures will be shown, in the widget's size and the screen's device pixels per
+    // widget pixel; they are scaled to fit it, in device pixels, on the decoding thread.
+    void SetDisplaySize(const QSize& size, qreal devicePixelRatio = 1.0);
 
     struct TFrame
     {
@@ -39,8 +40,11 @@ public:
         QImage display;
     };
     // What the decoding thread makes of one datagram for an area of that size: nothing when the
-    // datagram is no sound JPEG image within the decoder's caps.
-    static std::optional<TFrame> Prepare(const QByteArray& datagram, const QSize& area);
+    // datagram is no sound JPEG image within the decoder's caps. The display picture has the
+    // area's device pixels and says so (its device pixel ratio), so a high-density screen shows
+    // every pixel the peer sent instead of a blown-up small picture.
+    static std::optional<TFrame> Prepare(const QByteArray& datagram, const QSize& area,
+                                         qreal devicePixelRatio = 1.0);
 
     // Counters, for diagnostics, benchmarks and tests.
     quint64 Submitted() const { return submitted_; }
@@ -70,6 +74,7 @@ private:
     std::optional<TResult> result_;
     bool deliveryPosted_ = false;
     QSize displaySize_;
+    qreal devicePixelRatio_ = 1.0;
     std::atomic<quint64> submitted_{0};
     std::atomic<quint64> decoded_{0};
     std::atomic<quint64> refused_{0};

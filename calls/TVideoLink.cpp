@@ -39,9 +39,9 @@ void TVideoLink::SetSender(std::unique_ptr<IDatagramSender> sender)
     sender_ = std::move(sender);
 }
 
-void TVideoLink::SetDisplaySize(const QSize& size)
+void TVideoLink::SetDisplaySize(const QSize& size, qreal devicePixelRatio)
 {
-    decoder_->SetDisplaySize(size);
+    decoder_->SetDisplaySize(size, devicePixelRatio);
 }
 
 void TVideoLink::Start(const QHostAddress& peer)

@@ -46,8 +46,9 @@ public:
     bool Listen();
     quint16 ListenPort() const;
     void SetSender(std::unique_ptr<IDatagramSender> sender);
-    // Where received pictures will be shown; they are scaled for it on the decoding thread.
-    void SetDisplaySize(const QSize& size);
+    // Where received pictures will be shown (its size, and device pixels per widget pixel);
+    // they are scaled for it on the decoding thread.
+    void SetDisplaySize(const QSize& size, qreal devicePixelRatio = 1.0);
 
     // Frames flow with the peer from Start until Stop.
     void Start(const QHostAddress& peer);

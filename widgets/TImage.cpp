@@ -32,8 +32,10 @@ void TImage::paintEvent(QPaintEvent*)
         return;
     QPainter p(this);
     const QRect target = PictureRect();
-    if (!display_.isNull() && display_.size() == target.size()) {
-        p.drawImage(target.topLeft(), display_);
+    // The picture made for this size on this screen is drawn pixel for pixel.
+    if (!display_.isNull() && display_.deviceIndependentSize().toSize() == target.size() &&
+        qFuzzyCompare(display_.devicePixelRatio(), devicePixelRatioF())) {
+        p.drawImage(QRectF(target), display_);
         return;
     }
     p.setRenderHint(QPainter::SmoothPixmapTransform);
