@@ -8,6 +8,21 @@ QString Decimal(double value, const QString& unknown)
     return value < 0 ? unknown : QString::number(value, 'f', 1);
 }
 
+QString SourceName(TVideoSource source, const QString& none)
+{
+    switch (source) {
+    case TVideoSource::Camera:
+        return QStringLiteral("camera");
+    case TVideoSource::Screen:
+        return QStringLiteral("screen");
+    case TVideoSource::Passthrough:
+        return QStringLiteral("passthrough");
+    case TVideoSource::None:
+        break;
+    }
+    return none;
+}
+
 } // namespace
 
 QStringList OverlayLines(const TFigures& f)
@@ -37,6 +52,13 @@ QStringList OverlayLines(const TFigures& f)
                  .arg(r.bytesSent)
                  .arg(r.bytesReceived)
           << QStringLiteral("Quality:     %1 (JPEG)").arg(f.quality);
+    if (f.inCall) {
+        const QString source = SourceName(f.source, dash);
+        lines << QStringLiteral("Source:      %1")
+                     .arg(f.source == TVideoSource::Passthrough
+                              ? QStringLiteral("camera's JPEG, as it came")
+                              : source);
+    }
     return lines;
 }
 
@@ -45,9 +67,10 @@ QString LogLine(const TFigures& f)
     const QString dash = QStringLiteral("-");
     const TVoiceStats& v = f.voice;
     const TVideoRates& r = f.video;
-    return QStringLiteral("stats: rtt %1 ms, peer loss %2 %, loss %3 %, jitter %4 ms, voice sent "
-                          "%5 received %6, video sent %7 fps shown %8 fps, out %9 B/s, in %10 "
-                          "B/s, quality %11, jitter buffer %12 ms, mouth-to-ear ~%13 ms")
+    return QStringLiteral(
+               "stats: rtt %1 ms, peer loss %2 %, loss %3 %, jitter %4 ms, voice sent "
+               "%5 received %6, video sent %7 fps shown %8 fps, out %9 B/s, in %10 "
+               "B/s, quality %11, jitter buffer %12 ms, mouth-to-ear ~%13 ms, source %14")
         .arg(Decimal(v.roundTripMs, dash), Decimal(v.peerLossPercent, dash),
              Decimal(v.lossPercent, dash), Decimal(v.jitterMs, dash))
         .arg(v.packetsSent)
@@ -57,7 +80,8 @@ QString LogLine(const TFigures& f)
         .arg(r.bytesSent)
         .arg(r.bytesReceived)
         .arg(f.quality)
-        .arg(Decimal(v.jitterBufferMs, dash), Decimal(v.estimatedDelayMs, dash));
+        .arg(Decimal(v.jitterBufferMs, dash), Decimal(v.estimatedDelayMs, dash),
+             SourceName(f.source, dash));
 }
 
 } // namespace CallStatsText

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calls/TCallCounters.h"
+#include "calls/TVideoSource.h"
 #include "platform/voice/TVoiceStats.h"
 
 #include <QString>
@@ -12,11 +13,12 @@
 // The logged line keeps this form, so that scripts can read it:
 //   stats: rtt <ms> ms, peer loss <pct> %, loss <pct> %, jitter <ms> ms,
 //   voice sent <n> received <n>, video sent <n> fps shown <n> fps, out <n> B/s, in <n> B/s,
-//   quality <n>, jitter buffer <ms> ms, mouth-to-ear ~<ms> ms
-// (one line; ", " between fields). Times and shares have one decimal ("0.4"); a voice figure not
-// known yet is "-" in place of the number ("rtt - ms"), the unit staying where it is.
-// Mouth-to-ear is an estimate (see TVoiceStats); no peer reports one.
-// The overlay writes an unknown figure as "–".
+//   quality <n>, jitter buffer <ms> ms, mouth-to-ear ~<ms> ms, source <what>
+// (one line; ", " between fields; new fields only ever come at the end). The source is
+// "camera", "screen", "passthrough" (the camera's JPEG as it came) or "-" before any frame. Times
+// and shares have one decimal ("0.4"); a voice figure not known yet is "-" in place of the number
+// ("rtt - ms"), the unit staying where it is. Mouth-to-ear is an estimate (see TVoiceStats); no
+// peer reports one. The overlay writes an unknown figure as "–".
 namespace CallStatsText {
 
 struct TFigures
@@ -25,6 +27,7 @@ struct TFigures
     TVoiceStats voice;
     TVideoRates video;
     qint32 quality = 0;
+    TVideoSource source = TVideoSource::None;
 };
 
 QStringList OverlayLines(const TFigures& figures);

@@ -40,6 +40,7 @@ CallStatsText::TFigures TfrmMain::CallFigures()
     if (!f.inCall)
         return f;
     f.video = video_->Rates();
+    f.source = video_->Source();
     if (const std::optional<TVoiceStats> voice = session_->VoiceStats())
         f.voice = *voice;
     return f;

@@ -49,7 +49,7 @@ void TVideoLink::Start(const QHostAddress& peer)
     peer_ = peer;
     ++ticket_;
     counters_.Clear();
-    source_ = TSource::None;
+    source_ = TVideoSource::None;
     qCInfo(lcVideo).noquote() << "video with" << peer.toString();
 }
 
@@ -108,7 +108,7 @@ void TVideoLink::Send(const TCameraFrame& frame)
         if (const std::optional<QByteArray> jpeg = CameraJpeg::Sendable(frame.jpeg);
             jpeg && jpeg->size() <= MaxSentDatagram) {
             try {
-                Transmit(*jpeg, TSource::Passthrough);
+                Transmit(*jpeg, TVideoSource::Passthrough);
             } catch (const std::exception& e) {
                 SendFailed(e);
             }
@@ -132,7 +132,7 @@ void TVideoLink::SendPicture(const QImage& picture, bool screen)
             const QByteArray jpeg = screenFit_.Encode(picture, encoder_, MaxSentDatagram);
             if (jpeg.isEmpty())
                 throw EError(QStringLiteral("The screen does not fit a datagram."));
-            Transmit(jpeg, TSource::Screen);
+            Transmit(jpeg, TVideoSource::Screen);
             return;
         }
         // The quality falls with every frame that cannot be sent; the encoder takes 1..100.
@@ -140,13 +140,13 @@ void TVideoLink::SendPicture(const QImage& picture, bool screen)
         const QByteArray jpeg = encoder_.Compress(picture);
         if (jpeg.isEmpty())
             throw EError(QStringLiteral("The frame could not be compressed."));
-        Transmit(jpeg, TSource::Camera);
+        Transmit(jpeg, TVideoSource::Camera);
     } catch (const std::exception& e) {
         SendFailed(e);
     }
 }
 
-void TVideoLink::Transmit(const QByteArray& jpeg, TSource source)
+void TVideoLink::Transmit(const QByteArray& jpeg, TVideoSource source)
 {
     // Larger than the send buffer means larger than any datagram: a failed send.
     if (jpeg.size() > frameBuffer_.size())

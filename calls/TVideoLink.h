@@ -4,6 +4,7 @@
 #include "calls/TCallCounters.h"
 #include "calls/TCallPorts.h"
 #include "calls/TScreenFit.h"
+#include "calls/TVideoSource.h"
 #include "platform/camera/TCameraFrame.h"
 #include "platform/jpeg/TJpegEncoder.h"
 
@@ -29,15 +30,6 @@ public:
     static constexpr qsizetype MaxVideoDatagram = 1048575;
     // The largest UDP payload over IPv4: what a picture that goes as it is may weigh.
     static constexpr qsizetype MaxSentDatagram = 65507;
-
-    // Where the frames sent come from, as the statistics show it.
-    enum class TSource
-    {
-        None,        // nothing sent yet in this call
-        Camera,      // camera pictures, encoded here
-        Screen,      // the screen, scaled to fit and encoded here
-        Passthrough, // the camera's own JPEG pictures, sent as they came
-    };
 
     explicit TVideoLink(TCallPorts ports, QObject* parent = nullptr);
     ~TVideoLink() override;
@@ -65,7 +57,7 @@ public:
     void Receive(const QByteArray& datagram, const QString& sender);
 
     qint32 Quality() const { return quality_; }
-    TSource Source() const { return source_; }
+    TVideoSource Source() const { return source_; }
     const TScreenFit& ScreenFit() const { return screenFit_; }
     TVideoRates Rates() { return counters_.Rates(clock()); }
     const TFrameDecoder& Decoder() const { return *decoder_; }
@@ -83,7 +75,7 @@ signals:
 private:
     void Decoded(const QImage& picture, const QImage& display, quint64 ticket);
     // Sends one compressed picture; throws when it cannot.
-    void Transmit(const QByteArray& jpeg, TSource source);
+    void Transmit(const QByteArray& jpeg, TVideoSource source);
     void SendPicture(const QImage& picture, bool screen);
     void SendFailed(const std::exception& e);
 
@@ -98,7 +90,7 @@ private:
     TCallCounters counters_;
     TJpegEncoder encoder_;
     TScreenFit screenFit_;
-    TSource source_ = TSource::None;
+    TVideoSource source_ = TVideoSource::None;
     // Allocated once and reused for every frame.
     QByteArray frameBuffer_;
 };

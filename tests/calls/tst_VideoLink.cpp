@@ -212,14 +212,14 @@ private slots:
         Start();
         link->Start(Peer);
         sender->limit = TVideoLink::MaxSentDatagram;
-        QCOMPARE(link->Source(), TVideoLink::TSource::None);
+        QCOMPARE(link->Source(), TVideoSource::None);
         const QImage scene = Pattern(640, 480, Qt::blue);
         const QByteArray camera = Jpeg(scene);
         // A driver's padding is cut off; the picture itself is not touched.
         link->Send(TCameraFrame{scene.scaled(160, 120), camera + QByteArray(512, '\0'), false});
         QCOMPARE(sender->sent.size(), 1);
         QCOMPARE(sender->sent.last(), camera);
-        QCOMPARE(link->Source(), TVideoLink::TSource::Passthrough);
+        QCOMPARE(link->Source(), TVideoSource::Passthrough);
 
         // Bulked past a datagram (a large comment segment): decoded and encoded again, whole.
         QByteArray bulky = camera;
@@ -230,7 +230,7 @@ private slots:
         const std::optional<QImage> sent = TJpegDecoder::Decode(sender->sent.last());
         QVERIFY(sent);
         QCOMPARE(sent->size(), scene.size());
-        QCOMPARE(link->Source(), TVideoLink::TSource::Camera);
+        QCOMPARE(link->Source(), TVideoSource::Camera);
 
         // A broken picture is dropped; it does not count against the quality.
         link->Send(TCameraFrame{scene.scaled(160, 120), camera.left(camera.size() / 2), false});
@@ -252,7 +252,7 @@ private slots:
         const std::optional<QImage> last = TJpegDecoder::Decode(sender->sent.last());
         QVERIFY(last);
         QVERIFY(last->width() < screen.width());
-        QCOMPARE(link->Source(), TVideoLink::TSource::Screen);
+        QCOMPARE(link->Source(), TVideoSource::Screen);
     }
 
     void gstreamerReadsWhatWeSendAndWeShowWhatItSends()

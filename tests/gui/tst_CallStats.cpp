@@ -284,7 +284,9 @@ private slots:
         const QRegularExpression format(
             "^stats: rtt (\\S+) ms, peer loss (\\S+) %, loss (\\S+) %, jitter (\\S+) ms, voice "
             "sent (\\d+) received (\\d+), video sent (\\d+) fps shown (\\d+) fps, out (\\d+) B/s, "
-            "in (\\d+) B/s, quality (\\d+), jitter buffer (\\S+) ms, mouth-to-ear ~(\\S+) ms$");
+            "in (\\d+) B/s, quality (\\d+), jitter buffer (\\S+) ms, mouth-to-ear ~(\\S+) ms, "
+            "source "
+            "(\\S+)$");
         const QRegularExpressionMatch m = format.match(line);
         QVERIFY2(m.hasMatch(), qPrintable(line));
         QCOMPARE(m.captured(1), QString("2.5"));
@@ -294,6 +296,7 @@ private slots:
         QCOMPARE(m.captured(7), QString("2"));
         QCOMPARE(m.captured(9), QString::number(video->sent[0] + video->sent[1]));
         QCOMPARE(m.captured(11), QString::number(form->Video().Quality()));
+        QCOMPARE(m.captured(14), QString("camera"));
 
         // The timer logs on its own, the terminal's figures as they change.
         terminal->stats.roundTripMs = 3;

@@ -109,10 +109,11 @@ TEST(CallStatsText, LogLineCarriesEveryFigureInItsPlace)
     f.voice.jitterMs = 12.24;
     f.video = {15, 14, 180000, 178000};
     f.quality = 97;
+    f.source = TVideoSource::Passthrough;
     EXPECT_EQ(CallStatsText::LogLine(f).toStdString(),
               "stats: rtt 0.4 ms, peer loss 2.5 %, loss 0.0 %, jitter 12.2 ms, voice sent 250 "
               "received 249, video sent 15 fps shown 14 fps, out 180000 B/s, in 178000 B/s, "
-              "quality 97, jitter buffer - ms, mouth-to-ear ~- ms");
+              "quality 97, jitter buffer - ms, mouth-to-ear ~- ms, source passthrough");
 }
 
 TEST(CallStatsText, UnknownVoiceFiguresAreDashesThatKeepTheUnits)
@@ -156,4 +157,8 @@ TEST(CallStatsText, OutsideACallTheOverlaySaysSoAndShowsTheVideo)
     EXPECT_EQ(during.first(), QStringLiteral("Round trip:  \u2013 ms"));
     EXPECT_TRUE(during.contains("Video:       12 fps sent, 11 fps shown"));
     EXPECT_TRUE(during.contains("Video data:  5000 B/s out, 4000 B/s in"));
+    EXPECT_TRUE(during.contains(QStringLiteral("Source:      \u2013")));
+    f.source = TVideoSource::Screen;
+    EXPECT_TRUE(CallStatsText::OverlayLines(f).contains("Source:      screen"));
+    EXPECT_TRUE(CallStatsText::LogLine(f).endsWith(", source screen"));
 }
