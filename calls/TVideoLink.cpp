@@ -3,10 +3,13 @@
 #include "calls/TFrameDecoder.h"
 #include "calls/TUdpDatagramSender.h"
 #include "calls/TUdpListener.h"
+#include "platform/camera/stamp/FrameStamp.h"
 #include "platform/errors/EError.h"
 #include "platform/jpeg/CameraJpeg.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
+
+#include <chrono>
 
 TVideoLink::TVideoLink(TCallPorts ports, QObject* parent)
     : QObject(parent), ports_(ports),
@@ -88,6 +91,15 @@ void TVideoLink::Decoded(const QImage& picture, const QImage& display, quint64 t
     qCDebug(lcVideo).noquote()
         << QStringLiteral("shown frame %1 x %2").arg(picture.width()).arg(picture.height());
     emit shown(picture, display);
+    // A test camera's frame number, for measuring the way from its making to the screen.
+    if (lcLatency().isDebugEnabled())
+        if (const std::optional<quint32> number = FrameStamp::Read(picture))
+            qCDebug(lcLatency).noquote()
+                << QStringLiteral("shown frame %1 at %2 us")
+                       .arg(*number)
+                       .arg(std::chrono::duration_cast<std::chrono::microseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count());
 }
 
 void TVideoLink::Send(const QImage& frame)

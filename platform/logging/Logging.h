@@ -17,3 +17,5 @@ Q_DECLARE_LOGGING_CATEGORY(lcDnsSd)
 Q_DECLARE_LOGGING_CATEGORY(lcNotify)
 Q_DECLARE_LOGGING_CATEGORY(lcStats)
 Q_DECLARE_LOGGING_CATEGORY(lcDevices)
+// Frame numbers the test camera stamps into its pictures, and when they were made and shown.
+Q_DECLARE_LOGGING_CATEGORY(lcLatency)

@@ -7,6 +7,7 @@
 #include "platform/camera/gst/GstCameraModes.h"
 #include "platform/camera/gst/TGstCamera.h"
 #include "platform/camera/gst/TGstCameraSystem.h"
+#include "platform/camera/stamp/FrameStamp.h"
 #include "platform/elements/TGstElements.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "tests/camera/EventLoop.h"
@@ -378,6 +379,12 @@ TEST(GstCamera, TheTestCameraDeliversMovingFramesOfTheChosenModeAndGrabFormat)
         ASSERT_TRUE(camera->Start(&error)) << error.toStdString();
         // The clock runs and the ball moves.
         EXPECT_TRUE(WaitUntil([&] { return seen.frames > 1 && seen.last != seen.first; }));
+        // Every picture carries its frame number, through the camera's own JPEG too.
+        const std::optional<QImage> whole =
+            c.media == "image/jpeg" ? TJpegDecoder::Decode(seen.lastJpeg) : seen.last;
+        ASSERT_TRUE(whole);
+        const std::optional<quint32> number = FrameStamp::Read(*whole);
+        EXPECT_TRUE(number && *number >= 1) << c.media.constData() << " " << c.format.constData();
         if (c.media == "image/jpeg") {
             // The camera's own picture, whole, and a preview decoded small from it.
             EXPECT_EQ(TJpegDecoder::Size(seen.lastJpeg), std::optional<QSize>(c.size));

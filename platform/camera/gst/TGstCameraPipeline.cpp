@@ -2,6 +2,7 @@
 
 #include "platform/camera/gst/GstCameraModes.h"
 #include "platform/camera/gst/TTestCameraBalance.h"
+#include "platform/camera/gst/TestCameraStamp.h"
 #include "platform/logging/Logging.h"
 
 #include <algorithm>
@@ -185,6 +186,7 @@ GstElement* TGstCameraPipeline::MakeTestPattern(const TCameraMode* mode,
     g_object_set(source, "is-live", TRUE, nullptr);
     gst_util_set_object_arg(G_OBJECT(source), "pattern", "ball");
     sources_.push_back(source);
+    TestCameraStamp::Install(source);
     // The test camera's "controls": brightness, contrast, saturation and hue. They act before
     // its encoder, as a camera's do.
     GstElement* balance = Make("videobalance");
