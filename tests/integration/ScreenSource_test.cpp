@@ -234,7 +234,11 @@ TEST_F(X11Screen, FramesComeAtTheScreensSizeAndRate)
     TGstCamera camera(TGstScreenSource::X11(QRect(0, 0, 160, 100)));
     camera.SetGrabFormat(QImage::Format_BGR888);
     QList<QSize> sizes;
-    camera.SetFrameHandler([&](const auto& frame) { sizes << frame.size(); });
+    int marked = 0;
+    camera.SetFrameHandler([&](const TCameraFrame& frame) {
+        sizes << frame.picture.size();
+        marked += frame.screen ? 1 : 0;
+    });
     QString error;
     ASSERT_TRUE(camera.Start(&error)) << error.toStdString();
     Spin(1000);
@@ -243,6 +247,7 @@ TEST_F(X11Screen, FramesComeAtTheScreensSizeAndRate)
     EXPECT_EQ(sizes.last(), QSize(160, 100));
     EXPECT_GE(sizes.size(), 8);
     EXPECT_LE(sizes.size(), 20) << "about 15 a second";
+    EXPECT_EQ(marked, sizes.size()) << "every frame says it is the screen, for the sender";
 }
 
 TEST(X11ScreenMissing, NoDisplayGivesNoModeAndAStartThatFails)
