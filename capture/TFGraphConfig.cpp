@@ -166,6 +166,14 @@ void TFGraphConfig::btnApplyPixelFormatClick()
         qCDebug(lcCapture) << "applying" << c.SaveToString();
         cap_.ApplyConfig(c);
     }
+    // A chosen camera that would not start gave way to the one before it: the window and
+    // the record say which one runs.
+    TGraphConfig now;
+    cap_.ReadConfig(now);
+    if (!now.VCapSource.isEmpty() && now.VCapSource != c.VCapSource) {
+        c.VCapSource = now.VCapSource;
+        SelectExact(cbVSources, now.VCapSource);
+    }
     btnApply->setEnabled(false);
 }
 

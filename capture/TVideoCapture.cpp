@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPointer>
 
+#include <optional>
+
 namespace {
 
 // The layout grabbed frames are handed out in. Depths no encoder takes come as 24-bit colour.
@@ -90,6 +92,14 @@ bool TVideoCapture::Initialize()
 
 void TVideoCapture::ApplyConfig(const TGraphConfig& config)
 {
+    // A newly chosen camera that opens but will not start (a screen share the desktop
+    // refused, a camera another program holds) gives way to the one that was running, so the
+    // picture the peer sees stays.
+    std::optional<TGraphConfig> running;
+    if (camera_ && previewing_ && config.VCapSource != videoDisplayName_) {
+        running.emplace();
+        ReadConfig(*running);
+    }
     ReleaseFilters();
     carried_ = config;
     WantPreview = config.WantPreview;
@@ -99,10 +109,15 @@ void TVideoCapture::ApplyConfig(const TGraphConfig& config)
 
     lists_.Refresh();
     videoDisplayName_ = config.VCapSource;
-    CreateCaptureFilters();
+    const bool opened = CreateCaptureFilters();
     SetVCapModeByValue(config.VCapMode);
     if (BuildGraph() && WantPreview)
         StartPreview();
+    if (running && opened && WantPreview && !previewing_) {
+        qCInfo(lcCapture).noquote() << "going back to" << running->VCapSource;
+        ApplyConfig(*running);
+        return;
+    }
     emit OnChangeDevice();
 }
 

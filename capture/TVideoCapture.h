@@ -72,6 +72,8 @@ public:
     QImage PreviewFrame() const { return frame_; }
 
     bool Initialize();
+    // Opens, readies and starts the configured camera. When a newly chosen camera opens but
+    // will not start, the camera that was running is applied again.
     void ApplyConfig(const TGraphConfig& config);
     void ReadConfig(TGraphConfig& config);
     bool StartPreview();

@@ -16,6 +16,8 @@ packages=(
   gstreamer1.0-x
   # the test camera's DV source (libav's DV encoder and muxer)
   gstreamer1.0-libav
+  # the screen as a camera under Wayland (pipewiresrc reads the screen-cast portal's stream)
+  gstreamer1.0-pipewire
   # tests and benchmarks (a private sound server for the volume and voice tests)
   pulseaudio pulseaudio-utils
   # end-to-end tests: two copies in network namespaces on one virtual display

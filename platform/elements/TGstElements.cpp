@@ -10,6 +10,7 @@ constexpr const char* Base = "gstreamer1.0-plugins-base";
 constexpr const char* Good = "gstreamer1.0-plugins-good";
 constexpr const char* X = "gstreamer1.0-x";
 constexpr const char* Libav = "gstreamer1.0-libav";
+constexpr const char* PipeWire = "gstreamer1.0-pipewire";
 
 constexpr unsigned Camera = UseCamera;
 constexpr unsigned Voice = UseVoice;
@@ -52,6 +53,8 @@ constexpr std::array Elements{
     TGstElement{"filesrc", Core, UseTests},
     TGstElement{"jpegenc", Good, UseTestCamera | UseTests},
     TGstElement{"pngenc", Good, UseTests},
+    TGstElement{"ximagesrc", Good, UseScreen},
+    TGstElement{"pipewiresrc", PipeWire, UseScreen},
 };
 
 } // namespace

@@ -15,6 +15,7 @@ enum TElementUse : unsigned
     UseTestCamera = 1u << 1,   // the moving "Test Pattern" camera
     UseDVCamera = 1u << 2,     // reading a DV camcorder
     UseTestDVCamera = 1u << 3, // making the "Test Pattern DV" stream
+    UseScreen = 1u << 4,       // the screen as a camera (X11, or Wayland's screen-cast portal)
     UseVoice = 1u << 5,        // the voice terminal, both directions
     UseRingTone = 1u << 6,     // playing the ring tone
     UseTests = 1u << 7,        // tests and benchmarks only

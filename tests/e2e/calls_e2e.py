@@ -104,7 +104,7 @@ TRANSFER_WAIT = 12 * WAIT  # for a 50 MB file over the veth link
 POLL = 0.1
 
 REQUIRED_TOOLS = ["ip", "Xvfb", "xdotool", "pulseaudio", "pactl", "parec", "gst-launch-1.0",
-                  "import", "dbus-daemon", "avahi-daemon", "unshare"]
+                  "import", "display", "dbus-daemon", "avahi-daemon", "unshare"]
 
 
 class Failure(Exception):
@@ -1215,6 +1215,103 @@ def scenario_capture_pin_during_call(lab, a, b):
         took, since.count("shown frame"))
 
 
+# The video options window's source list, pixel format list and Apply button.
+SOURCES_LIST = (24 + 124, 56 + 10)
+PIXEL_FORMATS = (13 + 41, 127 + 10)
+OPTIONS_APPLY = (103 + 29, 126 + 11)
+# A colour no window of the program shows, for the window B shares its screen with.
+SHARED_COLOUR = (0xE0, 0x20, 0xC0)
+
+
+def colour_share(rgb, colour, tolerance=60):
+    """The share of pixels of an RGB grab near a colour (every fourth pixel looked at)."""
+    near = looked = 0
+    for i in range(0, len(rgb), 12):
+        looked += 1
+        if (abs(rgb[i] - colour[0]) + abs(rgb[i + 1] - colour[1])
+                + abs(rgb[i + 2] - colour[2])) <= tolerance:
+            near += 1
+    return near / max(looked, 1)
+
+
+def choose_in_list(lab, origin, list_pos, text):
+    """Opens a drop-down list of a window, types the start of an entry and takes it."""
+    lab.xdotool("mousemove", "--sync", origin[0] + list_pos[0], origin[1] + list_pos[1])
+    time.sleep(0.1)
+    lab.xdotool("click", "1")
+    time.sleep(0.4)
+    lab.xdotool("type", "--delay", "40", text)
+    time.sleep(0.2)
+    lab.xdotool("key", "Return")
+    time.sleep(0.3)
+
+
+def expect_screen_at_a(lab, a):
+    """A shows frames shaped as the whole display (2100 x 800, maybe scaled down to fit a
+    datagram), and its video area shows the coloured window of B's display."""
+    def screen_frame():
+        for m in re.finditer(r"shown frame (\d+) x (\d+)", a.text()[a.mark:]):
+            w, h = int(m.group(1)), int(m.group(2))
+            if h > 0 and abs(w / h - 2100 / 800) < 0.03:
+                return (w, h)
+        return None
+    size = wait_until("A to show frames of B's screen", screen_frame, timeout=30)
+    share = wait_until("the shared window's colour in A's video area",
+                       lambda: (lambda s: s if s > 0.02 else None)(
+                           colour_share(video_area(lab, a), SHARED_COLOUR)), timeout=30)
+    return size, share
+
+
+def scenario_screen_as_source(lab, a, b):
+    """B chooses "Screen" in the video options window; A shows B's display, on which a window
+    of a known colour lies. Stored, the choice is B's source again at its next start."""
+    colour = "#%02X%02X%02X" % SHARED_COLOUR
+    # Across the display's bottom strip, below both copies' windows.
+    painter = subprocess.Popen(["display", "-geometry", "+0+660", "-size", "2100x140",
+                                "xc:" + colour], env=dict(os.environ, DISPLAY=lab.display),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        wait_until("the coloured window", lambda: lab.pixel(100, 720) == colour)
+        a.start()
+        b.start(auto_answer=True)
+        place_call(a, b)
+        b.expect("answered: voice to %s" % a.address)
+        a.expect_calling_window_closed()
+        a.expect("shown frame 640 x 480")
+        before = colour_share(video_area(lab, a), SHARED_COLOUR)
+        if before > 0.005:
+            raise Failure("A's video area shows the colour before B shares its screen (%.3f)"
+                          % before)
+        b.click(VIDEO_SETTINGS)
+        options, ox, oy, _, _ = b.find_window(OPTIONS_TITLE, OPTIONS_SIZE)
+        a.set_mark()
+        choose_in_list(lab, (ox, oy), SOURCES_LIST, "Screen")
+        choose_in_list(lab, (ox, oy), PIXEL_FORMATS, "pf24")
+        b.click(OPTIONS_APPLY, origin=(ox, oy))
+        chosen = time.monotonic()
+        size, share = expect_screen_at_a(lab, a)
+        took = time.monotonic() - chosen
+        b.click(OPTIONS_CLOSE, origin=(ox, oy))
+        b.expect_window_closed(options, OPTIONS_TITLE)
+        with open(os.path.join(b.folder, "ConfigGraph.ini")) as f:
+            stored = f.read()
+        if "VCapSource=Screen" not in stored:
+            raise Failure("B's ConfigGraph.ini does not name the screen: %r" % stored)
+        end_both(a, b)
+
+        # Started again, B opens the screen from its ConfigGraph.ini.
+        b.start(auto_answer=True, reuse=True)
+        a.set_mark()
+        place_call(a, b)
+        b.expect("answered: voice to %s" % a.address)
+        expect_screen_at_a(lab, a)
+        end_both(a, b)
+        return ("A showed B's screen (%d x %d, %.0f %% of its video area in the window's "
+                "colour) %.1f s after Apply; again after B's restart" % (size + (share * 100, took)))
+    finally:
+        stop_process(painter)
+
+
 SCENARIOS = [
     ("A calls B, B rings", scenario_a_calls_b_rings),
     ("B answers, voice both ways, End on both", scenario_answer_voice_end),
@@ -1228,6 +1325,8 @@ SCENARIOS = [
     ("A finds B with Who's Online?, adds, picks and calls it; B rings", scenario_whos_online),
     ("during a call A chooses 320 x 240 in the capture pin dialog; B shows 320 x 240",
      scenario_capture_pin_during_call),
+    ("B chooses Screen; A shows a window of B's display; B opens it again after a restart",
+     scenario_screen_as_source),
 ]
 
 

@@ -2,6 +2,7 @@
 
 #include "platform/camera/gst/GstCameraFrame.h"
 #include "platform/camera/gst/GstCameraModes.h"
+#include "platform/camera/gst/TGstScreenSource.h"
 #include "platform/camera/gst/TTestCameraBalance.h"
 #include "platform/camera/v4l2/TV4l2ControlPage.h"
 #include "platform/camera/v4l2/TV4l2Device.h"
@@ -48,6 +49,16 @@ TGstCamera::TGstCamera(TGstObjectPtr<GstDevice> device, std::shared_ptr<TTestCam
 TGstCamera::TGstCamera(TGstTestCamera test, std::shared_ptr<TTestCameraBalance> balance)
     : TGstCamera(nullptr, test, std::move(balance))
 {}
+
+TGstCamera::TGstCamera(std::unique_ptr<TGstScreenSource> screen)
+    : TGstCamera(nullptr, TGstTestCamera::None, nullptr)
+{
+    screen_ = std::move(screen);
+    if (screen_) {
+        modes_ = screen_->Modes();
+        mode_ = GstCameraModes::DefaultMode(modes_);
+    }
+}
 
 TGstCamera::TGstCamera(TGstObjectPtr<GstDevice> device, TGstTestCamera test,
                        std::shared_ptr<TTestCameraBalance> balance)
@@ -102,11 +113,18 @@ bool TGstCamera::Start(QString* error)
             *error = why;
         return false;
     };
-    if (!device_ && test_ == TGstTestCamera::None)
+    if (!device_ && test_ == TGstTestCamera::None && !screen_)
         return fail(QStringLiteral("The camera is gone."));
-    auto pipeline = std::make_unique<TGstCameraPipeline>(
-        device_.get(), test_, mode_ >= 0 ? &modes_[size_t(mode_)] : nullptr, decodeSize_,
-        GstCameraFrame::GrabLayout(grabFormat_), balance_.get());
+    const TCameraMode* mode = mode_ >= 0 ? &modes_[size_t(mode_)] : nullptr;
+    QString refused;
+    if (screen_ && !screen_->Prepare(&refused))
+        return fail(refused);
+    auto pipeline =
+        screen_ ? std::make_unique<TGstCameraPipeline>(*screen_, mode,
+                                                       GstCameraFrame::GrabLayout(grabFormat_))
+                : std::make_unique<TGstCameraPipeline>(device_.get(), test_, mode, decodeSize_,
+                                                       GstCameraFrame::GrabLayout(grabFormat_),
+                                                       balance_.get());
     if (!pipeline->Missing().isEmpty())
         return fail(QStringLiteral("The GStreamer element %1 is missing; install it and try again.")
                         .arg(DescribeGstElement(pipeline->Missing())));
@@ -182,6 +200,8 @@ GstFlowReturn TGstCamera::OnSample(GstAppSink* sink, gpointer data)
         return GST_FLOW_EOS;
     auto* self = static_cast<TGstCamera*>(data);
     TCameraFrame frame;
+    // Set once before any start, so the streaming thread may read it.
+    frame.screen = self->screen_ != nullptr;
     if (self->jpegFrames_) {
         frame.jpeg = GstCameraFrame::Bytes(sample.get());
         // Enough for the preview, at a fraction of the cost of the whole picture.

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 
+class TGstScreenSource;
 class TTestCameraBalance;
 
 class TGstCamera : public ICamera
@@ -27,6 +28,7 @@ public:
     explicit TGstCamera(TGstObjectPtr<GstDevice> device,
                         std::shared_ptr<TTestCameraBalance> balance = nullptr);
     explicit TGstCamera(TGstTestCamera test, std::shared_ptr<TTestCameraBalance> balance = nullptr);
+    explicit TGstCamera(std::unique_ptr<TGstScreenSource> screen);
     ~TGstCamera() override;
     TGstCamera(const TGstCamera&) = delete;
     TGstCamera& operator=(const TGstCamera&) = delete;
@@ -69,6 +71,7 @@ private:
     TGstObjectPtr<GstDevice> device_;
     TGstTestCamera test_;
     std::shared_ptr<TTestCameraBalance> balance_;
+    std::unique_ptr<TGstScreenSource> screen_; // the screen instead of a device
     std::vector<TCameraMode> modes_;
     int mode_ = -1;
     QSize decodeSize_{720, 576};

@@ -1,6 +1,7 @@
 #include "platform/camera/gst/TGstCameraPipeline.h"
 
 #include "platform/camera/gst/GstCameraModes.h"
+#include "platform/camera/gst/TGstScreenSource.h"
 #include "platform/camera/gst/TTestCameraBalance.h"
 #include "platform/camera/gst/TestCameraStamp.h"
 #include "platform/logging/Logging.h"
@@ -75,6 +76,14 @@ TGstCameraPipeline::TGstCameraPipeline(GstDevice* device, TGstTestCamera test,
     : pipeline_(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("camera"))))
 {
     built_ = Build(device, test, mode, decodeSize, grabLayout, controls);
+}
+
+TGstCameraPipeline::TGstCameraPipeline(const TGstScreenSource& screen, const TCameraMode* mode,
+                                       const QByteArray& grabLayout)
+    : pipeline_(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("screen")))), screen_(&screen)
+{
+    built_ = Build(nullptr, TGstTestCamera::None, mode, {}, grabLayout, nullptr);
+    screen_ = nullptr;
 }
 
 TGstCameraPipeline::~TGstCameraPipeline()
@@ -167,6 +176,12 @@ GstElement* TGstCameraPipeline::MakeSource(GstDevice* device, TGstTestCamera tes
 {
     if (test == TGstTestCamera::PatternDV)
         return MakeDVGenerator();
+    if (screen_) {
+        GstElement* screen = screen_->Build(GST_BIN(pipeline_.get()), missing_);
+        if (screen)
+            sources_.push_back(screen);
+        return screen;
+    }
     if (test == TGstTestCamera::Pattern)
         return MakeTestPattern(mode, controls);
     GstElement* source = device ? gst_device_create_element(device, nullptr) : nullptr;

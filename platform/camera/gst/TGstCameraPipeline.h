@@ -14,6 +14,7 @@
 
 #include <vector>
 
+class TGstScreenSource;
 class TTestCameraBalance;
 
 enum class TGstTestCamera
@@ -31,6 +32,9 @@ public:
     TGstCameraPipeline(GstDevice* device, TGstTestCamera test, const TCameraMode* mode,
                        QSize decodeSize, const QByteArray& grabLayout,
                        TTestCameraBalance* controls);
+    // The screen instead of a device; mode: null takes the screen's own size and rate.
+    TGstCameraPipeline(const TGstScreenSource& screen, const TCameraMode* mode,
+                       const QByteArray& grabLayout);
     // Stops the streaming threads.
     ~TGstCameraPipeline();
     TGstCameraPipeline(const TGstCameraPipeline&) = delete;
@@ -62,6 +66,7 @@ private:
     TGstObjectPtr<GstElement> pipeline_;
     std::vector<GstElement*> sources_; // owned by the pipeline
     GstAppSink* sink_ = nullptr;
+    const TGstScreenSource* screen_ = nullptr; // while building, when the screen is the source
     QString missing_;
     bool built_ = false;
     bool jpegFrames_ = false;

@@ -1,6 +1,7 @@
 #include "platform/camera/gst/TGstCameraSystem.h"
 
 #include "platform/camera/gst/TGstCamera.h"
+#include "platform/camera/gst/TGstScreenSource.h"
 #include "platform/camera/gst/TTestCameraBalance.h"
 #include "platform/elements/gst/GstRef.h"
 #include "platform/elements/gst/TGstDeviceWatch.h"
@@ -12,10 +13,12 @@ struct TGstCameraSystem::TListed
     QString name;
     TGstObjectPtr<GstDevice> device;
     TGstTestCamera test = TGstTestCamera::None;
+    bool screen = false;
 };
 
 const char* const TGstCameraSystem::TestCameraName = "Test Pattern";
 const char* const TGstCameraSystem::TestDVCameraName = "Test Pattern DV";
+const char* const TGstCameraSystem::ScreenName = "Screen";
 
 namespace {
 
@@ -58,6 +61,7 @@ bool TGstCameraSystem::Devices(QStringList& names)
             listed_.push_back(
                 {QString::fromLatin1(TestDVCameraName), nullptr, TGstTestCamera::PatternDV});
     }
+    listed_.push_back({QString::fromLatin1(ScreenName), nullptr, TGstTestCamera::None, true});
     for (const TListed& listed : listed_)
         names << listed.name;
     return true;
@@ -68,6 +72,9 @@ std::unique_ptr<ICamera> TGstCameraSystem::Open(int index)
     if (index < 0 || size_t(index) >= listed_.size())
         return nullptr;
     const TListed& listed = listed_[size_t(index)];
+    if (listed.screen)
+        return std::make_unique<TGstCamera>(makeScreen_ ? makeScreen_()
+                                                        : TGstScreenSource::ForThisDesktop());
     if (listed.test != TGstTestCamera::None) {
         // The picture controls stay as the user set them for the run of the program.
         if (listed.test == TGstTestCamera::Pattern && !balance_)
