@@ -107,6 +107,7 @@ private:
     void CreateControls();
     void CreateSidebar();
     void CreateVideoArea();
+    void SetUpKeyboard();
     void ConnectHandlers();
     void ConnectCall();
     void FormClose();

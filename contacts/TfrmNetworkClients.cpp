@@ -96,6 +96,9 @@ void TfrmNetworkClients::CreateControls()
     QPalette pal = ListBox1->palette();
     pal.setColor(QPalette::Text, QColor(0, 128, 192));
     ListBox1->setPalette(pal);
+    // The heading is painted by the panel, so the list carries its text itself.
+    ListBox1->setAccessibleName(QStringLiteral("Network clients that are currently online:"));
+    SpeedButton1->setAccessibleName(SpeedButton1->toolTip()); // it shows only a picture
 
     auto* add = new TGradientButton(QStringLiteral("Add Host Names To List"), RoundPanel1);
     add->setObjectName(QStringLiteral("btnAdd"));

@@ -3,6 +3,7 @@
 #include "platform/errors/EError.h"
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
+#include "platform/ui/TAccessibility.h"
 #include "platform/ui/TUiServices.h"
 #include "transfer/TListWriter.h"
 #include "transfer/TReceivedList.h"
@@ -118,6 +119,8 @@ void TfrmTransfer::CreateControls()
     lstFilesReceived->setFont(listFont);
     lstFilesReceived->setStyleSheet(QStringLiteral("QListWidget { background: white; }"));
     lstFilesReceived->setItemDelegate(new TElidedRowDelegate(lstFilesReceived));
+    // No label above it; each row is read as the file's path it shows.
+    lstFilesReceived->setAccessibleName(QStringLiteral("Files Received"));
 
     auto button = [this](const QString& name, const QString& text, const QRect& geometry) {
         auto* b = new TGradientButton(text, Panel1);
@@ -151,6 +154,7 @@ void TfrmTransfer::CreateControls()
     pbTransfer->setTextVisible(true);
     pbTransfer->setAlignment(Qt::AlignCenter);
     pbTransfer->hide();
+    pbTransfer->setAccessibleName(QStringLiteral("Transfer Progress"));
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -228,6 +232,8 @@ void TfrmTransfer::SetStatus(const QString& text)
 {
     statusNotice_ = false;
     lblCom->setText(text);
+    // The status line changes while the user's eyes (or focus) are on the list or a button.
+    TAccessibility::Announce(lblCom);
 }
 
 void TfrmTransfer::closeEvent(QCloseEvent* event)
