@@ -2,7 +2,6 @@
 
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
-#include "platform/ui/TAccessibility.h"
 #include "widgets/TDice.h"
 #include "widgets/TFonts.h"
 #include "widgets/TRemoteText.h"
@@ -66,8 +65,6 @@ void TfrmCalling::SetStatus(const QString& text)
 {
     // Status texts come from the called host: plain text, cut to the label.
     TRemoteText::Show(*Label1, text);
-    // The focus stays on "Cancel Call": the screen reader hears the new status from here.
-    TAccessibility::Announce(Label1);
     qCInfo(lcCall).noquote() << QStringLiteral("calling window: \"%1\"").arg(Label1->text());
 }
 

@@ -8,7 +8,6 @@
 #include "calls/TVideoLink.h"
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
-#include "platform/ui/TAccessibility.h"
 #include "platform/ui/TUiServices.h"
 #include "widgets/TDice.h"
 #include "widgets/TImage.h"
@@ -29,8 +28,6 @@ void TfrmMain::ConnectCall()
     connect(s, &TCallSession::incomingCall, this, &TfrmMain::IncomingCall);
     connect(s, &TCallSession::callerShown, this, [this](const QString& callerID) {
         TRemoteText::Show(*lblCallerID, callerID, QStringLiteral(" calling..."));
-        // Who calls is heard wherever the focus is.
-        TAccessibility::Announce(lblCallerID);
     });
     connect(s, &TCallSession::callerCleared, lblCallerID, &QLabel::clear);
     connect(s, &TCallSession::placingStarted, this,
@@ -62,7 +59,6 @@ void TfrmMain::ShowNotice(const QString& text)
 {
     qCInfo(lcCall).noquote() << "notice:" << text;
     lblCallerID->setText(text);
-    TAccessibility::Announce(lblCallerID);
     QTimer::singleShot(NoticeMs, lblCallerID, [label = lblCallerID, text] {
         if (label->text() == text)
             label->clear();

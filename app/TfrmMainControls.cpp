@@ -130,6 +130,8 @@ void TfrmMain::CreateVideoArea()
     lblCallerID = new QLabel(Panel2);
     lblCallerID->setObjectName(QStringLiteral("lblCallerID"));
     lblCallerID->setTextFormat(Qt::PlainText); // the caller ID comes from the network
+    // Every new text is announced: QLabel raises NameChanged, the event Qt's AT-SPI bridge
+    // passes on for it (it drops Alert), wherever the focus is.
     lblCallerID->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont bold = lblCallerID->font();
     bold.setBold(true);

@@ -3,7 +3,6 @@
 #include "platform/errors/EError.h"
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
-#include "platform/ui/TAccessibility.h"
 #include "platform/ui/TUiServices.h"
 #include "transfer/TListWriter.h"
 #include "transfer/TReceivedList.h"
@@ -232,8 +231,6 @@ void TfrmTransfer::SetStatus(const QString& text)
 {
     statusNotice_ = false;
     lblCom->setText(text);
-    // The status line changes while the user's eyes (or focus) are on the list or a button.
-    TAccessibility::Announce(lblCom);
 }
 
 void TfrmTransfer::closeEvent(QCloseEvent* event)

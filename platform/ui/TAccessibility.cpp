@@ -34,11 +34,3 @@ void TAccessibility::InstallWindowRoles()
     }();
     Q_UNUSED(installed);
 }
-
-void TAccessibility::Announce(QWidget* line)
-{
-    if (!line || !QAccessible::isActive())
-        return;
-    QAccessibleEvent event(line, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&event);
-}
