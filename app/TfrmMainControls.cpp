@@ -54,8 +54,8 @@ QToolButton* ToolButton(QWidget* parent, const QString& name, const QString& hin
     button->setToolTip(hint);
     button->setGeometry(left, top, 22, 22);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setAccessibleName(hint); // it shows only a picture
+    button->setFocusPolicy(Qt::TabFocus); // like the picture buttons: Tab reaches it, not a click
+    button->setAccessibleName(hint);      // it shows only a picture
     return button;
 }
 
@@ -241,9 +241,10 @@ void TfrmMain::CreateSidebar()
 void TfrmMain::SetUpKeyboard()
 {
     // What the user types comes first, then the call buttons and the rest from top to bottom.
-    QWidget* order[] = {edtHostName, Image4,     Image5,      Image7,        Image6,
-                        Image9,      Image8,     Image11,     Image10,       TrbMic,
-                        TrbVoice,    btnPreview, btnTransfer, btnVideoSource};
+    QWidget* order[] = {edtHostName, Image4,      Image5,      Image7,         Image6,
+                        Image9,      Image8,      Image11,     Image10,        TrbMic,
+                        TrbVoice,    btnPreview,  btnTransfer, btnVideoSource, ToolButton3,
+                        ToolButton1, ToolButton2, btnSidebar};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     edtHostName->setFocus();

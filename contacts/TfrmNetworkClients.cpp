@@ -86,7 +86,8 @@ void TfrmNetworkClients::CreateControls()
     SpeedButton1->setIcon(QIcon(RefreshPicture()));
     SpeedButton1->setIconSize(QSize(16, 16));
     SpeedButton1->setToolTip(QStringLiteral("Refresh List"));
-    SpeedButton1->setFocusPolicy(Qt::NoFocus); // a speed button never takes the focus
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);        // a speed button never takes the focus
+    SpeedButton1->setShortcut(QKeySequence::Refresh); // so the keyboard reaches it all the same
 
     ListBox1 = new QListWidget(RoundPanel1);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));

@@ -327,6 +327,17 @@ def run_checks(lab):
         if not value.maximumValue > 0:
             raise Failure("the slider %r reports no range" % name)
 
+    # The call keys are read with the buttons they press.
+    for name, key in (("Make / Answer Call", "Return"), ("End / Decline Call", "E"),
+                      ("Telephone Book...", "B"), ("Transfer File(s)...", "T")):
+        button = program.find(main, pyatspi.ROLE_PUSH_BUTTON, name)
+        action = button.queryAction()
+        bindings = [action.getKeyBinding(i) for i in range(action.nActions)]
+        if not any(b.endswith(key) and "Ctrl" in b for b in bindings) or \
+                "Ctrl+" + key not in (button.description or ""):
+            raise Failure("the button %r tells no key: bindings %r, description %r"
+                          % (name, bindings, button.description))
+
     program.press(main, "Call Settings...")
     program.check("Settings", DIALOG)
     program.press(program.window("Settings"), "Close")

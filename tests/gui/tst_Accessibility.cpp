@@ -254,7 +254,7 @@ private slots:
                      QStringList{"Please enter a valid IP Address or Host Name First."});
         QTRY_COMPARE(QApplication::focusWidget(), Field());
 
-        // Tab goes round every enabled picture button and both bars once, back to the field.
+        // Tab goes round every enabled button and both bars once, back to the field.
         QStringList visited;
         for (int i = 0; i < 40 && (visited.isEmpty() || QApplication::focusWidget() != Field());
              ++i) {
@@ -266,9 +266,11 @@ private slots:
         for (auto* button : form->findChildren<TImageButton*>())
             if (button->isEnabled())
                 reachable << button->objectName();
-        reachable << "TrbMic"
-                  << "TrbVoice"
-                  << "edtHostName";
+        for (auto* button : form->findChildren<QToolButton*>())
+            if (button->window() == form.get()) // the secondary windows are children too
+                reachable << button->objectName();
+        reachable << QStringLiteral("TrbMic") << QStringLiteral("TrbVoice")
+                  << QStringLiteral("edtHostName");
         visited.sort();
         reachable.sort();
         QCOMPARE(visited, reachable);
