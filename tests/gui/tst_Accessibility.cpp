@@ -247,8 +247,12 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), Field());
         // Enter moves on to "Make / Answer Call"; Space presses it: with no host it says so
         // and sends the focus back to the field.
+        auto* make = Control<TImageButton>(&*form, "Image4");
+        const QImage unfocused = make->grab().toImage();
         Key(Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget()->objectName(), QString("Image4"));
+        QCOMPARE(QApplication::focusWidget(), make);
+        // The focus shows on the button.
+        QVERIFY(make->grab().toImage() != unfocused);
         Key(Qt::Key_Space);
         QTRY_COMPARE(script->ui.Texts("information"),
                      QStringList{"Please enter a valid IP Address or Host Name First."});
