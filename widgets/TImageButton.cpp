@@ -36,10 +36,13 @@ void TImageButton::paintEvent(QPaintEvent*)
         p.drawEllipse(area.adjusted(1, 1, -1, -1));
     }
     if (hasFocus()) {
-        // Seen on the blue sidebar and on the lighter pictures alike.
+        // White dots on a dark ring: seen on the red and green pictures and the light ones.
         p.setRenderHint(QPainter::Antialiasing);
         p.setBrush(Qt::NoBrush);
+        const QRectF ring = area.adjusted(1.5, 1.5, -1.5, -1.5);
+        p.setPen(QPen(QColor(0, 40, 70), 3));
+        p.drawEllipse(ring);
         p.setPen(QPen(Qt::white, 2, Qt::DotLine));
-        p.drawEllipse(area.adjusted(1, 1, -1, -1));
+        p.drawEllipse(ring);
     }
 }
