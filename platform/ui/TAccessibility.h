@@ -1,7 +1,5 @@
 #pragma once
 
-class QWidget;
-
 // What the program tells assistive technology (a screen reader through AT-SPI) beyond what
 // Qt's widgets tell by themselves.
 class TAccessibility
