@@ -15,6 +15,7 @@
 #include "widgets/TTrackBar.h"
 #include "widgets/TWindowDragger.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
@@ -257,11 +258,27 @@ void TfrmMain::SetUpKeyboard()
         {Image5, QKeySequence(Qt::CTRL | Qt::Key_E)},
         {Image6, QKeySequence(Qt::CTRL | Qt::Key_B)},
         {btnTransfer, QKeySequence(Qt::CTRL | Qt::Key_T)}};
+    // Under X11 the field's own editing keys include Ctrl+E and Ctrl+B (end of line, back one
+    // character); the call and window keys come first there (eventFilter).
+    edtHostName->installEventFilter(this);
     for (const auto& [button, key] : keys) {
         button->setShortcut(key);
         button->setAccessibleDescription(QStringLiteral("%1 (%2)").arg(
             button->toolTip(), key.toString(QKeySequence::NativeText)));
     }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edtHostName && event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const TImageButton* button : {Image4, Image5, Image6, btnTransfer})
+            if (button->shortcut() == pressed) {
+                event->ignore(); // not the field's: the shortcut goes to its button
+                return true;
+            }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TfrmMain::ConnectHandlers()

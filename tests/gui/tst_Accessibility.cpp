@@ -314,6 +314,8 @@ private slots:
         Key(Qt::Key_Return, Qt::ControlModifier);
         QTRY_VERIFY(form->Session().Connected());
         QCOMPARE(journal.Matching("send Accept"), QStringList{"send Accept -> 192.0.2.7"});
+        // Also from the host field, whose own editing keys would otherwise take Ctrl+E.
+        Field()->setFocus();
         Key(Qt::Key_E, Qt::ControlModifier);
         QTRY_VERIFY(!form->Session().Connected());
     }
