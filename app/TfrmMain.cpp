@@ -201,6 +201,7 @@ void TfrmMain::TrbMicChange()
     const int position = TrbMic->Position();
     Label6->setText(QString::number(position));
     Label6->adjustSize();
+    Label6->setAccessibleName(QStringLiteral("Microphone Level %1").arg(position));
     micLevel_ = position;
     session_->SetMicLevel(position);
 }
@@ -226,6 +227,7 @@ void TfrmMain::TrbVoiceChange()
     const quint32 position = static_cast<quint32>(TrbVoice->Position());
     Label9->setText(QString::number(qRound(position * 100.0 / 65535)));
     Label9->adjustSize();
+    Label9->setAccessibleName(QStringLiteral("Volume Level %1 %").arg(Label9->text()));
     SetWaveOutVolume(position * 65536 + position);
 }
 

@@ -102,11 +102,13 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
     void CreateSidebar();
     void CreateVideoArea();
+    void SetUpKeyboard();
     void ConnectHandlers();
     void ConnectCall();
     void FormClose();

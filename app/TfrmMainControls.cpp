@@ -15,6 +15,7 @@
 #include "widgets/TTrackBar.h"
 #include "widgets/TWindowDragger.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
@@ -54,7 +55,8 @@ QToolButton* ToolButton(QWidget* parent, const QString& name, const QString& hin
     button->setToolTip(hint);
     button->setGeometry(left, top, 22, 22);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus); // like the picture buttons: Tab reaches it, not a click
+    button->setAccessibleName(hint);      // it shows only a picture
     return button;
 }
 
@@ -64,6 +66,7 @@ TTrackBar* LevelBar(QWidget* parent, const QString& name, const QString& hint, i
     auto* bar = new TTrackBar(parent);
     bar->setObjectName(name);
     bar->setToolTip(hint);
+    bar->setAccessibleName(hint); // the value it reports is its position
     bar->setGeometry(left, 416, 35, 169);
     bar->setRange(0, max);
     bar->setTickInterval(tick);
@@ -128,6 +131,8 @@ void TfrmMain::CreateVideoArea()
     lblCallerID = new QLabel(Panel2);
     lblCallerID->setObjectName(QStringLiteral("lblCallerID"));
     lblCallerID->setTextFormat(Qt::PlainText); // the caller ID comes from the network
+    // Every new text is announced: QLabel raises NameChanged, the event Qt's AT-SPI bridge
+    // passes on for it (it drops Alert), wherever the focus is.
     lblCallerID->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont bold = lblCallerID->font();
     bold.setBold(true);
@@ -183,6 +188,8 @@ void TfrmMain::CreateSidebar()
     edtHostName->setGeometry(24, 152, 153, 24);
     edtHostName->setFont(TFonts::Arial(10));
     edtHostName->setStyleSheet(QStringLiteral("background: white; color: black;"));
+    // No label beside it: its prompt says what it is for, also once the user has typed.
+    edtHostName->setAccessibleName(HostNamePrompt);
 
     Image7 = ImageButton(p, QStringLiteral("Image7"), TGlyph::Settings,
                          QStringLiteral("Call Settings..."), 24, 200, 48);
@@ -204,8 +211,12 @@ void TfrmMain::CreateSidebar()
     Label8 = WhiteLabel(p, QStringLiteral("Label8"), QStringLiteral("0"), 117, 416);
     Label6 = WhiteLabel(p, QStringLiteral("Label6"), QStringLiteral("85"), 77, 575);
     Label9 = WhiteLabel(p, QStringLiteral("Label9"), QStringLiteral("100"), 111, 575);
+    // A bare number means nothing when heard; the figures say which bar they belong to.
+    Label2->setAccessibleName(QStringLiteral("Microphone Level minimum 0"));
+    Label8->setAccessibleName(QStringLiteral("Volume Level minimum 0"));
     Image3 = ImageButton(p, QStringLiteral("Image3"), TGlyph::Speaker, QString(), 78, 480, 48);
     Image3->setEnabled(false); // a picture, not a button
+    Image3->setAccessibleName(QStringLiteral("Speaker"));
     Image3->setCursor(Qt::ArrowCursor);
 
     btnPreview = ImageButton(p, QStringLiteral("btnPreview"), TGlyph::Preview,
@@ -224,6 +235,50 @@ void TfrmMain::CreateSidebar()
     Label3->move(40, 632);
     Label3->adjustSize();
     Label3->hide();
+
+    SetUpKeyboard();
+}
+
+void TfrmMain::SetUpKeyboard()
+{
+    // What the user types comes first, then the call buttons and the rest from top to bottom.
+    QWidget* order[] = {edtHostName, Image4,      Image5,      Image7,         Image6,
+                        Image9,      Image8,      Image11,     Image10,        TrbMic,
+                        TrbVoice,    btnPreview,  btnTransfer, btnVideoSource, ToolButton3,
+                        ToolButton1, ToolButton2, btnSidebar};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+    edtHostName->setFocus();
+    // Enter in the field moves on, to "Make / Answer Call".
+    connect(edtHostName, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
+
+    // The buttons press themselves on their keys; a screen reader reads the key with the name.
+    const std::pair<TImageButton*, QKeySequence> keys[] = {
+        {Image4, QKeySequence(Qt::CTRL | Qt::Key_Return)},
+        {Image5, QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {Image6, QKeySequence(Qt::CTRL | Qt::Key_B)},
+        {btnTransfer, QKeySequence(Qt::CTRL | Qt::Key_T)}};
+    // Under X11 the field's own editing keys include Ctrl+E and Ctrl+B (end of line, back one
+    // character); the call and window keys come first there (eventFilter).
+    edtHostName->installEventFilter(this);
+    for (const auto& [button, key] : keys) {
+        button->setShortcut(key);
+        button->setAccessibleDescription(QStringLiteral("%1 (%2)").arg(
+            button->toolTip(), key.toString(QKeySequence::NativeText)));
+    }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edtHostName && event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const TImageButton* button : {Image4, Image5, Image6, btnTransfer})
+            if (button->shortcut() == pressed) {
+                event->ignore(); // not the field's: the shortcut goes to its button
+                return true;
+            }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TfrmMain::ConnectHandlers()

@@ -112,6 +112,12 @@ void TFGraphConfig::CreateControls()
     lbDialogs->setUniformItemSizes(true);
     lbDialogs->setItemDelegate(new TElidedRowDelegate(lbDialogs));
     lbDialogs->setStyleSheet(QStringLiteral("QListWidget { background: white; }"));
+    // The video label sits in the group box and its list on the window, so the list is named
+    // directly; the others are tied to their labels.
+    cbVSources->setAccessibleName(Label1->text());
+    Label4->setBuddy(cbPixelFormat);
+    Label9->setBuddy(lbDialogs);
+    lbDialogs->setAccessibleName(Label9->text()); // a list takes no name from its buddy
     btnCancel = new TGradientButton(QStringLiteral("Close"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(207, 288, 75, 25);

@@ -139,6 +139,11 @@ void TfrmIP::CreateControls()
                           {200, 368, 193, 25});
     btnClose = AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"), {407, 368, 75, 25});
 
+    Label2->setBuddy(edtName);
+    Label1->setBuddy(edtIP);
+    // The rows are read as the contact lines they show.
+    ListBox1->setAccessibleName(QStringLiteral("Contacts"));
+
     QWidget* chain[] = {ListBox1, edtName,   edtIP,        btnAdd,   btnDelete,
                         btnClose, btnOnline, btnDeleteAll, btnInsert};
     for (size_t i = 0; i + 1 < std::size(chain); ++i)

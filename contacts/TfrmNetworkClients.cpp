@@ -86,7 +86,8 @@ void TfrmNetworkClients::CreateControls()
     SpeedButton1->setIcon(QIcon(RefreshPicture()));
     SpeedButton1->setIconSize(QSize(16, 16));
     SpeedButton1->setToolTip(QStringLiteral("Refresh List"));
-    SpeedButton1->setFocusPolicy(Qt::NoFocus); // a speed button never takes the focus
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);        // a speed button never takes the focus
+    SpeedButton1->setShortcut(QKeySequence::Refresh); // so the keyboard reaches it all the same
 
     ListBox1 = new QListWidget(RoundPanel1);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
@@ -96,6 +97,9 @@ void TfrmNetworkClients::CreateControls()
     QPalette pal = ListBox1->palette();
     pal.setColor(QPalette::Text, QColor(0, 128, 192));
     ListBox1->setPalette(pal);
+    // The heading is painted by the panel, so the list carries its text itself.
+    ListBox1->setAccessibleName(QStringLiteral("Network clients that are currently online:"));
+    SpeedButton1->setAccessibleName(SpeedButton1->toolTip()); // it shows only a picture
 
     auto* add = new TGradientButton(QStringLiteral("Add Host Names To List"), RoundPanel1);
     add->setObjectName(QStringLiteral("btnAdd"));

@@ -139,6 +139,15 @@ void TfrmSettings::CreateControls()
     Label7->setBuddy(cboSpeaker);
     btnSave->setAutoDefault(true); // Enter on the focused "Save" presses it
 
+    // Each field is named by the label beside it; the "..." buttons by what they choose.
+    Label1->setBuddy(edtRingTone);
+    Label2->setBuddy(sedRingTime);
+    Label3->setBuddy(edtMessage);
+    Label4->setBuddy(edtCallerID);
+    Label5->setBuddy(edtPath);
+    btnBrowseTone->setAccessibleName(QStringLiteral("Choose Ring Tone"));
+    btnFolderPath->setAccessibleName(QStringLiteral("Choose Files Receive Path"));
+
     for (QPushButton* dots : {btnBrowseTone, btnFolderPath}) {
         QFont bold = dots->font();
         bold.setBold(true);

@@ -30,6 +30,8 @@ packages=(
   # D-Bus bus and Avahi daemon per test host
   libavahi-client-dev avahi-daemon avahi-utils dbus util-linux
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the accessibility test: the AT-SPI buses and a screen reader's view of the windows
+  at-spi2-core python3-gi gir1.2-atspi-2.0 python3-pyatspi
   # an independent reader of the rich-text messages we write
   unrtf
   # fuzz targets (libFuzzer comes with clang's runtime)

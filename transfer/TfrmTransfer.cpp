@@ -118,6 +118,8 @@ void TfrmTransfer::CreateControls()
     lstFilesReceived->setFont(listFont);
     lstFilesReceived->setStyleSheet(QStringLiteral("QListWidget { background: white; }"));
     lstFilesReceived->setItemDelegate(new TElidedRowDelegate(lstFilesReceived));
+    // No label above it; each row is read as the file's path it shows.
+    lstFilesReceived->setAccessibleName(QStringLiteral("Files Received"));
 
     auto button = [this](const QString& name, const QString& text, const QRect& geometry) {
         auto* b = new TGradientButton(text, Panel1);
@@ -151,6 +153,7 @@ void TfrmTransfer::CreateControls()
     pbTransfer->setTextVisible(true);
     pbTransfer->setAlignment(Qt::AlignCenter);
     pbTransfer->hide();
+    pbTransfer->setAccessibleName(QStringLiteral("Transfer Progress"));
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));

@@ -58,6 +58,7 @@ void TfrmTxtMessage::CreateControls()
     font.setPixelSize(16);
     Editor->setFont(font);
     Editor->document()->setDefaultFont(font);
+    Editor->setAccessibleName(QStringLiteral("Text Message"));
 
     auto button = [this](const QString& name, const QString& text, const QRect& geometry,
                          void (TfrmTxtMessage::*handler)()) {

@@ -4,7 +4,8 @@
 
 #include <QAbstractButton>
 
-// A round picture button of the sidebar; its hint is its tooltip.
+// A round picture button of the sidebar; its hint is its tooltip, and its name to a screen
+// reader, since the picture is all it shows. Tab reaches it, Space presses it.
 class TImageButton : public QAbstractButton
 {
     Q_OBJECT
@@ -16,6 +17,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     TGlyph glyph_;

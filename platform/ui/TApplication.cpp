@@ -2,6 +2,7 @@
 
 #include "platform/errors/EError.h"
 #include "platform/logging/Logging.h"
+#include "platform/ui/TAccessibility.h"
 #include "platform/ui/TUiServices.h"
 
 namespace {
@@ -12,7 +13,10 @@ QString& TitleText()
 }
 } // namespace
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    TAccessibility::InstallWindowRoles();
+}
 
 QString TApplication::Title()
 {

@@ -155,6 +155,10 @@ void TPropertyFrame::Add(const PropertyPagePtr& page, const TPropertyControl& co
             });
         }
         bound.editor = row;
+        // The row's label names the row; the slider and the box inside it say so themselves.
+        if (slider)
+            slider->setAccessibleName(control.name);
+        box->setAccessibleName(control.name);
         bound.show = [slider, setBox, control, step, this](const QVariant& value) {
             const double v = value.toDouble();
             setBox(v);

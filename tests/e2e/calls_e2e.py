@@ -826,6 +826,45 @@ def scenario_answer_voice_end(lab, a, b):
                      stats[1]))
 
 
+def keys(lab, *names):
+    """Presses keys in the focused window, one after the other."""
+    for name in names:
+        lab.xdotool("key", "--clearmodifiers", name)
+        time.sleep(0.15)
+
+
+def scenario_keys_only(lab, a, b):
+    """Neither user touches the mouse: A's host-name field has the focus when the window opens
+    (Tab leaves it, Shift+Tab comes back), A types B's address and calls with Ctrl+Return; B
+    answers with Ctrl+Return; both end with Ctrl+E."""
+    a.start()
+    b.start()
+    a.set_mark()
+    b.set_mark()
+    a.focus(a.window)
+    keys(lab, "Tab", "shift+Tab", "ctrl+a")
+    lab.xdotool("type", "--delay", "30", b.address)
+    # Enter moves on to "Make / Answer Call"; the call key works from anywhere in the window.
+    keys(lab, "Return", "ctrl+Return")
+    a.expect('sent "Calling|%s" to %s' % (a.caller_id, b.address))
+    b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+    a.calling_window()
+    b.focus(b.window)
+    keys(lab, "ctrl+Return")
+    b.expect("answered: voice to %s" % a.address)
+    a.expect("accepted: voice to %s" % b.address)
+    a.expect_calling_window_closed()
+    a.expect(flags_line(1, 0, 0, 1))
+    b.expect(flags_line(1, 1, 0, 1))
+    for copy in (a, b):
+        copy.set_mark()
+        copy.focus(copy.window)
+        keys(lab, "ctrl+e")
+        copy.expect("call ended")
+        copy.expect(flags_line(0, 0, 0, 0))
+    return "called, answered and ended with keys alone"
+
+
 def scenario_stranger_cannot_take_the_call(lab, a, b):
     """While B rings for A, a stranger (a third address on A's side) pokes B's ports 6501, 8800
     and 6767; B's user answers with the button. The call, its voice and its video are A's, B's
@@ -1315,6 +1354,8 @@ def scenario_screen_as_source(lab, a, b):
 SCENARIOS = [
     ("A calls B, B rings", scenario_a_calls_b_rings),
     ("B answers, voice both ways, End on both", scenario_answer_voice_end),
+    ("keys alone: A calls B with Ctrl+Return, B answers with Ctrl+Return, both end with Ctrl+E",
+     scenario_keys_only),
     ("a stranger poking B while it rings cannot take the call", scenario_stranger_cannot_take_the_call),
     ("auto-answer", scenario_auto_answer),
     ("busy reply in A's calling window", scenario_busy),
