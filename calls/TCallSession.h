@@ -5,6 +5,7 @@
 #include "calls/TCallPorts.h"
 #include "calls/TReplyLimiter.h"
 #include "contacts/TCallSettings.h"
+#include "platform/logging/TLogThrottle.h"
 #include "platform/player/IMediaPlayer.h"
 #include "voice/TVOIPMedia.h"
 
@@ -173,6 +174,9 @@ private:
     std::optional<TClock::time_point> ringStart_;
     QTimer ringTimer_;
     TReplyLimiter replies_;
+    // Warnings a flood of datagrams would repeat: a line now and then.
+    TLogThrottle strayAccepts_;
+    TLogThrottle failedDatagrams_;
     std::unique_ptr<TVOIPMedia> voice_;
     bool voiceWarned_ = false; // once per call
     // Counts call operations; an operation that let pending messages run goes on only when no

@@ -21,8 +21,9 @@ void TCallSession::Receive(const QByteArray& datagram, const QString& sender)
         Handle(message, from);
     } catch (const std::exception& e) {
         // The network never opens a box; what failed is in the log.
-        qCWarning(lcCall).noquote()
-            << "handling a datagram from" << from.toString() << "failed:" << e.what();
+        if (const std::optional<qint64> more = failedDatagrams_.Allow())
+            qCWarning(lcCall).noquote() << "handling a datagram from" << from.toString()
+                                        << "failed:" << e.what() << TLogThrottle::More(*more);
     }
 }
 
@@ -43,10 +44,11 @@ void TCallSession::Handle(const TSignalMessage& message, const QHostAddress& fro
     case TSignalMessage::TKind::Accept:
         if (AwaitingAnswerFrom(from))
             CallAccepted(from);
-        else
-            qCWarning(lcCall).noquote() << QStringLiteral("dropped \"Accept\" from %1: no call "
-                                                          "placed to it")
-                                               .arg(from.toString());
+        else if (const std::optional<qint64> more = strayAccepts_.Allow())
+            qCWarning(lcCall).noquote()
+                << QStringLiteral("dropped \"Accept\" from %1: no call placed to it")
+                       .arg(from.toString())
+                << TLogThrottle::More(*more);
         return;
     case TSignalMessage::TKind::Cancel:
         // Only the caller can take back its call, and only while it has not been answered.

@@ -36,12 +36,19 @@ void TFrameDecoder::SetDisplaySize(const QSize& size, qreal devicePixelRatio)
 std::optional<TFrameDecoder::TFrame>
 TFrameDecoder::Prepare(const QByteArray& datagram, const QSize& area, qreal devicePixelRatio)
 {
-    std::optional<QImage> picture = TJpegDecoder::Decode(datagram);
+    const std::optional<QSize> stated = TJpegDecoder::Size(datagram);
+    if (!stated)
+        return std::nullopt;
+    const QRect fit = FitRect(*stated, area);
+    const QSize device = (QSizeF(fit.size()) * devicePixelRatio).toSize();
+    // A picture larger than the area is decoded no larger than it takes to cover the area: the
+    // library leaves out the detail nobody would see, which a peer could otherwise make cost
+    // a large share of a core per datagram.
+    std::optional<QImage> picture = device.isEmpty() ? TJpegDecoder::Decode(datagram)
+                                                     : TJpegDecoder::DecodeScaled(datagram, device);
     if (!picture)
         return std::nullopt;
     TFrame frame;
-    const QRect fit = FitRect(picture->size(), area);
-    const QSize device = (QSizeF(fit.size()) * devicePixelRatio).toSize();
     if (!fit.isEmpty() && !device.isEmpty()) {
         frame.display = device == picture->size() ? *picture
                                                   : picture->scaled(device, Qt::IgnoreAspectRatio,

@@ -20,7 +20,8 @@ class TFrameDecoder : public QObject
 {
     Q_OBJECT
 public:
-    // picture: the frame as decoded; display: the same scaled to fit the display size;
+    // picture: the frame as decoded (no larger than it takes to cover the display size);
+    // display: the same scaled to fit the display size;
     // ticket: what Submit was given with the datagram.
     using Handler =
         std::function<void(const QImage& picture, const QImage& display, quint64 ticket)>;

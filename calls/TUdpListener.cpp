@@ -5,7 +5,7 @@
 TUdpListener::TUdpListener(const QString& what, qsizetype maxDatagram, Category category,
                            Handler handler, QObject* parent)
     : QObject(parent), what_(what), maxDatagram_(maxDatagram), category_(category),
-      handler_(std::move(handler))
+      handler_(std::move(handler)), failures_(std::chrono::seconds(10))
 {
     socket_.setReadBufferSize(maxDatagram);
     connect(&socket_, &QUdpSocket::readyRead, this, &TUdpListener::Read);
@@ -24,14 +24,17 @@ bool TUdpListener::Activate(quint16 port)
 
 void TUdpListener::Read()
 {
-    // A bounded batch per turn of the event loop: a flood of datagrams must leave room for
-    // everything else the window does. The rest is read on the next turn.
-    constexpr int Batch = 64;
-    for (int n = 0; socket_.hasPendingDatagrams(); ++n) {
-        if (n == Batch) {
-            QMetaObject::invokeMethod(this, &TUdpListener::Read, Qt::QueuedConnection);
-            return;
-        }
+    // Qt arms the socket's next notification only when a datagram is taken out of it. So the
+    // datagrams are read here and nowhere else: a read queued for later could empty the socket
+    // just before Qt reports it readable, and Qt would then wait for a read that never comes.
+    // A notification with nothing waiting still takes (nothing) out, which arms the next one.
+    if (!socket_.hasPendingDatagrams()) {
+        socket_.receiveDatagram(maxDatagram_ + 1);
+        return;
+    }
+    // A bounded batch per notification: a flood leaves room for everything else the window
+    // does; whatever is left raises the next notification by itself.
+    for (int n = 0; n < BatchPerNotification && socket_.hasPendingDatagrams(); ++n) {
         const QNetworkDatagram datagram = socket_.receiveDatagram(maxDatagram_ + 1);
         const QByteArray data = datagram.data();
         if (data.isEmpty() || data.size() > maxDatagram_) {
@@ -44,12 +47,14 @@ void TUdpListener::Read()
             continue;
         const QString sender = QHostAddress(ip).toString();
         // What a datagram sets off must not end the listener, nor reach the user as a box:
-        // the network never opens a dialog. It is logged.
+        // the network never opens a dialog. It is logged, a line now and then.
         try {
             handler_(data, sender);
         } catch (const std::exception& e) {
-            qCWarning(category_).noquote()
-                << "a" << what_ << "datagram from" << sender << "failed:" << e.what();
+            if (const std::optional<qint64> more = failures_.Allow())
+                qCWarning(category_).noquote()
+                    << "a" << what_ << "datagram from" << sender << "failed:" << e.what()
+                    << TLogThrottle::More(*more);
         }
     }
 }

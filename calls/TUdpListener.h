@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/logging/TLogThrottle.h"
+
 #include <QLoggingCategory>
 #include <QObject>
 #include <QUdpSocket>
@@ -23,6 +25,9 @@ public:
     bool Activate(quint16 port);
     quint16 localPort() const { return socket_.localPort(); }
 
+    // Datagrams handled per read notification at most.
+    static constexpr int BatchPerNotification = 256;
+
 private:
     void Read();
 
@@ -30,5 +35,6 @@ private:
     qsizetype maxDatagram_;
     Category category_;
     Handler handler_;
+    TLogThrottle failures_;
     QUdpSocket socket_;
 };

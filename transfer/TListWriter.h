@@ -6,12 +6,13 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <thread>
+#include <vector>
 
 // Writes the received-files list on a thread of its own, so that a long list never holds up
-// the window: Save hands over the entries as they are now and returns at once; what is handed
-// over while a write runs is written after it, and only the newest of those. Flush waits until
+// the window. It keeps its own copy of the list: Save hands over the whole list, Insert one new
+// entry, and both return at once; an arrival costs the window the same however long the list
+// is. Changes handed over while a write runs are written together after it. Flush waits until
 // everything handed over is on disk.
 class TListWriter
 {
@@ -22,12 +23,23 @@ public:
     TListWriter(const TListWriter&) = delete;
     TListWriter& operator=(const TListWriter&) = delete;
 
+    // The list as it is on disk now (as loaded): changes apply to it; nothing is written.
+    void Know(QStringList entries);
     void Save(QStringList entries);
+    // An entry put at row of the list as the changes before it left it.
+    void Insert(int row, QString entry);
     void Flush();
     // Whole writes done so far (for tests).
     int Writes() const;
 
 private:
+    struct TChange
+    {
+        bool whole = false;
+        QStringList entries; // whole: the list; otherwise the one new entry
+        int row = 0;
+    };
+    void Hand(TChange change, bool write);
     void Run(std::stop_token stop);
 
     const QString path_;
@@ -35,8 +47,10 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable_any wake_;
     std::condition_variable_any written_;
-    std::optional<QStringList> pending_;
+    std::vector<TChange> pending_;
+    bool unwritten_ = false; // a change waits that must reach the disk
     bool writing_ = false;
     int writes_ = 0;
+    QStringList entries_; // the writer's copy; its thread's alone
     std::jthread worker_; // last: it starts once everything it uses exists
 };

@@ -74,7 +74,7 @@ public:
     // The slowest body a capture takes: fewer than MinWindowBytes in any RateWindowMs (after
     // the first) fail it as too slow; 0: any pace.
     qint64 MinWindowBytes = 0;
-    qint64 RateWindowMs = 10000;
+    qint64 RateWindowMs = 40000;
 
     virtual void Connect();
     virtual void Disconnect();
@@ -88,6 +88,9 @@ public:
     void SendStream(QIODevice& stream);
     // Appends received bytes to the stream until it holds n bytes or the peer closes.
     void CaptureStream(QIODevice& stream, qint64 n);
+    // On a worker thread: waits that long, unless the component is cancelled first (then it
+    // throws EAbortError as an operation would).
+    void Pause(qint64 ms);
 
     void Listen();
     int Accept();

@@ -93,6 +93,23 @@ TSockBase::TWait TSockBase::WaitSocket(short events, qint64 deadline)
     }
 }
 
+void TSockBase::Pause(qint64 ms)
+{
+    const qint64 until = Now() + ms;
+    while (!Canceled) {
+        const qint64 left = until - Now();
+        if (left <= 0)
+            return;
+        pollfd wake{wakeFd_, POLLIN, 0};
+        if (::poll(&wake, wakeFd_ >= 0 ? 1 : 0, int(qMin<qint64>(left, INT_MAX))) > 0) {
+            quint64 count = 0;
+            [[maybe_unused]] const ssize_t r = ::read(wakeFd_, &count, sizeof count);
+        }
+    }
+    Canceled = false;
+    throw EAbortError(QStringLiteral("Socket capture aborted"));
+}
+
 void TSockBase::Write(const QByteArray& text)
 {
     Report(QStringLiteral("Write"), 8);

@@ -23,24 +23,18 @@ std::optional<qint32> ParseLength(const QByteArray& field)
     qsizetype i = 0;
     while (i < field.size() && field[i] == ' ')
         ++i;
-    bool negative = false;
-    if (i < field.size() && (field[i] == '+' || field[i] == '-'))
-        negative = field[i++] == '-';
     if (i == field.size())
         return std::nullopt;
+    // Digits only: no copy ever writes a sign, and a negative length has no meaning.
     qint64 value = 0;
     for (; i < field.size(); ++i) {
         const char c = field[i];
         if (c < '0' || c > '9')
             return std::nullopt;
         value = value * 10 + (c - '0');
-        if (value > qint64(2147483648))
+        if (value > MaxBody)
             return std::nullopt;
     }
-    if (negative)
-        value = -value;
-    if (value > MaxBody || value < -MaxBody - 1)
-        return std::nullopt;
     return qint32(value);
 }
 

@@ -22,8 +22,8 @@ QByteArray NameHeader(const QByteArray& name);
 // "%10d" of the body's length.
 QByteArray BodyLength(qint64 length);
 
-// A length field as the receiver reads it: optional leading spaces, an optional sign, decimal
-// digits that fit a signed 32-bit integer, nothing else. Nothing when it is not such a number.
+// A length field as the receiver reads it: optional leading spaces, then decimal digits up to
+// 2,147,483,647, nothing else (no sign). Nothing when it is not such a number.
 std::optional<qint32> ParseLength(const QByteArray& field);
 
 } // namespace TStrmFraming

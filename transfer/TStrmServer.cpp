@@ -1,5 +1,6 @@
 #include "transfer/TStrmServer.h"
 
+#include "platform/errors/ESockError.h"
 #include "platform/logging/Logging.h"
 #include "transfer/TSpooledStream.h"
 #include "transfer/TStrmFraming.h"
@@ -21,10 +22,11 @@ TStrmServer::~TStrmServer()
 std::unique_ptr<TGeneralServer> TStrmServer::NewClient()
 {
     auto client = std::make_unique<TStrmServer>(this);
-    client->SpoolFolder = SpoolFolder;
+    client->SpoolFolder = SpoolFolderNow ? SpoolFolderNow() : SpoolFolder;
     client->HeaderTimeMs = HeaderTimeMs;
     client->MinRateBytes = MinRateBytes;
     client->RateWindowMs = RateWindowMs;
+    client->CloseWaitMs = CloseWaitMs;
     return client;
 }
 
@@ -53,19 +55,20 @@ void TStrmServer::Serve()
             return;
         }
         TSpooledStream body(SpoolFolder);
-        MinWindowBytes = MinRateBytes;
-        if (*length > 0)
-            CaptureStream(body, *length);
-        MinWindowBytes = 0;
-        // Numbered as the body ends, so a sender's next message is always numbered later.
-        static std::atomic<quint64> arrivals{0};
-        Arrival = ++arrivals;
+        ReceiveBody(body, *length, admission);
         if (!BodyComplete()) {
             failed(QStringLiteral("%1 of %2 bytes arrived")
                        .arg(qint64(ReceivedCount))
                        .arg(qint64(TotalCount)));
             return;
         }
+        // Files from one address are taken at a pace, empty ones as well; a file over it
+        // waits for its turn.
+        if (listening)
+            Pause(listening->TakeFileTurn(RemoteAddress));
+        // Numbered as the body is taken, so a sender's next message is always numbered later.
+        static std::atomic<quint64> arrivals{0};
+        Arrival = ++arrivals;
         body.seek(0);
         framed = false; // delivered: what the handler does is its own affair
         const bool stored =
@@ -85,6 +88,33 @@ void TStrmServer::Serve()
     // could reset the connection under it. Any other connection is closed at once.
     if (answered)
         AwaitPeerClose();
+}
+
+void TStrmServer::ReceiveBody(TSpooledStream& body, qint64 length, const TAdmission& admission)
+{
+    struct TRestore
+    {
+        TStrmServer& server;
+        ~TRestore()
+        {
+            server.MinWindowBytes = 0;
+            server.OnPacketRecvd = nullptr;
+        }
+    } restore{*this};
+    if (admission.grow)
+        OnPacketRecvd = [&admission](TSockBase* s) {
+            if (!admission.grow(s->ReceivedCount))
+                throw ESockError(QStringLiteral("not enough free space"));
+        };
+    MinWindowBytes = MinRateBytes;
+    if (length > 0)
+        CaptureStream(body, length);
+}
+
+qint64 TStrmServer::TakeFileTurn(const QHostAddress& from)
+{
+    std::lock_guard lock(paceLock_);
+    return pace_.Take(from, TFilePace::TClock::now(), FilePace).count();
 }
 
 std::optional<qint64> TStrmServer::ReceiveHeader(QByteArray& name)
@@ -121,6 +151,8 @@ std::optional<qint32> TStrmServer::ReadLength(int size)
 
 void TStrmServer::AwaitPeerClose()
 {
+    // The slot and the address's share of them are held until then, so the time is absolute.
+    LimitTime(CloseWaitMs);
     try {
         // Read ends short only when the peer has closed; a reset, the silence limit or a
         // cancel end the wait with an error.

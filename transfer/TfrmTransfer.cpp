@@ -25,7 +25,6 @@
 #include <QSaveFile>
 #include <QTimer>
 
-#include <sys/statvfs.h>
 
 const QString TfrmTransfer::WarningText =
     QStringLiteral("File or Document may still be in use.\r\n\r\n{ or Host is not connected at "
@@ -67,7 +66,10 @@ TfrmTransfer::TfrmTransfer(TPortalHost host, quint16 listenPort, QWidget* parent
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowMinimizeButtonHint),
       ListFile(listFile.isEmpty() ? TReceivedList::Location() : std::move(listFile)),
-      host_(std::move(host))
+      host_(std::move(host)),
+      budget_([this](const QString& folder) {
+          return DiskSpace ? DiskSpace(folder) : TDiskBudget::FileSystemSpace(folder);
+      })
 {
     setObjectName(QStringLiteral("frmTransfer"));
     setWindowTitle(QStringLiteral("File Transfer Portal"));
@@ -75,14 +77,6 @@ TfrmTransfer::TfrmTransfer(TPortalHost host, quint16 listenPort, QWidget* parent
     setFont(TFonts::SansSerif(8));
     setAcceptDrops(true);
     OpenDocument = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    DiskSpace = [](const QString& folder) -> std::optional<TDiskSpace> {
-        struct statvfs fs
-        {};
-        if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0)
-            return std::nullopt;
-        return TDiskSpace{qint64(fs.f_bavail) * qint64(fs.f_frsize),
-                          qint64(fs.f_blocks) * qint64(fs.f_frsize)};
-    };
     listWriter_ = std::make_unique<TListWriter>(ListFile, [](const QString& reason) {
         qCWarning(lcTransfer).noquote() << "the received-files list was not written:" << reason;
     });
@@ -191,6 +185,7 @@ void TfrmTransfer::LoadList()
         const QStringList entries = TReceivedList::Load(ListFile);
         lstFilesReceived->clear();
         lstFilesReceived->addItems(entries);
+        listWriter_->Know(entries);
         qCDebug(lcTransfer).noquote()
             << QStringLiteral("received-files list: %1 entries loaded").arg(entries.size());
         for (const QString& entry : entries)
@@ -210,12 +205,7 @@ void TfrmTransfer::FlushList()
     listWriter_->Flush();
 }
 
-qint64 TfrmTransfer::Reserve(qint64 total)
-{
-    return std::max<qint64>(total / 20, qint64(64) << 20);
-}
-
-void TfrmTransfer::AddEntry(const QString& path, quint64 arrival)
+int TfrmTransfer::AddEntry(const QString& path, quint64 arrival)
 {
     int row = lstFilesReceived->count();
     while (row > 0 && lstFilesReceived->item(row - 1)->data(Qt::UserRole).toULongLong() > arrival)
@@ -225,6 +215,7 @@ void TfrmTransfer::AddEntry(const QString& path, quint64 arrival)
     lstFilesReceived->insertItem(row, item);
     if (QListWidgetItem* current = lstFilesReceived->currentItem())
         current->setSelected(true);
+    return row;
 }
 
 void TfrmTransfer::SetStatus(const QString& text)
@@ -252,6 +243,14 @@ void TfrmTransfer::btnCloseClick()
 void TfrmTransfer::btnClearClick()
 {
     lstFilesReceived->clear();
+    ListEdited();
+}
+
+void TfrmTransfer::ListEdited()
+{
+    // The writer's copy follows, so the next arrival writes the list as the user left it; the
+    // file itself is written then, or when the portal closes.
+    listWriter_->Know(Entries());
 }
 
 void TfrmTransfer::btnDeleteClick()
@@ -278,6 +277,7 @@ void TfrmTransfer::btnDeleteClick()
     }
     for (QListWidgetItem* item : gone)
         std::unique_ptr<QListWidgetItem>(lstFilesReceived->takeItem(lstFilesReceived->row(item)));
+    ListEdited();
 }
 
 void TfrmTransfer::btnMoveClick()
@@ -330,6 +330,7 @@ void TfrmTransfer::MoveEntry(int row, const QString& folder)
         QFile::remove(source);
     }
     item->setText(target);
+    ListEdited();
     item->setSelected(false);
     Ui().Information(Moved);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transfer/TDiskBudget.h"
 #include "transfer/TPortalHost.h"
 #include "transfer/TStrmServer.h"
 
@@ -11,7 +12,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class QLabel;
@@ -71,15 +71,8 @@ public:
     // The received-files list file, read when the portal is made.
     const QString ListFile;
     // The free and total bytes of the file system a folder is on; tests put their own here.
-    struct TDiskSpace
-    {
-        qint64 free = 0;
-        qint64 total = 0;
-    };
+    using TDiskSpace = TDiskBudget::TSpace;
     std::function<std::optional<TDiskSpace>(const QString& folder)> DiskSpace;
-    // What stays free of the receive folder's file system whatever arrives: 5 % of it, at least
-    // 64 MiB.
-    static qint64 Reserve(qint64 total);
 
     // Handlers.
     void FormClose();
@@ -133,13 +126,15 @@ private:
     void ConnectSender();
     void ConnectReceiver(quint16 port);
     void LoadList();
-    // Listed in the order the bodies arrived, though workers store them in any order.
-    void AddEntry(const QString& path, quint64 arrival);
+    // Listed in the order the bodies arrived, though workers store them in any order; the row.
+    int AddEntry(const QString& path, quint64 arrival);
     void SetStatus(const QString& text);
+    // After the user changed the list's entries.
+    void ListEdited();
     void ShowProgress();
     void Stored(const QString& path, qint64 size, const QString& from, quint64 arrival);
-    // On a worker: whether a body of that length may come (a usable receive folder, room for
-    // it beside the bodies already on their way and the reserve).
+    // On a worker: whether a body of that length may come into the folder its connection was
+    // given (a usable folder, and a share of the free space that leaves the reserve).
     TStrmServer::TAdmission Admit(TStrmServer* sender, qint64 length);
     // A status line the dots do not run over, and the log's copy of it.
     void SetNotice(const QString& text);
@@ -148,7 +143,6 @@ private:
     // Spool files an earlier run left in the receive folder.
     void RemoveStaleSpools();
     void MoveEntry(int row, const QString& folder);
-    QString StoreFolder() const;
 
     TPortalHost host_;
     bool sending_ = false;
@@ -159,12 +153,8 @@ private:
     QElapsedTimer sendClock_;
     QElapsedTimer receiveClock_;
     QTimer* progressTimer_ = nullptr;
-    // The receive folder as the workers read it.
-    mutable std::mutex folderLock_;
-    QString storeFolder_;
-    // What the bodies being received have announced, against the free space.
-    std::mutex spaceLock_;
-    qint64 announced_ = 0;
+    // The free space shared among the bodies being received.
+    TDiskBudget budget_;
     // Bodies lost per sender since one of its files was last stored.
     std::map<QString, int> lost_;
     std::unique_ptr<TListWriter> listWriter_;

@@ -5,6 +5,7 @@
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
+#include "transfer/TListWriter.h"
 #include "transfer/TReceivedName.h"
 #include "transfer/TSpooledStream.h"
 #include "transfer/TStrmServer.h"
@@ -33,6 +34,9 @@ void TfrmTransfer::ConnectReceiver(quint16 port)
         Guarded([this] { StrmRec1ClientContact(); });
     };
     StrmRec1->OnDisconnect = [this](TSockBase*) { Guarded([this] { StrmRec1Disconnect(); }); };
+    // Each connection spools and stores into the receive folder as it is when it is accepted
+    // (on this thread): a folder the user has just chosen applies at once.
+    StrmRec1->SpoolFolderNow = [this] { return host_.ReceiveFolder(); };
     ReceiveFolderChanged();
     try {
         StrmRec1->Loaded();
@@ -55,15 +59,10 @@ bool UsableFolder(const QString& folder)
 
 void TfrmTransfer::ReceiveFolderChanged()
 {
-    const QString folder = host_.ReceiveFolder();
-    {
-        std::lock_guard lock(folderLock_);
-        storeFolder_ = folder;
-    }
     // Bodies are spooled where they will be stored, so that storing one is a rename. Without a
     // usable folder nothing is admitted, so nothing is spooled anywhere else either.
     if (StrmRec1)
-        StrmRec1->SpoolFolder = folder;
+        StrmRec1->SpoolFolder = host_.ReceiveFolder();
     RemoveStaleSpools();
 }
 
@@ -71,7 +70,7 @@ void TfrmTransfer::RemoveStaleSpools()
 {
     // Once per folder and run, and never while a body may be spooling into it: what is there
     // then was left by an earlier run.
-    const QString folder = StoreFolder();
+    const QString folder = host_.ReceiveFolder();
     if (!UsableFolder(folder) || spoolsChecked_.contains(folder) ||
         (StrmRec1 && StrmRec1->ClientCount() > 0))
         return;
@@ -87,17 +86,11 @@ void TfrmTransfer::RemoveStaleSpools()
     }
 }
 
-QString TfrmTransfer::StoreFolder() const
-{
-    std::lock_guard lock(folderLock_);
-    return storeFolder_;
-}
-
 TStrmServer::TAdmission TfrmTransfer::Admit(TStrmServer* sender, qint64 length)
 {
     // The connection's worker thread: nothing here touches a widget.
     const QString from = sender->RemoteIP();
-    const QString folder = StoreFolder();
+    const QString folder = sender->SpoolFolder;
     auto refuse = [&](const QString& why) {
         qCInfo(lcTransfer).noquote()
             << QStringLiteral("refused %1 bytes from %2: %3").arg(length).arg(from, why);
@@ -107,23 +100,17 @@ TStrmServer::TAdmission TfrmTransfer::Admit(TStrmServer* sender, qint64 length)
                 SetNotice(QStringLiteral("Refused a file from %1: %2").arg(from, why));
             },
             Qt::QueuedConnection);
-        return TStrmServer::TAdmission{false, nullptr};
+        return TStrmServer::TAdmission{false, nullptr, nullptr};
     };
     if (!UsableFolder(folder))
         return refuse(QStringLiteral("no receive folder"));
-    const std::optional<TDiskSpace> space = DiskSpace ? DiskSpace(folder) : std::nullopt;
-    if (!space)
-        return refuse(QStringLiteral("the receive folder's free space is unknown"));
-    std::lock_guard lock(spaceLock_);
-    if (length > space->free - announced_ - Reserve(space->total))
-        return refuse(QStringLiteral("not enough free space"));
-    announced_ += length;
-    // Given back once the body is stored or lost.
-    std::shared_ptr<void> hold(nullptr, [this, length](void*) {
-        std::lock_guard lock(spaceLock_);
-        announced_ -= length;
-    });
-    return TStrmServer::TAdmission{true, std::move(hold)};
+    QString why;
+    std::shared_ptr<TDiskBudget::TClaim> claim = budget_.Open(folder, length, &why);
+    if (!claim)
+        return refuse(why);
+    // The body holds what it has brought and a look-ahead; it asks for more as it grows.
+    auto grow = [claim](qint64 received) { return claim->Grow(received); };
+    return TStrmServer::TAdmission{true, std::move(claim), std::move(grow)};
 }
 
 void TfrmTransfer::StrmRec1ClientContact()
@@ -174,7 +161,7 @@ bool TfrmTransfer::StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSp
             Qt::QueuedConnection);
         return false;
     }
-    const QString folder = StoreFolder();
+    const QString folder = sender->SpoolFolder;
     if (!UsableFolder(folder)) {
         StrmRec1Failed(sender, sFrom,
                        QStringLiteral("the receive folder \"%1\" does not exist").arg(folder));
@@ -201,10 +188,9 @@ void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from,
     qCInfo(lcTransfer).noquote()
         << QStringLiteral("stored a file from %1: %2, %3 bytes").arg(from, path).arg(size);
     lost_.erase(from);
-    AddEntry(path, arrival);
     // Written at once (in the background), so the entry outlives a program that ends with the
-    // portal hidden.
-    SaveList();
+    // portal hidden; only the new entry is handed over, so a long list costs nothing here.
+    listWriter_->Insert(AddEntry(path, arrival), path);
     const bool seen = PortalSeen ? PortalSeen() : isVisible() && !isMinimized() && isActiveWindow();
     if (!seen && OnStoredUnseen)
         OnStoredUnseen(path, from);
