@@ -4,6 +4,7 @@
 #include "calls/THostLookup.h"
 #include "calls/TUdpDatagramSender.h"
 #include "tests/calls/CallFakes.h"
+#include "tests/support/TDatagramFlood.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -432,6 +433,30 @@ private slots:
         QCOMPARE(Flags(), QString("0000"));
         peer.writeDatagram("Calling|Zoe", QHostAddress::LocalHost, port);
         QTRY_COMPARE(journal.Matching("caller"), QStringList{"caller Zoe"});
+    }
+
+    void aFloodLeavesTheListenerAnsweringAfterwards()
+    {
+        Start();
+        QVERIFY(session->Listen());
+        const quint16 port = session->ListenPort();
+        Receive("Calling|Bert", "192.0.2.9"); // ringing: any other caller gets the reply
+        QUdpSocket caller;
+        auto replies = [&] { return journal.Matching("send Not now -> 127.0.0.1").size(); };
+        for (int round = 0; round < 3; ++round) {
+            {
+                TDatagramFlood flood("127.0.0.2", port, "Accept", 1s);
+                QVERIFY(QTest::qWaitFor([&] { return flood.Done(); }, 20000));
+                QVERIFY(flood.Sent() > 1000);
+            }
+            // A call behind the flood is answered once what came before it is read; one that
+            // comes after that is answered too.
+            for (int n = 1; n <= 2; ++n) {
+                caller.writeDatagram("Calling|Eve", QHostAddress::LocalHost, port);
+                QTRY_COMPARE_WITH_TIMEOUT(replies(), 2 * round + n, 10000);
+                now += 2s;
+            }
+        }
     }
 
     void theResolverAnswersLaterAndCanBeAborted()

@@ -6,6 +6,7 @@
 #include "platform/errors/ESockError.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/jpeg/TJpegEncoder.h"
+#include "tests/support/TDatagramFlood.h"
 #include "tests/support/TestPictures.h"
 
 #include <QNetworkDatagram>
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -253,6 +256,38 @@ private slots:
         QVERIFY(last);
         QVERIFY(last->width() < screen.width());
         QCOMPARE(link->Source(), TVideoSource::Screen);
+    }
+
+    void aFloodLeavesTheListenerShowingThePeerAfterwards()
+    {
+        Start();
+        QVERIFY(link->Listen());
+        link->Start(QHostAddress::LocalHost);
+        QUdpSocket peer;
+        for (int round = 0; round < 3; ++round) {
+            {
+                TDatagramFlood flood("127.0.0.2", link->ListenPort(), QByteArray(32, 'x'), 1s);
+                QVERIFY(QTest::qWaitFor([&] { return flood.Done(); }, 20000));
+                QVERIFY(flood.Sent() > 1000);
+            }
+            // A picture behind the flood is shown once what came before it is read; one that
+            // comes after that is shown too.
+            for (int n = 1; n <= 2; ++n) {
+                peer.writeDatagram(Jpeg(Pattern(64, 48, Qt::red)), QHostAddress::LocalHost,
+                                   link->ListenPort());
+                QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2 * round + n, 10000);
+            }
+        }
+    }
+
+    void aPictureLargerThanTheAreaIsDecodedOnlyAsLargeAsItIsShown()
+    {
+        Start();
+        link->Start(Peer);
+        ReceiveAndWait(Jpeg(Pattern(3840, 2160, Qt::red)), "192.0.2.3");
+        QCOMPARE(shown.size(), 1);
+        // 320 x 180 are shown; an eighth of the picture still covers them.
+        QCOMPARE(shown.last().size(), QSize(480, 270));
     }
 
     void gstreamerReadsWhatWeSendAndWeShowWhatItSends()

@@ -514,6 +514,19 @@ private slots:
         QCOMPARE(FilesBeneath(pair->folderB), QStringList{"keep.spool"});
     }
 
+    void aReceiveFolderJustChosenAppliesToTheNextFile()
+    {
+        // Chosen without a word to the portal (as a settings change is told only later).
+        for (int i = 0; i < 10; ++i) {
+            const QString name = QString("next%1").arg(i);
+            QVERIFY(QDir(pair->root.path()).mkpath(name));
+            pair->folderB = pair->root.filePath(name);
+            QVERIFY(SendRaw("file.txt", "here"));
+            WaitReceiverIdle();
+            QCOMPARE(FilesBeneath(pair->folderB), QStringList{"file.txt"});
+        }
+    }
+
     void incomingContactShowsTheHiddenPortalWithoutAModalLoop()
     {
         // While its user is in a call or typing, a contact does not bring the portal up.
