@@ -45,17 +45,22 @@ bool TDiskBudget::Extend(TClaim& claim, qint64 bytes)
 {
     const std::optional<TSpace> space = space_(claim.folder_);
     std::lock_guard lock(lock_);
-    const qint64 more = bytes - claim.held_;
-    if (more <= 0)
+    if (bytes <= claim.held_)
         return true;
     // The free space already shows what every body has brought; the others' outstanding
     // look-ahead and the reserve must stay beside this one's new share.
     const qint64 others = outstanding_ - (claim.held_ - claim.received_);
-    const qint64 need = bytes - claim.received_;
-    if (!space || need > space->free - others - Reserve(space->total))
+    if (!space)
         return false;
-    outstanding_ += more;
-    claim.held_ = bytes;
+    const qint64 room = space->free - others - Reserve(space->total);
+    // Near the end of the room the share shrinks to what is left; the body is cut only when
+    // not even its next read fits.
+    const qint64 need = bytes - claim.received_;
+    if (room < std::min(need, Margin))
+        return false;
+    const qint64 held = std::max(claim.held_, claim.received_ + std::min(need, room));
+    outstanding_ += held - claim.held_;
+    claim.held_ = held;
     return true;
 }
 

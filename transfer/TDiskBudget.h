@@ -44,8 +44,8 @@ public:
 
 private:
     friend class TClaim;
-    // Extends the claim to hold up to bytes; false (the claim as it was) when that would eat
-    // into the reserve.
+    // Extends the claim towards bytes, as far as the room beside the others' shares and the
+    // reserve goes; false (the claim as it was) when not even the next read fits.
     bool Extend(TClaim& claim, qint64 bytes);
     void Close(TClaim& claim);
 

@@ -15,9 +15,9 @@ std::chrono::milliseconds TFilePace::Take(const QHostAddress& from, TTime now, c
             due_.erase(std::min_element(due_.begin(), due_.end()));
     }
     const TTime due = std::max(due_.value(from, now), now);
-    const auto wait = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   due - now - allowance),
-                               std::chrono::milliseconds(0));
+    const auto wait =
+        std::max(std::chrono::duration_cast<std::chrono::milliseconds>(due - now - allowance),
+                 std::chrono::milliseconds(0));
     due_.insert(from, due + spacing);
     return wait;
 }

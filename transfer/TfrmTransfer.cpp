@@ -25,7 +25,6 @@
 #include <QSaveFile>
 #include <QTimer>
 
-
 const QString TfrmTransfer::WarningText =
     QStringLiteral("File or Document may still be in use.\r\n\r\n{ or Host is not connected at "
                    "this time }");
@@ -66,8 +65,7 @@ TfrmTransfer::TfrmTransfer(TPortalHost host, quint16 listenPort, QWidget* parent
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowMinimizeButtonHint),
       ListFile(listFile.isEmpty() ? TReceivedList::Location() : std::move(listFile)),
-      host_(std::move(host)),
-      budget_([this](const QString& folder) {
+      host_(std::move(host)), budget_([this](const QString& folder) {
           return DiskSpace ? DiskSpace(folder) : TDiskBudget::FileSystemSpace(folder);
       })
 {

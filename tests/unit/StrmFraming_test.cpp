@@ -16,11 +16,11 @@ TEST(StrmFraming, LengthFieldsAreReadAsTheReceiverReadsThem)
     EXPECT_EQ(ParseLength("1000000000"), 1000000000);
     EXPECT_EQ(ParseLength("2147483647"), 2147483647);
     // Not a number: the connection is closed at once.
-    for (const QByteArray& bad : {QByteArray(), QByteArray("    "), QByteArray("12a4"),
-                                  QByteArray(" 12 "), QByteArray("2147483648"),
-                                  QByteArray("9999999999"), QByteArray("0x10"), QByteArray("-"),
-                                  QByteArray("\0\0\0\0", 4), QByteArray("1 2"),
-                                  QByteArray("-000000005"), QByteArray("   -1"), QByteArray("+7")})
+    for (const QByteArray& bad :
+         {QByteArray(), QByteArray("    "), QByteArray("12a4"), QByteArray(" 12 "),
+          QByteArray("2147483648"), QByteArray("9999999999"), QByteArray("0x10"), QByteArray("-"),
+          QByteArray("\0\0\0\0", 4), QByteArray("1 2"), QByteArray("-000000005"),
+          QByteArray("   -1"), QByteArray("+7")})
         EXPECT_FALSE(ParseLength(bad)) << bad.toHex().constData();
 }
 
