@@ -21,7 +21,7 @@ void TfrmMain::capBitmapGrabbed(const TCameraFrame& frame)
 
 void TfrmMain::Image9Click()
 {
-    QApplication::clipboard()->setImage(Image1->Picture());
+    QApplication::clipboard()->setImage(video_->WholePicture(Image1->Picture()));
     QCoreApplication::processEvents();
 }
 

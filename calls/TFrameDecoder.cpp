@@ -55,6 +55,8 @@ TFrameDecoder::Prepare(const QByteArray& datagram, const QSize& area, qreal devi
                                                                     Qt::SmoothTransformation);
         frame.display.setDevicePixelRatio(devicePixelRatio);
     }
+    if (picture->size() != *stated)
+        frame.reducedFrom = datagram;
     frame.picture = std::move(*picture);
     return frame;
 }
@@ -101,5 +103,5 @@ void TFrameDecoder::Deliver()
     if (!result)
         return;
     ++delivered_;
-    handler_(result->frame.picture, result->frame.display, result->ticket);
+    handler_(result->frame, result->ticket);
 }

@@ -20,11 +20,14 @@ class TFrameDecoder : public QObject
 {
     Q_OBJECT
 public:
-    // picture: the frame as decoded (no larger than it takes to cover the display size);
-    // display: the same scaled to fit the display size;
+    struct TFrame
+    {
+        QImage picture;         // as decoded: no larger than it takes to cover the display size
+        QImage display;         // the same scaled to fit the display size
+        QByteArray reducedFrom; // the datagram, when picture is smaller than the frame it holds
+    };
     // ticket: what Submit was given with the datagram.
-    using Handler =
-        std::function<void(const QImage& picture, const QImage& display, quint64 ticket)>;
+    using Handler = std::function<void(const TFrame& frame, quint64 ticket)>;
 
     explicit TFrameDecoder(Handler handler, QObject* parent = nullptr);
     ~TFrameDecoder() override;
@@ -35,11 +38,6 @@ public:
     // widget pixel; they are scaled to fit it, in device pixels, on the decoding thread.
     void SetDisplaySize(const QSize& size, qreal devicePixelRatio = 1.0);
 
-    struct TFrame
-    {
-        QImage picture;
-        QImage display;
-    };
     // What the decoding thread makes of one datagram for an area of that size: nothing when the
     // datagram is no sound JPEG image within the decoder's caps. The display picture has the
     // area's device pixels and says so (its device pixel ratio), so a high-density screen shows

@@ -20,9 +20,9 @@ TVideoLink::TVideoLink(TCallPorts ports, QObject* parent)
         QStringLiteral("video"), MaxVideoDatagram, lcVideo,
         [this](const QByteArray& d, const QString& from) { Receive(d, from); }, this);
     listener_->setObjectName(QStringLiteral("UDPServer1"));
-    decoder_ = new TFrameDecoder([this](const QImage& picture, const QImage& display,
-                                        quint64 ticket) { Decoded(picture, display, ticket); },
-                                 this);
+    decoder_ = new TFrameDecoder(
+        [this](const TFrameDecoder::TFrame& frame, quint64 ticket) { Decoded(frame, ticket); },
+        this);
 }
 
 TVideoLink::~TVideoLink() = default;
@@ -82,15 +82,18 @@ void TVideoLink::Receive(const QByteArray& datagram, const QString& sender)
     decoder_->Submit(datagram, ticket_);
 }
 
-void TVideoLink::Decoded(const QImage& picture, const QImage& display, quint64 ticket)
+void TVideoLink::Decoded(const TFrameDecoder::TFrame& frame, quint64 ticket)
 {
     // A frame decoded for a call that has ended since, or for an earlier one, is not shown.
     if (!peer_ || ticket != ticket_)
         return;
+    const QImage& picture = frame.picture;
+    lastShown_ = picture;
+    lastReducedFrom_ = frame.reducedFrom;
     counters_.FrameShown(clock());
     qCDebug(lcVideo).noquote()
         << QStringLiteral("shown frame %1 x %2").arg(picture.width()).arg(picture.height());
-    emit shown(picture, display);
+    emit shown(picture, frame.display);
     // A test camera's frame number, for measuring the way from its making to the screen.
     if (lcLatency().isDebugEnabled())
         if (const std::optional<quint32> number = FrameStamp::Read(picture))
@@ -100,6 +103,13 @@ void TVideoLink::Decoded(const QImage& picture, const QImage& display, quint64 t
                        .arg(std::chrono::duration_cast<std::chrono::microseconds>(
                                 std::chrono::steady_clock::now().time_since_epoch())
                                 .count());
+}
+
+QImage TVideoLink::WholePicture(const QImage& shown) const
+{
+    if (lastReducedFrom_.isEmpty() || shown.cacheKey() != lastShown_.cacheKey())
+        return shown;
+    return TJpegDecoder::Decode(lastReducedFrom_).value_or(shown);
 }
 
 void TVideoLink::Send(const QImage& frame)

@@ -3,6 +3,7 @@
 #include "calls/IDatagramSender.h"
 #include "calls/TCallCounters.h"
 #include "calls/TCallPorts.h"
+#include "calls/TFrameDecoder.h"
 #include "calls/TScreenFit.h"
 #include "calls/TVideoSource.h"
 #include "platform/camera/TCameraFrame.h"
@@ -16,7 +17,6 @@
 #include <memory>
 #include <optional>
 
-class TFrameDecoder;
 class TUdpListener;
 
 // The call's video: every grabbed frame goes to the peer as one JPEG picture in one datagram,
@@ -61,6 +61,9 @@ public:
     const TScreenFit& ScreenFit() const { return screenFit_; }
     TVideoRates Rates() { return counters_.Rates(clock()); }
     const TFrameDecoder& Decoder() const { return *decoder_; }
+    // The picture to keep of one that is shown: the peer's last frame whole (it may have been
+    // decoded smaller, for the area), anything else as it is.
+    QImage WholePicture(const QImage& shown) const;
     // The counters' time; tests set their own.
     std::function<TRateWindow::TTime()> clock = [] { return TRateWindow::TClock::now(); };
 
@@ -73,7 +76,7 @@ signals:
     void frameTooLarge();
 
 private:
-    void Decoded(const QImage& picture, const QImage& display, quint64 ticket);
+    void Decoded(const TFrameDecoder::TFrame& frame, quint64 ticket);
     // Sends one compressed picture; throws when it cannot.
     void Transmit(const QByteArray& jpeg, TVideoSource source);
     void SendPicture(const QImage& picture, bool screen);
@@ -87,6 +90,9 @@ private:
     bool senderSeen_ = false;
     qint32 quality_ = 100;
     quint64 ticket_ = 0; // changes when a call starts or ends: late frames are not shown
+    // The peer's last frame shown, and its datagram when it was decoded smaller.
+    QImage lastShown_;
+    QByteArray lastReducedFrom_;
     TCallCounters counters_;
     TJpegEncoder encoder_;
     TScreenFit screenFit_;
