@@ -39,16 +39,18 @@ TFrameDecoder::Prepare(const QByteArray& datagram, const QSize& area, qreal devi
     const std::optional<QSize> stated = TJpegDecoder::Size(datagram);
     if (!stated)
         return std::nullopt;
-    const QRect fit = FitRect(*stated, area);
-    const QSize device = (QSizeF(fit.size()) * devicePixelRatio).toSize();
     // A picture larger than the area is decoded no larger than it takes to cover the area: the
     // library leaves out the detail nobody would see, which a peer could otherwise make cost
     // a large share of a core per datagram.
-    std::optional<QImage> picture = device.isEmpty() ? TJpegDecoder::Decode(datagram)
-                                                     : TJpegDecoder::DecodeScaled(datagram, device);
+    const QSize cover = (QSizeF(FitRect(*stated, area).size()) * devicePixelRatio).toSize();
+    std::optional<QImage> picture = cover.isEmpty() ? TJpegDecoder::Decode(datagram)
+                                                    : TJpegDecoder::DecodeScaled(datagram, cover);
     if (!picture)
         return std::nullopt;
+    // Fitted as the picture decoded, which is how the area paints it.
     TFrame frame;
+    const QRect fit = FitRect(picture->size(), area);
+    const QSize device = (QSizeF(fit.size()) * devicePixelRatio).toSize();
     if (!fit.isEmpty() && !device.isEmpty()) {
         frame.display = device == picture->size() ? *picture
                                                   : picture->scaled(device, Qt::IgnoreAspectRatio,
