@@ -382,7 +382,8 @@ TEST_F(EchoCancel, DoubleTalkKeepsTheNearVoice)
     std::printf("[ measure ] B's voice at A: rms %.0f without echo path (match %.2f), %.0f with "
                 "echo path and cancellation (match %.2f); %.1f dB\n",
                 std::sqrt(none), rNone, std::sqrt(echo), rEcho, change);
-    EXPECT_GT(rNone, 0.5) << "B's talk is found in what A hears";
+    // Runs give 0.49 to 0.66 here; a path that loses B's voice gives next to nothing.
+    EXPECT_GT(rNone, 0.4) << "B's talk is found in what A hears";
     EXPECT_GT(rEcho, 0.35);
     EXPECT_GT(std::sqrt(none), 500.0);
     EXPECT_GE(change, -6.0);
