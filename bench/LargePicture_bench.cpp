@@ -5,6 +5,7 @@
 // Usage: LargePicture_bench [runs per round]   (default 10; seven rounds of each, medians)
 #include "calls/TFrameDecoder.h"
 #include "platform/jpeg/TJpegDecoder.h"
+#include "tests/support/TTestJpeg.h"
 #include "widgets/FitRect.h"
 
 #include <QGuiApplication>
@@ -13,10 +14,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <functional>
-#include <jpeglib.h>
 #include <vector>
 
 namespace {
@@ -38,36 +37,6 @@ double PerRun(int runs, const std::function<bool()>& work)
     return (CpuSeconds() - start) * 1000 / runs;
 }
 
-// Compressed by libjpeg itself with its default 4:2:0 sampling and Huffman tables made for the
-// picture, as a hostile peer would make a picture this large fit a datagram.
-QByteArray Compress(const QImage& frame, int quality)
-{
-    jpeg_compress_struct info;
-    jpeg_error_mgr err;
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(frame.width());
-    info.image_height = JDIMENSION(frame.height());
-    info.input_components = 3;
-    info.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    info.optimize_coding = TRUE;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(frame.constScanLine(int(info.next_scanline)));
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    const QByteArray jpeg(reinterpret_cast<const char*>(out), qsizetype(size));
-    std::free(out);
-    return jpeg;
-}
-
 // A plain 4K picture with a few shapes, at the quality that makes it about 50 KB.
 QByteArray LargeJpeg()
 {
@@ -82,7 +51,7 @@ QByteArray LargeJpeg()
     p.end();
     QByteArray jpeg;
     for (int quality = 60; quality >= 1; --quality) {
-        jpeg = Compress(image.convertToFormat(QImage::Format_BGR888), quality);
+        jpeg = TTestJpeg::Progressive(image, quality);
         if (jpeg.size() <= 50000)
             break;
     }

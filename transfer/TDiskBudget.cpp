@@ -34,16 +34,15 @@ std::shared_ptr<TDiskBudget::TClaim> TDiskBudget::Open(const QString& folder, qi
     // fits beside the others is asked as it grows.
     const qint64 size = std::max(length, MinFileCost);
     auto claim = std::make_shared<TClaim>(*this, folder, std::max<qint64>(length, 0));
-    if (size > space->free - Reserve(space->total) || !claim->Grow(0)) {
+    if (size > space->free - Reserve(space->total) || !Extend(*claim, claim->Want(0), space)) {
         *why = QStringLiteral("not enough free space");
         return nullptr;
     }
     return claim;
 }
 
-bool TDiskBudget::Extend(TClaim& claim, qint64 bytes)
+bool TDiskBudget::Extend(TClaim& claim, qint64 bytes, const std::optional<TSpace>& space)
 {
-    const std::optional<TSpace> space = space_(claim.folder_);
     std::lock_guard lock(lock_);
     if (bytes <= claim.held_)
         return true;
@@ -91,6 +90,10 @@ bool TDiskBudget::TClaim::Grow(qint64 received)
         if (held_ - received >= Margin || held_ >= std::max(length_, MinFileCost))
             return true;
     }
-    const qint64 want = std::max(std::min(length_, received + LookAhead), MinFileCost);
-    return budget_.Extend(*this, want);
+    return budget_.Extend(*this, Want(received), budget_.space_(folder_));
+}
+
+qint64 TDiskBudget::TClaim::Want(qint64 received) const
+{
+    return std::max(std::min(length_, received + LookAhead), MinFileCost);
 }

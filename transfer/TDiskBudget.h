@@ -45,8 +45,8 @@ public:
 private:
     friend class TClaim;
     // Extends the claim towards bytes, as far as the room beside the others' shares and the
-    // reserve goes; false (the claim as it was) when not even the next read fits.
-    bool Extend(TClaim& claim, qint64 bytes);
+    // reserve goes in that space; false (the claim as it was) when not even the next read fits.
+    bool Extend(TClaim& claim, qint64 bytes, const std::optional<TSpace>& space);
     void Close(TClaim& claim);
 
     TSpaceReader space_;
@@ -70,6 +70,9 @@ public:
 
 private:
     friend class TDiskBudget;
+    // The share a body wants once it has brought received: a look-ahead, within its length.
+    qint64 Want(qint64 received) const;
+
     TDiskBudget& budget_;
     const QString folder_;
     const qint64 length_;

@@ -107,7 +107,7 @@ public:
 
     // The list's entries in order.
     QStringList Entries() const;
-    // Reads the receive folder from the main window again, for the receiver and new spools.
+    // The receive folder may have changed: spool files an earlier run left there go.
     void ReceiveFolderChanged();
     // Stops a send under way because the program is ending; its failure is then only logged.
     void AbortTransfers();

@@ -35,7 +35,9 @@ void TfrmTransfer::ConnectReceiver(quint16 port)
     };
     StrmRec1->OnDisconnect = [this](TSockBase*) { Guarded([this] { StrmRec1Disconnect(); }); };
     // Each connection spools and stores into the receive folder as it is when it is accepted
-    // (on this thread): a folder the user has just chosen applies at once.
+    // (on this thread): a folder the user has just chosen applies at once. Bodies are spooled
+    // where they will be stored, so that storing one is a rename; without a usable folder
+    // nothing is admitted, so nothing is spooled anywhere else either.
     StrmRec1->SpoolFolderNow = [this] { return host_.ReceiveFolder(); };
     ReceiveFolderChanged();
     try {
@@ -59,10 +61,7 @@ bool UsableFolder(const QString& folder)
 
 void TfrmTransfer::ReceiveFolderChanged()
 {
-    // Bodies are spooled where they will be stored, so that storing one is a rename. Without a
-    // usable folder nothing is admitted, so nothing is spooled anywhere else either.
-    if (StrmRec1)
-        StrmRec1->SpoolFolder = host_.ReceiveFolder();
+    // Connections read the folder themselves as they are accepted (SpoolFolderNow).
     RemoveStaleSpools();
 }
 

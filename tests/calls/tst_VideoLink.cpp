@@ -280,16 +280,6 @@ private slots:
         }
     }
 
-    void aPictureLargerThanTheAreaIsDecodedOnlyAsLargeAsItIsShown()
-    {
-        Start();
-        link->Start(Peer);
-        ReceiveAndWait(Jpeg(Pattern(3840, 2160, Qt::red)), "192.0.2.3");
-        QCOMPARE(shown.size(), 1);
-        // 320 x 180 are shown; an eighth of the picture still covers them.
-        QCOMPARE(shown.last().size(), QSize(480, 270));
-    }
-
     void gstreamerReadsWhatWeSendAndWeShowWhatItSends()
     {
         if (QStandardPaths::findExecutable("gst-launch-1.0").isEmpty())
