@@ -4,6 +4,7 @@
 #include "calls/THostLookup.h"
 #include "calls/TUdpDatagramSender.h"
 #include "tests/calls/CallFakes.h"
+#include "tests/runner/TTestRunner.h"
 #include "tests/support/TDatagramFlood.h"
 
 #include <QFile>
@@ -478,5 +479,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CallSessionTest)
+PARLAVUE_GUILESS_TEST_MAIN(CallSessionTest);
 #include "tst_CallSession.moc"

@@ -6,6 +6,7 @@
 #include "platform/errors/ESockError.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/jpeg/TJpegEncoder.h"
+#include "tests/runner/TTestRunner.h"
 #include "tests/support/TDatagramFlood.h"
 #include "tests/support/TestPictures.h"
 
@@ -317,5 +318,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(VideoLinkTest)
+PARLAVUE_GUILESS_TEST_MAIN(VideoLinkTest);
 #include "tst_VideoLink.moc"

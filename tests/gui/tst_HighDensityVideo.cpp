@@ -97,13 +97,12 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
+PARLAVUE_TEST_ENTRY([](int argc, char** argv) {
     qputenv("QT_SCALE_FACTOR", "2");
     TApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("parlavue"));
     HighDensityVideoTest test;
     return QTest::qExec(&test, argc, argv);
-}
+});
 
 #include "tst_HighDensityVideo.moc"

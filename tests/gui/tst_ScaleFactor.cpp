@@ -4,9 +4,9 @@
 // own (--grab-into <folder>), and the test compares what the two runs left there.
 #include "app/TfrmMain.h"
 #include "platform/ui/TApplication.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/ImageCompare.h"
 #include "tests/support/MainWindowSteps.h"
-#include "tests/support/FakeCamera.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 
@@ -113,8 +113,9 @@ class ScaleFactorTest : public QObject
         env.remove(QStringLiteral("QT_SCREEN_SCALE_FACTORS"));
         env.remove(QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"));
         child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--grab-into"), folder.path()});
+        child.start(
+            QCoreApplication::applicationFilePath(),
+            {QString::fromLatin1(RunningTestName()), QStringLiteral("--grab-into"), folder.path()});
         QVERIFY2(child.waitForFinished(GrabTimeoutMs), "the grabbing run did not end");
         const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
         QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
@@ -293,8 +294,7 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
+PARLAVUE_TEST_ENTRY([](int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (qstrcmp(argv[i], "--grab-into") == 0)
             return GrabInto(argc, argv, QString::fromLocal8Bit(argv[i + 1]));
@@ -302,6 +302,6 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("parlavue"));
     ScaleFactorTest test;
     return QTest::qExec(&test, argc, argv);
-}
+});
 
 #include "tst_ScaleFactor.moc"

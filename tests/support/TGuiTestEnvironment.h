@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/runner/TTestRunner.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -24,10 +26,9 @@ private:
 
 // Runs a QtTest object under the program's own application class.
 #define PARLAVUE_GUI_TEST_MAIN(TestObject)                                                         \
-    int main(int argc, char** argv)                                                                \
-    {                                                                                              \
+    PARLAVUE_TEST_ENTRY([](int argc, char** argv) {                                                \
         TApplication app(argc, argv);                                                              \
         QCoreApplication::setApplicationName(QStringLiteral("parlavue"));                          \
         TestObject test;                                                                           \
         return QTest::qExec(&test, argc, argv);                                                    \
-    }
+    });
