@@ -5,13 +5,12 @@
 // The silent server is the bench's own: it gives itself a mount namespace whose resolv.conf
 // names a loopback address where a socket takes every query and answers none (needs root).
 // Usage: HostLookup_bench   (runs offscreen)
-#include "app/TForms.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
-#include "tests/support/MainWindowSteps.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 
@@ -111,7 +110,7 @@ int main(int argc, char** argv)
 
     TGuiTestEnvironment env;
     TScriptedUiScope script;
-    const std::unique_ptr<TfrmMain> window = StartMainWindow(MakeFakeCamera());
+    std::unique_ptr<TfrmMain> window = StartMainWindow(MakeFakeCamera());
     if (!window)
         return 1;
     TfrmMain& form = *window;
@@ -150,7 +149,7 @@ int main(int argc, char** argv)
     while (recv(silent, query, sizeof query, MSG_DONTWAIT) > 0)
         ++queries;
     std::printf("queries the silent server took and never answered: %d\n", queries);
-    Forms() = TForms();
+    CloseMainWindow(window);
     close(silent);
     return 0;
 }

@@ -5,7 +5,6 @@
 // nothing arriving, and the same flood handled the way frames were handled before, decoded in
 // the listener's handler on the window's thread.
 // Usage: VideoStall_bench [datagrams] [seconds]   (runs offscreen)
-#include "app/TForms.h"
 #include "app/TfrmMain.h"
 #include "calls/TFrameDecoder.h"
 #include "calls/TUdpListener.h"
@@ -15,6 +14,7 @@
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "tests/support/TTestJpeg.h"
@@ -119,16 +119,10 @@ int main(int argc, char** argv)
 
     TGuiTestEnvironment env;
     TScriptedUiScope script;
-    TCallPorts ports;
-    ports.signallingListen = 0;
-    ports.videoListen = 0;
-    TfrmMain form(MakeFakeCamera(), ports);
-    CreateSecondaryForms(form, 0);
-    form.ReadOutputVolume = [](quint16&, quint16&) { return false; };
-    form.WriteOutputVolume = [](quint32) { return false; };
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
+    std::unique_ptr<TfrmMain> window = StartMainWindow(MakeFakeCamera());
+    if (!window)
         return 1;
+    TfrmMain& form = *window;
     form.Video().Start(QHostAddress::LocalHost);
 
     const TRun idle = Measure(3000, {});
@@ -169,6 +163,6 @@ int main(int argc, char** argv)
                 double(flood.longestGapMs) / std::max<qint64>(1, idle.longestGapMs),
                 double(flood.longestGapMs) / std::max<qint64>(1, reference.longestGapMs),
                 flood.longestGapMs < 50 ? "met" : "missed");
-    Forms() = TForms();
+    CloseMainWindow(window);
     return 0;
 }

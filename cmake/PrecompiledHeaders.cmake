@@ -1,7 +1,8 @@
 # Two precompiled headers per tree: one for the program's libraries and executables, one for the
 # tests (QtTest, GoogleTest and GoogleMock on top). Every target reuses one of them, so each is
-# compiled once; a target whose flags do not match would make GCC skip the header (-Winvalid-pch
-# says so), so only targets built with the tree's common flags take part.
+# compiled once. GCC skips a header made with other flags (-Winvalid-pch says so) and clang
+# refuses it, so the targets that take part get the same macros and thread flag; the fuzz
+# targets, with flags of their own, do without.
 
 set(PARLAVUE_PCH_PROGRAM_HEADERS
     <algorithm> <array> <atomic> <chrono> <functional> <map> <memory> <mutex> <optional> <vector>
@@ -33,19 +34,20 @@ function(_parlavue_targets_beneath dir out)
 endfunction()
 
 function(_parlavue_pch_enabled out)
-  if(PARLAVUE_PCH AND NOT PARLAVUE_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  if(PARLAVUE_PCH AND CMAKE_CXX_COMPILER_ID MATCHES "^(GNU|Clang)$")
     set(${out} TRUE PARENT_SCOPE)
   else()
     set(${out} FALSE PARENT_SCOPE)
   endif()
 endfunction()
 
-# GCC takes a header only where the macros it was made with are defined alike: the Qt module
-# macros, and _REENTRANT that -pthread (GStreamer's and Avahi's flags) defines.
-set(PARLAVUE_PCH_MACROS QT_CORE_LIB QT_GUI_LIB QT_WIDGETS_LIB QT_NETWORK_LIB _REENTRANT)
+# A header is taken only where the macros and the thread support it was made with are alike: the
+# Qt module macros, and -pthread, which GStreamer's and Avahi's flags bring to some targets.
+set(PARLAVUE_PCH_MACROS QT_CORE_LIB QT_GUI_LIB QT_WIDGETS_LIB QT_NETWORK_LIB)
 
 function(_parlavue_pch_reuse target owner)
   target_compile_definitions(${target} PRIVATE ${PARLAVUE_PCH_MACROS} ${ARGN})
+  target_compile_options(${target} PRIVATE -pthread)
   target_precompile_headers(${target} REUSE_FROM ${owner})
 endfunction()
 
@@ -57,6 +59,7 @@ function(parlavue_precompile_test_headers)
   endif()
   _parlavue_pch_owner(parlavue_pch_tests ${PARLAVUE_PCH_TEST_HEADERS})
   target_compile_definitions(parlavue_pch_tests PRIVATE ${PARLAVUE_PCH_MACROS} GTEST_HAS_PTHREAD=1)
+  target_compile_options(parlavue_pch_tests PRIVATE -pthread)
   target_link_libraries(parlavue_pch_tests PRIVATE Qt6::Widgets Qt6::Network Qt6::Test GTest::gtest
                         GTest::gmock)
   get_property(_targets DIRECTORY PROPERTY BUILDSYSTEM_TARGETS)
@@ -77,12 +80,15 @@ function(parlavue_precompile_headers)
   endif()
   _parlavue_pch_owner(parlavue_pch_program ${PARLAVUE_PCH_PROGRAM_HEADERS})
   target_compile_definitions(parlavue_pch_program PRIVATE ${PARLAVUE_PCH_MACROS})
+  target_compile_options(parlavue_pch_program PRIVATE -pthread)
   target_link_libraries(parlavue_pch_program PRIVATE Qt6::Widgets Qt6::Network)
   _parlavue_targets_beneath(${PROJECT_SOURCE_DIR} _targets)
   foreach(_target IN LISTS _targets)
     get_target_property(_type ${_target} TYPE)
     get_target_property(_reuses ${_target} PRECOMPILE_HEADERS_REUSE_FROM)
-    if(NOT _type MATCHES "^(STATIC_LIBRARY|EXECUTABLE)$" OR _target MATCHES "^parlavue_pch_" OR _reuses)
+    # Fuzz targets have flags of their own.
+    if(NOT _type MATCHES "^(STATIC_LIBRARY|EXECUTABLE)$" OR _target MATCHES "^parlavue_pch_|_fuzz$"
+       OR _reuses)
       continue()
     endif()
     _parlavue_pch_reuse(${_target} parlavue_pch_program)

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config git
+  # a second build on the same machine compiles only what changed
+  ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # camera, voice and ring tone; output volume
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base

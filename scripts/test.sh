@@ -1,23 +1,43 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: once as built for use, once
-# with AddressSanitizer and UndefinedBehaviorSanitizer; then a short run of each fuzz target.
+# Installs what is missing, builds everything and runs every test: the tree built for use and a
+# tree with AddressSanitizer and UndefinedBehaviorSanitizer, whose tests run together in one ctest
+# run; then a short run of each fuzz target. Each step prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
 jobs=$(nproc)
+began=$SECONDS
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+timed() {
+  local label=$1 t0=$SECONDS
+  shift
+  "$@"
+  echo "test.sh: ${label} took $((SECONDS - t0)) s (${SECONDS} s so far)"
+}
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARLAVUE_SANITIZE=ON -DPARLAVUE_BENCH=OFF
-cmake --build build-asan -j "$jobs"
-ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+timed "installing" scripts/install-deps.sh
 
-# libFuzzer targets with ASan and UBSan in a tree of their own (clang), each for a short run
-# from its seeds in tests/fuzz/corpus/.
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DPARLAVUE_FUZZ=ON
-cmake --build build-fuzz --target fuzz -j "$jobs"
-tests/fuzz/run_fuzzers.sh build-fuzz
+timed "building for use" bash -c '
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j "$1"' _ "$jobs"
+
+timed "building with sanitizers" bash -c '
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARLAVUE_SANITIZE=ON \
+    -DPARLAVUE_BENCH=OFF >/dev/null
+  cmake --build build-asan -j "$1"' _ "$jobs"
+
+# libFuzzer targets with ASan and UBSan in a tree of their own (clang); seeds in
+# tests/fuzz/corpus/.
+timed "building the fuzz targets" bash -c '
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ -DPARLAVUE_FUZZ=ON >/dev/null
+  cmake --build build-fuzz --target fuzz -j "$1"' _ "$jobs"
+
+# Both trees' tests in one run, so that resource locks rather than whole runs keep apart the
+# tests that must not overlap (tests/CMakeLists.txt); the sanitizer tree's are named "asan.".
+mkdir -p build-tests
+printf 'subdirs("%s" "%s")\n' "$PWD/build" "$PWD/build-asan" >build-tests/CTestTestfile.cmake
+timed "testing" env ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-tests --output-on-failure -j "$((jobs + 1))"
+
+timed "fuzzing" tests/fuzz/run_fuzzers.sh build-fuzz
+echo "test.sh: all passed in $((SECONDS - began)) s"

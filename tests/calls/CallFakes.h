@@ -4,6 +4,7 @@
 
 #include "calls/IDatagramSender.h"
 #include "calls/IHostLookup.h"
+#include "calls/TCallSession.h"
 #include "platform/player/IMediaPlayer.h"
 #include "tests/support/TFakeVoiceLink.h"
 
@@ -96,5 +97,16 @@ inline std::shared_ptr<TFakeVoiceLink> JournalVoiceLink(Journal& journal)
 {
     auto link = std::make_shared<TFakeVoiceLink>();
     link->onEvent = [&journal](const QString& event) { journal.events << event; };
+    return link;
+}
+
+// A session whose sends, lookups, ring and voice all go to the journal; the voice link is returned.
+inline std::shared_ptr<TFakeVoiceLink> UseJournalFakes(TCallSession& session, Journal& journal)
+{
+    auto link = JournalVoiceLink(journal);
+    session.SetVoiceLink(link);
+    session.SetSender(std::make_unique<JournalSender>(journal));
+    session.SetLookup(std::make_unique<FakeLookup>());
+    session.SetRingPlayer(std::make_unique<JournalPlayer>(journal));
     return link;
 }

@@ -16,6 +16,7 @@
 #include "tests/calls/CallFakes.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "transfer/TfrmTransfer.h"
@@ -120,22 +121,9 @@ class AccessibilityTest : public QObject
     void Start()
     {
         env->WriteProgramFile("Settings.ini", "[Settings]\nCallerID=Anna\nMessage=Not now\n");
-        TCallPorts ports;
-        ports.signallingListen = 0;
-        ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
-        CreateSecondaryForms(*form, 0);
-        terminal = JournalVoiceLink(journal);
-        form->Session().SetVoiceLink(terminal);
-        form->Session().SetSender(std::make_unique<JournalSender>(journal));
-        form->Session().SetLookup(std::make_unique<FakeLookup>());
-        form->Session().SetRingPlayer(std::make_unique<JournalPlayer>(journal));
-        form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
-        form->WriteOutputVolume = [](quint32) { return false; };
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form = MakeMainWindow(MakeFakeCamera());
+        terminal = UseJournalFakes(form->Session(), journal);
+        QVERIFY(ShowMainWindow(*form, true));
     }
 
     QLineEdit* Field() const { return Control<QLineEdit>(&*form, "edtHostName"); }
@@ -179,8 +167,7 @@ private slots:
     }
     void cleanup()
     {
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         terminal.reset();
         script.reset();
         env.reset();

@@ -9,6 +9,7 @@
 #include "tests/calls/CallFakes.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "widgets/TDice.h"
@@ -40,15 +41,10 @@ class CallControlTest : public QObject
         ports.videoListen = 0;
         form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
         CreateSecondaryForms(*form, 0);
-        terminal = JournalVoiceLink(journal);
-        form->Session().SetVoiceLink(terminal);
-        form->Session().SetSender(std::make_unique<JournalSender>(journal));
-        form->Session().SetLookup(std::make_unique<FakeLookup>());
-        form->Session().SetRingPlayer(std::make_unique<JournalPlayer>(journal));
+        terminal = UseJournalFakes(form->Session(), journal);
         form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
         form->WriteOutputVolume = [](quint32) { return false; };
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QVERIFY(ShowMainWindow(*form));
     }
 
     QLineEdit* Field() const { return Control<QLineEdit>(&*form, "edtHostName"); }
@@ -86,8 +82,7 @@ private slots:
     }
     void cleanup()
     {
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         terminal.reset();
         script.reset();
         env.reset();

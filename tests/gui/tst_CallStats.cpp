@@ -1,4 +1,3 @@
-#include "app/TForms.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TVideoLink.h"
@@ -6,6 +5,7 @@
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeVoiceLink.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
@@ -104,11 +104,7 @@ class CallStatsTest : public QObject
     void Start()
     {
         env->WriteProgramFile("Settings.ini", "[Settings]\nCallerID=Anna\nAutoAnswer=1\n");
-        TCallPorts ports;
-        ports.signallingListen = 0;
-        ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
-        CreateSecondaryForms(*form, 0);
+        form = MakeMainWindow(MakeFakeCamera());
         terminal = std::make_shared<TFakeVoiceLink>();
         form->Session().SetVoiceLink(terminal);
         form->Session().SetSender(std::make_unique<CountingSender>());
@@ -116,12 +112,7 @@ class CallStatsTest : public QObject
         video = sender.get();
         form->Video().SetSender(std::move(sender));
         form->Video().clock = [this] { return now; };
-        form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
-        form->WriteOutputVolume = [](quint32) { return false; };
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QVERIFY(ShowMainWindow(*form, true));
     }
 
     void AnswerCallFrom(const QString& peer)
@@ -167,8 +158,7 @@ private slots:
     }
     void cleanup()
     {
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         terminal.reset();
         script.reset();
         env.reset();

@@ -75,8 +75,7 @@ private slots:
     }
     void cleanup()
     {
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         window = nullptr;
         second.reset();
         camera.reset();
@@ -227,8 +226,7 @@ private slots:
     void aChangeAfterTheCameraControlIsGoneIsIgnored()
     {
         Start();
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         window = nullptr;
         // The system outlives the window and its camera control here; its word reaches nobody.
         Plug("USB Camera");

@@ -1,7 +1,6 @@
 // On a screen of two device pixels per widget pixel (QT_SCALE_FACTOR=2, set before the
 // application is made) a received picture is decoded and scaled for the video area's device
 // pixels: the peer's finest detail reaches the screen instead of being halved and blown up.
-#include "app/TForms.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TFrameDecoder.h"
@@ -10,6 +9,7 @@
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeVoiceLink.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingSender.h"
@@ -50,39 +50,45 @@ class HighDensityVideoTest : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<TGuiTestEnvironment> env;
+    std::unique_ptr<TScriptedUiScope> script;
+    std::unique_ptr<TfrmMain> form;
+
 private slots:
+    void init()
+    {
+        env = std::make_unique<TGuiTestEnvironment>();
+        script = std::make_unique<TScriptedUiScope>();
+    }
+    void cleanup()
+    {
+        CloseMainWindow(form);
+        script.reset();
+        env.reset();
+    }
     void thePeersFinestDetailReachesTheScreen()
     {
-        TGuiTestEnvironment env;
-        TScriptedUiScope script;
-        TCallPorts ports;
-        ports.signallingListen = 0;
-        ports.videoListen = 0;
-        TfrmMain form(MakeFakeCamera(), ports);
-        CreateSecondaryForms(form, 0);
-        form.Session().SetVoiceLink(std::make_shared<TFakeVoiceLink>());
-        form.Session().SetSender(std::make_unique<TRecordingSender>());
-        form.ReadOutputVolume = [](quint16&, quint16&) { return false; };
-        form.WriteOutputVolume = [](quint32) { return false; };
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        auto* video = Control<TImage>(&form, "Image1");
+        form = MakeMainWindow(MakeFakeCamera());
+        form->Session().SetVoiceLink(std::make_shared<TFakeVoiceLink>());
+        form->Session().SetSender(std::make_unique<TRecordingSender>());
+        QVERIFY(ShowMainWindow(*form));
+        auto* video = Control<TImage>(form.get(), "Image1");
         QCOMPARE(video->devicePixelRatioF(), 2.0);
 
-        form.Session().Receive("Calling|Bert", "192.0.2.3");
-        QTest::mouseClick(Control<TImageButton>(&form, "Image4"), Qt::LeftButton);
-        QVERIFY(form.Video().Running());
+        form->Session().Receive("Calling|Bert", "192.0.2.3");
+        QTest::mouseClick(Control<TImageButton>(form.get(), "Image4"), Qt::LeftButton);
+        QVERIFY(form->Video().Running());
 
         // A picture of exactly the area's device pixels.
         const QSize device = video->size() * 2;
         TJpegEncoder encoder;
         encoder.SetQuality(100);
-        const TFrameDecoder& decoder = form.Video().Decoder();
+        const TFrameDecoder& decoder = form->Video().Decoder();
         // Scaled on the decoding thread for the screen's pixels, not on the window's thread.
         QImage display;
-        connect(&form.Video(), &TVideoLink::shown, this,
+        connect(&form->Video(), &TVideoLink::shown, this,
                 [&](const QImage&, const QImage& made) { display = made; });
-        form.Video().Receive(encoder.Compress(Stripes(device)), "192.0.2.3");
+        form->Video().Receive(encoder.Compress(Stripes(device)), "192.0.2.3");
         QTRY_COMPARE(decoder.Delivered(), quint64(1));
         QCOMPARE(video->PictureRect(), video->rect());
         QCOMPARE(display.size(), device);
@@ -93,7 +99,6 @@ private slots:
         const QRect all(QPoint(0, 0), device);
         // Blown up from a half-size copy the columns would be grey, differing by little.
         QVERIFY2(Contrast(screen, all) > 150, qPrintable(QString::number(Contrast(screen, all))));
-        Forms() = TForms();
     }
 };
 

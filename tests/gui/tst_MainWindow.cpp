@@ -89,8 +89,7 @@ private slots:
     {
         outputVolume.reset();
         volumeWrites.clear();
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         script.reset();
         env.reset();
     }
@@ -250,8 +249,7 @@ private slots:
         QVERIFY(!form->TerminateRequested()); // the rest of the program still runs
 
         // Nothing missing: nothing said.
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         script->ui.shown.clear();
         Start([&] { form->FindMissingElements = [] { return QList<TGstElement>(); }; });
         QVERIFY(script->ui.Texts("error").isEmpty());
@@ -264,8 +262,7 @@ private slots:
         TIniFile(TfrmMain::PlacementFileName()).WriteString("Graph", "Config", "WantPreview=1");
         Start();
         QVERIFY(!Control<QTimer>(&*form, "Timer")->isActive());
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
 
         env->WriteProgramFile("ConfigGraph.ini", "[Graph]\nConfig=WantCapture=0\n");
         // Counted from before the window shows: on a busy machine its 200 ms may pass while

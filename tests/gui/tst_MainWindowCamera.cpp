@@ -1,4 +1,3 @@
-#include "app/TForms.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TUdpListener.h"
@@ -72,8 +71,7 @@ private slots:
     }
     void cleanup()
     {
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         camera.reset();
         script.reset();
         env.reset();

@@ -38,11 +38,7 @@ class ScreenChoiceTest : public QObject
         QVERIFY(form);
     }
 
-    void Stop()
-    {
-        form.reset();
-        Forms() = TForms();
-    }
+    void Stop() { CloseMainWindow(form); }
 
     // As a user does it: the source, a pixel format (which enables Apply), Apply.
     void ChooseAndApply(const QString& source)

@@ -8,6 +8,7 @@
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
+#include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeVoiceLink.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRawTcpClient.h"
@@ -51,18 +52,11 @@ class VideoExchangeTest : public QObject
 
     void Start()
     {
-        TCallPorts ports;
-        ports.signallingListen = 0;
-        ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
-        CreateSecondaryForms(*form, 0);
+        form = MakeMainWindow(MakeFakeCamera());
         terminal = std::make_shared<TFakeVoiceLink>();
         form->Session().SetVoiceLink(terminal);
         form->Session().SetSender(std::make_unique<TRecordingSender>());
-        form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
-        form->WriteOutputVolume = [](quint32) { return false; };
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QVERIFY(ShowMainWindow(*form));
     }
 
     QImage Shown() const { return Control<TImage>(&*form, "Image1")->Picture(); }
@@ -96,8 +90,7 @@ private slots:
     }
     void cleanup()
     {
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         terminal.reset();
         script.reset();
         env.reset();

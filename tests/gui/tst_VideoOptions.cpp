@@ -4,12 +4,12 @@
 #include "capture/TGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "platform/camera/fake/TFakeCamera.h"
-#include "tests/support/TFakeV4l2Device.h"
 #include "platform/camera/v4l2/TV4l2ControlPage.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
 #include "tests/support/MainWindowSteps.h"
+#include "tests/support/TFakeV4l2Device.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
 #include "widgets/TElidedRowDelegate.h"
@@ -82,8 +82,7 @@ private slots:
     }
     void cleanup()
     {
-        form.reset();
-        Forms() = TForms();
+        CloseMainWindow(form);
         window = nullptr;
         camera.reset();
         script.reset();

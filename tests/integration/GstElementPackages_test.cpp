@@ -18,12 +18,10 @@
 
 namespace {
 
+// Given by the build: with ccache, __FILE__ names the source relative to the build folder.
 QDir SourceRoot()
 {
-    QDir dir = QFileInfo(QStringLiteral(__FILE__)).absoluteDir();
-    dir.cdUp();
-    dir.cdUp();
-    return dir;
+    return QDir(QStringLiteral(PARLAVUE_SOURCE_DIR));
 }
 
 QString Run(const QString& program, const QStringList& arguments)

@@ -420,6 +420,9 @@ TEST(StrmSender, TheWindowKeepsTickingDuringALargeTransfer)
     });
     tick.start(20);
     EXPECT_EQ(Send(sender, peer.Port(), "big", QByteArray(32 << 20, 'q')), Ack);
-    EXPECT_LT(longest, 200) << "the event loop was held up";
+    const qint64 whole = clock.elapsed();
+    // Held up for the transfer, the loop would miss nearly all of it; a busy machine stretches
+    // both the gaps and the transfer.
+    EXPECT_LT(longest, whole / 4) << "the event loop was held up (" << whole << " ms in all)";
     EXPECT_GT(ticks, 10) << "the transfer takes long enough to be watched";
 }

@@ -13,7 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
-std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICameraSystem> camera)
+std::unique_ptr<TfrmMain> MakeMainWindow(std::shared_ptr<ICameraSystem> camera)
 {
     TCallPorts ports;
     ports.signallingListen = 0;
@@ -22,10 +22,30 @@ std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICameraSystem> camera)
     CreateSecondaryForms(*form, 0);
     form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
     form->WriteOutputVolume = [](quint32) { return false; };
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get()))
-        return nullptr;
     return form;
+}
+
+bool ShowMainWindow(TfrmMain& form, bool activate)
+{
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return false;
+    if (!activate)
+        return true;
+    form.activateWindow();
+    return QTest::qWaitForWindowActive(&form);
+}
+
+std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICameraSystem> camera)
+{
+    auto form = MakeMainWindow(std::move(camera));
+    return ShowMainWindow(*form) ? std::move(form) : nullptr;
+}
+
+void CloseMainWindow(std::unique_ptr<TfrmMain>& form)
+{
+    form.reset();
+    Forms() = TForms();
 }
 
 bool WithVideoOptionsOpen(TfrmMain& form, const std::function<void()>& inside)

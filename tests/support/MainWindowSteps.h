@@ -14,9 +14,15 @@ class TfrmMain;
 // What window tests do with a whole program: start it on a camera system of theirs, and act in
 // the video options window as a user does.
 
-// The main window and its secondary windows on ephemeral ports, shown and exposed; no sound
-// volume is touched. Null when the window did not come up.
+// The main window and its secondary windows on ephemeral ports; no sound volume is touched. Not
+// shown yet, so that a test can put its fakes behind the call first.
+std::unique_ptr<TfrmMain> MakeMainWindow(std::shared_ptr<ICameraSystem> camera);
+// Shows the window and waits until it is exposed (and, with activate, active).
+bool ShowMainWindow(TfrmMain& form, bool activate = false);
+// Both of the above; null when the window did not come up.
 std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICameraSystem> camera);
+// Closes the window and forgets the secondary windows registered with it.
+void CloseMainWindow(std::unique_ptr<TfrmMain>& form);
 
 // Presses "Video Settings...", runs inside while the window is up, then closes it with its
 // Close button. False when the window never showed or did not close.
