@@ -7,6 +7,7 @@
 // the encoder). All send to a socket on loopback; turns of each alternate, timed on the
 // process's CPU clock (GStreamer decodes on threads of its own), the receiving left out.
 // Usage: CameraPassthrough_bench [frames per turn]   (runs offscreen)
+#include "bench/BenchCamera.h"
 #include "calls/TCallPorts.h"
 #include "calls/TVideoLink.h"
 #include "platform/camera/ICamera.h"
@@ -45,18 +46,10 @@ double CpuMs()
 std::vector<QByteArray> RecordCameraPictures(int count)
 {
     TGstCameraSystem system(true);
-    QStringList names;
-    system.Devices(names);
-    std::unique_ptr<ICamera> camera =
-        system.Open(int(names.indexOf(QString::fromLatin1(TGstCameraSystem::TestCameraName))));
+    std::unique_ptr<ICamera> camera = bench::OpenTestCamera(system, "image/jpeg");
     std::vector<QByteArray> pictures;
     if (!camera)
         return pictures;
-    for (size_t i = 0; i < camera->Modes().size(); ++i) {
-        const TCameraMode& m = camera->Modes()[i];
-        if (m.Media == "image/jpeg" && m.Width == 1280 && m.Height == 720)
-            camera->SetMode(int(i));
-    }
     camera->SetFrameHandler([&](const TCameraFrame& frame) {
         if (int(pictures.size()) < count && !frame.jpeg.isEmpty())
             pictures.push_back(frame.jpeg);

@@ -6,6 +6,7 @@
 // from the camera to the screen. Reported as median and 95th percentile against the frame
 // interval, for the camera's pixels encoded here and for its own JPEG passed through.
 // Usage: GlassToGlass_bench [seconds per mode]   (runs offscreen)
+#include "bench/BenchCamera.h"
 #include "calls/TCallPorts.h"
 #include "calls/TVideoLink.h"
 #include "platform/camera/ICamera.h"
@@ -59,20 +60,9 @@ void Collect(QtMsgType, const QMessageLogContext& context, const QString& text)
 int Send(quint16 port, const QByteArray& media, double seconds)
 {
     TGstCameraSystem system(true);
-    QStringList names;
-    system.Devices(names);
     std::unique_ptr<ICamera> camera =
-        system.Open(int(names.indexOf(QString::fromLatin1(TGstCameraSystem::TestCameraName))));
+        bench::OpenTestCamera(system, media, 30, media == "video/x-raw" ? "BGR" : "");
     if (!camera)
-        return 2;
-    int mode = -1;
-    for (size_t i = 0; i < camera->Modes().size(); ++i) {
-        const TCameraMode& m = camera->Modes()[i];
-        if (m.Media == media && m.Width == 1280 && m.Height == 720 && m.Rate() == 30 &&
-            (media != "video/x-raw" || m.Format == "BGR"))
-            mode = int(i);
-    }
-    if (mode < 0 || !camera->SetMode(mode))
         return 3;
     camera->SetGrabFormat(QImage::Format_BGR888);
     TCallPorts ports;

@@ -11,6 +11,7 @@
 // (an underrun of a device buffer somewhere on the way).
 #include "platform/voice/gst/TGstVoiceLink.h"
 #include "platform/voice/gst/VoiceTiming.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TPlayedSound.h"
 #include "tests/support/TSoundServer.h"
 
@@ -245,7 +246,7 @@ private:
 
 void pause(int ms)
 {
-    WaitForEvents([] { return false; }, ms);
+    WaitUntil([] { return false; }, ms);
 }
 
 // Times the bursts from mouth to ear; between bursts `sample` is called to gather figures.
@@ -257,7 +258,7 @@ Figures timeBursts(Player& player, Recorder& mouth, Recorder& ear, int trials,
         mouth.Arm();
         ear.Arm();
         player.Set(true);
-        WaitForEvents([&] { return mouth.Onset() && ear.Onset(); }, 1000);
+        WaitUntil([&] { return mouth.Onset() && ear.Onset(); }, 1000);
         pause(kBurstMs);
         player.Set(false);
         const auto m = mouth.Onset();
@@ -353,8 +354,8 @@ Figures measureCall(Player& player, Recorder& mouth, Recorder& ear, int trials, 
         std::printf("note: A's microphone processing did not start\n");
     // The round trip is known once both sides have sent a report; the jitter buffer has had a
     // chance to settle.
-    WaitForEvents([&] { return a.Stats().estimatedDelayMs > 0 && b.Stats().estimatedDelayMs > 0; },
-                  8000);
+    WaitUntil([&] { return a.Stats().estimatedDelayMs > 0 && b.Stats().estimatedDelayMs > 0; },
+              8000);
     pause(1000);
     return timeBursts(player, mouth, ear, trials, [&](Figures& f) {
         const TVoiceStats sa = a.Stats(), sb = b.Stats();

@@ -32,12 +32,16 @@ timed "building the fuzz targets" bash -c '
     -DCMAKE_CXX_COMPILER=clang++ -DPARLAVUE_FUZZ=ON >/dev/null
   cmake --build build-fuzz --target fuzz -j "$1"' _ "$jobs"
 
-# Both trees' tests in one run, so that resource locks rather than whole runs keep apart the
-# tests that must not overlap (tests/CMakeLists.txt); the sanitizer tree's are named "asan.".
+# Both trees' tests together, so that resource locks rather than whole runs keep apart the tests
+# that must not overlap (tests/CMakeLists.txt); the sanitizer tree's are named "asan.". The voice
+# measurements first, beside short tests only; then the rest.
 mkdir -p build-tests
 printf 'subdirs("%s" "%s")\n' "$PWD/build" "$PWD/build-asan" >build-tests/CTestTestfile.cmake
-timed "testing" env ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-tests --output-on-failure -j "$((jobs + 1))"
+export ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1
+timed "testing the voice measurements and short tests" \
+  ctest --test-dir build-tests --output-on-failure -j "$((jobs + 1))" -L "measure|light"
+timed "testing the rest" \
+  ctest --test-dir build-tests --output-on-failure -j "$((jobs + 1))" -LE "measure|light"
 
 timed "fuzzing" tests/fuzz/run_fuzzers.sh build-fuzz
 echo "test.sh: all passed in $((SECONDS - began)) s"

@@ -23,6 +23,9 @@ import tempfile
 import time
 import traceback
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from xvfb_display import start_xvfb  # noqa: E402
+
 SKIP = 77
 WAIT = 10.0
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
@@ -81,24 +84,10 @@ class Lab:
         return proc
 
     def start_display(self):
-        for n in range(200, 300):
-            if not (os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n)):
-                break
-        else:
-            raise RuntimeError("no free X display number")
-        display = ":%d" % n
         err = open(os.path.join(self.tmp, "xvfb.log"), "wb")
-        proc = self.start(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-                          stdout=err, stderr=err)
-        self.env["DISPLAY"] = display
-
-        def up():
-            if proc.poll() is not None:
-                raise RuntimeError("Xvfb exited; see " + err.name)
-            return subprocess.run(["xdotool", "getdisplaygeometry"], env=self.env,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                  timeout=5).returncode == 0
-        wait_until("Xvfb on " + display, up)
+        proc, self.env["DISPLAY"] = start_xvfb("1280x800x24", stdout=err, stderr=err,
+                                               start_new_session=True)
+        self.procs.append(proc)
 
     def start_buses(self):
         runtime = os.path.join(self.tmp, "runtime")

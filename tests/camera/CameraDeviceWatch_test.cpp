@@ -4,7 +4,7 @@
 // so no camera is needed).
 #include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/elements/gst/TGstDeviceWatch.h"
-#include "tests/camera/EventLoop.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TSoundServer.h"
 
 #include <QCoreApplication>

@@ -10,7 +10,7 @@
 #include "platform/camera/stamp/FrameStamp.h"
 #include "platform/elements/TGstElements.h"
 #include "platform/jpeg/TJpegDecoder.h"
-#include "tests/camera/EventLoop.h"
+#include "tests/support/EventLoop.h"
 
 #include <gst/video/video.h>
 

@@ -100,6 +100,7 @@ TEST_CAMERA_CONFIG = ("WantCapture=0,WantDVAudio=0,WantAudio=0,WantAudioPreview=
 TONE_RATIO = 20.0
 
 WAIT = 10.0  # seconds for any one expectation
+START_WAIT = 3 * WAIT  # for a copy's window to come up, on a machine busy with other tests
 TRANSFER_WAIT = 12 * WAIT  # for a 50 MB file over the veth link
 POLL = 0.1
 
@@ -546,7 +547,7 @@ class Phone:
                                timeout=10)
             ids = p.stdout.split()
             return ids[0] if ids else None
-        wid = wait_until("%s's main window" % self.name, search)
+        wid = wait_until("%s's main window" % self.name, search, START_WAIT)
         x, y, w, h = self.geometry(wid)
         if (x, y) != (self.left, self.top) or (w, h) != (1000, 650):
             raise Failure("%s's main window is at %d,%d size %dx%d, expected %d,%d 1000x650"

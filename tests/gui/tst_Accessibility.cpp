@@ -19,6 +19,7 @@
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "transfer/TfrmTransfer.h"
 #include "transfer/TfrmTxtMessage.h"
 #include "widgets/TImageButton.h"
@@ -108,12 +109,10 @@ public:
 
 } // namespace
 
-class AccessibilityTest : public QObject
+class AccessibilityTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
     Journal journal;
     std::shared_ptr<TFakeVoiceLink> terminal;
@@ -161,16 +160,14 @@ class AccessibilityTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         journal = {};
     }
     void cleanup()
     {
         CloseMainWindow(form);
         terminal.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void everyWindowIsAnnouncedByItsTitleAndEveryControlByItsName()

@@ -4,6 +4,7 @@
 #include "platform/ui/TApplication.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,12 +17,10 @@
 #include <csignal>
 #include <sys/resource.h>
 
-class AddressBookTest : public QObject
+class AddressBookTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmIP> form;
     QStringList hostWrites;
 
@@ -39,8 +38,7 @@ class AddressBookTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         form = std::make_unique<TfrmIP>();
         form->SetHostName = [this](const QString& host) { hostWrites << host; };
     }
@@ -48,8 +46,7 @@ private slots:
     {
         form.reset();
         hostWrites.clear();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void windowAndControls()

@@ -12,6 +12,7 @@
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "widgets/TDice.h"
 #include "widgets/TImageButton.h"
 
@@ -23,12 +24,10 @@
 #include <QToolButton>
 #include <QUdpSocket>
 
-class CallControlTest : public QObject
+class CallControlTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
     Journal journal;
     std::shared_ptr<TFakeVoiceLink> terminal;
@@ -76,16 +75,14 @@ class CallControlTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         journal = {};
     }
     void cleanup()
     {
         CloseMainWindow(form);
         terminal.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void callingStatusWindowLayout()

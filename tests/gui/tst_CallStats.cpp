@@ -9,6 +9,7 @@
 #include "tests/support/TFakeVoiceLink.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
 #include "widgets/TStatsOverlay.h"
@@ -89,12 +90,10 @@ QByteArray Jpeg(QColor colour)
 
 } // namespace
 
-class CallStatsTest : public QObject
+class CallStatsTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
     std::shared_ptr<TFakeVoiceLink> terminal;
     CountingSender* video = nullptr;
@@ -151,17 +150,11 @@ class CallStatsTest : public QObject
 
 private slots:
     void initTestCase() { QLoggingCategory::setFilterRules("parlavue.stats.info=true"); }
-    void init()
-    {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
-    }
     void cleanup()
     {
         CloseMainWindow(form);
         terminal.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void overlayIsHiddenUntilF3AndLiesOverThePicture()

@@ -13,6 +13,7 @@
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TPrivateSessionBus.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "transfer/TStrmFraming.h"
 #include "transfer/TStrmSender.h"
 #include "transfer/TStrmServer.h"
@@ -53,13 +54,11 @@ int OpenNotices(const TFakeNotificationService& fake)
 
 } // namespace
 
-class DesktopNoticesTest : public QObject
+class DesktopNoticesTest : public TWindowTest
 {
     Q_OBJECT
 
     std::unique_ptr<TPrivateSessionBus> bus;
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
 
     QString Address() const { return bus->Address(); }
 
@@ -79,14 +78,12 @@ private slots:
         bus = std::make_unique<TPrivateSessionBus>();
         if (bus->Address().isEmpty())
             QSKIP(qPrintable("no private session bus: " + bus->Error()));
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
     }
 
     void cleanup()
     {
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
         bus.reset();
     }
 

@@ -13,6 +13,7 @@
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -21,12 +22,10 @@
 
 #include <functional>
 
-class DeviceHotplugTest : public QObject
+class DeviceHotplugTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::shared_ptr<TFakeCameraSystem> camera;
     std::shared_ptr<TFakeCameraDevice> second;
     std::unique_ptr<TfrmMain> form;
@@ -68,8 +67,7 @@ class DeviceHotplugTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         camera = MakeFakeCamera();
         second = Plug(QStringLiteral("Second Camera"));
     }
@@ -79,8 +77,7 @@ private slots:
         window = nullptr;
         second.reset();
         camera.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void aCameraPluggedInIsListedWithoutARestart()

@@ -14,6 +14,7 @@
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingSender.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
 
@@ -46,25 +47,17 @@ double Contrast(const QImage& image, const QRect& area)
 
 } // namespace
 
-class HighDensityVideoTest : public QObject
+class HighDensityVideoTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
 
 private slots:
-    void init()
-    {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
-    }
     void cleanup()
     {
         CloseMainWindow(form);
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
     void thePeersFinestDetailReachesTheScreen()
     {

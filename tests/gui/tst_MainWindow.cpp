@@ -18,6 +18,7 @@
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TRecordingSender.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "transfer/TStrmServer.h"
 #include "transfer/TfrmTransfer.h"
 #include "voice/TVOIPMedia.h"
@@ -37,12 +38,10 @@
 #include <QToolButton>
 #include <functional>
 
-class MainWindowTest : public QObject
+class MainWindowTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
     // The output volume as the sound server would report it; nothing when it cannot be read.
     std::optional<quint16> outputVolume;
@@ -80,18 +79,12 @@ class MainWindowTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
-    }
     void cleanup()
     {
         outputVolume.reset();
         volumeWrites.clear();
         CloseMainWindow(form);
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void controlsStandWhereTheyBelong_data()

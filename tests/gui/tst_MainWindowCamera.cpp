@@ -10,6 +10,7 @@
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "widgets/TImageButton.h"
 
 #include <QLabel>
@@ -27,12 +28,10 @@ public:
 
 } // namespace
 
-class MainWindowCameraTest : public QObject
+class MainWindowCameraTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::shared_ptr<TFakeCameraSystem> camera;
     std::unique_ptr<TfrmMain> form;
 
@@ -65,16 +64,14 @@ class MainWindowCameraTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         camera = MakeFakeCamera();
     }
     void cleanup()
     {
         CloseMainWindow(form);
         camera.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void withoutACameraTheProgramEnds()

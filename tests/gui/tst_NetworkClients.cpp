@@ -5,6 +5,7 @@
 #include "platform/ui/TApplication.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "widgets/TBusyWheel.h"
 #include "widgets/THeadingPanel.h"
 
@@ -49,12 +50,10 @@ private:
 };
 } // namespace
 
-class NetworkClientsTest : public QObject
+class NetworkClientsTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     TFakeNetResourceProvider net;
     std::shared_ptr<TWatchingProvider> watch;
     std::unique_ptr<TfrmNetworkClients> form;
@@ -72,8 +71,7 @@ class NetworkClientsTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         net = TFakeNetResourceProvider();
         const auto network = net.AddNetwork(net.Root, Provider);
         const auto office = net.AddDomain(network, "OFFICE", Provider);
@@ -95,8 +93,7 @@ private slots:
     {
         form.reset();
         watch.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void windowsAndControlsStandAsDrawn()

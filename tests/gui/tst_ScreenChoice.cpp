@@ -16,18 +16,17 @@
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TPrivateSessionBus.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "tests/support/TXvfbDisplay.h"
 
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
 
-class ScreenChoiceTest : public QObject
+class ScreenChoiceTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
 
     TVideoCapture* Cap() const { return Control<TVideoCapture>(&*form, "cap"); }
@@ -62,16 +61,10 @@ class ScreenChoiceTest : public QObject
     QString shown; // the video options window's source after Apply
 
 private slots:
-    void init()
-    {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
-    }
     void cleanup()
     {
         Stop();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void theChosenScreenIsStoredAndOpensAgainAtTheNextStart()

@@ -6,6 +6,7 @@
 #include "platform/voice/ISoundDevices.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "widgets/TSpinEdit.h"
 
 #include <QCheckBox>
@@ -27,12 +28,10 @@ public:
     void SetChanged(std::function<void()>) override {}
 };
 
-class SettingsWindowTest : public QObject
+class SettingsWindowTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     TCallSettings live;
     std::unique_ptr<TfrmSettings> form;
 
@@ -60,16 +59,14 @@ class SettingsWindowTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         live = Sample();
         form = std::make_unique<TfrmSettings>(live);
     }
     void cleanup()
     {
         form.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void controlsStandWhereTheyBelong_data()

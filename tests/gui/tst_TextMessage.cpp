@@ -4,6 +4,7 @@
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TPortalPair.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "transfer/TStrmSender.h"
 #include "transfer/TfrmTxtMessage.h"
 
@@ -19,12 +20,10 @@
 #include <QTest>
 #include <QTextEdit>
 
-class TextMessageTest : public QObject
+class TextMessageTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TPortalPair> pair;
     std::unique_ptr<TfrmTxtMessage> form;
 
@@ -38,8 +37,7 @@ class TextMessageTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         pair = std::make_unique<TPortalPair>();
         form = std::make_unique<TfrmTxtMessage>(*pair->a);
     }
@@ -47,8 +45,7 @@ private slots:
     {
         form.reset();
         pair.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void windowAndControls()

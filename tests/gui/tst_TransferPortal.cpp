@@ -4,6 +4,7 @@
 #include "tests/support/TPortalPair.h"
 #include "tests/support/TRawTcpClient.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "transfer/TReceivedList.h"
 #include "transfer/TStrmFraming.h"
 #include "transfer/TStrmSender.h"
@@ -55,12 +56,10 @@ QStringList FilesBeneath(const QString& folder)
 
 } // namespace
 
-class TransferPortalTest : public QObject
+class TransferPortalTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TPortalPair> pair;
 
     TScriptedUi& ui() { return script->ui; }
@@ -102,15 +101,13 @@ class TransferPortalTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         pair = std::make_unique<TPortalPair>();
     }
     void cleanup()
     {
         pair.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void windowAndControls()
@@ -144,12 +141,11 @@ private slots:
         for (const QString& host : {TPortalPair::Prompt, QString()}) {
             pair->hostA = host;
             QTest::mouseClick(pair->a->btnTransfer, Qt::LeftButton);
-            QTest::qWait(20);
         }
-        QCOMPARE(ui().Texts("information"),
-                 QStringList(2, QStringLiteral("Please enter Host Name or IP Address First.")));
+        QTRY_COMPARE(ui().Texts("information"),
+                     QStringList(2, QStringLiteral("Please enter Host Name or IP Address First.")));
+        QTRY_COMPARE(pair->focusRequests, 2);
         QVERIFY(ui().Texts("open").isEmpty());
-        QCOMPARE(pair->focusRequests, 2);
     }
 
     void batchArrivesInOrderWithStatusTexts()

@@ -14,6 +14,7 @@
 #include "tests/support/TRawTcpClient.h"
 #include "tests/support/TRecordingSender.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "tests/support/TestPictures.h"
 #include "transfer/TStrmServer.h"
 #include "transfer/TfrmTransfer.h"
@@ -41,12 +42,10 @@ public:
 
 } // namespace
 
-class VideoExchangeTest : public QObject
+class VideoExchangeTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::unique_ptr<TfrmMain> form;
     std::shared_ptr<TFakeVoiceLink> terminal;
 
@@ -83,17 +82,11 @@ class VideoExchangeTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
-    }
     void cleanup()
     {
         CloseMainWindow(form);
         terminal.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void theFirstFrameOfARunNamesItsSenderOnlyWhereTheUserTypedNothing()

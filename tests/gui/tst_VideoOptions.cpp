@@ -12,6 +12,7 @@
 #include "tests/support/TFakeV4l2Device.h"
 #include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TScriptedUi.h"
+#include "tests/support/TWindowTest.h"
 #include "widgets/TElidedRowDelegate.h"
 
 #include <QComboBox>
@@ -22,12 +23,10 @@
 
 #include <functional>
 
-class VideoOptionsTest : public QObject
+class VideoOptionsTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TGuiTestEnvironment> env;
-    std::unique_ptr<TScriptedUiScope> script;
     std::shared_ptr<TFakeCameraSystem> camera;
     std::unique_ptr<TfrmMain> form;
     TFGraphConfig* window = nullptr;
@@ -72,8 +71,7 @@ class VideoOptionsTest : public QObject
 private slots:
     void init()
     {
-        env = std::make_unique<TGuiTestEnvironment>();
-        script = std::make_unique<TScriptedUiScope>();
+        TWindowTest::init();
         camera = MakeFakeCamera();
         const auto second = camera->AddDevice(QStringLiteral("Second Camera"),
                                               {TFakeCameraSystem::RawMode("BGR", 640, 480),
@@ -85,8 +83,7 @@ private slots:
         CloseMainWindow(form);
         window = nullptr;
         camera.reset();
-        script.reset();
-        env.reset();
+        TWindowTest::cleanup();
     }
 
     void firstRunChoosesNoCameraAndApplyWaitsForAPixelFormat()

@@ -4,6 +4,7 @@
 // of its own voice is echo that B's canceller let through.
 #include "platform/voice/gst/TGstVoiceLink.h"
 #include "platform/voice/gst/VoiceTiming.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TPlayedSound.h"
 #include "tests/support/TSoundServer.h"
 
@@ -273,7 +274,7 @@ protected:
         EXPECT_TRUE(b.Start({QStringLiteral("127.0.0.1"), kPortA, kPortB}, processingB));
         const bool echoActive = b.ActiveProcessing().echoCancellation;
         EXPECT_EQ(echoActive, call.atB.echoCancellation);
-        if (!WaitForEvents([&] { return heard->size() > size_t(kRate) / 10; }, 5000)) {
+        if (!WaitUntil([&] { return heard->size() > size_t(kRate) / 10; }, 5000)) {
             ADD_FAILURE() << "A hears nothing of B";
             return {};
         }
@@ -290,7 +291,7 @@ protected:
         }
         const size_t from = origin + size_t(kSettleMs) * kRate / 1000;
         const size_t count = size_t(kRunMs - kSettleMs) * kRate / 1000;
-        EXPECT_TRUE(WaitForEvents([&] { return heard->size() >= from + count; }, kRunMs + 4000));
+        EXPECT_TRUE(WaitUntil([&] { return heard->size() >= from + count; }, kRunMs + 4000));
         Samples second = heard->slice(from, count);
         for (QProcess* p : {&playA, &playB}) {
             p->terminate();

@@ -1,5 +1,6 @@
 // The ring tone player against a private sound server: what it plays reaches the output.
 #include "platform/player/gst/TGstMediaPlayer.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TOutputRecorder.h"
 #include "tests/support/TSoundServer.h"
 #include "tests/support/ToneAmplitude.h"
@@ -63,18 +64,6 @@ int ToneMs(const QByteArray& pcm, double freq)
         if (ToneAmplitude(pcm.mid(at, kBlock), freq, kRate) > 2000)
             ms += 50;
     return ms;
-}
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
 }
 
 class RingTonePlayer : public ::testing::Test

@@ -2,6 +2,7 @@
 // session bus: the user's pick, a cancelled or refused pick, no portal, a portal that never
 // answers, answers of the wrong shape and a Response sent by someone else.
 #include "platform/camera/screen/TScreenCastPortal.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TFakeScreenCastPortal.h"
 #include "tests/support/TPrivateSessionBus.h"
 
@@ -22,15 +23,6 @@ const QString NoPortal =
     QStringLiteral("This desktop offers no screen sharing (no screen-cast portal).");
 const QString Nonsense =
     QStringLiteral("The desktop's screen-cast portal gave an answer that makes no sense.");
-
-bool WaitFor(const std::function<bool()>& condition, int ms = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
 
 // Whether bytes written to fd come out of peer: the two ends of one connection.
 bool SameConnection(int fd, int peer)
@@ -121,7 +113,7 @@ TEST_F(ScreenCastPortal, ThePickedStreamAndItsRemoteReachTheProgram)
 
     // The desktop stops sharing when the program is done with it.
     portal.reset();
-    EXPECT_TRUE(WaitFor([&] { return fake->sessionCloses == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == 1; }));
 }
 
 TEST_F(ScreenCastPortal, AnOlderPortalsPathsAndObjectPathHandleAreTaken)
@@ -154,7 +146,7 @@ TEST_F(ScreenCastPortal, ACancelledOrRefusedPickIsSaidAndTheSessionEnds)
             EXPECT_EQ(error, "The desktop refused to share the screen.");
         EXPECT_FALSE(portal.SessionOpen());
         EXPECT_FALSE(stream.remote.isValid());
-        EXPECT_TRUE(WaitFor([&] { return fake->sessionCloses == closes + 1; }));
+        EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == closes + 1; }));
     }
     EXPECT_EQ(Calls("OpenPipeWireRemote"), 0);
 }
@@ -196,7 +188,7 @@ TEST_F(ScreenCastPortal, APickThatNeverComesEndsAfterItsTime)
     EXPECT_GE(timer.elapsed(), fast.pickMs - 50);
     EXPECT_LT(timer.elapsed(), fast.pickMs + 2000);
     EXPECT_EQ(error, "No screen was chosen within 2 seconds.");
-    EXPECT_TRUE(WaitFor([&] { return fake->sessionCloses == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == 1; }));
 }
 
 TEST_F(ScreenCastPortal, AMethodThatIsNeverRepliedToEndsAfterItsTime)
@@ -240,7 +232,7 @@ TEST_F(ScreenCastPortal, AnswersOfTheWrongShapeAreRefused)
         EXPECT_FALSE(portal.Open(stream, &error)) << c.what;
         EXPECT_EQ(error, Nonsense) << c.what;
         EXPECT_FALSE(portal.SessionOpen()) << c.what;
-        EXPECT_TRUE(WaitFor([&] { return fake->sessionCloses == 1; })) << c.what;
+        EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == 1; })) << c.what;
         fake.reset();
     }
 }
@@ -281,7 +273,7 @@ TEST_F(ScreenCastPortal, TheDesktopEndingTheSessionIsNoticed)
     ASSERT_TRUE(portal.Open(stream, nullptr));
     ASSERT_EQ(fake->SessionPaths().size(), 1);
     fake->CloseSessionFromDesktop(fake->SessionPaths().first());
-    EXPECT_TRUE(WaitFor([&] { return !portal.SessionOpen(); }));
+    EXPECT_TRUE(WaitUntil([&] { return !portal.SessionOpen(); }));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // losing the microphone during a call, a chosen device that is not there, and the lists.
 #include "platform/voice/gst/TGstSoundDevices.h"
 #include "platform/voice/gst/TGstVoiceLink.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TPlayedSound.h"
 #include "tests/support/TSoundServer.h"
 #include "tests/support/ToneAmplitude.h"
@@ -144,27 +145,27 @@ TEST_F(VoiceDevices, TheSpeakerSwitchesDuringACall)
     b->SetDevices(QString(), QStringLiteral("spkOne"));
     ASSERT_TRUE(b->Start(loopback(18540, 18542), {false, false}));
     ASSERT_TRUE(a->Start(loopback(18542, 18540), {false, false}));
-    ASSERT_TRUE(WaitForEvents([&] { return hearsTone(*atOne, 1000); }, 5000))
+    ASSERT_TRUE(WaitUntil([&] { return hearsTone(*atOne, 1000); }, 5000))
         << "A's voice never reached the first speaker";
     EXPECT_FALSE(hearsTone(*atTwo, 1000));
 
     QElapsedTimer switching;
     switching.start();
     b->SetDevices(QString(), QStringLiteral("spkTwo"));
-    ASSERT_TRUE(WaitForEvents([&] { return hearsTone(*atTwo, 1000); }, 2000))
+    ASSERT_TRUE(WaitUntil([&] { return hearsTone(*atTwo, 1000); }, 2000))
         << "A's voice never reached the second speaker";
     const qint64 tookMs = switching.elapsed();
     std::printf("[ measure ] the voice reached the new speaker after %lld ms\n",
                 static_cast<long long>(tookMs));
     EXPECT_LT(tookMs, 500);
-    EXPECT_TRUE(WaitForEvents([&] { return !hearsTone(*atOne, 1000); }, 1000))
+    EXPECT_TRUE(WaitUntil([&] { return !hearsTone(*atOne, 1000); }, 1000))
         << "the old speaker still plays";
     EXPECT_EQ(b->SpeakerInUse(), QString("spkTwo"));
     EXPECT_EQ(b->Restarts(TVoiceDevice::Speaker), 1);
     EXPECT_EQ(b->Restarts(TVoiceDevice::Microphone), 0) << "the other direction was left alone";
     // The call goes on both ways.
     const quint64 sentByB = b->PacketsSent(), receivedByB = b->PacketsReceived();
-    EXPECT_TRUE(WaitForEvents(
+    EXPECT_TRUE(WaitUntil(
         [&] { return b->PacketsSent() > sentByB + 50 && b->PacketsReceived() > receivedByB + 50; },
         2000));
     EXPECT_TRUE(hearsTone(*atTwo, 1000));
@@ -183,7 +184,7 @@ TEST_F(VoiceDevices, LosingTheMicrophoneDoesNotEndTheCall)
     ASSERT_TRUE(a.Start(loopback(18544, 18546), {false, false}));
     ASSERT_TRUE(b->Start(loopback(18546, 18544), {false, false}));
     EXPECT_EQ(a.MicrophoneInUse(), QString("micOne"));
-    ASSERT_TRUE(WaitForEvents([&] { return b->PacketsReceived() > 20; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return b->PacketsReceived() > 20; }, 5000));
 
     const QString modules = pactl({"list", "short", "modules"});
     QString module;
@@ -194,7 +195,7 @@ TEST_F(VoiceDevices, LosingTheMicrophoneDoesNotEndTheCall)
     pactl({"unload-module", module});
     QThread::msleep(200);
     const quint64 received = b->PacketsReceived();
-    EXPECT_TRUE(WaitForEvents([&] { return b->PacketsReceived() > received + 50; }, 3000))
+    EXPECT_TRUE(WaitUntil([&] { return b->PacketsReceived() > received + 50; }, 3000))
         << "A stopped sending when its microphone went";
     EXPECT_TRUE(a.Running());
     EXPECT_TRUE(a.Sending());
@@ -219,7 +220,7 @@ TEST_F(VoiceDevices, AChosenDeviceThatIsNotThereStillPlaysOnTheDefault)
     ASSERT_TRUE(b->Start(loopback(18548, 18550), {false, false}));
     ASSERT_TRUE(a->Start(loopback(18550, 18548), {false, false}));
     ASSERT_TRUE(b->Receiving());
-    EXPECT_TRUE(WaitForEvents([&] { return hearsTone(*atDefault, 1000); }, 3000))
+    EXPECT_TRUE(WaitUntil([&] { return hearsTone(*atDefault, 1000); }, 3000))
         << pactl({"list", "short", "sink-inputs"}).toStdString() << " / "
         << pactl({"info"}).toStdString() << " / notices " << notices.size() << " in use "
         << b->SpeakerInUse().toStdString();
@@ -252,7 +253,7 @@ TEST_F(VoiceDevices, TheListsNameTheServersDevicesAndFollowThePlugs)
         onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
     });
     pactl({"load-module", "module-null-sink", "sink_name=headset"});
-    ASSERT_TRUE(WaitForEvents([&] { return changed > 0; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return changed > 0; }, 5000));
     EXPECT_TRUE(onUiThread);
     EXPECT_TRUE(names(devices.Speakers()).contains("headset"));
 }

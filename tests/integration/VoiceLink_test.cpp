@@ -1,5 +1,6 @@
 #include "platform/voice/gst/RtcpPacket.h"
 #include "platform/voice/gst/TGstVoiceLink.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TPlayedSound.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,7 @@ constexpr double kDominance = 20.0;   // power ratio target bin / other tone's b
 
 void pause(int ms)
 {
-    WaitForEvents([] { return false; }, ms);
+    WaitUntil([] { return false; }, ms);
 }
 
 // Amplitude of one frequency in the block (Goertzel), in sample units.
@@ -67,7 +68,7 @@ Heard listen(const TPlayedSound& played, double target, double other, int skipMs
 {
     const size_t from = played.size() + size_t(skipMs) * kRate / 1000;
     Heard h;
-    h.ok = WaitForEvents([&] { return played.size() >= from + kWindow; }, 4000);
+    h.ok = WaitUntil([&] { return played.size() >= from + kWindow; }, 4000);
     const std::vector<qint16> block = played.slice(from, kWindow);
     if (!h.ok || block.empty())
         return h;
@@ -190,7 +191,7 @@ TEST_F(VoiceLoopback, ReportsGiveTheRoundTripAndTheLoss)
         const TVoiceStats s = t.Stats();
         return s.peerReports && s.roundTripMs >= 0 && s.jitterMs >= 0;
     };
-    ASSERT_TRUE(WaitForEvents([&] { return known(*a) && known(*b); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return known(*a) && known(*b); }, 5000));
     for (const TGstVoiceLink* t : {a.get(), b.get()}) {
         const TVoiceStats s = t->Stats();
         std::printf("[ measure ] rtt %.2f ms, peer loss %.1f %%, loss %.1f %%, jitter %.2f ms, "
@@ -226,8 +227,8 @@ TEST_F(VoiceLoopback, ReportsGiveTheRoundTripAndTheLoss)
 
 TEST_F(VoiceLoopback, NothingFlowsAfterStop)
 {
-    ASSERT_TRUE(WaitForEvents(
-        [&] { return b->PacketsReceived() > 10 && a->PacketsReceived() > 10; }, 3000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return b->PacketsReceived() > 10 && a->PacketsReceived() > 10; }, 3000));
     a->Stop();
     EXPECT_FALSE(a->Running());
     pause(300);
@@ -240,7 +241,7 @@ TEST_F(VoiceLoopback, NothingFlowsAfterStop)
 
     // Playing stops too: once B is stopped nothing more reaches its output.
     ASSERT_TRUE(a->Start(loopback(kPortA, kPortB), kPlain));
-    ASSERT_TRUE(WaitForEvents(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             const Heard h = listen(*heardAtB, 1000, 1500, 0);
             return h.ok && h.target > kToneFloor;
@@ -295,12 +296,12 @@ TEST_F(VoiceLoopback, JunkAndForeignPacketsAreIgnored)
     for (quint16 i = 0; i < 5; ++i)
         peer.writeDatagram(rtpPacket(96, i, 42, QByteArray(1, char(0xf8))),
                            QHostAddress(QStringLiteral("127.0.0.1")), kPortB);
-    EXPECT_TRUE(WaitForEvents([&] { return b->PacketsReceived() >= quiet + 5; }, 1000));
+    EXPECT_TRUE(WaitUntil([&] { return b->PacketsReceived() >= quiet + 5; }, 1000));
 
     // A call in progress survives a burst of everything, including undecodable Opus.
     ASSERT_TRUE(a->Start(loopback(kPortA, kPortB), kPlain));
     // A's new stream is taken up only once the test stream above has been quiet for a while.
-    ASSERT_TRUE(WaitForEvents(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             const Heard h = listen(*heardAtB, 1000, 1500, 0);
             return h.ok && h.target > kToneFloor;
@@ -389,7 +390,7 @@ TEST(VoiceLinkLifecycle, DevicesThatCannotBeOpenedAreReportedOnce)
                                QThread::currentThread() == QCoreApplication::instance()->thread()});
         });
         EXPECT_TRUE(t.Start(loopback(18510, 18510), kPlain)) << "the other direction starts";
-        ASSERT_TRUE(WaitForEvents([&] { return !reports.empty(); }, 5000));
+        ASSERT_TRUE(WaitUntil([&] { return !reports.empty(); }, 5000));
         pause(300);
         ASSERT_EQ(reports.size(), 1u);
         EXPECT_EQ(reports[0].device, failing);
@@ -398,7 +399,7 @@ TEST(VoiceLinkLifecycle, DevicesThatCannotBeOpenedAreReportedOnce)
         // Stopped and started again, the direction may report again: it is a new attempt.
         t.Stop();
         t.Start(loopback(18510, 18510), kPlain);
-        ASSERT_TRUE(WaitForEvents([&] { return reports.size() == 2; }, 5000));
+        ASSERT_TRUE(WaitUntil([&] { return reports.size() == 2; }, 5000));
         // A handler taken away hears nothing more.
         t.SetDeviceNoticeHandler({});
         t.Stop();
@@ -438,7 +439,7 @@ TEST(VoiceLinkLifecycle, ProcessingFollowsEachStartAndNeedsTheSpeaker)
         ASSERT_TRUE(t.Start(loopback(kPortA, kPortB), TVoiceProcessing{echo, noise}));
         EXPECT_EQ(active(), std::pair(echo, noise));
         const quint64 before = t.PacketsSent();
-        EXPECT_TRUE(WaitForEvents([&] { return t.PacketsSent() > before + 5; }, 3000))
+        EXPECT_TRUE(WaitUntil([&] { return t.PacketsSent() > before + 5; }, 3000))
             << "voice flows with echo " << echo << " noise " << noise;
     }
     t.Stop();

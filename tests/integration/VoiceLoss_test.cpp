@@ -3,6 +3,7 @@
 // against the same call straight over loopback. What B plays must not break up, must keep its
 // level, and must not come much later.
 #include "platform/voice/gst/TGstVoiceLink.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/TImpairmentRelay.h"
 #include "tests/support/TPlayedSound.h"
 
@@ -129,10 +130,10 @@ Heard call(bool impaired, std::optional<TImpairmentRelay>& rtp)
     EXPECT_TRUE(b->Start({QStringLiteral("127.0.0.1"), kPortA, kPortB}, plain));
 
     Heard h;
-    WaitForEvents([] { return false; }, kSettleMs);
+    WaitUntil([] { return false; }, kSettleMs);
     const size_t from = ear.played.size();
     const size_t count = size_t(kListenMs) * kRate / 1000;
-    EXPECT_TRUE(WaitForEvents([&] { return ear.played.size() >= from + count; }, kListenMs + 3000))
+    EXPECT_TRUE(WaitUntil([&] { return ear.played.size() >= from + count; }, kListenMs + 3000))
         << "B played too little";
     h.samples = ear.played.slice(from, count);
     const TVoiceStats stats = b->Stats();
@@ -144,12 +145,12 @@ Heard call(bool impaired, std::optional<TImpairmentRelay>& rtp)
     // source buffer) after a pause long enough for the decoder to fall quiet.
     for (int i = 0; i < kOnsetTrials; ++i) {
         a->SetMicLevel(0);
-        WaitForEvents([] { return false; }, 300);
+        WaitUntil([] { return false; }, 300);
         ear.onset = 0;
         ear.armed = true;
         const Clock::time_point stepped = Clock::now();
         a->SetMicLevel(100);
-        WaitForEvents([&] { return ear.onset.load() != 0; }, 1000);
+        WaitUntil([&] { return ear.onset.load() != 0; }, 1000);
         ear.armed = false;
         if (const auto at = ear.onset.load())
             h.delays.push_back(std::chrono::duration<double, std::milli>(
@@ -208,7 +209,9 @@ TEST(VoiceLoss, LossAndJitterNeitherBreakTheVoiceNorDelayItMuch)
     EXPECT_LE(gap, 60) << "the voice breaks up";
     EXPECT_LE(std::abs(levelDb), 3.0);
     EXPECT_GE(impaired.delays.size(), size_t(kOnsetTrials / 2 + 1));
-    EXPECT_LT(impaired.medianDelay(), 80.0);
+    // What the jitter buffer adds, against the same link's clean onset: the relay's jitter is up
+    // to 40 ms, so a buffer that follows it stays well within half as much again.
+    EXPECT_LT(impaired.medianDelay(), clean.medianDelay() + 60.0);
 }
 
 } // namespace

@@ -1,9 +1,5 @@
 #include "tests/support/TPlayedSound.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
-
 void TPlayedSound::append(const QByteArray& pcm)
 {
     std::lock_guard lock(mutex_);
@@ -23,17 +19,4 @@ std::vector<qint16> TPlayedSound::slice(size_t from, size_t count) const
     if (from + count > samples_.size())
         return {};
     return {samples_.begin() + qsizetype(from), samples_.begin() + qsizetype(from + count)};
-}
-
-bool WaitForEvents(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(5);
-    }
-    return true;
 }

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -20,6 +19,3 @@ private:
     mutable std::mutex mutex_;
     std::vector<qint16> samples_;
 };
-
-// Turns the event loop in small steps until done() or the time is up; whether done() came.
-bool WaitForEvents(const std::function<bool()>& done, int timeoutMs);

@@ -21,7 +21,6 @@ import argparse
 import glob
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -30,7 +29,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "install"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from program_runs import STARTED, Run, session_env  # noqa: E402
+from xvfb_display import start_xvfb  # noqa: E402
 
 SKIP = 77
 WIDTH, HEIGHT = 1000, 650  # TfrmMain's size
@@ -130,24 +131,8 @@ class Xvfb:
     """An X display of the test's own (the server picks a free number) with xdotool on it."""
 
     def __init__(self, root):
-        r, w = os.pipe()
-        self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0",
-                                      "%dx%dx24" % (OUTPUT[0] + 120, OUTPUT[1] + 100),
-                                      "-nolisten", "tcp"], pass_fds=(w,),
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        number = b""
-        end = time.monotonic() + 20
-        while not number.endswith(b"\n") and time.monotonic() < end:
-            if select.select([r], [], [], 0.5)[0]:
-                chunk = os.read(r, 16)
-                if not chunk:
-                    break
-                number += chunk
-        os.close(r)
-        if not number.strip():
-            raise RuntimeError("Xvfb did not start")
-        self.display = ":" + number.decode().strip()
+        self.proc, self.display = start_xvfb("%dx%dx24" % (OUTPUT[0] + 120, OUTPUT[1] + 100),
+                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "DISPLAY": self.display,
                     "HOME": os.path.join(root, "home")}
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-// Sockets and waits in the integration tests turn Qt's event loop, and the camera preview is a
-// widget, so an application object with widgets exists for the whole run (offscreen unless
-// told otherwise).
+// The camera and integration tests: frames, failures, sockets and waits go through Qt's event
+// loop, and camera pages and the preview are widgets, so an application object with widgets
+// exists for the whole run (offscreen unless told otherwise).
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
