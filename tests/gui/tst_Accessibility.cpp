@@ -17,8 +17,6 @@
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
 #include "tests/support/MainWindowSteps.h"
-#include "tests/support/TGuiTestEnvironment.h"
-#include "tests/support/TScriptedUi.h"
 #include "tests/support/TWindowTest.h"
 #include "transfer/TfrmTransfer.h"
 #include "transfer/TfrmTxtMessage.h"

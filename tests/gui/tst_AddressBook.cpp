@@ -2,8 +2,6 @@
 #include "contacts/TContactDelegate.h"
 #include "contacts/TfrmIP.h"
 #include "platform/ui/TApplication.h"
-#include "tests/support/TGuiTestEnvironment.h"
-#include "tests/support/TScriptedUi.h"
 #include "tests/support/TWindowTest.h"
 
 #include <QDir>

@@ -7,8 +7,6 @@
 #include "tests/support/FakeCamera.h"
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeVoiceLink.h"
-#include "tests/support/TGuiTestEnvironment.h"
-#include "tests/support/TScriptedUi.h"
 #include "tests/support/TWindowTest.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"

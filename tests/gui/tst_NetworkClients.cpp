@@ -3,8 +3,6 @@
 #include "contacts/TfrmNetworkClients.h"
 #include "platform/netenum/fake/TFakeNetResourceProvider.h"
 #include "platform/ui/TApplication.h"
-#include "tests/support/TGuiTestEnvironment.h"
-#include "tests/support/TScriptedUi.h"
 #include "tests/support/TWindowTest.h"
 #include "widgets/TBusyWheel.h"
 #include "widgets/THeadingPanel.h"

@@ -115,7 +115,7 @@ class ScaleFactorTest : public QObject
         child.setProcessEnvironment(env);
         child.start(
             QCoreApplication::applicationFilePath(),
-            {QString::fromLatin1(RunningTestName()), QStringLiteral("--grab-into"), folder.path()});
+            {QStringLiteral("tst_ScaleFactor"), QStringLiteral("--grab-into"), folder.path()});
         QVERIFY2(child.waitForFinished(GrabTimeoutMs), "the grabbing run did not end");
         const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
         QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,

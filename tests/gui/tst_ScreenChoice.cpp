@@ -13,9 +13,7 @@
 #include "tests/support/Controls.h"
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeScreenCastPortal.h"
-#include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TPrivateSessionBus.h"
-#include "tests/support/TScriptedUi.h"
 #include "tests/support/TWindowTest.h"
 #include "tests/support/TXvfbDisplay.h"
 

@@ -4,8 +4,6 @@
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
 #include "platform/voice/ISoundDevices.h"
-#include "tests/support/TGuiTestEnvironment.h"
-#include "tests/support/TScriptedUi.h"
 #include "tests/support/TWindowTest.h"
 #include "widgets/TSpinEdit.h"
 

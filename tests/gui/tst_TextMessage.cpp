@@ -1,9 +1,7 @@
 // The text message window: the editor's content goes to the peer as an RTF file.
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
-#include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TPortalPair.h"
-#include "tests/support/TScriptedUi.h"
 #include "tests/support/TWindowTest.h"
 #include "transfer/TStrmSender.h"
 #include "transfer/TfrmTxtMessage.h"

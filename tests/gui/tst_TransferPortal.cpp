@@ -1,9 +1,7 @@
 // The file transfer portal: two portals in one process, A sending to B over loopback.
 #include "platform/ui/TApplication.h"
-#include "tests/support/TGuiTestEnvironment.h"
 #include "tests/support/TPortalPair.h"
 #include "tests/support/TRawTcpClient.h"
-#include "tests/support/TScriptedUi.h"
 #include "tests/support/TWindowTest.h"
 #include "transfer/TReceivedList.h"
 #include "transfer/TStrmFraming.h"

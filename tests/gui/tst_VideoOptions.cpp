@@ -10,8 +10,6 @@
 #include "tests/support/FakeCamera.h"
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeV4l2Device.h"
-#include "tests/support/TGuiTestEnvironment.h"
-#include "tests/support/TScriptedUi.h"
 #include "tests/support/TWindowTest.h"
 #include "widgets/TElidedRowDelegate.h"
 

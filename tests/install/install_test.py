@@ -9,6 +9,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from program_runs import Checks  # noqa: E402
+
 APP_ID = "com.halvorn.Parlavue"
 SIZES = (16, 24, 32, 48, 64, 128, 256)
 
@@ -30,12 +33,7 @@ def main():
         if not shutil.which(tool):
             print("SKIP: %s is missing (desktop-file-utils, appstream)" % tool)
             return 77
-    failures = []
-
-    def check(ok, what):
-        print(("PASS " if ok else "FAIL ") + what)
-        if not ok:
-            failures.append(what)
+    failures = check = Checks()
 
     with tempfile.TemporaryDirectory(prefix="parlavue-install-") as prefix:
         p = subprocess.run([args.cmake, "--install", args.build, "--prefix", prefix],

@@ -14,7 +14,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from program_runs import STARTED, Run  # noqa: E402
+from program_runs import STARTED, Checks, Run  # noqa: E402
 
 
 def run_and_end(exe, root, read_only):
@@ -38,12 +38,7 @@ def main():
     if os.geteuid() != 0 or not shutil.which("unshare"):
         print("SKIP: needs root and unshare for a read-only mount")
         return 77
-    failures = []
-
-    def check(ok, what):
-        print(("PASS " if ok else "FAIL ") + what)
-        if not ok:
-            failures.append(what)
+    failures = check = Checks()
 
     root = tempfile.mkdtemp(prefix="parlavue-installed-")
     try:

@@ -61,3 +61,12 @@ class Run:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             return self.proc.wait(timeout=5)
+
+
+class Checks(list):
+    """Says PASS or FAIL for each check as it comes; keeps what failed."""
+
+    def __call__(self, ok, what):
+        print(("PASS " if ok else "FAIL ") + what)
+        if not ok:
+            self.append(what)

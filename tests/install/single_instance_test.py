@@ -14,7 +14,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from program_runs import STARTED, Run  # noqa: E402
+from program_runs import STARTED, Checks, Run  # noqa: E402
 
 
 def isolated(exe):
@@ -28,12 +28,7 @@ def main():
     if os.geteuid() != 0 or not shutil.which("unshare") or not shutil.which("ip"):
         print("SKIP: needs root, unshare and ip for a network namespace")
         return 77
-    failures = []
-
-    def check(ok, what):
-        print(("PASS " if ok else "FAIL ") + what)
-        if not ok:
-            failures.append(what)
+    failures = check = Checks()
 
     root = tempfile.mkdtemp(prefix="parlavue-session-")
     runs = []

@@ -1,7 +1,6 @@
 #include "tests/runner/TTestRunner.h"
 
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,8 +12,6 @@ std::map<std::string, TTestEntry::TMain>& Entries()
     static std::map<std::string, TTestEntry::TMain> entries;
     return entries;
 }
-
-std::string running;
 
 std::string BaseName(const char* file)
 {
@@ -33,11 +30,6 @@ TTestEntry::TTestEntry(const char* file, TMain main)
     Entries().emplace(BaseName(file), main);
 }
 
-const char* RunningTestName()
-{
-    return running.c_str();
-}
-
 int RunNamedTest(int argc, char** argv)
 {
     const auto it = argc > 1 ? Entries().find(argv[1]) : Entries().end();
@@ -47,7 +39,6 @@ int RunNamedTest(int argc, char** argv)
             std::fprintf(stderr, "  %s\n", name.c_str());
         return 2;
     }
-    running = it->first;
     // QtTest reads the arguments as when each test was an executable of its own.
     std::vector<char*> args{argv[0]};
     args.insert(args.end(), argv + 2, argv + argc);

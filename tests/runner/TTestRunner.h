@@ -14,9 +14,6 @@ public:
 // Runs the test argv[1] names with the arguments after it; lists the tests and fails without one.
 int RunNamedTest(int argc, char** argv);
 
-// The name the running test was started by, for tests that start themselves again.
-const char* RunningTestName();
-
 // Registers a test's main function with the runner, in place of a main() of its own.
 #define PARLAVUE_TEST_ENTRY(testMain) static const TTestEntry parlavueTestEntry_(__FILE__, testMain)
 
