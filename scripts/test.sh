@@ -33,15 +33,14 @@ timed "building the fuzz targets" bash -c '
   cmake --build build-fuzz --target fuzz -j "$1"' _ "$jobs"
 
 # Both trees' tests together, so that resource locks rather than whole runs keep apart the tests
-# that must not overlap (tests/CMakeLists.txt); the sanitizer tree's are named "asan.". The voice
-# measurements first, beside short tests only; then the rest.
+# that must not overlap (tests/CMakeLists.txt); the sanitizer tree's are named "asan.". First the
+# voice's real-time measurements, one at a time with nothing beside them; then all the rest.
 mkdir -p build-tests
 printf 'subdirs("%s" "%s")\n' "$PWD/build" "$PWD/build-asan" >build-tests/CTestTestfile.cmake
 export ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1
-timed "testing the voice measurements and short tests" \
-  ctest --test-dir build-tests --output-on-failure -j "$((jobs + 1))" -L "measure|light"
+timed "testing the voice measurements" ctest --test-dir build-tests --output-on-failure -L measure
 timed "testing the rest" \
-  ctest --test-dir build-tests --output-on-failure -j "$((jobs + 1))" -LE "measure|light"
+  ctest --test-dir build-tests --output-on-failure -j "$((jobs + 1))" -LE measure
 
 timed "fuzzing" tests/fuzz/run_fuzzers.sh build-fuzz
 echo "test.sh: all passed in $((SECONDS - began)) s"
