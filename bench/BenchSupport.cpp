@@ -23,6 +23,13 @@ double ThreadCpu()
     return double(t.tv_sec) + t.tv_nsec / 1e9;
 }
 
+double ProcessCpu()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
 qint64 StatusKiB(const char* field)
 {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -69,6 +76,7 @@ TResult PlainCopy(QIODevice& source, const QString& path)
     });
     QElapsedTimer clock;
     const double cpu0 = ThreadCpu();
+    const double process0 = ProcessCpu();
     clock.start();
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     ::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
@@ -85,6 +93,7 @@ TResult PlainCopy(QIODevice& source, const QString& path)
     receiver.join();
     r.seconds = clock.elapsed() / 1000.0;
     r.senderCpu = ThreadCpu() - cpu0;
+    r.processCpu = ProcessCpu() - process0;
     r.receiverCpu = receiverCpu;
     r.bytes = written;
     ::close(listener);

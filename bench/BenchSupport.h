@@ -14,12 +14,16 @@ struct TResult
     double seconds = 0;
     double senderCpu = 0;
     double receiverCpu = 0;
-    qint64 peakKiB = 0; // above the resident size at the start
+    double processCpu = 0; // every thread of the process
+    double maxGapMs = 0;   // the UI thread's longest wait for a due timer
+    qint64 peakKiB = 0;    // above the resident size at the start
     qint64 bytes = 0;
 };
 
 // The calling thread's CPU time in seconds.
 double ThreadCpu();
+// The whole process's CPU time in seconds, every thread included.
+double ProcessCpu();
 // A "VmRSS:"-style field of /proc/self/status in KiB; -1 when it cannot be read.
 qint64 StatusKiB(const char* field);
 // Forgets the peak so far, so the next reading is this run's own.

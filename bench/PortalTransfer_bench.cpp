@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QStorageInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdio>
@@ -221,6 +222,41 @@ void SyncFolder(const QString& path)
     }
 }
 
+// How late a 5 ms timer on the UI thread fires at worst while it runs: the longest time the
+// window could not answer.
+class TGapMeter
+{
+public:
+    TGapMeter()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            maxMs_ = qMax(maxMs_, double(clock_.nsecsElapsed()) / 1e6 - IntervalMs);
+            clock_.restart();
+        });
+        clock_.start();
+        timer_.start(IntervalMs);
+    }
+    double MaxMs() const { return qMax(0.0, maxMs_); }
+
+private:
+    static constexpr int IntervalMs = 5;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    double maxMs_ = 0;
+};
+
+// The same meter over an idle event loop of that length: what the machine itself costs.
+double IdleGapMs(int ms)
+{
+    TGapMeter meter;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    return meter.MaxMs();
+}
+
 // From the call until B lists the entry; bytes is the size of the file the entry names.
 TResult ThroughPortals(TPortals& p, TBenchUi& ui, const QString& source, QString* stored)
 {
@@ -232,12 +268,16 @@ TResult ThroughPortals(TPortals& p, TBenchUi& ui, const QString& source, QString
     ResetPeak();
     QElapsedTimer clock;
     const double cpu0 = ThreadCpu();
+    const double process0 = ProcessCpu();
     clock.start();
+    TGapMeter gaps;
     p.a->SelectAndSendFiles(QStringList{source});
     while (p.b->lstFilesReceived->count() == before && !ui.Failed() && clock.elapsed() < 600000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     r.seconds = clock.elapsed() / 1000.0;
     r.senderCpu = ThreadCpu() - cpu0;
+    r.processCpu = ProcessCpu() - process0;
+    r.maxGapMs = gaps.MaxMs();
     r.receiverCpu = p.receiverCpu;
     r.peakKiB = StatusKiB("VmHWM:") - base;
     *stored = p.b->Entries().value(before);
@@ -311,6 +351,7 @@ int main(int argc, char** argv)
     QFile::remove(plainOut);
 
     SyncFolder(dir.path());
+    const double idleGap = IdleGapMs(2000);
     const int portalCached = CachedPercent(big);
     const TResult portal = ThroughPortals(portals, ui, big, &stored);
     const bool portalOk = portal.bytes == size && SameBytes(big, stored);
@@ -331,6 +372,10 @@ int main(int argc, char** argv)
                 portal.bytes / MiB, portal.seconds, rate(portal), portal.senderCpu / gib,
                 portal.receiverCpu / gib);
     std::printf("throughput ratio (portal / plain copy): %.2f\n", rate(portal) / rate(plain));
+    std::printf("process CPU per GiB (every thread): plain copy %.2f s, portal %.2f s\n",
+                plain.processCpu / gib, portal.processCpu / gib);
+    std::printf("UI thread's longest gap: %.1f ms during the %lld MiB transfer, %.1f ms idle\n",
+                portal.maxGapMs, mib, idleGap);
     std::printf("peak memory above the start (the process: both portals; after a first 1 MiB "
                 "file): %.1f MiB for 64 MiB, %.1f MiB for %lld MiB\n",
                 smallRun.peakKiB / 1024.0, portal.peakKiB / 1024.0, mib);

@@ -1,61 +1,324 @@
 #include "transfer/TStrmSender.h"
 
-#include "platform/errors/ESockError.h"
 #include "platform/logging/Logging.h"
 #include "transfer/TStrmFraming.h"
 
+#include <QHostInfo>
 #include <QIODevice>
+#include <QPointer>
+#include <QTcpSocket>
 
-TStrmSender::TStrmSender(QObject* owner) : TSockBase(owner)
+namespace {
+
+// What one read of the body takes, and how far reading runs ahead of the socket.
+constexpr qint64 ReadBlock = 256 * 1024;
+constexpr int ReadAheadBlocks = 4;
+// What the socket is given beyond what the kernel has taken.
+constexpr qint64 WriteWindow = 1024 * 1024;
+
+const QString NotAcknowledged =
+    QStringLiteral("The receiver closed the connection without acknowledging the message.");
+
+} // namespace
+
+TStrmSender::TStrmSender(QObject* parent)
+    : QObject(parent), stop_(std::make_shared<std::atomic<bool>>(false)), work_(this)
 {
-    Port = 6711;
+    limit_.setSingleShot(true);
+    connect(&limit_, &QTimer::timeout, this, [this] {
+        switch (state_) {
+        case TState::Resolving:
+            Finish(QStringLiteral("Host Lookup Timed Out"));
+            return;
+        case TState::Connecting:
+            ConnectFailed(QStringLiteral("Connection Timed out"));
+            return;
+        default:
+            Finish(QStringLiteral("10060:Connection timed out"));
+        }
+    });
 }
 
 TStrmSender::~TStrmSender()
 {
-    try {
-        TStrmSender::Abort();
-    } catch (const std::exception& e) {
-        qCDebug(lcTransfer) << "sender closing at the end:" << e.what();
+    *stop_ = true;
+    if (lookup_ >= 0)
+        QHostInfo::abortHostLookup(lookup_);
+    if (socket_)
+        disconnect(socket_, nullptr, this, nullptr);
+}
+
+bool TStrmSender::Send(std::shared_ptr<QIODevice> body)
+{
+    if (Busy() || !body)
+        return false;
+    body_ = std::move(body);
+    stop_ = std::make_shared<std::atomic<bool>>(false);
+    state_ = TState::Resolving;
+    askedHost_ = false;
+    total_ = sent_ = queued_ = readAt_ = 0;
+    readFailed_ = false;
+    blocks_.clear();
+    reply_.clear();
+    QMetaObject::invokeMethod(this, &TStrmSender::Start, Qt::QueuedConnection);
+    return true;
+}
+
+void TStrmSender::Cancel()
+{
+    switch (state_) {
+    case TState::Resolving:
+    case TState::Connecting:
+        ConnectFailed(QStringLiteral("Connection Canceled"));
+        return;
+    case TState::Sending:
+    case TState::Awaiting:
+        Finish(QStringLiteral("Socket send aborted"));
+        return;
+    default:
+        return;
     }
 }
 
-void TStrmSender::Abort()
+void TStrmSender::Start()
 {
-    Report(QStringLiteral("Abort"), 8);
-    if (Connected) {
-        Cancel();
-        Disconnect();
-    }
-}
-
-void TStrmSender::SendStreamMessage(QIODevice& stream, QByteArray& reply)
-{
+    if (state_ != TState::Resolving)
+        return;
     // What the wire format cannot carry is refused before anything goes out.
-    if (stream.size() > TStrmFraming::MaxBody)
-        throw ESockError(QStringLiteral("Files of 2 GB or more cannot be sent."));
-    if (FromName.size() > TStrmFraming::MaxName)
-        throw ESockError(QStringLiteral("The name is longer than 9999 bytes and cannot be sent."));
-    Connect();
-    const qint64 silence = SilenceLimitMs;
-    SilenceLimitMs = SilenceMs;
-    try {
-        Write(TStrmFraming::NameHeader(FromName));
-        Write(TStrmFraming::BodyLength(stream.size()));
-        SendStream(stream);
-        if (OnMessageSent)
-            OnMessageSent(this);
-        reply = Read(16);
-        // A receiver that closed without answering has not taken the message.
-        if (reply != TStrmFraming::Acknowledgement())
-            throw ESockError(QStringLiteral("The receiver closed the connection without "
-                                            "acknowledging the message."));
-    } catch (...) {
-        SilenceLimitMs = silence;
-        Disconnect();
-        throw;
+    total_ = body_->size();
+    if (total_ > TStrmFraming::MaxBody) {
+        Finish(QStringLiteral("Files of 2 GB or more cannot be sent."));
+        return;
     }
-    SilenceLimitMs = silence;
-    Disconnect();
-    qCDebug(lcTransfer) << "sent" << FromName << "," << stream.size() << "bytes, to" << Host;
+    if (FromName.size() > TStrmFraming::MaxName) {
+        Finish(QStringLiteral("The name is longer than 9999 bytes and cannot be sent."));
+        return;
+    }
+    limit_.start(int(qMin<qint64>(ConnectLimitMs, INT_MAX)));
+    QHostAddress dotted;
+    if (dotted.setAddress(Host.trimmed()) && dotted.protocol() == QAbstractSocket::IPv4Protocol) {
+        Connect(dotted);
+        return;
+    }
+    lookup_ = QHostInfo::lookupHost(Host.trimmed(), this, [this](const QHostInfo& info) {
+        lookup_ = -1;
+        Resolved(info.addresses());
+    });
+}
+
+void TStrmSender::Resolved(const QList<QHostAddress>& addresses)
+{
+    if (state_ != TState::Resolving)
+        return;
+    for (const QHostAddress& a : addresses) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+            Connect(a);
+            return;
+        }
+    }
+    if (askedHost_ || !OnInvalidHost) {
+        Finish(QStringLiteral("Null Remote Address"));
+        return;
+    }
+    // The user gets one chance to name another host. The question is a dialog of its own:
+    // whatever happens meanwhile (a cancel, the sender going) is looked at after it.
+    askedHost_ = true;
+    limit_.stop();
+    const QPointer<TStrmSender> self(this);
+    const auto attempt = stop_;
+    const std::optional<QString> host = OnInvalidHost();
+    if (!self || stop_ != attempt || state_ != TState::Resolving)
+        return;
+    if (!host) {
+        Finish(QStringLiteral("Null Remote Address"));
+        return;
+    }
+    Host = *host;
+    Start();
+}
+
+void TStrmSender::Connect(const QHostAddress& address)
+{
+    state_ = TState::Connecting;
+    socket_ = new QTcpSocket(this);
+    connect(socket_, &QTcpSocket::connected, this, &TStrmSender::SocketConnected);
+    connect(socket_, &QTcpSocket::bytesWritten, this, &TStrmSender::BytesWritten);
+    connect(socket_, &QTcpSocket::readyRead, this, &TStrmSender::ReadReply);
+    connect(socket_, &QTcpSocket::errorOccurred, this, &TStrmSender::SocketFailed);
+    connect(socket_, &QTcpSocket::disconnected, this, &TStrmSender::SocketFailed);
+    socket_->connectToHost(address, quint16(Port));
+}
+
+void TStrmSender::SocketConnected()
+{
+    if (state_ != TState::Connecting)
+        return;
+    state_ = TState::Sending;
+    if (SilenceMs > 0)
+        limit_.start(int(qMin<qint64>(SilenceMs, INT_MAX)));
+    else
+        limit_.stop();
+    emit Connected();
+    if (state_ != TState::Sending)
+        return;
+    const QByteArray header = TStrmFraming::NameHeader(FromName) + TStrmFraming::BodyLength(total_);
+    headerLeft_ = header.size();
+    socket_->write(header);
+    work_.Post([body = body_]() -> TSerialWork::TAnswer {
+        body->seek(0);
+        return {};
+    });
+    ReadAhead();
+}
+
+void TStrmSender::ReadAhead()
+{
+    while (state_ == TState::Sending && !readFailed_ && readAt_ < total_ &&
+           int(blocks_.size()) + reading_ < ReadAheadBlocks) {
+        const qint64 n = qMin(ReadBlock, total_ - readAt_);
+        readAt_ += n;
+        ++reading_;
+        work_.Post([this, body = body_, n, stop = stop_]() -> TSerialWork::TAnswer {
+            if (*stop)
+                return [this] { --reading_; };
+            QByteArray block(n, Qt::Uninitialized);
+            const qint64 got = body->read(block.data(), n);
+            QString error;
+            if (got != n)
+                error = QStringLiteral("The stream cannot be read: %1")
+                            .arg(got < 0 ? body->errorString()
+                                         : QStringLiteral("it ended before its size"));
+            return [this, block, error] {
+                --reading_;
+                if (state_ != TState::Sending)
+                    return;
+                if (!error.isEmpty()) {
+                    readFailed_ = true;
+                    Finish(error);
+                    return;
+                }
+                blocks_.push_back(block);
+                Fill();
+                ReadAhead();
+            };
+        });
+    }
+}
+
+void TStrmSender::Fill()
+{
+    while (state_ == TState::Sending && !blocks_.empty() && socket_->bytesToWrite() < WriteWindow) {
+        const QByteArray block = std::move(blocks_.front());
+        blocks_.pop_front();
+        queued_ += block.size();
+        socket_->write(block);
+    }
+}
+
+void TStrmSender::BytesWritten(qint64 bytes)
+{
+    if (state_ != TState::Sending)
+        return;
+    if (SilenceMs > 0)
+        limit_.start();
+    const qint64 header = qMin(headerLeft_, bytes);
+    headerLeft_ -= header;
+    bytes -= header;
+    if (bytes > 0) {
+        sent_ += bytes;
+        emit Progress(sent_, total_);
+        if (state_ != TState::Sending)
+            return;
+    }
+    if (headerLeft_ == 0 && sent_ == total_) {
+        state_ = TState::Awaiting;
+        emit MessageSent();
+        ReadReply();
+        return;
+    }
+    Fill();
+    ReadAhead();
+}
+
+void TStrmSender::ReadReply()
+{
+    if (state_ != TState::Awaiting)
+        return; // a receiver has nothing to say before the body is whole
+    const QByteArray got = socket_->read(TStrmFraming::Acknowledgement().size() - reply_.size());
+    if (got.isEmpty())
+        return;
+    if (SilenceMs > 0)
+        limit_.start();
+    reply_ += got;
+    if (reply_.size() < TStrmFraming::Acknowledgement().size())
+        return;
+    Finish(reply_ == TStrmFraming::Acknowledgement() ? QString() : NotAcknowledged);
+}
+
+void TStrmSender::SocketFailed()
+{
+    switch (state_) {
+    case TState::Connecting:
+        qCDebug(lcTransfer) << "connecting to" << Host << ":" << socket_->errorString();
+        ConnectFailed(QStringLiteral("Connection Failed"));
+        return;
+    case TState::Sending:
+        Finish(socket_->error() == QAbstractSocket::RemoteHostClosedError
+                   ? QStringLiteral("10054:Connection reset by peer")
+                   : socket_->errorString());
+        return;
+    case TState::Awaiting:
+        ReadReply(); // what came before the close
+        // A receiver that closed without answering has not taken the message.
+        if (state_ == TState::Awaiting)
+            Finish(NotAcknowledged);
+        return;
+    default:
+        return;
+    }
+}
+
+void TStrmSender::ConnectFailed(const QString& reason)
+{
+    emit ConnectionFailed();
+    Finish(reason);
+}
+
+void TStrmSender::Finish(const QString& reason)
+{
+    if (state_ == TState::Idle || state_ == TState::Ending)
+        return;
+    const bool connected = state_ == TState::Sending || state_ == TState::Awaiting;
+    state_ = TState::Ending;
+    limit_.stop();
+    *stop_ = true;
+    if (lookup_ >= 0)
+        QHostInfo::abortHostLookup(std::exchange(lookup_, -1));
+    if (socket_) {
+        disconnect(socket_, nullptr, this, nullptr);
+        // An acknowledged send closes in order; anything else resets, so the receiver
+        // drops the body at once.
+        if (reason.isEmpty())
+            socket_->close();
+        else
+            socket_->abort();
+        socket_->deleteLater();
+        socket_ = nullptr;
+    }
+    blocks_.clear();
+    if (reason.isEmpty())
+        qCDebug(lcTransfer) << "sent" << FromName << "," << total_ << "bytes, to" << Host;
+    // Told once the worker has let go of the body, so its owner may close it at once.
+    work_.Post([this, reason, connected]() -> TSerialWork::TAnswer {
+        return [this, reason, connected] {
+            state_ = TState::Idle;
+            body_.reset();
+            if (connected)
+                emit Disconnected();
+            if (reason.isEmpty())
+                emit Done();
+            else
+                emit Failed(reason);
+        };
+    });
 }

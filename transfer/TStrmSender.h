@@ -1,29 +1,108 @@
 #pragma once
 
-#include "transfer/TSockBase.h"
+#include "transfer/TSerialWork.h"
 
-// Sends one stream message per connection: connects, writes the name header, the length field
-// and the body, and reads the receiver's 16-byte acknowledgement. Runs on the UI thread; the
-// window stays alive while it waits.
-class TStrmSender : public TSockBase
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QIODevice;
+class QTcpSocket;
+
+// Sends one stream message per connection, as a state machine on the thread that owns it:
+// looks the host up, connects, writes the name header and the length field, streams the body
+// (read ahead on a worker, so a slow disk never stalls the window), and waits for the
+// receiver's 16-byte acknowledgement. Every outcome arrives as a signal, after the call that
+// started it has returned; Cancel ends a send at any moment.
+class TStrmSender : public QObject
 {
     Q_OBJECT
 public:
+    explicit TStrmSender(QObject* parent = nullptr);
+    ~TStrmSender() override; // a send under way ends without a word
+
+    QString Host;
+    int Port = 6711;
+    QByteArray FromName;
     // How long the receiver may stay silent, the acknowledgement after the last body byte
     // included, before the send fails.
     qint64 SilenceMs = 30000;
+    // How long the host lookup and the connect may take together.
+    qint64 ConnectLimitMs = 15000;
+    // Asked once when Host has no address: another host to try, or nothing to give up.
+    std::function<std::optional<QString>()> OnInvalidHost;
 
-    explicit TStrmSender(QObject* owner = nullptr);
-    ~TStrmSender() override;
+    // Sends body from its start under FromName to Host:Port. False (nothing starts) while a
+    // send is under way. The body is read on workers until the send has ended.
+    bool Send(std::shared_ptr<QIODevice> body);
+    bool Busy() const { return state_ != TState::Idle; }
+    void Cancel();
 
-    QByteArray FromName;
-    TNotify OnMessageSent;
+    // Body bytes the socket has taken, and the body's size, of the send under way or the last.
+    qint64 SentCount() const { return sent_; }
+    qint64 TotalCount() const { return total_; }
 
-    // Cancels a running exchange and closes the connection.
-    void Abort() override;
+signals:
+    void Connected();
+    // After every write of body bytes the socket took.
+    void Progress(qint64 sent, qint64 total);
+    // The last body byte is handed to the socket; the acknowledgement is still to come.
+    void MessageSent();
+    // Connecting failed (refused, timed out, cancelled), just before Failed.
+    void ConnectionFailed();
+    // The connection is closed, before Done or Failed.
+    void Disconnected();
+    // The receiver acknowledged: the message is stored there.
+    void Done();
+    void Failed(const QString& reason);
 
-    // Sends the stream from its start under FromName and hands back the reply. Throws
-    // ESockError when the body cannot be framed (2 GiB or more, a name over 9,999 bytes), when
-    // the connection or a transfer fails, and when the reply is not the acknowledgement.
-    void SendStreamMessage(QIODevice& stream, QByteArray& reply);
+private:
+    enum class TState
+    {
+        Idle,
+        Resolving,
+        Connecting,
+        Sending,
+        Awaiting,
+        Ending,
+    };
+
+    void Start();
+    void Resolved(const QList<QHostAddress>& addresses);
+    void Connect(const QHostAddress& address);
+    void SocketConnected();
+    void Fill();
+    void ReadAhead();
+    void BytesWritten(qint64 bytes);
+    void ReadReply();
+    void SocketFailed();
+    void ConnectFailed(const QString& reason);
+    // Closes the connection and reports once the worker has let go of the body.
+    void Finish(const QString& reason);
+
+    TState state_ = TState::Idle;
+    QTcpSocket* socket_ = nullptr;
+    std::shared_ptr<QIODevice> body_;
+    std::shared_ptr<std::atomic<bool>> stop_;
+    bool askedHost_ = false;
+    int lookup_ = -1;
+    qint64 total_ = 0;
+    qint64 sent_ = 0;
+    qint64 headerLeft_ = 0; // header bytes the socket has yet to take
+    qint64 queued_ = 0;     // body bytes handed to the socket
+    qint64 readAt_ = 0;     // body bytes asked of the worker
+    int reading_ = 0;       // reads under way
+    bool readFailed_ = false;
+    std::deque<QByteArray> blocks_; // read ahead, not yet handed to the socket
+    QByteArray reply_;
+    QTimer limit_;
+    // Last: it waits for a read under way, which uses the body above.
+    TSerialWork work_;
 };

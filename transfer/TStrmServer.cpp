@@ -1,166 +1,104 @@
 #include "transfer/TStrmServer.h"
 
-#include "platform/errors/ESockError.h"
 #include "platform/logging/Logging.h"
-#include "transfer/TSpooledStream.h"
-#include "transfer/TStrmFraming.h"
+#include "transfer/TStrmListener.h"
 
-#include <atomic>
-#include <exception>
-
-TStrmServer::TStrmServer(QObject* owner) : TGeneralServer(owner)
+TStrmServer::TStrmServer(QObject* parent)
+    : QObject(parent), shared_(std::make_shared<TStrmShared>())
 {
-    Port = 6711;
+    network_.setObjectName(QStringLiteral("parlavue-transfer"));
 }
 
 TStrmServer::~TStrmServer()
 {
-    // Before OnMSG and SpoolFolder go: a worker may still read them.
-    StopClients();
+    if (!listener_)
+        return;
+    TStrmListener* listener = std::exchange(listener_, nullptr);
+    QMetaObject::invokeMethod(
+        listener, [listener] { delete listener; }, Qt::BlockingQueuedConnection);
+    network_.quit();
+    network_.wait();
 }
 
-std::unique_ptr<TGeneralServer> TStrmServer::NewClient()
+TStrmLimits TStrmServer::Limits() const
 {
-    auto client = std::make_unique<TStrmServer>(this);
-    client->SpoolFolder = SpoolFolderNow ? SpoolFolderNow() : SpoolFolder;
-    client->HeaderTimeMs = HeaderTimeMs;
-    client->MinRateBytes = MinRateBytes;
-    client->RateWindowMs = RateWindowMs;
-    client->CloseWaitMs = CloseWaitMs;
-    return client;
+    std::lock_guard lock(shared_->lock);
+    return shared_->limits;
 }
 
-void TStrmServer::Serve()
+void TStrmServer::SetLimits(const TStrmLimits& limits)
 {
-    bool answered = false;
-    bool framed = false;
-    QByteArray name;
-    auto* listening = qobject_cast<TStrmServer*>(ListeningServer);
-    auto failed = [&](const QString& error) {
-        qCDebug(lcTransfer) << "receiving from" << RemoteIP() << ":" << error;
-        if (framed && listening && listening->OnFailed && !Stopping)
-            listening->OnFailed(this, name, error);
-    };
-    try {
-        const std::optional<qint64> length = ReceiveHeader(name);
-        if (!length)
-            return;
-        framed = true;
-        TotalCount = *length;
-        ReceivedCount = 0;
-        const TAdmission admission =
-            listening && listening->OnAdmit ? listening->OnAdmit(this, *length) : TAdmission();
-        if (!admission.admitted) {
-            framed = false; // the admission said why
-            return;
-        }
-        TSpooledStream body(SpoolFolder);
-        ReceiveBody(body, *length, admission);
-        if (!BodyComplete()) {
-            failed(QStringLiteral("%1 of %2 bytes arrived")
-                       .arg(qint64(ReceivedCount))
-                       .arg(qint64(TotalCount)));
-            return;
-        }
-        // Files from one address are taken at a pace, empty ones as well; a file over it
-        // waits for its turn.
-        if (listening)
-            Pause(listening->TakeFileTurn(RemoteAddress));
-        // Numbered as the body is taken, so a sender's next message is always numbered later.
-        static std::atomic<quint64> arrivals{0};
-        Arrival = ++arrivals;
-        body.seek(0);
-        framed = false; // delivered: what the handler does is its own affair
-        const bool stored =
-            listening && listening->OnMSG && !Stopping && listening->OnMSG(this, name, body);
-        if (!stored)
-            return;
-        // Stored is stored: the peer learns it even when the server is going meanwhile.
-        Canceled = false;
-        Write(TStrmFraming::Acknowledgement());
-        answered = true;
-    } catch (const std::exception& e) {
-        failed(QString::fromUtf8(e.what()));
-    } catch (...) {
-        failed(QStringLiteral("an unknown failure"));
-    }
-    // An answered peer closes once it has read the acknowledgement, and closing before that
-    // could reset the connection under it. Any other connection is closed at once.
-    if (answered)
-        AwaitPeerClose();
+    std::lock_guard lock(shared_->lock);
+    shared_->limits = limits;
 }
 
-void TStrmServer::ReceiveBody(TSpooledStream& body, qint64 length, const TAdmission& admission)
+void TStrmServer::SetFilePace(const TFilePace::TRule& rule)
 {
-    struct TRestore
-    {
-        TStrmServer& server;
-        ~TRestore()
-        {
-            server.MinWindowBytes = 0;
-            server.OnPacketRecvd = nullptr;
-        }
-    } restore{*this};
-    if (admission.grow)
-        OnPacketRecvd = [&admission](TSockBase* s) {
-            if (!admission.grow(s->ReceivedCount))
-                throw ESockError(QStringLiteral("not enough free space"));
-        };
-    MinWindowBytes = MinRateBytes;
-    if (length > 0)
-        CaptureStream(body, length);
+    std::lock_guard lock(shared_->lock);
+    shared_->pace = rule;
 }
 
-qint64 TStrmServer::TakeFileTurn(const QHostAddress& from)
+void TStrmServer::SetHandlers(const TStrmHandlers& handlers)
 {
-    std::lock_guard lock(paceLock_);
-    return pace_.Take(from, TFilePace::TClock::now(), FilePace).count();
+    std::lock_guard lock(shared_->lock);
+    shared_->handlers = handlers;
 }
 
-std::optional<qint64> TStrmServer::ReceiveHeader(QByteArray& name)
+bool TStrmServer::Listen()
 {
-    // Trickling bytes do not stretch this: a peer that holds a slot must say what it sends.
-    LimitTime(HeaderTimeMs);
-    struct TUnlimit
-    {
-        TSockBase& socket;
-        ~TUnlimit() { socket.UnlimitTime(); }
-    } unlimit{*this};
-    const std::optional<qint32> nameLength = ReadLength(TStrmFraming::NameLengthSize);
-    if (!nameLength)
-        return std::nullopt;
-    if (*nameLength > 0) {
-        name = Read(*nameLength);
-        if (name.size() < *nameLength)
-            return std::nullopt; // the peer closed inside the name
-    }
-    const std::optional<qint32> bodyLength = ReadLength(TStrmFraming::BodyLengthSize);
-    if (!bodyLength)
-        return std::nullopt;
-    return *bodyLength;
+    if (listener_)
+        return port_ != 0;
+    listener_ = new TStrmListener(shared_);
+    listener_->moveToThread(&network_);
+    connect(listener_, &TStrmListener::Contact, this, &TStrmServer::Contact);
+    connect(listener_, &TStrmListener::Failed, this, &TStrmServer::MessageFailed);
+    connect(listener_, &TStrmListener::Ended, this, &TStrmServer::Disconnected);
+    network_.start();
+    bool listening = false;
+    TStrmListener* listener = listener_;
+    const quint16 port = quint16(Port);
+    QMetaObject::invokeMethod(
+        listener_,
+        [listener, port, &listening] {
+            listening = listener->Listen(port);
+            return listening;
+        },
+        Qt::BlockingQueuedConnection);
+    port_ = listening ? listener_->Port() : 0;
+    return listening;
 }
 
-std::optional<qint32> TStrmServer::ReadLength(int size)
+void TStrmServer::Contact(quint64 id, const QString& peer)
 {
-    // A field the peer closed inside is no number, even when its first digits would be one.
-    const QByteArray field = Read(size);
-    if (field.size() < size)
-        return std::nullopt;
-    return TStrmFraming::ParseLength(field);
+    const QString folder = SpoolFolderNow ? SpoolFolderNow() : SpoolFolder;
+    TStrmListener* listener = listener_;
+    if (listener)
+        QMetaObject::invokeMethod(
+            listener, [listener, id, folder] { listener->GiveFolder(id, folder); },
+            Qt::QueuedConnection);
+    emit ClientContact(peer);
 }
 
-void TStrmServer::AwaitPeerClose()
+int TStrmServer::ClientCount() const
 {
-    // The slot and the address's share of them are held until then, so the time is absolute.
-    LimitTime(CloseWaitMs);
-    try {
-        // Read ends short only when the peer has closed; a reset, the silence limit or a
-        // cancel end the wait with an error.
-        while (!Stopping && Read(TStrmFraming::BlockSize).size() == TStrmFraming::BlockSize) {
-        }
-    } catch (const std::exception& e) {
-        qCDebug(lcTransfer) << "waiting for" << RemoteIP() << "to close:" << e.what();
-    }
+    return shared_->clients;
+}
+
+qint64 TStrmServer::ReceivedCount() const
+{
+    return shared_->received;
+}
+
+qint64 TStrmServer::TotalCount() const
+{
+    return shared_->total;
+}
+
+void TStrmServer::Abort()
+{
+    if (TStrmListener* listener = listener_)
+        QMetaObject::invokeMethod(
+            listener, [listener] { listener->AbortAll(); }, Qt::QueuedConnection);
 }
 
 QString TStrmServer::LogName(const QByteArray& name)

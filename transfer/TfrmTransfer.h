@@ -19,11 +19,10 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class TExclusiveFile;
 class TRoundedPanel;
-class TSockBase;
 class TSpooledStream;
 class TStrmSender;
-class TStrmServer;
 class TfrmTxtMessage;
 class TListWriter;
 
@@ -78,7 +77,8 @@ public:
     void FormClose();
     void btnCloseClick();
     void btnTransferClick();
-    // Chooses files (unless given, as by a drop) and sends them one per connection.
+    // Chooses files (unless given, as by a drop) and starts sending them one per connection;
+    // the batch goes on as each file is acknowledged, and ends in a box.
     void SelectAndSendFiles(std::optional<QStringList> chosen = std::nullopt);
     void btnClearClick();
     void btnDeleteClick();
@@ -91,17 +91,21 @@ public:
     void StrmSend1MessageSent();
     void StrmSend1Disconnect();
     void StrmSend1ConnectionFailed();
-    void StrmSend1InvalidHost(bool& handled);
-    void StrmRec1ClientContact();
-    bool StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm);
-    void StrmRec1Failed(TStrmServer* sender, const QByteArray& sFrom, const QString& error);
+    std::optional<QString> StrmSend1InvalidHost();
+    void StrmSend1Done();
+    void StrmSend1Failed(const QString& reason);
+    void StrmRec1ClientContact(const QString& from);
+    // On a worker thread: stores a body that arrived whole.
+    bool StrmRec1MSG(const TStrmConnection& sender, const QByteArray& sFrom, TSpooledStream& strm);
+    void StrmRec1Failed(const QString& from, const QByteArray& sFrom, const QString& error);
     void StrmRec1Disconnect();
 
     // The main window's fields, as the text message window uses them too.
     const TPortalHost& Host() const { return host_; }
     // Whether a batch or a message is being sent (a second one waits for it to end).
     bool Sending() const { return sending_; }
-    // Brackets one message sent with StrmSend1: progress bar on, buttons off.
+    // Brackets one message sent with StrmSend1: progress bar on, buttons off. Sent by the text
+    // message window, not by a batch of files.
     void BeginSend(qint64 size);
     void EndSend();
 
@@ -132,10 +136,13 @@ private:
     // After the user changed the list's entries.
     void ListEdited();
     void ShowProgress();
+    // The next file of the batch, or its end.
+    void SendNext();
+    void BatchFailed(const QString& reason);
     void Stored(const QString& path, qint64 size, const QString& from, quint64 arrival);
     // On a worker: whether a body of that length may come into the folder its connection was
     // given (a usable folder, and a share of the free space that leaves the reserve).
-    TStrmServer::TAdmission Admit(TStrmServer* sender, qint64 length);
+    TStrmServer::TAdmission Admit(const TStrmConnection& sender, qint64 length);
     // A status line the dots do not run over, and the log's copy of it.
     void SetNotice(const QString& text);
     // Posted from a worker: a body from that address was lost; told as a count per address.
@@ -147,6 +154,11 @@ private:
     TPortalHost host_;
     bool sending_ = false;
     bool ending_ = false;
+    // The files of the batch still to send, to the host the batch began with.
+    QStringList batch_;
+    QString batchHost_;
+    bool batchRunning_ = false;
+    std::shared_ptr<TExclusiveFile> sendingFile_;
     bool statusNotice_ = false;                         // the status line tells of a refused name
     QString incomingBase_ = QStringLiteral("Incoming"); // the status line while a body arrives
     qint64 sendSize_ = 0;

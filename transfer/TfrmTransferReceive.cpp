@@ -21,33 +21,29 @@ void TfrmTransfer::ConnectReceiver(quint16 port)
     StrmRec1 = std::make_unique<TStrmServer>();
     StrmRec1->setObjectName(QStringLiteral("StrmRec1"));
     StrmRec1->Port = port;
-    StrmRec1->ReportLevel = 0;
-    StrmRec1->OnAdmit = [this](TStrmServer* sender, qint64 length) {
+    TStrmHandlers handlers;
+    handlers.admit = [this](const TStrmConnection& sender, qint64 length) {
         return Admit(sender, length);
     };
-    StrmRec1->OnMSG = [this](TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm) {
-        return StrmRec1MSG(sender, sFrom, strm);
-    };
-    StrmRec1->OnFailed = [this](TStrmServer* sender, const QByteArray& sFrom,
-                                const QString& error) { StrmRec1Failed(sender, sFrom, error); };
-    StrmRec1->OnClientContact = [this](TSockBase*) {
-        Guarded([this] { StrmRec1ClientContact(); });
-    };
-    StrmRec1->OnDisconnect = [this](TSockBase*) { Guarded([this] { StrmRec1Disconnect(); }); };
+    handlers.message = [this](const TStrmConnection& sender, const QByteArray& sFrom,
+                              TSpooledStream& strm) { return StrmRec1MSG(sender, sFrom, strm); };
+    StrmRec1->SetHandlers(handlers);
+    connect(StrmRec1.get(), &TStrmServer::MessageFailed, this,
+            [this](const QString& from, const QByteArray& sFrom, const QString& error) {
+                Guarded([&] { StrmRec1Failed(from, sFrom, error); });
+            });
+    connect(StrmRec1.get(), &TStrmServer::ClientContact, this,
+            [this](const QString& from) { Guarded([&] { StrmRec1ClientContact(from); }); });
+    connect(StrmRec1.get(), &TStrmServer::Disconnected, this,
+            [this] { Guarded([this] { StrmRec1Disconnect(); }); });
     // Each connection spools and stores into the receive folder as it is when it is accepted
-    // (on this thread): a folder the user has just chosen applies at once. Bodies are spooled
-    // where they will be stored, so that storing one is a rename; without a usable folder
-    // nothing is admitted, so nothing is spooled anywhere else either.
+    // (asked on this thread): a folder the user has just chosen applies at once. Bodies are
+    // spooled where they will be stored, so that storing one is a rename; without a usable
+    // folder nothing is admitted, so nothing is spooled anywhere else either.
     StrmRec1->SpoolFolderNow = [this] { return host_.ReceiveFolder(); };
     ReceiveFolderChanged();
-    try {
-        StrmRec1->Loaded();
-    } catch (const EError& e) {
-        // Sending still works; the user learns why nothing can arrive.
-        qCWarning(lcTransfer) << "cannot listen on TCP port" << port << ":" << e.what();
-        Ui().Error(
-            QStringLiteral("Files cannot be received: TCP port %1: %2").arg(port).arg(e.Message()));
-    }
+    // Sending still works without it; the log says why nothing can arrive.
+    StrmRec1->Listen();
 }
 
 namespace {
@@ -85,11 +81,11 @@ void TfrmTransfer::RemoveStaleSpools()
     }
 }
 
-TStrmServer::TAdmission TfrmTransfer::Admit(TStrmServer* sender, qint64 length)
+TStrmServer::TAdmission TfrmTransfer::Admit(const TStrmConnection& sender, qint64 length)
 {
-    // The connection's worker thread: nothing here touches a widget.
-    const QString from = sender->RemoteIP();
-    const QString folder = sender->SpoolFolder;
+    // A worker thread: nothing here touches a widget.
+    const QString from = sender.RemoteIP();
+    const QString folder = sender.SpoolFolder();
     auto refuse = [&](const QString& why) {
         qCInfo(lcTransfer).noquote()
             << QStringLiteral("refused %1 bytes from %2: %3").arg(length).arg(from, why);
@@ -112,11 +108,10 @@ TStrmServer::TAdmission TfrmTransfer::Admit(TStrmServer* sender, qint64 length)
     return TStrmServer::TAdmission{true, std::move(claim), std::move(grow)};
 }
 
-void TfrmTransfer::StrmRec1ClientContact()
+void TfrmTransfer::StrmRec1ClientContact(const QString& from)
 {
     Timer2->start();
     // Where the field does not show the sender, the status line does.
-    const QString from = StrmRec1->RemoteIP();
     const bool fieldShowsSender = host_.offerHostName && host_.offerHostName(from);
     incomingBase_ = fieldShowsSender ? QStringLiteral("Incoming")
                                      : QStringLiteral("Incoming from %1").arg(from);
@@ -142,11 +137,12 @@ void TfrmTransfer::StrmRec1ClientContact()
         Qt::QueuedConnection);
 }
 
-bool TfrmTransfer::StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSpooledStream& strm)
+bool TfrmTransfer::StrmRec1MSG(const TStrmConnection& sender, const QByteArray& sFrom,
+                               TSpooledStream& strm)
 {
-    // The connection's worker thread: nothing here touches a widget. True only once the file is
-    // in place under its final name: the sender is acknowledged then, and only then.
-    const QString from = sender->RemoteIP();
+    // A worker thread: nothing here touches a widget. True only once the file is in place
+    // under its final name: the sender is acknowledged then, and only then.
+    const QString from = sender.RemoteIP();
     QString reason;
     const std::optional<QString> name = TReceivedName::Clean(sFrom, &reason);
     if (!name) {
@@ -160,22 +156,23 @@ bool TfrmTransfer::StrmRec1MSG(TStrmServer* sender, const QByteArray& sFrom, TSp
             Qt::QueuedConnection);
         return false;
     }
-    const QString folder = sender->SpoolFolder;
-    if (!UsableFolder(folder)) {
-        StrmRec1Failed(sender, sFrom,
-                       QStringLiteral("the receive folder \"%1\" does not exist").arg(folder));
+    const QString folder = sender.SpoolFolder();
+    auto lost = [&](const QString& why) {
+        QMetaObject::invokeMethod(
+            this, [this, from, sFrom, why] { StrmRec1Failed(from, sFrom, why); },
+            Qt::QueuedConnection);
         return false;
-    }
+    };
+    if (!UsableFolder(folder))
+        return lost(QStringLiteral("the receive folder \"%1\" does not exist").arg(folder));
     // Never over a file that is there: the first free "name (n).ext" is taken instead.
     const qint64 size = strm.size();
     const std::optional<QString> path = strm.MoveToFree(QDir(folder).filePath(*name));
-    if (!path) {
-        StrmRec1Failed(sender, sFrom, strm.errorString());
-        return false;
-    }
+    if (!path)
+        return lost(strm.errorString());
     QMetaObject::invokeMethod(
         this,
-        [this, path = *path, size, from, arrival = sender->Arrival] {
+        [this, path = *path, size, from, arrival = sender.Arrival()] {
             Guarded([&] { Stored(path, size, from, arrival); });
         },
         Qt::QueuedConnection);
@@ -195,15 +192,13 @@ void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from,
         OnStoredUnseen(path, from);
 }
 
-void TfrmTransfer::StrmRec1Failed(TStrmServer* sender, const QByteArray& sFrom,
+void TfrmTransfer::StrmRec1Failed(const QString& from, const QByteArray& sFrom,
                                   const QString& error)
 {
-    // A worker thread: told on the status line, counted per sender, never in a box.
-    const QString from = sender->RemoteIP();
+    // Told on the status line, counted per sender, never in a box.
     qCInfo(lcTransfer).noquote()
         << QStringLiteral("lost \"%1\" from %2: %3").arg(TStrmServer::LogName(sFrom), from, error);
-    QMetaObject::invokeMethod(
-        this, [this, from, error] { Lost(from, error); }, Qt::QueuedConnection);
+    Lost(from, error);
 }
 
 void TfrmTransfer::Lost(const QString& from, const QString& why)

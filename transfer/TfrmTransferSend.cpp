@@ -6,13 +6,10 @@
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
 #include "transfer/TExclusiveFile.h"
-#include "transfer/TServeThread.h"
-#include "transfer/TServerClients.h"
 #include "transfer/TStrmSender.h"
 #include "transfer/TStrmServer.h"
 #include "transfer/TTransferProgress.h"
 
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -28,13 +25,16 @@ void TfrmTransfer::ConnectSender()
     StrmSend1 = new TStrmSender(this);
     StrmSend1->setObjectName(QStringLiteral("StrmSend1"));
     StrmSend1->Port = 6501;
-    StrmSend1->ReportLevel = 0;
-    StrmSend1->OnConnect = [this](TSockBase*) { StrmSend1Connect(); };
-    StrmSend1->OnPacketSent = [this](TSockBase*) { StrmSend1PacketSent(); };
-    StrmSend1->OnMessageSent = [this](TSockBase*) { StrmSend1MessageSent(); };
-    StrmSend1->OnDisconnect = [this](TSockBase*) { StrmSend1Disconnect(); };
-    StrmSend1->OnConnectionFailed = [this](TSockBase*) { StrmSend1ConnectionFailed(); };
-    StrmSend1->OnInvalidHost = [this](TSockBase*, bool& handled) { StrmSend1InvalidHost(handled); };
+    connect(StrmSend1, &TStrmSender::Connected, this, &TfrmTransfer::StrmSend1Connect);
+    connect(StrmSend1, &TStrmSender::Progress, this, &TfrmTransfer::StrmSend1PacketSent);
+    connect(StrmSend1, &TStrmSender::MessageSent, this, &TfrmTransfer::StrmSend1MessageSent);
+    connect(StrmSend1, &TStrmSender::Disconnected, this, &TfrmTransfer::StrmSend1Disconnect);
+    connect(StrmSend1, &TStrmSender::ConnectionFailed, this,
+            &TfrmTransfer::StrmSend1ConnectionFailed);
+    connect(StrmSend1, &TStrmSender::Done, this, [this] { Guarded([this] { StrmSend1Done(); }); });
+    connect(StrmSend1, &TStrmSender::Failed, this,
+            [this](const QString& reason) { Guarded([&] { StrmSend1Failed(reason); }); });
+    StrmSend1->OnInvalidHost = [this] { return StrmSend1InvalidHost(); };
 }
 
 void TfrmTransfer::btnTransferClick()
@@ -46,7 +46,7 @@ void TfrmTransfer::btnTransferClick()
             host_.focusHostName();
         return;
     }
-    // The batch runs once this handler has returned, still on this thread.
+    // The batch starts once this handler has returned, still on this thread.
     QMetaObject::invokeMethod(
         this, [this] { Guarded([this] { SelectAndSendFiles(); }); }, Qt::QueuedConnection);
 }
@@ -63,56 +63,80 @@ void TfrmTransfer::SelectAndSendFiles(std::optional<QStringList> chosen)
         request.filter = QStringLiteral("All Files (*.*)|*.*");
         request.multiSelect = true;
         chosen = Ui().OpenFiles(request);
-        if (!chosen)
+        // The dialog was a loop of its own: a send may have begun meanwhile.
+        if (!chosen || sending_)
             return;
     }
-    try {
-        StrmSend1->Host = host_.HostName();
-        QCoreApplication::processEvents();
-        for (const QString& path : *chosen) {
-            QCoreApplication::processEvents();
-            StrmSend1->FromName = QFileInfo(path).fileName().toUtf8();
-            TExclusiveFile file(path);
-            if (!file.OpenExclusive())
-                throw EError(file.errorString());
-            // Another program wanting to write the file ends its transfer, and lets it write.
-            connect(&file, &TExclusiveFile::LeaseBroken, this, [this, path] {
-                qCInfo(lcTransfer).noquote()
-                    << "another program writes" << path << "- its transfer is stopped";
-                StrmSend1->Cancel();
-            });
-            QCoreApplication::processEvents();
-            BeginSend(file.size());
-            try {
-                QByteArray reply;
-                StrmSend1->SendStreamMessage(file, reply);
-            } catch (...) {
-                EndSend();
-                throw;
-            }
-            EndSend();
-            if (file.Broken())
-                throw EError(
-                    QStringLiteral("%1 was opened for writing while it was sent.").arg(path));
-            QCoreApplication::processEvents();
-            file.close();
-            QCoreApplication::processEvents();
-            qCInfo(lcTransfer).noquote()
-                << QStringLiteral("sent file %1 to %2").arg(path, StrmSend1->Host);
-        }
-    } catch (const std::exception& e) {
-        qCInfo(lcTransfer).noquote()
-            << "sending files to" << StrmSend1->Host << "stopped:" << e.what();
-        if (ending_)
-            return;
-        // The line keeps the reason once the box is gone ("Not Connected" says it already).
-        if (lblCom->text() != QLatin1String("Not Connected"))
-            SetNotice(QStringLiteral("Not sent: %1").arg(QString::fromUtf8(e.what()).simplified()));
-        Ui().Warning(WarningText);
+    batch_ = *chosen;
+    batchHost_ = host_.HostName();
+    batchRunning_ = true;
+    SendNext();
+}
+
+void TfrmTransfer::SendNext()
+{
+    if (batch_.isEmpty()) {
+        batchRunning_ = false;
+        if (!ending_)
+            Ui().Information(SuccessText);
         return;
     }
-    if (!ending_)
-        Ui().Information(SuccessText);
+    const QString path = batch_.takeFirst();
+    auto file = std::make_shared<TExclusiveFile>(path);
+    if (!file->OpenExclusive()) {
+        BatchFailed(file->errorString());
+        return;
+    }
+    // Another program wanting to write the file ends its transfer, and lets it write.
+    connect(file.get(), &TExclusiveFile::LeaseBroken, this, [this, path] {
+        qCInfo(lcTransfer).noquote()
+            << "another program writes" << path << "- its transfer is stopped";
+        StrmSend1->Cancel();
+    });
+    StrmSend1->Host = batchHost_;
+    StrmSend1->FromName = QFileInfo(path).fileName().toUtf8();
+    sendingFile_ = file;
+    BeginSend(file->size());
+    StrmSend1->Send(std::move(file));
+}
+
+void TfrmTransfer::StrmSend1Done()
+{
+    if (!batchRunning_)
+        return; // a text message's
+    EndSend();
+    const std::shared_ptr<TExclusiveFile> file = std::move(sendingFile_);
+    if (file->Broken()) {
+        BatchFailed(
+            QStringLiteral("%1 was opened for writing while it was sent.").arg(file->fileName()));
+        return;
+    }
+    qCInfo(lcTransfer).noquote()
+        << QStringLiteral("sent file %1 to %2").arg(file->fileName(), batchHost_);
+    file->close();
+    SendNext();
+}
+
+void TfrmTransfer::StrmSend1Failed(const QString& reason)
+{
+    if (!batchRunning_)
+        return;
+    EndSend();
+    sendingFile_.reset();
+    BatchFailed(reason);
+}
+
+void TfrmTransfer::BatchFailed(const QString& reason)
+{
+    batchRunning_ = false;
+    batch_.clear();
+    qCInfo(lcTransfer).noquote() << "sending files to" << batchHost_ << "stopped:" << reason;
+    if (ending_)
+        return;
+    // The line keeps the reason once the box is gone ("Not Connected" says it already).
+    if (lblCom->text() != QLatin1String("Not Connected"))
+        SetNotice(QStringLiteral("Not sent: %1").arg(reason.simplified()));
+    Ui().Warning(WarningText);
 }
 
 void TfrmTransfer::BeginSend(qint64 size)
@@ -138,14 +162,12 @@ void TfrmTransfer::ShowProgress()
 {
     TTransferProgress progress;
     if (sending_) {
-        progress.done = StrmSend1->SentCount;
+        progress.done = StrmSend1->SentCount();
         progress.total = sendSize_;
         progress.elapsedMs = sendClock_.elapsed();
     } else if (StrmRec1 && StrmRec1->ClientCount() > 0) {
-        StrmRec1->Clients->ForEach([&](TServeThread& worker) {
-            progress.done += worker.Client()->ReceivedCount;
-            progress.total += worker.Client()->TotalCount;
-        });
+        progress.done = StrmRec1->ReceivedCount();
+        progress.total = StrmRec1->TotalCount();
         progress.elapsedMs = receiveClock_.isValid() ? receiveClock_.elapsed() : 0;
     } else {
         progressTimer_->stop();
@@ -160,8 +182,8 @@ void TfrmTransfer::ShowProgress()
 void TfrmTransfer::AbortTransfers()
 {
     ending_ = true;
-    if (sending_)
-        StrmSend1->Cancel();
+    batch_.clear();
+    StrmSend1->Cancel();
 }
 
 void TfrmTransfer::StrmSend1Connect()
@@ -171,7 +193,7 @@ void TfrmTransfer::StrmSend1Connect()
 
 void TfrmTransfer::StrmSend1PacketSent()
 {
-    SetStatus(QStringLiteral("Sending... %1 KB").arg(StrmSend1->SentCount / 1024));
+    SetStatus(QStringLiteral("Sending... %1 KB").arg(StrmSend1->SentCount() / 1024));
 }
 
 void TfrmTransfer::StrmSend1MessageSent()
@@ -191,14 +213,10 @@ void TfrmTransfer::StrmSend1ConnectionFailed()
     SetStatus(QStringLiteral("Not Connected"));
 }
 
-void TfrmTransfer::StrmSend1InvalidHost(bool& handled)
+std::optional<QString> TfrmTransfer::StrmSend1InvalidHost()
 {
-    const std::optional<QString> host =
-        Ui().InputBox(QStringLiteral("Invalid Host!"), QStringLiteral("Specify a new host:"), {});
-    if (host) {
-        StrmSend1->Host = *host;
-        handled = true;
-    }
+    return Ui().InputBox(QStringLiteral("Invalid Host!"), QStringLiteral("Specify a new host:"),
+                         {});
 }
 
 void TfrmTransfer::dragEnterEvent(QDragEnterEvent* event)

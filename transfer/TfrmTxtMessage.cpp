@@ -1,6 +1,5 @@
 #include "transfer/TfrmTxtMessage.h"
 
-#include "platform/errors/EError.h"
 #include "platform/logging/Logging.h"
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/Guarded.h"
@@ -12,7 +11,6 @@
 #include "widgets/TGradientButton.h"
 #include "widgets/TRoundedPanel.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -41,6 +39,10 @@ TfrmTxtMessage::TfrmTxtMessage(TfrmTransfer& portal, QWidget* parent)
     setFont(TFonts::SansSerif(8));
     CreateControls();
     // FormCreate seeded the random numbers; QRandomGenerator::global() is seeded already.
+    connect(portal_.StrmSend1, &TStrmSender::Done, this,
+            [this] { Guarded([this] { MessageEnded({}); }); });
+    connect(portal_.StrmSend1, &TStrmSender::Failed, this,
+            [this](const QString& reason) { Guarded([&] { MessageEnded(reason); }); });
 }
 
 void TfrmTxtMessage::CreateControls()
@@ -187,53 +189,53 @@ void TfrmTxtMessage::SendTextMessage()
     if (portal_.Sending())
         return; // one message at a time on the one sender
     TStrmSender& sender = *portal_.StrmSend1;
-    QString failure;
-    QFile file;
-    btnSend->setEnabled(false);
-    try {
-        sender.Host = host.HostName();
-        QCoreApplication::processEvents();
-        const QString name =
-            MessageName(QDate::currentDate(), int(QRandomGenerator::global()->bounded(10000)));
-        // The program's folder, or where an installed copy may write.
-        QString lastError;
-        for (const QString& folder : TemporaryFolders()) {
-            file.setFileName(QDir(folder).filePath(name));
-            if (file.open(QIODevice::ReadWrite | QIODevice::Truncate))
-                break;
-            lastError =
-                QStringLiteral("Cannot create %1: %2").arg(file.fileName(), file.errorString());
-        }
-        if (!file.isOpen())
-            throw EError(lastError);
-        sender.FromName = name.toUtf8();
-        const QByteArray rtf = TRtfWriter::Write(*Editor->document());
-        if (file.write(rtf) != rtf.size() || !file.flush())
-            throw EError(
-                QStringLiteral("Cannot write %1: %2").arg(file.fileName(), file.errorString()));
-        file.seek(0);
-        QCoreApplication::processEvents();
-        portal_.BeginSend(file.size());
-        try {
-            QByteArray reply;
-            sender.SendStreamMessage(file, reply);
-        } catch (...) {
-            portal_.EndSend();
-            throw;
-        }
-        portal_.EndSend();
-        qCInfo(lcTransfer).noquote() << QStringLiteral("sent text message %1 to %2, %3 bytes")
-                                            .arg(name, sender.Host)
-                                            .arg(rtf.size());
-    } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
+    const QString name =
+        MessageName(QDate::currentDate(), int(QRandomGenerator::global()->bounded(10000)));
+    // The program's folder, or where an installed copy may write.
+    auto file = std::make_shared<QFile>();
+    QString lastError;
+    for (const QString& folder : TemporaryFolders()) {
+        file->setFileName(QDir(folder).filePath(name));
+        if (file->open(QIODevice::ReadWrite | QIODevice::Truncate))
+            break;
+        lastError =
+            QStringLiteral("Cannot create %1: %2").arg(file->fileName(), file->errorString());
     }
-    QCoreApplication::processEvents();
-    const QString made = file.isOpen() ? file.fileName() : QString();
-    file.close();
-    QCoreApplication::processEvents();
-    if (!made.isEmpty())
-        QFile::remove(made);
+    if (!file->isOpen()) {
+        Ui().Error(lastError);
+        return;
+    }
+    const QByteArray rtf = TRtfWriter::Write(*Editor->document());
+    if (file->write(rtf) != rtf.size() || !file->flush()) {
+        const QString failure =
+            QStringLiteral("Cannot write %1: %2").arg(file->fileName(), file->errorString());
+        file->close();
+        file->remove();
+        Ui().Error(failure);
+        return;
+    }
+    sender.Host = host.HostName();
+    sender.FromName = name.toUtf8();
+    btnSend->setEnabled(false);
+    message_ = file;
+    portal_.BeginSend(file->size());
+    sender.Send(file);
+    qCDebug(lcTransfer).noquote() << "sending text message" << name << "to" << sender.Host;
+}
+
+void TfrmTxtMessage::MessageEnded(const QString& failure)
+{
+    if (!message_)
+        return; // the portal's files
+    const std::shared_ptr<QFile> file = std::move(message_);
+    portal_.EndSend();
+    const TStrmSender& sender = *portal_.StrmSend1;
+    if (failure.isEmpty())
+        qCInfo(lcTransfer).noquote() << QStringLiteral("sent text message %1 to %2, %3 bytes")
+                                            .arg(QString::fromUtf8(sender.FromName), sender.Host)
+                                            .arg(file->size());
+    file->close();
+    file->remove();
     btnSend->setEnabled(true);
     if (portal_.Ending()) {
         qCInfo(lcTransfer).noquote() << "text message ended with the program:" << failure;

@@ -4,6 +4,9 @@
 #include <QDialog>
 #include <QLocale>
 
+#include <memory>
+
+class QFile;
 class QPushButton;
 class QTextEdit;
 class TRoundedPanel;
@@ -29,6 +32,8 @@ public:
     void btnClearClick();
     void btnSendClick();
     void btnCloseClick();
+    // Starts sending the editor's content; the outcome comes in a box once the receiver has
+    // answered.
     void SendTextMessage();
 
     // "T" + the date in the locale's short format with "-" between its parts + "_" + number
@@ -47,6 +52,9 @@ protected:
 private:
     void CreateControls();
     void ToggleFormat(int which);
+    // The send of message_ ended, failed when failure says why.
+    void MessageEnded(const QString& failure);
 
     TfrmTransfer& portal_;
+    std::shared_ptr<QFile> message_; // the temporary file being sent
 };

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "transfer/TSerialWork.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+
+class QTcpSocket;
+class TSpooledStream;
+class TStrmConnection;
+
+// Whether a body of the announced length may come; asked on a worker thread before any of it
+// is read. hold lives until the message is handled (a share of disk space, say); grow, when
+// set, is asked on a worker as the body arrives with the bytes received so far, and a false
+// from it ends the body as lost ("not enough free space").
+struct TStrmAdmission
+{
+    bool admitted = true;
+    std::shared_ptr<void> hold;
+    std::function<bool(qint64 received)> grow;
+};
+
+// What a listening server asks about its connections; every one runs on a worker thread.
+struct TStrmHandlers
+{
+    std::function<TStrmAdmission(const TStrmConnection& c, qint64 length)> admit;
+    // The whole body arrived: true once the message is stored, and only then is the peer
+    // acknowledged. The body goes when the handler returns; one that keeps it moves it.
+    std::function<bool(const TStrmConnection& c, const QByteArray& name, TSpooledStream& body)>
+        message;
+    // How long a file from that address waits for its turn (counted as it is asked).
+    std::function<std::chrono::milliseconds(const QHostAddress& from)> turn;
+};
+
+// How long a peer may take, and how slowly it may send.
+struct TStrmLimits
+{
+    qint64 headerTimeMs = 10000; // the name and the body's length, however they trickle
+    qint64 silenceMs = 30000;    // the longest silence while anything is awaited from the peer
+    qint64 minRateBytes = 40960; // the slowest body: this much in every rateWindowMs
+    qint64 rateWindowMs = 40000;
+    qint64 closeWaitMs = 5000; // after the acknowledgement, the time the peer has to close
+};
+
+// One received stream message: reads the name and the body's length, asks for admission,
+// receives the body (handing its bytes to a worker that spools them), waits for the file's
+// turn, has the message stored on a worker, and only then writes the 16-byte acknowledgement;
+// then waits for the peer to close. Lives on the thread of its socket; nothing in it waits.
+class TStrmConnection : public QObject
+{
+    Q_OBJECT
+public:
+    // Takes the accepted socket. The spool folder comes with GiveFolder; the body is admitted
+    // once both it and the header are there.
+    TStrmConnection(QTcpSocket* socket, quint64 id, const TStrmLimits& limits,
+                    std::shared_ptr<const TStrmHandlers> handlers, QObject* parent = nullptr);
+    ~TStrmConnection() override;
+
+    quint64 Id() const { return id_; }
+    QHostAddress Peer() const { return peer_; }
+    QString RemoteIP() const { return peer_.toString(); }
+    // Stable once the handlers are asked.
+    QString SpoolFolder() const { return folder_; }
+    // The order in which its body ended among all bodies received, from 1.
+    quint64 Arrival() const { return arrival_; }
+    qint64 ReceivedCount() const { return received_; }
+    qint64 TotalCount() const { return total_; }
+    bool BodyComplete() const { return received_ >= total_; }
+
+    void GiveFolder(const QString& folder);
+    // Ends the connection at once with a reset; a body under way is lost.
+    void Cancel();
+
+signals:
+    // Body bytes read from the wire so far, of the length announced.
+    void Progress(qint64 received, qint64 total);
+    // A framed body did not arrive whole or could not be kept; the peer is not acknowledged.
+    void Failed(const QByteArray& name, const QString& error);
+    // Stored and acknowledged.
+    void Done();
+    // The connection is closed; nothing more comes from it.
+    void Ended();
+
+private:
+    enum class TState
+    {
+        Header,
+        Admitting,
+        Body,
+        Storing,
+        Answered,
+        Ended,
+    };
+
+    void Pump();
+    // Takes header bytes as they come; false while more are needed or once it has ended.
+    bool ReadHeader();
+    bool TakeField(qint64 size);
+    void Admit();
+    void Admitted(const TStrmAdmission& admission);
+    void ReadBody();
+    void Written(qint64 bytes, const QString& error);
+    void BodyDone();
+    void Store();
+    void StoreAnswered(bool stored);
+    void PeerClosed();
+    void CheckRate();
+    void Fail(const QString& error);
+    void End(bool reset = false);
+
+    QTcpSocket* socket_;
+    const quint64 id_;
+    const QHostAddress peer_;
+    const TStrmLimits limits_;
+    const std::shared_ptr<const TStrmHandlers> handlers_;
+    TState state_ = TState::Header;
+    int headerField_ = 0; // the name's length, the name, the body's length
+    qint32 nameLength_ = 0;
+    QByteArray field_;
+    QByteArray name_;
+    bool framed_ = false; // the header was read, so a lost body is told
+    bool peerGone_ = false;
+    QString folder_;
+    bool hasFolder_ = false;
+    quint64 arrival_ = 0;
+    qint64 received_ = 0;
+    qint64 total_ = 0;
+    qint64 backlog_ = 0; // read from the wire, not yet written by the worker
+    bool paused_ = false;
+    qint64 lastPauseMs_ = -1;
+    std::shared_ptr<TSpooledStream> body_;
+    TStrmAdmission admission_;
+    std::shared_ptr<std::atomic<bool>> stop_;
+    QTimer silence_;
+    QTimer headerTime_;
+    QTimer rate_;
+    QTimer closeWait_;
+    QTimer turn_;
+    QElapsedTimer bodyClock_;
+    std::deque<std::pair<qint64, qint64>> marks_; // (ms into the body, bytes by then)
+    // Last: it waits for a job under way, which may read the members above.
+    TSerialWork work_;
+};
