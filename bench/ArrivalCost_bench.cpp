@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QListWidget>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -38,16 +39,16 @@ double PerArrival(const QString& root, int entries, int arrivals)
     portal.ReceiveFolderChanged();
     QCoreApplication::processEvents();
 
-    TStrmServer connection(portal.StrmRec1.get()); // a per-connection component
-    connection.RemoteAddress = QHostAddress(QStringLiteral("192.0.2.7"));
-    connection.SpoolFolder = folder;
+    // A connection that never connects: only its folder is read.
+    TStrmConnection connection(new QTcpSocket, 1, TStrmLimits{},
+                               std::make_shared<const TStrmHandlers>());
+    connection.GiveFolder(folder);
     qint64 windowNs = 0;
     for (int i = 0; i < arrivals; ++i) {
         TSpooledStream body(folder);
         body.write("a small file");
         body.seek(0);
-        connection.Arrival = quint64(i + 1);
-        if (!portal.StrmRec1MSG(&connection, QByteArray("file") + QByteArray::number(i), body))
+        if (!portal.StrmRec1MSG(connection, QByteArray("file") + QByteArray::number(i), body))
             return -1;
         // The disk work is done; what remains is the window's.
         QElapsedTimer clock;

@@ -1,5 +1,8 @@
 #include "bench/BenchSupport.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,6 +24,14 @@ double ThreadCpu()
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+void WaitForEvents(int ms)
+{
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(ms);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 double ProcessCpu()

@@ -26,6 +26,9 @@ double ThreadCpu();
 double ProcessCpu();
 // A "VmRSS:"-style field of /proc/self/status in KiB; -1 when it cannot be read.
 qint64 StatusKiB(const char* field);
+// Runs the calling thread's events once, waiting for them at most ms: unlike processEvents with
+// a time, which polls without sleeping, the thread sleeps while nothing happens.
+void WaitForEvents(int ms);
 // Forgets the peak so far, so the next reading is this run's own.
 void ResetPeak();
 // Sends what is left of source through a loopback socket with a plain send loop, while a thread

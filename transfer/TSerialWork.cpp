@@ -19,6 +19,11 @@ TSerialWork::TSerialWork(QObject* context) : state_(std::make_shared<TState>())
 
 TSerialWork::~TSerialWork()
 {
+    Stop();
+}
+
+void TSerialWork::Stop()
+{
     std::deque<TJob> dropped;
     std::unique_lock lock(state_->lock);
     state_->context = nullptr;

@@ -25,6 +25,9 @@ public:
     TSerialWork& operator=(const TSerialWork&) = delete;
 
     void Post(TJob job);
+    // What the destructor does, early: jobs not yet begun are dropped, the one under way is
+    // waited for, and no answer runs after it.
+    void Stop();
     // Jobs handed over and not yet answered.
     int Pending() const;
 

@@ -27,6 +27,7 @@ TStrmConnection::TStrmConnection(QTcpSocket* socket, quint64 id, const TStrmLimi
 {
     socket_->setParent(this);
     socket_->setReadBufferSize(SocketBuffer);
+    socket_->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, int(SocketBuffer));
     connect(socket_, &QTcpSocket::readyRead, this, &TStrmConnection::Pump);
     connect(socket_, &QTcpSocket::disconnected, this, &TStrmConnection::PeerClosed);
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
@@ -62,6 +63,13 @@ TStrmConnection::TStrmConnection(QTcpSocket* socket, quint64 id, const TStrmLimi
 TStrmConnection::~TStrmConnection()
 {
     *stop_ = true;
+    // A message stored as the server goes is still acknowledged, or its sender would take it
+    // for lost and send it again.
+    work_.Stop();
+    if (state_ == TState::Storing && stored_) {
+        socket_->write(TStrmFraming::Acknowledgement());
+        socket_->flush();
+    }
 }
 
 void TStrmConnection::GiveFolder(const QString& folder)
@@ -280,6 +288,7 @@ void TStrmConnection::Store()
         try {
             body->seek(0);
             stored = handlers->message && handlers->message(*this, name, *body);
+            stored_ = stored;
         } catch (const std::exception& e) {
             qCDebug(lcTransfer) << "storing a body from" << RemoteIP() << ":" << e.what();
         } catch (...) {

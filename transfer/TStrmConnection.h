@@ -137,6 +137,7 @@ private:
     qint64 backlog_ = 0; // read from the wire, not yet written by the worker
     bool paused_ = false;
     qint64 lastPauseMs_ = -1;
+    bool stored_ = false; // set by the storing job, read once it has ended
     std::shared_ptr<TSpooledStream> body_;
     TStrmAdmission admission_;
     std::shared_ptr<std::atomic<bool>> stop_;

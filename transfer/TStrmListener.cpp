@@ -4,9 +4,10 @@
 
 #include <QTcpSocket>
 
-TStrmListener::TStrmListener(std::shared_ptr<TStrmShared> shared) : shared_(std::move(shared))
+TStrmListener::TStrmListener(std::shared_ptr<TStrmShared> shared)
+    : shared_(std::move(shared)), server_(new QTcpServer(this))
 {
-    connect(&server_, &QTcpServer::pendingConnectionAvailable, this, &TStrmListener::Accept);
+    connect(server_, &QTcpServer::pendingConnectionAvailable, this, &TStrmListener::Accept);
 }
 
 TStrmListener::~TStrmListener()
@@ -21,11 +22,11 @@ TStrmListener::~TStrmListener()
 
 bool TStrmListener::Listen(quint16 port)
 {
-    if (server_.listen(QHostAddress::AnyIPv4, port)) {
-        qCInfo(lcTransfer) << "listening on TCP port" << server_.serverPort();
+    if (server_->listen(QHostAddress::AnyIPv4, port)) {
+        qCInfo(lcTransfer) << "listening on TCP port" << server_->serverPort();
         return true;
     }
-    qCWarning(lcTransfer) << "cannot listen on TCP port" << port << ":" << server_.errorString();
+    qCWarning(lcTransfer) << "cannot listen on TCP port" << port << ":" << server_->errorString();
     return false;
 }
 
@@ -39,8 +40,15 @@ int TStrmListener::CountFrom(const QHostAddress& peer) const
 
 void TStrmListener::Accept()
 {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+    while (QTcpSocket* socket = server_->nextPendingConnection()) {
         const QHostAddress peer = socket->peerAddress();
+        if (peer.isNull()) {
+            // Reset before it was taken: nobody to answer, and no address to count it under.
+            qCDebug(lcTransfer) << "a connection went before it was accepted";
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         const int limit = int(connections_.size()) >= MaxClients   ? MaxClients
                           : CountFrom(peer) >= MaxClientsPerSource ? MaxClientsPerSource
                                                                    : 0;

@@ -38,7 +38,7 @@ public:
     ~TStrmListener() override;
 
     bool Listen(quint16 port);
-    quint16 Port() const { return server_.serverPort(); }
+    quint16 Port() const { return server_->serverPort(); }
     void GiveFolder(quint64 id, const QString& folder);
     void AbortAll();
 
@@ -61,7 +61,7 @@ private:
     void Finished(quint64 id);
 
     std::shared_ptr<TStrmShared> shared_;
-    QTcpServer server_;
+    QTcpServer* server_; // a child, so that it moves to the network thread with its owner
     std::map<quint64, TEntry> connections_;
     TFilePace pace_;
     quint64 nextId_ = 0;

@@ -154,6 +154,9 @@ void TStrmSender::SocketConnected()
     if (state_ != TState::Connecting)
         return;
     state_ = TState::Sending;
+    // Room for a few blocks in the kernel: each turn of the event loop then hands over a
+    // block, not the few kilobytes a fresh connection's buffer takes.
+    socket_->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, int(WriteWindow));
     if (SilenceMs > 0)
         limit_.start(int(qMin<qint64>(SilenceMs, INT_MAX)));
     else

@@ -10,13 +10,11 @@
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/TFakeNotificationService.h"
 #include "tests/support/TFakeVoiceLink.h"
+#include "tests/support/TPortalPair.h"
 #include "tests/support/TPrivateSessionBus.h"
 #include "tests/support/TWindowTest.h"
-#include "transfer/TStrmFraming.h"
-#include "transfer/TStrmSender.h"
 #include "transfer/TStrmServer.h"
 
-#include <QBuffer>
 #include <QDBusMessage>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -323,16 +321,7 @@ private slots:
         bool seen = false;
         portal->PortalSeen = [&] { return seen; };
         auto send = [&](const QByteArray& name) {
-            TStrmSender sender;
-            sender.Host = "127.0.0.1";
-            sender.Port = portal->StrmRec1->LocalPort();
-            sender.FromName = name;
-            QBuffer body;
-            body.setData("hello");
-            body.open(QIODevice::ReadOnly);
-            QByteArray reply;
-            sender.SendStreamMessage(body, reply);
-            QCOMPARE(reply, TStrmFraming::Acknowledgement());
+            QVERIFY(TPortalPair::SendRaw(portal->StrmRec1->LocalPort(), name, "hello"));
         };
         send("T12-8-2026_4821.rtf");
         QTRY_COMPARE(fake.notices.size(), size_t(1));

@@ -98,6 +98,7 @@ private slots:
             QStringLiteral("<p>Hello <b>bold</b> <i>slanted</i> <span "
                            "style='color:#ff0000'>red</span> Gr\u00fc\u00dfe</p>"));
         form->btnSendClick();
+        QVERIFY(pair->WaitForSendEnd());
         QCOMPARE(ui().Texts("error"), QStringList());
         QCOMPARE(ui().Texts("information"), QStringList{"File Transfer Successful and Complete."});
         QVERIFY(pair->WaitForEntries(1));
@@ -121,6 +122,7 @@ private slots:
         pair->hostA = QString(); // an empty field is not refused here; the portal's host asks
         ui().inputAnswers.push_back(QStringLiteral("127.0.0.1"));
         form->SendTextMessage();
+        QVERIFY(pair->WaitForSendEnd());
         QCOMPARE(ui().Texts("information"), QStringList{"File Transfer Successful and Complete."});
         QVERIFY(pair->WaitForEntries(1));
         QFile stored(pair->b->Entries().first());
@@ -133,6 +135,7 @@ private slots:
         pair->a->StrmSend1->Port = 1;
         form->Editor->setPlainText("nobody hears this");
         form->SendTextMessage();
+        QVERIFY(pair->WaitForSendEnd());
         QCOMPARE(ui().Texts("error").size(), 1);
         QVERIFY(!ui().Texts("error").first().isEmpty());
         QVERIFY(ui().Texts("information").isEmpty());
@@ -147,6 +150,7 @@ private slots:
         const QStringList before = MessageFiles(runtime);
         form->Editor->setPlainText("from an installed copy");
         form->SendTextMessage();
+        QVERIFY(pair->WaitForSendEnd());
         QCOMPARE(ui().Texts("error"), QStringList());
         QVERIFY(pair->WaitForEntries(1));
         QVERIFY(QFileInfo(pair->b->Entries().first()).fileName().startsWith("T"));

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -16,21 +17,19 @@ namespace {
 // open or the time is up; whether none is.
 bool TrickleUntilClosed(std::vector<std::unique_ptr<TRawTcpClient>>& peers, int stepMs, int ms)
 {
+    const auto open = [&] {
+        return std::ranges::any_of(peers, [](const auto& peer) { return !peer->PeerClosed(); });
+    };
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < ms) {
-        bool open = false;
+    while (open() && clock.elapsed() < ms) {
         for (auto& peer : peers) {
-            if (peer->PeerClosed())
-                continue;
-            open = true;
-            peer->Send("z", 100);
+            if (!peer->PeerClosed())
+                peer->Send("z", 100);
         }
-        if (!open)
-            return true;
         TRawTcpClient::PumpUntil([] { return false; }, stepMs);
     }
-    return false;
+    return !open();
 }
 
 } // namespace
@@ -38,16 +37,16 @@ bool TrickleUntilClosed(std::vector<std::unique_ptr<TRawTcpClient>>& peers, int 
 TEST(StrmServerNeighbours, AnsweredPeersThatDoNotCloseLoseTheirSlotsInTime)
 {
     TServerProbe probe;
-    probe.server.CloseWaitMs = 1000; // shortened for the test
+    probe.SetLimits([](TStrmLimits& l) { l.closeWaitMs = 1000; }); // shortened for the test
     // Three addresses take all eight slots, each with an answered message, then keep talking.
     std::vector<std::unique_ptr<TRawTcpClient>> holders;
-    for (int i = 0; i < TGeneralServer::MaxClients; ++i) {
+    for (int i = 0; i < TStrmServer::MaxClients; ++i) {
         const QByteArray from = "127.0.0." + QByteArray::number(2 + i / 3);
         holders.push_back(std::make_unique<TRawTcpClient>(probe.Port(), 5000, from.constData()));
         ASSERT_TRUE(holders.back()->Send(Frame("held", "")));
         ASSERT_EQ(holders.back()->Read(Ack.size()), Ack) << i;
     }
-    ASSERT_EQ(probe.server.ClientCount(), TGeneralServer::MaxClients);
+    ASSERT_EQ(probe.server.ClientCount(), TStrmServer::MaxClients);
     // Bytes every 200 ms never let the silence limit end them; the time to close does.
     EXPECT_TRUE(TrickleUntilClosed(holders, 200, 10000));
     ASSERT_TRUE(TRawTcpClient::PumpUntil([&] { return probe.server.ClientCount() == 0; }, 5000));
@@ -58,8 +57,8 @@ TEST(StrmServerNeighbours, APausingSenderKeepsItsFileAndATrickleIsCutOff)
 {
     // Every time a tenth of the server's own: 3 s of silence and a 4 s window stand for 30 and
     // 40; the bytes per window stay as they are.
-    TServerProbe probe(TGeneralServer::ClientSilenceMs / 10);
-    probe.server.RateWindowMs /= 10;
+    TServerProbe probe(TStrmServer::ClientSilenceMs / 10);
+    probe.SetLimits([](TStrmLimits& l) { l.rateWindowMs /= 10; });
     const QByteArray body(200000, 'b');
 
     // A sender whose window thread stops for 20 s (2 here) after a good start keeps its file.
@@ -86,7 +85,7 @@ TEST(StrmServerNeighbours, APausingSenderKeepsItsFileAndATrickleIsCutOff)
 TEST(StrmServerNeighbours, FilesFromOneAddressComeAtAPaceAndNoneIsLost)
 {
     TServerProbe probe;
-    probe.server.FilePace = {10, std::chrono::milliseconds(100)}; // shortened for the test
+    probe.server.SetFilePace({10, std::chrono::milliseconds(100)}); // shortened for the test
     constexpr int Files = 30;
     QElapsedTimer clock;
     clock.start();

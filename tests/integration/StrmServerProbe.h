@@ -4,6 +4,7 @@
 // server's integration tests.
 #include "tests/support/TRawTcpClient.h"
 #include "transfer/TSpooledStream.h"
+#include "transfer/TStrmSender.h"
 #include "transfer/TStrmServer.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 inline const QByteArray Ack = QByteArrayLiteral("OK              ");
@@ -27,11 +29,10 @@ inline QByteArray Frame(const QByteArray& name, const QByteArray& body)
     return nameLength + name + bodyLength + body;
 }
 
-// What OnMSG saw, noted on the worker thread.
+// What the message handler saw, noted on the worker thread.
 struct TSeenMessage
 {
-    TStrmServer* sender = nullptr;
-    TGeneralServer* listening = nullptr;
+    quint64 id = 0;
     QByteArray name;
     QByteArray body;
     qint64 size = 0;
@@ -39,8 +40,6 @@ struct TSeenMessage
     qint64 total = 0;
     qint64 pos = -1;
     bool complete = false;
-    bool onUiThread = true;
-    int live = 0; // connections being received, as the listening component counted them
 };
 
 class TServerProbe
@@ -50,92 +49,74 @@ class TServerProbe
     std::vector<TSeenMessage> messages_;
     QStringList events_;
     QStringList failures_;
-    std::vector<TStrmServer*> disconnected_;
-    int maxLiveAtContact_ = 0;
+    std::vector<quint64> disconnected_;
 
 public:
-    // Runs in OnMSG before the message is noted (may throw, as a faulty handler would).
-    std::function<void(TStrmServer* sender, TSpooledStream& strm)> Inspect;
-    // Whether OnMSG keeps a copy of the body (not for bodies too large to hold).
+    // Runs in the handler before the message is noted (may throw, as a faulty handler would).
+    std::function<void(TSpooledStream& strm)> Inspect;
+    // Whether the handler keeps a copy of the body (not for bodies too large to hold).
     bool KeepBody = true;
     TStrmServer server;
 
-    explicit TServerProbe(qint64 silenceMs = TGeneralServer::ClientSilenceMs)
+    explicit TServerProbe(qint64 silenceMs = TStrmServer::ClientSilenceMs)
     {
         server.Port = 0;
-        server.SilenceLimitMs = silenceMs;
-        server.OnClientContact = [this](TSockBase* s) {
-            Note(QStringLiteral("contact"), s == &server);
-            std::lock_guard guard(lock_);
-            maxLiveAtContact_ = qMax(maxLiveAtContact_, server.ClientCount());
-        };
-        server.OnDisconnect = [this](TSockBase* s) {
-            Note(QStringLiteral("disconnect"), s != &server);
-            std::lock_guard guard(lock_);
-            disconnected_.push_back(static_cast<TStrmServer*>(s));
-        };
-        server.OnFailed = [this](TStrmServer* s, const QByteArray&, const QString& error) {
-            Note(QStringLiteral("failed"), s != &server);
-            std::lock_guard guard(lock_);
-            failures_ << error;
-        };
-        server.OnMSG = [this](TStrmServer* s, const QByteArray& name, TSpooledStream& strm) {
+        SetLimits([&](TStrmLimits& l) { l.silenceMs = silenceMs; });
+        QObject::connect(&server, &TStrmServer::ClientContact, &server,
+                         [this](const QString&) { Note(QStringLiteral("contact")); });
+        QObject::connect(&server, &TStrmServer::Disconnected, &server,
+                         [this](quint64 id, const QString&) {
+                             Note(QStringLiteral("disconnect"));
+                             std::lock_guard guard(lock_);
+                             disconnected_.push_back(id);
+                         });
+        QObject::connect(&server, &TStrmServer::MessageFailed, &server,
+                         [this](const QString&, const QByteArray&, const QString& error) {
+                             std::lock_guard guard(lock_);
+                             failures_ << error;
+                         });
+        TStrmHandlers handlers;
+        handlers.message = [this](const TStrmConnection& c, const QByteArray& name,
+                                  TSpooledStream& strm) {
             TSeenMessage m;
-            m.sender = s;
-            m.listening = s->ListeningServer;
+            m.id = c.Id();
             m.name = name;
             m.size = strm.size();
             m.pos = strm.pos();
-            m.received = s->ReceivedCount;
-            m.total = s->TotalCount;
-            m.complete = s->BodyComplete();
-            m.onUiThread = QThread::currentThread() == qApp->thread();
-            m.live = server.ClientCount();
-            Note(QStringLiteral("msg"), s != &server);
+            m.received = c.ReceivedCount();
+            m.total = c.TotalCount();
+            m.complete = c.BodyComplete();
+            Note(QStringLiteral("msg"));
             if (Inspect)
-                Inspect(s, strm);
+                Inspect(strm);
             if (KeepBody)
                 m.body = strm.readAll();
             std::lock_guard guard(lock_);
             messages_.push_back(m);
             return true;
         };
-        server.Loaded();
+        server.SetHandlers(handlers);
+        server.Listen();
     }
 
     quint16 Port() const { return server.LocalPort(); }
 
-    std::vector<TSeenMessage> Messages()
+    void SetLimits(const std::function<void(TStrmLimits&)>& change)
     {
-        std::lock_guard guard(lock_);
-        return messages_;
+        TStrmLimits limits = server.Limits();
+        change(limits);
+        server.SetLimits(limits);
     }
-    // Event names in order; a name ends in "!" when its sender was the wrong component, and
-    // "@worker" when it was raised off the UI thread.
-    QStringList Events()
-    {
-        std::lock_guard guard(lock_);
-        return events_;
-    }
-    // What OnFailed said of each body that did not arrive, in order.
-    QStringList Failures()
-    {
-        std::lock_guard guard(lock_);
-        return failures_;
-    }
-    std::vector<TStrmServer*> Disconnected()
-    {
-        std::lock_guard guard(lock_);
-        return disconnected_;
-    }
-    int MaxLiveAtContact()
-    {
-        std::lock_guard guard(lock_);
-        return maxLiveAtContact_;
-    }
+
+    std::vector<TSeenMessage> Messages() { return Locked(messages_); }
+    // Event names in order; "@worker" when it was raised off the UI thread.
+    QStringList Events() { return Locked(events_); }
+    // What MessageFailed said of each body that did not arrive, in order.
+    QStringList Failures() { return Locked(failures_); }
+    std::vector<quint64> Disconnected() { return Locked(disconnected_); }
     int Count(const QString& event) { return int(Events().count(event)); }
 
-    // Until n connections have ended and every worker is gone.
+    // Until n connections have ended and none is being received.
     bool WaitDisconnects(int n, int ms = 5000)
     {
         return TRawTcpClient::PumpUntil(
@@ -143,13 +124,16 @@ public:
     }
 
 private:
-    void Note(const QString& what, bool rightSender)
+    template <class T> T Locked(const T& noted)
+    {
+        std::lock_guard guard(lock_);
+        return noted;
+    }
+    void Note(const QString& what)
     {
         QString event = what;
         if (QThread::currentThread() != qApp->thread())
             event += QStringLiteral("@worker");
-        if (!rightSender)
-            event += QLatin1Char('!');
         std::lock_guard guard(lock_);
         events_ << event;
     }
@@ -164,4 +148,19 @@ inline QByteArray Exchange(quint16 port, const QByteArray& name, const QByteArra
     const QByteArray answer = peer.Read(Ack.size());
     peer.Close();
     return answer;
+}
+
+// Starts a send and runs the events until it ends: an empty text when the receiver
+// acknowledged, the reason it failed, or nothing when it had not ended within the time.
+inline std::optional<QString> SendAndWait(TStrmSender& sender, std::shared_ptr<QIODevice> body,
+                                          int ms = 10000)
+{
+    std::optional<QString> outcome;
+    const QObject context; // the connections below go with it
+    QObject::connect(&sender, &TStrmSender::Done, &context, [&] { outcome = QString(); });
+    QObject::connect(&sender, &TStrmSender::Failed, &context,
+                     [&](const QString& reason) { outcome = reason; });
+    if (sender.Send(std::move(body)))
+        TRawTcpClient::PumpUntil([&] { return outcome.has_value(); }, ms);
+    return outcome;
 }

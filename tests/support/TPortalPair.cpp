@@ -3,6 +3,7 @@
 #include "transfer/TStrmSender.h"
 #include "transfer/TStrmServer.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
@@ -18,7 +19,15 @@ TPortalPair::TPortalPair()
     folderA = root.filePath(QStringLiteral("a-in"));
     folderB = root.filePath(QStringLiteral("in"));
     a = MakePortal(&hostA, &folderA, root.filePath(QStringLiteral("a.lst")));
+    MakeB();
+}
+
+void TPortalPair::MakeB()
+{
     b = MakePortal(&hostB, &folderB, root.filePath(QStringLiteral("b.lst")));
+    contactsB = endedB = 0;
+    QObject::connect(b->StrmRec1.get(), &TStrmServer::ClientContact, [this] { ++contactsB; });
+    QObject::connect(b->StrmRec1.get(), &TStrmServer::Disconnected, [this] { ++endedB; });
     a->StrmSend1->Port = b->StrmRec1->LocalPort();
     // Shown, as a hidden portal would come up at the first contact.
     b->show();
@@ -61,10 +70,36 @@ bool TPortalPair::WaitForEntries(int n, int ms) const
     return QTest::qWaitFor([&] { return b->lstFilesReceived->count() >= n; }, ms);
 }
 
+bool TPortalPair::WaitForSendEnd(int ms) const
+{
+    return QTest::qWaitFor([&] { return !a->Sending(); }, ms);
+}
+
+bool TPortalPair::WaitForReceiverIdle(int ms) const
+{
+    // The count falls on the network thread before the window hears of the end.
+    return QTest::qWaitFor([&] { return b->StrmRec1->ClientCount() == 0 && endedB == contactsB; },
+                           ms);
+}
+
+bool TPortalPair::SendRaw(quint16 port, const QByteArray& name, const QByteArray& body)
+{
+    TStrmSender sender;
+    sender.Host = QStringLiteral("127.0.0.1");
+    sender.Port = port;
+    sender.FromName = name;
+    auto buffer = std::make_shared<QBuffer>();
+    buffer->setData(body);
+    buffer->open(QIODevice::ReadOnly);
+    std::optional<bool> acknowledged;
+    QObject::connect(&sender, &TStrmSender::Done, [&] { acknowledged = true; });
+    QObject::connect(&sender, &TStrmSender::Failed, [&] { acknowledged = false; });
+    return sender.Send(buffer) &&
+           QTest::qWaitFor([&] { return acknowledged.has_value(); }, 60000) && *acknowledged;
+}
+
 void TPortalPair::RestartB()
 {
     b.reset();
-    b = MakePortal(&hostB, &folderB, root.filePath(QStringLiteral("b.lst")));
-    a->StrmSend1->Port = b->StrmRec1->LocalPort();
-    b->show();
+    MakeB();
 }

@@ -1,9 +1,6 @@
-#include "transfer/SockConst.h"
 #include "transfer/TStrmFraming.h"
 
 #include <gtest/gtest.h>
-
-#include <cerrno>
 
 namespace {
 
@@ -31,26 +28,8 @@ TEST(StrmFraming, FieldsAreFormattedAsTheWireWantsThem)
     EXPECT_EQ(TStrmFraming::NameHeader(QByteArray(12, 'x')).left(4), QByteArray("0012"));
     EXPECT_EQ(TStrmFraming::BodyLength(0), QByteArray("         0"));
     EXPECT_EQ(TStrmFraming::BodyLength(5120), QByteArray("      5120"));
+    EXPECT_EQ(TStrmFraming::BodyLength(2147483647), QByteArray("2147483647"));
     EXPECT_EQ(TStrmFraming::Acknowledgement(), QByteArray("OK").append(14, ' '));
-}
-
-TEST(SockConst, SocketErrorsReadAsTheOtherCopiesWriteThem)
-{
-    EXPECT_EQ(SockConst::FromErrno(ECONNREFUSED), 10061);
-    EXPECT_EQ(SockConst::FromErrno(EAGAIN), SockConst::WouldBlock);
-    EXPECT_EQ(SockConst::FromErrno(EWOULDBLOCK), SockConst::WouldBlock);
-    EXPECT_EQ(SockConst::FromErrno(ECONNRESET), 10054);
-    EXPECT_EQ(SockConst::FromErrno(ETIMEDOUT), 10060);
-    EXPECT_EQ(SockConst::FromErrno(EHOSTUNREACH), 10065);
-    EXPECT_EQ(SockConst::FromErrno(EADDRINUSE), 10048);
-    EXPECT_EQ(SockConst::ErrorMessage(10061), QString("10061:Connection refused"));
-    EXPECT_EQ(SockConst::ErrorMessage(11001), QString("11001:Host not found"));
-    EXPECT_EQ(SockConst::ErrorMessage(10004), QString("10004:Interrupted system call"));
-    EXPECT_EQ(SockConst::ErrorText(10090), QString("Unknown Error No. 10090"));
-    // An errno without a counterpart still reads as a socket error the table does not know.
-    const int unknown = SockConst::FromErrno(ENOEXEC);
-    EXPECT_GT(unknown, 10000);
-    EXPECT_TRUE(SockConst::ErrorText(unknown).startsWith("Unknown Error No. "));
 }
 
 } // namespace
