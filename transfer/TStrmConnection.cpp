@@ -54,8 +54,7 @@ TStrmConnection::TStrmConnection(QTcpSocket* socket, quint64 id, const TStrmLimi
     connect(&closeWait_, &QTimer::timeout, this, [this] { End(); });
     turn_.setSingleShot(true);
     connect(&turn_, &QTimer::timeout, this, &TStrmConnection::Store);
-    if (limits_.silenceMs > 0)
-        silence_.start();
+    HeardPeer();
     headerTime_.start();
     QMetaObject::invokeMethod(this, &TStrmConnection::Pump, Qt::QueuedConnection);
 }
@@ -70,6 +69,12 @@ TStrmConnection::~TStrmConnection()
         socket_->write(TStrmFraming::Acknowledgement());
         socket_->flush();
     }
+}
+
+void TStrmConnection::HeardPeer()
+{
+    if (limits_.silenceMs > 0)
+        silence_.start();
 }
 
 void TStrmConnection::GiveFolder(const QString& folder)
@@ -111,8 +116,8 @@ void TStrmConnection::Pump()
 bool TStrmConnection::TakeField(qint64 size)
 {
     const QByteArray got = socket_->read(size - field_.size());
-    if (!got.isEmpty() && limits_.silenceMs > 0)
-        silence_.start();
+    if (!got.isEmpty())
+        HeardPeer();
     field_ += got;
     return field_.size() == size;
 }
@@ -197,8 +202,7 @@ void TStrmConnection::Admitted(const TStrmAdmission& admission)
     marks_ = {{0, 0}};
     if (limits_.minRateBytes > 0)
         rate_.start();
-    if (limits_.silenceMs > 0)
-        silence_.start();
+    HeardPeer();
     ReadBody();
 }
 
@@ -212,8 +216,7 @@ void TStrmConnection::ReadBody()
         const qint64 n = block.size();
         received_ += n;
         backlog_ += n;
-        if (limits_.silenceMs > 0)
-            silence_.start();
+        HeardPeer();
         emit Progress(received_, total_);
         work_.Post([this, n, block, body = body_, grow = admission_.grow, stop = stop_,
                     receivedNow = received_]() -> TSerialWork::TAnswer {
@@ -251,8 +254,7 @@ void TStrmConnection::Written(qint64 bytes, const QString& error)
     if (paused_ && backlog_ < MaxBacklog) {
         paused_ = false;
         lastPauseMs_ = bodyClock_.elapsed();
-        if (limits_.silenceMs > 0)
-            silence_.start();
+        HeardPeer();
     }
     if (received_ == total_ && backlog_ == 0)
         BodyDone();

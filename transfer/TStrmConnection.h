@@ -102,6 +102,8 @@ private:
     };
 
     void Pump();
+    // Restarts the silence limit: bytes came, or we wait for the peer again.
+    void HeardPeer();
     // Takes header bytes as they come; false while more are needed or once it has ended.
     bool ReadHeader();
     bool TakeField(qint64 size);

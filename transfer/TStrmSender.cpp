@@ -56,7 +56,7 @@ bool TStrmSender::Send(std::shared_ptr<QIODevice> body)
     stop_ = std::make_shared<std::atomic<bool>>(false);
     state_ = TState::Resolving;
     askedHost_ = false;
-    total_ = sent_ = queued_ = readAt_ = 0;
+    total_ = sent_ = readAt_ = 0;
     readFailed_ = false;
     blocks_.clear();
     reply_.clear();
@@ -208,12 +208,17 @@ void TStrmSender::ReadAhead()
     }
 }
 
+void TStrmSender::HeardPeer()
+{
+    if (SilenceMs > 0)
+        limit_.start();
+}
+
 void TStrmSender::Fill()
 {
     while (state_ == TState::Sending && !blocks_.empty() && socket_->bytesToWrite() < WriteWindow) {
         const QByteArray block = std::move(blocks_.front());
         blocks_.pop_front();
-        queued_ += block.size();
         socket_->write(block);
     }
 }
@@ -222,8 +227,7 @@ void TStrmSender::BytesWritten(qint64 bytes)
 {
     if (state_ != TState::Sending)
         return;
-    if (SilenceMs > 0)
-        limit_.start();
+    HeardPeer();
     const qint64 header = qMin(headerLeft_, bytes);
     headerLeft_ -= header;
     bytes -= header;
@@ -250,8 +254,7 @@ void TStrmSender::ReadReply()
     const QByteArray got = socket_->read(TStrmFraming::Acknowledgement().size() - reply_.size());
     if (got.isEmpty())
         return;
-    if (SilenceMs > 0)
-        limit_.start();
+    HeardPeer();
     reply_ += got;
     if (reply_.size() < TStrmFraming::Acknowledgement().size())
         return;

@@ -79,6 +79,8 @@ private:
     void Connect(const QHostAddress& address);
     void SocketConnected();
     void Fill();
+    // Restarts the silence limit: the receiver has taken or sent bytes.
+    void HeardPeer();
     void ReadAhead();
     void BytesWritten(qint64 bytes);
     void ReadReply();
@@ -96,7 +98,6 @@ private:
     qint64 total_ = 0;
     qint64 sent_ = 0;
     qint64 headerLeft_ = 0; // header bytes the socket has yet to take
-    qint64 queued_ = 0;     // body bytes handed to the socket
     qint64 readAt_ = 0;     // body bytes asked of the worker
     int reading_ = 0;       // reads under way
     bool readFailed_ = false;
