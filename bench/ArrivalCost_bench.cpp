@@ -8,13 +8,13 @@
 #include "transfer/TReceivedList.h"
 #include "transfer/TSpooledStream.h"
 #include "transfer/TStrmServer.h"
+#include "transfer/TStrmSocket.h"
 #include "transfer/TfrmTransfer.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QListWidget>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -40,7 +40,7 @@ double PerArrival(const QString& root, int entries, int arrivals)
     QCoreApplication::processEvents();
 
     // A connection that never connects: only its folder is read.
-    TStrmConnection connection(new QTcpSocket, 1, TStrmLimits{},
+    TStrmConnection connection(new TStrmSocket(-1), 1, TStrmLimits{},
                                std::make_shared<const TStrmHandlers>());
     connection.GiveFolder(folder);
     qint64 windowNs = 0;

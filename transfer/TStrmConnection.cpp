@@ -3,38 +3,32 @@
 #include "platform/logging/Logging.h"
 #include "transfer/TSpooledStream.h"
 #include "transfer/TStrmFraming.h"
-
-#include <QTcpSocket>
+#include "transfer/TStrmSocket.h"
 
 namespace {
 
-// What one read takes from the wire and one job writes.
+// What one read takes from the wire and one write puts on the disk.
 constexpr qint64 ReadBlock = 256 * 1024;
-// Body bytes read but not yet written: reading stops there, so a slow disk slows the peer
-// (TCP holds it back) and memory never follows what it announces.
-constexpr qint64 MaxBacklog = 4 * 1024 * 1024;
-// What the socket buffers beyond that while reading stops.
-constexpr qint64 SocketBuffer = 1024 * 1024;
+// What one turn of the event loop takes at most, so that a cancel and the timers get theirs.
+constexpr qint64 TurnBytes = 4 * 1024 * 1024;
+// What the kernel holds for the connection while the disk is written.
+constexpr int KernelBuffer = 1024 * 1024;
+// A write that takes this long is our disk's delay, not the peer's slowness.
+constexpr qint64 SlowWriteMs = 100;
 
 std::atomic<quint64> arrivals{0};
 
 } // namespace
 
-TStrmConnection::TStrmConnection(QTcpSocket* socket, quint64 id, const TStrmLimits& limits,
+TStrmConnection::TStrmConnection(TStrmSocket* socket, quint64 id, const TStrmLimits& limits,
                                  std::shared_ptr<const TStrmHandlers> handlers, QObject* parent)
-    : QObject(parent), socket_(socket), id_(id), peer_(socket->peerAddress()), limits_(limits),
-      handlers_(std::move(handlers)), stop_(std::make_shared<std::atomic<bool>>(false)), work_(this)
+    : QObject(parent), socket_(socket), id_(id), peer_(socket->PeerAddress()), limits_(limits),
+      handlers_(std::move(handlers)), silence_(this), headerTime_(this), rate_(this),
+      closeWait_(this), turn_(this)
 {
     socket_->setParent(this);
-    socket_->setReadBufferSize(SocketBuffer);
-    socket_->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, int(SocketBuffer));
-    connect(socket_, &QTcpSocket::readyRead, this, &TStrmConnection::Pump);
-    connect(socket_, &QTcpSocket::disconnected, this, &TStrmConnection::PeerClosed);
-    connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
-        if (e != QAbstractSocket::RemoteHostClosedError)
-            qCDebug(lcTransfer) << "connection from" << RemoteIP() << ":" << socket_->errorString();
-        PeerClosed();
-    });
+    socket_->SetReceiveBuffer(KernelBuffer);
+    connect(socket_, &TStrmSocket::ReadyRead, this, &TStrmConnection::Pump);
     silence_.setSingleShot(true);
     silence_.setInterval(int(qMin<qint64>(limits_.silenceMs, INT_MAX)));
     connect(&silence_, &QTimer::timeout, this,
@@ -57,18 +51,6 @@ TStrmConnection::TStrmConnection(QTcpSocket* socket, quint64 id, const TStrmLimi
     HeardPeer();
     headerTime_.start();
     QMetaObject::invokeMethod(this, &TStrmConnection::Pump, Qt::QueuedConnection);
-}
-
-TStrmConnection::~TStrmConnection()
-{
-    *stop_ = true;
-    // A message stored as the server goes is still acknowledged, or its sender would take it
-    // for lost and send it again.
-    work_.Stop();
-    if (state_ == TState::Storing && stored_) {
-        socket_->write(TStrmFraming::Acknowledgement());
-        socket_->flush();
-    }
 }
 
 void TStrmConnection::HeardPeer()
@@ -97,6 +79,7 @@ void TStrmConnection::Pump()
 {
     switch (state_) {
     case TState::Header:
+        socket_->SetReading(true);
         if (ReadHeader())
             Admit();
         return;
@@ -106,18 +89,28 @@ void TStrmConnection::Pump()
     case TState::Answered:
         // Whatever follows the body is no part of it; left unread it would reset the
         // connection under the acknowledgement.
-        socket_->skip(socket_->bytesAvailable());
+        socket_->SetReading(true);
+        if (!socket_->Discard())
+            PeerClosed();
+        return;
+    case TState::Ended:
         return;
     default:
-        return; // the bytes wait for their turn
+        // The bytes wait in the kernel for their turn.
+        socket_->SetReading(false);
+        return;
     }
 }
 
 bool TStrmConnection::TakeField(qint64 size)
 {
-    const QByteArray got = socket_->read(size - field_.size());
-    if (!got.isEmpty())
-        HeardPeer();
+    const QByteArray got = socket_->Read(size - field_.size());
+    if (got.isEmpty()) {
+        if (socket_->AtEnd())
+            PeerClosed();
+        return false;
+    }
+    HeardPeer();
     field_ += got;
     return field_.size() == size;
 }
@@ -168,17 +161,15 @@ void TStrmConnection::Admit()
     silence_.stop();
     if (!hasFolder_ || state_ != TState::Admitting)
         return;
-    work_.Post([this, handlers = handlers_, length = total_]() -> TSerialWork::TAnswer {
-        TStrmAdmission admission;
-        try {
-            if (handlers->admit)
-                admission = handlers->admit(*this, length);
-        } catch (const std::exception& e) {
-            qCWarning(lcTransfer) << "admitting a body:" << e.what();
-            admission.admitted = false;
-        }
-        return [this, admission] { Admitted(admission); };
-    });
+    TStrmAdmission admission;
+    try {
+        if (handlers_->admit)
+            admission = handlers_->admit(*this, total_);
+    } catch (const std::exception& e) {
+        qCWarning(lcTransfer) << "admitting a body:" << e.what();
+        admission.admitted = false;
+    }
+    Admitted(admission);
 }
 
 void TStrmConnection::Admitted(const TStrmAdmission& admission)
@@ -208,58 +199,43 @@ void TStrmConnection::Admitted(const TStrmAdmission& admission)
 
 void TStrmConnection::ReadBody()
 {
-    while (state_ == TState::Body && received_ < total_ && backlog_ < MaxBacklog) {
+    socket_->SetReading(true);
+    if (block_.isEmpty())
+        block_ = QByteArray(ReadBlock, Qt::Uninitialized);
+    for (qint64 turn = 0; state_ == TState::Body && received_ < total_ && turn < TurnBytes;) {
         // Never more than was announced: whatever follows is not part of the body.
-        const QByteArray block = socket_->read(qMin(total_ - received_, ReadBlock));
-        if (block.isEmpty())
+        const qint64 n = socket_->Read(block_.data(), qMin(total_ - received_, ReadBlock));
+        if (n <= 0) {
+            peerGone_ = peerGone_ || n < 0;
             break;
-        const qint64 n = block.size();
+        }
         received_ += n;
-        backlog_ += n;
+        turn += n;
+        // Written here, on the connection's own thread: a slow disk holds up this connection
+        // alone, and the bytes go from the kernel to the disk without changing threads.
+        QElapsedTimer disk;
+        disk.start();
+        QString error;
+        if (admission_.grow && !admission_.grow(received_))
+            error = QStringLiteral("not enough free space");
+        else if (body_->write(block_.constData(), n) != n)
+            error =
+                QStringLiteral("The received data cannot be stored: %1").arg(body_->errorString());
+        if (disk.elapsed() >= SlowWriteMs)
+            lastPauseMs_ = bodyClock_.elapsed(); // the peer waited for us meanwhile
         HeardPeer();
         emit Progress(received_, total_);
-        work_.Post([this, n, block, body = body_, grow = admission_.grow, stop = stop_,
-                    receivedNow = received_]() -> TSerialWork::TAnswer {
-            if (*stop)
-                return {};
-            QString error;
-            if (grow && !grow(receivedNow))
-                error = QStringLiteral("not enough free space");
-            else if (body->write(block) != n)
-                error = QStringLiteral("The received data cannot be stored: %1")
-                            .arg(body->errorString());
-            return [this, n, error] { Written(n, error); };
-        });
+        if (!error.isEmpty()) {
+            Fail(error);
+            return;
+        }
     }
     if (state_ != TState::Body)
         return;
-    if (backlog_ >= MaxBacklog && !paused_) {
-        // Our disk is behind: the peer is not silent or slow while we do not read.
-        paused_ = true;
-        silence_.stop();
-    }
-    if (peerGone_ && received_ < total_ && socket_->bytesAvailable() == 0)
-        Fail(QStringLiteral("%1 of %2 bytes arrived").arg(received_).arg(total_));
-}
-
-void TStrmConnection::Written(qint64 bytes, const QString& error)
-{
-    backlog_ -= bytes;
-    if (state_ != TState::Body)
-        return;
-    if (!error.isEmpty()) {
-        Fail(error);
-        return;
-    }
-    if (paused_ && backlog_ < MaxBacklog) {
-        paused_ = false;
-        lastPauseMs_ = bodyClock_.elapsed();
-        HeardPeer();
-    }
-    if (received_ == total_ && backlog_ == 0)
+    if (received_ == total_)
         BodyDone();
-    else
-        ReadBody();
+    else if (peerGone_)
+        Fail(QStringLiteral("%1 of %2 bytes arrived").arg(received_).arg(total_));
 }
 
 void TStrmConnection::BodyDone()
@@ -283,23 +259,19 @@ void TStrmConnection::Store()
         return;
     // Numbered as the body is taken, so a sender's next message is always numbered later.
     arrival_ = ++arrivals;
-    // The body and its share go with the job: removing a spool file is disk work too.
-    work_.Post([this, handlers = handlers_, name = name_, body = std::move(body_),
-                hold = std::move(admission_)]() mutable -> TSerialWork::TAnswer {
-        bool stored = false;
-        try {
-            body->seek(0);
-            stored = handlers->message && handlers->message(*this, name, *body);
-            stored_ = stored;
-        } catch (const std::exception& e) {
-            qCDebug(lcTransfer) << "storing a body from" << RemoteIP() << ":" << e.what();
-        } catch (...) {
-            qCDebug(lcTransfer) << "storing a body from" << RemoteIP() << ": an unknown failure";
-        }
-        body.reset();
-        hold = {};
-        return [this, stored] { StoreAnswered(stored); };
-    });
+    bool stored = false;
+    try {
+        body_->seek(0);
+        stored = handlers_->message && handlers_->message(*this, name_, *body_);
+    } catch (const std::exception& e) {
+        qCDebug(lcTransfer) << "storing a body from" << RemoteIP() << ":" << e.what();
+    } catch (...) {
+        qCDebug(lcTransfer) << "storing a body from" << RemoteIP() << ": an unknown failure";
+    }
+    // A body the handler did not move takes its spool file with it, and its share of the disk.
+    body_.reset();
+    admission_ = {};
+    StoreAnswered(stored);
 }
 
 void TStrmConnection::StoreAnswered(bool stored)
@@ -311,7 +283,8 @@ void TStrmConnection::StoreAnswered(bool stored)
         End();
         return;
     }
-    socket_->write(TStrmFraming::Acknowledgement());
+    if (!socket_->Write(TStrmFraming::Acknowledgement()))
+        qCDebug(lcTransfer) << "the acknowledgement to" << RemoteIP() << "could not be sent";
     state_ = TState::Answered;
     emit Done();
     // An answered peer closes once it has read the acknowledgement; closing before that could
@@ -326,8 +299,10 @@ void TStrmConnection::StoreAnswered(bool stored)
 
 void TStrmConnection::PeerClosed()
 {
-    if (peerGone_ || state_ == TState::Ended)
+    if (state_ == TState::Ended)
         return;
+    if (!socket_->ErrorString().isEmpty())
+        qCDebug(lcTransfer) << "connection from" << RemoteIP() << ":" << socket_->ErrorString();
     peerGone_ = true;
     switch (state_) {
     case TState::Header:
@@ -335,7 +310,7 @@ void TStrmConnection::PeerClosed()
         End();
         return;
     case TState::Body:
-        ReadBody(); // what was buffered, then the loss if it is short
+        ReadBody(); // the loss, if it is short
         return;
     default:
         return; // a whole body is still stored; the peer only misses the answer
@@ -347,7 +322,7 @@ void TStrmConnection::CheckRate()
     const qint64 now = bodyClock_.elapsed();
     if (now - marks_.back().first >= 1000)
         marks_.emplace_back(now, received_);
-    if (now < limits_.rateWindowMs || paused_ ||
+    if (now < limits_.rateWindowMs ||
         (lastPauseMs_ >= 0 && now - lastPauseMs_ < limits_.rateWindowMs))
         return;
     // The count a window ago: the newest mark at least that old.
@@ -366,27 +341,19 @@ void TStrmConnection::Fail(const QString& error)
     qCDebug(lcTransfer) << "receiving from" << RemoteIP() << ":" << error;
     if (std::exchange(framed_, false))
         emit Failed(name_, error);
-    End(error == QLatin1String("Socket capture aborted"));
+    End();
 }
 
-void TStrmConnection::End(bool reset)
+void TStrmConnection::End()
 {
     if (state_ == TState::Ended)
         return;
     state_ = TState::Ended;
-    *stop_ = true;
     for (QTimer* t : {&silence_, &headerTime_, &rate_, &closeWait_, &turn_})
         t->stop();
-    if (reset)
-        socket_->abort();
-    else
-        socket_->close();
-    // A body that will not be stored, and its spool file, go on a worker.
-    if (body_ || admission_.hold)
-        work_.Post([body = std::move(body_), hold = std::move(admission_)]() mutable {
-            body.reset();
-            hold = {};
-            return TSerialWork::TAnswer{};
-        });
+    socket_->Close();
+    // A body that will not be stored goes, and its spool file with it.
+    body_.reset();
+    admission_ = {};
     emit Ended();
 }

@@ -1,27 +1,25 @@
 #pragma once
 
-#include "transfer/TSerialWork.h"
-
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
 
-#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
-class QTcpSocket;
+class TStrmSocket;
 class TSpooledStream;
 class TStrmConnection;
 
-// Whether a body of the announced length may come; asked on a worker thread before any of it
-// is read. hold lives until the message is handled (a share of disk space, say); grow, when
-// set, is asked on a worker as the body arrives with the bytes received so far, and a false
-// from it ends the body as lost ("not enough free space").
+// Whether a body of the announced length may come; asked before any of it is read. hold lives
+// until the message is handled (a share of disk space, say); grow, when set, is asked as the
+// body arrives, with the bytes received so far, before they are written; a false from it ends
+// the body as lost ("not enough free space").
 struct TStrmAdmission
 {
     bool admitted = true;
@@ -29,7 +27,8 @@ struct TStrmAdmission
     std::function<bool(qint64 received)> grow;
 };
 
-// What a listening server asks about its connections; every one runs on a worker thread.
+// What a listening server asks about its connections; every one runs on the connection's own
+// thread, never the window's.
 struct TStrmHandlers
 {
     std::function<TStrmAdmission(const TStrmConnection& c, qint64 length)> admit;
@@ -52,18 +51,18 @@ struct TStrmLimits
 };
 
 // One received stream message: reads the name and the body's length, asks for admission,
-// receives the body (handing its bytes to a worker that spools them), waits for the file's
-// turn, has the message stored on a worker, and only then writes the 16-byte acknowledgement;
-// then waits for the peer to close. Lives on the thread of its socket; nothing in it waits.
+// receives the body and spools it, waits for the file's turn, has the message stored, and
+// only then writes the 16-byte acknowledgement; then waits for the peer to close. Runs on a
+// thread of its own (it may be moved there once made), which does the disk work as well: a
+// slow disk holds up this connection alone. Nothing in it waits for the peer.
 class TStrmConnection : public QObject
 {
     Q_OBJECT
 public:
     // Takes the accepted socket. The spool folder comes with GiveFolder; the body is admitted
     // once both it and the header are there.
-    TStrmConnection(QTcpSocket* socket, quint64 id, const TStrmLimits& limits,
+    TStrmConnection(TStrmSocket* socket, quint64 id, const TStrmLimits& limits,
                     std::shared_ptr<const TStrmHandlers> handlers, QObject* parent = nullptr);
-    ~TStrmConnection() override;
 
     quint64 Id() const { return id_; }
     QHostAddress Peer() const { return peer_; }
@@ -110,16 +109,15 @@ private:
     void Admit();
     void Admitted(const TStrmAdmission& admission);
     void ReadBody();
-    void Written(qint64 bytes, const QString& error);
     void BodyDone();
     void Store();
     void StoreAnswered(bool stored);
     void PeerClosed();
     void CheckRate();
     void Fail(const QString& error);
-    void End(bool reset = false);
+    void End();
 
-    QTcpSocket* socket_;
+    TStrmSocket* socket_; // a child
     const quint64 id_;
     const QHostAddress peer_;
     const TStrmLimits limits_;
@@ -136,13 +134,11 @@ private:
     quint64 arrival_ = 0;
     qint64 received_ = 0;
     qint64 total_ = 0;
-    qint64 backlog_ = 0; // read from the wire, not yet written by the worker
-    bool paused_ = false;
+    QByteArray block_; // what one read takes, written out before the next
     qint64 lastPauseMs_ = -1;
-    bool stored_ = false; // set by the storing job, read once it has ended
     std::shared_ptr<TSpooledStream> body_;
     TStrmAdmission admission_;
-    std::shared_ptr<std::atomic<bool>> stop_;
+    // Children, so that they move with it.
     QTimer silence_;
     QTimer headerTime_;
     QTimer rate_;
@@ -150,6 +146,4 @@ private:
     QTimer turn_;
     QElapsedTimer bodyClock_;
     std::deque<std::pair<qint64, qint64>> marks_; // (ms into the body, bytes by then)
-    // Last: it waits for a job under way, which may read the members above.
-    TSerialWork work_;
 };

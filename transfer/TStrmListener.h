@@ -1,15 +1,17 @@
 #pragma once
 
 #include "transfer/TFilePace.h"
+#include "transfer/TStrmAcceptor.h"
 #include "transfer/TStrmConnection.h"
 
 #include <QObject>
-#include <QTcpServer>
+#include <QThread>
 
 #include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 // What a stream server's window side and its network thread share: settings the window may
 // change at any time, read as each connection is accepted, and counts the window reads.
@@ -25,7 +27,7 @@ struct TStrmShared
 };
 
 // The network side of a stream server: listens, accepts within the limits (8 connections,
-// 3 per address), and runs each connection's state machine. Lives on the server's network
+// 3 per address), and gives each connection a thread of its own. Lives on the server's network
 // thread; whatever the window must learn leaves as signals.
 class TStrmListener : public QObject
 {
@@ -50,19 +52,24 @@ signals:
 private:
     struct TEntry
     {
-        TStrmConnection* connection = nullptr;
+        TStrmConnection* connection = nullptr; // lives on thread
+        std::unique_ptr<QThread> thread;
+        QHostAddress peer;
         qint64 received = 0;
         qint64 total = 0;
     };
 
-    void Accept();
+    void Accept(qintptr descriptor);
     int CountFrom(const QHostAddress& peer) const;
     void Count(TEntry& entry, qint64 received, qint64 total);
     void Finished(quint64 id);
 
     std::shared_ptr<TStrmShared> shared_;
-    QTcpServer* server_; // a child, so that it moves to the network thread with its owner
+    TStrmAcceptor* server_; // a child, so that it moves to the network thread with its owner
     std::map<quint64, TEntry> connections_;
+    // Threads of ended connections, until they have finished.
+    std::vector<std::unique_ptr<QThread>> ending_;
+    std::mutex paceLock_; // the connections ask for their turns from their own threads
     TFilePace pace_;
     quint64 nextId_ = 0;
 };

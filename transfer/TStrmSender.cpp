@@ -3,14 +3,18 @@
 #include "platform/logging/Logging.h"
 #include "transfer/TStrmFraming.h"
 
+#include <QFileDevice>
 #include <QHostInfo>
 #include <QIODevice>
 #include <QPointer>
 #include <QTcpSocket>
 
+#include <cerrno>
+#include <sys/uio.h>
+
 namespace {
 
-// What one read of the body takes, and how far reading runs ahead of the socket.
+// What one read of the body takes, and how far a worker's reading runs ahead of the socket.
 constexpr qint64 ReadBlock = 256 * 1024;
 constexpr int ReadAheadBlocks = 4;
 // What the socket is given beyond what the kernel has taken.
@@ -58,7 +62,11 @@ bool TStrmSender::Send(std::shared_ptr<QIODevice> body)
     askedHost_ = false;
     total_ = sent_ = readAt_ = 0;
     readFailed_ = false;
+    readNow_ = true;
+    missed_ = false;
     blocks_.clear();
+    given_.clear();
+    givenTaken_ = 0;
     reply_.clear();
     QMetaObject::invokeMethod(this, &TStrmSender::Start, Qt::QueuedConnection);
     return true;
@@ -167,31 +175,29 @@ void TStrmSender::SocketConnected()
     const QByteArray header = TStrmFraming::NameHeader(FromName) + TStrmFraming::BodyLength(total_);
     headerLeft_ = header.size();
     socket_->write(header);
-    work_.Post([body = body_]() -> TSerialWork::TAnswer {
-        body->seek(0);
-        return {};
-    });
-    ReadAhead();
+    Fill();
 }
 
 void TStrmSender::ReadAhead()
 {
     while (state_ == TState::Sending && !readFailed_ && readAt_ < total_ &&
            int(blocks_.size()) + reading_ < ReadAheadBlocks) {
-        const qint64 n = qMin(ReadBlock, total_ - readAt_);
+        const qint64 offset = readAt_;
+        const qint64 n = qMin(ReadBlock, total_ - offset);
         readAt_ += n;
         ++reading_;
-        work_.Post([this, body = body_, n, stop = stop_]() -> TSerialWork::TAnswer {
+        work_.Post([this, body = body_, offset, n, stop = stop_,
+                    block = TakeSpare()]() mutable -> TSerialWork::TAnswer {
             if (*stop)
                 return [this] { --reading_; };
-            QByteArray block(n, Qt::Uninitialized);
-            const qint64 got = body->read(block.data(), n);
+            block.resize(n);
+            const qint64 got = body->seek(offset) ? body->read(block.data(), n) : -1;
             QString error;
             if (got != n)
                 error = QStringLiteral("The stream cannot be read: %1")
                             .arg(got < 0 ? body->errorString()
                                          : QStringLiteral("it ended before its size"));
-            return [this, block, error] {
+            return [this, block = std::move(block), error] {
                 --reading_;
                 if (state_ != TState::Sending)
                     return;
@@ -202,10 +208,47 @@ void TStrmSender::ReadAhead()
                 }
                 blocks_.push_back(block);
                 Fill();
-                ReadAhead();
             };
         });
     }
+}
+
+bool TStrmSender::ReadNow()
+{
+    if (!readNow_ || reading_ > 0 || readFailed_ || readAt_ >= total_)
+        return false;
+    const auto* file = qobject_cast<const QFileDevice*>(body_.get());
+    if (!file || file->handle() < 0) {
+        readNow_ = false;
+        return false;
+    }
+    const qint64 n = qMin(ReadBlock, total_ - readAt_);
+    QByteArray block = TakeSpare();
+    block.resize(n);
+    iovec part{block.data(), size_t(n)};
+    const ssize_t got = ::preadv2(file->handle(), &part, 1, readAt_, RWF_NOWAIT);
+    if (got != n) {
+        // Not all in the page cache: the disk would have to be waited for, so a worker reads
+        // it. A kernel or file system that cannot say leaves every read to the workers.
+        if (got < 0 && errno != EAGAIN)
+            readNow_ = false;
+        missed_ = true;
+        spare_.push_back(std::move(block));
+        return false;
+    }
+    missed_ = false;
+    readAt_ += n;
+    blocks_.push_back(std::move(block));
+    return true;
+}
+
+QByteArray TStrmSender::TakeSpare()
+{
+    if (spare_.empty())
+        return {};
+    QByteArray block = std::move(spare_.back());
+    spare_.pop_back();
+    return block;
 }
 
 void TStrmSender::HeardPeer()
@@ -216,11 +259,17 @@ void TStrmSender::HeardPeer()
 
 void TStrmSender::Fill()
 {
-    while (state_ == TState::Sending && !blocks_.empty() && socket_->bytesToWrite() < WriteWindow) {
-        const QByteArray block = std::move(blocks_.front());
+    // What the page cache has is read here, just before the socket takes it, while it is
+    // still in the processor's cache; the rest comes from the workers.
+    while (state_ == TState::Sending && socket_->bytesToWrite() < WriteWindow &&
+           (!blocks_.empty() || ReadNow())) {
+        QByteArray block = std::move(blocks_.front());
         blocks_.pop_front();
         socket_->write(block);
+        given_.push_back(std::move(block));
     }
+    if (!readNow_ || missed_)
+        ReadAhead();
 }
 
 void TStrmSender::BytesWritten(qint64 bytes)
@@ -232,6 +281,12 @@ void TStrmSender::BytesWritten(qint64 bytes)
     headerLeft_ -= header;
     bytes -= header;
     if (bytes > 0) {
+        givenTaken_ += bytes;
+        while (!given_.empty() && givenTaken_ >= given_.front().size()) {
+            givenTaken_ -= given_.front().size();
+            spare_.push_back(std::move(given_.front()));
+            given_.pop_front();
+        }
         sent_ += bytes;
         emit Progress(sent_, total_);
         if (state_ != TState::Sending)
@@ -244,7 +299,6 @@ void TStrmSender::BytesWritten(qint64 bytes)
         return;
     }
     Fill();
-    ReadAhead();
 }
 
 void TStrmSender::ReadReply()
@@ -312,6 +366,8 @@ void TStrmSender::Finish(const QString& reason)
         socket_ = nullptr;
     }
     blocks_.clear();
+    given_.clear();
+    spare_.clear();
     if (reason.isEmpty())
         qCDebug(lcTransfer) << "sent" << FromName << "," << total_ << "bytes, to" << Host;
     // Told once the worker has let go of the body, so its owner may close it at once.

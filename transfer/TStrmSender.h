@@ -12,13 +12,15 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QIODevice;
 class QTcpSocket;
 
 // Sends one stream message per connection, as a state machine on the thread that owns it:
 // looks the host up, connects, writes the name header and the length field, streams the body
-// (read ahead on a worker, so a slow disk never stalls the window), and waits for the
+// (read here only what the page cache holds, the rest on a worker, so a slow disk never
+// stalls the window), and waits for the
 // receiver's 16-byte acknowledgement. Every outcome arrives as a signal, after the call that
 // started it has returned; Cancel ends a send at any moment.
 class TStrmSender : public QObject
@@ -81,7 +83,11 @@ private:
     void Fill();
     // Restarts the silence limit: the receiver has taken or sent bytes.
     void HeardPeer();
+    // Reads on workers until ReadAheadBlocks wait.
     void ReadAhead();
+    // The next block, read on this thread if the page cache has it whole; false otherwise.
+    bool ReadNow();
+    QByteArray TakeSpare();
     void BytesWritten(qint64 bytes);
     void ReadReply();
     void SocketFailed();
@@ -101,7 +107,13 @@ private:
     qint64 readAt_ = 0;     // body bytes asked of the worker
     int reading_ = 0;       // reads under way
     bool readFailed_ = false;
+    bool readNow_ = true; // the body is a file, and the kernel can tell a read that would wait
+    bool missed_ = false; // the last block was not all in the page cache
     std::deque<QByteArray> blocks_; // read ahead, not yet handed to the socket
+    std::deque<QByteArray> given_;  // handed to the socket, not yet all taken by the kernel
+    qint64 givenTaken_ = 0;         // of the first of them
+    // Blocks read into again: fresh ones would each cost the kernel a round of page faults.
+    std::vector<QByteArray> spare_;
     QByteArray reply_;
     QTimer limit_;
     // Last: it waits for a read under way, which uses the body above.

@@ -43,7 +43,7 @@ public:
     TStrmLimits Limits() const;
     void SetLimits(const TStrmLimits& limits);
     void SetFilePace(const TFilePace::TRule& rule);
-    // Asked on worker threads; set at any time, used from the next connection on.
+    // Asked on the connections' threads; set at any time, used from the next connection on.
     void SetHandlers(const TStrmHandlers& handlers);
 
     // Starts listening on Port; false (logged) when the port cannot be had.

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+class QSocketNotifier;
+
+// One accepted TCP connection, read straight from its descriptor into the caller's memory: a
+// body goes from the kernel to the disk with no socket buffer and no copy in between, and
+// while reading is off the bytes wait in the kernel, which holds the peer back. Used on one
+// thread at a time; nothing in it waits.
+class TStrmSocket : public QObject
+{
+    Q_OBJECT
+public:
+    // Takes the descriptor of a connected socket; a negative one makes a socket that has ended.
+    explicit TStrmSocket(qintptr descriptor, QObject* parent = nullptr);
+    ~TStrmSocket() override;
+
+    // Null when the peer went before it could be asked.
+    QHostAddress PeerAddress() const { return peer_; }
+    // Up to max bytes the kernel has; 0 when none are there now; -1 once the peer has closed
+    // or the connection failed (ErrorString says which).
+    qint64 Read(char* data, qint64 max);
+    QByteArray Read(qint64 max);
+    // Reads and drops what has come, up to a bound per call; false once the stream has ended.
+    bool Discard();
+    bool AtEnd() const { return fd_ < 0 || ended_; }
+    QString ErrorString() const { return error_; }
+    // ReadyRead comes only while reading is on; off, the kernel keeps what comes.
+    void SetReading(bool on);
+    // A few bytes into an idle connection (the acknowledgement): the kernel takes them at
+    // once, or the connection has failed.
+    bool Write(const QByteArray& data);
+    void SetReceiveBuffer(int bytes);
+    // Closes; bytes left unread make the kernel reset the connection, so a peer still sending
+    // learns at once that nothing more is taken.
+    void Close();
+
+signals:
+    void ReadyRead();
+
+private:
+    int fd_ = -1;
+    QHostAddress peer_;
+    bool ended_ = false;
+    QString error_;
+    // Made on first use, on the thread that uses the socket, which may have been moved.
+    QSocketNotifier* reader_ = nullptr;
+};
