@@ -51,7 +51,8 @@ QStringList OverlayLines(const TFigures& f)
           << QStringLiteral("Video data:  %1 B/s out, %2 B/s in")
                  .arg(r.bytesSent)
                  .arg(r.bytesReceived)
-          << QStringLiteral("Quality:     %1 (JPEG)").arg(f.quality);
+          << QStringLiteral("Quality:     %1 (JPEG)")
+                 .arg(f.quality ? QString::number(*f.quality) : dash);
     if (f.inCall) {
         const QString source = SourceName(f.source, dash);
         lines << QStringLiteral("Source:      %1")
@@ -79,7 +80,7 @@ QString LogLine(const TFigures& f)
         .arg(r.framesShown)
         .arg(r.bytesSent)
         .arg(r.bytesReceived)
-        .arg(f.quality)
+        .arg(f.quality ? QString::number(*f.quality) : dash)
         .arg(Decimal(v.jitterBufferMs, dash), Decimal(v.estimatedDelayMs, dash),
              SourceName(f.source, dash));
 }

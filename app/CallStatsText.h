@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The call's figures as text: the lines of the statistics overlay and the line logged on
 // parlavue.stats once a second during a call.
 //
@@ -26,7 +28,7 @@ struct TFigures
     bool inCall = false;
     TVoiceStats voice;
     TVideoRates video;
-    qint32 quality = 0;
+    std::optional<int> quality; // of the last frame sent
     TVideoSource source = TVideoSource::None;
 };
 

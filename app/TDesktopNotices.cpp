@@ -4,10 +4,10 @@
 #include "calls/TCallSession.h"
 #include "platform/logging/Logging.h"
 #include "platform/notify/TDesktopNotifications.h"
+#include "platform/text/TRemoteText.h"
 #include "platform/ui/Guarded.h"
 #include "transfer/TfrmTransfer.h"
 #include "transfer/TfrmTxtMessage.h"
-#include "widgets/TRemoteText.h"
 
 #include <QEvent>
 #include <QFileInfo>

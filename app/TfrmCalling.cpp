@@ -4,7 +4,7 @@
 #include "platform/ui/Guarded.h"
 #include "widgets/TDice.h"
 #include "widgets/TFonts.h"
-#include "widgets/TRemoteText.h"
+#include "widgets/TRemoteLabel.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -64,7 +64,7 @@ TfrmCalling::TfrmCalling(QWidget* parent) : QDialog(parent)
 void TfrmCalling::SetStatus(const QString& text)
 {
     // Status texts come from the called host: plain text, cut to the label.
-    TRemoteText::Show(*Label1, text);
+    TRemoteLabel::Show(*Label1, text);
     qCInfo(lcCall).noquote() << QStringLiteral("calling window: \"%1\"").arg(Label1->text());
 }
 

@@ -14,6 +14,7 @@
 #include "platform/errors/EError.h"
 #include "platform/logging/Logging.h"
 #include "platform/paths/TProgramFolder.h"
+#include "platform/player/gst/TGstMediaPlayer.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
 #include "platform/volume/TPulseVolume.h"
@@ -56,6 +57,7 @@ TfrmMain::TfrmMain(std::shared_ptr<ICameraSystem> capture, TPorts ports)
         move(screen->availableGeometry().center() - rect().center());
     session_ = new TCallSession(callSettings_, ports_, this);
     session_->setObjectName(QStringLiteral("CallSession"));
+    session_->SetRingPlayer(std::make_unique<TGstMediaPlayer>());
     video_ = new TVideoLink(ports_, this);
     video_->setObjectName(QStringLiteral("VideoLink"));
     CreateControls();
@@ -143,35 +145,41 @@ void TfrmMain::CheckGstElements()
 
 void TfrmMain::LoadCaptureConfig()
 {
-    const QString text = TGraphConfig::ReadConfigText(CaptureConfigFileName());
-    captureConfig_.LoadFromString(text);
-    if (text.isEmpty())
-        Timer->stop();
-    else
-        Timer->start();
-    qCDebug(lcCapture) << "capture configuration" << (text.isEmpty() ? "empty" : "loaded");
+    const bool loaded = ReadCaptureConfig(CaptureConfigFileName());
+    qCDebug(lcCapture) << "capture configuration" << (loaded ? "loaded" : "empty");
 }
 
 void TfrmMain::SaveCaptureConfig()
 {
-    cap->ReadConfig(captureConfig_);
-    TGraphConfig::WriteConfigText(CaptureConfigFileName(), captureConfig_.SaveToString());
+    WriteCaptureConfig(CaptureConfigFileName());
 }
 
 void TfrmMain::PlacementStoreRestorePlacement()
 {
-    const QString text = TGraphConfig::ReadConfigText(PlacementStore->IniFileName());
+    ReadCaptureConfig(PlacementStore->IniFileName());
+}
+
+void TfrmMain::PlacementStoreSavePlacement()
+{
+    WriteCaptureConfig(PlacementStore->IniFileName());
+}
+
+// Both files hold the configuration the same way; the timer applies a non-empty one.
+bool TfrmMain::ReadCaptureConfig(const QString& file)
+{
+    const QString text = TGraphConfig::ReadConfigText(file);
     captureConfig_.LoadFromString(text);
     if (text.isEmpty())
         Timer->stop();
     else
         Timer->start();
+    return !text.isEmpty();
 }
 
-void TfrmMain::PlacementStoreSavePlacement()
+void TfrmMain::WriteCaptureConfig(const QString& file)
 {
     cap->ReadConfig(captureConfig_);
-    TGraphConfig::WriteConfigText(PlacementStore->IniFileName(), captureConfig_.SaveToString());
+    TGraphConfig::WriteConfigText(file, captureConfig_.SaveToString());
 }
 
 void TfrmMain::TimerTimer()

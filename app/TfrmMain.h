@@ -2,8 +2,8 @@
 
 #include "app/CallStatsText.h"
 #include "calls/TCallPorts.h"
+#include "calls/TCallSettings.h"
 #include "capture/TGraphConfig.h"
-#include "contacts/TCallSettings.h"
 #include "platform/elements/TGstElements.h"
 
 #include <QImage>
@@ -122,6 +122,8 @@ private:
     void TimerTimer();
     void LoadCaptureConfig();
     void SaveCaptureConfig();
+    bool ReadCaptureConfig(const QString& file); // false: the file holds none
+    void WriteCaptureConfig(const QString& file);
     void LoadSettings();
     void SaveMicVolume();
     void TrbMicChange();

@@ -11,7 +11,7 @@
 #include "platform/ui/TUiServices.h"
 #include "widgets/TDice.h"
 #include "widgets/TImage.h"
-#include "widgets/TRemoteText.h"
+#include "widgets/TRemoteLabel.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -27,7 +27,7 @@ void TfrmMain::ConnectCall()
     TCallSession* s = session_;
     connect(s, &TCallSession::incomingCall, this, &TfrmMain::IncomingCall);
     connect(s, &TCallSession::callerShown, this, [this](const QString& callerID) {
-        TRemoteText::Show(*lblCallerID, callerID, QStringLiteral(" calling..."));
+        TRemoteLabel::Show(*lblCallerID, callerID, QStringLiteral(" calling..."));
     });
     connect(s, &TCallSession::callerCleared, lblCallerID, &QLabel::clear);
     connect(s, &TCallSession::placingStarted, this,

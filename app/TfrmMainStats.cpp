@@ -36,7 +36,7 @@ CallStatsText::TFigures TfrmMain::CallFigures()
 {
     CallStatsText::TFigures f;
     f.inCall = session_->Connected();
-    f.quality = video_->Quality();
+    f.quality = video_->SentQuality();
     if (!f.inCall)
         return f;
     f.video = video_->Rates();

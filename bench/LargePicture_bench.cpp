@@ -5,8 +5,8 @@
 // Usage: LargePicture_bench [runs per round]   (default 10; seven rounds of each, medians)
 #include "calls/TFrameDecoder.h"
 #include "platform/jpeg/TJpegDecoder.h"
+#include "platform/text/FitRect.h"
 #include "tests/support/TTestJpeg.h"
-#include "widgets/FitRect.h"
 
 #include <QGuiApplication>
 #include <QImage>

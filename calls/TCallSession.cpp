@@ -1,20 +1,19 @@
 // The call: what the user does with it, the voice of the call and the placing of a call.
 #include "calls/TCallSession.h"
 
+#include "calls/EAssertionFailed.h"
 #include "calls/THostLookup.h"
 #include "calls/TSignalMessage.h"
 #include "calls/TUdpDatagramSender.h"
 #include "calls/TUdpListener.h"
 #include "platform/logging/Logging.h"
-#include "platform/player/gst/TGstMediaPlayer.h"
-#include "voice/EAssertionFailed.h"
 
 #include <QCoreApplication>
 
 TCallSession::TCallSession(const TCallSettings& settings, TCallPorts ports, QObject* parent)
     : QObject(parent), settings_(settings), ports_(ports),
       sender_(std::make_unique<TUdpDatagramSender>(ports.signallingPeer)),
-      lookup_(std::make_unique<THostLookup>()), player_(std::make_unique<TGstMediaPlayer>())
+      lookup_(std::make_unique<THostLookup>())
 {
     listener_ = new TUdpListener(
         QStringLiteral("signalling"), 8192, lcCall,

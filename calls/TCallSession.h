@@ -3,11 +3,11 @@
 #include "calls/IDatagramSender.h"
 #include "calls/IHostLookup.h"
 #include "calls/TCallPorts.h"
+#include "calls/TCallSettings.h"
 #include "calls/TReplyLimiter.h"
-#include "contacts/TCallSettings.h"
+#include "calls/TVOIPMedia.h"
 #include "platform/logging/TLogThrottle.h"
 #include "platform/player/IMediaPlayer.h"
-#include "voice/TVOIPMedia.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -48,6 +48,7 @@ public:
     // Collaborators: the program's own unless replaced (tests put fakes here).
     void SetSender(std::unique_ptr<IDatagramSender> sender);
     void SetLookup(std::unique_ptr<IHostLookup> lookup);
+    // What rings; without one a call rings silently.
     void SetRingPlayer(std::unique_ptr<IMediaPlayer> player);
     // The voice link every call of the program uses; it must outlive the session's calls.
     void SetVoiceLink(std::shared_ptr<IVoiceLink> link);

@@ -3,7 +3,7 @@
 
 #include "calls/TSignalMessage.h"
 #include "platform/logging/Logging.h"
-#include "widgets/TRemoteText.h"
+#include "platform/text/TRemoteText.h"
 
 #include <QFileInfo>
 

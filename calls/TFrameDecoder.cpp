@@ -2,7 +2,7 @@
 
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
-#include "widgets/FitRect.h"
+#include "platform/text/FitRect.h"
 
 TFrameDecoder::TFrameDecoder(Handler handler, QObject* parent)
     : QObject(parent), handler_(std::move(handler)),

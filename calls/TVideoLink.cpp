@@ -9,6 +9,7 @@
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
 
+#include <algorithm>
 #include <chrono>
 
 TVideoLink::TVideoLink(TCallPorts ports, QObject* parent)
@@ -53,6 +54,7 @@ void TVideoLink::Start(const QHostAddress& peer)
     ++ticket_;
     counters_.Clear();
     source_ = TVideoSource::None;
+    sentQuality_.reset();
     qCInfo(lcVideo).noquote() << "video with" << peer.toString();
 }
 
@@ -130,7 +132,7 @@ void TVideoLink::Send(const TCameraFrame& frame)
         if (const std::optional<QByteArray> jpeg = CameraJpeg::Sendable(frame.jpeg);
             jpeg && jpeg->size() <= MaxSentDatagram) {
             try {
-                Transmit(*jpeg, TVideoSource::Passthrough);
+                Transmit(*jpeg, TVideoSource::Passthrough, CameraJpeg::Quality(*jpeg));
             } catch (const std::exception& e) {
                 SendFailed(e);
             }
@@ -154,21 +156,22 @@ void TVideoLink::SendPicture(const QImage& picture, bool screen)
             const QByteArray jpeg = screenFit_.Encode(picture, encoder_, MaxSentDatagram);
             if (jpeg.isEmpty())
                 throw EError(QStringLiteral("The screen does not fit a datagram."));
-            Transmit(jpeg, TVideoSource::Screen);
+            Transmit(jpeg, TVideoSource::Screen, screenFit_.Quality());
             return;
         }
         // The quality falls with every frame that cannot be sent; the encoder takes 1..100.
-        encoder_.SetQuality(quality_ >= 1 ? (quality_ & 0xFF) : 1);
+        const int quality = quality_ >= 1 ? (quality_ & 0xFF) : 1;
+        encoder_.SetQuality(quality);
         const QByteArray jpeg = encoder_.Compress(picture);
         if (jpeg.isEmpty())
             throw EError(QStringLiteral("The frame could not be compressed."));
-        Transmit(jpeg, TVideoSource::Camera);
+        Transmit(jpeg, TVideoSource::Camera, std::clamp(quality, 1, 100));
     } catch (const std::exception& e) {
         SendFailed(e);
     }
 }
 
-void TVideoLink::Transmit(const QByteArray& jpeg, TVideoSource source)
+void TVideoLink::Transmit(const QByteArray& jpeg, TVideoSource source, std::optional<int> quality)
 {
     // Larger than the send buffer means larger than any datagram: a failed send.
     if (jpeg.size() > frameBuffer_.size())
@@ -177,6 +180,7 @@ void TVideoLink::Transmit(const QByteArray& jpeg, TVideoSource source)
     sender_->SendTo(QByteArray::fromRawData(frameBuffer_.constData(), jpeg.size()), *peer_);
     counters_.FrameSent(clock(), jpeg.size());
     source_ = source;
+    sentQuality_ = quality;
 }
 
 void TVideoLink::SendFailed(const std::exception& e)

@@ -58,6 +58,10 @@ public:
 
     qint32 Quality() const { return quality_; }
     TVideoSource Source() const { return source_; }
+    // The JPEG quality of the last frame sent, as made (1..100): the encoder's for the camera,
+    // the screen fit's for the screen, the camera's own for a picture sent as it came (nothing
+    // when it cannot be told).
+    std::optional<int> SentQuality() const { return sentQuality_; }
     const TScreenFit& ScreenFit() const { return screenFit_; }
     TVideoRates Rates() { return counters_.Rates(clock()); }
     const TFrameDecoder& Decoder() const { return *decoder_; }
@@ -78,7 +82,7 @@ signals:
 private:
     void Decoded(const TFrameDecoder::TFrame& frame, quint64 ticket);
     // Sends one compressed picture; throws when it cannot.
-    void Transmit(const QByteArray& jpeg, TVideoSource source);
+    void Transmit(const QByteArray& jpeg, TVideoSource source, std::optional<int> quality);
     void SendPicture(const QImage& picture, bool screen);
     void SendFailed(const std::exception& e);
 
@@ -97,6 +101,7 @@ private:
     TJpegEncoder encoder_;
     TScreenFit screenFit_;
     TVideoSource source_ = TVideoSource::None;
+    std::optional<int> sentQuality_;
     // Allocated once and reused for every frame.
     QByteArray frameBuffer_;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contacts/TCallSettings.h"
+#include "calls/TCallSettings.h"
 
 // "Settings.ini", section "Settings": the file behind TCallSettings.
 class TSettingsStore

@@ -3,11 +3,11 @@
 #include "contacts/TNetworkWalk.h"
 #include "contacts/TfrmExport.h"
 #include "platform/logging/Logging.h"
+#include "platform/text/TRemoteText.h"
 #include "platform/ui/Guarded.h"
 #include "widgets/TFonts.h"
 #include "widgets/TGradientButton.h"
 #include "widgets/THeadingPanel.h"
-#include "widgets/TRemoteText.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

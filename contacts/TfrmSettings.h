@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contacts/TCallSettings.h"
+#include "calls/TCallSettings.h"
 
 class ISoundDevices;
 class QComboBox;

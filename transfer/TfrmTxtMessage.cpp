@@ -89,7 +89,8 @@ void TfrmTxtMessage::CreateControls()
     for (const auto& [key, which] : keys) {
         auto* shortcut = new QShortcut(key, Editor);
         shortcut->setContext(Qt::WidgetShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, which] { ToggleFormat(which); });
+        connect(shortcut, &QShortcut::activated, this,
+                [this, which = which] { ToggleFormat(which); });
     }
 }
 

@@ -1,6 +1,6 @@
 #include "widgets/TImage.h"
 
-#include "widgets/FitRect.h"
+#include "platform/text/FitRect.h"
 
 #include <QPainter>
 

@@ -15,6 +15,10 @@ namespace CameraJpeg {
 // whose segments hold together: such a picture goes through the encoder instead.
 std::optional<QByteArray> Sendable(const QByteArray& jpeg);
 
+// The quality the picture was made at, from its luminance quantization table against the
+// standard one (1..100); nothing without such a table.
+std::optional<int> Quality(const QByteArray& jpeg);
+
 // The DHT segment (marker included) with the four standard tables.
 const QByteArray& StandardHuffmanSegment();
 

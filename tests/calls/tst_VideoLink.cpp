@@ -190,6 +190,10 @@ private slots:
         QVERIFY(sender->refused[0] > sender->refused[60]);
         QCOMPARE(sender->refused[100], sender->refused[101]);
         QCOMPARE(link->Rates().framesSent, 0);
+        // What goes once there is room again is shown at the quality it was made at.
+        sender->limit = 1 << 20;
+        link->Send(frame);
+        QCOMPARE(link->SentQuality(), std::optional<int>(1));
     }
 
     void aFrameLargerThanAnyDatagramFailsOverTheRealNetwork()
@@ -224,6 +228,12 @@ private slots:
         QCOMPARE(sender->sent.size(), 1);
         QCOMPARE(sender->sent.last(), camera);
         QCOMPARE(link->Source(), TVideoSource::Passthrough);
+        // Its quality is the camera's, not the encoder's.
+        TJpegEncoder camera40;
+        camera40.SetQuality(40);
+        link->Send(TCameraFrame{scene.scaled(160, 120), camera40.Compress(scene), false});
+        QVERIFY(link->SentQuality() && qAbs(*link->SentQuality() - 40) <= 1);
+        sender->sent.removeLast();
 
         // Bulked past a datagram (a large comment segment): decoded and encoded again, whole.
         QByteArray bulky = camera;

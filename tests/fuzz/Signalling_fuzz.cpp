@@ -2,7 +2,7 @@
 // without harm, the classification follows the wire rules, and what the window would show of
 // them (caller ID, status text) is plain, bounded text.
 #include "calls/TSignalMessage.h"
-#include "widgets/TRemoteText.h"
+#include "platform/text/TRemoteText.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include "calls/TFrameDecoder.h"
 #include "platform/jpeg/CameraJpeg.h"
 #include "platform/jpeg/TJpegDecoder.h"
-#include "widgets/FitRect.h"
+#include "platform/text/FitRect.h"
 
 #include <QPainter>
 

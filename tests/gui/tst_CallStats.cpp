@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(overlay->Lines().value(0), QString("No call"));
         QVERIFY(Shows("Video:       0 fps sent, 0 fps shown"));
         QVERIFY(Shows("Video data:  0 B/s out, 0 B/s in"));
-        QVERIFY(Shows("Quality:     100 (JPEG)"));
+        QVERIFY(Shows("Quality:     \u2013 (JPEG)")); // nothing sent yet
         QCOMPARE(overlay->pos(), QPoint(TStatsOverlay::Margin, TStatsOverlay::Margin));
         // Large enough for its lines, and no more than a corner of the picture.
         QVERIFY(overlay->width() > 100 && overlay->height() > 30);
@@ -276,7 +276,7 @@ private slots:
         QCOMPARE(m.captured(4), QString("-"));
         QCOMPARE(m.captured(7), QString("2"));
         QCOMPARE(m.captured(9), QString::number(video->sent[0] + video->sent[1]));
-        QCOMPARE(m.captured(11), QString::number(form->Video().Quality()));
+        QCOMPARE(m.captured(11), QString::number(form->Video().SentQuality().value_or(0)));
         QCOMPARE(m.captured(14), QString("camera"));
 
         // The timer logs on its own, the terminal's figures as they change.

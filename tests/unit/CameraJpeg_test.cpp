@@ -143,3 +143,21 @@ TEST(CameraJpeg, APreviewIsDecodedAtTheSmallestScaleThatStillCoversIt)
     EXPECT_EQ(TJpegDecoder::Size(jpeg), std::optional(QSize(1280, 720)));
     EXPECT_FALSE(TJpegDecoder::Size(jpeg.left(10)));
 }
+
+TEST(CameraJpeg, TheQualityAPictureWasMadeAtIsReadFromItsTables)
+{
+    const QImage scene = Scene(160, 120);
+    for (const int quality : {1, 10, 40, 75, 95, 100}) {
+        TJpegEncoder encoder;
+        encoder.SetQuality(quality);
+        const std::optional<int> read = CameraJpeg::Quality(encoder.Compress(scene));
+        ASSERT_TRUE(read) << quality;
+        EXPECT_NEAR(*read, quality, 1) << quality;
+    }
+    // A table cut short, or none at all, tells nothing.
+    const QByteArray jpeg = Encoded(scene);
+    const qsizetype dqt = jpeg.indexOf("\xFF\xDB");
+    ASSERT_GT(dqt, 0);
+    EXPECT_FALSE(CameraJpeg::Quality(jpeg.left(dqt + 30)));
+    EXPECT_FALSE(CameraJpeg::Quality(QByteArray("\xFF\xD8\xFF\xD9", 4)));
+}

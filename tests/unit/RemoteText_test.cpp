@@ -1,5 +1,5 @@
 #include "calls/TSignalMessage.h"
-#include "widgets/TRemoteText.h"
+#include "platform/text/TRemoteText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
+#include "calls/EAssertionFailed.h"
+#include "calls/TVOIPMedia.h"
 #include "tests/support/TFakeVoiceLink.h"
-#include "voice/EAssertionFailed.h"
-#include "voice/TVOIPMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// The cleaning alone needs no widgets: the call layer and the log use it too.
-#include "widgets/TRemoteText.h"
+#include "platform/text/TRemoteText.h"
 
 QString TRemoteText::Clean(const QString& text, int maxChars)
 {

@@ -1,7 +1,7 @@
-#include "voice/TVOIPMedia.h"
+#include "calls/TVOIPMedia.h"
 
+#include "calls/EAssertionFailed.h"
 #include "platform/logging/Logging.h"
-#include "voice/EAssertionFailed.h"
 
 namespace {
 // Every call starts at this level in both directions, whatever the microphone bar shows; the
