@@ -116,7 +116,6 @@ void TfrmMain::FormShow()
     quint16 left = 0, right = 0;
     TrbVoice->SetPosition(GetWaveOutVolume(left, right) ? left : 32767);
     micLevel_ = callSettings_.MicVolume;
-    QCoreApplication::processEvents();
     if (!video_->Listen())
         Ui().Error(portInUse);
     CheckGstElements();
@@ -191,7 +190,6 @@ void TfrmMain::TimerTimer()
 
 void TfrmMain::LoadSettings()
 {
-    QCoreApplication::processEvents();
     callSettings_ = TSettingsStore::Load(TSettingsStore::FileName(), lblIPAddress->text());
     if (Forms().frmTransfer)
         Forms().frmTransfer->ReceiveFolderChanged();

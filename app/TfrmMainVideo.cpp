@@ -22,7 +22,6 @@ void TfrmMain::capBitmapGrabbed(const TCameraFrame& frame)
 void TfrmMain::Image9Click()
 {
     QApplication::clipboard()->setImage(video_->WholePicture(Image1->Picture()));
-    QCoreApplication::processEvents();
 }
 
 void TfrmMain::capChangeDevice()

@@ -135,13 +135,6 @@ void TCallSession::LogFlags() const
                                     .arg(int(connected_));
 }
 
-void TCallSession::LetPendingMessagesRun()
-{
-    if (OnPendingMessages)
-        OnPendingMessages();
-    QCoreApplication::processEvents();
-}
-
 void TCallSession::SendTo(const QString& text, const QHostAddress& to)
 {
     sender_->SendTo(text.toUtf8(), to);
@@ -244,23 +237,14 @@ void TCallSession::Answer()
 
 void TCallSession::AnswerCall()
 {
-    const quint64 epoch = ++epoch_;
+    ++epoch_; // a host lookup under way is no longer wanted
     ringTimer_.stop();
     StopRingTone();
-    LetPendingMessagesRun();
-    if (epoch != epoch_ || !peer_) {
-        qCInfo(lcCall) << "answer given up: the call changed meanwhile";
+    if (!peer_)
         return;
-    }
     const QHostAddress peer = *peer_;
     StartVoiceSession(peer);
-    const TVOIPMedia* session = voice_.get();
     SendTo(TSignalMessage::Accept, peer);
-    LetPendingMessagesRun();
-    if (epoch != epoch_ || voice_.get() != session) {
-        qCInfo(lcCall) << "answer given up: the call changed meanwhile";
-        return;
-    }
     voice_->StartVoice();
     connected_ = true;
     ringing_ = false;

@@ -82,10 +82,6 @@ public:
     void SetMicLevel(qint32 level);
     std::optional<TVoiceStats> VoiceStats() const;
 
-    // Runs each time an operation lets pending messages run, before they run; tests end the
-    // call from here.
-    std::function<void()> OnPendingMessages;
-
 public slots:
     // "Make / Answer Call" pressed with the host field's text.
     void MakeOrAnswer(const QString& fieldText);
@@ -147,7 +143,6 @@ private:
     void StopVoiceSession();
     void VoiceDeviceNotice(const TVoiceDeviceNotice& notice);
     void StopRingTone();
-    void LetPendingMessagesRun();
     void SendTo(const QString& text, const QHostAddress& to);
     // The busy or unanswered message, at most once a second per address.
     void Reply(const QHostAddress& to, const char* why);

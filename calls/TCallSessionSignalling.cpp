@@ -96,7 +96,7 @@ void TCallSession::Reply(const QHostAddress& to, const char* why)
 
 void TCallSession::IncomingCall(const QString& callerID, const QHostAddress& from, bool autoAnswer)
 {
-    const quint64 epoch = ++epoch_;
+    ++epoch_; // a host lookup under way is no longer wanted
     qCInfo(lcCall).noquote() << QStringLiteral("ringing: caller \"%1\" from %2")
                                     .arg(TRemoteText::Clean(callerID), from.toString());
     ringing_ = true;
@@ -104,9 +104,6 @@ void TCallSession::IncomingCall(const QString& callerID, const QHostAddress& fro
     peer_ = from;
     ringStart_ = clock_();
     emit incomingCall(callerID, from.toString(), autoAnswer);
-    LetPendingMessagesRun();
-    if (epoch != epoch_)
-        return;
     emit callerShown(callerID);
     if (autoAnswer) {
         AnswerCall();
@@ -123,7 +120,6 @@ void TCallSession::IncomingCall(const QString& callerID, const QHostAddress& fro
     }
     emit ringStarted(callerID, from.toString());
     LogFlags();
-    LetPendingMessagesRun();
 }
 
 void TCallSession::RingTimeout()
@@ -135,27 +131,19 @@ void TCallSession::RingTimeout()
     StopRingTone();
     qCInfo(lcCall) << "ring timeout";
     LogFlags();
-    LetPendingMessagesRun();
-    // Answered meanwhile, or ringing for a new call: the message would be wrong.
-    if (connected_ || (ringing_ && callOffered_) || !caller)
+    if (connected_ || !caller)
         return;
     Reply(*caller, "unanswered");
 }
 
 void TCallSession::CallAccepted(const QHostAddress& from)
 {
-    const quint64 epoch = ++epoch_;
+    ++epoch_; // a host lookup under way is no longer wanted
     StartVoiceSession(from);
-    const TVOIPMedia* session = voice_.get();
     peer_ = from;
     placing_ = TPlacing::None;
     placed_.clear();
     emit placingEnded();
-    LetPendingMessagesRun();
-    if (epoch != epoch_ || voice_.get() != session) {
-        qCInfo(lcCall) << "acceptance given up: the call changed meanwhile";
-        return;
-    }
     voice_->StartVoice();
     ringing_ = false;
     connected_ = true;
@@ -166,7 +154,7 @@ void TCallSession::CallAccepted(const QHostAddress& from)
 
 void TCallSession::CallCancelled()
 {
-    const quint64 epoch = ++epoch_;
+    ++epoch_; // a host lookup under way is no longer wanted
     // Nothing of the ring is left: End / Decline works at once and the next caller rings.
     callOffered_ = false;
     ringing_ = false;
@@ -176,8 +164,5 @@ void TCallSession::CallCancelled()
     emit callerCleared();
     qCInfo(lcCall) << "cancelled by caller";
     LogFlags();
-    LetPendingMessagesRun();
-    if (epoch != epoch_)
-        return;
     StopRingTone();
 }

@@ -166,7 +166,6 @@ void TFGraphConfig::btnApplyPixelFormatClick()
     if (cbPixelFormat->currentIndex() >= 0)
         c.PixelFormat = TPixelFormat(cbPixelFormat->currentIndex());
     c.VCapSource = cbVSources->currentIndex() >= 0 ? cbVSources->currentText() : QString();
-    QCoreApplication::processEvents();
     {
         TBusyCursor busy;
         qCDebug(lcCapture) << "applying" << c.SaveToString();

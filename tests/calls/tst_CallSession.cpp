@@ -332,56 +332,6 @@ private slots:
         QCOMPARE(journal.Matching("send").last(), QString("send Accept -> 192.0.2.8"));
     }
 
-    void endingWhilePendingMessagesRunIsSafe_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<int>("point"); // which time pending messages run, from 1
-        QTest::newRow("accepted by the peer") << "caller" << 1;
-        QTest::newRow("answered after the ring time, before the session") << "missed" << 1;
-        QTest::newRow("answered after the ring time, before the start") << "missed" << 2;
-        QTest::newRow("ring timeout") << "timeout" << 1;
-    }
-    void endingWhilePendingMessagesRunIsSafe()
-    {
-        QFETCH(QString, how);
-        QFETCH(int, point);
-        settings.RingTimeMs = 50;
-        Start();
-        int reached = 0;
-        bool armed = false;
-        bool ended = false;
-        session->OnPendingMessages = [&] {
-            if (armed && ++reached == point && !ended) {
-                ended = true;
-                session->End();
-            }
-        };
-        if (how == "caller") {
-            PlaceTo("192.0.2.9");
-            armed = true;
-            Receive("Accept", "192.0.2.9");
-        } else if (how == "missed") {
-            Receive("Calling|Bert", "192.0.2.7");
-            QTRY_COMPARE_WITH_TIMEOUT(Flags(), QString("0100"), 3000);
-            armed = true;
-            session->MakeOrAnswer("192.0.2.7");
-        } else {
-            Receive("Calling|Bert", "192.0.2.7");
-            armed = true;
-            QTRY_VERIFY_WITH_TIMEOUT(ended, 3000);
-        }
-        session->OnPendingMessages = {};
-        QVERIFY(ended);
-        QCOMPARE(Flags(), QString("0000"));
-        QVERIFY(!session->HasVoice());
-        QVERIFY(session->Peer().isEmpty());
-        QVERIFY(journal.Matching("up with").isEmpty());
-        const qsizetype end = journal.events.lastIndexOf("voice stopped");
-        QVERIFY(!journal.events.mid(qMax<qsizetype>(end, 0)).contains("voice started"));
-        if (how == "timeout") // the caller still learns that nobody answered
-            QCOMPARE(journal.Matching("send"), QStringList{"send Not now -> 192.0.2.7"});
-    }
-
     void aVoiceThatCannotStartSendsNoAcceptAndDeviceTroubleIsToldOnce()
     {
         Start();
