@@ -23,12 +23,6 @@ TNetworkWalk::TNetworkWalk(INetResourceProvider& provider, TNetResourceType type
     : provider_(provider), type_(type), filter_(filter)
 {}
 
-void TNetworkWalk::Yield()
-{
-    if (ProcessMessages)
-        ProcessMessages();
-}
-
 bool TNetworkWalk::EnumerateLevel(const std::optional<TNetResource>& container,
                                   std::vector<TNetResource>& entries)
 {
@@ -43,9 +37,7 @@ bool TNetworkWalk::EnumerateLevel(const std::optional<TNetResource>& container,
         std::size_t bufferSize = InitialBufferSize;
         TNetReadResult read;
         for (;;) {
-            Yield();
             read = provider_.Read(opened.handle, INetResourceProvider::AllEntries, bufferSize);
-            Yield();
             // A provider that asks for no more room than it had would make this loop forever.
             if (read.status != TNetReadStatus::MoreData || read.requiredSize <= bufferSize)
                 break;
@@ -55,7 +47,6 @@ bool TNetworkWalk::EnumerateLevel(const std::optional<TNetResource>& container,
         if (ok)
             entries = std::move(read.entries);
     }
-    Yield();
     return ok;
 }
 
@@ -65,18 +56,14 @@ void TNetworkWalk::WalkNetwork(const std::optional<TNetResource>& container)
     if (!EnumerateLevel(container, entries))
         return;
     for (const TNetResource& entry : entries) {
-        Yield();
         if (filter_ == TNetDisplayType::Generic || filter_ == entry.displayType) {
             if (OnListed)
                 OnListed(entry);
-            Yield();
         }
         if (entry.IsContainer())
             WalkNetwork(entry);
-        Yield();
     }
     entries.clear();
-    Yield();
 }
 
 QStringList TNetworkWalk::ListLines(const TNetResource& entry)

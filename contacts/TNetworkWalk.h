@@ -7,8 +7,9 @@
 #include <functional>
 #include <vector>
 
-// One search of the network neighbourhood: every level from the root down, depth first, each
-// opened, read once and closed; entries of the chosen display type are handed to OnListed.
+// One search of the network neighbourhood, once the provider is prepared: every level from the
+// root down, depth first, each opened, read once and closed; entries of the chosen display type
+// are handed to OnListed.
 // A level that cannot be opened or read is skipped with everything below it.
 class TNetworkWalk
 {
@@ -19,8 +20,6 @@ public:
     TNetworkWalk(INetResourceProvider& provider, TNetResourceType type, TNetDisplayType filter);
 
     std::function<void(const TNetResource& entry)> OnListed;
-    // Lets the user interface run between provider calls.
-    std::function<void()> ProcessMessages;
 
     // One open-read-close of a level (container empty: the root). Returns false, with entries
     // empty, when the level cannot be opened or its read ends in anything but success. A
@@ -33,8 +32,6 @@ public:
     static QStringList ListLines(const TNetResource& entry);
 
 private:
-    void Yield();
-
     INetResourceProvider& provider_;
     TNetResourceType type_;
     TNetDisplayType filter_;

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QScreen>
 #include <QToolButton>
 
@@ -48,11 +49,6 @@ QPixmap RefreshPicture()
     p.drawPolygon(QPolygonF({QPointF(4.0, 11.5), QPointF(1.8, 8.6), QPointF(6.6, 8.8)}));
     p.drawPolygon(QPolygonF({QPointF(12.0, 4.5), QPointF(14.2, 7.4), QPointF(9.4, 7.2)}));
     return pixmap;
-}
-
-void ProcessMessages()
-{
-    QCoreApplication::processEvents();
 }
 } // namespace
 
@@ -138,7 +134,6 @@ void TfrmNetworkClients::SpeedButton1Click()
 TNetworkWalk TfrmNetworkClients::MakeWalk()
 {
     TNetworkWalk walk(*provider_, SearchType, SearchFilter);
-    walk.ProcessMessages = ProcessMessages;
     walk.OnListed = [this](const TNetResource& entry) { List(entry); };
     return walk;
 }
@@ -183,39 +178,36 @@ void TfrmNetworkClients::SearchNetwork()
     // A search started from within a running one would interleave two lists in one.
     if (searching_)
         return;
-
-    // Puts the window back as it was on every way out, a provider's failure included.
-    struct TSearchScope
-    {
-        TfrmNetworkClients& form;
-        explicit TSearchScope(TfrmNetworkClients& f) : form(f)
-        {
-            form.searching_ = true;
-            form.SpeedButton1->setEnabled(false);
-            form.btnAdd->setEnabled(false);
-        }
-        ~TSearchScope()
-        {
-            form.ListBox1->setUpdatesEnabled(true);
-            form.frmExport->hide();
-            form.SpeedButton1->setEnabled(true);
-            form.btnAdd->setEnabled(true);
-            form.searching_ = false;
-        }
-    };
-
-    ProcessMessages();
-    TSearchScope scope(*this);
+    searching_ = true;
+    SpeedButton1->setEnabled(false);
+    btnAdd->setEnabled(false);
     frmExport->show();
-    ProcessMessages();
-    // The list is filled unseen and shown in one step at the end.
-    ListBox1->setUpdatesEnabled(false);
-    ListBox1->clear();
-    WalkNetwork(std::nullopt);
-    ProcessMessages();
-    ListBox1->setUpdatesEnabled(true);
-    frmExport->hide();
-    ProcessMessages();
+    // The provider looks at the network while the window runs; the list is then filled unseen
+    // and shown in one step.
+    const QPointer<TfrmNetworkClients> self(this);
+    provider_->Prepare([self] {
+        if (!self)
+            return;
+        // Puts the window back as it was on every way out, a provider's failure included.
+        struct TSearchEnd
+        {
+            TfrmNetworkClients& form;
+            ~TSearchEnd()
+            {
+                form.ListBox1->setUpdatesEnabled(true);
+                form.frmExport->hide();
+                form.SpeedButton1->setEnabled(true);
+                form.btnAdd->setEnabled(true);
+                form.searching_ = false;
+            }
+        };
+        Guarded([&] {
+            TSearchEnd end{*self};
+            self->ListBox1->setUpdatesEnabled(false);
+            self->ListBox1->clear();
+            self->WalkNetwork(std::nullopt);
+        });
+    });
 }
 
 void TfrmNetworkClients::WalkNetwork(const std::optional<TNetResource>& container)

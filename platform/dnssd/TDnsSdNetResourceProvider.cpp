@@ -3,14 +3,52 @@
 #include "platform/dnssd/TAvahiClient.h"
 #include "platform/logging/Logging.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-
 TDnsSdNetResourceProvider::TDnsSdNetResourceProvider(std::shared_ptr<TAvahiClient> client)
     : client_(std::move(client))
 {}
 
 TDnsSdNetResourceProvider::~TDnsSdNetResourceProvider() = default;
+
+void TDnsSdNetResourceProvider::Prepare(std::function<void()> ready)
+{
+    ready_ = std::move(ready);
+    if (search_)
+        return; // the search under way calls back when it is done
+    found_.clear();
+    programCopies_.clear();
+    searchedDomain_.clear();
+    if (!client_->IsRunning() || client_->DomainName().isEmpty()) {
+        std::exchange(ready_, nullptr)(); // without a daemon there is nothing to find
+        return;
+    }
+    searchedDomain_ = client_->DomainName();
+    search_ = std::make_unique<TDnsSdSearch>(*client_, searchedDomain_, ReadBudgetMs);
+    QObject::connect(
+        search_.get(), &TDnsSdSearch::Finished, search_.get(), [this] { Searched(); },
+        Qt::QueuedConnection);
+    if (search_->IsFinished())
+        QMetaObject::invokeMethod(
+            search_.get(), [this] { Searched(); }, Qt::QueuedConnection);
+}
+
+void TDnsSdNetResourceProvider::Searched()
+{
+    if (!search_)
+        return;
+    // Let go of before the callback, which may start the next search; it goes once it has
+    // finished delivering this.
+    TDnsSdSearch* search = search_.release();
+    search->deleteLater();
+    for (const TDnsSdHost& host : search->Hosts()) {
+        TNetResource server = ServerEntry(host, search->NameResolves(host));
+        if (host.programCopy)
+            programCopies_.insert(server.remoteName.toLower());
+        found_.push_back(std::move(server));
+    }
+    qCDebug(lcDnsSd) << "searched" << searchedDomain_ << ":" << found_.size() << "computers";
+    if (ready_)
+        std::exchange(ready_, nullptr)();
+}
 
 TNetResource TDnsSdNetResourceProvider::ServerEntry(const TDnsSdHost& host, bool nameResolves)
 {
@@ -35,7 +73,6 @@ TNetOpenResult TDnsSdNetResourceProvider::Open(TNetScope, TNetResourceType, std:
         if (!client_->IsRunning())
             return {NetError::NoNetwork, 0};
         level.level = TLevel::Root;
-        programCopies_.clear();
     } else if (container->provider != QLatin1String(ProviderName) || !container->IsContainer()) {
         return {NetError::NotContainer, 0};
     } else if (container->displayType == TNetDisplayType::Network) {
@@ -74,23 +111,8 @@ void TDnsSdNetResourceProvider::Search(TOpenLevel& level)
     case TLevel::Domain:
         break;
     }
-    QElapsedTimer clock;
-    clock.start();
-    TDnsSdSearch search(*client_, level.domain, ReadBudgetMs);
-    if (!search.IsFinished()) {
-        // The caller waits for the answer; the event loop carries Avahi's messages meanwhile.
-        QEventLoop loop;
-        QObject::connect(&search, &TDnsSdSearch::Finished, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    for (const TDnsSdHost& host : search.Hosts()) {
-        TNetResource server = ServerEntry(host, search.NameResolves(host));
-        if (host.programCopy)
-            programCopies_.insert(server.remoteName.toLower());
-        level.entries.push_back(std::move(server));
-    }
-    qCDebug(lcDnsSd) << "searched" << level.domain << "in" << clock.elapsed()
-                     << "ms:" << level.entries.size() << "computers";
+    if (level.domain == searchedDomain_)
+        level.entries = found_;
 }
 
 TNetReadResult TDnsSdNetResourceProvider::Read(TNetEnumHandle handle, std::uint32_t count,
@@ -104,13 +126,7 @@ TNetReadResult TDnsSdNetResourceProvider::Read(TNetEnumHandle handle, std::uint3
     }
     if (!found->second.searched)
         Search(found->second);
-    // The search ran the event loop, which may have closed this level.
-    const auto still = levels_.find(handle);
-    if (still == levels_.end()) {
-        result.errorCode = NetError::InvalidHandle;
-        return result;
-    }
-    TOpenLevel& level = still->second;
+    TOpenLevel& level = found->second;
     if (count == 0) {
         result.status = TNetReadStatus::Ok;
         return result;

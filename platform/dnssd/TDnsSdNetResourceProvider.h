@@ -14,7 +14,8 @@ class TAvahiClient;
 // holds the daemon's browse domain ("local"), and a domain holds one server per computer that
 // runs this program or publishes a workstation. A server's remote name is "\\" and its host
 // name when the system resolver finds that name at the same address, else "\\" and the
-// address. Reading a domain searches it afresh and ends within ReadBudgetMs.
+// address. Prepare searches the browse domain afresh, within ReadBudgetMs; a domain's level
+// then lists what that search found.
 class TDnsSdNetResourceProvider : public INetResourceProvider
 {
 public:
@@ -24,6 +25,7 @@ public:
     explicit TDnsSdNetResourceProvider(std::shared_ptr<TAvahiClient> client);
     ~TDnsSdNetResourceProvider() override;
 
+    void Prepare(std::function<void()> ready) override;
     TNetOpenResult Open(TNetScope scope, TNetResourceType type, std::uint32_t usage,
                         const std::optional<TNetResource>& container) override;
     TNetReadResult Read(TNetEnumHandle handle, std::uint32_t count,
@@ -54,7 +56,13 @@ private:
 
     void Search(TOpenLevel& level);
 
+    void Searched();
+
     std::shared_ptr<TAvahiClient> client_;
+    std::unique_ptr<TDnsSdSearch> search_; // under way
+    std::function<void()> ready_;
+    QString searchedDomain_;
+    std::vector<TNetResource> found_; // server entries of the latest search
     std::map<TNetEnumHandle, TOpenLevel> levels_;
     TNetEnumHandle lastHandle_ = 0;
     QSet<QString> programCopies_; // remote names

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -33,13 +34,18 @@ struct TNetReadResult
 
 // The network neighbourhood, one level at a time: open the root or a container entry, read its
 // entries in batches that fit a buffer, close it. Every level that opened must be closed.
-// Calls block; they are made on the UI thread between runs of the event loop.
+// Looking at the network takes time, so a walk starts with Prepare, which calls back once
+// every level can be read at once; no call waits.
 class INetResourceProvider
 {
 public:
     static constexpr std::uint32_t AllEntries = 0xFFFFFFFF; // as a read's count: as many as fit
 
     virtual ~INetResourceProvider() = default;
+
+    // Looks at the network afresh and calls ready on this thread when that is done (at once
+    // where there is nothing to wait for). A provider that goes first never calls it.
+    virtual void Prepare(std::function<void()> ready) { ready(); }
 
     // container is empty for the network root.
     virtual TNetOpenResult Open(TNetScope scope, TNetResourceType type, std::uint32_t usage,

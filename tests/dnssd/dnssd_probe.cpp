@@ -114,11 +114,13 @@ int main(int argc, char** argv)
             if (walked)
                 return;
             walked = true;
-            QElapsedTimer clock;
-            clock.start();
-            Walk(provider, std::nullopt);
-            Print("done " + QByteArray::number(double(clock.nsecsElapsed()) / 1e6));
-            QCoreApplication::exit(0);
+            auto clock = std::make_shared<QElapsedTimer>();
+            clock->start();
+            provider.Prepare([&provider, clock] {
+                Walk(provider, std::nullopt);
+                Print("done " + QByteArray::number(double(clock->nsecsElapsed()) / 1e6));
+                QCoreApplication::exit(0);
+            });
         };
         if (client->IsRunning())
             QTimer::singleShot(0, &app, walk);

@@ -42,6 +42,16 @@ public:
         return inner_.Read(handle, count, size);
     }
     int Close(TNetEnumHandle handle) override { return inner_.Close(handle); }
+    // With defer set, the network answers only when the test calls pending.
+    void Prepare(std::function<void()> ready) override
+    {
+        if (defer)
+            pending = std::move(ready);
+        else
+            ready();
+    }
+    bool defer = false;
+    std::function<void()> pending;
 
 private:
     INetResourceProvider& inner_;
@@ -92,6 +102,29 @@ private slots:
         form.reset();
         watch.reset();
         TWindowTest::cleanup();
+    }
+
+    void theWindowRunsWhileTheNetworkIsLookedAtAndFillsWhenItAnswers()
+    {
+        watch->defer = true;
+        form->SearchNetwork();
+        QVERIFY(form->IsSearching());
+        QVERIFY(form->frmExport->isVisible());
+        QVERIFY(!form->SpeedButton1->isEnabled() && !form->btnAdd->isEnabled());
+        QVERIFY(watch->pending);
+        std::exchange(watch->pending, nullptr)();
+        QVERIFY(!form->IsSearching());
+        QVERIFY(!form->frmExport->isVisible());
+        QVERIFY(form->SpeedButton1->isEnabled() && form->btnAdd->isEnabled());
+        QCOMPARE(Lines().filter("Computer Name: ").size(), 2);
+
+        // The window may go before the network answers.
+        form->SearchNetwork();
+        const std::function<void()> late = std::exchange(watch->pending, nullptr);
+        QVERIFY(late);
+        watch->form = nullptr;
+        form.reset();
+        late();
     }
 
     void windowsAndControlsStandAsDrawn()
