@@ -13,9 +13,8 @@ TStrmServer::~TStrmServer()
 {
     if (!listener_)
         return;
-    TStrmListener* listener = std::exchange(listener_, nullptr);
-    QMetaObject::invokeMethod(
-        listener, [listener] { delete listener; }, Qt::BlockingQueuedConnection);
+    // It goes on its own thread as that thread ends, after whatever it was doing.
+    std::exchange(listener_, nullptr)->deleteLater();
     network_.quit();
     network_.wait();
 }
