@@ -65,8 +65,6 @@ bool TStrmSender::Send(std::shared_ptr<QIODevice> body)
     readNow_ = true;
     missed_ = false;
     blocks_.clear();
-    given_.clear();
-    givenTaken_ = 0;
     reply_.clear();
     QMetaObject::invokeMethod(this, &TStrmSender::Start, Qt::QueuedConnection);
     return true;
@@ -265,8 +263,9 @@ void TStrmSender::Fill()
            (!blocks_.empty() || ReadNow())) {
         QByteArray block = std::move(blocks_.front());
         blocks_.pop_front();
+        // The socket keeps a copy of its own; the block is read into again.
         socket_->write(block);
-        given_.push_back(std::move(block));
+        spare_.push_back(std::move(block));
     }
     if (!readNow_ || missed_)
         ReadAhead();
@@ -281,12 +280,6 @@ void TStrmSender::BytesWritten(qint64 bytes)
     headerLeft_ -= header;
     bytes -= header;
     if (bytes > 0) {
-        givenTaken_ += bytes;
-        while (!given_.empty() && givenTaken_ >= given_.front().size()) {
-            givenTaken_ -= given_.front().size();
-            spare_.push_back(std::move(given_.front()));
-            given_.pop_front();
-        }
         sent_ += bytes;
         emit Progress(sent_, total_);
         if (state_ != TState::Sending)
@@ -366,7 +359,6 @@ void TStrmSender::Finish(const QString& reason)
         socket_ = nullptr;
     }
     blocks_.clear();
-    given_.clear();
     spare_.clear();
     if (reason.isEmpty())
         qCDebug(lcTransfer) << "sent" << FromName << "," << total_ << "bytes, to" << Host;

@@ -20,9 +20,8 @@ class QTcpSocket;
 // Sends one stream message per connection, as a state machine on the thread that owns it:
 // looks the host up, connects, writes the name header and the length field, streams the body
 // (read here only what the page cache holds, the rest on a worker, so a slow disk never
-// stalls the window), and waits for the
-// receiver's 16-byte acknowledgement. Every outcome arrives as a signal, after the call that
-// started it has returned; Cancel ends a send at any moment.
+// stalls the window), and waits for the receiver's 16-byte acknowledgement. Every outcome arrives
+// as a signal, after the call that started it has returned; Cancel ends a send at any moment.
 class TStrmSender : public QObject
 {
     Q_OBJECT
@@ -110,8 +109,6 @@ private:
     bool readNow_ = true; // the body is a file, and the kernel can tell a read that would wait
     bool missed_ = false; // the last block was not all in the page cache
     std::deque<QByteArray> blocks_; // read ahead, not yet handed to the socket
-    std::deque<QByteArray> given_;  // handed to the socket, not yet all taken by the kernel
-    qint64 givenTaken_ = 0;         // of the first of them
     // Blocks read into again: fresh ones would each cost the kernel a round of page faults.
     std::vector<QByteArray> spare_;
     QByteArray reply_;
