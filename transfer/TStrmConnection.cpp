@@ -13,8 +13,6 @@ constexpr qint64 ReadBlock = 256 * 1024;
 constexpr qint64 TurnBytes = 4 * 1024 * 1024;
 // What the kernel holds for the connection while the disk is written.
 constexpr int KernelBuffer = 1024 * 1024;
-// A write that takes this long is our disk's delay, not the peer's slowness.
-constexpr qint64 SlowWriteMs = 100;
 
 std::atomic<quint64> arrivals{0};
 
@@ -221,8 +219,7 @@ void TStrmConnection::ReadBody()
         else if (body_->write(block_.constData(), n) != n)
             error =
                 QStringLiteral("The received data cannot be stored: %1").arg(body_->errorString());
-        if (disk.elapsed() >= SlowWriteMs)
-            lastPauseMs_ = bodyClock_.elapsed(); // the peer waited for us meanwhile
+        ourNs_ += disk.nsecsElapsed(); // the peer waited for us meanwhile
         HeardPeer();
         emit Progress(received_, total_);
         if (!error.isEmpty()) {
@@ -319,11 +316,11 @@ void TStrmConnection::PeerClosed()
 
 void TStrmConnection::CheckRate()
 {
-    const qint64 now = bodyClock_.elapsed();
+    // The peer's time: what our disk took is not counted against its pace.
+    const qint64 now = bodyClock_.elapsed() - ourNs_ / 1000000;
     if (now - marks_.back().first >= 1000)
         marks_.emplace_back(now, received_);
-    if (now < limits_.rateWindowMs ||
-        (lastPauseMs_ >= 0 && now - lastPauseMs_ < limits_.rateWindowMs))
+    if (now < limits_.rateWindowMs)
         return;
     // The count a window ago: the newest mark at least that old.
     while (marks_.size() > 1 && marks_[1].first <= now - limits_.rateWindowMs)

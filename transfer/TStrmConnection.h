@@ -135,7 +135,7 @@ private:
     qint64 received_ = 0;
     qint64 total_ = 0;
     QByteArray block_; // what one read takes, written out before the next
-    qint64 lastPauseMs_ = -1;
+    qint64 ourNs_ = 0; // spent writing the body, while the peer waited
     std::shared_ptr<TSpooledStream> body_;
     TStrmAdmission admission_;
     // Children, so that they move with it.
