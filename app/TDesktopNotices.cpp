@@ -22,12 +22,13 @@ QVariant Urgency(uchar level)
 
 } // namespace
 
-TDesktopNotices::TDesktopNotices(TDesktopNotifications& notifications, TfrmMain& main,
-                                 TfrmTransfer* portal, QObject* parent)
-    : QObject(parent), notifications_(notifications), main_(main), portal_(portal)
+TDesktopNotices::TDesktopNotices(TDesktopNotifications& notifications, TCallSession& session,
+                                 TfrmMain& main, TfrmTransfer* portal, QObject* parent)
+    : QObject(parent), notifications_(notifications), session_(session), main_(main),
+      portal_(portal)
 {
-    connect(&main_.Session(), &TCallSession::ringStarted, this, &TDesktopNotices::Ring);
-    connect(&main_.Session(), &TCallSession::ringStopped, this, &TDesktopNotices::RingStopped);
+    connect(&session_, &TCallSession::ringStarted, this, &TDesktopNotices::Ring);
+    connect(&session_, &TCallSession::ringStopped, this, &TDesktopNotices::RingStopped);
     if (portal_) {
         portal_->OnStoredUnseen = [this](const QString& path, const QString& from) {
             Received(path, from);
@@ -103,7 +104,7 @@ void TDesktopNotices::RingStopped()
 void TDesktopNotices::CallAction(const QString& key, const QString& caller)
 {
     callNotice_ = 0;
-    TCallSession& session = main_.Session();
+    TCallSession& session = session_;
     // A notice speaks for the caller it named, and only while that caller rings.
     const bool stillRings = session.Ringing() && session.CallOffered() && session.Peer() == caller;
     if (key == QLatin1String("answer")) {

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 
+class TCallSession;
 class TDesktopNotifications;
 class TfrmMain;
 
@@ -17,8 +18,8 @@ class TDesktopNotices : public QObject
     Q_OBJECT
 
 public:
-    TDesktopNotices(TDesktopNotifications& notifications, TfrmMain& main, TfrmTransfer* portal,
-                    QObject* parent = nullptr);
+    TDesktopNotices(TDesktopNotifications& notifications, TCallSession& session, TfrmMain& main,
+                    TfrmTransfer* portal, QObject* parent = nullptr);
     ~TDesktopNotices() override;
 
     static QString CallSummary() { return QStringLiteral("Incoming call"); }
@@ -37,6 +38,7 @@ private:
     void BringMainWindowForward();
 
     TDesktopNotifications& notifications_;
+    TCallSession& session_;
     TfrmMain& main_;
     QPointer<TfrmTransfer> portal_; // the forms may go first at the end
     quint64 callNotice_ = 0;

@@ -1,15 +1,10 @@
 #pragma once
 
 #include "app/CallStatsText.h"
-#include "calls/TCallPorts.h"
 #include "calls/TCallSettings.h"
-#include "capture/TGraphConfig.h"
-#include "platform/elements/TGstElements.h"
 
 #include <QImage>
 #include <QWidget>
-#include <functional>
-#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -24,31 +19,24 @@ class TImageButton;
 class TTrackBar;
 class TWindowDragger;
 class TVideoCapture;
-class ICameraSystem;
-class TPulseVolume;
+class IOutputVolume;
 class TStatsOverlay;
 
 // The main window: the peer's video with the local preview and the caller-ID line on the
 // left, the sidebar with the address, the call and tool buttons and the level bars on the
-// right. It shows the call (TCallSession) and its video (TVideoLink) and forwards what the
-// user does to them; the controls are its own.
+// right. It is the phone's view: it shows the call (TCallSession) and its video (TVideoLink),
+// forwards the call buttons to them and asks the phone for the rest (the signals below).
 class TfrmMain : public QWidget
 {
     Q_OBJECT
 public:
     static const QString HostNamePrompt;
 
-    using TPorts = TCallPorts;
-
-    // The camera comes from capture; the program passes the GStreamer system, tests a fake.
-    explicit TfrmMain(std::shared_ptr<ICameraSystem> capture, TPorts ports = TPorts());
+    // camera is the camera control, placed in the video area and owned from then on; volume
+    // may be null (no output volume to show).
+    TfrmMain(TCallSession& session, TVideoLink& video, TVideoCapture* camera,
+             IOutputVolume* volume);
     ~TfrmMain() override;
-
-    TCallSession& Session() { return *session_; }
-    TVideoLink& Video() { return *video_; }
-    TCallSettings& CallSettings() { return callSettings_; }
-    TGraphConfig& CaptureConfig() { return captureConfig_; }
-    TVideoCapture& Capture() { return *cap; }
 
     // The host-name field, where the user says whom to call and where files and messages go.
     QString HostName() const;
@@ -70,33 +58,40 @@ public:
     void MakeOrAnswer();
     void EndOrDecline();
 
-    // The microphone level last applied (0: muted).
+    // Start-up: the machine's address, then the settings as loaded (the microphone level) and
+    // the output volume as the sound server has it.
+    void ShowLocalAddress(const QString& address);
+    void SettingsLoaded(const TCallSettings& settings);
+    // The microphone level last applied (0: muted), and the bar's own position.
     qint32 MicLevel() const { return micLevel_; }
-    // Set when start-up found no camera and ended the program.
-    bool TerminateRequested() const { return terminateRequested_; }
+    int MicPosition() const;
 
     // Statistics: the figures as they stand now (outside a call the video rates are 0), and the
     // once-a-second refresh of the overlay and the parlavue.stats line.
     CallStatsText::TFigures CallFigures();
     void StatsTimerTimer();
 
-    // Where the output volume is read and set; tests put their own here.
-    std::function<bool(quint16&, quint16&)> ReadOutputVolume;
-    std::function<bool(quint32)> WriteOutputVolume;
-    // Which of the GStreamer elements this run needs are missing; start-up names them to the
-    // user. main() asks the registry; unset, nothing is checked.
-    std::function<QList<TGstElement>()> FindMissingElements;
-    // Called once "Settings.ini" has been read into the call settings at start-up.
-    std::function<void()> OnSettingsLoaded;
-
     // Where the placement store keeps its file: the per-user config folder.
     static QString PlacementFileName();
-    // "ConfigGraph.ini" beside the executable.
-    static QString CaptureConfigFileName();
 
     // A short notice on the caller-ID line of the video area (a device gone during a call); it
     // goes after a few seconds unless something else was shown there since.
     void ShowNotice(const QString& text);
+
+signals:
+    // Shown for the first time, its placement restored: the phone starts.
+    void firstShown();
+    // The user closes the window, before its placement is saved.
+    void closing();
+    // The placement store read or is about to write its file.
+    void placementRestored(const QString& iniFile);
+    void placementSaving(const QString& iniFile);
+    // "Call Settings...", "Address Book", "Video Settings..." and "File Transfer" (with a host
+    // in the field).
+    void settingsRequested();
+    void addressBookRequested();
+    void videoSourceRequested();
+    void transferRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -111,65 +106,41 @@ private:
     void SetUpKeyboard();
     void ConnectHandlers();
     void ConnectCall();
-    void FormClose();
     void LayoutPanels();
 
     // Handlers.
-    void FormShow();
     void FormResize();
-    void PlacementStoreRestorePlacement();
-    void PlacementStoreSavePlacement();
-    void TimerTimer();
-    void LoadCaptureConfig();
-    void SaveCaptureConfig();
-    bool ReadCaptureConfig(const QString& file); // false: the file holds none
-    void WriteCaptureConfig(const QString& file);
-    void LoadSettings();
-    void SaveMicVolume();
     void TrbMicChange();
     void TrbVoiceChange();
     void Image11Click();
     bool GetWaveOutVolume(quint16& left, quint16& right);
     bool SetWaveOutVolume(quint32 value);
-    void Image7Click();
-    void Image6Click();
     void Image8Click();
     void btnSidebarClick();
     void ToolButton3Click();
     void ToolButton1Click();
     void Image10Click();
     void btnTransferClick();
-    void btnVideoSourceClick();
     void Image4Click();
     void Image5Click();
     void Image9Click();
     void btnPreviewClick();
-    void capChangeDevice();
-    void capBitmapGrabbed(const TCameraFrame& frame);
     void ToggleStats();
-    void CheckGstElements();
-    TPulseVolume& OutputVolume();
 
     // What the call asks the window to show.
     void IncomingCall(const QString& callerID, const QString& address, bool autoAnswer);
-    void PlacingStarted();
     void PlaceFailed(const QString& message);
     void ShowIdlePicture();
 
-    std::shared_ptr<ICameraSystem> captureSystem_;
-    TPorts ports_;
-    TCallSettings callSettings_;
-    TGraphConfig captureConfig_;
     TCallSession* session_ = nullptr;
     TVideoLink* video_ = nullptr;
+    IOutputVolume* volume_ = nullptr;
     bool shown_ = false;
-    bool terminateRequested_ = false;
     qint32 savedMicLevel_ = 0;
     qint32 micLevel_ = 0;
     // What the network last wrote into the host-name field; the field is the user's once it
     // holds anything else.
     QString hostFromNetwork_;
-    std::unique_ptr<TPulseVolume> outputVolume_;
     TWindowDragger* dragger_ = nullptr;
 
     // Controls.
@@ -205,7 +176,6 @@ private:
     TImage* Image1 = nullptr;
     TImage* Image12 = nullptr;
     TVideoCapture* cap = nullptr; // the camera and its local preview
-    QTimer* Timer = nullptr;      // applies the stored capture configuration once
     TFormPlacement* PlacementStore = nullptr;
     // Call statistics: the overlay over the picture (F3 or Ctrl+I shows and hides it) and the
     // timer that refreshes it and logs the figures on parlavue.stats once a second during a call.

@@ -2,14 +2,11 @@
 // buttons to it and shows what it reports.
 #include "app/TfrmMain.h"
 
-#include "app/TForms.h"
-#include "app/TfrmCalling.h"
 #include "calls/TCallSession.h"
 #include "calls/TVideoLink.h"
 #include "platform/logging/Logging.h"
 #include "platform/ui/Guarded.h"
 #include "platform/ui/TUiServices.h"
-#include "widgets/TDice.h"
 #include "widgets/TImage.h"
 #include "widgets/TRemoteLabel.h"
 
@@ -30,25 +27,11 @@ void TfrmMain::ConnectCall()
         TRemoteLabel::Show(*lblCallerID, callerID, QStringLiteral(" calling..."));
     });
     connect(s, &TCallSession::callerCleared, lblCallerID, &QLabel::clear);
-    connect(s, &TCallSession::placingStarted, this,
-            [this] { Guarded([this] { PlacingStarted(); }); });
-    connect(s, &TCallSession::statusText, this, [](const QString& text) {
-        if (TfrmCalling* calling = Forms().frmCalling) {
-            calling->Dice1->SetRotate(false);
-            calling->SetStatus(text);
-        }
-    });
-    connect(s, &TCallSession::placingEnded, this, [] {
-        if (Forms().frmCalling)
-            Forms().frmCalling->done(QDialog::Rejected);
-    });
     // Told once the calling-status window's own loop has ended, so the focus can go back home.
     connect(
         s, &TCallSession::placeFailed, this,
         [this](const QString& message) { Guarded([&] { PlaceFailed(message); }); },
         Qt::QueuedConnection);
-    connect(s, &TCallSession::accepted, video_, &TVideoLink::Start);
-    connect(s, &TCallSession::ended, video_, &TVideoLink::Stop);
     connect(s, &TCallSession::ended, this, &TfrmMain::ShowIdlePicture);
     connect(s, &TCallSession::voiceWarning, this,
             [](const QString& text) { Guarded([&] { Ui().Warning(text); }); });
@@ -113,21 +96,6 @@ void TfrmMain::IncomingCall(const QString& callerID, const QString& address, boo
     // user types.
     edtHostName->setText(address);
     hostFromNetwork_ = address;
-}
-
-void TfrmMain::PlacingStarted()
-{
-    TfrmCalling* calling = Forms().frmCalling;
-    if (!calling)
-        return;
-    calling->Dice1->SetRotate(true);
-    calling->SetStatus(QStringLiteral("Calling..."));
-    // Answered or given up before the window came up: nothing to wait for.
-    if (!session_->Placing())
-        return;
-    calling->Execute();
-    // Closed by its title-bar button: nothing is sent and Busy stays set.
-    session_->AbandonPlacing();
 }
 
 void TfrmMain::PlaceFailed(const QString& message)

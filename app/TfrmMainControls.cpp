@@ -95,11 +95,6 @@ void TfrmMain::CreateControls()
     CreateVideoArea();
     CreateSidebar();
 
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(200);
-    Timer->setSingleShot(true);
-
     StatsTimer = new QTimer(this);
     StatsTimer->setObjectName(QStringLiteral("StatsTimer"));
     StatsTimer->setInterval(1000);
@@ -139,7 +134,7 @@ void TfrmMain::CreateVideoArea()
     lblCallerID->setFont(bold);
     lblCallerID->setStyleSheet(QStringLiteral("color: #00A3F0;"));
 
-    cap = new TVideoCapture(*captureSystem_, Panel2);
+    cap->setParent(Panel2);
     cap->setObjectName(QStringLiteral("cap"));
     cap->setGeometry(0, 441, 264, 209);
     cap->SetColor(QColor(0x00, 0x6F, 0xA4));
@@ -298,9 +293,6 @@ void TfrmMain::ConnectHandlers()
     bind(Image5, &TImageButton::clicked, &TfrmMain::Image5Click);
     bind(Image9, &TImageButton::clicked, &TfrmMain::Image9Click);
     bind(btnPreview, &TImageButton::clicked, &TfrmMain::btnPreviewClick);
-    bind(cap, &TVideoCapture::OnChangeDevice, &TfrmMain::capChangeDevice);
-    connect(cap, &TVideoCapture::OnFrameGrabbed, this,
-            [this](const TCameraFrame& frame) { Guarded([&] { capBitmapGrabbed(frame); }); });
     connect(video_, &TVideoLink::shown, Image1,
             [this](const QImage& picture, const QImage& display) {
                 Image1->SetPicture(picture, display);
@@ -313,19 +305,23 @@ void TfrmMain::ConnectHandlers()
                 QStringLiteral("Video Frame too large. Lower resolution on video camera."));
         });
     });
-    bind(Image7, &TImageButton::clicked, &TfrmMain::Image7Click);
-    bind(Image6, &TImageButton::clicked, &TfrmMain::Image6Click);
+    auto ask = [this](TImageButton* button, void (TfrmMain::*request)()) {
+        connect(button, &TImageButton::clicked, this,
+                [this, request] { Guarded([this, request] { emit(this->*request)(); }); });
+    };
+    ask(Image7, &TfrmMain::settingsRequested);
+    ask(Image6, &TfrmMain::addressBookRequested);
+    ask(btnVideoSource, &TfrmMain::videoSourceRequested);
     bind(btnTransfer, &TImageButton::clicked, &TfrmMain::btnTransferClick);
-    bind(btnVideoSource, &TImageButton::clicked, &TfrmMain::btnVideoSourceClick);
     bind(TrbMic, &TTrackBar::Changed, &TfrmMain::TrbMicChange);
     bind(TrbVoice, &TTrackBar::Changed, &TfrmMain::TrbVoiceChange);
-    bind(Timer, &QTimer::timeout, &TfrmMain::TimerTimer);
     bind(StatsTimer, &QTimer::timeout, &TfrmMain::StatsTimerTimer);
     for (const QKeySequence& key : {QKeySequence(Qt::Key_F3), QKeySequence(Qt::CTRL | Qt::Key_I)})
         bind(new QShortcut(key, this), &QShortcut::activated, &TfrmMain::ToggleStats);
-    bind(PlacementStore, &TFormPlacement::RestorePlacement,
-         &TfrmMain::PlacementStoreRestorePlacement);
-    bind(PlacementStore, &TFormPlacement::SavePlacement, &TfrmMain::PlacementStoreSavePlacement);
+    connect(PlacementStore, &TFormPlacement::RestorePlacement, this,
+            [this] { emit placementRestored(PlacementStore->IniFileName()); });
+    connect(PlacementStore, &TFormPlacement::SavePlacement, this,
+            [this] { emit placementSaving(PlacementStore->IniFileName()); });
 }
 
 void TfrmMain::LayoutPanels()

@@ -5,6 +5,7 @@
 // The silent server is the bench's own: it gives itself a mount namespace whose resolv.conf
 // names a loopback address where a socket takes every query and answers none (needs root).
 // Usage: HostLookup_bench   (runs offscreen)
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "platform/ui/TApplication.h"
@@ -110,10 +111,10 @@ int main(int argc, char** argv)
 
     TGuiTestEnvironment env;
     TScriptedUiScope script;
-    std::unique_ptr<TfrmMain> window = StartMainWindow(MakeFakeCamera());
-    if (!window)
+    std::unique_ptr<TPhone> phone = StartPhone(MakeFakeCamera());
+    if (!phone)
         return 1;
-    TfrmMain& form = *window;
+    TfrmMain& form = phone->Window();
 
     const TRun idle = Measure([] { QTest::qWait(3000); });
     std::printf("idle loop:                 longest gap %lld ms over %d ticks\n",
@@ -149,7 +150,7 @@ int main(int argc, char** argv)
     while (recv(silent, query, sizeof query, MSG_DONTWAIT) > 0)
         ++queries;
     std::printf("queries the silent server took and never answered: %d\n", queries);
-    CloseMainWindow(window);
+    phone.reset();
     close(silent);
     return 0;
 }

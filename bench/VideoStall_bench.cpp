@@ -5,6 +5,7 @@
 // nothing arriving, and the same flood handled the way frames were handled before, decoded in
 // the listener's handler on the window's thread.
 // Usage: VideoStall_bench [datagrams] [seconds]   (runs offscreen)
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "calls/TFrameDecoder.h"
 #include "calls/TUdpListener.h"
@@ -119,18 +120,18 @@ int main(int argc, char** argv)
 
     TGuiTestEnvironment env;
     TScriptedUiScope script;
-    std::unique_ptr<TfrmMain> window = StartMainWindow(MakeFakeCamera());
-    if (!window)
+    std::unique_ptr<TPhone> phone = StartPhone(MakeFakeCamera());
+    if (!phone)
         return 1;
-    TfrmMain& form = *window;
-    form.Video().Start(QHostAddress::LocalHost);
+    TfrmMain& form = phone->Window();
+    phone->Video().Start(QHostAddress::LocalHost);
 
     const TRun idle = Measure(3000, {});
     std::printf("idle loop:        longest gap %lld ms over %d ticks\n",
                 static_cast<long long>(idle.longestGapMs), idle.ticks);
 
-    const quint16 port = form.Video().ListenPort();
-    const TFrameDecoder& decoder = form.Video().Decoder();
+    const quint16 port = phone->Video().ListenPort();
+    const TFrameDecoder& decoder = phone->Video().Decoder();
     const TRun flood = Measure(ms, [&] { Flood(datagrams, count, ms, port); });
     std::printf("flood, decoded off the window's thread: longest gap %lld ms over %d ticks; "
                 "%llu datagrams taken, %llu decoded, %llu frames shown\n",
@@ -163,6 +164,6 @@ int main(int argc, char** argv)
                 double(flood.longestGapMs) / std::max<qint64>(1, idle.longestGapMs),
                 double(flood.longestGapMs) / std::max<qint64>(1, reference.longestGapMs),
                 flood.longestGapMs < 50 ? "met" : "missed");
-    CloseMainWindow(window);
+    phone.reset();
     return 0;
 }

@@ -2,7 +2,7 @@
 // its title with its role, every control named, the call keys, and Tab, Enter and Space reaching
 // and pressing the picture buttons. (tests/a11y checks the same tree as AT-SPI publishes it from
 // the running program, and the lines that change being announced, which needs a real bridge.)
-#include "app/TForms.h"
+#include "app/TPhone.h"
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
@@ -111,22 +111,23 @@ class AccessibilityTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
     Journal journal;
     std::shared_ptr<TFakeVoiceLink> terminal;
 
     void Start()
     {
         env->WriteProgramFile("Settings.ini", "[Settings]\nCallerID=Anna\nMessage=Not now\n");
-        form = MakeMainWindow(MakeFakeCamera());
-        terminal = UseJournalFakes(form->Session(), journal);
-        QVERIFY(ShowMainWindow(*form, true));
+        phone = MakePhone(MakeFakeCamera());
+        terminal = UseJournalFakes(phone->Session(), journal);
+        QVERIFY(ShowMainWindow(phone->Window(), true));
     }
 
-    QLineEdit* Field() const { return Control<QLineEdit>(&*form, "edtHostName"); }
+    QLineEdit* Field() const { return Control<QLineEdit>(&phone->Window(), "edtHostName"); }
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &*form;
+        QWidget* target =
+            QApplication::focusWidget() ? QApplication::focusWidget() : &phone->Window();
         QTest::keyClick(target, Qt::Key(key), modifiers);
     }
 
@@ -163,7 +164,7 @@ private slots:
     }
     void cleanup()
     {
-        CloseMainWindow(form);
+        phone.reset();
         terminal.reset();
         TWindowTest::cleanup();
     }
@@ -171,36 +172,38 @@ private slots:
     void everyWindowIsAnnouncedByItsTitleAndEveryControlByItsName()
     {
         Start();
-        QVERIFY(CheckWindow(form.get(), QAccessible::Window) > 15);
-        const std::pair<QWidget*, int> windows[] = {{Forms().frmCalling, 1},
-                                                    {Forms().frmSettings, 13},
-                                                    {Forms().frmIP, 9},
-                                                    {Forms().frmNetworkClients, 3},
-                                                    {Forms().frmNetworkClients->frmExport, 0},
-                                                    {Forms().frmTransfer, 6},
-                                                    {Forms().frmTxtMessage, 5},
-                                                    {Forms().FGraphConfig, 5}};
+        QVERIFY(CheckWindow(&phone->Window(), QAccessible::Window) > 15);
+        const std::pair<QWidget*, int> windows[] = {{phone->Windows().calling, 1},
+                                                    {phone->Windows().settings, 13},
+                                                    {phone->Windows().addressBook, 9},
+                                                    {phone->Windows().networkClients, 3},
+                                                    {phone->Windows().networkClients->frmExport, 0},
+                                                    {phone->Windows().transfer, 6},
+                                                    {phone->Windows().message, 5},
+                                                    {phone->Windows().videoOptions, 5}};
         for (const auto& [window, atLeast] : windows) {
             const int controls = CheckWindow(window, QAccessible::Dialog);
             QVERIFY2(controls >= atLeast, qPrintable(window->windowTitle()));
         }
 
         // The owner-drawn contact row reads as the line it shows.
-        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(Forms().frmIP->ListBox1);
-        Forms().frmIP->show();
-        QVERIFY(QTest::qWaitForWindowExposed(Forms().frmIP));
-        Forms().frmIP->AddContact(QStringLiteral("Front Desk"), QStringLiteral("192.0.2.5"));
+        QAccessibleInterface* list =
+            QAccessible::queryAccessibleInterface(phone->Windows().addressBook->ListBox1);
+        phone->Windows().addressBook->show();
+        QVERIFY(QTest::qWaitForWindowExposed(phone->Windows().addressBook));
+        phone->Windows().addressBook->AddContact(QStringLiteral("Front Desk"),
+                                                 QStringLiteral("192.0.2.5"));
         QStringList rows;
         for (int i = 0; i < list->childCount(); ++i)
             if (list->child(i)->role() == QAccessible::ListItem)
                 rows << list->child(i)->text(QAccessible::Name);
         QCOMPARE(rows, QStringList{"Front Desk <192.0.2.5>"});
         QCOMPARE(list->text(QAccessible::Name), QString("Contacts"));
-        Forms().frmIP->hide();
+        phone->Windows().addressBook->hide();
 
         // A field is named by the label beside it.
         QCOMPARE(QAccessible::queryAccessibleInterface(
-                     Forms().frmSettings->findChild<QWidget*>("edtCallerID"))
+                     phone->Windows().settings->findChild<QWidget*>("edtCallerID"))
                      ->text(QAccessible::Name),
                  QString("Caller ID"));
 
@@ -212,13 +215,13 @@ private slots:
     void theLevelBarsAndTheirFiguresSayWhatTheyAre()
     {
         Start();
-        auto* bar = Control<QWidget>(&*form, "TrbMic");
+        auto* bar = Control<QWidget>(&phone->Window(), "TrbMic");
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(bar);
         QCOMPARE(iface->text(QAccessible::Name), QString("Microphone Level"));
         QVERIFY(iface->valueInterface());
         iface->valueInterface()->setCurrentValue(40);
-        QCOMPARE(Control<QLabel>(&*form, "Label6")->text(), QString("40"));
-        QCOMPARE(QAccessible::queryAccessibleInterface(Control<QLabel>(&*form, "Label6"))
+        QCOMPARE(Control<QLabel>(&phone->Window(), "Label6")->text(), QString("40"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(Control<QLabel>(&phone->Window(), "Label6"))
                      ->text(QAccessible::Name),
                  QString("Microphone Level 40"));
     }
@@ -229,7 +232,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), Field());
         // Enter moves on to "Make / Answer Call"; Space presses it: with no host it says so
         // and sends the focus back to the field.
-        auto* make = Control<TImageButton>(&*form, "Image4");
+        auto* make = Control<TImageButton>(&phone->Window(), "Image4");
         const QImage unfocused = make->grab().toImage();
         Key(Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), make);
@@ -249,11 +252,11 @@ private slots:
         }
         QCOMPARE(visited.last(), QString("edtHostName"));
         QStringList reachable;
-        for (auto* button : form->findChildren<TImageButton*>())
+        for (auto* button : phone->Window().findChildren<TImageButton*>())
             if (button->isEnabled())
                 reachable << button->objectName();
-        for (auto* button : form->findChildren<QToolButton*>())
-            if (button->window() == form.get()) // the secondary windows are children too
+        for (auto* button : phone->Window().findChildren<QToolButton*>())
+            if (button->window() == &phone->Window()) // the secondary windows are children too
                 reachable << button->objectName();
         reachable << QStringLiteral("TrbMic") << QStringLiteral("TrbVoice")
                   << QStringLiteral("edtHostName");
@@ -272,34 +275,34 @@ private slots:
         QTimer watch;
         watch.setInterval(10);
         connect(&watch, &QTimer::timeout, this, [&] {
-            if (calling || !Forms().frmCalling->isVisible() ||
+            if (calling || !phone->Windows().calling->isVisible() ||
                 journal.Matching("send") != QStringList{"send Calling|Anna -> 192.0.2.9"})
                 return;
             calling = true;
-            form->Session().Receive("Accept", "192.0.2.9");
+            phone->Session().Receive("Accept", "192.0.2.9");
         });
         watch.start();
         Key(Qt::Key_Return, Qt::ControlModifier);
         QTRY_VERIFY(calling);
-        QTRY_VERIFY(form->Session().Connected());
-        QVERIFY(!Forms().frmCalling->isVisible());
+        QTRY_VERIFY(phone->Session().Connected());
+        QVERIFY(!phone->Windows().calling->isVisible());
         // The offscreen platform leaves the hidden calling-status window active; a window
         // system gives the main window back.
-        QApplication::setActiveWindow(form.get());
+        QApplication::setActiveWindow(&phone->Window());
         Key(Qt::Key_E, Qt::ControlModifier);
-        QTRY_VERIFY(!form->Session().Connected());
+        QTRY_VERIFY(!phone->Session().Connected());
 
         // Rung from elsewhere: the same key answers, wherever the focus is in the window.
-        form->Session().Receive("Calling|Bert", "192.0.2.7");
-        QVERIFY(form->Session().Ringing());
-        Control<QWidget>(&*form, "TrbVoice")->setFocus();
+        phone->Session().Receive("Calling|Bert", "192.0.2.7");
+        QVERIFY(phone->Session().Ringing());
+        Control<QWidget>(&phone->Window(), "TrbVoice")->setFocus();
         Key(Qt::Key_Return, Qt::ControlModifier);
-        QTRY_VERIFY(form->Session().Connected());
+        QTRY_VERIFY(phone->Session().Connected());
         QCOMPARE(journal.Matching("send Accept"), QStringList{"send Accept -> 192.0.2.7"});
         // Also from the host field, whose own editing keys would otherwise take Ctrl+E.
         Field()->setFocus();
         Key(Qt::Key_E, Qt::ControlModifier);
-        QTRY_VERIFY(!form->Session().Connected());
+        QTRY_VERIFY(!phone->Session().Connected());
     }
 };
 

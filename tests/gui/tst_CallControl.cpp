@@ -1,6 +1,6 @@
 // What only the window does with a call: the two call buttons, the calling-status window, the
 // caller-ID line and the host field. The call itself is tested in tests/calls without a window.
-#include "app/TForms.h"
+#include "app/TPhone.h"
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
@@ -26,29 +26,32 @@ class CallControlTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
+    TfrmMain* form = nullptr;
     Journal journal;
     std::shared_ptr<TFakeVoiceLink> terminal;
 
     void Start(quint16 signallingPort = 0)
     {
         env->WriteProgramFile("Settings.ini", "[Settings]\nCallerID=Anna\nMessage=Not now\n");
-        TCallPorts ports;
-        ports.signallingListen = signallingPort;
-        ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
-        CreateSecondaryForms(*form, 0);
-        terminal = UseJournalFakes(form->Session(), journal);
-        form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
-        form->WriteOutputVolume = [](quint32) { return false; };
+        TPhoneParts parts = TestPhoneParts(MakeFakeCamera());
+        parts.ports.signallingListen = signallingPort;
+        phone = std::make_unique<TPhone>(std::move(parts));
+        form = &phone->Window();
+        terminal = UseJournalFakes(phone->Session(), journal);
         QVERIFY(ShowMainWindow(*form));
     }
+    void Close()
+    {
+        form = nullptr;
+        phone.reset();
+    }
 
-    QLineEdit* Field() const { return Control<QLineEdit>(&*form, "edtHostName"); }
-    QLabel* CallerLine() const { return Control<QLabel>(&*form, "lblCallerID"); }
+    QLineEdit* Field() const { return Control<QLineEdit>(form, "edtHostName"); }
+    QLabel* CallerLine() const { return Control<QLabel>(form, "lblCallerID"); }
     void Click(const char* button)
     {
-        QTest::mouseClick(Control<TImageButton>(&*form, button), Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(form, button), Qt::LeftButton);
     }
 
     // Presses Make / Answer with the host in the field and runs `during` once the calling-status
@@ -58,7 +61,7 @@ class CallControlTest : public TWindowTest
         Field()->setText(host);
         bool ran = false;
         QTimer::singleShot(0, this, [&] {
-            TfrmCalling* calling = Forms().frmCalling;
+            TfrmCalling* calling = phone->Windows().calling;
             if (QTest::qWaitFor([&] { return calling->isVisible(); })) {
                 ran = true;
                 during();
@@ -78,7 +81,7 @@ private slots:
     }
     void cleanup()
     {
-        CloseMainWindow(form);
+        Close();
         terminal.reset();
         TWindowTest::cleanup();
     }
@@ -86,7 +89,7 @@ private slots:
     void callingStatusWindowLayout()
     {
         Start();
-        TfrmCalling* w = Forms().frmCalling;
+        TfrmCalling* w = phone->Windows().calling;
         QCOMPARE(w->windowTitle(), QString("Calling Status"));
         QCOMPARE(w->size(), QSize(383, 134));
         QCOMPARE(w->Label1->geometry(), QRect(8, 16, 369, 33));
@@ -100,34 +103,34 @@ private slots:
     {
         Start();
         PlaceCallTo("192.0.2.9", [&] {
-            QVERIFY(Forms().frmCalling->isModal());
-            QVERIFY(Forms().frmCalling->Dice1->Rotate());
-            QCOMPARE(Forms().frmCalling->Label1->text(), QString("Calling..."));
+            QVERIFY(phone->Windows().calling->isModal());
+            QVERIFY(phone->Windows().calling->Dice1->Rotate());
+            QCOMPARE(phone->Windows().calling->Label1->text(), QString("Calling..."));
             QTRY_COMPARE(journal.Matching("send"), QStringList{"send Calling|Anna -> 192.0.2.9"});
-            form->Session().Receive("Line is busy", "192.0.2.9");
-            QCOMPARE(Forms().frmCalling->Label1->text(), QString("Line is busy"));
-            QVERIFY(!Forms().frmCalling->Dice1->Rotate());
-            QTest::mouseClick(Forms().frmCalling->btnStopCall, Qt::LeftButton);
+            phone->Session().Receive("Line is busy", "192.0.2.9");
+            QCOMPARE(phone->Windows().calling->Label1->text(), QString("Line is busy"));
+            QVERIFY(!phone->Windows().calling->Dice1->Rotate());
+            QTest::mouseClick(phone->Windows().calling->btnStopCall, Qt::LeftButton);
         });
-        QVERIFY(!Forms().frmCalling->isVisible());
-        QVERIFY(!form->Session().Busy());
+        QVERIFY(!phone->Windows().calling->isVisible());
+        QVERIFY(!phone->Session().Busy());
         QCOMPARE(journal.Matching("send").last(), QString("send Cancel -> 192.0.2.9"));
 
         // Answered: the window closes and the call is up.
         PlaceCallTo("192.0.2.9", [&] {
             QTRY_COMPARE(journal.Matching("send Calling").size(), 2);
-            form->Session().Receive("Accept", "192.0.2.9");
+            phone->Session().Receive("Accept", "192.0.2.9");
         });
-        QVERIFY(form->Session().Connected());
+        QVERIFY(phone->Session().Connected());
         Click("Image5");
-        QVERIFY(!form->Session().Connected());
+        QVERIFY(!phone->Session().Connected());
 
         // Closed by its title-bar button: nothing is sent and Busy stays set until End.
-        PlaceCallTo("192.0.2.9", [&] { Forms().frmCalling->close(); });
-        QVERIFY(form->Session().Busy());
+        PlaceCallTo("192.0.2.9", [&] { phone->Windows().calling->close(); });
+        QVERIFY(phone->Session().Busy());
         QCOMPARE(journal.Matching("send Cancel").size(), 1);
         Click("Image5");
-        QVERIFY(!form->Session().Busy());
+        QVERIFY(!phone->Session().Busy());
     }
 
     void aHostThatIsNotFoundIsReportedAndOneBeingLookedUpKeepsTheWindowAlive()
@@ -137,18 +140,18 @@ private slots:
         Click("Image4");
         QTRY_COMPARE(script->ui.Texts("error"),
                      QStringList{"Socket Error # 11001\nHost not found."});
-        QVERIFY(!Forms().frmCalling->isVisible());
-        QVERIFY(form->Session().Busy());
+        QVERIFY(!phone->Windows().calling->isVisible());
+        QVERIFY(phone->Session().Busy());
         QTRY_COMPARE(QApplication::focusWidget(), Field());
         Click("Image5");
 
         // A name nobody answers for: the window paints and takes clicks, Cancel Call gives up.
         PlaceCallTo("silent.example", [&] {
             QTest::qWait(50);
-            QVERIFY(form->Session().Placing());
-            QTest::mouseClick(Forms().frmCalling->btnStopCall, Qt::LeftButton);
+            QVERIFY(phone->Session().Placing());
+            QTest::mouseClick(phone->Windows().calling->btnStopCall, Qt::LeftButton);
         });
-        QVERIFY(!form->Session().Placing());
+        QVERIFY(!phone->Session().Placing());
         QVERIFY(journal.Matching("send").isEmpty());
     }
 
@@ -159,7 +162,7 @@ private slots:
         Start(holder.localPort());
         QCOMPARE(script->ui.Texts("error"),
                  QStringList{"Could not bind socket. Address and port are already in use."});
-        QVERIFY(form->Video().ListenPort() != 0); // the video listener is up all the same
+        QVERIFY(phone->Video().ListenPort() != 0); // the video listener is up all the same
         QVERIFY(form->isVisible());
     }
 
@@ -169,28 +172,28 @@ private slots:
         Click("Image4");
         QCOMPARE(script->ui.Texts("information"),
                  QStringList{"Please enter a valid IP Address or Host Name First."});
-        QVERIFY(!form->Session().Busy());
+        QVERIFY(!phone->Session().Busy());
         QVERIFY(journal.events.isEmpty());
     }
 
     void anIncomingCallShowsItsCallerAndTheButtonAnswersIt()
     {
         Start();
-        form->Session().Receive("Calling|<b>Bert</b>\n<img src=x>", "192.0.2.7");
+        phone->Session().Receive("Calling|<b>Bert</b>\n<img src=x>", "192.0.2.7");
         QCOMPARE(Field()->text(), QString("192.0.2.7"));
         QCOMPARE(CallerLine()->textFormat(), Qt::PlainText);
         QCOMPARE(CallerLine()->text(), QString("<b>Bert</b> <img src=x> calling..."));
         // The user types over the field while it rings; Answer still answers the caller.
         Field()->setText("192.0.2.66");
         Click("Image4");
-        QVERIFY(form->Session().Connected());
+        QVERIFY(phone->Session().Connected());
         QCOMPARE(journal.Matching("send"), QStringList{"send Accept -> 192.0.2.7"});
-        QCOMPARE(form->Session().Peer(), QString("192.0.2.7"));
+        QCOMPARE(phone->Session().Peer(), QString("192.0.2.7"));
         Click("Image5");
         QCOMPARE(CallerLine()->text(), QString());
 
         const QString longName = QString(3000, QChar('W'));
-        form->Session().Receive(("Calling|" + longName).toUtf8(), "192.0.2.8");
+        phone->Session().Receive(("Calling|" + longName).toUtf8(), "192.0.2.8");
         QVERIFY(CallerLine()->text().endsWith(" calling..."));
         QVERIFY(QFontMetrics(CallerLine()->font()).horizontalAdvance(CallerLine()->text()) <=
                 CallerLine()->width());

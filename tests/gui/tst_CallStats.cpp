@@ -1,3 +1,4 @@
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TVideoLink.h"
@@ -92,7 +93,7 @@ class CallStatsTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
     std::shared_ptr<TFakeVoiceLink> terminal;
     CountingSender* video = nullptr;
     TRateWindow::TTime now = TRateWindow::TTime{} + 1000h;
@@ -101,22 +102,22 @@ class CallStatsTest : public TWindowTest
     void Start()
     {
         env->WriteProgramFile("Settings.ini", "[Settings]\nCallerID=Anna\nAutoAnswer=1\n");
-        form = MakeMainWindow(MakeFakeCamera());
+        phone = MakePhone(MakeFakeCamera());
         terminal = std::make_shared<TFakeVoiceLink>();
-        form->Session().SetVoiceLink(terminal);
-        form->Session().SetSender(std::make_unique<CountingSender>());
+        phone->Session().SetVoiceLink(terminal);
+        phone->Session().SetSender(std::make_unique<CountingSender>());
         auto sender = std::make_unique<CountingSender>();
         video = sender.get();
-        form->Video().SetSender(std::move(sender));
-        form->Video().clock = [this] { return now; };
-        QVERIFY(ShowMainWindow(*form, true));
+        phone->Video().SetSender(std::move(sender));
+        phone->Video().clock = [this] { return now; };
+        QVERIFY(ShowMainWindow(phone->Window(), true));
     }
 
     void AnswerCallFrom(const QString& peer)
     {
-        form->Session().Receive("Calling|Bert", peer);
-        QVERIFY(form->Session().Connected());
-        QVERIFY(form->Session().HasVoice());
+        phone->Session().Receive("Calling|Bert", peer);
+        QVERIFY(phone->Session().Connected());
+        QVERIFY(phone->Session().HasVoice());
     }
 
     // Sends n grabbed frames to the peer.
@@ -126,7 +127,7 @@ class CallStatsTest : public TWindowTest
         QImage picture(32, 24, QImage::Format_BGR888);
         picture.fill(Qt::green);
         for (int i = 0; i < n; ++i)
-            form->Video().Send(picture);
+            phone->Video().Send(picture);
         QCOMPARE(video->sent.size(), before + n);
     }
 
@@ -135,22 +136,22 @@ class CallStatsTest : public TWindowTest
     {
         for (int i = 0; i < n; ++i) {
             const QByteArray frame = Jpeg(i % 2 ? Qt::red : Qt::blue);
-            const QImage before = Control<TImage>(&*form, "Image1")->Picture();
-            form->Video().Receive(frame, from);
-            QTRY_VERIFY(Control<TImage>(&*form, "Image1")->Picture() != before);
+            const QImage before = Control<TImage>(&phone->Window(), "Image1")->Picture();
+            phone->Video().Receive(frame, from);
+            QTRY_VERIFY(Control<TImage>(&phone->Window(), "Image1")->Picture() != before);
         }
     }
 
     bool Shows(const QString& line) const
     {
-        return Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().contains(line);
+        return Control<TStatsOverlay>(&phone->Window(), "StatsOverlay")->Lines().contains(line);
     }
 
 private slots:
     void initTestCase() { QLoggingCategory::setFilterRules("parlavue.stats.info=true"); }
     void cleanup()
     {
-        CloseMainWindow(form);
+        phone.reset();
         terminal.reset();
         TWindowTest::cleanup();
     }
@@ -158,12 +159,12 @@ private slots:
     void overlayIsHiddenUntilF3AndLiesOverThePicture()
     {
         Start();
-        TStatsOverlay* overlay = Control<TStatsOverlay>(&*form, "StatsOverlay");
+        TStatsOverlay* overlay = Control<TStatsOverlay>(&phone->Window(), "StatsOverlay");
         QVERIFY(overlay);
         QVERIFY(overlay->isHidden());
-        QCOMPARE(overlay->parentWidget(), Control<TImage>(&*form, "Image1"));
+        QCOMPARE(overlay->parentWidget(), Control<TImage>(&phone->Window(), "Image1"));
 
-        QTest::keyClick(form.get(), Qt::Key_F3);
+        QTest::keyClick(&phone->Window(), Qt::Key_F3);
         QVERIFY(overlay->isVisible());
         QCOMPARE(overlay->Lines().value(0), QString("No call"));
         QVERIFY(Shows("Video:       0 fps sent, 0 fps shown"));
@@ -172,30 +173,32 @@ private slots:
         QCOMPARE(overlay->pos(), QPoint(TStatsOverlay::Margin, TStatsOverlay::Margin));
         // Large enough for its lines, and no more than a corner of the picture.
         QVERIFY(overlay->width() > 100 && overlay->height() > 30);
-        QVERIFY(overlay->width() < Control<TImage>(&*form, "Image1")->width() / 2);
+        QVERIFY(overlay->width() < Control<TImage>(&phone->Window(), "Image1")->width() / 2);
         // The mouse goes through it to the picture.
-        QCOMPARE(Control<TImage>(&*form, "Image1")->childAt(overlay->geometry().center()), nullptr);
+        QCOMPARE(Control<TImage>(&phone->Window(), "Image1")->childAt(overlay->geometry().center()),
+                 nullptr);
 
         // It keeps to the picture's corner as the window changes.
-        QTest::mouseClick(Control<QToolButton>(&*form, "btnSidebar"), Qt::LeftButton);
+        QTest::mouseClick(Control<QToolButton>(&phone->Window(), "btnSidebar"), Qt::LeftButton);
         QVERIFY(overlay->isVisible());
-        QCOMPARE(overlay->mapTo(form.get(), QPoint(0, 0)),
-                 Control<TImage>(&*form, "Image1")->mapTo(form.get(), QPoint(0, 0)) +
-                     QPoint(TStatsOverlay::Margin, TStatsOverlay::Margin));
+        QCOMPARE(
+            overlay->mapTo(&phone->Window(), QPoint(0, 0)),
+            Control<TImage>(&phone->Window(), "Image1")->mapTo(&phone->Window(), QPoint(0, 0)) +
+                QPoint(TStatsOverlay::Margin, TStatsOverlay::Margin));
 
-        QTest::keyClick(form.get(), Qt::Key_F3);
+        QTest::keyClick(&phone->Window(), Qt::Key_F3);
         QVERIFY(overlay->isHidden());
-        QTest::keyClick(form.get(), Qt::Key_I, Qt::ControlModifier);
+        QTest::keyClick(&phone->Window(), Qt::Key_I, Qt::ControlModifier);
         QVERIFY(overlay->isVisible());
-        QTest::keyClick(form.get(), Qt::Key_I, Qt::ControlModifier);
+        QTest::keyClick(&phone->Window(), Qt::Key_I, Qt::ControlModifier);
         QVERIFY(overlay->isHidden());
     }
 
     void overlayFollowsTheCallSecondBySecond()
     {
         Start();
-        QTest::keyClick(form.get(), Qt::Key_F3);
-        QVERIFY(Control<TStatsOverlay>(&*form, "StatsOverlay")->isVisible());
+        QTest::keyClick(&phone->Window(), Qt::Key_F3);
+        QVERIFY(Control<TStatsOverlay>(&phone->Window(), "StatsOverlay")->isVisible());
         AnswerCallFrom("192.0.2.7");
 
         terminal->stats.packetsSent = 250;
@@ -210,7 +213,8 @@ private slots:
         const qint64 out = video->sent[0] + video->sent[1] + video->sent[2];
         QTRY_VERIFY_WITH_TIMEOUT(Shows("Round trip:  0.4 ms"), Wait);
         QVERIFY2(Shows("Video:       3 fps sent, 2 fps shown"),
-                 qPrintable(Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().join('\n')));
+                 qPrintable(
+                     Control<TStatsOverlay>(&phone->Window(), "StatsOverlay")->Lines().join('\n')));
         QVERIFY(Shows(QString("Video data:  %1 B/s out, %2 B/s in")
                           .arg(out)
                           .arg(Jpeg(Qt::blue).size() + Jpeg(Qt::red).size())));
@@ -233,33 +237,34 @@ private slots:
         QVERIFY(Shows("Voice:       300 sent, 249 received"));
 
         // Ended, it says so at the next tick, the video at 0.
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
-        QVERIFY(!form->Session().Connected());
-        QTRY_COMPARE_WITH_TIMEOUT(Control<TStatsOverlay>(&*form, "StatsOverlay")->Lines().value(0),
-                                  QString("No call"), Wait);
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "Image5"), Qt::LeftButton);
+        QVERIFY(!phone->Session().Connected());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            Control<TStatsOverlay>(&phone->Window(), "StatsOverlay")->Lines().value(0),
+            QString("No call"), Wait);
         QVERIFY(Shows("Video:       0 fps sent, 0 fps shown"));
 
-        QTest::keyClick(form.get(), Qt::Key_F3);
-        QVERIFY(Control<TStatsOverlay>(&*form, "StatsOverlay")->isHidden());
+        QTest::keyClick(&phone->Window(), Qt::Key_F3);
+        QVERIFY(Control<TStatsOverlay>(&phone->Window(), "StatsOverlay")->isHidden());
     }
 
     void aLineIsLoggedEachSecondOfACallOnly()
     {
         StatsLog log;
         Start();
-        QCOMPARE(Control<QTimer>(&*form, "StatsTimer")->interval(), 1000);
-        QVERIFY(Control<QTimer>(&*form, "StatsTimer")->isActive());
+        QCOMPARE(Control<QTimer>(&phone->Window(), "StatsTimer")->interval(), 1000);
+        QVERIFY(Control<QTimer>(&phone->Window(), "StatsTimer")->isActive());
         // No call: a tick logs nothing.
-        form->StatsTimerTimer();
+        phone->Window().StatsTimerTimer();
         QVERIFY(log.Lines().isEmpty());
 
         AnswerCallFrom("192.0.2.7");
-        QVERIFY(Control<TStatsOverlay>(&*form, "StatsOverlay")
+        QVERIFY(Control<TStatsOverlay>(&phone->Window(), "StatsOverlay")
                     ->isHidden()); // logged whether it is shown or not
         terminal->stats.roundTripMs = 2.5;
         terminal->stats.peerLossPercent = 12.5;
         SendFrames(2);
-        form->StatsTimerTimer();
+        phone->Window().StatsTimerTimer();
         QCOMPARE(log.Lines().size(), 1);
         const QString line = log.Lines().first();
         const QRegularExpression format(
@@ -276,7 +281,7 @@ private slots:
         QCOMPARE(m.captured(4), QString("-"));
         QCOMPARE(m.captured(7), QString("2"));
         QCOMPARE(m.captured(9), QString::number(video->sent[0] + video->sent[1]));
-        QCOMPARE(m.captured(11), QString::number(form->Video().SentQuality().value_or(0)));
+        QCOMPARE(m.captured(11), QString::number(phone->Video().SentQuality().value_or(0)));
         QCOMPARE(m.captured(14), QString("camera"));
 
         // The timer logs on its own, the terminal's figures as they change.
@@ -286,9 +291,9 @@ private slots:
         for (const QString& l : log.Lines())
             QVERIFY2(format.match(l).hasMatch(), qPrintable(l));
 
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "Image5"), Qt::LeftButton);
         const qsizetype logged = log.Lines().size();
-        form->StatsTimerTimer();
+        phone->Window().StatsTimerTimer();
         QCOMPARE(log.Lines().size(), logged);
     }
 };

@@ -1,5 +1,5 @@
 #include "app/TDesktopNotices.h"
-#include "app/TForms.h"
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "calls/IDatagramSender.h"
 #include "calls/TCallSession.h"
@@ -208,19 +208,20 @@ private slots:
     {
         TFakeNotificationService fake(Address(), FullService);
         QVERIFY(fake.Registered());
-        std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
-        QVERIFY(form);
+        std::unique_ptr<TPhone> phone = StartPhone(MakeFakeCamera());
+        QVERIFY(phone);
         auto terminal = std::make_shared<TFakeVoiceLink>();
-        form->Session().SetVoiceLink(terminal);
+        phone->Session().SetVoiceLink(terminal);
         auto sender = std::make_unique<KeptSender>();
         KeptSender* sent = sender.get();
-        form->Session().SetSender(std::move(sender));
+        phone->Session().SetSender(std::move(sender));
         TDesktopNotifications notifications(Connect(Address(), "client"));
-        TDesktopNotices notices(notifications, *form, Forms().frmTransfer);
+        TDesktopNotices notices(notifications, phone->Session(), phone->Window(),
+                                phone->Windows().transfer);
         auto now = std::chrono::steady_clock::now();
-        form->Session().SetClock([&] { return now; });
+        phone->Session().SetClock([&] { return now; });
 
-        form->Session().Receive("Calling|<i>Bert</i>", "192.0.2.20");
+        phone->Session().Receive("Calling|<i>Bert</i>", "192.0.2.20");
         QTRY_COMPARE(fake.notices.size(), size_t(1));
         const auto& call = fake.notices.front();
         QCOMPARE(call.summary, QString("Incoming call"));
@@ -230,92 +231,93 @@ private slots:
                  QStringList({"answer", "Answer", "decline", "Decline", "default", "Show"}));
         QCOMPARE(call.hints.value("category").toString(), QString("call.incoming"));
         QCOMPARE(call.timeoutMs, 0);
-        QVERIFY(form->Session().Ringing());
+        QVERIFY(phone->Session().Ringing());
 
         // Decline does what the button does: while ringing it only shows the idle picture.
         fake.InvokeAction(call.id, "decline");
         QTRY_VERIFY(fake.notices.front().closed);
-        QVERIFY(form->Session().Ringing() && !form->Session().Connected());
+        QVERIFY(phone->Session().Ringing() && !phone->Session().Connected());
 
         // A new request, once the ring may restart, rings again with one notice; Answer answers.
         now += std::chrono::seconds(6);
-        form->Session().Receive("Calling|Bert", "192.0.2.20");
+        phone->Session().Receive("Calling|Bert", "192.0.2.20");
         QTRY_COMPARE(fake.notices.size(), size_t(2));
         QCOMPARE(OpenNotices(fake), 1);
         fake.InvokeAction(fake.notices.back().id, "answer");
-        QTRY_VERIFY(form->Session().Connected());
-        QVERIFY(!form->Session().Ringing());
+        QTRY_VERIFY(phone->Session().Connected());
+        QVERIFY(!phone->Session().Ringing());
         QVERIFY(sent->sent.contains("Accept -> 192.0.2.20"));
         QTRY_COMPARE(OpenNotices(fake), 0);
         QCOMPARE(fake.notices.size(), size_t(2));
-        form->EndOrDecline();
-        QVERIFY(!form->Session().Connected());
+        phone->Window().EndOrDecline();
+        QVERIFY(!phone->Session().Connected());
     }
 
     void theNoticeGoesWhenTheRingStops()
     {
         TFakeNotificationService fake(Address(), FullService);
-        std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
-        QVERIFY(form);
-        form->Session().SetSender(std::make_unique<KeptSender>());
+        std::unique_ptr<TPhone> phone = StartPhone(MakeFakeCamera());
+        QVERIFY(phone);
+        phone->Session().SetSender(std::make_unique<KeptSender>());
         auto terminal = std::make_shared<TFakeVoiceLink>();
-        form->Session().SetVoiceLink(terminal);
+        phone->Session().SetVoiceLink(terminal);
         TDesktopNotifications notifications(Connect(Address(), "client"));
-        TDesktopNotices notices(notifications, *form, Forms().frmTransfer);
+        TDesktopNotices notices(notifications, phone->Session(), phone->Window(),
+                                phone->Windows().transfer);
         auto now = std::chrono::steady_clock::now();
-        form->Session().SetClock([&] { return now; });
+        phone->Session().SetClock([&] { return now; });
 
         // The caller gives up.
-        form->Session().Receive("Calling|Bert", "192.0.2.20");
+        phone->Session().Receive("Calling|Bert", "192.0.2.20");
         QTRY_COMPARE(OpenNotices(fake), 1);
-        form->Session().Receive("Cancel", "192.0.2.20");
+        phone->Session().Receive("Cancel", "192.0.2.20");
         QTRY_COMPARE(OpenNotices(fake), 0);
         // The caller rings again: the new notice replaces the old one.
-        form->Session().Receive("Calling|Bert", "192.0.2.20");
+        phone->Session().Receive("Calling|Bert", "192.0.2.20");
         QTRY_COMPARE(fake.notices.size(), size_t(2));
         // Calling again at once keeps the ring and its notice; a while later it rings anew.
-        form->Session().Receive("Calling|Bert at home", "192.0.2.20");
+        phone->Session().Receive("Calling|Bert at home", "192.0.2.20");
         QTest::qWait(100);
         QCOMPARE(fake.notices.size(), size_t(2));
         now += std::chrono::seconds(6);
-        form->Session().Receive("Calling|Bert at home", "192.0.2.20");
+        phone->Session().Receive("Calling|Bert at home", "192.0.2.20");
         QTRY_COMPARE(fake.notices.size(), size_t(3));
         QTRY_COMPARE(OpenNotices(fake), 1);
         QCOMPARE(fake.notices.back().body, QString("Bert at home (192.0.2.20) calling..."));
         // Another address while one rings gets the unanswered reply, and no notice.
-        form->Session().Receive("Calling|Carl", "192.0.2.30");
+        phone->Session().Receive("Calling|Carl", "192.0.2.30");
         QTest::qWait(100);
         QCOMPARE(fake.notices.size(), size_t(3));
         QCOMPARE(OpenNotices(fake), 1);
-        form->Session().Receive("Cancel", "192.0.2.20");
+        phone->Session().Receive("Cancel", "192.0.2.20");
         QTRY_COMPARE(OpenNotices(fake), 0);
         // Nobody answers.
-        form->CallSettings().RingTimeMs = 50;
-        form->Session().Receive("Calling|Dora", "192.0.2.40");
+        phone->CallSettings().RingTimeMs = 50;
+        phone->Session().Receive("Calling|Dora", "192.0.2.40");
         QTRY_COMPARE(fake.notices.size(), size_t(4));
-        QTRY_VERIFY(!form->Session().Ringing());
+        QTRY_VERIFY(!phone->Session().Ringing());
         QTRY_COMPARE(OpenNotices(fake), 0);
-        form->Session().Receive("Cancel", "192.0.2.40");
+        phone->Session().Receive("Cancel", "192.0.2.40");
         // Answered by itself: no ring, no notice.
-        form->CallSettings().AutoAnswer = true;
-        form->Session().Receive("Calling|Eve", "192.0.2.50");
-        QTRY_VERIFY(form->Session().Connected());
+        phone->CallSettings().AutoAnswer = true;
+        phone->Session().Receive("Calling|Eve", "192.0.2.50");
+        QTRY_VERIFY(phone->Session().Connected());
         QTest::qWait(100);
         QCOMPARE(fake.notices.size(), size_t(4));
-        form->EndOrDecline();
+        phone->Window().EndOrDecline();
     }
 
     void arrivalsTheUserDoesNotSeeAreTold()
     {
         TFakeNotificationService fake(Address(), FullService);
-        std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
-        QVERIFY(form);
+        std::unique_ptr<TPhone> phone = StartPhone(MakeFakeCamera());
+        QVERIFY(phone);
         QTemporaryDir folder;
-        form->CallSettings().FilePath = folder.path();
-        TfrmTransfer* portal = Forms().frmTransfer;
+        phone->CallSettings().FilePath = folder.path();
+        TfrmTransfer* portal = phone->Windows().transfer;
         QVERIFY(portal);
         TDesktopNotifications notifications(Connect(Address(), "client"));
-        TDesktopNotices notices(notifications, *form, portal);
+        TDesktopNotices notices(notifications, phone->Session(), phone->Window(), portal);
         // Shown already, so an arrival does not open it; whether the user sees it is the test's.
         portal->show();
         bool seen = false;

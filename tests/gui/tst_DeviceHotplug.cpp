@@ -1,7 +1,7 @@
 // Cameras plugged in or out while the program runs: the video options window's camera list
 // follows the system's word, keeps what the user chose while it is still there, applies nothing
 // and leaves a running preview alone.
-#include "app/TForms.h"
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "capture/TFGraphConfig.h"
 #include "capture/TGraphConfig.h"
@@ -26,7 +26,7 @@ class DeviceHotplugTest : public TWindowTest
 
     std::shared_ptr<TFakeCameraSystem> camera;
     std::shared_ptr<TFakeCameraDevice> second;
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
     TFGraphConfig* window = nullptr;
 
     std::shared_ptr<TFakeCameraDevice> Plug(const QString& name)
@@ -36,17 +36,17 @@ class DeviceHotplugTest : public TWindowTest
 
     void Start()
     {
-        form = StartMainWindow(camera);
-        QVERIFY(form);
-        window = Forms().FGraphConfig;
+        phone = StartPhone(camera);
+        QVERIFY(phone);
+        window = phone->Windows().videoOptions;
         QVERIFY(window);
     }
 
-    TVideoCapture* Cap() const { return Control<TVideoCapture>(&*form, "cap"); }
+    TVideoCapture* Cap() const { return Control<TVideoCapture>(&phone->Window(), "cap"); }
 
     void WithWindowOpen(const std::function<void()>& inside)
     {
-        QVERIFY(WithVideoOptionsOpen(*form, inside));
+        QVERIFY(WithVideoOptionsOpen(*phone, inside));
     }
 
     void Choose(QComboBox* list, const QString& text)
@@ -71,7 +71,7 @@ private slots:
     }
     void cleanup()
     {
-        CloseMainWindow(form);
+        phone.reset();
         window = nullptr;
         second.reset();
         camera.reset();
@@ -104,7 +104,7 @@ private slots:
             QCOMPARE(&camera->Camera()->Device(), twin.get());
             QCOMPARE(Cap()->VideoDeviceName(), QString("USB Camera"));
         });
-        QCOMPARE(form->CaptureConfig().VCapSource, QString("USB Camera (2)"));
+        QCOMPARE(phone->CaptureConfig().VCapSource, QString("USB Camera (2)"));
     }
 
     void theSelectionStaysWhenAnotherCameraComesOrGoes()
@@ -149,7 +149,7 @@ private slots:
     void listChangesNeitherEnableApplyNorApplyAnything()
     {
         Start();
-        const TGraphConfig before = form->CaptureConfig();
+        const TGraphConfig before = phone->CaptureConfig();
         WithWindowOpen([&] {
             QVERIFY(!window->btnApply->isEnabled());
             Plug("USB Camera");
@@ -160,7 +160,7 @@ private slots:
             camera->NotifyDevicesChanged();
             QVERIFY(!window->btnApply->isEnabled());
             QVERIFY2(!camera->Camera(), "no camera was opened");
-            QCOMPARE(form->CaptureConfig().VCapSource, before.VCapSource);
+            QCOMPARE(phone->CaptureConfig().VCapSource, before.VCapSource);
             // What the user enabled stays enabled, and applies the choice kept over the change.
             Choose(window->cbPixelFormat, "pf24bit");
             camera->NotifyDevicesChanged();
@@ -169,7 +169,7 @@ private slots:
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
             QCOMPARE(Cap()->VideoDeviceName(), QString("USB Camera"));
         });
-        QCOMPARE(form->CaptureConfig().VCapSource, QString("USB Camera"));
+        QCOMPARE(phone->CaptureConfig().VCapSource, QString("USB Camera"));
     }
 
     void aRunningPreviewKeepsRunningWhenAnotherCameraIsPlugged()
@@ -190,7 +190,7 @@ private slots:
             QCOMPARE(window->cbVSources->currentText(), QString("Second Camera"));
         });
         // Saving on close still names the camera in use.
-        QCOMPARE(form->CaptureConfig().VCapSource, QString("Second Camera"));
+        QCOMPARE(phone->CaptureConfig().VCapSource, QString("Second Camera"));
     }
 
     void theCameraInUseUnpluggedLeavesTheListAndIsReportedLostByTheCamera()
@@ -221,7 +221,7 @@ private slots:
     void aChangeAfterTheCameraControlIsGoneIsIgnored()
     {
         Start();
-        CloseMainWindow(form);
+        phone.reset();
         window = nullptr;
         // The system outlives the window and its camera control here; its word reaches nobody.
         Plug("USB Camera");

@@ -1,6 +1,7 @@
 // On a screen of two device pixels per widget pixel (QT_SCALE_FACTOR=2, set before the
 // application is made) a received picture is decoded and scaled for the video area's device
 // pixels: the peer's finest detail reaches the screen instead of being halved and blown up.
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TFrameDecoder.h"
@@ -49,37 +50,37 @@ class HighDensityVideoTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
 
 private slots:
     void cleanup()
     {
-        CloseMainWindow(form);
+        phone.reset();
         TWindowTest::cleanup();
     }
     void thePeersFinestDetailReachesTheScreen()
     {
-        form = MakeMainWindow(MakeFakeCamera());
-        form->Session().SetVoiceLink(std::make_shared<TFakeVoiceLink>());
-        form->Session().SetSender(std::make_unique<TRecordingSender>());
-        QVERIFY(ShowMainWindow(*form));
-        auto* video = Control<TImage>(form.get(), "Image1");
+        phone = MakePhone(MakeFakeCamera());
+        phone->Session().SetVoiceLink(std::make_shared<TFakeVoiceLink>());
+        phone->Session().SetSender(std::make_unique<TRecordingSender>());
+        QVERIFY(ShowMainWindow(phone->Window()));
+        auto* video = Control<TImage>(&phone->Window(), "Image1");
         QCOMPARE(video->devicePixelRatioF(), 2.0);
 
-        form->Session().Receive("Calling|Bert", "192.0.2.3");
-        QTest::mouseClick(Control<TImageButton>(form.get(), "Image4"), Qt::LeftButton);
-        QVERIFY(form->Video().Running());
+        phone->Session().Receive("Calling|Bert", "192.0.2.3");
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "Image4"), Qt::LeftButton);
+        QVERIFY(phone->Video().Running());
 
         // A picture of exactly the area's device pixels.
         const QSize device = video->size() * 2;
         TJpegEncoder encoder;
         encoder.SetQuality(100);
-        const TFrameDecoder& decoder = form->Video().Decoder();
+        const TFrameDecoder& decoder = phone->Video().Decoder();
         // Scaled on the decoding thread for the screen's pixels, not on the window's thread.
         QImage display;
-        connect(&form->Video(), &TVideoLink::shown, this,
+        connect(&phone->Video(), &TVideoLink::shown, this,
                 [&](const QImage&, const QImage& made) { display = made; });
-        form->Video().Receive(encoder.Compress(Stripes(device)), "192.0.2.3");
+        phone->Video().Receive(encoder.Compress(Stripes(device)), "192.0.2.3");
         QTRY_COMPARE(decoder.Delivered(), quint64(1));
         QCOMPARE(video->PictureRect(), video->rect());
         QCOMPARE(display.size(), device);

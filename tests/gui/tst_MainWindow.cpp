@@ -1,5 +1,5 @@
-#include "app/TForms.h"
 #include "app/TLocalAddress.h"
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TVOIPMedia.h"
@@ -11,6 +11,7 @@
 #include "platform/ini/TIniFile.h"
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
+#include "platform/volume/IOutputVolume.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
 #include "tests/support/ImageCompare.h"
@@ -40,32 +41,56 @@ class MainWindowTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
+    TfrmMain* form = nullptr;
     // The output volume as the sound server would report it; nothing when it cannot be read.
     std::optional<quint16> outputVolume;
     QList<quint32> volumeWrites;
 
-    void Start(std::function<void()> beforeShow = {})
+    class TScriptedVolume : public IOutputVolume
     {
-        TCallPorts ports;
-        ports.signallingListen = 0; // any free port: tests never take the real ones
-        ports.videoListen = 0;
-        form = std::make_unique<TfrmMain>(MakeFakeCamera(), ports);
-        if (beforeShow)
-            beforeShow();
-        form->ReadOutputVolume = [this](quint16& left, quint16& right) {
-            if (outputVolume)
-                left = right = *outputVolume;
-            return outputVolume.has_value();
-        };
-        form->WriteOutputVolume = [this](quint32 value) {
-            volumeWrites << value;
-            return outputVolume.has_value();
-        };
-        Forms().frmMain = form.get();
-        Forms().frmSettings = new TfrmSettings(form->CallSettings(), form.get());
+    public:
+        explicit TScriptedVolume(MainWindowTest& test) : test_(test) {}
+        bool GetWaveOutVolume(quint16& left, quint16& right) override
+        {
+            if (test_.outputVolume)
+                left = right = *test_.outputVolume;
+            return test_.outputVolume.has_value();
+        }
+        bool SetWaveOutVolume(quint32 value) override
+        {
+            test_.volumeWrites << value;
+            return test_.outputVolume.has_value();
+        }
+
+    private:
+        MainWindowTest& test_;
+    };
+
+    // Builds the phone, its window not shown yet.
+    void Build(const std::function<void(TPhoneParts&)>& adjust = {})
+    {
+        TPhoneParts parts = TestPhoneParts(MakeFakeCamera());
+        parts.outputVolume = std::make_unique<TScriptedVolume>(*this);
+        if (adjust)
+            adjust(parts);
+        phone = std::make_unique<TPhone>(std::move(parts));
+        form = &phone->Window();
+    }
+    void Show()
+    {
         form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+    }
+    void Start(const std::function<void(TPhoneParts&)>& adjust = {})
+    {
+        Build(adjust);
+        Show();
+    }
+    void Close()
+    {
+        form = nullptr;
+        phone.reset();
     }
 
     void SendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, QPoint global)
@@ -81,7 +106,7 @@ private slots:
     {
         outputVolume.reset();
         volumeWrites.clear();
-        CloseMainWindow(form);
+        Close();
         TWindowTest::cleanup();
     }
 
@@ -140,54 +165,54 @@ private slots:
         QCOMPARE(form->size(), QSize(1000, 650));
         QCOMPARE(form->windowTitle(), QString("Halvorn Software - Parlavue Video Phone"));
         QVERIFY(form->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(Control<QWidget>(&*form, "Panel1")->geometry(), QRect(800, 0, 200, 650));
-        QCOMPARE(Control<QWidget>(&*form, "Panel1")->palette().color(QPalette::Window),
+        QCOMPARE(Control<QWidget>(form, "Panel1")->geometry(), QRect(800, 0, 200, 650));
+        QCOMPARE(Control<QWidget>(form, "Panel1")->palette().color(QPalette::Window),
                  QColor(0x00, 0x6F, 0xA4));
-        QCOMPARE(Control<QWidget>(&*form, "Panel2")->geometry(), QRect(0, 0, 800, 650));
-        QCOMPARE(Control<QWidget>(&*form, "Panel2")->palette().color(QPalette::Window),
+        QCOMPARE(Control<QWidget>(form, "Panel2")->geometry(), QRect(0, 0, 800, 650));
+        QCOMPARE(Control<QWidget>(form, "Panel2")->palette().color(QPalette::Window),
                  QColor(Qt::black));
-        QCOMPARE(Control<QLabel>(&*form, "Label1")->text(), QString("Your IP Address"));
-        QVERIFY(Control<QLabel>(&*form, "Label1")->font().bold());
-        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(),
+        QCOMPARE(Control<QLabel>(form, "Label1")->text(), QString("Your IP Address"));
+        QVERIFY(Control<QLabel>(form, "Label1")->font().bold());
+        QCOMPARE(Control<QLineEdit>(form, "edtHostName")->text(),
                  QString("Enter Host Name To Call"));
-        QCOMPARE(Control<QLabel>(&*form, "Label2")->text(), QString("0"));
-        QCOMPARE(Control<QLabel>(&*form, "Label2")->pos(), QPoint(80, 416));
-        QCOMPARE(Control<QLabel>(&*form, "Label8")->text(), QString("0"));
-        QCOMPARE(Control<QLabel>(&*form, "Label8")->pos(), QPoint(117, 416));
-        QCOMPARE(Control<QLabel>(&*form, "Label6")->pos(), QPoint(77, 575));
-        QCOMPARE(Control<QLabel>(&*form, "Label9")->pos(), QPoint(111, 575));
-        QCOMPARE(Control<QLabel>(&*form, "Label3")->text(), QString("Stop"));
-        QCOMPARE(Control<QLabel>(&*form, "Label3")->pos(), QPoint(40, 632));
-        QVERIFY(Control<QLabel>(&*form, "Label3")->isHidden());
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->maximum(), 100);
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->tickInterval(), 5);
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->maximum(), 65535);
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->tickInterval(), 3500);
-        QCOMPARE(Control<QLabel>(&*form, "lblCallerID")->alignment(),
+        QCOMPARE(Control<QLabel>(form, "Label2")->text(), QString("0"));
+        QCOMPARE(Control<QLabel>(form, "Label2")->pos(), QPoint(80, 416));
+        QCOMPARE(Control<QLabel>(form, "Label8")->text(), QString("0"));
+        QCOMPARE(Control<QLabel>(form, "Label8")->pos(), QPoint(117, 416));
+        QCOMPARE(Control<QLabel>(form, "Label6")->pos(), QPoint(77, 575));
+        QCOMPARE(Control<QLabel>(form, "Label9")->pos(), QPoint(111, 575));
+        QCOMPARE(Control<QLabel>(form, "Label3")->text(), QString("Stop"));
+        QCOMPARE(Control<QLabel>(form, "Label3")->pos(), QPoint(40, 632));
+        QVERIFY(Control<QLabel>(form, "Label3")->isHidden());
+        QCOMPARE(Control<TTrackBar>(form, "TrbMic")->maximum(), 100);
+        QCOMPARE(Control<TTrackBar>(form, "TrbMic")->tickInterval(), 5);
+        QCOMPARE(Control<TTrackBar>(form, "TrbVoice")->maximum(), 65535);
+        QCOMPARE(Control<TTrackBar>(form, "TrbVoice")->tickInterval(), 3500);
+        QCOMPARE(Control<QLabel>(form, "lblCallerID")->alignment(),
                  Qt::AlignHCenter | Qt::AlignTop);
-        QCOMPARE(Control<TImage>(&*form, "Image12")->Picture().size(), QSize(800, 600));
-        QVERIFY(Control<TImage>(&*form, "Image12")->isHidden());
-        QCOMPARE(Control<TImage>(&*form, "Image1")->Picture(),
-                 Control<TImage>(&*form, "Image12")->Picture());
-        QCOMPARE(Control<QTimer>(&*form, "Timer")->interval(), 200);
+        QCOMPARE(Control<TImage>(form, "Image12")->Picture().size(), QSize(800, 600));
+        QVERIFY(Control<TImage>(form, "Image12")->isHidden());
+        QCOMPARE(Control<TImage>(form, "Image1")->Picture(),
+                 Control<TImage>(form, "Image12")->Picture());
+        QCOMPARE(Control<QTimer>(phone.get(), "Timer")->interval(), 200);
     }
 
     void startUpWithoutFilesUsesTheDefaults()
     {
         Start();
         const QString address = TLocalAddress::Get();
-        QCOMPARE(Control<QLabel>(&*form, "lblIPAddress")->text(), address);
-        QCOMPARE(form->CallSettings().CallerID, address);
-        QCOMPARE(form->CallSettings().RingTimeMs, 10000);
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 85);
-        QCOMPARE(Control<QLabel>(&*form, "Label6")->text(), QString("85"));
+        QCOMPARE(Control<QLabel>(form, "lblIPAddress")->text(), address);
+        QCOMPARE(phone->CallSettings().CallerID, address);
+        QCOMPARE(phone->CallSettings().RingTimeMs, 10000);
+        QCOMPARE(Control<TTrackBar>(form, "TrbMic")->Position(), 85);
+        QCOMPARE(Control<QLabel>(form, "Label6")->text(), QString("85"));
         QCOMPARE(form->MicLevel(), 85);
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->Position(), 32767);
-        QCOMPARE(Control<QLabel>(&*form, "Label9")->text(), QString("50"));
-        QVERIFY(!form->Session().Busy() && !form->Session().Ringing() &&
-                !form->Session().CallOffered() && !form->Session().Connected());
-        QCOMPARE(form->Video().Quality(), 100);
-        QVERIFY(!Control<QTimer>(&*form, "Timer")->isActive());
+        QCOMPARE(Control<TTrackBar>(form, "TrbVoice")->Position(), 32767);
+        QCOMPARE(Control<QLabel>(form, "Label9")->text(), QString("50"));
+        QVERIFY(!phone->Session().Busy() && !phone->Session().Ringing() &&
+                !phone->Session().CallOffered() && !phone->Session().Connected());
+        QCOMPARE(phone->Video().Quality(), 100);
+        QVERIFY(!Control<QTimer>(phone.get(), "Timer")->isActive());
         QVERIFY(script->ui.shown.isEmpty());
         QVERIFY(!QFile::exists(env->ProgramFile("Settings.ini")));
     }
@@ -197,11 +222,11 @@ private slots:
         env->WriteProgramFile("Settings.ini",
                               "[Settings]\nmicVolume=0x40\nCallerID=\nAutoAnswer=yes\n");
         Start();
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 64);
-        QCOMPARE(Control<QLabel>(&*form, "Label6")->text(), QString("64"));
+        QCOMPARE(Control<TTrackBar>(form, "TrbMic")->Position(), 64);
+        QCOMPARE(Control<QLabel>(form, "Label6")->text(), QString("64"));
         QCOMPARE(form->MicLevel(), 64);
-        QCOMPARE(form->CallSettings().CallerID, QString(""));
-        QVERIFY(!form->CallSettings().AutoAnswer);
+        QCOMPARE(phone->CallSettings().CallerID, QString(""));
+        QVERIFY(!phone->CallSettings().AutoAnswer);
     }
 
     void damagedSettingsFileGivesTheDefaults()
@@ -211,8 +236,8 @@ private slots:
             junk.append(char(i * 131 % 256));
         env->WriteProgramFile("Settings.ini", junk);
         Start();
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 85);
-        QCOMPARE(form->CallSettings().Message, QString("Unanswered Message"));
+        QCOMPARE(Control<TTrackBar>(form, "TrbMic")->Position(), 85);
+        QCOMPARE(phone->CallSettings().Message, QString("Unanswered Message"));
     }
 
     void missingGStreamerElementsAreNamedWithTheirPackages()
@@ -222,8 +247,8 @@ private slots:
             QtWarningMsg, "missing GStreamer element timeoverlay (Debian package gstreamer1.0-x)");
         QTest::ignoreMessage(QtWarningMsg, "missing GStreamer element opusenc (Debian package "
                                            "gstreamer1.0-plugins-base)");
-        Start([&] {
-            form->FindMissingElements = [&] {
+        Start([&](TPhoneParts& parts) {
+            parts.findMissingElements = [&] {
                 ++asked;
                 return QList<TGstElement>{*FindGstElement("timeoverlay"),
                                           *FindGstElement("opusenc")};
@@ -237,12 +262,14 @@ private slots:
         QVERIFY(errors[0].contains("opusenc (Debian package gstreamer1.0-plugins-base)"));
         QVERIFY(
             errors[0].contains("sudo apt-get install gstreamer1.0-x gstreamer1.0-plugins-base"));
-        QVERIFY(!form->TerminateRequested()); // the rest of the program still runs
+        QVERIFY(!phone->TerminateRequested()); // the rest of the program still runs
 
         // Nothing missing: nothing said.
-        CloseMainWindow(form);
+        Close();
         script->ui.shown.clear();
-        Start([&] { form->FindMissingElements = [] { return QList<TGstElement>(); }; });
+        Start([](TPhoneParts& parts) {
+            parts.findMissingElements = [] { return QList<TGstElement>(); };
+        });
         QVERIFY(script->ui.Texts("error").isEmpty());
     }
 
@@ -252,21 +279,19 @@ private slots:
         QDir().mkpath(QFileInfo(TfrmMain::PlacementFileName()).absolutePath());
         TIniFile(TfrmMain::PlacementFileName()).WriteString("Graph", "Config", "WantPreview=1");
         Start();
-        QVERIFY(!Control<QTimer>(&*form, "Timer")->isActive());
-        CloseMainWindow(form);
+        QVERIFY(!Control<QTimer>(phone.get(), "Timer")->isActive());
+        Close();
 
         env->WriteProgramFile("ConfigGraph.ini", "[Graph]\nConfig=WantCapture=0\n");
         // Counted from before the window shows: on a busy machine its 200 ms may pass while
         // the window comes up.
-        std::unique_ptr<QSignalSpy> fired;
-        Start([&] {
-            fired =
-                std::make_unique<QSignalSpy>(Control<QTimer>(&*form, "Timer"), &QTimer::timeout);
-        });
-        QVERIFY(Control<QTimer>(&*form, "Timer")->isActive() || fired->count() == 1);
-        QVERIFY(!form->CaptureConfig().WantCapture);
-        QTRY_COMPARE(fired->count(), 1);
-        QVERIFY(!Control<QTimer>(&*form, "Timer")->isActive()); // one shot
+        Build();
+        QSignalSpy fired(Control<QTimer>(phone.get(), "Timer"), &QTimer::timeout);
+        Show();
+        QVERIFY(Control<QTimer>(phone.get(), "Timer")->isActive() || fired.count() == 1);
+        QVERIFY(!phone->CaptureConfig().WantCapture);
+        QTRY_COMPARE(fired.count(), 1);
+        QVERIFY(!Control<QTimer>(phone.get(), "Timer")->isActive()); // one shot
     }
 
     void placementIsRestoredAndSavedWithTheConfiguration()
@@ -282,14 +307,14 @@ private slots:
         const TIniFile saved(TfrmMain::PlacementFileName());
         QCOMPARE(saved.ReadInteger("frmMain", "Left", 0), 40);
         QCOMPARE(saved.ReadInteger("frmMain", "Top", 0), 50);
-        QCOMPARE(saved.ReadString("Graph", "Config", ""), form->CaptureConfig().SaveToString());
+        QCOMPARE(saved.ReadString("Graph", "Config", ""), phone->CaptureConfig().SaveToString());
         QVERIFY(!saved.ReadString("Graph", "Config", "").isEmpty());
     }
 
     void closingWritesTheMicrophoneLevel()
     {
         Start();
-        Control<TTrackBar>(&*form, "TrbMic")->SetPosition(37);
+        Control<TTrackBar>(form, "TrbMic")->SetPosition(37);
         form->close();
         QCOMPARE(TIniFile(env->ProgramFile("Settings.ini")).ReadString("Settings", "micVolume", ""),
                  QString("37"));
@@ -312,29 +337,29 @@ private slots:
     {
         Start();
         for (const QString& text : {QString("Enter Host Name To Call"), QString()}) {
-            Control<QLineEdit>(&*form, "edtHostName")->setText(text);
-            Control<TImageButton>(&*form, "Image4")->setFocus();
-            QTest::mouseClick(Control<TImageButton>(&*form, "btnTransfer"), Qt::LeftButton);
+            Control<QLineEdit>(form, "edtHostName")->setText(text);
+            Control<TImageButton>(form, "Image4")->setFocus();
+            QTest::mouseClick(Control<TImageButton>(form, "btnTransfer"), Qt::LeftButton);
         }
         QCOMPARE(script->ui.Texts("information"),
                  QStringList(2, "Please enter a valid IP Address or Host Name First."));
-        QTRY_COMPARE(QApplication::focusWidget(), Control<QLineEdit>(&*form, "edtHostName"));
-        Control<QLineEdit>(&*form, "edtHostName")->setText("peer.local");
-        QTest::mouseClick(Control<TImageButton>(&*form, "btnTransfer"), Qt::LeftButton);
+        QTRY_COMPARE(QApplication::focusWidget(), Control<QLineEdit>(form, "edtHostName"));
+        Control<QLineEdit>(form, "edtHostName")->setText("peer.local");
+        QTest::mouseClick(Control<TImageButton>(form, "btnTransfer"), Qt::LeftButton);
         QCOMPARE(script->ui.shown.size(), 2);
     }
 
     void transferButtonShowsThePortal()
     {
         env->WriteProgramFile("Settings.ini", "[Settings]\nFilePath=/srv/incoming\n");
-        Start([this] { CreateSecondaryForms(*form, 0); });
-        TfrmTransfer* portal = Forms().frmTransfer;
+        Start();
+        TfrmTransfer* portal = phone->Windows().transfer;
         QVERIFY(portal && !portal->isVisible());
         // The receiver listens from start-up; the loaded settings name its folder.
         QVERIFY(portal->StrmRec1->LocalPort() != 0);
         QCOMPARE(portal->Host().ReceiveFolder(), QStringLiteral("/srv/incoming"));
-        Control<QLineEdit>(&*form, "edtHostName")->setText("peer.local");
-        QTest::mouseClick(Control<TImageButton>(&*form, "btnTransfer"), Qt::LeftButton);
+        Control<QLineEdit>(form, "edtHostName")->setText("peer.local");
+        QTest::mouseClick(Control<TImageButton>(form, "btnTransfer"), Qt::LeftButton);
         QVERIFY(portal->isVisible());
         QVERIFY(!portal->isModal());
         QVERIFY((portal->geometry().center() - form->geometry().center()).manhattanLength() <= 2);
@@ -345,32 +370,32 @@ private slots:
     void sidebarAndPreviewToggle()
     {
         Start();
-        QTest::mouseClick(Control<QToolButton>(&*form, "btnSidebar"), Qt::LeftButton);
-        QVERIFY(!Control<QWidget>(&*form, "Panel1")->isVisible());
-        QCOMPARE(Control<QWidget>(&*form, "Panel2")->width(), 1000);
-        QCOMPARE(Control<TImage>(&*form, "Image1")->width(), 1000);
-        QTest::mouseClick(Control<QToolButton>(&*form, "btnSidebar"), Qt::LeftButton);
-        QVERIFY(Control<QWidget>(&*form, "Panel1")->isVisible());
-        QCOMPARE(Control<QWidget>(&*form, "Panel2")->width(), 800);
+        QTest::mouseClick(Control<QToolButton>(form, "btnSidebar"), Qt::LeftButton);
+        QVERIFY(!Control<QWidget>(form, "Panel1")->isVisible());
+        QCOMPARE(Control<QWidget>(form, "Panel2")->width(), 1000);
+        QCOMPARE(Control<TImage>(form, "Image1")->width(), 1000);
+        QTest::mouseClick(Control<QToolButton>(form, "btnSidebar"), Qt::LeftButton);
+        QVERIFY(Control<QWidget>(form, "Panel1")->isVisible());
+        QCOMPARE(Control<QWidget>(form, "Panel2")->width(), 800);
 
-        QTest::mouseClick(Control<QToolButton>(&*form, "ToolButton3"), Qt::LeftButton);
-        QVERIFY(!Control<TVideoCapture>(&*form, "cap")->isVisible());
-        QTest::mouseClick(Control<QToolButton>(&*form, "ToolButton3"), Qt::LeftButton);
-        QVERIFY(Control<TVideoCapture>(&*form, "cap")->isVisible());
+        QTest::mouseClick(Control<QToolButton>(form, "ToolButton3"), Qt::LeftButton);
+        QVERIFY(!Control<TVideoCapture>(form, "cap")->isVisible());
+        QTest::mouseClick(Control<QToolButton>(form, "ToolButton3"), Qt::LeftButton);
+        QVERIFY(Control<TVideoCapture>(form, "cap")->isVisible());
     }
 
     void maximizeRestoreKeepsTheLayoutAndResetsTheMicrophoneBar()
     {
         Start();
-        Control<TTrackBar>(&*form, "TrbMic")->SetPosition(10);
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image8"), Qt::LeftButton);
+        Control<TTrackBar>(form, "TrbMic")->SetPosition(10);
+        QTest::mouseClick(Control<TImageButton>(form, "Image8"), Qt::LeftButton);
         QTRY_VERIFY(form->isMaximized());
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), form->MicLevel());
+        QCOMPARE(Control<TTrackBar>(form, "TrbMic")->Position(), form->MicLevel());
         QTRY_VERIFY(form->height() != 650 || form->width() != 1000);
-        QCOMPARE(Control<TVideoCapture>(&*form, "cap")->y(), form->height() - 209);
-        QCOMPARE(Control<TImageButton>(&*form, "btnTransfer")->y(), form->height() - 32 - 20);
-        QCOMPARE(Control<QWidget>(&*form, "Panel1")->x(), form->width() - 200);
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image8"), Qt::LeftButton);
+        QCOMPARE(Control<TVideoCapture>(form, "cap")->y(), form->height() - 209);
+        QCOMPARE(Control<TImageButton>(form, "btnTransfer")->y(), form->height() - 32 - 20);
+        QCOMPARE(Control<QWidget>(form, "Panel1")->x(), form->width() - 200);
+        QTest::mouseClick(Control<TImageButton>(form, "Image8"), Qt::LeftButton);
         QTRY_VERIFY(!form->isMaximized());
         QTRY_COMPARE(form->size(), QSize(1000, 650));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -380,9 +405,9 @@ private slots:
     {
         Start();
         for (auto [handle, button] : {std::pair<QWidget*, Qt::MouseButton>{
-                                          Control<QWidget>(&*form, "Panel1"), Qt::LeftButton},
-                                      {Control<QWidget>(&*form, "Panel1"), Qt::RightButton},
-                                      {Control<QLabel>(&*form, "lblCallerID"), Qt::MiddleButton}}) {
+                                          Control<QWidget>(form, "Panel1"), Qt::LeftButton},
+                                      {Control<QWidget>(form, "Panel1"), Qt::RightButton},
+                                      {Control<QLabel>(form, "lblCallerID"), Qt::MiddleButton}}) {
             const QPoint before = form->pos();
             const QPoint grab = handle->mapToGlobal(QPoint(100, 5));
             SendMouse(handle, QEvent::MouseButtonPress, button, grab);
@@ -395,24 +420,24 @@ private slots:
     void settingsButtonOpensTheSettingsWindowModally()
     {
         Start();
-        form->CallSettings().Message = "shown in the window";
+        phone->CallSettings().Message = "shown in the window";
         bool seen = false;
         QTimer::singleShot(0, this, [&] {
-            QTRY_VERIFY(Forms().frmSettings->isVisible());
-            seen = Forms().frmSettings->isModal() &&
-                   Forms().frmSettings->edtMessage->text() == "shown in the window";
-            QTest::mouseClick(Forms().frmSettings->btnClose, Qt::LeftButton);
+            QTRY_VERIFY(phone->Windows().settings->isVisible());
+            seen = phone->Windows().settings->isModal() &&
+                   phone->Windows().settings->edtMessage->text() == "shown in the window";
+            QTest::mouseClick(phone->Windows().settings->btnClose, Qt::LeftButton);
         });
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image7"), Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(form, "Image7"), Qt::LeftButton);
         QVERIFY(seen);
-        QVERIFY(!Forms().frmSettings->isVisible());
+        QVERIFY(!phone->Windows().settings->isVisible());
     }
 
     void whosOnlineOpensTheClientsWindowFromTheBook()
     {
-        Start([this] { CreateSecondaryForms(*form, 0); });
-        TfrmIP* book = Forms().frmIP;
-        TfrmNetworkClients* clients = Forms().frmNetworkClients;
+        Start();
+        TfrmIP* book = phone->Windows().addressBook;
+        TfrmNetworkClients* clients = phone->Windows().networkClients;
         QVERIFY(clients);
         bool seen = false;
         QTimer closer;
@@ -433,8 +458,8 @@ private slots:
     void telephoneBookOpensModallyAndFillsTheHost()
     {
         env->WriteProgramFile("IPAddress.dat", "Office <192.168.0.10>\r\nLab <lab-pc>\r\n");
-        Start([this] { CreateSecondaryForms(*form, 0); });
-        TfrmIP* book = Forms().frmIP;
+        Start();
+        TfrmIP* book = phone->Windows().addressBook;
         QVERIFY(book && !book->isVisible());
         bool seen = false;
         QTimer::singleShot(0, this, [&] {
@@ -444,23 +469,23 @@ private slots:
             book->ListBox1->setCurrentRow(1);
             QTest::mouseClick(book->btnInsert, Qt::LeftButton);
         });
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image6"), Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(form, "Image6"), Qt::LeftButton);
         QVERIFY(seen);
         QVERIFY(!book->isVisible());
-        QCOMPARE(Control<QLineEdit>(&*form, "edtHostName")->text(), QStringLiteral("192.168.0.10"));
+        QCOMPARE(Control<QLineEdit>(form, "edtHostName")->text(), QStringLiteral("192.168.0.10"));
     }
 
     void volumeBarStartsFromTheOutputAndSetsBothChannels()
     {
         outputVolume = 40000;
         Start();
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->Position(), 40000);
-        QCOMPARE(Control<QLabel>(&*form, "Label9")->text(), QString("61"));
+        QCOMPARE(Control<TTrackBar>(form, "TrbVoice")->Position(), 40000);
+        QCOMPARE(Control<QLabel>(form, "Label9")->text(), QString("61"));
         QCOMPARE(volumeWrites.last(), quint32(40000) * 65536 + 40000);
         const QList<std::pair<int, QString>> steps = {{0, "0"}, {32767, "50"}, {65535, "100"}};
         for (const auto& [position, percent] : steps) {
-            Control<TTrackBar>(&*form, "TrbVoice")->SetPosition(position);
-            QCOMPARE(Control<QLabel>(&*form, "Label9")->text(), percent);
+            Control<TTrackBar>(form, "TrbVoice")->SetPosition(position);
+            QCOMPARE(Control<QLabel>(form, "Label9")->text(), percent);
             QCOMPARE(volumeWrites.last(), quint32(position) * 65536 + quint32(position));
         }
     }
@@ -468,38 +493,38 @@ private slots:
     void unreadableOutputVolumeStartsAtHalf()
     {
         Start();
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbVoice")->Position(), 32767);
+        QCOMPARE(Control<TTrackBar>(form, "TrbVoice")->Position(), 32767);
         QCOMPARE(volumeWrites, QList<quint32>{quint32(32767) * 65536 + 32767});
     }
 
     void muteTogglesTheMicrophoneOnlyDuringACall()
     {
         Start();
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image11"), Qt::LeftButton);
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 85); // no call: nothing happens
+        QTest::mouseClick(Control<TImageButton>(form, "Image11"), Qt::LeftButton);
+        QCOMPARE(Control<TTrackBar>(form, "TrbMic")->Position(), 85); // no call: nothing happens
         QCOMPARE(form->MicLevel(), 85);
 
         auto link = std::make_shared<TFakeVoiceLink>();
-        form->Session().SetVoiceLink(link);
-        form->Session().SetSender(std::make_unique<TRecordingSender>());
-        form->Session().Receive("Calling|Bert", "192.0.2.7");
+        phone->Session().SetVoiceLink(link);
+        phone->Session().SetSender(std::make_unique<TRecordingSender>());
+        phone->Session().Receive("Calling|Bert", "192.0.2.7");
         form->MakeOrAnswer();
-        QVERIFY(form->Session().HasVoice());
+        QVERIFY(phone->Session().HasVoice());
         QCOMPARE(link->micLevel, 80); // a call starts at 80 whatever the bar shows
         link->micLevels.clear();
 
-        Control<TTrackBar>(&*form, "TrbMic")->SetPosition(60);
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image11"), Qt::LeftButton); // mute
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 0);
-        QCOMPARE(Control<QLabel>(&*form, "Label6")->text(), QString("0"));
+        Control<TTrackBar>(form, "TrbMic")->SetPosition(60);
+        QTest::mouseClick(Control<TImageButton>(form, "Image11"), Qt::LeftButton); // mute
+        QCOMPARE(Control<TTrackBar>(form, "TrbMic")->Position(), 0);
+        QCOMPARE(Control<QLabel>(form, "Label6")->text(), QString("0"));
         QCOMPARE(form->MicLevel(), 0);
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image11"), Qt::LeftButton); // unmute
-        QCOMPARE(Control<TTrackBar>(&*form, "TrbMic")->Position(), 60);
+        QTest::mouseClick(Control<TImageButton>(form, "Image11"), Qt::LeftButton); // unmute
+        QCOMPARE(Control<TTrackBar>(form, "TrbMic")->Position(), 60);
         QCOMPARE(form->MicLevel(), 60);
         // The bar's handler passes each position on, and the button confirms it.
         QCOMPARE(link->micLevels, QList<int>({60, 0, 0, 60, 60}));
         form->EndOrDecline();
-        QVERIFY(!form->Session().HasVoice());
+        QVERIFY(!phone->Session().HasVoice());
     }
 
     void screenshotMatchesTheReference()

@@ -1,3 +1,4 @@
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TUdpListener.h"
@@ -31,15 +32,15 @@ class MainWindowCameraTest : public TWindowTest
     Q_OBJECT
 
     std::shared_ptr<TFakeCameraSystem> camera;
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
 
     void Start()
     {
-        form = StartMainWindow(camera);
-        QVERIFY(form);
+        phone = StartPhone(camera);
+        QVERIFY(phone);
     }
 
-    TVideoCapture* Cap() const { return Control<TVideoCapture>(&*form, "cap"); }
+    TVideoCapture* Cap() const { return Control<TVideoCapture>(&phone->Window(), "cap"); }
 
     // "ConfigGraph.ini" choosing the fake camera, as the video options window would leave it.
     void StoreCameraConfiguration()
@@ -67,7 +68,7 @@ private slots:
     }
     void cleanup()
     {
-        CloseMainWindow(form);
+        phone.reset();
         camera.reset();
         TWindowTest::cleanup();
     }
@@ -77,16 +78,16 @@ private slots:
         camera = std::make_shared<TFakeCameraSystem>();
         Start();
         QCOMPARE(script->ui.Texts("message"), QStringList{"Can't init capture!"});
-        QVERIFY(form->TerminateRequested());
-        QVERIFY(form->Session().ListenPort() != 0); // the listeners were already up
-        QVERIFY(form->Video().ListenPort() != 0);
+        QVERIFY(phone->TerminateRequested());
+        QVERIFY(phone->Session().ListenPort() != 0); // the listeners were already up
+        QVERIFY(phone->Video().ListenPort() != 0);
     }
 
     void theStoredCameraStartsPreviewingAfterTheTimer()
     {
         StoreCameraConfiguration();
         Start();
-        QVERIFY(Control<QTimer>(&*form, "Timer")->isActive());
+        QVERIFY(Control<QTimer>(phone.get(), "Timer")->isActive());
         QVERIFY(!Cap()->Previewing());
         QTRY_VERIFY(Cap()->Previewing());
         QCOMPARE(Cap()->VideoDeviceName(), QString("Fake Camera"));
@@ -101,7 +102,7 @@ private slots:
         Start();
         QTest::qWait(300);
         QVERIFY(!Cap()->Previewing());
-        QVERIFY(!form->TerminateRequested());
+        QVERIFY(!phone->TerminateRequested());
     }
 
     void previewButtonStopsAndStartsWithTheStopMarker()
@@ -110,14 +111,14 @@ private slots:
         Start();
         QTRY_VERIFY(Cap()->Previewing());
         QVERIFY(camera->Camera()->Deliver(Qt::red));
-        QTest::mouseClick(Control<TImageButton>(&*form, "btnPreview"), Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "btnPreview"), Qt::LeftButton);
         QVERIFY(!Cap()->Previewing());
-        QVERIFY(Control<QLabel>(&*form, "Label3")->isVisible());
+        QVERIFY(Control<QLabel>(&phone->Window(), "Label3")->isVisible());
         // A stopped camera's pictures no longer reach the window.
         QVERIFY(!camera->Camera()->Deliver(Qt::red));
-        QTest::mouseClick(Control<TImageButton>(&*form, "btnPreview"), Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "btnPreview"), Qt::LeftButton);
         QVERIFY(Cap()->Previewing());
-        QVERIFY(!Control<QLabel>(&*form, "Label3")->isVisible());
+        QVERIFY(!Control<QLabel>(&phone->Window(), "Label3")->isVisible());
         QVERIFY(camera->Camera()->Deliver(Qt::green));
         QCOMPARE(PreviewShows(), QColor(Qt::green));
     }
@@ -129,13 +130,13 @@ private slots:
         QTRY_VERIFY(Cap()->Previewing());
         auto sender = std::make_unique<CountingSender>();
         CountingSender* counting = sender.get();
-        form->Video().SetSender(std::move(sender));
+        phone->Video().SetSender(std::move(sender));
         TFakeCamera* fake = camera->Camera();
         for (const QColor colour : {QColor(Qt::red), QColor(Qt::green)})
             QVERIFY(fake->Deliver(colour));
         QVERIFY(counting->sent.isEmpty()); // no call: nothing goes out
 
-        form->Video().Start(QHostAddress("192.0.2.3"));
+        phone->Video().Start(QHostAddress("192.0.2.3"));
         for (const QColor colour : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)})
             QVERIFY(fake->Deliver(colour));
         QCOMPARE(counting->sent.size(), 3);
@@ -147,7 +148,7 @@ private slots:
         StoreCameraConfiguration();
         Start();
         QTRY_VERIFY(Cap()->Previewing());
-        form->close();
+        phone->Window().close();
         QVERIFY(!Cap()->Previewing());
         TGraphConfig saved;
         saved.LoadFromString(TGraphConfig::ReadConfigText(TfrmMain::PlacementFileName()));

@@ -2,6 +2,7 @@
 // draws everything at twice the pixels: its picture is the 1x picture enlarged. The scale factor
 // is read when the application is made, so each scale is grabbed by a run of this binary of its
 // own (--grab-into <folder>), and the test compares what the two runs left there.
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/FakeCamera.h"
@@ -41,12 +42,12 @@ int GrabInto(int argc, char** argv, const QString& folder)
     QCoreApplication::setApplicationName(QStringLiteral("parlavue"));
     TGuiTestEnvironment env;
     TScriptedUiScope script;
-    std::unique_ptr<TfrmMain> form = StartMainWindow(MakeFakeCamera());
-    if (!form) {
+    std::unique_ptr<TPhone> phone = StartPhone(MakeFakeCamera());
+    if (!phone) {
         QTextStream(stderr) << "the main window did not come up\n";
         return 2;
     }
-    const QImage shot = ComparableShot(*form);
+    const QImage shot = ComparableShot(phone->Window());
     QFile notes(QDir(folder).filePath(NotesFile));
     if (!shot.save(QDir(folder).filePath(ShotFile)) ||
         !notes.open(QIODevice::WriteOnly | QIODevice::Text)) {
@@ -55,11 +56,12 @@ int GrabInto(int argc, char** argv, const QString& folder)
     }
     QTextStream out(&notes);
     out << "dpr " << shot.devicePixelRatio() << '\n';
-    for (const QWidget* w : form->findChildren<QWidget*>()) {
+    for (const QWidget* w : phone->Window().findChildren<QWidget*>()) {
         const QString name = w->objectName();
-        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || !w->isVisibleTo(form.get()))
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) ||
+            !w->isVisibleTo(&phone->Window()))
             continue;
-        const QRect g(w->mapTo(form.get(), QPoint(0, 0)), w->size());
+        const QRect g(w->mapTo(&phone->Window(), QPoint(0, 0)), w->size());
         const auto* label = qobject_cast<const QLabel*>(w);
         const bool text = (label && !label->text().isEmpty()) || qobject_cast<const QLineEdit*>(w);
         out << "place " << name << ' ' << g.x() << ' ' << g.y() << ' ' << g.width() << ' '

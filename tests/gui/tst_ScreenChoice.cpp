@@ -2,7 +2,7 @@
 // "ConfigGraph.ini" by its name and opens again at the next start (the X11 screen of a display
 // of the test's own). A screen the desktop refuses (a fake portal) leaves the running camera,
 // and the window shows that camera again.
-#include "app/TForms.h"
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "capture/TFGraphConfig.h"
 #include "capture/TGraphConfig.h"
@@ -25,23 +25,23 @@ class ScreenChoiceTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
 
-    TVideoCapture* Cap() const { return Control<TVideoCapture>(&*form, "cap"); }
+    TVideoCapture* Cap() const { return Control<TVideoCapture>(&phone->Window(), "cap"); }
 
     void Start(std::shared_ptr<TGstCameraSystem> system)
     {
-        form = StartMainWindow(std::move(system));
-        QVERIFY(form);
+        phone = StartPhone(std::move(system));
+        QVERIFY(phone);
     }
 
-    void Stop() { CloseMainWindow(form); }
+    void Stop() { phone.reset(); }
 
     // As a user does it: the source, a pixel format (which enables Apply), Apply.
     void ChooseAndApply(const QString& source)
     {
-        TFGraphConfig* window = Forms().FGraphConfig;
-        QVERIFY(WithVideoOptionsOpen(*form, [&] {
+        TFGraphConfig* window = phone->Windows().videoOptions;
+        QVERIFY(WithVideoOptionsOpen(*phone, [&] {
             QVERIFY(ChooseEntry(window->cbVSources, source));
             QVERIFY(ChooseEntry(window->cbPixelFormat, "pf24bit"));
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
@@ -123,7 +123,7 @@ private slots:
         QVERIFY(Cap()->Previewing());
         QCOMPARE(Cap()->VideoDeviceName(), QString(TGstCameraSystem::TestCameraName));
         QCOMPARE(shown, QString(TGstCameraSystem::TestCameraName));
-        QCOMPARE(form->CaptureConfig().VCapSource, QString(TGstCameraSystem::TestCameraName));
+        QCOMPARE(phone->CaptureConfig().VCapSource, QString(TGstCameraSystem::TestCameraName));
         QCOMPARE(Stored(), QString(TGstCameraSystem::TestCameraName));
     }
 };

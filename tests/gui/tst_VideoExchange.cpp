@@ -1,4 +1,4 @@
-#include "app/TForms.h"
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TFrameDecoder.h"
@@ -44,45 +44,45 @@ class VideoExchangeTest : public TWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
     std::shared_ptr<TFakeVoiceLink> terminal;
 
     void Start()
     {
-        form = MakeMainWindow(MakeFakeCamera());
+        phone = MakePhone(MakeFakeCamera());
         terminal = std::make_shared<TFakeVoiceLink>();
-        form->Session().SetVoiceLink(terminal);
-        form->Session().SetSender(std::make_unique<TRecordingSender>());
-        QVERIFY(ShowMainWindow(*form));
+        phone->Session().SetVoiceLink(terminal);
+        phone->Session().SetSender(std::make_unique<TRecordingSender>());
+        QVERIFY(ShowMainWindow(phone->Window()));
     }
 
-    QImage Shown() const { return Control<TImage>(&*form, "Image1")->Picture(); }
-    QImage Idle() const { return Control<TImage>(&*form, "Image12")->Picture(); }
-    QString Field() const { return Control<QLineEdit>(&*form, "edtHostName")->text(); }
+    QImage Shown() const { return Control<TImage>(&phone->Window(), "Image1")->Picture(); }
+    QImage Idle() const { return Control<TImage>(&phone->Window(), "Image12")->Picture(); }
+    QString Field() const { return Control<QLineEdit>(&phone->Window(), "edtHostName")->text(); }
 
     // A call the peer placed, answered with the button.
     void InCallWith(const QString& peer)
     {
-        form->Session().Receive("Calling|Bert", peer);
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
-        QVERIFY(form->Session().Connected());
-        QVERIFY(form->Video().Running());
+        phone->Session().Receive("Calling|Bert", peer);
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "Image4"), Qt::LeftButton);
+        QVERIFY(phone->Session().Connected());
+        QVERIFY(phone->Video().Running());
     }
 
     // Hands a datagram to the video listener and waits until its picture is handed back or it
     // is refused.
     void ReceiveAndWait(const QByteArray& datagram, const QString& from)
     {
-        const TFrameDecoder& d = form->Video().Decoder();
+        const TFrameDecoder& d = phone->Video().Decoder();
         const quint64 before = d.Delivered() + d.Refused();
-        form->Video().Receive(datagram, from);
+        phone->Video().Receive(datagram, from);
         QTRY_COMPARE(d.Delivered() + d.Refused(), before + 1);
     }
 
 private slots:
     void cleanup()
     {
-        CloseMainWindow(form);
+        phone.reset();
         terminal.reset();
         TWindowTest::cleanup();
     }
@@ -91,41 +91,41 @@ private slots:
     {
         Start();
         const QByteArray frame = Jpeg(Pattern(160, 120, Qt::red));
-        form->Video().Receive(frame, "192.0.2.3");
+        phone->Video().Receive(frame, "192.0.2.3");
         QCOMPARE(Field(), QString("192.0.2.3"));
         QCOMPARE(Shown(), Idle());
-        form->Video().Receive(frame, "192.0.2.4"); // only the first sender of the run
+        phone->Video().Receive(frame, "192.0.2.4"); // only the first sender of the run
         QCOMPARE(Field(), QString("192.0.2.3"));
 
         // What the user typed stays: the network only offers an address.
-        Control<QLineEdit>(&*form, "edtHostName")->setText("friend.example");
-        QVERIFY(!form->OfferHostName("192.0.2.5"));
+        Control<QLineEdit>(&phone->Window(), "edtHostName")->setText("friend.example");
+        QVERIFY(!phone->Window().OfferHostName("192.0.2.5"));
         QCOMPARE(Field(), QString("friend.example"));
         // The prompt, nothing, or what the network wrote before may be replaced.
-        form->SetHostName(TfrmMain::HostNamePrompt);
-        QVERIFY(form->OfferHostName("192.0.2.5"));
-        QVERIFY(form->OfferHostName("192.0.2.6"));
+        phone->Window().SetHostName(TfrmMain::HostNamePrompt);
+        QVERIFY(phone->Window().OfferHostName("192.0.2.5"));
+        QVERIFY(phone->Window().OfferHostName("192.0.2.6"));
         QCOMPARE(Field(), QString("192.0.2.6"));
     }
 
     void aStrangersContactDuringACallLeavesTheHostFieldAsItWas()
     {
         Start();
-        form->Session().Receive("Calling|Bert", "192.0.2.3");
+        phone->Session().Receive("Calling|Bert", "192.0.2.3");
         QCOMPARE(Field(), QString("192.0.2.3")); // a ringing call shows its caller
         // While it rings, neither a file nor a stranger's first video may replace it.
-        QVERIFY(!form->OfferHostName("192.0.2.66"));
-        form->Video().Receive(Jpeg(Pattern(16, 16, Qt::red)), "192.0.2.66");
+        QVERIFY(!phone->Window().OfferHostName("192.0.2.66"));
+        phone->Video().Receive(Jpeg(Pattern(16, 16, Qt::red)), "192.0.2.66");
         QCOMPARE(Field(), QString("192.0.2.3"));
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image4"), Qt::LeftButton);
-        QVERIFY(form->Session().Connected());
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "Image4"), Qt::LeftButton);
+        QVERIFY(phone->Session().Connected());
         // Someone connects to the file transfer port during the call: the portal names it.
-        TfrmTransfer* portal = Forms().frmTransfer;
+        TfrmTransfer* portal = phone->Windows().transfer;
         TRawTcpClient contact(portal->StrmRec1->LocalPort());
         QVERIFY(contact.IsConnected());
         QTRY_COMPARE(portal->lblCom->text(), QString("Incoming from 127.0.0.1..."));
         QCOMPARE(Field(), QString("192.0.2.3"));
-        QCOMPARE(form->Session().Peer(), QString("192.0.2.3"));
+        QCOMPARE(phone->Session().Peer(), QString("192.0.2.3"));
         contact.Close();
     }
 
@@ -136,9 +136,9 @@ private slots:
         ReceiveAndWait(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.3");
         QCOMPARE(Shown().size(), QSize(160, 120));
         QVERIFY(qRed(Shown().pixel(5, 5)) > 200);
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image5"), Qt::LeftButton); // End
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "Image5"), Qt::LeftButton); // End
         QCOMPARE(Shown(), Idle());
-        form->Video().Receive(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.3");
+        phone->Video().Receive(Jpeg(Pattern(160, 120, Qt::red)), "192.0.2.3");
         QTest::qWait(50);
         QCOMPARE(Shown(), Idle()); // the peer keeps sending: still idle
     }
@@ -151,13 +151,13 @@ private slots:
         // Decoded no larger than it takes to cover the area, and shown scaled to fit; the
         // snapshot still takes the whole frame.
         QVERIFY(Shown().width() < 1920);
-        QVERIFY(Shown().width() >= Control<TImage>(&*form, "Image1")->width() ||
-                Shown().height() >= Control<TImage>(&*form, "Image1")->height());
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image9"), Qt::LeftButton);
+        QVERIFY(Shown().width() >= Control<TImage>(&phone->Window(), "Image1")->width() ||
+                Shown().height() >= Control<TImage>(&phone->Window(), "Image1")->height());
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "Image9"), Qt::LeftButton);
         QCOMPARE(QApplication::clipboard()->image().size(), QSize(1920, 1080));
-        const QRect fit = Control<TImage>(&*form, "Image1")->PictureRect();
+        const QRect fit = Control<TImage>(&phone->Window(), "Image1")->PictureRect();
         QVERIFY(fit.width() < 1920 && fit.width() > 0);
-        const QImage screen = Control<TImage>(&*form, "Image1")->grab().toImage();
+        const QImage screen = Control<TImage>(&phone->Window(), "Image1")->grab().toImage();
         const QPoint middle = fit.center();
         QVERIFY(qGreen(screen.pixel(middle)) > 200); // the white middle of the pattern
         QVERIFY(qRed(screen.pixel(fit.left() + 3, fit.top() + 3)) > 200);
@@ -166,10 +166,10 @@ private slots:
     void framesThatNeverFitAreToldOnceInABox()
     {
         Start();
-        form->Video().SetSender(std::make_unique<RefusingSender>());
+        phone->Video().SetSender(std::make_unique<RefusingSender>());
         InCallWith("192.0.2.3");
         for (int i = 0; i < 102; ++i)
-            form->Video().Send(Pattern(32, 32, Qt::red));
+            phone->Video().Send(Pattern(32, 32, Qt::red));
         QCOMPARE(script->ui.Texts("information"),
                  QStringList{"Video Frame too large. Lower resolution on video camera."});
     }
@@ -177,7 +177,7 @@ private slots:
     void snapshotPutsTheShownPictureOnTheClipboard()
     {
         Start();
-        QTest::mouseClick(Control<TImageButton>(&*form, "Image9"), Qt::LeftButton);
+        QTest::mouseClick(Control<TImageButton>(&phone->Window(), "Image9"), Qt::LeftButton);
         QCOMPARE(QApplication::clipboard()->image().size(), Idle().size());
     }
 };

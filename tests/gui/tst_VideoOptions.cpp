@@ -1,4 +1,4 @@
-#include "app/TForms.h"
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "capture/TFGraphConfig.h"
 #include "capture/TGraphConfig.h"
@@ -26,22 +26,22 @@ class VideoOptionsTest : public TWindowTest
     Q_OBJECT
 
     std::shared_ptr<TFakeCameraSystem> camera;
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TPhone> phone;
     TFGraphConfig* window = nullptr;
 
     void Start()
     {
-        form = StartMainWindow(camera);
-        QVERIFY(form);
-        window = Forms().FGraphConfig;
+        phone = StartPhone(camera);
+        QVERIFY(phone);
+        window = phone->Windows().videoOptions;
         QVERIFY(window);
     }
 
-    TVideoCapture* Cap() const { return Control<TVideoCapture>(&*form, "cap"); }
+    TVideoCapture* Cap() const { return Control<TVideoCapture>(&phone->Window(), "cap"); }
 
     void WithWindowOpen(const std::function<void()>& inside)
     {
-        QVERIFY(WithVideoOptionsOpen(*form, inside));
+        QVERIFY(WithVideoOptionsOpen(*phone, inside));
     }
 
     void Choose(QComboBox* list, const QString& text)
@@ -78,7 +78,7 @@ private slots:
     }
     void cleanup()
     {
-        CloseMainWindow(form);
+        phone.reset();
         window = nullptr;
         camera.reset();
         TWindowTest::cleanup();
@@ -98,7 +98,7 @@ private slots:
         });
         // Closing never applies, but the configuration is saved all the same.
         QVERIFY(!Cap()->Previewing());
-        QVERIFY(form->CaptureConfig().VCapSource.isEmpty());
+        QVERIFY(phone->CaptureConfig().VCapSource.isEmpty());
         QVERIFY(!env->ReadProgramFile("ConfigGraph.ini").isEmpty());
     }
 
@@ -119,7 +119,7 @@ private slots:
         QCOMPARE(after, (QStringList{"Video Capture Filter", "Video Capture Pin"}));
         QVERIFY(Cap()->Previewing());
         QCOMPARE(Cap()->VideoDeviceName(), QString("Second Camera"));
-        QCOMPARE(form->CaptureConfig().PixelFormat, TPixelFormat::pf32bit);
+        QCOMPARE(phone->CaptureConfig().PixelFormat, TPixelFormat::pf32bit);
         const QString saved = TGraphConfig::ReadConfigText(env->ProgramFile("ConfigGraph.ini"));
         QVERIFY2(saved.contains("VCapSource=Second Camera"), qPrintable(saved));
     }

@@ -3,7 +3,6 @@
 std::shared_ptr<TFakeCameraSystem> MakeFakeCamera()
 {
     auto system = std::make_shared<TFakeCameraSystem>();
-    system->AddDevice(QStringLiteral("Fake Camera"),
-                      {TFakeCameraSystem::RawMode("BGR", 320, 240)});
+    system->AddDevice(QStringLiteral("Fake Camera"), {TFakeCameraSystem::RawMode("BGR", 320, 240)});
     return system;
 }

@@ -1,9 +1,11 @@
 #include "tests/support/MainWindowSteps.h"
 #include "tests/support/Controls.h"
 
-#include "app/TForms.h"
+#include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "capture/TFGraphConfig.h"
+#include "platform/player/gst/TGstMediaPlayer.h"
+#include "platform/volume/IOutputVolume.h"
 #include "widgets/TImageButton.h"
 
 #include <QApplication>
@@ -13,16 +15,32 @@
 #include <QTest>
 #include <QTimer>
 
-std::unique_ptr<TfrmMain> MakeMainWindow(std::shared_ptr<ICameraSystem> camera)
+namespace {
+
+class TSilentVolume : public IOutputVolume
 {
-    TCallPorts ports;
-    ports.signallingListen = 0;
-    ports.videoListen = 0;
-    auto form = std::make_unique<TfrmMain>(std::move(camera), ports);
-    CreateSecondaryForms(*form, 0);
-    form->ReadOutputVolume = [](quint16&, quint16&) { return false; };
-    form->WriteOutputVolume = [](quint32) { return false; };
-    return form;
+public:
+    bool GetWaveOutVolume(quint16&, quint16&) override { return false; }
+    bool SetWaveOutVolume(quint32) override { return false; }
+};
+
+} // namespace
+
+TPhoneParts TestPhoneParts(std::shared_ptr<ICameraSystem> camera)
+{
+    TPhoneParts parts;
+    parts.cameras = std::move(camera);
+    parts.ports.signallingListen = 0; // any free port: tests never take the real ones
+    parts.ports.videoListen = 0;
+    parts.transferPort = 0;
+    parts.outputVolume = std::make_unique<TSilentVolume>();
+    parts.ringPlayer = std::make_unique<TGstMediaPlayer>();
+    return parts;
+}
+
+std::unique_ptr<TPhone> MakePhone(std::shared_ptr<ICameraSystem> camera)
+{
+    return std::make_unique<TPhone>(TestPhoneParts(std::move(camera)));
 }
 
 bool ShowMainWindow(TfrmMain& form, bool activate)
@@ -36,23 +54,15 @@ bool ShowMainWindow(TfrmMain& form, bool activate)
     return QTest::qWaitForWindowActive(&form);
 }
 
-std::unique_ptr<TfrmMain> StartMainWindow(std::shared_ptr<ICameraSystem> camera)
+std::unique_ptr<TPhone> StartPhone(std::shared_ptr<ICameraSystem> camera)
 {
-    auto form = MakeMainWindow(std::move(camera));
-    return ShowMainWindow(*form) ? std::move(form) : nullptr;
+    auto phone = MakePhone(std::move(camera));
+    return ShowMainWindow(phone->Window()) ? std::move(phone) : nullptr;
 }
 
-void CloseMainWindow(std::unique_ptr<TfrmMain>& form)
+bool WithVideoOptionsOpen(TPhone& phone, const std::function<void()>& inside)
 {
-    form.reset();
-    Forms() = TForms();
-}
-
-bool WithVideoOptionsOpen(TfrmMain& form, const std::function<void()>& inside)
-{
-    TFGraphConfig* window = Forms().FGraphConfig;
-    if (!window)
-        return false;
+    TFGraphConfig* window = phone.Windows().videoOptions;
     bool ran = false;
     QTimer::singleShot(0, window, [&] {
         if (!QTest::qWaitFor([&] { return window->isVisible(); }))
@@ -61,7 +71,7 @@ bool WithVideoOptionsOpen(TfrmMain& form, const std::function<void()>& inside)
         ran = true;
         QTest::mouseClick(window->btnCancel, Qt::LeftButton);
     });
-    QTest::mouseClick(Control<TImageButton>(&form, "btnVideoSource"), Qt::LeftButton);
+    QTest::mouseClick(Control<TImageButton>(&phone.Window(), "btnVideoSource"), Qt::LeftButton);
     return ran && !window->isVisible();
 }
 

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "calls/TCallPorts.h"
+#include "calls/TCallSettings.h"
+#include "capture/TGraphConfig.h"
+#include "platform/elements/TGstElements.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class ICameraSystem;
+class IMediaPlayer;
+class INetResourceProvider;
+class IOutputVolume;
+class ISoundDevices;
+class IVoiceLink;
+class QTimer;
+class TCallSession;
+class TDesktopNotices;
+class TDesktopNotifications;
+class TDnsSdPublisher;
+class TFGraphConfig;
+class TSoundDeviceChoice;
+class TVideoCapture;
+class TVideoLink;
+class TfrmCalling;
+class TfrmIP;
+class TfrmMain;
+class TfrmNetworkClients;
+class TfrmSettings;
+class TfrmTransfer;
+class TfrmTxtMessage;
+struct TNetResource;
+
+// What the phone is built from: the machine's own services, or fakes in tests. Every part but
+// the camera system may be left out; the phone then goes without it.
+struct TPhoneParts
+{
+    TPhoneParts();
+    ~TPhoneParts();
+    TPhoneParts(TPhoneParts&&) noexcept;
+    TPhoneParts& operator=(TPhoneParts&&) noexcept;
+
+    std::shared_ptr<ICameraSystem> cameras;
+    TCallPorts ports;
+    quint16 transferPort = 6501;
+    std::shared_ptr<IVoiceLink> voice;
+    std::shared_ptr<ISoundDevices> soundDevices;
+    std::unique_ptr<IOutputVolume> outputVolume;
+    std::unique_ptr<IMediaPlayer> ringPlayer;
+    // The computers on the network, and which of them run this program.
+    std::shared_ptr<INetResourceProvider> network;
+    std::function<bool(const TNetResource&)> isProgramCopy;
+    // Announces this copy under its caller ID.
+    std::unique_ptr<TDnsSdPublisher> publisher;
+    // The desktop's notification service: incoming calls and arrivals are told there.
+    TDesktopNotifications* notifications = nullptr;
+    // Which of the GStreamer elements this run needs are missing; start-up names them.
+    std::function<QList<TGstElement>()> findMissingElements;
+};
+
+// The phone: builds the call, the video, the camera and the windows, wires them, and keeps the
+// settings and the camera configuration. The main window is its view.
+class TPhone : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TPhone(TPhoneParts parts, QObject* parent = nullptr);
+    ~TPhone() override;
+
+    TfrmMain& Window() { return *window_; }
+    TCallSession& Session() { return *session_; }
+    TVideoLink& Video() { return *video_; }
+    TCallSettings& CallSettings() { return settings_; }
+    const TGraphConfig& CaptureConfig() const { return captureConfig_; }
+
+    // The secondary windows, owned by the main window.
+    struct TWindows
+    {
+        TFGraphConfig* videoOptions = nullptr;
+        TfrmCalling* calling = nullptr;
+        TfrmTransfer* transfer = nullptr;
+        TfrmIP* addressBook = nullptr;
+        TfrmNetworkClients* networkClients = nullptr;
+        TfrmSettings* settings = nullptr;
+        TfrmTxtMessage* message = nullptr;
+    };
+    const TWindows& Windows() const { return windows_; }
+
+    // Set when start-up found no camera and ended the program.
+    bool TerminateRequested() const { return terminateRequested_; }
+
+    // "ConfigGraph.ini" beside the executable.
+    static QString CaptureConfigFileName();
+
+private:
+    void CreateWindows();
+    void Connect();
+    void ConnectCalling();
+    void Start();
+    void Closing();
+    void LoadSettings();
+    void SettingsChanged(const TCallSettings& settings);
+    void CheckGstElements();
+    bool ReadCaptureConfig(const QString& file); // false: the file holds none
+    void WriteCaptureConfig(const QString& file);
+    void ApplyCaptureConfig();
+    void ChooseVideoSource();
+    void ShowSettings();
+    void ShowTransfer();
+    void PlacingStarted();
+
+    TPhoneParts parts_;
+    TCallSettings settings_;
+    TGraphConfig captureConfig_;
+    QString localAddress_;
+    bool terminateRequested_ = false;
+    TCallSession* session_ = nullptr;
+    TVideoLink* video_ = nullptr;
+    std::unique_ptr<TSoundDeviceChoice> deviceChoice_;
+    QTimer* applyTimer_ = nullptr; // applies the stored capture configuration once, at start-up
+    TVideoCapture* cap_ = nullptr; // the camera control, shown in the main window
+    TWindows windows_;
+    // Goes first: the windows and the camera control go with it.
+    std::unique_ptr<TfrmMain> window_;
+    std::unique_ptr<TDesktopNotices> notices_;
+};
