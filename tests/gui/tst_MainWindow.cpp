@@ -11,6 +11,7 @@
 #include "platform/ini/TIniFile.h"
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
+#include "platform/voice/ISoundDevices.h"
 #include "platform/volume/IOutputVolume.h"
 #include "tests/support/Controls.h"
 #include "tests/support/FakeCamera.h"
@@ -473,6 +474,44 @@ private slots:
         QVERIFY(seen);
         QVERIFY(!book->isVisible());
         QCOMPARE(Control<QLineEdit>(form, "edtHostName")->text(), QStringLiteral("192.168.0.10"));
+    }
+
+    void chosenSoundDevicesFollowTheSettingsAndThePlugs()
+    {
+        // The phone ties the stored choice, the settings window and the server's plug reports
+        // to the voice link; a call hears of a chosen device that went.
+        struct TPlugs : ISoundDevices
+        {
+            QList<TSoundDevice> microphones{{"usb-mic", "USB Microphone"}};
+            QList<TSoundDevice> speakers{{"desk", "Desk Speakers"}};
+            std::function<void()> changed;
+            QList<TSoundDevice> Microphones() const override { return microphones; }
+            QList<TSoundDevice> Speakers() const override { return speakers; }
+            void SetChanged(std::function<void()> c) override { changed = std::move(c); }
+        };
+        auto plugs = std::make_shared<TPlugs>();
+        auto voice = std::make_shared<TFakeVoiceLink>();
+        env->WriteProgramFile("Settings.ini", "[Settings]\nMicrophone=usb-mic\nSpeaker=gone\n");
+        Start([&](TPhoneParts& parts) {
+            parts.voice = voice;
+            parts.soundDevices = plugs;
+        });
+        QCOMPARE(voice->microphone, QString("usb-mic"));
+        QCOMPARE(voice->speaker, QString()); // not plugged in: the default
+        phone->Session().SetSender(std::make_unique<TRecordingSender>());
+        phone->Session().Receive("Calling|Bert", "192.0.2.7");
+        phone->Session().Answer();
+        QVERIFY(voice->Running());
+        plugs->microphones = {TSoundDevice{"other", "Other"}};
+        plugs->changed();
+        QCOMPARE(voice->microphone, QString());
+        QCOMPARE(Control<QLabel>(form, "lblCallerID")->text(),
+                 QString("Microphone unplugged: using the default"));
+        // A choice saved in the settings window applies at once.
+        TCallSettings saved = phone->CallSettings();
+        saved.Speaker = "desk";
+        phone->Windows().settings->OnSaved(saved);
+        QCOMPARE(voice->speaker, QString("desk"));
     }
 
     void volumeBarStartsFromTheOutputAndSetsBothChannels()
