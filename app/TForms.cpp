@@ -8,7 +8,6 @@
 #include "contacts/TfrmIP.h"
 #include "contacts/TfrmNetworkClients.h"
 #include "contacts/TfrmSettings.h"
-#include "platform/netenum/TNoNetResourceProvider.h"
 #include "transfer/TfrmTransfer.h"
 #include "transfer/TfrmTxtMessage.h"
 
@@ -19,8 +18,7 @@ TForms& Forms()
 }
 
 void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort,
-                          std::shared_ptr<INetResourceProvider> network,
-                          std::function<bool(const TNetResource&)> isProgramCopy)
+                          std::shared_ptr<IPeerBrowser> peers)
 {
     TForms& forms = Forms();
     forms.frmMain = &frmMain;
@@ -38,11 +36,7 @@ void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort,
     forms.frmTransfer = new TfrmTransfer(std::move(host), transferPort, &frmMain);
     forms.frmIP = new TfrmIP(&frmMain);
     forms.frmIP->SetHostName = [main](const QString& text) { main->SetHostName(text); };
-    // Without a way to ask the network, nobody is listed.
-    if (!network)
-        network = std::make_shared<TNoNetResourceProvider>();
-    forms.frmNetworkClients = new TfrmNetworkClients(std::move(network), forms.frmIP);
-    forms.frmNetworkClients->IsProgramCopy = std::move(isProgramCopy);
+    forms.frmNetworkClients = new TfrmNetworkClients(std::move(peers), forms.frmIP);
     TfrmIP* book = forms.frmIP;
     forms.frmNetworkClients->BookLines = [book] { return book->Lines(); };
     forms.frmNetworkClients->AddContact = [book](const QString& name, const QString& host) {

@@ -5,8 +5,7 @@
 #include <functional>
 #include <memory>
 
-class INetResourceProvider;
-struct TNetResource;
+class IPeerBrowser;
 
 class TfrmMain;
 class TFGraphConfig;
@@ -34,8 +33,6 @@ struct TForms
 TForms& Forms();
 
 // Creates the windows that follow the main window, in their order, owned by it.
-// network lists the computers on the network (none when empty); isProgramCopy tells which
-// of them run this program.
+// peers lists the computers on the network (none when empty).
 void CreateSecondaryForms(TfrmMain& frmMain, quint16 transferPort = 6501,
-                          std::shared_ptr<INetResourceProvider> network = {},
-                          std::function<bool(const TNetResource&)> isProgramCopy = {});
+                          std::shared_ptr<IPeerBrowser> peers = {});

@@ -9,7 +9,7 @@
 #include "contacts/TfrmSettings.h"
 #include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/dnssd/TAvahiClient.h"
-#include "platform/dnssd/TDnsSdNetResourceProvider.h"
+#include "platform/dnssd/TDnsSdPeerBrowser.h"
 #include "platform/dnssd/TDnsSdPublisher.h"
 #include "platform/elements/gst/TGstElementCheck.h"
 #include "platform/logging/Logging.h"
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     // The computers on the network, and this copy among them under its caller ID; without an
     // Avahi daemon the list stays empty and nothing else changes.
     auto avahi = std::make_shared<TAvahiClient>();
-    auto network = std::make_shared<TDnsSdNetResourceProvider>(avahi);
+    auto peers = std::make_shared<TDnsSdPeerBrowser>(avahi);
     auto publisher = std::make_unique<TDnsSdPublisher>(avahi, TCallPorts().signallingListen);
     // Set below, once the windows exist; the settings are loaded when the main window shows.
     std::function<void(const TCallSettings&)> applyDevices;
@@ -65,9 +65,7 @@ int main(int argc, char** argv)
         if (applyDevices)
             applyDevices(main->CallSettings());
     };
-    CreateSecondaryForms(*frmMain, 6501, network, [network](const TNetResource& entry) {
-        return network->IsProgramCopy(entry);
-    });
+    CreateSecondaryForms(*frmMain, 6501, peers);
     Forms().frmSettings->OnSaved = [&publisher, &applyDevices](const TCallSettings& saved) {
         publisher->SetName(saved.CallerID);
         applyDevices(saved);
