@@ -226,9 +226,8 @@ void TfrmNetworkClients::SearchNetwork()
     ListBox1->clear();
     if (!peers_)
         return; // nothing to ask, so nothing to wait for
+    // The buttons stay usable: rows are listed as they come, and a restart starts clean.
     searching_ = true;
-    SpeedButton1->setEnabled(false);
-    btnAdd->setEnabled(false);
     frmExport->show();
     // A browse under way is restarted: it tells everything again, into the empty list.
     peers_->Start();
@@ -237,8 +236,6 @@ void TfrmNetworkClients::SearchNetwork()
 void TfrmNetworkClients::SearchEnded()
 {
     frmExport->hide();
-    SpeedButton1->setEnabled(true);
-    btnAdd->setEnabled(true);
     searching_ = false;
 }
 
