@@ -16,7 +16,6 @@
 #include "platform/camera/ICameraSystem.h"
 #include "platform/dnssd/TDnsSdPublisher.h"
 #include "platform/logging/Logging.h"
-#include "platform/netenum/TNoNetResourceProvider.h"
 #include "platform/paths/TProgramFolder.h"
 #include "platform/player/IMediaPlayer.h"
 #include "platform/ui/Guarded.h"
@@ -94,11 +93,7 @@ void TPhone::CreateWindows()
     windows_.transfer = new TfrmTransfer(std::move(host), parts_.transferPort, main);
     windows_.addressBook = new TfrmIP(main);
     windows_.addressBook->SetHostName = [main](const QString& text) { main->SetHostName(text); };
-    // Without a way to ask the network, nobody is listed.
-    if (!parts_.network)
-        parts_.network = std::make_shared<TNoNetResourceProvider>();
-    windows_.networkClients = new TfrmNetworkClients(parts_.network, windows_.addressBook);
-    windows_.networkClients->IsProgramCopy = parts_.isProgramCopy;
+    windows_.networkClients = new TfrmNetworkClients(parts_.peers, windows_.addressBook);
     TfrmIP* book = windows_.addressBook;
     windows_.networkClients->BookLines = [book] { return book->Lines(); };
     windows_.networkClients->AddContact = [book](const QString& name, const QString& host) {

@@ -12,7 +12,7 @@
 
 class ICameraSystem;
 class IMediaPlayer;
-class INetResourceProvider;
+class IPeerBrowser;
 class IOutputVolume;
 class ISoundDevices;
 class IVoiceLink;
@@ -32,7 +32,6 @@ class TfrmNetworkClients;
 class TfrmSettings;
 class TfrmTransfer;
 class TfrmTxtMessage;
-struct TNetResource;
 
 // What the phone is built from: the machine's own services, or fakes in tests. Every part but
 // the camera system may be left out; the phone then goes without it.
@@ -50,9 +49,8 @@ struct TPhoneParts
     std::shared_ptr<ISoundDevices> soundDevices;
     std::unique_ptr<IOutputVolume> outputVolume;
     std::unique_ptr<IMediaPlayer> ringPlayer;
-    // The computers on the network, and which of them run this program.
-    std::shared_ptr<INetResourceProvider> network;
-    std::function<bool(const TNetResource&)> isProgramCopy;
+    // The computers on the network, as they come and go.
+    std::shared_ptr<IPeerBrowser> peers;
     // Announces this copy under its caller ID.
     std::unique_ptr<TDnsSdPublisher> publisher;
     // The desktop's notification service: incoming calls and arrivals are told there.

@@ -5,7 +5,7 @@
 #include "app/TfrmMain.h"
 #include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/dnssd/TAvahiClient.h"
-#include "platform/dnssd/TDnsSdNetResourceProvider.h"
+#include "platform/dnssd/TDnsSdPeerBrowser.h"
 #include "platform/dnssd/TDnsSdPublisher.h"
 #include "platform/elements/gst/TGstElementCheck.h"
 #include "platform/logging/Logging.h"
@@ -59,11 +59,7 @@ int main(int argc, char** argv)
     // The computers on the network, and this copy among them under its caller ID; without an
     // Avahi daemon the list stays empty and nothing else changes.
     auto avahi = std::make_shared<TAvahiClient>();
-    auto network = std::make_shared<TDnsSdNetResourceProvider>(avahi);
-    parts.network = network;
-    parts.isProgramCopy = [network](const TNetResource& entry) {
-        return network->IsProgramCopy(entry);
-    };
+    parts.peers = std::make_shared<TDnsSdPeerBrowser>(avahi);
     parts.publisher = std::make_unique<TDnsSdPublisher>(avahi, TCallPorts().signallingListen);
     // Calls and arrivals on the desktop's notification service, when it has one.
     TDesktopNotifications notifications;

@@ -5,8 +5,8 @@
 class QLabel;
 class TBusyWheel;
 
-// The small window with a turning busy wheel that stays over the screen while the network
-// neighbourhood is searched. It has no logic of its own; the search shows and hides it.
+// The small window with a turning busy wheel that stays over the screen while the first answers
+// from the network come in. It has no logic of its own; the search shows and hides it.
 class TfrmExport : public QDialog
 {
     Q_OBJECT

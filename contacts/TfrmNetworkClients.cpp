@@ -1,8 +1,8 @@
 #include "contacts/TfrmNetworkClients.h"
 
-#include "contacts/TNetworkWalk.h"
 #include "contacts/TfrmExport.h"
 #include "platform/logging/Logging.h"
+#include "platform/peers/IPeerBrowser.h"
 #include "platform/text/TRemoteText.h"
 #include "platform/ui/Guarded.h"
 #include "widgets/TFonts.h"
@@ -14,15 +14,12 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QScreen>
 #include <QToolButton>
 
-namespace {
-// The search runs on the disk resources of the whole network and lists computers.
-constexpr TNetResourceType SearchType = TNetResourceType::Disk;
-constexpr TNetDisplayType SearchFilter = TNetDisplayType::Server;
+#include <memory>
 
+namespace {
 QFont PixelArial(int pixels, bool bold)
 {
     QFont font = TFonts::Arial(10, bold);
@@ -52,9 +49,8 @@ QPixmap RefreshPicture()
 }
 } // namespace
 
-TfrmNetworkClients::TfrmNetworkClients(std::shared_ptr<INetResourceProvider> provider,
-                                       QWidget* parent)
-    : QDialog(parent, Qt::Dialog), provider_(std::move(provider)),
+TfrmNetworkClients::TfrmNetworkClients(std::shared_ptr<IPeerBrowser> peers, QWidget* parent)
+    : QDialog(parent, Qt::Dialog), peers_(std::move(peers)),
       progress_(std::make_unique<TfrmExport>())
 {
     setObjectName(QStringLiteral("frmNetworkClients"));
@@ -63,9 +59,24 @@ TfrmNetworkClients::TfrmNetworkClients(std::shared_ptr<INetResourceProvider> pro
     setModal(true);
     frmExport = progress_.get();
     CreateControls();
+    if (!peers_)
+        return;
+    // The browser calls from inside the daemon's callbacks: nothing may unwind through them.
+    connect(peers_.get(), &IPeerBrowser::Appeared, this,
+            [this](const TPeer& peer) { Guarded([&] { Listed(peer); }); });
+    connect(peers_.get(), &IPeerBrowser::Changed, this,
+            [this](const TPeer& peer) { Guarded([&] { Listed(peer); }); });
+    connect(peers_.get(), &IPeerBrowser::Gone, this,
+            [this](const QString& key) { Guarded([&] { Unlisted(key); }); });
+    connect(peers_.get(), &IPeerBrowser::AllForNow, this,
+            [this] { Guarded([this] { SearchEnded(); }); });
 }
 
-TfrmNetworkClients::~TfrmNetworkClients() = default;
+TfrmNetworkClients::~TfrmNetworkClients()
+{
+    // Nobody watches the network once the window has gone.
+    StopBrowsing();
+}
 
 void TfrmNetworkClients::CreateControls()
 {
@@ -121,6 +132,13 @@ void TfrmNetworkClients::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
+void TfrmNetworkClients::hideEvent(QHideEvent* event)
+{
+    // A closed window lists nothing more; the next showing starts afresh.
+    StopBrowsing();
+    QDialog::hideEvent(event);
+}
+
 void TfrmNetworkClients::FormShow()
 {
     SearchNetwork();
@@ -129,13 +147,6 @@ void TfrmNetworkClients::FormShow()
 void TfrmNetworkClients::SpeedButton1Click()
 {
     FormShow();
-}
-
-TNetworkWalk TfrmNetworkClients::MakeWalk()
-{
-    TNetworkWalk walk(*provider_, SearchType, SearchFilter);
-    walk.OnListed = [this](const TNetResource& entry) { List(entry); };
-    return walk;
 }
 
 QString TfrmNetworkClients::Shown(const QString& remote)
@@ -148,77 +159,91 @@ QString TfrmNetworkClients::Shown(const QString& remote)
     return text;
 }
 
-void TfrmNetworkClients::List(const TNetResource& entry)
+QStringList TfrmNetworkClients::ListLines(const TPeer& peer)
 {
-    TNetResource shown = entry;
-    shown.comment = Shown(entry.comment);
-    shown.remoteName = Shown(entry.remoteName);
-    shown.provider = Shown(entry.provider);
-    const QStringList lines = TNetworkWalk::ListLines(shown);
-    const QFontMetrics metrics(ListBox1->font());
-    const bool copy = IsProgramCopy ? IsProgramCopy(entry) : false;
-    qCDebug(lcSettings).noquote() << "online: \"" + shown.comment + "\" at" << shown.remoteName
-                                  << (copy ? "(runs Parlavue)" : "(workstation)");
-    for (int i = 0; i < lines.size(); ++i) {
-        auto* item = new QListWidgetItem(lines[i]);
-        item->setSizeHint(QSize(metrics.horizontalAdvance(lines[i]) + 8, RowHeight));
-        if (i == 0)
-            item->setData(ProgramCopyRole, copy);
-        // A computer that runs this program can answer a call; the others are only listed.
-        if (copy && i < 2) {
-            item->setForeground(ProgramCopyColor);
-            item->setToolTip(QStringLiteral("Runs Parlavue: this computer can answer a call"));
+    return {QStringLiteral("Computer Name: ") + peer.name,
+            QStringLiteral("Host Name and Connection Path: \\\\") + peer.host,
+            QStringLiteral("Network Provider: ") + peer.provider, QString()};
+}
+
+int TfrmNetworkClients::FirstRow(const QString& key) const
+{
+    for (int row = 0; row < ListBox1->count(); row += LinesPerComputer)
+        if (ListBox1->item(row)->data(PeerKeyRole).toString() == key)
+            return row;
+    return -1;
+}
+
+void TfrmNetworkClients::Dress(QListWidgetItem* item, int line, const QString& text,
+                               const TPeer& peer) const
+{
+    item->setText(text);
+    item->setSizeHint(QSize(QFontMetrics(ListBox1->font()).horizontalAdvance(text) + 8, RowHeight));
+    item->setData(PeerKeyRole, peer.key);
+    if (line == 0)
+        item->setData(ProgramCopyRole, peer.programCopy);
+    // A computer that runs this program can answer a call; the others are only listed.
+    const bool marked = peer.programCopy && line < 2;
+    item->setData(Qt::ForegroundRole, marked ? QVariant(QBrush(ProgramCopyColor)) : QVariant());
+    item->setToolTip(marked ? QStringLiteral("Runs Parlavue: this computer can answer a call")
+                            : QString());
+}
+
+void TfrmNetworkClients::Listed(const TPeer& peer)
+{
+    TPeer shown = peer;
+    shown.name = Shown(peer.name);
+    shown.host = Shown(peer.host);
+    shown.provider = Shown(peer.provider);
+    const QStringList lines = ListLines(shown);
+    qCDebug(lcSettings).noquote() << "online: \"" + shown.name + "\" at" << lines[1].mid(31)
+                                  << (peer.programCopy ? "(runs Parlavue)" : "(workstation)");
+    // A computer told of again is shown where it stands, never twice.
+    const int first = FirstRow(peer.key);
+    for (int line = 0; line < LinesPerComputer; ++line) {
+        if (first >= 0) {
+            Dress(ListBox1->item(first + line), line, lines[line], peer);
+        } else {
+            auto* item = new QListWidgetItem;
+            Dress(item, line, lines[line], peer);
+            ListBox1->addItem(item);
         }
-        ListBox1->addItem(item);
     }
+}
+
+void TfrmNetworkClients::Unlisted(const QString& key)
+{
+    const int first = FirstRow(key);
+    if (first < 0)
+        return;
+    qCDebug(lcSettings).noquote() << "offline:" << ListBox1->item(first + 1)->text().mid(31);
+    for (int line = 0; line < LinesPerComputer; ++line)
+        std::unique_ptr<QListWidgetItem>(ListBox1->takeItem(first));
 }
 
 void TfrmNetworkClients::SearchNetwork()
 {
-    // A search started from within a running one would interleave two lists in one.
-    if (searching_)
-        return;
+    ListBox1->clear();
+    if (!peers_)
+        return; // nothing to ask, so nothing to wait for
+    // The buttons stay usable: rows are listed as they come, and a restart starts clean.
     searching_ = true;
-    SpeedButton1->setEnabled(false);
-    btnAdd->setEnabled(false);
     frmExport->show();
-    // The provider looks at the network while the window runs; the list is then filled unseen
-    // and shown in one step.
-    const QPointer<TfrmNetworkClients> self(this);
-    provider_->Prepare([self] {
-        if (!self)
-            return;
-        // Puts the window back as it was on every way out, a provider's failure included.
-        struct TSearchEnd
-        {
-            TfrmNetworkClients& form;
-            ~TSearchEnd()
-            {
-                form.ListBox1->setUpdatesEnabled(true);
-                form.frmExport->hide();
-                form.SpeedButton1->setEnabled(true);
-                form.btnAdd->setEnabled(true);
-                form.searching_ = false;
-            }
-        };
-        Guarded([&] {
-            TSearchEnd end{*self};
-            self->ListBox1->setUpdatesEnabled(false);
-            self->ListBox1->clear();
-            self->WalkNetwork(std::nullopt);
-        });
-    });
+    // A browse under way is restarted: it tells everything again, into the empty list.
+    peers_->Start();
 }
 
-void TfrmNetworkClients::WalkNetwork(const std::optional<TNetResource>& container)
+void TfrmNetworkClients::SearchEnded()
 {
-    MakeWalk().WalkNetwork(container);
+    frmExport->hide();
+    searching_ = false;
 }
 
-bool TfrmNetworkClients::EnumerateLevel(const std::optional<TNetResource>& container,
-                                        std::vector<TNetResource>& entries)
+void TfrmNetworkClients::StopBrowsing()
 {
-    return MakeWalk().EnumerateLevel(container, entries);
+    if (peers_ && peers_->IsBrowsing())
+        peers_->Stop();
+    SearchEnded();
 }
 
 bool TfrmNetworkClients::ContactExists(const QString& host) const

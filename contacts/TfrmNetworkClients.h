@@ -1,48 +1,48 @@
 #pragma once
 
-#include "platform/netenum/INetResourceProvider.h"
-
 #include <QColor>
 #include <QDialog>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
 
+class IPeerBrowser;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class QToolButton;
 class TfrmExport;
 class THeadingPanel;
-class TNetworkWalk;
+struct TPeer;
 
-// "Online Network Clients": lists the computers the network neighbourhood reports, searched
-// afresh at every showing and on "Refresh List", and copies those the address book lacks into
-// it. A computer counts as online when the neighbourhood lists it; nothing is asked of it.
+// "Online Network Clients": lists the computers on the network while it is open, adding them
+// as they appear and taking them off as they go; every showing and "Refresh List" start the
+// list afresh. Copies those the address book lacks into it. A computer counts as online when
+// the network lists it; nothing is asked of it.
 class TfrmNetworkClients : public QDialog
 {
     Q_OBJECT
 public:
     static constexpr int RowHeight = 19;
-    // Set on each computer's "Computer Name: " row: whether the entry is a copy of this program.
+    static constexpr int LinesPerComputer = 4;
+    // Set on each computer's "Computer Name: " row: whether it runs a copy of this program.
     static constexpr int ProgramCopyRole = Qt::UserRole + 1;
+    // Set on every row: the browser's key of the computer the row belongs to.
+    static constexpr int PeerKeyRole = Qt::UserRole + 2;
     // The colour of a program copy's first two rows.
     static constexpr QColor ProgramCopyColor{0x00, 0x70, 0x30};
 
-    explicit TfrmNetworkClients(std::shared_ptr<INetResourceProvider> provider,
-                                QWidget* parent = nullptr);
+    // Without a browser nobody is listed.
+    explicit TfrmNetworkClients(std::shared_ptr<IPeerBrowser> peers, QWidget* parent = nullptr);
     ~TfrmNetworkClients() override;
 
     // The address book's contact lines ("Name <host>"), read afresh at every test.
     std::function<QStringList()> BookLines;
     // Adds the contact line name + " <" + host + ">" to the address book.
     std::function<void(const QString& name, const QString& host)> AddContact;
-    // Whether an entry's comment marks it as a copy of this program; while unset, none is.
-    std::function<bool(const TNetResource& entry)> IsProgramCopy;
 
-    // Searches, then shows the window modally.
+    // Starts the list, then shows the window modally.
     int Execute();
 
     THeadingPanel* RoundPanel1 = nullptr;
@@ -55,25 +55,32 @@ public:
     void SpeedButton1Click();
     void btnAddClick();
 
+    // Clears the list and browses afresh; the progress window stays up until the first
+    // answers are in.
     void SearchNetwork();
-    // container empty: the network root.
-    void WalkNetwork(const std::optional<TNetResource>& container);
-    bool EnumerateLevel(const std::optional<TNetResource>& container,
-                        std::vector<TNetResource>& entries);
     bool ContactExists(const QString& host) const;
 
+    // Until the first answers of the latest start are in.
     bool IsSearching() const { return searching_; }
+
+    // The four lines the list holds for one computer.
+    static QStringList ListLines(const TPeer& peer);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void CreateControls();
-    TNetworkWalk MakeWalk();
-    void List(const TNetResource& entry);
+    void Listed(const TPeer& peer);
+    void Unlisted(const QString& key);
+    void SearchEnded();
+    void StopBrowsing();
+    int FirstRow(const QString& key) const;
+    void Dress(QListWidgetItem* item, int line, const QString& text, const TPeer& peer) const;
     static QString Shown(const QString& remote);
 
-    std::shared_ptr<INetResourceProvider> provider_;
+    std::shared_ptr<IPeerBrowser> peers_;
     std::unique_ptr<TfrmExport> progress_;
     bool searching_ = false;
 };

@@ -2,11 +2,13 @@
 //   dnssd_probe publish NAME   publishes NAME on the call port; prints "established <name>"
 //                              each time the network accepts a name; a line "name X" on
 //                              stdin renames, the end of stdin withdraws and exits
-//   dnssd_probe walk           walks the provider's tree once and prints one JSON line per
-//                              level read (entries, result, milliseconds), then "done"
+//   dnssd_probe browse         browses once and prints one JSON line per computer told of
+//                              (appeared, changed, gone) until all-for-now, then "done <ms>"
+//   dnssd_probe watch          the same, going on past all-for-now; a line "restart" on stdin
+//                              starts the browse afresh, the end of stdin exits
 // Every run ends by itself within 60 s.
 #include "platform/dnssd/TAvahiClient.h"
-#include "platform/dnssd/TDnsSdNetResourceProvider.h"
+#include "platform/dnssd/TDnsSdPeerBrowser.h"
 #include "platform/dnssd/TDnsSdPublisher.h"
 
 #include <QCoreApplication>
@@ -30,39 +32,23 @@ void Print(const QByteArray& line)
     std::fflush(stdout);
 }
 
-QJsonObject ToJson(const TNetResource& e, const TDnsSdNetResourceProvider& provider)
+QElapsedTimer sinceStart;
+
+void PrintEvent(const QString& event, const QJsonObject& fields = {})
 {
-    return {{"display", int(e.displayType)}, {"usage", int(e.usage)},
-            {"remote", e.remoteName},        {"comment", e.comment},
-            {"provider", e.provider},        {"copy", provider.IsProgramCopy(e)}};
+    QJsonObject line = fields;
+    line["event"] = event;
+    line["ms"] = double(sinceStart.nsecsElapsed()) / 1e6;
+    Print(QJsonDocument(line).toJson(QJsonDocument::Compact));
 }
 
-void Walk(TDnsSdNetResourceProvider& provider, const std::optional<TNetResource>& container)
+QJsonObject ToJson(const TPeer& p)
 {
-    QJsonObject level{{"level", container ? container->remoteName : QString()}};
-    QElapsedTimer clock;
-    clock.start();
-    const TNetOpenResult opened =
-        provider.Open(TNetScope::GlobalNet, TNetResourceType::Disk, NetUsage::All, container);
-    if (opened.errorCode != NetError::NoError) {
-        level["open"] = opened.errorCode;
-        Print(QJsonDocument(level).toJson(QJsonDocument::Compact));
-        return;
-    }
-    const TNetReadResult read =
-        provider.Read(opened.handle, INetResourceProvider::AllEntries, 16384);
-    level["ms"] = double(clock.nsecsElapsed()) / 1e6;
-    level["status"] = int(read.status);
-    QJsonArray entries;
-    for (const TNetResource& e : read.entries)
-        entries.append(ToJson(e, provider));
-    level["entries"] = entries;
-    level["close"] = provider.Close(opened.handle);
-    level["closeAgain"] = provider.Close(opened.handle);
-    Print(QJsonDocument(level).toJson(QJsonDocument::Compact));
-    for (const TNetResource& e : read.entries)
-        if (e.IsContainer())
-            Walk(provider, e);
+    return {{"key", p.key},
+            {"name", p.name},
+            {"host", p.host},
+            {"provider", p.provider},
+            {"copy", p.programCopy}};
 }
 } // namespace
 
@@ -71,7 +57,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: dnssd_probe publish NAME | walk [ms-to-wait-for-a-daemon]\n");
+        std::fprintf(stderr,
+                     "usage: dnssd_probe publish NAME | browse|watch [ms-to-wait-for-a-daemon]\n");
         return 2;
     }
     QTimer::singleShot(60000, &app, [] {
@@ -104,28 +91,58 @@ int main(int argc, char** argv)
         Print("publishing");
         return app.exec();
     }
-    if (args[1] == QLatin1String("walk")) {
-        TDnsSdNetResourceProvider provider(client);
-        // A fresh client needs a moment to connect (the program's has had it long before):
-        // the walk starts once it runs, or after the given wait without a daemon.
-        const int waitMs = args.size() >= 3 ? args[2].toInt() : 3000;
-        bool walked = false;
-        const auto walk = [&] {
-            if (walked)
-                return;
-            walked = true;
-            auto clock = std::make_shared<QElapsedTimer>();
-            clock->start();
-            provider.Prepare([&provider, clock] {
-                Walk(provider, std::nullopt);
-                Print("done " + QByteArray::number(double(clock->nsecsElapsed()) / 1e6));
+    if (args[1] == QLatin1String("browse") || args[1] == QLatin1String("watch")) {
+        const bool watch = args[1] == QLatin1String("watch");
+        TDnsSdPeerBrowser browser(client);
+        QObject::connect(&browser, &IPeerBrowser::Appeared, &app,
+                         [](const TPeer& p) { PrintEvent("appeared", ToJson(p)); });
+        QObject::connect(&browser, &IPeerBrowser::Changed, &app,
+                         [](const TPeer& p) { PrintEvent("changed", ToJson(p)); });
+        QObject::connect(&browser, &IPeerBrowser::Gone, &app, [](const QString& key) {
+            PrintEvent("gone", {{"key", key}});
+        });
+        QObject::connect(&browser, &IPeerBrowser::AllForNow, &app, [watch] {
+            PrintEvent("all");
+            if (!watch) {
+                Print("done " + QByteArray::number(double(sinceStart.nsecsElapsed()) / 1e6));
                 QCoreApplication::exit(0);
-            });
+            }
+        });
+        // A fresh client needs a moment to connect (the program's has had it long before):
+        // the browse starts once it runs, or after the given wait without a daemon.
+        const int waitMs = args.size() >= 3 ? args[2].toInt() : 3000;
+        bool started = false;
+        const auto start = [&] {
+            if (started)
+                return;
+            started = true;
+            sinceStart.start();
+            PrintEvent("started");
+            browser.Start();
         };
         if (client->IsRunning())
-            QTimer::singleShot(0, &app, walk);
-        QObject::connect(client.get(), &TAvahiClient::Running, &app, walk, Qt::QueuedConnection);
-        QTimer::singleShot(waitMs, &app, walk);
+            QTimer::singleShot(0, &app, start);
+        QObject::connect(client.get(), &TAvahiClient::Running, &app, start, Qt::QueuedConnection);
+        QTimer::singleShot(waitMs, &app, start);
+        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+        input.setEnabled(watch);
+        QByteArray pending;
+        QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+            char buffer[512];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) {
+                input.setEnabled(false);
+                QCoreApplication::exit(0);
+                return;
+            }
+            pending.append(buffer, n);
+            for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
+                if (pending.left(end) == "restart") {
+                    started = true;
+                    PrintEvent("started");
+                    browser.Start();
+                }
+        });
         return app.exec();
     }
     std::fprintf(stderr, "unknown command\n");

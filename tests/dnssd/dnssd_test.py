@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The DNS-SD provider and publisher against real Avahi daemons: four test hosts on one link
+"""The DNS-SD peer browser and publisher against real Avahi daemons: four test hosts on one link
 in network namespaces, each with its own bus; a, b and c run daemons, d has a bus only.
 
 Needs root (ip netns), avahi-daemon, dbus-daemon and unshare; skips (77) without them.
@@ -17,9 +17,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from avahi_lab import AvahiLab  # noqa: E402
 
-NO_NETWORK, INVALID_HANDLE = 1222, 6
-DISPLAY_NETWORK, DISPLAY_DOMAIN, DISPLAY_SERVER = 6, 1, 2
-READ_LIMIT_MS = 3000
+FIRST_ANSWERS_LIMIT_MS = 3000
 failures = []
 
 
@@ -30,27 +28,85 @@ def check(ok, what):
     return ok
 
 
+def listing(events):
+    """The computers listed after the last start, in the order told, as the window holds them."""
+    shown = {}
+    for e in events:
+        if e["event"] == "started":
+            shown = {}
+        elif e["event"] in ("appeared", "changed"):
+            shown[e["key"]] = {"key": e["key"], "comment": e["name"], "remote": "\\\\" + e["host"],
+                               "provider": e["provider"], "copy": e["copy"]}
+        elif e["event"] == "gone":
+            shown.pop(e["key"], None)
+    return list(shown.values())
+
+
 class Probe:
     def __init__(self, path):
         self.path = path
 
-    def walk(self, host, env=None):
+    def browse(self, host, env=None):
+        """One browse up to all-for-now: its events and how long it took (ms)."""
         env = dict(env if env is not None else host.env(), QT_LOGGING_RULES="parlavue.dnssd=true")
-        r = subprocess.run(["ip", "netns", "exec", host.ns, self.path, "walk"], env=env,
+        r = subprocess.run(["ip", "netns", "exec", host.ns, self.path, "browse"], env=env,
                            capture_output=True, text=True, timeout=60)
         lines = r.stdout.splitlines()
         if r.returncode != 0 or not lines or not lines[-1].startswith("done"):
-            raise RuntimeError("walk failed (%d): %s %s" % (r.returncode, r.stdout, r.stderr))
-        levels = [json.loads(l) for l in lines[:-1]]
+            raise RuntimeError("browse failed (%d): %s %s" % (r.returncode, r.stdout, r.stderr))
         self.log = r.stderr
-        return levels, float(lines[-1].split()[1])
+        return [json.loads(l) for l in lines[:-1]], float(lines[-1].split()[1])
 
     def servers(self, host):
-        levels, _ = self.walk(host)
-        return [e for lv in levels for e in lv.get("entries", []) if e["display"] == DISPLAY_SERVER]
+        events, _ = self.browse(host)
+        return listing(events)
+
+    def watch(self, host):
+        return Watcher(self.path, host)
 
     def publish(self, host, name, env=None):
         return Publisher(self.path, host, name, env)
+
+
+class Watcher:
+    """A browse left running, as in an open window."""
+
+    def __init__(self, path, host):
+        self.proc = subprocess.Popen(
+            ["ip", "netns", "exec", host.ns, "timeout", "120", path, "watch"],
+            env=host.env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.events = []
+
+    def read(self, until, timeout):
+        """Reads events until until(events) holds; False at the time limit."""
+        import selectors
+        sel = selectors.DefaultSelector()
+        sel.register(self.proc.stdout, selectors.EVENT_READ)
+        end = time.monotonic() + timeout
+        while not until(self.events):
+            if time.monotonic() >= end or not sel.select(timeout=max(0.0, end - time.monotonic())):
+                return False
+            line = self.proc.stdout.readline()
+            if not line:
+                return False
+            self.events.append(json.loads(line))
+        return True
+
+    def wait_listed(self, predicate, timeout):
+        return self.read(lambda ev: predicate(listing(ev)), timeout)
+
+    def restart(self):
+        self.proc.stdin.write("restart\n")
+        self.proc.stdin.flush()
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.stdin.close()
+        try:
+            return self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            return self.proc.wait(timeout=10)
 
 
 class Publisher:
@@ -99,7 +155,7 @@ def by_comment(servers):
 
 
 def wait_for(what, probe, host, predicate, tries=8):
-    """Walks until predicate(servers) holds; every walk is bounded by the read limit."""
+    """Browses until predicate(servers) holds; every browse is bounded by its first-answers limit."""
     servers = []
     for _ in range(tries):
         servers = probe.servers(host)
@@ -110,20 +166,13 @@ def wait_for(what, probe, host, predicate, tries=8):
     return None
 
 
-def test_tree(probe, a):
-    levels, total = probe.walk(a)
-    root, provider, domain = levels[0], levels[1], levels[2]
-    check(len(levels) == 3, "three levels are read: root, provider, domain")
-    check(root["level"] == "" and [(e["display"], e["remote"], e["provider"], e["usage"] & 2)
-                                   for e in root["entries"]] == [(DISPLAY_NETWORK, "DNS-SD", "DNS-SD", 2)],
-          "the root holds one provider container, DNS-SD")
-    check([(e["display"], e["remote"], e["usage"] & 2) for e in provider["entries"]]
-          == [(DISPLAY_DOMAIN, "local", 2)], "the provider holds the browse domain local")
-    servers = by_comment(domain["entries"])
-    print("  servers:", [(s["comment"], s["remote"], s["copy"]) for s in domain["entries"]])
+def test_browse(probe, a):
+    events, total = probe.browse(a)
+    servers = by_comment(listing(events))
+    print("  servers:", [(s["comment"], s["remote"], s["copy"]) for s in servers.values()])
     check(set(servers) == {"Alice", "Bob's Desk"} | {c for c in servers if c.startswith("hostC [")}
           and len(servers) == 3,
-          "one server per computer: both copies by caller ID, the plain workstation by its name")
+          "one entry per computer: both copies by caller ID, the plain workstation by its name")
     check(servers.get("Bob's Desk", {}).get("remote") == "\\\\hostB.local",
           "a host name the system resolver finds at the same address is kept")
     host_c = [s for c, s in servers.items() if c.startswith("hostC [")]
@@ -133,14 +182,46 @@ def test_tree(probe, a):
           "an unresolvable host name (this computer's) is replaced by the address")
     check(servers.get("Alice", {}).get("copy") is True and servers.get("Bob's Desk", {}).get("copy") is True
           and bool(host_c) and host_c[0]["copy"] is False, "program copies are marked apart")
-    check(all(e["provider"] == "DNS-SD" and e["display"] == DISPLAY_SERVER for e in domain["entries"]),
-          "every server names DNS-SD as its provider")
-    check(all(lv["close"] == 0 and lv["closeAgain"] == INVALID_HANDLE for lv in levels),
-          "each level closes once; a second close is refused")
-    slowest = max(lv["ms"] for lv in levels)
-    check(slowest < READ_LIMIT_MS, "each level read ends within 3 s (slowest %.0f ms)" % slowest)
-    print("FIGURE walk with two copies and one workstation: %.0f ms (domain read %.0f ms)"
-          % (total, domain["ms"]))
+    check(all(e["provider"] == "DNS-SD" for e in servers.values()),
+          "every computer names DNS-SD as its provider")
+    check(total < FIRST_ANSWERS_LIMIT_MS, "the first answers are all in within 3 s (%.0f ms)" % total)
+    print("FIGURE browse with two copies and one workstation: all in after %.0f ms" % total)
+
+
+def test_restart_during_browse(probe, a):
+    watcher = probe.watch(a)
+    try:
+        ok = watcher.read(lambda ev: any(e["event"] == "all" for e in ev), 10)
+        check(ok and len(listing(watcher.events)) == 3, "a watching browse lists the three computers")
+        before = sorted(s["key"] for s in listing(watcher.events))
+        # Restarted twice while its first answers come in: the last start tells each computer once.
+        watcher.restart()
+        watcher.restart()
+        starts = lambda ev: sum(1 for e in ev if e["event"] == "started")
+        ok = watcher.read(lambda ev: starts(ev) >= 3 and ev[-1]["event"] == "all", 10)
+        last = max(i for i, e in enumerate(watcher.events) if e["event"] == "started")
+        told = [e["key"] for e in watcher.events[last:] if e["event"] == "appeared"]
+        check(ok and sorted(told) == before,
+              "a browse restarted during a browse tells each computer exactly once (%d told)"
+              % len(told))
+    finally:
+        watcher.close()
+
+
+def test_host_goes_and_comes(probe, a, c):
+    watcher = probe.watch(a)
+    try:
+        at_c = lambda s: any(e["remote"] == "\\\\169.254.91.3" for e in s)
+        check(watcher.wait_listed(at_c, 10), "a watching browse lists host c")
+        c.stop_avahi()
+        t0 = time.monotonic()
+        gone = watcher.wait_listed(lambda s: not at_c(s), 15)
+        check(gone, "a computer whose daemon ends leaves the watching list (%.1f s)"
+              % (time.monotonic() - t0))
+        c.start_avahi()
+        check(watcher.wait_listed(at_c, 15), "and comes back when it is there again")
+    finally:
+        watcher.close()
 
 
 def test_collision_and_rename(probe, a, bob, c):
@@ -172,19 +253,27 @@ def test_daemon_restart(probe, a, b, bob):
 
 
 def test_withdraw(probe, a, bob):
-    rc = bob.close()
-    check(rc == 0, "the publisher ends cleanly (%s)" % rc)
-    servers = wait_for("Robert gone", probe, a,
-                       lambda s: "Robert" not in by_comment(s)
-                       and any(c.startswith("hostB [") for c in by_comment(s)))
-    check(servers is not None, "an ended copy is withdrawn: its computer is listed as a workstation")
-    if servers:
-        b_entry = [s for s in servers if s["comment"].startswith("hostB [")][0]
-        check(b_entry["copy"] is False, "and no longer marked as a copy")
+    watcher = probe.watch(a)
+    try:
+        check(watcher.wait_listed(lambda s: "Robert" in by_comment(s), 10),
+              "a watching browse lists Robert")
+        rc = bob.close()
+        check(rc == 0, "the publisher ends cleanly (%s)" % rc)
+        moved = lambda s: ("Robert" not in by_comment(s)
+                           and any(c.startswith("hostB [") for c in by_comment(s)))
+        ok = watcher.wait_listed(moved, 15)
+        check(ok, "an ended copy leaves the open list: its computer stays, as a workstation")
+        if ok:
+            b_entry = [s for s in listing(watcher.events) if s["comment"].startswith("hostB [")][0]
+            check(b_entry["copy"] is False, "and no longer marked as a copy")
+        check(sum(1 for e in watcher.events if e["event"] == "started") == 1,
+              "without being started again")
+    finally:
+        watcher.close()
 
 
 def test_flood(probe, a, c):
-    # 300 services under one computer: the search keeps at most its bound and still ends in time.
+    # 300 services under one computer: the browser keeps at most its bound and answers in time.
     services = os.path.join(c.folder, "services")
     for i in range(300):
         with open(os.path.join(services, "flood%03d.service" % i), "w") as f:
@@ -194,32 +283,30 @@ def test_flood(probe, a, c):
     c.stop_avahi()
     c.start_avahi()
     # A restarted daemon announces 300 services in its own time (longer on a loaded machine):
-    # walked again until they are seen, each walk bounded by the read limit.
+    # browsed again until they are seen, each browse bounded by its first-answers limit.
     deadline = time.monotonic() + 20.0
     while True:
-        levels, total = probe.walk(a)
-        domain = levels[-1]
-        flooded = [e for e in domain["entries"] if e["remote"] == "\\\\169.254.91.3"]
+        events, total = probe.browse(a)
+        flooded = [e for e in listing(events) if e["remote"] == "\\\\169.254.91.3"]
         if any(e["comment"].startswith("flood ") for e in flooded) or time.monotonic() > deadline:
             break
         time.sleep(0.5)
-    check(domain["ms"] < READ_LIMIT_MS,
-          "a computer announcing 300 services still reads within 3 s (%.0f ms)" % domain["ms"])
+    check(total < FIRST_ANSWERS_LIMIT_MS,
+          "with a computer announcing 300 services the first answers are in within 3 s (%.0f ms)"
+          % total)
     check(len(flooded) == 1 and flooded[0]["comment"].startswith("flood ") and flooded[0]["copy"],
-          "and is listed once, as a copy (%s)" % [e["comment"] for e in flooded])
-    check("search full" in probe.log, "the search stopped keeping services at its bound")
+          "and it is listed once, as a copy (%s)" % [e["comment"] for e in flooded])
+    check("browse full" in probe.log, "the browser stopped keeping services at its bound")
     for name in os.listdir(services):
         os.unlink(os.path.join(services, name))
 
 
 def test_no_daemon(probe, d):
-    levels, _ = probe.walk(d)
-    check(len(levels) == 1 and levels[0].get("open") == NO_NETWORK,
-          "without a daemon the root cannot be opened (no network): the list is empty")
+    events, _ = probe.browse(d)
+    check(listing(events) == [], "without a daemon the list is empty and the browse answers")
     nowhere = dict(d.env(), DBUS_SYSTEM_BUS_ADDRESS="unix:path=/nonexistent/bus")
-    levels, _ = probe.walk(d, env=nowhere)
-    check(len(levels) == 1 and levels[0].get("open") == NO_NETWORK,
-          "without any system bus the same")
+    events, _ = probe.browse(d, env=nowhere)
+    check(listing(events) == [], "without any system bus the same")
     lonely = probe.publish(d, "Dora", env=nowhere)
     check(lonely.close() == 0, "publishing without a bus fails quietly and ends cleanly")
     waiting = probe.publish(d, "Dora")
@@ -263,10 +350,12 @@ def main():
         publishers += [alice, bob]
         check(alice.expect_line("established Alice", 15) is not None, "a copy publishes its caller ID")
         check(bob.expect_line("established Bob's Desk", 15) is not None, "so does the other")
-        test_tree(probe, a)
+        test_browse(probe, a)
+        test_restart_during_browse(probe, a)
         publishers.append(test_collision_and_rename(probe, a, bob, c))
         test_daemon_restart(probe, a, b, bob)
         test_withdraw(probe, a, bob)
+        test_host_goes_and_comes(probe, a, c)
         test_flood(probe, a, c)
         test_no_daemon(probe, d)
     except Exception as e:  # a broken harness is a failure, not a skip

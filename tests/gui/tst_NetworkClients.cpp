@@ -1,7 +1,7 @@
 #include "contacts/TfrmExport.h"
 #include "contacts/TfrmIP.h"
 #include "contacts/TfrmNetworkClients.h"
-#include "platform/netenum/fake/TFakeNetResourceProvider.h"
+#include "platform/peers/fake/TFakePeerBrowser.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/TWindowTest.h"
 #include "widgets/TBusyWheel.h"
@@ -17,53 +17,19 @@
 #include <algorithm>
 
 namespace {
-const QString Provider = QStringLiteral("Microsoft Windows Network");
+const QString Provider = QStringLiteral("DNS-SD");
 
-// Passes every call on and notes how the windows stand while the platform is busy.
-class TWatchingProvider : public INetResourceProvider
+TPeer Peer(const QString& host, const QString& name, bool copy = false, QString key = {})
 {
-public:
-    TWatchingProvider(INetResourceProvider& inner) : inner_(inner) {}
-    TfrmNetworkClients* form = nullptr;
-    QList<bool> progressShown;
-    QList<bool> listPainting;
-    QList<bool> refreshEnabled;
-
-    TNetOpenResult Open(TNetScope scope, TNetResourceType type, std::uint32_t usage,
-                        const std::optional<TNetResource>& container) override
-    {
-        return inner_.Open(scope, type, usage, container);
-    }
-    TNetReadResult Read(TNetEnumHandle handle, std::uint32_t count, std::size_t size) override
-    {
-        progressShown << form->frmExport->isVisible();
-        listPainting << form->ListBox1->updatesEnabled();
-        refreshEnabled << form->SpeedButton1->isEnabled();
-        return inner_.Read(handle, count, size);
-    }
-    int Close(TNetEnumHandle handle) override { return inner_.Close(handle); }
-    // With defer set, the network answers only when the test calls pending.
-    void Prepare(std::function<void()> ready) override
-    {
-        if (defer)
-            pending = std::move(ready);
-        else
-            ready();
-    }
-    bool defer = false;
-    std::function<void()> pending;
-
-private:
-    INetResourceProvider& inner_;
-};
+    return {key.isEmpty() ? host : key, name, host, Provider, copy};
+}
 } // namespace
 
 class NetworkClientsTest : public TWindowTest
 {
     Q_OBJECT
 
-    TFakeNetResourceProvider net;
-    std::shared_ptr<TWatchingProvider> watch;
+    std::shared_ptr<TFakePeerBrowser> net;
     std::unique_ptr<TfrmNetworkClients> form;
     QStringList book;
     QList<QPair<QString, QString>> added;
@@ -75,20 +41,21 @@ class NetworkClientsTest : public TWindowTest
             lines << form->ListBox1->item(i)->text();
         return lines;
     }
+    QStringList Hosts() const
+    {
+        return Lines()
+            .filter("Host Name and Connection Path: ")
+            .replaceInStrings("Host Name and Connection Path: \\\\", "");
+    }
 
 private slots:
     void init()
     {
         TWindowTest::init();
-        net = TFakeNetResourceProvider();
-        const auto network = net.AddNetwork(net.Root, Provider);
-        const auto office = net.AddDomain(network, "OFFICE", Provider);
-        const auto alpha = net.AddServer(office, "ALPHA", "Front desk", Provider);
-        net.AddShare(alpha, "public");
-        net.AddServer(office, "BETA", "Kitchen", Provider);
-        watch = std::make_shared<TWatchingProvider>(net);
-        form = std::make_unique<TfrmNetworkClients>(watch);
-        watch->form = form.get();
+        net = std::make_shared<TFakePeerBrowser>();
+        net->Add(Peer("ALPHA", "Front desk"));
+        net->Add(Peer("BETA", "Kitchen"));
+        form = std::make_unique<TfrmNetworkClients>(net);
         book.clear();
         added.clear();
         form->BookLines = [this] { return book; };
@@ -100,31 +67,99 @@ private slots:
     void cleanup()
     {
         form.reset();
-        watch.reset();
+        net.reset();
         TWindowTest::cleanup();
     }
 
-    void theWindowRunsWhileTheNetworkIsLookedAtAndFillsWhenItAnswers()
+    void rowsComeAsTheNetworkAnswersAndTheProgressWindowWaitsForTheFirstAnswers()
     {
-        watch->defer = true;
+        net->answerOnStart = false;
+        form->show();
         form->SearchNetwork();
-        QVERIFY(form->IsSearching());
+        QVERIFY(form->IsSearching() && net->IsBrowsing());
         QVERIFY(form->frmExport->isVisible());
-        QVERIFY(!form->SpeedButton1->isEnabled() && !form->btnAdd->isEnabled());
-        QVERIFY(watch->pending);
-        std::exchange(watch->pending, nullptr)();
+        // A computer the daemon tells of is listed at once, before all are in.
+        net->Add(Peer("GAMMA", "Lab"));
+        QCOMPARE(Hosts(), QStringList({"GAMMA"}));
+        QVERIFY(form->frmExport->isVisible());
+        net->Answer();
         QVERIFY(!form->IsSearching());
         QVERIFY(!form->frmExport->isVisible());
-        QVERIFY(form->SpeedButton1->isEnabled() && form->btnAdd->isEnabled());
-        QCOMPARE(Lines().filter("Computer Name: ").size(), 2);
+        QCOMPARE(Hosts(), QStringList({"GAMMA", "ALPHA", "BETA"}));
+        QVERIFY(net->IsBrowsing()); // it goes on watching while the window is open
+    }
 
-        // The window may go before the network answers.
+    void aComputerThatGoesLeavesTheOpenWindowAndOneThatChangesStaysInPlace()
+    {
+        form->show();
+        form->FormShow();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->IsSearching(), 10000);
+        QCOMPARE(Hosts(), QStringList({"ALPHA", "BETA"}));
+        net->Add(Peer("GAMMA", "Lab"));
+        net->Remove("ALPHA");
+        QCOMPARE(Hosts(), QStringList({"BETA", "GAMMA"}));
+        QCOMPARE(Lines().size(), 8);
+        QCOMPARE(Lines().at(0), QString("Computer Name: Kitchen"));
+        // A workstation that starts this program is shown by its caller ID where it stood.
+        net->Change(Peer("BETA", "Bert", true));
+        QCOMPARE(Lines().at(0), QString("Computer Name: Bert"));
+        QCOMPARE(form->ListBox1->item(0)->data(TfrmNetworkClients::ProgramCopyRole).toBool(), true);
+        QCOMPARE(form->ListBox1->item(1)->foreground().color(),
+                 TfrmNetworkClients::ProgramCopyColor);
+        net->Change(Peer("BETA", "Kitchen", false));
+        QVERIFY(form->ListBox1->item(1)->foreground().style() == Qt::NoBrush ||
+                form->ListBox1->item(1)->foreground().color() !=
+                    TfrmNetworkClients::ProgramCopyColor);
+        QVERIFY(form->ListBox1->item(0)->toolTip().isEmpty());
+        net->Remove("BETA");
+        net->Remove("GAMMA");
+        QVERIFY(Lines().isEmpty());
+        // A goodbye for a computer never listed changes nothing.
+        emit net->Gone("nobody");
+        QVERIFY(Lines().isEmpty());
+    }
+
+    void refreshDuringABrowseNeverListsAComputerTwice()
+    {
+        form->show();
+        form->FormShow();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->IsSearching(), 10000);
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->IsSearching(), 10000);
+        QCOMPARE(Hosts(), QStringList({"ALPHA", "BETA"}));
+        QCOMPARE(net->starts, 2);
+
+        // Restarted while the first answers are still coming in.
+        net->answerOnStart = false;
+        form->SpeedButton1Click();
+        net->Add(Peer("DELTA", "Late"));
+        QCOMPARE(Hosts(), QStringList({"DELTA"}));
+        form->SpeedButton1Click();
+        net->Answer();
+        QCOMPARE(Hosts(), QStringList({"ALPHA", "BETA", "DELTA"}));
+        // A browser that tells of a computer again does not make it listed twice.
+        emit net->Appeared(Peer("ALPHA", "Front desk"));
+        QCOMPARE(Lines().size(), 12);
+    }
+
+    void closingTheWindowDuringABrowseEndsItSafely()
+    {
+        net->answerOnStart = false;
+        form->show();
         form->SearchNetwork();
-        const std::function<void()> late = std::exchange(watch->pending, nullptr);
-        QVERIFY(late);
-        watch->form = nullptr;
+        QVERIFY(net->IsBrowsing());
+        form->reject();
+        QVERIFY(!net->IsBrowsing());
+        QVERIFY(!form->frmExport->isVisible());
+        QVERIFY(!form->IsSearching());
+
+        // The window may go while the browse runs; a late answer then reaches nobody.
+        form->SearchNetwork();
+        QVERIFY(net->IsBrowsing());
         form.reset();
-        late();
+        QVERIFY(!net->IsBrowsing());
+        emit net->Appeared(Peer("LATE", "Late"));
+        emit net->AllForNow();
     }
 
     void windowsAndControlsStandAsDrawn()
@@ -159,12 +194,12 @@ private slots:
 
     void openingListsTheComputersFound()
     {
-        // The search runs the event loop too, so the window is closed once it is up.
+        // The window runs its own event loop, so it is closed once its list is in.
         QStringList seenOpen;
         QTimer poll;
         int ticks = 0;
         connect(&poll, &QTimer::timeout, form.get(), [&] {
-            if (form->isVisible() || ++ticks > 500) {
+            if ((form->isVisible() && !form->IsSearching()) || ++ticks > 500) {
                 poll.stop();
                 seenOpen = Lines();
                 form->reject();
@@ -181,53 +216,23 @@ private slots:
             "Network Provider: " + Provider, ""};
         QCOMPARE(seenOpen, expected);
         QCOMPARE(form->ListBox1->item(0)->sizeHint().height(), TfrmNetworkClients::RowHeight);
-        QVERIFY(net.OpenLevels().isEmpty());
+        QVERIFY(!net->IsBrowsing());
         QVERIFY(script->ui.shown.isEmpty());
-    }
-
-    void theProgressWindowShowsWhileTheListIsFilledUnseen()
-    {
-        form->show();
-        form->FormShow();
-        QVERIFY(!watch->progressShown.isEmpty());
-        QVERIFY(!watch->progressShown.contains(false));
-        QVERIFY(!watch->listPainting.contains(true));
-        QVERIFY(!watch->refreshEnabled.contains(true));
-        QVERIFY(!form->frmExport->isVisible());
-        QVERIFY(form->ListBox1->updatesEnabled());
-        QVERIFY(form->SpeedButton1->isEnabled() && form->btnAdd->isEnabled());
-        QVERIFY(!form->IsSearching());
-    }
-
-    void refreshClearsTheListBeforeSearchingAgain()
-    {
-        form->show();
-        form->FormShow();
-        QCOMPARE(Lines().size(), 8);
-        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
-        QCOMPARE(Lines().size(), 8);
-        QCOMPARE(Lines().filter("\\\\ALPHA").size(), 1);
-        // What the neighbourhood reports now is what the list shows.
-        net.AddServer(net.Root, "DELTA", "Late", Provider);
-        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
-        QCOMPARE(Lines().size(), 12);
-        QCOMPARE(Lines().at(9), QString("Host Name and Connection Path: \\\\DELTA"));
-        QCOMPARE(net.Closes, net.SuccessfulOpens);
     }
 
     void addingCopiesOnlyHostsTheBookLacksAndCloses()
     {
-        const auto lab = net.AddDomain(net.Root, "LAB", Provider);
-        const auto gamma = net.AddServer(lab, "GAMMA", "Lab", Provider);
-        net.AddAgain(lab, gamma); // reported twice in one search
-        net.AddServer(lab, "alpha", "Other case", Provider);
-        net.AddServer(lab, "QUIET", "", Provider);
-        net.AddServer(lab, "LONG", "A name far longer than twenty-two letters", Provider);
+        net->Add(Peer("GAMMA", "Lab", false, "gamma-1"));
+        net->Add(Peer("GAMMA", "Lab", false, "gamma-2")); // one name at two addresses
+        net->Add(Peer("alpha", "Other case"));
+        net->Add(Peer("QUIET", ""));
+        net->Add(Peer("LONG", "A name far longer than twenty-two letters"));
         book = {"Reception <ALPHA>", "Broken line without host", "Swapped >BETA<"};
         form->show();
         form->FormShow();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QCOMPARE(Lines().filter("\\\\GAMMA").size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->IsSearching(), 10000);
+        QCOMPARE(Hosts().filter("GAMMA").size(), 2);
 
         QTest::mouseClick(form->btnAdd, Qt::LeftButton);
 
@@ -241,48 +246,48 @@ private slots:
         QVERIFY(book.contains(" <QUIET>"));
         QTRY_VERIFY(!form->isVisible());
         QCOMPARE(form->result(), int(QDialog::Accepted));
+        QVERIFY(!net->IsBrowsing());
     }
 
-    void nothingIsListedWhenTheNeighbourhoodCannotBeOpened()
+    void addingWhileTheFirstAnswersComeInTakesWhatIsListedAndEndsTheBrowse()
     {
-        net.FailOpen(net.Root, NetError::NoNetwork);
+        net->answerOnStart = false;
+        form->show();
+        form->SearchNetwork();
+        net->Add(Peer("GAMMA", "Lab"));
+        QTest::mouseClick(form->btnAdd, Qt::LeftButton);
+        QCOMPARE(added, (QList<QPair<QString, QString>>{{"Lab", "GAMMA"}}));
+        QTRY_VERIFY(!form->isVisible());
+        QVERIFY(!net->IsBrowsing());
+        QVERIFY(!form->frmExport->isVisible());
+    }
+
+    void nothingIsListedWithoutABrowser()
+    {
+        form = std::make_unique<TfrmNetworkClients>(nullptr);
+        form->AddContact = [this](const QString& name, const QString& host) {
+            added.append({name, host});
+        };
         form->show();
         form->FormShow();
         QVERIFY(Lines().isEmpty());
-        QVERIFY(script->ui.shown.isEmpty());
+        QVERIFY(!form->IsSearching());
         QVERIFY(!form->frmExport->isVisible());
+        QVERIFY(script->ui.shown.isEmpty());
         QTest::mouseClick(form->btnAdd, Qt::LeftButton);
         QVERIFY(added.isEmpty());
     }
 
-    void computerRowsCarryTheProgramCopyMark()
-    {
-        form->IsProgramCopy = [](const TNetResource& e) { return e.comment == "Kitchen"; };
-        form->FormShow();
-        QCOMPARE(form->ListBox1->item(0)->data(TfrmNetworkClients::ProgramCopyRole).toBool(),
-                 false);
-        QCOMPARE(form->ListBox1->item(4)->data(TfrmNetworkClients::ProgramCopyRole).toBool(), true);
-        QVERIFY(!form->ListBox1->item(5)->data(TfrmNetworkClients::ProgramCopyRole).isValid());
-    }
-
     void namesFromTheNetworkAreListedAsPlainLinesWithoutAngleBrackets()
     {
-        TNetResource odd;
-        odd.displayType = TNetDisplayType::Server;
-        odd.usage = NetUsage::Container;
-        odd.remoteName = QStringLiteral("\\\\host<1>");
-        odd.comment = QStringLiteral("Eve\r\n<x>\u202E");
-        odd.provider = Provider + QStringLiteral("\u202E<p>");
-        net.Add(net.Root, odd);
-        QList<TNetResource> asked;
-        form->IsProgramCopy = [&](const TNetResource& e) {
-            asked << e;
-            return false;
-        };
+        const TPeer odd{"odd", QStringLiteral("Eve\r\n<x>\u202E"), QStringLiteral("host<1>"),
+                        Provider + QStringLiteral("\u202E<p>"), false};
+        net->Add(odd);
         form->show();
         form->FormShow();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->IsSearching(), 10000);
 
-        // Two computers from the tree's start, then this one: still four rows an entry.
+        // Two computers from the start, then this one: still four rows a computer.
         const QStringList lines = Lines();
         QCOMPARE(lines.size(), 12);
         const QStringList mine = lines.mid(8);
@@ -305,10 +310,10 @@ private slots:
                  qPrintable(mine.at(0)));
         QVERIFY2(mine.at(1).endsWith(QString("host") + QChar(0x2039) + "1" + QChar(0x203A)),
                  qPrintable(mine.at(1)));
-        // The hook judges what the network said, not what is shown.
-        QVERIFY(std::any_of(asked.begin(), asked.end(), [&](const TNetResource& e) {
-            return e.comment == odd.comment && e.remoteName == odd.remoteName;
-        }));
+        // Its rows are still found by what the browser calls it: it can go again.
+        net->Remove("odd");
+        QCOMPARE(Lines().size(), 8);
+        net->Add(odd);
 
         QTest::mouseClick(form->btnAdd, Qt::LeftButton);
         const auto it = std::find_if(added.begin(), added.end(),
@@ -327,12 +332,17 @@ private slots:
         QVERIFY(form->ContactExists(host));
     }
 
-    void programCopiesTakeTheirColourOnTheFirstTwoRows()
+    void programCopiesTakeTheirColourAndMarkOnTheFirstTwoRows()
     {
-        form->IsProgramCopy = [](const TNetResource& e) { return e.comment == "Kitchen"; };
+        net->Change(Peer("BETA", "Kitchen", true));
         form->show();
         form->FormShow();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->IsSearching(), 10000);
         QCOMPARE(Lines().size(), 8);
+        QCOMPARE(form->ListBox1->item(0)->data(TfrmNetworkClients::ProgramCopyRole).toBool(),
+                 false);
+        QCOMPARE(form->ListBox1->item(4)->data(TfrmNetworkClients::ProgramCopyRole).toBool(), true);
+        QVERIFY(!form->ListBox1->item(5)->data(TfrmNetworkClients::ProgramCopyRole).isValid());
         for (int row = 0; row < 8; ++row) {
             const QListWidgetItem* item = form->ListBox1->item(row);
             const bool marked = row == 4 || row == 5; // Kitchen's computer and host rows
@@ -347,15 +357,6 @@ private slots:
                          qPrintable(item->text()));
                 QVERIFY2(item->toolTip().isEmpty(), qPrintable(item->text()));
             }
-        }
-        // Without the hook nobody is marked.
-        form->IsProgramCopy = nullptr;
-        form->FormShow();
-        QCOMPARE(Lines().size(), 8);
-        for (int row = 0; row < form->ListBox1->count(); ++row) {
-            const QBrush brush = form->ListBox1->item(row)->foreground();
-            QVERIFY(brush.style() == Qt::NoBrush ||
-                    brush.color() != TfrmNetworkClients::ProgramCopyColor);
         }
     }
 
