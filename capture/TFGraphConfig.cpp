@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSignalBlocker>
 
@@ -58,6 +59,11 @@ TFGraphConfig::TFGraphConfig(TGraphConfig& config, TVideoCapture& cap, QWidget* 
     FormCreate();
     connect(&cap_, &TVideoCapture::OnDevicesChanged, this,
             [this] { Guarded([this] { RefillDeviceLists(); }); });
+    // A screen the desktop shared, or refused, after Apply came back.
+    connect(&cap_, &TVideoCapture::OnWaitingForDesktop, this, [this](bool waiting) {
+        if (!waiting && !applying_)
+            Guarded([this] { ShowRunningSource(); });
+    });
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -168,18 +174,26 @@ void TFGraphConfig::btnApplyPixelFormatClick()
     c.VCapSource = cbVSources->currentIndex() >= 0 ? cbVSources->currentText() : QString();
     {
         TBusyCursor busy;
+        const QScopedValueRollback applying(applying_, true);
         qCDebug(lcCapture) << "applying" << c.SaveToString();
         cap_.ApplyConfig(c);
     }
+    // A screen the user is still picking keeps its place in the window until the answer.
+    if (!cap_.WaitingForDesktop())
+        ShowRunningSource();
+    btnApply->setEnabled(false);
+}
+
+void TFGraphConfig::ShowRunningSource()
+{
     // A chosen camera that would not start gave way to the one before it: the window and
     // the record say which one runs.
     TGraphConfig now;
     cap_.ReadConfig(now);
-    if (!now.VCapSource.isEmpty() && now.VCapSource != c.VCapSource) {
-        c.VCapSource = now.VCapSource;
+    if (!now.VCapSource.isEmpty() && now.VCapSource != config_.VCapSource) {
+        config_.VCapSource = now.VCapSource;
         SelectExact(cbVSources, now.VCapSource);
     }
-    btnApply->setEnabled(false);
 }
 
 void TFGraphConfig::lbDialogsDblClick()

@@ -44,7 +44,10 @@ public:
 
 private:
     void CreateControls();
+    // Selects the camera in use when it is not the one recorded, and records it.
+    void ShowRunningSource();
 
     TGraphConfig& config_;
     TVideoCapture& cap_;
+    bool applying_ = false; // a wait dropped by a newer Apply is no answer
 };

@@ -56,6 +56,8 @@ TVideoCapture::TVideoCapture(ICameraSystem& system, QWidget* parent)
 
 TVideoCapture::~TVideoCapture()
 {
+    // Nobody is told on the way out.
+    CancelPending(false);
     ReleaseFilters();
 }
 
@@ -74,14 +76,23 @@ void TVideoCapture::SetColor(const QColor& color)
 QString TVideoCapture::ErrorCaption() const
 {
     // A camera that cannot be found is named as the configuration names it.
-    const QString name = !videoDeviceName_.isEmpty() ? videoDeviceName_ : videoDisplayName_;
+    return CaptionFor(!videoDeviceName_.isEmpty() ? videoDeviceName_ : videoDisplayName_);
+}
+
+QString TVideoCapture::CaptionFor(const QString& name)
+{
     return (name.isEmpty() ? QStringLiteral("Camera") : name) + QStringLiteral(" - Capture");
 }
 
 void TVideoCapture::ShowCaptureError(const QString& message)
 {
-    qCWarning(lcCapture).noquote() << ErrorCaption() + ":" << message;
-    Ui().CaptionedError(ErrorCaption(), message);
+    ShowCaptureError(ErrorCaption(), message);
+}
+
+void TVideoCapture::ShowCaptureError(const QString& caption, const QString& message)
+{
+    qCWarning(lcCapture).noquote() << caption + ":" << message;
+    Ui().CaptionedError(caption, message);
 }
 
 bool TVideoCapture::Initialize()
@@ -90,15 +101,22 @@ bool TVideoCapture::Initialize()
     return !lists_.VideoCaptureDeviceNames(false).isEmpty();
 }
 
-void TVideoCapture::ApplyConfig(const TGraphConfig& config)
+void TVideoCapture::ApplyConfig(const TGraphConfig& wanted)
 {
+    // A copy: whoever hears of a dropped wait may change the caller's record.
+    const TGraphConfig config = wanted;
+    // A newer choice replaces one still waiting for the desktop.
+    CancelPending();
     // A newly chosen camera that opens but will not start (a screen share the desktop
     // refused, a camera another program holds) gives way to the one that was running, so the
-    // picture the peer sees stays.
+    // picture the peer sees stays. One that waits for the user's pick of a screen is readied
+    // while the running camera goes on.
     std::optional<TGraphConfig> running;
     if (camera_ && previewing_ && config.VCapSource != videoDisplayName_) {
         running.emplace();
         ReadConfig(*running);
+        if (config.WantPreview && !prepared_ && !PrepareCandidate(config))
+            return;
     }
     ReleaseFilters();
     carried_ = config;
@@ -137,7 +155,9 @@ bool TVideoCapture::CreateCaptureFilters()
     ReleaseFilters();
     const int index = lists_.IndexOf(videoDisplayName_);
     videoDeviceName_ = lists_.FriendlyName(videoDisplayName_);
-    if (index >= 0)
+    if (prepared_)
+        camera_ = std::move(prepared_);
+    else if (index >= 0)
         camera_ = system_.Open(index);
     if (!camera_) {
         ShowCaptureError(QStringLiteral("Can't create video capture filter - propably you "
@@ -152,6 +172,7 @@ bool TVideoCapture::CreateCaptureFilters()
 
 void TVideoCapture::ReleaseFilters()
 {
+    CancelPending();
     TearDownGraph();
     StopPreview();
     camera_.reset();
@@ -173,10 +194,13 @@ bool TVideoCapture::BuildGraph()
 
 void TVideoCapture::TearDownGraph()
 {
+    // The open camera's own wait goes with its readied state; a newly chosen one's goes on.
+    if (pending_ && !pending_->candidate)
+        CancelPending();
     if (!built_)
         return;
     if (previewing_)
-        StopPreview();
+        StopRunning();
     built_ = false;
     frame_ = QImage();
     update();
@@ -188,6 +212,17 @@ bool TVideoCapture::StartPreview()
         return true;
     if (!BuildGraph())
         return false;
+    if (pending_ && !pending_->candidate)
+        return false; // the start that waits comes with the answer
+    const quint64 serial = pendingSerial_ + 1;
+    if (camera_->Prepare(PreparedHandler(serial)) == TCameraReadiness::Pending) {
+        if (pending_) {
+            camera_->CancelPrepare(); // one wait for the desktop at a time
+            return false;
+        }
+        Waiting({nullptr, {}, {}}, serial);
+        return false;
+    }
     QString error;
     if (!camera_->Start(&error)) {
         camera_->Stop();
@@ -201,6 +236,12 @@ bool TVideoCapture::StartPreview()
 }
 
 bool TVideoCapture::StopPreview()
+{
+    CancelPending();
+    return StopRunning();
+}
+
+bool TVideoCapture::StopRunning()
 {
     if (!previewing_)
         return false;
@@ -233,12 +274,91 @@ void TVideoCapture::Failed(TCameraFailure failure, const QString& reason)
     const bool wasPreviewing = previewing_;
     if (failure == TCameraFailure::Lost) {
         emit OnDeviceLost();
-        StopPreview();
+        StopRunning(); // a pick the user is making for another camera goes on
     } else {
         emit OnAborted();
     }
     if (wasPreviewing != previewing_ && WantPreview)
         StartPreview();
+}
+
+bool TVideoCapture::PrepareCandidate(const TGraphConfig& config)
+{
+    lists_.Refresh();
+    const int index = lists_.IndexOf(config.VCapSource);
+    std::unique_ptr<ICamera> candidate = index >= 0 ? system_.Open(index) : nullptr;
+    if (!candidate)
+        return true;
+    const quint64 serial = pendingSerial_ + 1;
+    if (candidate->Prepare(PreparedHandler(serial)) == TCameraReadiness::Ready) {
+        prepared_ = std::move(candidate);
+        return true;
+    }
+    Waiting({std::move(candidate), config, lists_.FriendlyName(config.VCapSource)}, serial);
+    return false;
+}
+
+ICamera::TPreparedHandler TVideoCapture::PreparedHandler(quint64 serial)
+{
+    // The camera never calls after its wait was cancelled or it is gone; the serial also keeps
+    // an answer to an earlier wait from being taken for the current one.
+    return [this, serial](const QString& error) { Prepared(serial, error); };
+}
+
+void TVideoCapture::Waiting(TPending pending, quint64 serial)
+{
+    pendingSerial_ = serial;
+    pending_ = std::move(pending);
+    qCInfo(lcCapture).noquote() << "waiting for the desktop: the user picks the screen to share"
+                                << (pending_->candidate ? "while the camera in use goes on" : "");
+    emit OnWaitingForDesktop(true);
+}
+
+void TVideoCapture::Prepared(quint64 serial, const QString& error)
+{
+    if (!pending_ || serial != pendingSerial_)
+        return;
+    TPending pending = std::move(*pending_);
+    pending_.reset();
+    qCInfo(lcCapture).noquote() << "the desktop answered:"
+                                << (error.isEmpty() ? QStringLiteral("shared") : error);
+    const QString failed = QStringLiteral("Cannot run preview graph!") +
+                           (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error);
+    if (!pending.candidate) {
+        // The open camera itself waited.
+        emit OnWaitingForDesktop(false);
+        if (!error.isEmpty())
+            ShowCaptureError(failed);
+        else if (camera_)
+            StartPreview();
+        return;
+    }
+    if (error.isEmpty()) {
+        prepared_ = std::move(pending.candidate);
+        ApplyConfig(pending.config);
+        prepared_.reset(); // taken, unless the apply went another way
+        emit OnWaitingForDesktop(false);
+        return;
+    }
+    // The camera in use simply stays.
+    pending.candidate.reset();
+    emit OnWaitingForDesktop(false);
+    ShowCaptureError(CaptionFor(pending.name), failed);
+}
+
+void TVideoCapture::CancelPending(bool tell)
+{
+    if (!pending_)
+        return;
+    TPending pending = std::move(*pending_);
+    pending_.reset();
+    if (pending.candidate)
+        pending.candidate->CancelPrepare();
+    else if (camera_)
+        camera_->CancelPrepare();
+    qCInfo(lcCapture) << "no longer waiting for the desktop";
+    if (tell)
+        emit OnWaitingForDesktop(false);
 }
 
 void TVideoCapture::DevicesChanged()

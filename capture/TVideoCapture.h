@@ -5,6 +5,7 @@
 #include "capture/TGraphConfig.h"
 #include "capture/TPixelFormat.h"
 #include "capture/TVCapMode.h"
+#include "platform/camera/ICamera.h"
 #include "platform/camera/TCameraFrame.h"
 #include "platform/ui/IPropertyPage.h"
 
@@ -13,11 +14,10 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
-class ICamera;
 class ICameraSystem;
-enum class TCameraFailure;
 
 // The camera control: opens the chosen camera, paints its live picture in itself and hands
 // every frame it paints to the program as an image. Everything runs on the UI thread.
@@ -61,6 +61,9 @@ public:
     void SetDVResolution(TDVResolution value);
 
     bool Previewing() const { return previewing_; }
+    // A start waits for the desktop (the user picking the screen to share). A camera that was
+    // running goes on meanwhile; the switch happens when the pick comes.
+    bool WaitingForDesktop() const { return pending_.has_value(); }
     quint16 Dialogs() const { return dialogs_; }
     // The open camera's name as the system gives it; empty before one was opened.
     QString VideoDeviceName() const { return videoDeviceName_; }
@@ -73,10 +76,15 @@ public:
 
     bool Initialize();
     // Opens, readies and starts the configured camera. When a newly chosen camera opens but
-    // will not start, the camera that was running is applied again.
+    // will not start, the camera that was running is applied again. A newly chosen camera that
+    // waits for the desktop leaves the running one on until the answer; a newer choice, a
+    // stop or the end of this control drops the wait.
     void ApplyConfig(const TGraphConfig& config);
+    // The camera in use (not one waiting for the desktop).
     void ReadConfig(TGraphConfig& config);
+    // False also while the start waits for the desktop; it follows when the answer comes.
     bool StartPreview();
+    // Also ends a wait for the desktop.
     bool StopPreview();
 
     // Opens the configured camera (closing the one open); false with the error shown.
@@ -117,11 +125,36 @@ signals:
     // The device list was read afresh after devices were plugged in or out; the running
     // camera is left as it is.
     void OnDevicesChanged();
+    // A start began (true) or ended (false) waiting for the desktop, whatever the outcome; the
+    // camera in use, as ReadConfig() gives it, may have changed when it ends.
+    void OnWaitingForDesktop(bool waiting);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // A start waiting for the desktop.
+    struct TPending
+    {
+        // The newly chosen camera, readied while the running one goes on; null when the open
+        // camera itself waits.
+        std::unique_ptr<ICamera> candidate;
+        TGraphConfig config; // what to apply once the candidate is ready
+        QString name;        // the candidate's, for its error box
+    };
+
+    // Opens the newly chosen camera while the running one goes on and readies it. False when it
+    // waits for the desktop; else it is left for CreateCaptureFilters (none when it does not
+    // open, which that says).
+    bool PrepareCandidate(const TGraphConfig& config);
+    ICamera::TPreparedHandler PreparedHandler(quint64 serial);
+    void Waiting(TPending pending, quint64 serial);
+    void Prepared(quint64 serial, const QString& error);
+    // Drops the wait: the desktop's dialog goes, and nothing of it is used afterwards.
+    void CancelPending(bool tell = true);
+    bool StopRunning();
+    void ShowCaptureError(const QString& caption, const QString& message);
+    static QString CaptionFor(const QString& name);
     void FrameArrived(const TCameraFrame& frame);
     void Failed(TCameraFailure failure, const QString& reason);
     void DevicesChanged();
@@ -131,6 +164,9 @@ private:
     ICameraSystem& system_;
     TDeviceLists lists_;
     std::unique_ptr<ICamera> camera_;
+    std::optional<TPending> pending_;
+    quint64 pendingSerial_ = 0;         // a handler of an earlier wait finds it changed
+    std::unique_ptr<ICamera> prepared_; // a ready candidate, taken instead of opening again
     QString videoDeviceName_;
     QString videoDisplayName_; // as listed, for the configuration
     // What the configuration holds that no camera uses (the recording branch, sound, files):

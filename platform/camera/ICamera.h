@@ -11,6 +11,13 @@
 #include <functional>
 #include <vector>
 
+// Whether a camera can start now or first needs an answer from outside the program.
+enum class TCameraReadiness
+{
+    Ready,
+    Pending,
+};
+
 enum class TCameraFailure
 {
     Lost,   // the device went away (unplugged, taken by its driver)
@@ -23,6 +30,8 @@ class ICamera
 public:
     using TFrameHandler = std::function<void(const TCameraFrame& frame)>;
     using TFailureHandler = std::function<void(TCameraFailure failure, const QString& reason)>;
+    // How a pending Prepare() ended: empty when Start() may follow, else a reason the user reads.
+    using TPreparedHandler = std::function<void(const QString& error)>;
 
     virtual ~ICamera() = default;
 
@@ -38,6 +47,18 @@ public:
     // A JPEG mode's frames come with the camera's picture and a preview in a layout of its own.
     virtual void SetGrabFormat(QImage::Format format) = 0;
 
+    // Readies the next start when it needs an answer from outside the program first (the
+    // desktop asks the user which screen to share). Ready: Start() may follow at once and
+    // `prepared` is never called. Pending: `prepared` is called once, later, from the event loop
+    // (it may destroy the camera), and never after CancelPrepare(), Stop() or the camera's end.
+    // Asked again while pending, the same wait goes on with the new handler.
+    virtual TCameraReadiness Prepare(TPreparedHandler prepared)
+    {
+        (void)prepared;
+        return TCameraReadiness::Ready;
+    }
+    // Ends a pending Prepare(): its handler is not called.
+    virtual void CancelPrepare() {}
     // False with a reason the user can act on (a missing element is named with its package).
     virtual bool Start(QString* error) = 0;
     // Joins the streaming: no frame or failure of this run is handed out afterwards.

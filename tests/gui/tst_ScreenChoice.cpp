@@ -1,7 +1,7 @@
 // "Screen" in the video options window: chosen and applied it runs, is stored in
 // "ConfigGraph.ini" by its name and opens again at the next start (the X11 screen of a display
-// of the test's own). A screen the desktop refuses (a fake portal) leaves the running camera,
-// and the window shows that camera again.
+// of the test's own). While the desktop asks (a fake portal) the running camera goes on; a
+// screen it refuses leaves that camera, and the window shows it again.
 #include "app/TPhone.h"
 #include "app/TfrmMain.h"
 #include "capture/TFGraphConfig.h"
@@ -37,14 +37,17 @@ class ScreenChoiceTest : public TWindowTest
 
     void Stop() { phone.reset(); }
 
-    // As a user does it: the source, a pixel format (which enables Apply), Apply.
-    void ChooseAndApply(const QString& source)
+    // As a user does it: the source, a pixel format (which enables Apply), Apply; then, with
+    // the window still open, whatever the test waits for.
+    void ChooseAndApply(const QString& source, const std::function<void()>& then = {})
     {
         TFGraphConfig* window = phone->Windows().videoOptions;
         QVERIFY(WithVideoOptionsOpen(*phone, [&] {
             QVERIFY(ChooseEntry(window->cbVSources, source));
             QVERIFY(ChooseEntry(window->cbPixelFormat, "pf24bit"));
             QTest::mouseClick(window->btnApply, Qt::LeftButton);
+            if (then)
+                then();
             shown = window->cbVSources->currentText();
         }));
     }
@@ -116,7 +119,13 @@ private slots:
         Start(system);
         ChooseAndApply(TGstCameraSystem::TestCameraName);
         QVERIFY(Cap()->Previewing());
-        ChooseAndApply("Screen");
+        ChooseAndApply("Screen", [&] {
+            // While the desktop asks, the window shows the choice and the camera goes on.
+            QVERIFY(Cap()->WaitingForDesktop());
+            QCOMPARE(phone->Windows().videoOptions->cbVSources->currentText(), QString("Screen"));
+            QCOMPARE(Cap()->VideoDeviceName(), QString(TGstCameraSystem::TestCameraName));
+            QTRY_VERIFY_WITH_TIMEOUT(!script->ui.Texts("error").isEmpty(), 30000);
+        });
         const QStringList errors = script->ui.Texts("error");
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors.first().contains("the choice was cancelled"), qPrintable(errors.first()));

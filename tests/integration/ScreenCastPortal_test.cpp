@@ -1,6 +1,7 @@
 // The conversation with the desktop's screen-cast portal, against a fake portal on a private
 // session bus: the user's pick, a cancelled or refused pick, no portal, a portal that never
-// answers, answers of the wrong shape and a Response sent by someone else.
+// answers, answers of the wrong shape, a Response sent by someone else, and the conversation
+// ended or begun again while the user picks.
 #include "platform/camera/screen/TScreenCastPortal.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/TFakeScreenCastPortal.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDBusArgument>
+#include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -74,6 +76,53 @@ protected:
         return int(std::count_if(fake->calls.begin(), fake->calls.end(),
                                  [&](const auto& c) { return c.method == method; }));
     }
+
+    // What the program heard of one conversation, and how often.
+    struct TOutcome
+    {
+        std::optional<TScreenCastStream> stream;
+        std::optional<QString> error;
+        int said = 0;
+    };
+    static std::shared_ptr<TOutcome> Hear(TScreenCastPortal& portal)
+    {
+        auto outcome = std::make_shared<TOutcome>();
+        QObject::connect(&portal, &TScreenCastPortal::opened,
+                         [outcome](const TScreenCastStream& stream) {
+                             outcome->stream = stream;
+                             ++outcome->said;
+                         });
+        QObject::connect(&portal, &TScreenCastPortal::failed, [outcome](const QString& error) {
+            outcome->error = error;
+            ++outcome->said;
+        });
+        return outcome;
+    }
+
+    // The whole conversation: its end never comes from inside Open().
+    static bool Open(TScreenCastPortal& portal, TScreenCastStream& stream, QString* error)
+    {
+        const auto outcome = Hear(portal);
+        portal.Open();
+        EXPECT_EQ(outcome->said, 0) << "the outcome was told from inside Open()";
+        EXPECT_TRUE(WaitUntil([&] { return outcome->said > 0; }, 30000));
+        if (outcome->stream)
+            stream = *outcome->stream;
+        if (error)
+            *error = outcome->error.value_or(QString());
+        return outcome->stream.has_value();
+    }
+
+    // A call to the portal and its reply: whatever the portal sent before has arrived too.
+    void RoundTrip()
+    {
+        QDBusMessage get = QDBusMessage::createMethodCall(TScreenCastPortal::ServiceName,
+                                                          TScreenCastPortal::ObjectPath,
+                                                          "org.freedesktop.DBus.Properties", "Get");
+        get << QString("org.freedesktop.portal.ScreenCast") << QString("version");
+        QDBusPendingCallWatcher reply(client->asyncCall(get));
+        EXPECT_TRUE(WaitUntil([&] { return reply.isFinished(); }));
+    }
 };
 
 TEST_F(ScreenCastPortal, ThePickedStreamAndItsRemoteReachTheProgram)
@@ -82,7 +131,7 @@ TEST_F(ScreenCastPortal, ThePickedStreamAndItsRemoteReachTheProgram)
     auto portal = std::make_unique<TScreenCastPortal>(*client, fast);
     TScreenCastStream stream;
     QString error;
-    ASSERT_TRUE(portal->Open(stream, &error)) << error.toStdString();
+    ASSERT_TRUE(Open(*portal, stream, &error)) << error.toStdString();
     EXPECT_TRUE(portal->SessionOpen());
     EXPECT_EQ(stream.node, 42u);
     EXPECT_EQ(stream.size, QSize(1280, 720));
@@ -126,7 +175,7 @@ TEST_F(ScreenCastPortal, AnOlderPortalsPathsAndObjectPathHandleAreTaken)
     TScreenCastPortal portal(*client, fast);
     TScreenCastStream stream;
     QString error;
-    EXPECT_TRUE(portal.Open(stream, &error)) << error.toStdString();
+    EXPECT_TRUE(Open(portal, stream, &error)) << error.toStdString();
     EXPECT_EQ(stream.node, 42u);
 }
 
@@ -139,7 +188,7 @@ TEST_F(ScreenCastPortal, ACancelledOrRefusedPickIsSaidAndTheSessionEnds)
         TScreenCastPortal portal(*client, fast);
         TScreenCastStream stream;
         QString error;
-        EXPECT_FALSE(portal.Open(stream, &error));
+        EXPECT_FALSE(Open(portal, stream, &error));
         if (response == 1)
             EXPECT_EQ(error, "The screen was not shared: the choice was cancelled.");
         else
@@ -158,7 +207,7 @@ TEST_F(ScreenCastPortal, NoPortalOnTheBusIsSaidAtOnce)
     QString error;
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(portal.Open(stream, &error));
+    EXPECT_FALSE(Open(portal, stream, &error));
     EXPECT_EQ(error, NoPortal);
     EXPECT_LT(timer.elapsed(), fast.callMs) << "the bus says at once that nobody owns the name";
 }
@@ -170,7 +219,7 @@ TEST_F(ScreenCastPortal, APortalThatCannotShareWindowsOrMonitorsIsNoScreenPortal
     TScreenCastPortal portal(*client, fast);
     TScreenCastStream stream;
     QString error;
-    EXPECT_FALSE(portal.Open(stream, &error));
+    EXPECT_FALSE(Open(portal, stream, &error));
     EXPECT_EQ(error, NoPortal);
     EXPECT_EQ(Calls("CreateSession"), 0);
 }
@@ -184,7 +233,7 @@ TEST_F(ScreenCastPortal, APickThatNeverComesEndsAfterItsTime)
     QString error;
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(portal.Open(stream, &error));
+    EXPECT_FALSE(Open(portal, stream, &error));
     EXPECT_GE(timer.elapsed(), fast.pickMs - 50);
     EXPECT_LT(timer.elapsed(), fast.pickMs + 2000);
     EXPECT_EQ(error, "No screen was chosen within 2 seconds.");
@@ -200,7 +249,7 @@ TEST_F(ScreenCastPortal, AMethodThatIsNeverRepliedToEndsAfterItsTime)
     QString error;
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(portal.Open(stream, &error));
+    EXPECT_FALSE(Open(portal, stream, &error));
     EXPECT_LT(timer.elapsed(), fast.callMs + 1500);
     EXPECT_EQ(error, "The desktop's screen-cast portal did not answer.");
 }
@@ -229,7 +278,7 @@ TEST_F(ScreenCastPortal, AnswersOfTheWrongShapeAreRefused)
         TScreenCastPortal portal(*client, fast);
         TScreenCastStream stream;
         QString error;
-        EXPECT_FALSE(portal.Open(stream, &error)) << c.what;
+        EXPECT_FALSE(Open(portal, stream, &error)) << c.what;
         EXPECT_EQ(error, Nonsense) << c.what;
         EXPECT_FALSE(portal.SessionOpen()) << c.what;
         EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == 1; })) << c.what;
@@ -259,7 +308,7 @@ TEST_F(ScreenCastPortal, AResponseFromAnotherClientIsNotTheUsersPick)
     TScreenCastPortal portal(*client, fast);
     TScreenCastStream stream;
     QString error;
-    EXPECT_FALSE(portal.Open(stream, &error));
+    EXPECT_FALSE(Open(portal, stream, &error));
     EXPECT_TRUE(sent);
     EXPECT_EQ(error, "No screen was chosen within 2 seconds.");
     QDBusConnection::disconnectFromBus(otherName);
@@ -270,10 +319,81 @@ TEST_F(ScreenCastPortal, TheDesktopEndingTheSessionIsNoticed)
     StartFake();
     TScreenCastPortal portal(*client, fast);
     TScreenCastStream stream;
-    ASSERT_TRUE(portal.Open(stream, nullptr));
+    ASSERT_TRUE(Open(portal, stream, nullptr));
     ASSERT_EQ(fake->SessionPaths().size(), 1);
     fake->CloseSessionFromDesktop(fake->SessionPaths().first());
     EXPECT_TRUE(WaitUntil([&] { return !portal.SessionOpen(); }));
+}
+
+TEST_F(ScreenCastPortal, TheDesktopEndingTheSessionDuringThePickIsARefusal)
+{
+    StartFake();
+    fake->steps["Start"] = {TFakeScreenCastPortal::TReply::Silent, 0};
+    TScreenCastPortal portal(*client, {1500, 1000, 20000});
+    const auto outcome = Hear(portal);
+    QElapsedTimer timer;
+    timer.start();
+    portal.Open();
+    ASSERT_TRUE(WaitUntil([&] { return Calls("Start") == 1; }));
+    const qint64 asked = timer.elapsed();
+    fake->CloseSessionFromDesktop(fake->SessionPaths().first());
+    ASSERT_TRUE(WaitUntil([&] { return outcome->said > 0; }, 30000));
+    EXPECT_EQ(outcome->error.value_or(QString()), "The desktop refused to share the screen.");
+    // Not held for the user's time to pick (20 s) after the dialog went.
+    EXPECT_LT(timer.elapsed() - asked, 10000);
+}
+
+TEST_F(ScreenCastPortal, EndedDuringThePickNothingIsSaidAndNothingStaysShared)
+{
+    StartFake();
+    for (const bool destroy : {false, true}) {
+        fake->steps["Start"] = {TFakeScreenCastPortal::TReply::Held, 0};
+        const int closes = fake->sessionCloses;
+        const int remotes = Calls("OpenPipeWireRemote");
+        auto portal = std::make_unique<TScreenCastPortal>(*client, fast);
+        const auto outcome = Hear(*portal);
+        portal->Open();
+        ASSERT_TRUE(WaitUntil([&] { return Calls("Start") == int(destroy) + 1; }));
+        if (destroy)
+            portal.reset();
+        else
+            portal->Close();
+        EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == closes + 1; })) << destroy;
+        // The user's pick comes after all.
+        fake->ReleaseHeld();
+        RoundTrip();
+        EXPECT_EQ(outcome->said, 0) << destroy;
+        EXPECT_EQ(Calls("OpenPipeWireRemote"), remotes) << destroy;
+        if (portal) {
+            EXPECT_FALSE(portal->SessionOpen());
+        }
+    }
+}
+
+TEST_F(ScreenCastPortal, OpeningAgainDuringThePickLeavesTheFirstConversation)
+{
+    StartFake();
+    fake->steps["Start"] = {TFakeScreenCastPortal::TReply::Held, 0};
+    TScreenCastPortal portal(*client, fast);
+    const auto outcome = Hear(portal);
+    portal.Open();
+    ASSERT_TRUE(WaitUntil([&] { return Calls("Start") == 1; }));
+    const QString first = fake->SessionPaths().first();
+    fake->steps["Start"] = {TFakeScreenCastPortal::TReply::Respond, 0};
+    portal.Open();
+    ASSERT_TRUE(WaitUntil([&] { return outcome->said > 0; }, 30000));
+    ASSERT_TRUE(outcome->stream) << outcome->error.value_or("").toStdString();
+    EXPECT_EQ(fake->sessionCloses, 1) << "the first session is closed";
+    // The first dialog's late answer is nobody's.
+    fake->ReleaseHeld();
+    RoundTrip();
+    EXPECT_EQ(outcome->said, 1);
+    EXPECT_EQ(Calls("OpenPipeWireRemote"), 1);
+    EXPECT_TRUE(portal.SessionOpen());
+    for (const auto& call : fake->calls)
+        if (call.method == "OpenPipeWireRemote") {
+            EXPECT_NE(call.session, first);
+        }
 }
 
 } // namespace

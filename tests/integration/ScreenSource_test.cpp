@@ -1,6 +1,6 @@
 // The screen as a camera: the pipeline built on the stream a (fake) portal hands over, the X11
 // screen of a display of the test's own, and the capture component keeping the running camera
-// when the screen is refused.
+// while the user picks and when the screen is refused, not picked in time or no longer wanted.
 #include "capture/TGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "platform/camera/gst/TGstCamera.h"
@@ -14,6 +14,7 @@
 #include "tests/support/TXvfbDisplay.h"
 
 #include <QCoreApplication>
+#include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
@@ -73,6 +74,86 @@ protected:
         return int(std::count_if(fake->calls.begin(), fake->calls.end(),
                                  [&](const auto& c) { return c.method == method; }));
     }
+
+    // Readies the source; the portal's answer is waited for when it asks the user.
+    static bool Prepare(TGstScreenSource& screen, QString* error)
+    {
+        std::optional<QString> answer;
+        if (screen.Prepare([&](const QString& e) { answer = e; }) == TCameraReadiness::Ready)
+            return true;
+        EXPECT_FALSE(answer) << "answered from inside Prepare()";
+        EXPECT_TRUE(WaitUntil([&] { return answer.has_value(); }, 30000));
+        *error = answer.value_or(QStringLiteral("no answer"));
+        return error->isEmpty() && screen.Ready();
+    }
+
+    // A call to the portal and its reply: whatever the portal sent before has arrived too.
+    void RoundTrip()
+    {
+        QDBusMessage get = QDBusMessage::createMethodCall(TScreenCastPortal::ServiceName,
+                                                          TScreenCastPortal::ObjectPath,
+                                                          "org.freedesktop.DBus.Properties", "Get");
+        get << QString("org.freedesktop.portal.ScreenCast") << QString("version");
+        QDBusPendingCallWatcher reply(client->asyncCall(get));
+        EXPECT_TRUE(WaitUntil([&] { return reply.isFinished(); }));
+    }
+};
+
+// The test camera running in a capture control whose screen is the fake portal's.
+class ScreenSwitch : public ScreenSource
+{
+protected:
+    TScriptedUiScope script;
+    std::unique_ptr<TGstCameraSystem> system;
+    std::unique_ptr<TVideoCapture> cap;
+    TGraphConfig config;
+    int frames = 0;
+    QList<bool> waiting; // what the control said of its wait for the desktop
+
+    void SetUp() override
+    {
+        ScreenSource::SetUp();
+        if (IsSkipped())
+            return;
+        system = std::make_unique<TGstCameraSystem>(true);
+        system->SetScreenSource([this] { return TGstScreenSource::Portal(*client, fast); });
+        cap = std::make_unique<TVideoCapture>(*system);
+        QObject::connect(cap.get(), &TVideoCapture::OnBitmapGrabbed, [this] { ++frames; });
+        QObject::connect(cap.get(), &TVideoCapture::OnWaitingForDesktop,
+                         [this](bool w) { waiting << w; });
+        ASSERT_TRUE(cap->Initialize());
+        config.VCapSource = TGstCameraSystem::TestCameraName;
+        config.PixelFormat = TPixelFormat::pf24bit;
+        config.WantPreview = config.WantBitmaps = true;
+        cap->ApplyConfig(config);
+        ASSERT_TRUE(cap->Previewing());
+    }
+
+    void TearDown() override
+    {
+        cap.reset();
+        system.reset();
+        ScreenSource::TearDown();
+    }
+
+    void ChooseScreen()
+    {
+        config.VCapSource = TGstCameraSystem::ScreenName;
+        cap->ApplyConfig(config);
+    }
+
+    // The test camera is the one in use and its frames keep coming.
+    void ExpectTheTestCameraRunning()
+    {
+        EXPECT_TRUE(cap->Previewing());
+        EXPECT_EQ(cap->VideoDeviceName(), QString(TGstCameraSystem::TestCameraName));
+        TGraphConfig read;
+        cap->ReadConfig(read);
+        EXPECT_EQ(read.VCapSource, QString(TGstCameraSystem::TestCameraName));
+        const int before = frames;
+        EXPECT_TRUE(WaitUntil([&] { return frames > before + 5; }))
+            << "the test camera's frames stopped";
+    }
 };
 
 TEST_F(ScreenSource, ThePipelineReadsThePickedStreamThroughThePortalsRemote)
@@ -80,7 +161,7 @@ TEST_F(ScreenSource, ThePipelineReadsThePickedStreamThroughThePortalsRemote)
     auto screen = TGstScreenSource::Portal(*client, fast);
     EXPECT_TRUE(screen->Modes().empty()) << "a picked window comes at its own size";
     QString error;
-    ASSERT_TRUE(screen->Prepare(&error)) << error.toStdString();
+    ASSERT_TRUE(Prepare(*screen, &error)) << error.toStdString();
     TGstCameraPipeline pipeline(*screen, nullptr, "BGRx");
     if (pipeline.Missing() == "pipewiresrc")
         GTEST_SKIP() << "pipewiresrc is not installed (gstreamer1.0-pipewire)";
@@ -106,68 +187,98 @@ TEST_F(ScreenSource, ThePipelineReadsThePickedStreamThroughThePortalsRemote)
 
     // A second start keeps the pick while the desktop shares it; once the desktop ends the
     // sharing the user is asked again.
-    ASSERT_TRUE(screen->Prepare(&error));
+    EXPECT_EQ(screen->Prepare([](const QString&) { ADD_FAILURE() << "asked again"; }),
+              TCameraReadiness::Ready);
     EXPECT_EQ(Calls("Start"), 1);
     fake->CloseSessionFromDesktop(fake->SessionPaths().first());
-    Drain(300);
-    ASSERT_TRUE(screen->Prepare(&error)) << error.toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return !screen->Ready(); }));
+    ASSERT_TRUE(Prepare(*screen, &error)) << error.toStdString();
     EXPECT_EQ(Calls("Start"), 2);
 }
 
-TEST_F(ScreenSource, ARefusedScreenLeavesTheRunningCameraRunning)
+TEST_F(ScreenSwitch, ARefusedScreenLeavesTheRunningCameraRunning)
 {
-    TScriptedUiScope script;
-    TGstCameraSystem system(true);
-    system.SetScreenSource([this] { return TGstScreenSource::Portal(*client, fast); });
     fake->steps["Start"] = {TFakeScreenCastPortal::TReply::Respond, 2};
-    TVideoCapture cap(system);
-    cap.resize(264, 209);
-    int frames = 0;
-    QObject::connect(&cap, &TVideoCapture::OnBitmapGrabbed, [&] { ++frames; });
-    ASSERT_TRUE(cap.Initialize());
-    ASSERT_TRUE(cap.DeviceLists().VideoCaptureDeviceNames(false).endsWith("Screen"));
-
-    TGraphConfig config;
-    config.VCapSource = TGstCameraSystem::TestCameraName;
-    config.PixelFormat = TPixelFormat::pf24bit;
-    config.WantPreview = config.WantBitmaps = true;
-    cap.ApplyConfig(config);
-    ASSERT_TRUE(cap.Previewing());
-
-    config.VCapSource = TGstCameraSystem::ScreenName;
-    cap.ApplyConfig(config);
+    ChooseScreen();
+    ASSERT_TRUE(WaitUntil([&] { return !script.ui.Texts("error").isEmpty(); }, 30000));
     const QStringList errors = script.ui.Texts("error");
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors.first().contains("The desktop refused to share the screen."))
         << errors.first().toStdString();
-    EXPECT_TRUE(cap.Previewing());
-    EXPECT_EQ(cap.VideoDeviceName(), QString(TGstCameraSystem::TestCameraName));
-    TGraphConfig read;
-    cap.ReadConfig(read);
-    EXPECT_EQ(read.VCapSource, QString(TGstCameraSystem::TestCameraName));
-    frames = 0;
-    EXPECT_TRUE(WaitUntil([&] { return frames > 5; })) << "the test camera's frames stopped";
+    EXPECT_FALSE(cap->WaitingForDesktop());
+    EXPECT_EQ(waiting, QList<bool>({true, false}));
+    ExpectTheTestCameraRunning();
 }
 
-TEST_F(ScreenSource, WithoutAPortalTheRunningCameraStaysToo)
+TEST_F(ScreenSwitch, WithoutAPortalTheRunningCameraStaysToo)
 {
     fake.reset();
-    TScriptedUiScope script;
-    TGstCameraSystem system(true);
-    system.SetScreenSource([this] { return TGstScreenSource::Portal(*client, fast); });
-    TVideoCapture cap(system);
-    ASSERT_TRUE(cap.Initialize());
-    TGraphConfig config;
-    config.VCapSource = TGstCameraSystem::TestCameraName;
-    config.WantPreview = true;
-    cap.ApplyConfig(config);
-    ASSERT_TRUE(cap.Previewing());
-    config.VCapSource = TGstCameraSystem::ScreenName;
-    cap.ApplyConfig(config);
+    ChooseScreen();
+    ASSERT_TRUE(WaitUntil([&] { return !script.ui.Texts("error").isEmpty(); }, 30000));
     ASSERT_EQ(script.ui.Texts("error").size(), 1);
     EXPECT_TRUE(script.ui.Texts("error").first().contains("no screen-cast portal"));
-    EXPECT_TRUE(cap.Previewing());
-    EXPECT_EQ(cap.VideoDeviceName(), QString(TGstCameraSystem::TestCameraName));
+    ExpectTheTestCameraRunning();
+}
+
+TEST_F(ScreenSwitch, TheRunningCameraGoesOnWhileTheUserPicks)
+{
+    fake->steps["Start"] = {TFakeScreenCastPortal::TReply::Held, 0};
+    ChooseScreen();
+    ASSERT_TRUE(WaitUntil([&] { return Calls("Start") == 1; }));
+    EXPECT_TRUE(cap->WaitingForDesktop());
+    EXPECT_EQ(waiting, QList<bool>({true}));
+    ExpectTheTestCameraRunning();
+    EXPECT_TRUE(cap->WaitingForDesktop());
+
+    // Chosen again while the dialog is up: the first conversation goes, a second one asks.
+    ChooseScreen();
+    ASSERT_TRUE(WaitUntil([&] { return Calls("Start") == 2; }));
+    EXPECT_EQ(fake->sessionCloses, 1);
+    EXPECT_TRUE(cap->WaitingForDesktop());
+    ExpectTheTestCameraRunning();
+}
+
+TEST_F(ScreenSwitch, AStopOrTheEndDuringThePickHandsOutNothingLater)
+{
+    fake->steps["Start"] = {TFakeScreenCastPortal::TReply::Held, 0};
+    ChooseScreen();
+    ASSERT_TRUE(WaitUntil([&] { return Calls("Start") == 1; }));
+    cap->StopPreview();
+    EXPECT_FALSE(cap->WaitingForDesktop());
+    EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == 1; }));
+    // The user's pick comes after all.
+    fake->ReleaseHeld();
+    RoundTrip();
+    RoundTrip(); // and what was posted on the way
+    EXPECT_EQ(Calls("OpenPipeWireRemote"), 0);
+    EXPECT_TRUE(script.ui.Texts("error").isEmpty());
+    EXPECT_FALSE(cap->Previewing());
+    EXPECT_EQ(cap->VideoDeviceName(), QString(TGstCameraSystem::TestCameraName));
+
+    // The control going (the program closing) while the user picks.
+    cap->StartPreview();
+    ChooseScreen();
+    ASSERT_TRUE(WaitUntil([&] { return Calls("Start") == 2; }));
+    cap.reset();
+    EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == 2; }));
+    fake->ReleaseHeld();
+    RoundTrip();
+    RoundTrip();
+    EXPECT_EQ(Calls("OpenPipeWireRemote"), 0);
+    EXPECT_TRUE(script.ui.Texts("error").isEmpty());
+}
+
+TEST_F(ScreenSwitch, APickThatNeverComesLeavesTheRunningCamera)
+{
+    fake->steps["Start"] = {TFakeScreenCastPortal::TReply::Silent, 0};
+    ChooseScreen();
+    ASSERT_TRUE(WaitUntil([&] { return !script.ui.Texts("error").isEmpty(); }, 30000));
+    const QStringList errors = script.ui.Texts("error");
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors.first().contains("No screen was chosen within 2 seconds."))
+        << errors.first().toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == 1; }));
+    ExpectTheTestCameraRunning();
 }
 
 TEST(ScreenSourceKind, FollowsTheWindowSystemQtRunsOn)

@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <utility>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -186,7 +188,8 @@ QDBusObjectPath TFakeScreenCastPortal::Start(const QDBusObjectPath& session, con
         return {};
     }
     const TStep step = steps[QStringLiteral("Start")];
-    state->started = step.reply == TReply::Respond && step.response == 0;
+    state->started =
+        (step.reply == TReply::Respond || step.reply == TReply::Held) && step.response == 0;
     QVariantMap properties;
     properties.insert(QStringLiteral("size"),
                       QVariant::fromValue(TFakeSize{size.width(), size.height()}));
@@ -230,13 +233,21 @@ QDBusObjectPath TFakeScreenCastPortal::Answer(const QString& method, const QStri
     bus_.send(message().createReply(QVariant::fromValue(QDBusObjectPath(request))));
     QDBusMessage response =
         QDBusMessage::createSignal(request, RequestInterface, QStringLiteral("Response"));
-    if (step.reply == TReply::Respond)
+    if (step.reply == TReply::Respond || step.reply == TReply::Held)
         response << step.response << (step.response == 0 ? results : QVariantMap());
     else if (step.reply == TReply::Garbled)
         response << QStringLiteral("done");
-    if (step.reply != TReply::Silent)
+    if (step.reply == TReply::Held)
+        held_.push_back(response);
+    else if (step.reply != TReply::Silent)
         QTimer::singleShot(responseDelayMs, this, [this, response] { bus_.send(response); });
     return {};
+}
+
+void TFakeScreenCastPortal::ReleaseHeld()
+{
+    for (const QDBusMessage& response : std::exchange(held_, {}))
+        bus_.send(response);
 }
 
 void TFakeScreenCastPortal::CloseSessionFromDesktop(const QString& session)

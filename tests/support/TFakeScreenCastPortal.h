@@ -33,6 +33,7 @@ public:
         Silent,  // the reply, but never a Response
         Garbled, // a Response whose arguments are not (u, a{sv})
         NoReply, // not even the method's reply
+        Held,    // the reply; the Response once the test releases it (a user taking their time)
     };
     struct TStep
     {
@@ -70,6 +71,8 @@ public:
     // The end of the PipeWire "remote" this side keeps; the program gets the other one.
     int RemotePeer() const { return remotePeer_; }
     QStringList SessionPaths() const;
+    // Sends the Responses held back so far, as the dialogs close.
+    void ReleaseHeld();
     // Ends the session from the desktop's side (the user stopped sharing).
     void CloseSessionFromDesktop(const QString& session);
     // Sends a Response as another client on the bus would, on a path of the test's choosing.
@@ -102,6 +105,7 @@ private:
     QDBusConnection bus_;
     bool registered_ = false;
     std::map<QString, TSessionState> sessions_;
+    std::vector<QDBusMessage> held_;
     int remotePeer_ = -1;
     int remoteGiven_ = -1;
 };

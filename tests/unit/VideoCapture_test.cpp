@@ -1,5 +1,6 @@
 // The camera component on the fake camera system: what it stores, which mode a stored line
-// selects, where frames go, and what happens when the camera goes away.
+// selects, where frames go, what happens when the camera goes away, and a camera that waits
+// for the desktop before it starts.
 #include "capture/TGraphConfig.h"
 #include "capture/TVideoCapture.h"
 #include "platform/camera/fake/TFakeCamera.h"
@@ -228,6 +229,95 @@ TEST_F(VideoCaptureTest, AnUnlistedOrUnopenableCameraIsReportedAndNotStored)
     TGraphConfig read;
     cap->ReadConfig(read);
     EXPECT_TRUE(read.VCapSource.isEmpty());
+}
+
+class WaitingCameraTest : public VideoCaptureTest
+{
+protected:
+    TFakeCamera* cam = nullptr; // in use before the screen is chosen
+    int frames = 0;
+    QStringList waits; // what the component said of its wait, in order
+
+    void SetUp() override
+    {
+        VideoCaptureTest::SetUp();
+        system.AddDevice("Cam", {TFakeCameraSystem::RawMode("BGR", 320, 240)});
+        system.AddDevice("Screen", {TFakeCameraSystem::RawMode("BGRx", 640, 480)})->PrepareWaits =
+            true;
+        QObject::connect(cap.get(), &TVideoCapture::OnBitmapGrabbed, [this] { ++frames; });
+        QObject::connect(cap.get(), &TVideoCapture::OnWaitingForDesktop,
+                         [this](bool w) { waits << (w ? "waiting" : "done"); });
+    }
+
+    void StartCam()
+    {
+        cap->ApplyConfig(Line("Cam"));
+        ASSERT_TRUE(cap->Previewing());
+        cam = system.Camera();
+    }
+};
+
+TEST_F(WaitingCameraTest, TheCameraInUseGoesOnUntilTheScreenIsReadyAndThenGivesWay)
+{
+    StartCam();
+    cap->ApplyConfig(Line("Screen"));
+    TFakeCamera* screen = system.Camera();
+    ASSERT_NE(screen, cam);
+    EXPECT_TRUE(cap->WaitingForDesktop());
+    EXPECT_EQ(cap->VideoDeviceName(), "Cam");
+    EXPECT_TRUE(cam->Deliver(Qt::red));
+    EXPECT_EQ(frames, 1);
+    EXPECT_EQ(screen->Starts, 0);
+
+    ASSERT_TRUE(screen->FinishPrepare());
+    EXPECT_FALSE(cap->WaitingForDesktop());
+    EXPECT_TRUE(cap->Previewing());
+    EXPECT_EQ(cap->VideoDeviceName(), "Screen");
+    EXPECT_EQ(system.Camera(), screen) << "the camera in use is closed";
+    EXPECT_EQ(system.Opens, 2) << "the readied screen is taken, not opened (and asked) again";
+    EXPECT_EQ(screen->Starts, 1);
+    EXPECT_TRUE(screen->Deliver(Qt::blue));
+    EXPECT_EQ(frames, 2);
+    EXPECT_EQ(waits, QStringList({"waiting", "done"}));
+    EXPECT_TRUE(Errors().isEmpty());
+}
+
+TEST_F(WaitingCameraTest, AScreenNotGivenLeavesTheCameraInUseAndSaysWhy)
+{
+    StartCam();
+    cap->ApplyConfig(Line("Screen"));
+    ASSERT_TRUE(system.Camera()->FinishPrepare("The desktop refused to share the screen."));
+    EXPECT_EQ(Errors(), QStringList({"Cannot run preview graph!\r\nThe desktop refused to share "
+                                     "the screen."}));
+    EXPECT_FALSE(cap->WaitingForDesktop());
+    EXPECT_TRUE(cap->Previewing());
+    EXPECT_EQ(cap->VideoDeviceName(), "Cam");
+    EXPECT_EQ(cam->Stops, 0);
+    EXPECT_TRUE(cam->Deliver(Qt::red));
+    EXPECT_EQ(frames, 1);
+    TGraphConfig read;
+    cap->ReadConfig(read);
+    EXPECT_EQ(read.VCapSource, "Cam");
+}
+
+TEST_F(WaitingCameraTest, WithNothingRunningTheStartFollowsTheAnswerUnlessStopped)
+{
+    cap->ApplyConfig(Line("Screen"));
+    TFakeCamera* screen = system.Camera();
+    EXPECT_TRUE(cap->WaitingForDesktop());
+    EXPECT_FALSE(cap->Previewing());
+    // The preview button during the pick.
+    cap->StopPreview();
+    EXPECT_FALSE(cap->WaitingForDesktop());
+    EXPECT_FALSE(screen->FinishPrepare()) << "the wait went on";
+    EXPECT_FALSE(cap->Previewing());
+
+    cap->StartPreview();
+    EXPECT_TRUE(cap->WaitingForDesktop());
+    ASSERT_TRUE(screen->FinishPrepare());
+    EXPECT_TRUE(cap->Previewing());
+    EXPECT_EQ(screen->Starts, 1);
+    EXPECT_EQ(waits, QStringList({"waiting", "done", "waiting", "done"}));
 }
 
 } // namespace

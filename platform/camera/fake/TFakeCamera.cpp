@@ -2,6 +2,8 @@
 
 #include "platform/camera/fake/TFakeCameraSystem.h"
 
+#include <utility>
+
 TFakeCamera::TFakeCamera(TFakeCameraSystem& system, std::shared_ptr<TFakeCameraDevice> device)
     : system_(system), device_(std::move(device))
 {
@@ -28,6 +30,24 @@ bool TFakeCamera::SetMode(int index)
     return true;
 }
 
+TCameraReadiness TFakeCamera::Prepare(TPreparedHandler prepared)
+{
+    if (!device_->PrepareWaits || ready_)
+        return TCameraReadiness::Ready;
+    prepared_ = std::move(prepared);
+    return TCameraReadiness::Pending;
+}
+
+bool TFakeCamera::FinishPrepare(const QString& error)
+{
+    const TPreparedHandler prepared = std::exchange(prepared_, {});
+    if (!prepared)
+        return false;
+    ready_ = error.isEmpty();
+    prepared(error);
+    return true;
+}
+
 bool TFakeCamera::Start(QString* error)
 {
     ++Starts;
@@ -43,6 +63,7 @@ bool TFakeCamera::Start(QString* error)
 void TFakeCamera::Stop()
 {
     ++Stops;
+    prepared_ = nullptr;
     running_ = false;
 }
 

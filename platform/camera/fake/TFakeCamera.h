@@ -20,6 +20,8 @@ public:
     bool SetMode(int index) override;
     void SetDecodeSize(QSize size) override { DecodeSize = size; }
     void SetGrabFormat(QImage::Format format) override { GrabFormat = format; }
+    TCameraReadiness Prepare(TPreparedHandler prepared) override;
+    void CancelPrepare() override { prepared_ = nullptr; }
     bool Start(QString* error) override;
     void Stop() override;
     bool Running() const override { return running_; }
@@ -34,6 +36,9 @@ public:
     bool Deliver(const QImage& frame);
     bool Deliver(const TCameraFrame& frame);
     void Fail(TCameraFailure failure, const QString& reason = QStringLiteral("test"));
+    // Answers the pending Prepare() (empty: ready), as the event loop would; false when none
+    // is pending. The handler may end this camera.
+    bool FinishPrepare(const QString& error = {});
 
     const TFakeCameraDevice& Device() const { return *device_; }
     QImage::Format GrabFormat = QImage::Format_Invalid;
@@ -46,6 +51,8 @@ private:
     std::shared_ptr<TFakeCameraDevice> device_;
     int mode_ = -1;
     bool running_ = false;
+    bool ready_ = false;
+    TPreparedHandler prepared_;
     TFrameHandler frames_;
     TFailureHandler failures_;
 };

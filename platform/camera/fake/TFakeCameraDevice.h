@@ -14,6 +14,7 @@ struct TFakeCameraDevice
     std::vector<TCameraMode> Modes;
     std::vector<PropertyPagePtr> Controls;
     std::vector<PropertyPagePtr> Tuner;
-    bool Unopenable = false; // Open answers null
-    QString StartError;      // not empty: Start fails with this reason
+    bool Unopenable = false;   // Open answers null
+    QString StartError;        // not empty: Start fails with this reason
+    bool PrepareWaits = false; // Prepare() waits until the test answers (FinishPrepare)
 };

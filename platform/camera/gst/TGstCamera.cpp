@@ -103,6 +103,17 @@ void TGstCamera::SetGrabFormat(QImage::Format format)
         grabFormat_ = format;
 }
 
+TCameraReadiness TGstCamera::Prepare(TPreparedHandler prepared)
+{
+    return screen_ ? screen_->Prepare(std::move(prepared)) : TCameraReadiness::Ready;
+}
+
+void TGstCamera::CancelPrepare()
+{
+    if (screen_)
+        screen_->CancelPrepare();
+}
+
 bool TGstCamera::Start(QString* error)
 {
     if (Running())
@@ -116,9 +127,8 @@ bool TGstCamera::Start(QString* error)
     if (!device_ && test_ == TGstTestCamera::None && !screen_)
         return fail(QStringLiteral("The camera is gone."));
     const TCameraMode* mode = mode_ >= 0 ? &modes_[size_t(mode_)] : nullptr;
-    QString refused;
-    if (screen_ && !screen_->Prepare(&refused))
-        return fail(refused);
+    if (screen_ && !screen_->Ready())
+        return fail(QStringLiteral("No screen was chosen to be shared."));
     auto pipeline =
         screen_ ? std::make_unique<TGstCameraPipeline>(*screen_, mode,
                                                        GstCameraFrame::GrabLayout(grabFormat_))
@@ -182,6 +192,7 @@ bool TGstCamera::WaitUntilPlaying()
 
 void TGstCamera::Stop()
 {
+    CancelPrepare();
     StopWatchingRemoval();
     std::unique_ptr<TGstCameraPipeline> stopping;
     {

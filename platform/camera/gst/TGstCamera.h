@@ -41,6 +41,9 @@ public:
     // refused and the format stays.
     void SetGrabFormat(QImage::Format format) override;
 
+    // Pending only for the screen the desktop's portal shares, while the user picks it.
+    TCameraReadiness Prepare(TPreparedHandler prepared) override;
+    void CancelPrepare() override;
     bool Start(QString* error) override;
     void Stop() override;
     bool Running() const override { return pipeline_ != nullptr; }

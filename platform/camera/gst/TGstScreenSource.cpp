@@ -107,21 +107,54 @@ TGstScreenSource::TGstScreenSource(TKind kind, QRect area,
     : kind_(kind), area_(area), portal_(std::move(portal))
 {
     gst_init(nullptr, nullptr);
-    if (kind_ == TKind::X11)
+    if (kind_ == TKind::X11) {
         modes_ = X11Modes(area_);
+        return;
+    }
+    // The portal's outcomes come from the event loop; the handler may end this source.
+    QObject::connect(portal_.get(), &TScreenCastPortal::opened, portal_.get(),
+                     [this](const TScreenCastStream& stream) {
+                         stream_ = stream;
+                         if (const auto prepared = std::exchange(prepared_, {}))
+                             prepared(QString());
+                     });
+    QObject::connect(portal_.get(), &TScreenCastPortal::failed, portal_.get(),
+                     [this](const QString& error) {
+                         stream_ = {};
+                         if (const auto prepared = std::exchange(prepared_, {}))
+                             prepared(error);
+                     });
 }
 
 TGstScreenSource::~TGstScreenSource() = default;
 
-bool TGstScreenSource::Prepare(QString* error)
+TCameraReadiness TGstScreenSource::Prepare(ICamera::TPreparedHandler prepared)
 {
-    if (kind_ == TKind::X11)
-        return true;
     // Stopping and starting the preview keeps what the user picked while the desktop shares it.
-    if (portal_->SessionOpen() && stream_.remote.isValid())
-        return true;
+    if (Ready())
+        return TCameraReadiness::Ready;
+    const bool asking = bool(prepared_) || portal_->Opening();
+    prepared_ = std::move(prepared);
+    if (!asking) {
+        stream_ = {};
+        portal_->Open();
+    }
+    return TCameraReadiness::Pending;
+}
+
+void TGstScreenSource::CancelPrepare()
+{
+    if (kind_ == TKind::X11 || (!std::exchange(prepared_, {}) && !portal_->Opening()))
+        return;
+    // Also a pick that came but was not heard yet: nobody will read the stream.
+    portal_->Close();
     stream_ = {};
-    return portal_->Open(stream_, error);
+}
+
+bool TGstScreenSource::Ready() const
+{
+    return kind_ == TKind::X11 ||
+           (!prepared_ && portal_->SessionOpen() && stream_.remote.isValid());
 }
 
 GstElement* TGstScreenSource::Build(GstBin* bin, QString& missing) const

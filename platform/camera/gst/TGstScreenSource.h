@@ -5,6 +5,7 @@
 // the desktop's screen-cast portal lets the user pick a monitor or a window, and pipewiresrc
 // reads the stream it hands over.
 
+#include "platform/camera/ICamera.h"
 #include "platform/camera/TCameraMode.h"
 #include "platform/camera/screen/TScreenCastPortal.h"
 #include "platform/camera/screen/TScreenCastStream.h"
@@ -14,6 +15,7 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -56,10 +58,16 @@ public:
     // X11: one raw mode at the screen's (or monitor's) size and FramesPerSecond; none when the
     // display cannot be read. Portal: none, the picked monitor or window comes at its own size.
     const std::vector<TCameraMode>& Modes() const { return modes_; }
-    // Readies a start. For the portal: asks the user (waiting for the pick, bounded) unless the
-    // stream of an earlier start is still shared. False with a text the user can read.
-    bool Prepare(QString* error);
-    // The stream the portal handed over; empty before a successful Prepare().
+    // Readies a start. X11, or the portal's stream of an earlier start still shared: Ready.
+    // Else the portal asks the user: Pending, and `prepared` follows from the event loop (an
+    // empty text once the stream came, else one the user can read), never after
+    // CancelPrepare() or the source's end. The pick's time is bounded by the portal.
+    TCameraReadiness Prepare(ICamera::TPreparedHandler prepared);
+    // Ends a pending Prepare(); the desktop's dialog goes away and nothing is shared.
+    void CancelPrepare();
+    // Whether Build() has something to read: X11, or a stream the desktop still shares.
+    bool Ready() const;
+    // The stream the portal handed over; empty before a Prepare() ended well.
     const TScreenCastStream& Stream() const { return stream_; }
 
     // Makes the element that reads the screen and adds it to the bin; it ends the source part.
@@ -74,5 +82,6 @@ private:
     QRect area_;
     std::unique_ptr<TScreenCastPortal> portal_;
     TScreenCastStream stream_;
+    ICamera::TPreparedHandler prepared_; // while the portal asks the user
     std::vector<TCameraMode> modes_;
 };

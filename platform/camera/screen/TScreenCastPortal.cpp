@@ -7,7 +7,6 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
-#include <QEventLoop>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTimer>
@@ -148,222 +147,241 @@ std::optional<TScreenCastStream> PickedStream(const QVariant& value)
 
 TScreenCastPortal::TScreenCastPortal(QDBusConnection bus, TTimeouts timeouts, QObject* parent)
     : QObject(parent), bus_(std::move(bus)), timeouts_(timeouts)
-{}
+{
+    deadline_.setSingleShot(true);
+    // A coarse timer may end the user's time to pick up to 5 % early.
+    deadline_.setTimerType(Qt::PreciseTimer);
+    connect(&deadline_, &QTimer::timeout, this, &TScreenCastPortal::AnswerLate);
+}
 
 TScreenCastPortal::~TScreenCastPortal()
 {
-    StopListening();
     Close();
 }
 
-bool TScreenCastPortal::Open(TScreenCastStream& stream, QString* error)
+void TScreenCastPortal::Open()
 {
-    QString scratch;
-    if (!error)
-        error = &scratch;
     Close();
-    const auto fail = [&](const QString& why) {
-        if (error->isEmpty())
-            *error = why;
-        qCWarning(lcCapture).noquote() << "screen not shared:" << *error;
-        Close();
-        return false;
-    };
-    error->clear();
     if (!bus_.isConnected())
-        return fail(NoPortalText());
+        return Fail(NoPortalText());
     if (!(bus_.connectionCapabilities() & QDBusConnection::UnixFileDescriptorPassing))
-        return fail(QStringLiteral("The session bus cannot hand over the screen's stream."));
-
+        return Fail(QStringLiteral("The session bus cannot hand over the screen's stream."));
     // What the desktop can share; asking first also tells a missing portal from a failing one.
-    const std::optional<QDBusMessage> kinds =
-        Call(PropertiesInterface, QStringLiteral("Get"),
-             {ScreenCastInterface, QStringLiteral("AvailableSourceTypes")}, error);
-    if (!kinds)
-        return fail({});
+    Call(TStep::Kinds, PropertiesInterface, QStringLiteral("Get"),
+         {ScreenCastInterface, QStringLiteral("AvailableSourceTypes")},
+         &TScreenCastPortal::KindsReplied);
+}
+
+void TScreenCastPortal::KindsReplied(const QDBusMessage& reply)
+{
     uint available = 0;
-    if (const QVariantList out = kinds->arguments();
+    if (const QVariantList out = reply.arguments();
         out.size() == 1 && out[0].userType() == qMetaTypeId<QDBusVariant>()) {
         const QVariant value = out[0].value<QDBusVariant>().variant();
         if (value.userType() == QMetaType::UInt)
             available = value.toUInt();
     }
-    const uint types = available & (MonitorSource | WindowSource);
-    if (types == 0)
-        return fail(NoPortalText());
+    types_ = available & (MonitorSource | WindowSource);
+    if (types_ == 0)
+        return Fail(NoPortalText());
+    // Kept until the handle comes, so that a conversation ended before can still close it.
+    sessionToken_ = NewToken();
+    Ask(TStep::Created, QStringLiteral("CreateSession"), {},
+        {{QStringLiteral("session_handle_token"), sessionToken_}},
+        &TScreenCastPortal::SessionCreated);
+}
 
-    const std::optional<QVariantMap> created =
-        Ask(QStringLiteral("CreateSession"), {},
-            {{QStringLiteral("session_handle_token"), NewToken()}}, false, error);
-    if (!created)
-        return fail({});
-    const QString session = SessionPath(created->value(QStringLiteral("session_handle")));
+void TScreenCastPortal::SessionCreated(const QVariantMap& results)
+{
+    const QString session = SessionPath(results.value(QStringLiteral("session_handle")));
     if (session.isEmpty())
-        return fail(NonsenseText());
+        return Fail(NonsenseText());
     session_ = session;
+    sessionToken_.clear();
     bus_.connect(Service(), session_, SessionInterface, QStringLiteral("Closed"), this,
                  SLOT(SessionClosed(QDBusMessage)));
-    const QVariant handle = QVariant::fromValue(QDBusObjectPath(session_));
+    const QVariantMap select{{QStringLiteral("types"), types_},
+                             {QStringLiteral("multiple"), false}};
+    Ask(TStep::Selected, QStringLiteral("SelectSources"),
+        {QVariant::fromValue(QDBusObjectPath(session_))}, select,
+        &TScreenCastPortal::SourcesSelected);
+}
 
-    const QVariantMap select{{QStringLiteral("types"), types}, {QStringLiteral("multiple"), false}};
-    if (!Ask(QStringLiteral("SelectSources"), {handle}, select, false, error))
-        return fail({});
+void TScreenCastPortal::SourcesSelected(const QVariantMap&)
+{
     // The portal's dialog: the user picks a monitor or a window, or cancels.
-    const std::optional<QVariantMap> started =
-        Ask(QStringLiteral("Start"), {handle, QString()}, {}, true, error);
-    if (!started)
-        return fail({});
-    std::optional<TScreenCastStream> picked =
-        PickedStream(started->value(QStringLiteral("streams")));
-    if (!picked)
-        return fail(NonsenseText());
+    Ask(TStep::Picked, QStringLiteral("Start"),
+        {QVariant::fromValue(QDBusObjectPath(session_)), QString()}, {},
+        &TScreenCastPortal::Picked);
+}
 
-    const std::optional<QDBusMessage> remote = Call(
-        ScreenCastInterface, QStringLiteral("OpenPipeWireRemote"), {handle, QVariantMap()}, error);
-    if (!remote)
-        return fail({});
-    const QVariantList out = remote->arguments();
+void TScreenCastPortal::Picked(const QVariantMap& results)
+{
+    picked_ = PickedStream(results.value(QStringLiteral("streams")));
+    if (!picked_)
+        return Fail(NonsenseText());
+    Call(TStep::Remote, ScreenCastInterface, QStringLiteral("OpenPipeWireRemote"),
+         {QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap()},
+         &TScreenCastPortal::RemoteReplied);
+}
+
+void TScreenCastPortal::RemoteReplied(const QDBusMessage& reply)
+{
+    const QVariantList out = reply.arguments();
     if (out.size() != 1 || out[0].userType() != qMetaTypeId<QDBusUnixFileDescriptor>() ||
         !out[0].value<QDBusUnixFileDescriptor>().isValid())
-        return fail(NonsenseText());
-    picked->remote = out[0].value<QDBusUnixFileDescriptor>();
-    stream = std::move(*picked);
+        return Fail(NonsenseText());
+    TScreenCastStream stream = std::move(*picked_);
+    stream.remote = out[0].value<QDBusUnixFileDescriptor>();
+    picked_.reset();
+    step_ = TStep::Idle;
     qCInfo(lcCapture) << "screen shared: PipeWire node" << stream.node << "size" << stream.size;
-    return true;
+    // Posted, so that whoever hears it may end this object without it running on under them.
+    QMetaObject::invokeMethod(
+        this,
+        [this, conversation = conversation_, stream] {
+            if (conversation == conversation_)
+                emit opened(stream);
+        },
+        Qt::QueuedConnection);
 }
 
 void TScreenCastPortal::Close()
 {
-    if (session_.isEmpty())
+    Abandon();
+    QString session = session_;
+    if (session.isEmpty() && !sessionToken_.isEmpty())
+        // Created, but its handle not heard yet: the portal names it by the token.
+        session = QStringLiteral("/org/freedesktop/portal/desktop/session/") + SenderPathElement() +
+                  QLatin1Char('/') + sessionToken_;
+    ForgetSession();
+    sessionToken_.clear();
+    if (session.isEmpty())
         return;
-    bus_.disconnect(Service(), session_, SessionInterface, QStringLiteral("Closed"), this,
-                    SLOT(SessionClosed(QDBusMessage)));
     // Not waited for: the desktop ends the sharing on its own time.
-    bus_.send(QDBusMessage::createMethodCall(Service(), session_, SessionInterface,
+    bus_.send(QDBusMessage::createMethodCall(Service(), session, SessionInterface,
                                              QStringLiteral("Close")));
-    session_.clear();
 }
 
-std::optional<QVariantMap> TScreenCastPortal::Ask(const QString& method, QVariantList arguments,
-                                                  QVariantMap options, bool userPicks,
-                                                  QString* error)
+void TScreenCastPortal::Abandon()
+{
+    ++conversation_;
+    deadline_.stop();
+    if (step_ != TStep::Idle && !requestPath_.isEmpty() && !answer_)
+        // Withdrawn, so that a dialog still up goes away.
+        bus_.send(QDBusMessage::createMethodCall(Service(), requestPath_, RequestInterface,
+                                                 QStringLiteral("Close")));
+    StopListening();
+    step_ = TStep::Idle;
+    answeredNext_ = nullptr;
+    replied_ = false;
+    picked_.reset();
+}
+
+void TScreenCastPortal::Fail(const QString& why)
+{
+    qCWarning(lcCapture).noquote() << "screen not shared:" << why;
+    Close();
+    QMetaObject::invokeMethod(
+        this,
+        [this, conversation = conversation_, why] {
+            if (conversation == conversation_)
+                emit failed(why);
+        },
+        Qt::QueuedConnection);
+}
+
+void TScreenCastPortal::Ask(TStep step, const QString& method, QVariantList arguments,
+                            QVariantMap options, TAnswered next)
 {
     const QString token = NewToken();
     options.insert(QStringLiteral("handle_token"), token);
     // Listened to before the call: a portal may answer before its reply arrives.
     Listen(RequestRoot + SenderPathElement() + QLatin1Char('/') + token);
+    answeredNext_ = next;
+    replied_ = false;
     arguments << options;
-    const std::optional<QDBusMessage> reply = Call(ScreenCastInterface, method, arguments, error);
-    if (!reply) {
-        StopListening();
-        return std::nullopt;
-    }
-    const QVariantList out = reply->arguments();
-    if (out.size() != 1 || out[0].userType() != qMetaTypeId<QDBusObjectPath>()) {
-        StopListening();
-        *error = NonsenseText();
-        return std::nullopt;
-    }
+    Call(step, ScreenCastInterface, method, arguments, &TScreenCastPortal::Requested);
+}
+
+void TScreenCastPortal::Requested(const QDBusMessage& reply)
+{
+    const QVariantList out = reply.arguments();
+    if (out.size() != 1 || out[0].userType() != qMetaTypeId<QDBusObjectPath>())
+        return Fail(NonsenseText());
     // Portals that predate the handle token choose the request's path themselves.
     if (const QString handle = out[0].value<QDBusObjectPath>().path(); handle != requestPath_) {
-        if (!IsObjectPath(handle)) {
-            StopListening();
-            *error = NonsenseText();
-            return std::nullopt;
-        }
+        if (!IsObjectPath(handle))
+            return Fail(NonsenseText());
         Listen(handle);
     }
-    const int waitMs = userPicks ? timeouts_.pickMs : timeouts_.answerMs;
-    const bool answered = Wait([this] { return answer_.has_value(); }, waitMs);
-    const QString request = requestPath_;
-    const std::optional<QDBusMessage> answer = answer_;
+    replied_ = true;
+    if (answer_)
+        return TakeAnswer();
+    deadline_.start(std::max(step_ == TStep::Picked ? timeouts_.pickMs : timeouts_.answerMs, 0));
+}
+
+void TScreenCastPortal::TakeAnswer()
+{
+    deadline_.stop();
+    const QDBusMessage answer = *answer_;
+    const TAnswered next = std::exchange(answeredNext_, nullptr);
     StopListening();
-    if (!answered) {
-        // Withdrawn, so that a dialog still up goes away.
-        bus_.send(QDBusMessage::createMethodCall(Service(), request, RequestInterface,
-                                                 QStringLiteral("Close")));
-        *error = userPicks ? QStringLiteral("No screen was chosen within %1 seconds.")
-                                 .arg((waitMs + 999) / 1000)
-                           : NoAnswerText();
-        return std::nullopt;
-    }
-    const QVariantList values = answer->arguments();
+    if (!next)
+        return;
+    const QVariantList values = answer.arguments();
     if (values.size() != 2 || values[0].userType() != QMetaType::UInt ||
         values[1].userType() != qMetaTypeId<QDBusArgument>() ||
-        values[1].value<QDBusArgument>().currentSignature() != QLatin1String("a{sv}")) {
-        *error = NonsenseText();
-        return std::nullopt;
-    }
+        values[1].value<QDBusArgument>().currentSignature() != QLatin1String("a{sv}"))
+        return Fail(NonsenseText());
     switch (values[0].toUInt()) {
     case 0:
         break;
     case 1:
-        *error = QStringLiteral("The screen was not shared: the choice was cancelled.");
-        return std::nullopt;
+        return Fail(QStringLiteral("The screen was not shared: the choice was cancelled."));
     default:
-        *error = RefusedText();
-        return std::nullopt;
+        return Fail(RefusedText());
     }
     QVariantMap results;
     values[1].value<QDBusArgument>() >> results;
-    return results;
+    (this->*next)(results);
 }
 
-std::optional<QDBusMessage> TScreenCastPortal::Call(const QString& interface, const QString& method,
-                                                    const QVariantList& arguments, QString* error)
+void TScreenCastPortal::AnswerLate()
 {
+    if (step_ == TStep::Idle)
+        return;
+    // A method's reply that never came is late only when the bus missed its own time.
+    if (replied_ && step_ == TStep::Picked)
+        return Fail(QStringLiteral("No screen was chosen within %1 seconds.")
+                        .arg((std::max(timeouts_.pickMs, 0) + 999) / 1000));
+    Fail(NoAnswerText());
+}
+
+void TScreenCastPortal::Call(TStep step, const QString& interface, const QString& method,
+                             const QVariantList& arguments, TReplied next)
+{
+    step_ = step;
     QDBusMessage call = QDBusMessage::createMethodCall(Service(), QString::fromLatin1(ObjectPath),
                                                        interface, method);
     call.setArguments(arguments);
-    QDBusPendingCallWatcher watcher(bus_.asyncCall(call, timeouts_.callMs));
-    connect(&watcher, &QDBusPendingCallWatcher::finished, this, &TScreenCastPortal::Wake);
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, timeouts_.callMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, watcher, method, next, conversation = conversation_] {
+                watcher->deleteLater();
+                if (conversation != conversation_)
+                    return; // ended meanwhile
+                deadline_.stop();
+                const QDBusMessage reply = watcher->reply();
+                if (reply.type() != QDBusMessage::ReplyMessage) {
+                    qCInfo(lcCapture).noquote()
+                        << "screen-cast portal:" << method << "failed:" << reply.errorName();
+                    return Fail(BusErrorText(reply));
+                }
+                (this->*next)(reply);
+            });
     // The bus ends the call itself after callMs; this limit only backs that up.
-    if (!Wait([&watcher] { return watcher.isFinished(); }, timeouts_.callMs + 1000)) {
-        *error = NoAnswerText();
-        return std::nullopt;
-    }
-    const QDBusMessage reply = watcher.reply();
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        qCInfo(lcCapture).noquote()
-            << "screen-cast portal:" << method << "failed:" << reply.errorName();
-        *error = BusErrorText(reply);
-        return std::nullopt;
-    }
-    return reply;
-}
-
-bool TScreenCastPortal::Wait(const std::function<bool()>& done, int timeoutMs)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    // A coarse timer may end the user's time to pick up to 5 % early.
-    deadline.setTimerType(Qt::PreciseTimer);
-    bool late = false;
-    connect(&deadline, &QTimer::timeout, &loop, [&] {
-        late = true;
-        loop.quit();
-    });
-    deadline.start(std::max(timeoutMs, 0));
-    QEventLoop* outer = std::exchange(waiting_, &loop);
-    while (!done() && !late) {
-        woken_ = false;
-        // Clicks and keys wait: the window that asked must stay as it is until the answer.
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        if (!woken_ && !late)
-            break; // the application is ending and told every loop to leave
-    }
-    waiting_ = outer;
-    return done();
-}
-
-void TScreenCastPortal::Wake()
-{
-    woken_ = true;
-    if (waiting_)
-        waiting_->quit();
+    deadline_.start(std::max(timeouts_.callMs, 0) + 1000);
 }
 
 void TScreenCastPortal::Listen(const QString& requestPath)
@@ -389,7 +407,9 @@ void TScreenCastPortal::Answered(const QDBusMessage& message)
     if (requestPath_.isEmpty() || message.path() != requestPath_ || answer_)
         return;
     answer_ = message;
-    Wake();
+    // A Response before its method's reply waits for that reply.
+    if (replied_)
+        TakeAnswer();
 }
 
 void TScreenCastPortal::SessionClosed(const QDBusMessage& message)
@@ -397,6 +417,15 @@ void TScreenCastPortal::SessionClosed(const QDBusMessage& message)
     if (session_.isEmpty() || message.path() != session_)
         return;
     qCInfo(lcCapture) << "the desktop ended the screen sharing";
+    ForgetSession();
+    if (Opening())
+        Fail(RefusedText()); // ended before the stream was handed over
+}
+
+void TScreenCastPortal::ForgetSession()
+{
+    if (session_.isEmpty())
+        return;
     bus_.disconnect(Service(), session_, SessionInterface, QStringLiteral("Closed"), this,
                     SLOT(SessionClosed(QDBusMessage)));
     session_.clear();
