@@ -135,6 +135,14 @@ void TPhone::Connect()
             [video = video_](const TCameraFrame& frame) { Guarded([&] { video->Send(frame); }); });
     connect(cap_, &TVideoCapture::OnChangeDevice, this,
             [this] { windows_.videoOptions->FillDialogs(cap_->Dialogs()); });
+    connect(cap_, &TVideoCapture::OnWaitingForDesktop, this, [this](bool waiting) {
+        window_->ShowStatus(waiting ? QStringLiteral("Waiting for the desktop: pick the screen or "
+                                                     "window to share")
+                                    : QString());
+        // The pick may have changed the camera in use after the options window was saved.
+        if (!waiting)
+            Guarded([this] { WriteCaptureConfig(CaptureConfigFileName()); });
+    });
     connect(session_, &TCallSession::accepted, video_, &TVideoLink::Start);
     connect(session_, &TCallSession::ended, video_, &TVideoLink::Stop);
     ConnectCalling();

@@ -77,6 +77,9 @@ public:
     // A short notice on the caller-ID line of the video area (a device gone during a call); it
     // goes after a few seconds unless something else was shown there since.
     void ShowNotice(const QString& text);
+    // A line that stays on the caller-ID line while something takes its time (the desktop asking
+    // the user which screen to share); empty takes it away unless something else was shown since.
+    void ShowStatus(const QString& text);
 
 signals:
     // Shown for the first time, its placement restored: the phone starts.
@@ -141,6 +144,7 @@ private:
     // What the network last wrote into the host-name field; the field is the user's once it
     // holds anything else.
     QString hostFromNetwork_;
+    QString status_; // the lasting line shown, if any
     TWindowDragger* dragger_ = nullptr;
 
     // Controls.

@@ -48,6 +48,15 @@ void TfrmMain::ShowNotice(const QString& text)
     });
 }
 
+void TfrmMain::ShowStatus(const QString& text)
+{
+    if (!text.isEmpty())
+        lblCallerID->setText(text);
+    else if (!status_.isEmpty() && lblCallerID->text() == status_)
+        lblCallerID->clear();
+    status_ = text;
+}
+
 void TfrmMain::Image4Click()
 {
     MakeOrAnswer();

@@ -18,6 +18,7 @@
 #include "tests/support/TXvfbDisplay.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -27,6 +28,7 @@ class ScreenChoiceTest : public TWindowTest
 
     std::unique_ptr<TPhone> phone;
 
+    QLabel* CallerLine() const { return Control<QLabel>(&phone->Window(), "lblCallerID"); }
     TVideoCapture* Cap() const { return Control<TVideoCapture>(&phone->Window(), "cap"); }
 
     void Start(std::shared_ptr<TGstCameraSystem> system)
@@ -124,8 +126,10 @@ private slots:
             QVERIFY(Cap()->WaitingForDesktop());
             QCOMPARE(phone->Windows().videoOptions->cbVSources->currentText(), QString("Screen"));
             QCOMPARE(Cap()->VideoDeviceName(), QString(TGstCameraSystem::TestCameraName));
+            QVERIFY(CallerLine()->text().startsWith("Waiting for the desktop"));
             QTRY_VERIFY_WITH_TIMEOUT(!script->ui.Texts("error").isEmpty(), 30000);
         });
+        QVERIFY(CallerLine()->text().isEmpty());
         const QStringList errors = script->ui.Texts("error");
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors.first().contains("the choice was cancelled"), qPrintable(errors.first()));
