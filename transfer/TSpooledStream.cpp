@@ -48,6 +48,18 @@ bool TSpooledStream::IsSpooled() const
     return file_ != nullptr;
 }
 
+int TSpooledStream::SpoolHandle()
+{
+    if (!file_ && !Spool())
+        return -1;
+    // Nothing of ours may wait in the file's buffer while another writer goes by the descriptor.
+    if (!file_->flush()) {
+        setErrorString(file_->errorString());
+        return -1;
+    }
+    return file_->handle();
+}
+
 QString TSpooledStream::FileName() const
 {
     return fileName_;

@@ -28,6 +28,10 @@ public:
 
     // Whether the bytes live in a file rather than in memory.
     bool IsSpooled() const;
+    // Moves the bytes to the spool file now and gives its descriptor, for a writer that puts
+    // bytes there itself (at offsets from 0); -1, with the error set, when no file can be made.
+    // Such a writer ends with seek() to where it stopped.
+    int SpoolHandle();
     // The file that holds the bytes (where MoveTo put it, after a move); empty in memory.
     QString FileName() const;
     // Puts the bytes at path, replacing whatever entry is there in one rename, so the old file

@@ -181,6 +181,7 @@ void TStrmConnection::Admitted(const TStrmAdmission& admission)
     }
     admission_ = admission;
     body_ = std::make_shared<TSpooledStream>(folder_);
+    spool_ = Undecided;
     state_ = TState::Body;
     emit Progress(0, total_);
     if (total_ == 0) {
@@ -198,15 +199,23 @@ void TStrmConnection::Admitted(const TStrmAdmission& admission)
 void TStrmConnection::ReadBody()
 {
     socket_->SetReading(true);
-    if (block_.isEmpty())
+    // A body bound for a file goes from the socket to it through a pipe, never through our
+    // memory; a small one, or where the system gives no pipe, is read into a block.
+    if (spool_ == Undecided)
+        spool_ = total_ > TSpooledStream::MemoryLimit && socket_->CanSplice() ? body_->SpoolHandle()
+                                                                              : -1;
+    if (spool_ < 0 && block_.isEmpty())
         block_ = QByteArray(ReadBlock, Qt::Uninitialized);
     for (qint64 turn = 0; state_ == TState::Body && received_ < total_ && turn < TurnBytes;) {
         // Never more than was announced: whatever follows is not part of the body.
-        const qint64 n = socket_->Read(block_.data(), qMin(total_ - received_, ReadBlock));
+        const qint64 want = qMin(total_ - received_, ReadBlock);
+        const qint64 n =
+            spool_ >= 0 ? socket_->ReadToPipe(want) : socket_->Read(block_.data(), want);
         if (n <= 0) {
             peerGone_ = peerGone_ || n < 0;
             break;
         }
+        const qint64 at = received_;
         received_ += n;
         turn += n;
         // Written here, on the connection's own thread: a slow disk holds up this connection
@@ -214,11 +223,13 @@ void TStrmConnection::ReadBody()
         QElapsedTimer disk;
         disk.start();
         QString error;
+        QString why;
         if (admission_.grow && !admission_.grow(received_))
             error = QStringLiteral("not enough free space");
-        else if (body_->write(block_.constData(), n) != n)
-            error =
-                QStringLiteral("The received data cannot be stored: %1").arg(body_->errorString());
+        else if (spool_ >= 0 ? !socket_->PipeTo(spool_, at, n, &why)
+                             : body_->write(block_.constData(), n) != n)
+            error = QStringLiteral("The received data cannot be stored: %1")
+                        .arg(spool_ >= 0 ? why : body_->errorString());
         ourNs_ += disk.nsecsElapsed(); // the peer waited for us meanwhile
         HeardPeer();
         emit Progress(received_, total_);
@@ -229,9 +240,11 @@ void TStrmConnection::ReadBody()
     }
     if (state_ != TState::Body)
         return;
-    if (received_ == total_)
+    if (received_ == total_) {
+        if (spool_ >= 0)
+            body_->seek(received_);
         BodyDone();
-    else if (peerGone_)
+    } else if (peerGone_)
         Fail(QStringLiteral("%1 of %2 bytes arrived").arg(received_).arg(total_));
 }
 

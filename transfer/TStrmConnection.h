@@ -135,6 +135,9 @@ private:
     qint64 received_ = 0;
     qint64 total_ = 0;
     QByteArray block_; // what one read takes, written out before the next
+    // The spool file's descriptor when the body goes there by pipe; -1 when it does not.
+    static constexpr int Undecided = -2;
+    int spool_ = Undecided;
     qint64 ourNs_ = 0; // spent writing the body, while the peer waited
     std::shared_ptr<TSpooledStream> body_;
     TStrmAdmission admission_;

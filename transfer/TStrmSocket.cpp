@@ -8,6 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <utility>
+#include <vector>
+
 TStrmSocket::TStrmSocket(qintptr descriptor, QObject* parent)
     : QObject(parent), fd_(int(descriptor))
 {
@@ -51,6 +54,82 @@ QByteArray TStrmSocket::Read(qint64 max)
     QByteArray got(max, Qt::Uninitialized);
     got.truncate(qMax<qint64>(Read(got.data(), max), 0));
     return got;
+}
+
+bool TStrmSocket::CanSplice()
+{
+    if (pipe_[0] >= 0)
+        return true;
+    if (noPipe_ || ::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        noPipe_ = true;
+        pipe_[0] = pipe_[1] = -1;
+        return false;
+    }
+    // A pipe as large as a read; the system may keep it smaller, which only shortens reads.
+    ::fcntl(pipe_[1], F_SETPIPE_SZ, 1 << 20);
+    return true;
+}
+
+qint64 TStrmSocket::ReadToPipe(qint64 max)
+{
+    if (AtEnd())
+        return -1;
+    if (!CanSplice())
+        return 0;
+    for (;;) {
+        const ssize_t n = ::splice(fd_, nullptr, pipe_[1], nullptr, size_t(max),
+                                   SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        if (n > 0 || max <= 0)
+            return qMax<qint64>(n, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return 0;
+        if (n < 0)
+            error_ = QString::fromLocal8Bit(std::strerror(errno));
+        ended_ = true;
+        return -1;
+    }
+}
+
+bool TStrmSocket::PipeTo(int fd, qint64 offset, qint64 n, QString* error)
+{
+    loff_t at = offset;
+    bool copy = false; // a file system that takes no splice gets the bytes by write
+    std::vector<char> scrap;
+    while (n > 0) {
+        ssize_t moved;
+        if (!copy) {
+            moved = ::splice(pipe_[0], nullptr, fd, &at, size_t(n), SPLICE_F_MOVE);
+            if (moved < 0 && errno == EINVAL) {
+                copy = true;
+                scrap.resize(65536);
+                continue;
+            }
+        } else {
+            moved = ::read(pipe_[0], scrap.data(), size_t(qMin<qint64>(n, qint64(scrap.size()))));
+            for (ssize_t done = 0; moved > 0 && done < moved;) {
+                const ssize_t w = ::pwrite(fd, scrap.data() + done, size_t(moved - done), at);
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0) {
+                    moved = -1;
+                    break;
+                }
+                done += w;
+                at += w;
+            }
+        }
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved <= 0) {
+            *error = moved < 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                               : QStringLiteral("the file took nothing");
+            return false;
+        }
+        n -= moved;
+    }
+    return true;
 }
 
 bool TStrmSocket::Discard()
@@ -100,4 +179,7 @@ void TStrmSocket::Close()
         reader_->setEnabled(false);
     ::close(fd_);
     fd_ = -1;
+    for (int& end : pipe_)
+        if (end >= 0)
+            ::close(std::exchange(end, -1));
 }

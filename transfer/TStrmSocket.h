@@ -25,6 +25,12 @@ public:
     // or the connection failed (ErrorString says which).
     qint64 Read(char* data, qint64 max);
     QByteArray Read(qint64 max);
+    // As Read, but the bytes go into a pipe of the socket's own without being copied, to be
+    // written out with PipeTo; false from CanSplice when the system gives no pipe.
+    bool CanSplice();
+    qint64 ReadToPipe(qint64 max);
+    // Writes the n bytes ReadToPipe took to fd at offset; false with the reason in *error.
+    bool PipeTo(int fd, qint64 offset, qint64 n, QString* error);
     // Reads and drops what has come, up to a bound per call; false once the stream has ended.
     bool Discard();
     bool AtEnd() const { return fd_ < 0 || ended_; }
@@ -44,6 +50,8 @@ signals:
 
 private:
     int fd_ = -1;
+    int pipe_[2] = {-1, -1};
+    bool noPipe_ = false;
     QHostAddress peer_;
     bool ended_ = false;
     QString error_;

@@ -3,12 +3,16 @@
 #include "tests/integration/StrmServerProbe.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <csignal>
 #include <set>
 #include <stdexcept>
+
+#include <sys/resource.h>
 
 TEST(StrmServer, TheWorkedExampleIsDeliveredAndAcknowledged)
 {
@@ -243,6 +247,33 @@ TEST(StrmServer, APeerThatClosesMidBodyIsToldNothingAndTheLossIsReported)
     ASSERT_TRUE(probe.WaitDisconnects(1));
     EXPECT_TRUE(probe.Messages().empty());
     EXPECT_EQ(probe.Failures(), QStringList{"40 of 100 bytes arrived"});
+}
+
+TEST(StrmServer, ADiskThatRefusesMidBodyFailsTheBodyWithoutAnAnswer)
+{
+    // The process may write files of at most 3 MiB: the spool file of a larger body fails as a
+    // full disk would, however the bytes are written to it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = 3 << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto restore = qScopeGuard([&] { setrlimit(RLIMIT_FSIZE, &before); });
+
+    TServerProbe probe;
+    probe.KeepBody = false;
+    TRawTcpClient peer(probe.Port());
+    // A peer that keeps sending after the failure is cut off, not waited for.
+    peer.Send(Frame("big.bin", QByteArray(8 << 20, 'd')));
+    const std::optional<QByteArray> answer = peer.ReadToClose();
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_TRUE(answer->isEmpty()) << "no acknowledgement for a body that was not stored";
+    ASSERT_TRUE(probe.WaitDisconnects(1));
+    EXPECT_TRUE(probe.Messages().empty());
+    ASSERT_EQ(probe.Failures().size(), 1);
+    EXPECT_TRUE(probe.Failures()[0].startsWith("The received data cannot be stored: "))
+        << probe.Failures()[0].toStdString();
 }
 
 TEST(StrmServer, APeerSilentAnywhereIsClosedAfterTheSilenceLimit)
