@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -343,4 +344,34 @@ TEST(StrmSender, TheWindowKeepsTickingDuringALargeTransfer)
     // both the gaps and the transfer.
     EXPECT_LT(longest, whole / 4) << "the event loop was held up (" << whole << " ms in all)";
     EXPECT_GT(ticks, 10) << "the transfer takes long enough to be watched";
+}
+
+TEST(StrmSender, AFileCutShortWhileItGoesOutFailsTheSend)
+{
+    // The file is in the page cache, so it goes out from there; the receiver cuts it short
+    // once the first bytes are in, as another program truncating it would.
+    constexpr qint64 Size = 32 << 20;
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    ASSERT_EQ(file.write(QByteArray(Size, 'f')), Size);
+    ASSERT_TRUE(file.flush());
+    const QByteArray path = QFile::encodeName(file.fileName());
+    std::atomic<qint64> arrived = 0;
+    TRawTcpPeer peer([&](int fd) {
+        TRawTcpPeer::ReadExactly(fd, 4 + 1 + 10);
+        arrived = TRawTcpPeer::ReadExactly(fd, 1 << 20).size();
+        ::truncate(path.constData(), Size / 2);
+        arrived += TRawTcpPeer::ReadToEnd(fd).size();
+    });
+    TStrmSender sender;
+    sender.Host = QStringLiteral("127.0.0.1");
+    sender.Port = peer.Port();
+    sender.FromName = "f";
+    auto body = std::make_shared<QFile>(file.fileName());
+    ASSERT_TRUE(body->open(QIODevice::ReadOnly));
+    const std::optional<QString> outcome = SendAndWait(sender, body);
+    ASSERT_TRUE(outcome.has_value()) << "a file that ended early must end the send";
+    EXPECT_EQ(*outcome, QString("The stream cannot be read: it ended before its size"));
+    ASSERT_TRUE(peer.Wait(5000));
+    EXPECT_LT(arrived.load(), Size);
 }
