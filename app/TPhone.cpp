@@ -14,6 +14,7 @@
 #include "contacts/TfrmNetworkClients.h"
 #include "contacts/TfrmSettings.h"
 #include "platform/camera/ICameraSystem.h"
+#include "platform/crypto/TIdentity.h"
 #include "platform/dnssd/TDnsSdPublisher.h"
 #include "platform/logging/Logging.h"
 #include "platform/paths/TProgramFolder.h"
@@ -189,6 +190,7 @@ void TPhone::Start()
     localAddress_ = TLocalAddress::Get();
     window_->ShowLocalAddress(localAddress_);
     LoadSettings();
+    LoadIdentity();
     const QString portInUse =
         QStringLiteral("Could not bind socket. Address and port are already in use.");
     if (!session_->Listen())
@@ -214,6 +216,15 @@ void TPhone::LoadSettings()
         parts_.publisher->SetName(settings_.CallerID);
     if (deviceChoice_)
         deviceChoice_->Choose(settings_.Microphone, settings_.Speaker);
+}
+
+void TPhone::LoadIdentity()
+{
+    identity_ = std::make_unique<TIdentity>(
+        TIdentity::Load(TProgramFolder::File(QString::fromLatin1(TIdentity::FileName))));
+    windows_.settings->SetOwnKey(identity_->ShortText(), identity_->FingerprintText());
+    if (!identity_->Notice().isEmpty())
+        Ui().Warning(identity_->Notice());
 }
 
 void TPhone::SettingsChanged(const TCallSettings& settings)

@@ -22,6 +22,7 @@ class TDesktopNotices;
 class TDesktopNotifications;
 class TDnsSdPublisher;
 class TFGraphConfig;
+class TIdentity;
 class TSoundDeviceChoice;
 class TVideoCapture;
 class TVideoLink;
@@ -87,6 +88,9 @@ public:
     };
     const TWindows& Windows() const { return windows_; }
 
+    // This copy's key; null before start-up.
+    const TIdentity* Identity() const { return identity_.get(); }
+
     // Set when start-up found no camera and ended the program.
     bool TerminateRequested() const { return terminateRequested_; }
 
@@ -100,6 +104,7 @@ private:
     void Start();
     void Closing();
     void LoadSettings();
+    void LoadIdentity();
     void SettingsChanged(const TCallSettings& settings);
     void CheckGstElements();
     bool ReadCaptureConfig(const QString& file); // false: the file holds none
@@ -118,6 +123,7 @@ private:
     TCallSession* session_ = nullptr;
     TVideoLink* video_ = nullptr;
     std::unique_ptr<TSoundDeviceChoice> deviceChoice_;
+    std::unique_ptr<TIdentity> identity_; // this copy's key, read at start-up
     QTimer* applyTimer_ = nullptr; // applies the stored capture configuration once, at start-up
     TVideoCapture* cap_ = nullptr; // the camera control, shown in the main window
     TWindows windows_;

@@ -11,7 +11,9 @@
 #include "widgets/TSpinEdit.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,8 +28,9 @@ QFont LabelFont()
     return TFonts::SansSerif(8, true);
 }
 
-// The device rows sit between the receive path and the buttons, which move down to make room.
-constexpr int DeviceRows = 64;
+// The device rows and the row of the copy's own key sit between the receive path and the
+// buttons, which move down to make room.
+constexpr int DeviceRows = 64 + 32;
 const QString SystemDefault = QStringLiteral("System default");
 } // namespace
 
@@ -137,6 +140,15 @@ void TfrmSettings::CreateControls()
     Label7 = AddLabel(QStringLiteral("Label7"), QStringLiteral("Speaker"), 16, 267);
     cboSpeaker = AddDeviceList(QStringLiteral("cboSpeaker"), 264);
     Label7->setBuddy(cboSpeaker);
+    Label8 = AddLabel(QStringLiteral("Label8"), QStringLiteral("Your key"), 16, 299);
+    edtKey = AddEdit(QStringLiteral("edtKey"), 144, 296, 241, 21);
+    edtKey->setReadOnly(true);
+    edtKey->setText(QStringLiteral("Not available"));
+    Label8->setBuddy(edtKey);
+    btnCopyKey =
+        AddButton(QStringLiteral("btnCopyKey"), QStringLiteral("Copy"), QRect(392, 294, 65, 25));
+    btnCopyKey->setEnabled(false);
+    btnCopyKey->setAccessibleName(QStringLiteral("Copy Your Key"));
     btnSave->setAutoDefault(true); // Enter on the focused "Save" presses it
 
     // Each field is named by the label beside it; the "..." buttons by what they choose.
@@ -159,13 +171,15 @@ void TfrmSettings::CreateControls()
 
     // Every button takes the focus when clicked, so the ring time box is always left (and its
     // value corrected) before a button acts.
-    for (QPushButton* b : {btnBrowseTone, btnFolderPath, btnSave, btnVideoOptions, btnClose})
+    for (QPushButton* b :
+         {btnBrowseTone, btnFolderPath, btnSave, btnVideoOptions, btnClose, btnCopyKey})
         b->setFocusPolicy(Qt::StrongFocus);
 
     QWidget* order[] = {edtRingTone,         btnBrowseTone, sedRingTime, edtMessage,
                         edtCallerID,         edtPath,       btnSave,     btnClose,
                         btnVideoOptions,     btnFolderPath, chkAuto,     chkEchoCancel,
-                        chkNoiseSuppression, cboMicrophone, cboSpeaker};
+                        chkNoiseSuppression, cboMicrophone, cboSpeaker,  edtKey,
+                        btnCopyKey};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -174,6 +188,8 @@ void TfrmSettings::CreateControls()
     connect(btnFolderPath, &QPushButton::clicked, this,
             [this] { Guarded([this] { btnFolderPathClick(); }); });
     connect(btnSave, &QPushButton::clicked, this, [this] { Guarded([this] { btnSaveClick(); }); });
+    connect(btnCopyKey, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(ownKey_); });
     // Closed without saving (the button or Escape): a device tried in the lists gives way to
     // the saved one.
     connect(this, &QDialog::rejected, this, [this] {
@@ -194,6 +210,14 @@ QComboBox* TfrmSettings::AddDeviceList(const QString& name, int top)
     list->setStyleSheet(QStringLiteral("background: white; color: black;"));
     connect(list, &QComboBox::currentIndexChanged, this, [this] { DeviceChosen(); });
     return list;
+}
+
+void TfrmSettings::SetOwnKey(const QString& shortText, const QString& fullText)
+{
+    edtKey->setText(shortText.isEmpty() ? QStringLiteral("Not available") : shortText);
+    edtKey->setCursorPosition(0);
+    ownKey_ = fullText;
+    btnCopyKey->setEnabled(!fullText.isEmpty());
 }
 
 void TfrmSettings::DevicesChanged()

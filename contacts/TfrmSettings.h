@@ -40,6 +40,9 @@ public:
     void SetSoundDevices(std::shared_ptr<ISoundDevices> devices) { devices_ = std::move(devices); }
     // The lists follow devices plugged in or out while the window is open.
     void DevicesChanged();
+    // This copy's key as the user reads it, and whole as "Copy" hands it on (for a contact's
+    // address book); empty when the copy has none.
+    void SetOwnKey(const QString& shortText, const QString& fullText);
 
     TRoundedPanel* Panel1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -61,6 +64,9 @@ public:
     QComboBox* cboMicrophone = nullptr;
     QLabel* Label7 = nullptr;
     QComboBox* cboSpeaker = nullptr;
+    QLabel* Label8 = nullptr;
+    QLineEdit* edtKey = nullptr;
+    QPushButton* btnCopyKey = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnVideoOptions = nullptr;
     QPushButton* btnClose = nullptr;
@@ -88,5 +94,6 @@ private:
 
     TCallSettings& callSettings_;
     std::shared_ptr<ISoundDevices> devices_;
+    QString ownKey_;
     bool filling_ = false;
 };

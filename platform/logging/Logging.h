@@ -19,3 +19,4 @@ Q_DECLARE_LOGGING_CATEGORY(lcStats)
 Q_DECLARE_LOGGING_CATEGORY(lcDevices)
 // Frame numbers the test camera stamps into its pictures, and when they were made and shown.
 Q_DECLARE_LOGGING_CATEGORY(lcLatency)
+Q_DECLARE_LOGGING_CATEGORY(lcCrypto)

@@ -174,7 +174,7 @@ private slots:
         Start();
         QVERIFY(CheckWindow(&phone->Window(), QAccessible::Window) > 15);
         const std::pair<QWidget*, int> windows[] = {{phone->Windows().calling, 1},
-                                                    {phone->Windows().settings, 13},
+                                                    {phone->Windows().settings, 15},
                                                     {phone->Windows().addressBook, 9},
                                                     {phone->Windows().networkClients, 3},
                                                     {phone->Windows().networkClients->frmExport, 0},

@@ -8,6 +8,7 @@
 #include "contacts/TfrmIP.h"
 #include "contacts/TfrmNetworkClients.h"
 #include "contacts/TfrmSettings.h"
+#include "platform/crypto/TIdentity.h"
 #include "platform/ini/TIniFile.h"
 #include "platform/paths/TProgramFolder.h"
 #include "platform/ui/TApplication.h"
@@ -28,6 +29,9 @@
 #include "widgets/TTrackBar.h"
 #include <QPushButton>
 
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -474,6 +478,31 @@ private slots:
         QVERIFY(seen);
         QVERIFY(!book->isVisible());
         QCOMPARE(Control<QLineEdit>(form, "edtHostName")->text(), QStringLiteral("192.168.0.10"));
+    }
+
+    void theCopysKeyIsMadeAtTheFirstStartAndShownInTheSettings()
+    {
+        env->WriteProgramFile("Identity.key", "not a key");
+        Start();
+        // The broken file was moved aside, a new key made, and the user told once.
+        QCOMPARE(script->ui.Texts("warning").size(), 1);
+        QVERIFY(script->ui.Texts("warning")[0].contains("a new one was made"));
+        const TIdentity* identity = phone->Identity();
+        QVERIFY(identity && identity->Usable());
+        QCOMPARE(QFileInfo(env->ProgramFile("Identity.key")).permissions() &
+                     (QFile::ReadGroup | QFile::ReadOther),
+                 QFile::Permissions());
+        TfrmSettings* settings = phone->Windows().settings;
+        QCOMPARE(settings->edtKey->text(), identity->ShortText());
+        QTest::mouseClick(settings->btnCopyKey, Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), identity->FingerprintText());
+        // The next start reads the same key and says nothing.
+        const QByteArray fingerprint = identity->Fingerprint();
+        Close();
+        script->ui.shown.clear();
+        Start();
+        QCOMPARE(phone->Identity()->Fingerprint(), fingerprint);
+        QVERIFY(script->ui.shown.isEmpty());
     }
 
     void chosenSoundDevicesFollowTheSettingsAndThePlugs()

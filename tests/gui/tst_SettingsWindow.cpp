@@ -84,14 +84,16 @@ private slots:
         // The device lists sit above the buttons, which moved down to make room.
         QTest::newRow("cboMicrophone") << "cboMicrophone" << QRect(144, 232, 281, 22) << "";
         QTest::newRow("cboSpeaker") << "cboSpeaker" << QRect(144, 264, 281, 22) << "";
-        QTest::newRow("btnSave") << "btnSave" << QRect(16, 304, 75, 25) << "Save";
+        QTest::newRow("edtKey") << "edtKey" << QRect(144, 296, 241, 21) << "Not available";
+        QTest::newRow("btnCopyKey") << "btnCopyKey" << QRect(392, 294, 65, 25) << "Copy";
+        QTest::newRow("btnSave") << "btnSave" << QRect(16, 336, 75, 25) << "Save";
         QTest::newRow("btnVideoOptions")
-            << "btnVideoOptions" << QRect(200, 304, 89, 25) << "Video Options";
-        QTest::newRow("btnClose") << "btnClose" << QRect(384, 304, 75, 25) << "Close";
+            << "btnVideoOptions" << QRect(200, 336, 89, 25) << "Video Options";
+        QTest::newRow("btnClose") << "btnClose" << QRect(384, 336, 75, 25) << "Close";
         QTest::newRow("chkEchoCancel")
-            << "chkEchoCancel" << QRect(104, 308, 130, 17) << "Echo cancellation";
+            << "chkEchoCancel" << QRect(104, 340, 130, 17) << "Echo cancellation";
         QTest::newRow("chkNoiseSuppression")
-            << "chkNoiseSuppression" << QRect(240, 308, 136, 17) << "Noise suppression";
+            << "chkNoiseSuppression" << QRect(240, 340, 136, 17) << "Noise suppression";
     }
     void controlsStandWhereTheyBelong()
     {
@@ -109,7 +111,7 @@ private slots:
 
     void windowLabelsAndLimits()
     {
-        QCOMPARE(form->size(), QSize(474, 354));
+        QCOMPARE(form->size(), QSize(474, 386));
         QCOMPARE(form->windowTitle(), QString("Settings"));
         QVERIFY(form->windowFlags() & Qt::FramelessWindowHint);
         const QList<std::tuple<QString, QString, QPoint>> labels = {
@@ -119,7 +121,8 @@ private slots:
             {"Label4", "Caller ID", {16, 147}},
             {"Label5", "Files Receive Path", {16, 195}},
             {"Label6", "Microphone", {16, 235}},
-            {"Label7", "Speaker", {16, 267}}};
+            {"Label7", "Speaker", {16, 267}},
+            {"Label8", "Your key", {16, 299}}};
         for (const auto& [name, text, pos] : labels) {
             auto* l = form->findChild<QLabel*>(name);
             QVERIFY(l);
@@ -150,7 +153,8 @@ private slots:
                                       "chkEchoCancel",
                                       "chkNoiseSuppression",
                                       "cboMicrophone",
-                                      "cboSpeaker"};
+                                      "cboSpeaker",
+                                      "edtKey"};
         QStringList seen;
         QWidget* w = form->edtRingTone;
         for (int i = 0; i < expected.size(); ++i) {
