@@ -268,19 +268,6 @@ TEST_F(ScreenSwitch, AStopOrTheEndDuringThePickHandsOutNothingLater)
     EXPECT_TRUE(script.ui.Texts("error").isEmpty());
 }
 
-TEST_F(ScreenSwitch, APickThatNeverComesLeavesTheRunningCamera)
-{
-    fake->steps["Start"] = {TFakeScreenCastPortal::TReply::Silent, 0};
-    ChooseScreen();
-    ASSERT_TRUE(WaitUntil([&] { return !script.ui.Texts("error").isEmpty(); }, 30000));
-    const QStringList errors = script.ui.Texts("error");
-    ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors.first().contains("No screen was chosen within 2 seconds."))
-        << errors.first().toStdString();
-    EXPECT_TRUE(WaitUntil([&] { return fake->sessionCloses == 1; }));
-    ExpectTheTestCameraRunning();
-}
-
 TEST(ScreenSourceKind, FollowsTheWindowSystemQtRunsOn)
 {
     using K = TGstScreenSource::TKind;
