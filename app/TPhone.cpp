@@ -94,19 +94,15 @@ void TPhone::CreateWindows()
     windows_.transfer = new TfrmTransfer(std::move(host), parts_.transferPort, main);
     windows_.addressBook = new TfrmIP(main);
     windows_.addressBook->SetHostName = [main](const QString& text) { main->SetHostName(text); };
-    windows_.networkClients = new TfrmNetworkClients(parts_.peers, windows_.addressBook);
-    TfrmIP* book = windows_.addressBook;
-    windows_.networkClients->BookLines = [book] { return book->Lines(); };
-    windows_.networkClients->AddContact = [book](const QString& name, const QString& host) {
-        book->AddContact(name, host);
-    };
+    windows_.networkClients =
+        new TfrmNetworkClients(parts_.peers, windows_.addressBook, windows_.addressBook);
     windows_.addressBook->OnWhosOnline = [clients = windows_.networkClients] {
         clients->Execute();
     };
-    windows_.settings = new TfrmSettings(settings_, main);
+    windows_.settings =
+        new TfrmSettings(settings_, deviceChoice_ ? parts_.soundDevices : nullptr, main);
     windows_.settings->OnSaved = [this](const TCallSettings& saved) { SettingsChanged(saved); };
     if (deviceChoice_) {
-        windows_.settings->SetSoundDevices(parts_.soundDevices);
         windows_.settings->OnDevicesChosen = [this](const QString& mic, const QString& speaker) {
             deviceChoice_->Choose(mic, speaker);
         };

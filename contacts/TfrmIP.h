@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contacts/IContactBook.h"
+
 #include <QDialog>
 #include <QStringList>
 
@@ -14,7 +16,7 @@ class TRoundedPanel;
 // "IP Address Book": named contacts, each kept as one line "name <host>", sorted by the whole
 // line. "IPAddress.dat" beside the program is read on every opening and written on every
 // closing; in between the list is the only copy.
-class TfrmIP : public QDialog
+class TfrmIP : public QDialog, public IContactBook
 {
     Q_OBJECT
 public:
@@ -37,9 +39,9 @@ public:
     int Execute();
 
     // Adds name + " <" + host + ">" at its place in the sorted list.
-    void AddContact(const QString& name, const QString& host);
+    void AddContact(const QString& name, const QString& host) override;
     // The contact lines in list order.
-    QStringList Lines() const;
+    QStringList Lines() const override;
 
     // Writes a picked contact's host into the main window's host-name field.
     std::function<void(const QString&)> SetHostName;

@@ -1,5 +1,6 @@
 #include "contacts/TfrmNetworkClients.h"
 
+#include "contacts/IContactBook.h"
 #include "contacts/TfrmExport.h"
 #include "platform/logging/Logging.h"
 #include "platform/peers/IPeerBrowser.h"
@@ -49,8 +50,9 @@ QPixmap RefreshPicture()
 }
 } // namespace
 
-TfrmNetworkClients::TfrmNetworkClients(std::shared_ptr<IPeerBrowser> peers, QWidget* parent)
-    : QDialog(parent, Qt::Dialog), peers_(std::move(peers)),
+TfrmNetworkClients::TfrmNetworkClients(std::shared_ptr<IPeerBrowser> peers, IContactBook* book,
+                                       QWidget* parent)
+    : QDialog(parent, Qt::Dialog), peers_(std::move(peers)), book_(book),
       progress_(std::make_unique<TfrmExport>())
 {
     setObjectName(QStringLiteral("frmNetworkClients"));
@@ -248,7 +250,7 @@ void TfrmNetworkClients::StopBrowsing()
 
 bool TfrmNetworkClients::ContactExists(const QString& host) const
 {
-    const QStringList lines = BookLines ? BookLines() : QStringList();
+    const QStringList lines = book_ ? book_->Lines() : QStringList();
     for (const QString& line : lines) {
         // The text between the first "<" and the first ">"; nothing when ">" comes first.
         const qsizetype open = line.indexOf(QLatin1Char('<'));
@@ -270,8 +272,8 @@ void TfrmNetworkClients::btnAddClick()
             name = line.mid(line.indexOf(QLatin1Char(':')) + 2);
         } else if (line.startsWith(QLatin1String("Host"))) {
             const QString host = line.mid(line.indexOf(QLatin1String("\\\\")) + 2);
-            if (!ContactExists(host) && AddContact)
-                AddContact(name, host);
+            if (!ContactExists(host) && book_)
+                book_->AddContact(name, host);
         }
     }
     accept();

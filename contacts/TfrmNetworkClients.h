@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class IContactBook;
 class IPeerBrowser;
 class QListWidget;
 class QListWidgetItem;
@@ -34,13 +35,10 @@ public:
     static constexpr QColor ProgramCopyColor{0x00, 0x70, 0x30};
 
     // Without a browser nobody is listed.
-    explicit TfrmNetworkClients(std::shared_ptr<IPeerBrowser> peers, QWidget* parent = nullptr);
+    // book is where found computers are added; without one nothing is added.
+    TfrmNetworkClients(std::shared_ptr<IPeerBrowser> peers, IContactBook* book,
+                       QWidget* parent = nullptr);
     ~TfrmNetworkClients() override;
-
-    // The address book's contact lines ("Name <host>"), read afresh at every test.
-    std::function<QStringList()> BookLines;
-    // Adds the contact line name + " <" + host + ">" to the address book.
-    std::function<void(const QString& name, const QString& host)> AddContact;
 
     // Starts the list, then shows the window modally.
     int Execute();
@@ -81,6 +79,7 @@ private:
     static QString Shown(const QString& remote);
 
     std::shared_ptr<IPeerBrowser> peers_;
+    IContactBook* book_ = nullptr;
     std::unique_ptr<TfrmExport> progress_;
     bool searching_ = false;
 };

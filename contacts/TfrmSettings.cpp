@@ -34,8 +34,10 @@ constexpr int DeviceRows = 64 + 32;
 const QString SystemDefault = QStringLiteral("System default");
 } // namespace
 
-TfrmSettings::TfrmSettings(TCallSettings& callSettings, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), callSettings_(callSettings)
+TfrmSettings::TfrmSettings(TCallSettings& callSettings, std::shared_ptr<ISoundDevices> devices,
+                           QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), callSettings_(callSettings),
+      devices_(std::move(devices))
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));

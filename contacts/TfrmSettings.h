@@ -25,7 +25,9 @@ class TfrmSettings : public QDialog
 public:
     static const QString RingToneFilter;
 
-    TfrmSettings(TCallSettings& callSettings, QWidget* parent = nullptr);
+    // The microphone and speaker lists come from devices; without them they offer the default.
+    TfrmSettings(TCallSettings& callSettings, std::shared_ptr<ISoundDevices> devices = {},
+                 QWidget* parent = nullptr);
 
     // Fills the controls from the live settings and shows the window modally.
     int Execute();
@@ -36,8 +38,6 @@ public:
     // saved ones again.
     std::function<void(const QString& microphone, const QString& speaker)> OnDevicesChosen;
 
-    // Where the microphone and speaker lists come from.
-    void SetSoundDevices(std::shared_ptr<ISoundDevices> devices) { devices_ = std::move(devices); }
     // The lists follow devices plugged in or out while the window is open.
     void DevicesChanged();
     // This copy's key as the user reads it, and whole as "Copy" hands it on (for a contact's

@@ -1,3 +1,4 @@
+#include "contacts/IContactBook.h"
 #include "contacts/TfrmExport.h"
 #include "contacts/TfrmIP.h"
 #include "contacts/TfrmNetworkClients.h"
@@ -25,7 +26,7 @@ TPeer Peer(const QString& host, const QString& name, bool copy = false, QString 
 }
 } // namespace
 
-class NetworkClientsTest : public TWindowTest
+class NetworkClientsTest : public TWindowTest, public IContactBook
 {
     Q_OBJECT
 
@@ -34,7 +35,14 @@ class NetworkClientsTest : public TWindowTest
     QStringList book;
     QList<QPair<QString, QString>> added;
 
-    QStringList Lines() const
+    QStringList Lines() const override { return book; }
+    void AddContact(const QString& name, const QString& host) override
+    {
+        added.append({name, host});
+        book << name + " <" + host + ">";
+    }
+
+    QStringList Rows() const
     {
         QStringList lines;
         for (int i = 0; i < form->ListBox1->count(); ++i)
@@ -43,7 +51,7 @@ class NetworkClientsTest : public TWindowTest
     }
     QStringList Hosts() const
     {
-        return Lines()
+        return Rows()
             .filter("Host Name and Connection Path: ")
             .replaceInStrings("Host Name and Connection Path: \\\\", "");
     }
@@ -55,14 +63,9 @@ private slots:
         net = std::make_shared<TFakePeerBrowser>();
         net->Add(Peer("ALPHA", "Front desk"));
         net->Add(Peer("BETA", "Kitchen"));
-        form = std::make_unique<TfrmNetworkClients>(net);
+        form = std::make_unique<TfrmNetworkClients>(net, this);
         book.clear();
         added.clear();
-        form->BookLines = [this] { return book; };
-        form->AddContact = [this](const QString& name, const QString& host) {
-            added.append({name, host});
-            book << name + " <" + host + ">";
-        };
     }
     void cleanup()
     {
@@ -98,11 +101,11 @@ private slots:
         net->Add(Peer("GAMMA", "Lab"));
         net->Remove("ALPHA");
         QCOMPARE(Hosts(), QStringList({"BETA", "GAMMA"}));
-        QCOMPARE(Lines().size(), 8);
-        QCOMPARE(Lines().at(0), QString("Computer Name: Kitchen"));
+        QCOMPARE(Rows().size(), 8);
+        QCOMPARE(Rows().at(0), QString("Computer Name: Kitchen"));
         // A workstation that starts this program is shown by its caller ID where it stood.
         net->Change(Peer("BETA", "Bert", true));
-        QCOMPARE(Lines().at(0), QString("Computer Name: Bert"));
+        QCOMPARE(Rows().at(0), QString("Computer Name: Bert"));
         QCOMPARE(form->ListBox1->item(0)->data(TfrmNetworkClients::ProgramCopyRole).toBool(), true);
         QCOMPARE(form->ListBox1->item(1)->foreground().color(),
                  TfrmNetworkClients::ProgramCopyColor);
@@ -113,10 +116,10 @@ private slots:
         QVERIFY(form->ListBox1->item(0)->toolTip().isEmpty());
         net->Remove("BETA");
         net->Remove("GAMMA");
-        QVERIFY(Lines().isEmpty());
+        QVERIFY(Rows().isEmpty());
         // A goodbye for a computer never listed changes nothing.
         emit net->Gone("nobody");
-        QVERIFY(Lines().isEmpty());
+        QVERIFY(Rows().isEmpty());
     }
 
     void refreshDuringABrowseNeverListsAComputerTwice()
@@ -139,7 +142,7 @@ private slots:
         QCOMPARE(Hosts(), QStringList({"ALPHA", "BETA", "DELTA"}));
         // A browser that tells of a computer again does not make it listed twice.
         emit net->Appeared(Peer("ALPHA", "Front desk"));
-        QCOMPARE(Lines().size(), 12);
+        QCOMPARE(Rows().size(), 12);
     }
 
     void closingTheWindowDuringABrowseEndsItSafely()
@@ -201,7 +204,7 @@ private slots:
         connect(&poll, &QTimer::timeout, form.get(), [&] {
             if ((form->isVisible() && !form->IsSearching()) || ++ticks > 500) {
                 poll.stop();
-                seenOpen = Lines();
+                seenOpen = Rows();
                 form->reject();
             }
         });
@@ -264,13 +267,10 @@ private slots:
 
     void nothingIsListedWithoutABrowser()
     {
-        form = std::make_unique<TfrmNetworkClients>(nullptr);
-        form->AddContact = [this](const QString& name, const QString& host) {
-            added.append({name, host});
-        };
+        form = std::make_unique<TfrmNetworkClients>(nullptr, this);
         form->show();
         form->FormShow();
-        QVERIFY(Lines().isEmpty());
+        QVERIFY(Rows().isEmpty());
         QVERIFY(!form->IsSearching());
         QVERIFY(!form->frmExport->isVisible());
         QVERIFY(script->ui.shown.isEmpty());
@@ -288,7 +288,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!form->IsSearching(), 10000);
 
         // Two computers from the start, then this one: still four rows a computer.
-        const QStringList lines = Lines();
+        const QStringList lines = Rows();
         QCOMPARE(lines.size(), 12);
         const QStringList mine = lines.mid(8);
         QVERIFY2(mine.at(0).startsWith("Computer Name: Eve"), qPrintable(mine.at(0)));
@@ -312,7 +312,7 @@ private slots:
                  qPrintable(mine.at(1)));
         // Its rows are still found by what the browser calls it: it can go again.
         net->Remove("odd");
-        QCOMPARE(Lines().size(), 8);
+        QCOMPARE(Rows().size(), 8);
         net->Add(odd);
 
         QTest::mouseClick(form->btnAdd, Qt::LeftButton);
@@ -338,7 +338,7 @@ private slots:
         form->show();
         form->FormShow();
         QTRY_VERIFY_WITH_TIMEOUT(!form->IsSearching(), 10000);
-        QCOMPARE(Lines().size(), 8);
+        QCOMPARE(Rows().size(), 8);
         QCOMPARE(form->ListBox1->item(0)->data(TfrmNetworkClients::ProgramCopyRole).toBool(),
                  false);
         QCOMPARE(form->ListBox1->item(4)->data(TfrmNetworkClients::ProgramCopyRole).toBool(), true);

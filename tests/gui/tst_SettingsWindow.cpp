@@ -286,7 +286,7 @@ private slots:
         auto devices = std::make_shared<TListedDevices>();
         devices->microphones = {{"alsa_input.usb-mic", "USB Mic"}, {"builtin-mic", "Built-in"}};
         devices->speakers = {{"headset-out", "Headset <b>Pro</b>"}};
-        form->SetSoundDevices(devices);
+        form = std::make_unique<TfrmSettings>(live, devices);
         QStringList chosen;
         form->OnDevicesChosen = [&](const QString& mic, const QString& spk) {
             chosen << mic + "|" + spk;
