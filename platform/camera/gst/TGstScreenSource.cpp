@@ -21,7 +21,8 @@ void SetArea(GstElement* source, const QRect& area)
 }
 
 // The one mode the X screen (or its area) is read in: the display's own layout at its size.
-std::vector<TCameraMode> X11Modes(const QRect& area)
+// One look at the X screen through the source: its size and pixel layout as modes.
+std::vector<TCameraMode> LookAtX11(const QRect& area, bool* unreadable)
 {
     GstElement* made = gst_element_factory_make("ximagesrc", nullptr);
     if (!made)
@@ -31,7 +32,7 @@ std::vector<TCameraMode> X11Modes(const QRect& area)
     // Ready opens the display, after which the source states its size and layout.
     if (gst_element_set_state(source.get(), GST_STATE_READY) != GST_STATE_CHANGE_SUCCESS) {
         gst_element_set_state(source.get(), GST_STATE_NULL);
-        qCWarning(lcCapture) << "the X display cannot be read";
+        *unreadable = true;
         return {};
     }
     const TGstObjectPtr<GstPad> pad(gst_element_get_static_pad(source.get(), "src"));
@@ -49,6 +50,24 @@ std::vector<TCameraMode> X11Modes(const QRect& area)
         "video/x-raw,format=" + QByteArray(format) + ",width=" + QByteArray::number(width) +
         ",height=" + QByteArray::number(height) +
         ",framerate=" + QByteArray::number(TGstScreenSource::FramesPerSecond) + "/1");
+}
+
+std::vector<TCameraMode> X11Modes(const QRect& area)
+{
+    // Now and then (seen on a loaded machine) the source states no fixed size on its first
+    // look at a display it can open; a second look has it.
+    for (int look = 0; look < 3; ++look) {
+        bool unreadable = false;
+        std::vector<TCameraMode> modes = LookAtX11(area, &unreadable);
+        if (!modes.empty())
+            return modes;
+        if (unreadable) {
+            qCWarning(lcCapture) << "the X display cannot be read";
+            return {};
+        }
+    }
+    qCWarning(lcCapture) << "the X screen states no size";
+    return {};
 }
 
 // The first monitor's part of the X screen when it has several; empty for the whole screen.
