@@ -34,8 +34,13 @@ qint64 TStrmSocket::Read(char* data, qint64 max)
 {
     if (AtEnd())
         return -1;
+    return Taken(max, [&] { return ::recv(fd_, data, size_t(max), MSG_DONTWAIT); });
+}
+
+template <class Take> qint64 TStrmSocket::Taken(qint64 max, Take take)
+{
     for (;;) {
-        const ssize_t n = ::recv(fd_, data, size_t(max), MSG_DONTWAIT);
+        const ssize_t n = take();
         if (n > 0 || max <= 0)
             return qMax<qint64>(n, 0);
         if (n < 0 && errno == EINTR)
@@ -76,20 +81,10 @@ qint64 TStrmSocket::ReadToPipe(qint64 max)
         return -1;
     if (!CanSplice())
         return 0;
-    for (;;) {
-        const ssize_t n = ::splice(fd_, nullptr, pipe_[1], nullptr, size_t(max),
-                                   SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
-        if (n > 0 || max <= 0)
-            return qMax<qint64>(n, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return 0;
-        if (n < 0)
-            error_ = QString::fromLocal8Bit(std::strerror(errno));
-        ended_ = true;
-        return -1;
-    }
+    return Taken(max, [&] {
+        return ::splice(fd_, nullptr, pipe_[1], nullptr, size_t(max),
+                        SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+    });
 }
 
 bool TStrmSocket::PipeTo(int fd, qint64 offset, qint64 n, QString* error)

@@ -49,6 +49,10 @@ signals:
     void ReadyRead();
 
 private:
+    // One non-blocking take from the socket: what came, 0 when nothing is there now, -1 once
+    // the stream has ended or failed.
+    template <class Take> qint64 Taken(qint64 max, Take take);
+
     int fd_ = -1;
     int pipe_[2] = {-1, -1};
     bool noPipe_ = false;
