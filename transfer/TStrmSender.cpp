@@ -2,12 +2,12 @@
 
 #include "platform/logging/Logging.h"
 #include "transfer/TStrmFraming.h"
+#include "transfer/TStrmSocket.h"
 
 #include <QFileDevice>
 #include <QHostInfo>
 #include <QIODevice>
 #include <QPointer>
-#include <QTcpSocket>
 
 #include <cerrno>
 #include <sys/uio.h>
@@ -17,8 +17,11 @@ namespace {
 // What one read of the body takes, and how far a worker's reading runs ahead of the socket.
 constexpr qint64 ReadBlock = 256 * 1024;
 constexpr int ReadAheadBlocks = 4;
-// What the socket is given beyond what the kernel has taken.
-constexpr qint64 WriteWindow = 1024 * 1024;
+// What the kernel holds for the connection: room for a few blocks, so each turn of the event
+// loop hands over blocks, not the few kilobytes a fresh connection's buffer takes.
+constexpr int KernelBuffer = 1024 * 1024;
+// What one turn of the event loop hands over at most, so the window and the timers get theirs.
+constexpr qint64 TurnBytes = 1024 * 1024;
 
 const QString NotAcknowledged =
     QStringLiteral("The receiver closed the connection without acknowledging the message.");
@@ -65,6 +68,7 @@ bool TStrmSender::Send(std::shared_ptr<QIODevice> body)
     readNow_ = true;
     missed_ = false;
     blocks_.clear();
+    taken_ = 0;
     reply_.clear();
     QMetaObject::invokeMethod(this, &TStrmSender::Start, Qt::QueuedConnection);
     return true;
@@ -146,13 +150,15 @@ void TStrmSender::Resolved(const QList<QHostAddress>& addresses)
 void TStrmSender::Connect(const QHostAddress& address)
 {
     state_ = TState::Connecting;
-    socket_ = new QTcpSocket(this);
-    connect(socket_, &QTcpSocket::connected, this, &TStrmSender::SocketConnected);
-    connect(socket_, &QTcpSocket::bytesWritten, this, &TStrmSender::BytesWritten);
-    connect(socket_, &QTcpSocket::readyRead, this, &TStrmSender::ReadReply);
-    connect(socket_, &QTcpSocket::errorOccurred, this, &TStrmSender::SocketFailed);
-    connect(socket_, &QTcpSocket::disconnected, this, &TStrmSender::SocketFailed);
-    socket_->connectToHost(address, quint16(Port));
+    socket_ = TStrmSocket::ConnectTo(address, quint16(Port), this);
+    connect(socket_, &TStrmSocket::Connected, this, &TStrmSender::SocketConnected);
+    connect(socket_, &TStrmSocket::ConnectFailed, this, [this](const QString& error) {
+        qCDebug(lcTransfer) << "connecting to" << Host << ":" << error;
+        if (state_ == TState::Connecting)
+            ConnectFailed(QStringLiteral("Connection Failed"));
+    });
+    connect(socket_, &TStrmSocket::ReadyWrite, this, &TStrmSender::Fill);
+    connect(socket_, &TStrmSocket::ReadyRead, this, &TStrmSender::ReadReply);
 }
 
 void TStrmSender::SocketConnected()
@@ -160,9 +166,7 @@ void TStrmSender::SocketConnected()
     if (state_ != TState::Connecting)
         return;
     state_ = TState::Sending;
-    // Room for a few blocks in the kernel: each turn of the event loop then hands over a
-    // block, not the few kilobytes a fresh connection's buffer takes.
-    socket_->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, int(WriteWindow));
+    socket_->SetSendBuffer(KernelBuffer);
     if (SilenceMs > 0)
         limit_.start(int(qMin<qint64>(SilenceMs, INT_MAX)));
     else
@@ -170,9 +174,7 @@ void TStrmSender::SocketConnected()
     emit Connected();
     if (state_ != TState::Sending)
         return;
-    const QByteArray header = TStrmFraming::NameHeader(FromName) + TStrmFraming::BodyLength(total_);
-    headerLeft_ = header.size();
-    socket_->write(header);
+    header_ = TStrmFraming::NameHeader(FromName) + TStrmFraming::BodyLength(total_);
     Fill();
 }
 
@@ -257,78 +259,72 @@ void TStrmSender::HeardPeer()
 
 void TStrmSender::Fill()
 {
-    // What the page cache has is read here, just before the socket takes it, while it is
-    // still in the processor's cache; the rest comes from the workers.
-    while (state_ == TState::Sending && socket_->bytesToWrite() < WriteWindow &&
-           (!blocks_.empty() || ReadNow())) {
-        QByteArray block = std::move(blocks_.front());
-        blocks_.pop_front();
-        // The socket keeps a copy of its own; the block is read into again.
-        socket_->write(block);
-        spare_.push_back(std::move(block));
-    }
-    if (!readNow_ || missed_)
-        ReadAhead();
-}
-
-void TStrmSender::BytesWritten(qint64 bytes)
-{
-    if (state_ != TState::Sending)
-        return;
-    HeardPeer();
-    const qint64 header = qMin(headerLeft_, bytes);
-    headerLeft_ -= header;
-    bytes -= header;
-    if (bytes > 0) {
-        sent_ += bytes;
-        emit Progress(sent_, total_);
-        if (state_ != TState::Sending)
+    // Each block goes from our memory straight into the kernel. What the page cache has is
+    // read here, just before it is sent, while it is still in the processor's cache; the rest
+    // comes from the workers.
+    for (qint64 turn = 0; state_ == TState::Sending;) {
+        const bool header = !header_.isEmpty();
+        if (!header && blocks_.empty() && !ReadNow())
+            break;
+        if (turn >= TurnBytes) {
+            socket_->SetWriting(true); // the rest after the window's turn
             return;
+        }
+        const QByteArray& from = header ? header_ : blocks_.front();
+        const qint64 n = socket_->Send(from.constData() + taken_, from.size() - taken_);
+        if (n < 0) {
+            Finish(socket_->PeerReset() ? QStringLiteral("10054:Connection reset by peer")
+                                        : socket_->ErrorString());
+            return;
+        }
+        if (n == 0) {
+            socket_->SetWriting(true);
+            return;
+        }
+        HeardPeer();
+        turn += n;
+        taken_ += n;
+        if (taken_ == from.size()) {
+            taken_ = 0;
+            if (header) {
+                header_.clear();
+            } else {
+                spare_.push_back(std::move(blocks_.front())); // read into again
+                blocks_.pop_front();
+            }
+        }
+        if (header)
+            continue;
+        sent_ += n;
+        emit Progress(sent_, total_);
     }
-    if (headerLeft_ == 0 && sent_ == total_) {
+    if (state_ == TState::Sending && header_.isEmpty() && sent_ == total_) {
         state_ = TState::Awaiting;
+        socket_->SetReading(true);
         emit MessageSent();
         ReadReply();
         return;
     }
-    Fill();
+    if (state_ == TState::Sending && (!readNow_ || missed_))
+        ReadAhead();
 }
 
 void TStrmSender::ReadReply()
 {
     if (state_ != TState::Awaiting)
-        return; // a receiver has nothing to say before the body is whole
-    const QByteArray got = socket_->read(TStrmFraming::Acknowledgement().size() - reply_.size());
-    if (got.isEmpty())
         return;
+    const QByteArray got = socket_->Read(TStrmFraming::Acknowledgement().size() - reply_.size());
+    if (got.isEmpty()) {
+        // A receiver that closed without answering has not taken the message.
+        if (socket_->AtEnd())
+            Finish(NotAcknowledged);
+        return;
+    }
     HeardPeer();
     reply_ += got;
     if (reply_.size() < TStrmFraming::Acknowledgement().size())
         return;
     Finish(reply_ == TStrmFraming::Acknowledgement() ? QString() : NotAcknowledged);
-}
-
-void TStrmSender::SocketFailed()
-{
-    switch (state_) {
-    case TState::Connecting:
-        qCDebug(lcTransfer) << "connecting to" << Host << ":" << socket_->errorString();
-        ConnectFailed(QStringLiteral("Connection Failed"));
-        return;
-    case TState::Sending:
-        Finish(socket_->error() == QAbstractSocket::RemoteHostClosedError
-                   ? QStringLiteral("10054:Connection reset by peer")
-                   : socket_->errorString());
-        return;
-    case TState::Awaiting:
-        ReadReply(); // what came before the close
-        // A receiver that closed without answering has not taken the message.
-        if (state_ == TState::Awaiting)
-            Finish(NotAcknowledged);
-        return;
-    default:
-        return;
-    }
 }
 
 void TStrmSender::ConnectFailed(const QString& reason)
@@ -352,9 +348,9 @@ void TStrmSender::Finish(const QString& reason)
         // An acknowledged send closes in order; anything else resets, so the receiver
         // drops the body at once.
         if (reason.isEmpty())
-            socket_->close();
+            socket_->Close();
         else
-            socket_->abort();
+            socket_->Abort();
         socket_->deleteLater();
         socket_ = nullptr;
     }

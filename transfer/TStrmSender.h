@@ -15,7 +15,7 @@
 #include <vector>
 
 class QIODevice;
-class QTcpSocket;
+class TStrmSocket;
 
 // Sends one stream message per connection, as a state machine on the thread that owns it:
 // looks the host up, connects, writes the name header and the length field, streams the body
@@ -52,9 +52,9 @@ public:
 
 signals:
     void Connected();
-    // After every write of body bytes the socket took.
+    // After every write of body bytes the kernel took.
     void Progress(qint64 sent, qint64 total);
-    // The last body byte is handed to the socket; the acknowledgement is still to come.
+    // The kernel has taken the last body byte; the acknowledgement is still to come.
     void MessageSent();
     // Connecting failed (refused, timed out, cancelled), just before Failed.
     void ConnectionFailed();
@@ -87,28 +87,27 @@ private:
     // The next block, read on this thread if the page cache has it whole; false otherwise.
     bool ReadNow();
     QByteArray TakeSpare();
-    void BytesWritten(qint64 bytes);
     void ReadReply();
-    void SocketFailed();
     void ConnectFailed(const QString& reason);
     // Closes the connection and reports once the worker has let go of the body.
     void Finish(const QString& reason);
 
     TState state_ = TState::Idle;
-    QTcpSocket* socket_ = nullptr;
+    TStrmSocket* socket_ = nullptr;
     std::shared_ptr<QIODevice> body_;
     std::shared_ptr<std::atomic<bool>> stop_;
     bool askedHost_ = false;
     int lookup_ = -1;
     qint64 total_ = 0;
     qint64 sent_ = 0;
-    qint64 headerLeft_ = 0; // header bytes the socket has yet to take
-    qint64 readAt_ = 0;     // body bytes asked of the worker
-    int reading_ = 0;       // reads under way
+    QByteArray header_; // what the kernel has yet to take of the name and the length
+    qint64 taken_ = 0;  // of the header, or else of the first block
+    qint64 readAt_ = 0; // body bytes asked of the worker
+    int reading_ = 0;   // reads under way
     bool readFailed_ = false;
     bool readNow_ = true; // the body is a file, and the kernel can tell a read that would wait
     bool missed_ = false; // the last block was not all in the page cache
-    std::deque<QByteArray> blocks_; // read ahead, not yet handed to the socket
+    std::deque<QByteArray> blocks_; // read, not yet all taken by the kernel
     // Blocks read into again: fresh ones would each cost the kernel a round of page faults.
     std::vector<QByteArray> spare_;
     QByteArray reply_;

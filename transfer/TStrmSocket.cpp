@@ -2,9 +2,11 @@
 
 #include <QSocketNotifier>
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,6 +32,94 @@ TStrmSocket::~TStrmSocket()
     Close();
 }
 
+TStrmSocket* TStrmSocket::ConnectTo(const QHostAddress& address, quint16 port, QObject* parent)
+{
+    auto* socket = new TStrmSocket(-1, parent);
+    socket->peer_ = address;
+    socket->connecting_ = true;
+    // The wire names IPv4 hosts only.
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(address.toIPv4Address());
+    const bool v4 = address.protocol() == QAbstractSocket::IPv4Protocol;
+    bool ok = false;
+    if (v4)
+        socket->fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (socket->fd_ >= 0) {
+        int r;
+        do
+            r = ::connect(socket->fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        while (r < 0 && errno == EINTR);
+        ok = r == 0 || errno == EINPROGRESS;
+    }
+    if (ok) {
+        // Writable once the connection is made or has failed; SO_ERROR tells which.
+        socket->writer_ = new QSocketNotifier(qintptr(socket->fd_), QSocketNotifier::Write, socket);
+        connect(socket->writer_, &QSocketNotifier::activated, socket, &TStrmSocket::Writable);
+        return socket;
+    }
+    socket->error_ = QString::fromLocal8Bit(std::strerror(v4 ? errno : EAFNOSUPPORT));
+    socket->ended_ = true;
+    QMetaObject::invokeMethod(
+        socket, [socket] { emit socket->ConnectFailed(socket->error_); }, Qt::QueuedConnection);
+    return socket;
+}
+
+void TStrmSocket::Writable()
+{
+    writer_->setEnabled(false);
+    if (!connecting_) {
+        emit ReadyWrite();
+        return;
+    }
+    connecting_ = false;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        error = errno;
+    if (error == 0) {
+        emit Connected();
+        return;
+    }
+    error_ = QString::fromLocal8Bit(std::strerror(error));
+    ended_ = true;
+    emit ConnectFailed(error_);
+}
+
+qint64 TStrmSocket::Send(const char* data, qint64 n)
+{
+    if (AtEnd() || connecting_)
+        return AtEnd() ? -1 : 0;
+    return Taken(n, [&] { return ::send(fd_, data, size_t(n), MSG_DONTWAIT | MSG_NOSIGNAL); });
+}
+
+void TStrmSocket::SetWriting(bool on)
+{
+    on = on && !AtEnd();
+    if (!writer_ && on) {
+        writer_ = new QSocketNotifier(qintptr(fd_), QSocketNotifier::Write, this);
+        connect(writer_, &QSocketNotifier::activated, this, &TStrmSocket::Writable);
+    }
+    if (writer_ && !connecting_)
+        writer_->setEnabled(on);
+}
+
+void TStrmSocket::SetSendBuffer(int bytes)
+{
+    if (fd_ >= 0)
+        ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+}
+
+void TStrmSocket::Abort()
+{
+    if (fd_ >= 0) {
+        const linger reset{1, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+    Close();
+}
+
 qint64 TStrmSocket::Read(char* data, qint64 max)
 {
     if (AtEnd())
@@ -47,8 +137,10 @@ template <class Take> qint64 TStrmSocket::Taken(qint64 max, Take take)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return 0;
-        if (n < 0)
+        if (n < 0) {
             error_ = QString::fromLocal8Bit(std::strerror(errno));
+            reset_ = errno == ECONNRESET || errno == EPIPE;
+        }
         ended_ = true;
         return -1;
     }
@@ -170,8 +262,9 @@ void TStrmSocket::Close()
     if (fd_ < 0)
         return;
     // The notifier stops watching before the descriptor goes; it goes with this object.
-    if (reader_)
-        reader_->setEnabled(false);
+    for (QSocketNotifier* n : {reader_, writer_})
+        if (n)
+            n->setEnabled(false);
     ::close(fd_);
     fd_ = -1;
     for (int& end : pipe_)

@@ -7,10 +7,10 @@
 
 class QSocketNotifier;
 
-// One accepted TCP connection, read straight from its descriptor into the caller's memory: a
-// body goes from the kernel to the disk with no socket buffer and no copy in between, and
-// while reading is off the bytes wait in the kernel, which holds the peer back. Used on one
-// thread at a time; nothing in it waits.
+// One TCP connection, accepted or made, used straight on its descriptor: a body goes from the
+// kernel to the disk, or from the caller's memory to the kernel, with no socket buffer and no
+// copy in between; while reading is off the bytes wait in the kernel, which holds the peer
+// back. Used on one thread at a time; nothing in it waits.
 class TStrmSocket : public QObject
 {
     Q_OBJECT
@@ -18,6 +18,10 @@ public:
     // Takes the descriptor of a connected socket; a negative one makes a socket that has ended.
     explicit TStrmSocket(qintptr descriptor, QObject* parent = nullptr);
     ~TStrmSocket() override;
+    // Starts connecting to address:port; Connected or ConnectFailed follows, never before the
+    // call has returned.
+    static TStrmSocket* ConnectTo(const QHostAddress& address, quint16 port,
+                                  QObject* parent = nullptr);
 
     // Null when the peer went before it could be asked.
     QHostAddress PeerAddress() const { return peer_; }
@@ -37,6 +41,13 @@ public:
     QString ErrorString() const { return error_; }
     // ReadyRead comes only while reading is on; off, the kernel keeps what comes.
     void SetReading(bool on);
+    // Up to n bytes into the kernel: what it took, 0 when it has no room now, -1 once the
+    // connection failed (PeerReset tells whether the peer closed or reset it).
+    qint64 Send(const char* data, qint64 n);
+    bool PeerReset() const { return reset_; }
+    // ReadyWrite comes once while writing is on and the kernel has room again.
+    void SetWriting(bool on);
+    void SetSendBuffer(int bytes);
     // A few bytes into an idle connection (the acknowledgement): the kernel takes them at
     // once, or the connection has failed.
     bool Write(const QByteArray& data);
@@ -44,21 +55,30 @@ public:
     // Closes; bytes left unread make the kernel reset the connection, so a peer still sending
     // learns at once that nothing more is taken.
     void Close();
+    // Closes with a reset: the peer learns at once that what it was sent is not whole.
+    void Abort();
 
 signals:
     void ReadyRead();
+    void ReadyWrite();
+    void Connected();
+    void ConnectFailed(const QString& error);
 
 private:
-    // One non-blocking take from the socket: what came, 0 when nothing is there now, -1 once
-    // the stream has ended or failed.
+    // One non-blocking read, splice or send: the bytes moved, 0 when the kernel has none or no
+    // room now, -1 once the stream has ended or failed.
     template <class Take> qint64 Taken(qint64 max, Take take);
+    void Writable();
 
     int fd_ = -1;
     int pipe_[2] = {-1, -1};
     bool noPipe_ = false;
     QHostAddress peer_;
     bool ended_ = false;
+    bool connecting_ = false;
+    bool reset_ = false;
     QString error_;
     // Made on first use, on the thread that uses the socket, which may have been moved.
     QSocketNotifier* reader_ = nullptr;
+    QSocketNotifier* writer_ = nullptr;
 };
