@@ -1,5 +1,8 @@
 #include "transfer/TStrmConnection.h"
 
+#include "platform/crypto/TChannelFrames.h"
+#include "platform/crypto/TIdentity.h"
+#include "platform/crypto/TTlsStream.h"
 #include "platform/logging/Logging.h"
 #include "transfer/TSpooledStream.h"
 #include "transfer/TStrmFraming.h"
@@ -78,7 +81,7 @@ void TStrmConnection::Pump()
     switch (state_) {
     case TState::Header:
         socket_->SetReading(true);
-        if (ReadHeader())
+        if (Secure() && ReadHeader())
             Admit();
         return;
     case TState::Body:
@@ -100,6 +103,37 @@ void TStrmConnection::Pump()
     }
 }
 
+bool TStrmConnection::Secure()
+{
+    if (channel_ == TChannel::Plain || channel_ == TChannel::Open)
+        return true;
+    if (channel_ == TChannel::Handshaking)
+        return false;
+    const int first = socket_->PeekFirst();
+    if (first == -1)
+        return false;
+    if (first != 0x16 || !handlers_->tls) {
+        channel_ = TChannel::Plain;
+        return true;
+    }
+    channel_ = TChannel::Handshaking;
+    connect(socket_, &TStrmSocket::Secured, this, [this] {
+        channel_ = TChannel::Open;
+        peerKey_ = socket_->Tls()->PeerFingerprint();
+        qCInfo(lcCrypto).noquote()
+            << "secure channel from" << RemoteIP() << ", key" << TIdentity::Base32(peerKey_).left(8)
+            << "," << socket_->Tls()->Suite();
+        headerField_ = -2;
+        Pump();
+    });
+    connect(socket_, &TStrmSocket::SecureFailed, this, [this](const QString& error) {
+        qCDebug(lcCrypto).noquote() << "no secure channel from" << RemoteIP() << ":" << error;
+        End();
+    });
+    socket_->StartTls(handlers_->tls, true);
+    return false;
+}
+
 bool TStrmConnection::TakeField(qint64 size)
 {
     const QByteArray got = socket_->Read(size - field_.size());
@@ -116,7 +150,31 @@ bool TStrmConnection::TakeField(qint64 size)
 bool TStrmConnection::ReadHeader()
 {
     while (state_ == TState::Header) {
-        if (headerField_ == 0) {
+        if (headerField_ == -2) {
+            if (!TakeField(2))
+                return false;
+            const std::optional<int> length = TChannelFrames::Length(field_);
+            if (!length) {
+                End();
+                return false;
+            }
+            frameLength_ = *length;
+            field_.clear();
+            headerField_ = -1;
+        } else if (headerField_ == -1) {
+            if (!TakeField(frameLength_))
+                return false;
+            // Only a message comes this way; the rest of the stream is the plain framing.
+            const TChannelFrames::TFrame hello{field_.at(0), field_.mid(1)};
+            const auto parsed = TChannelFrames::ParseHello(hello);
+            if (!parsed || parsed->kind != TChannelFrames::KindMessage) {
+                qCDebug(lcCrypto) << "a channel from" << RemoteIP() << "opened with no message";
+                End();
+                return false;
+            }
+            field_.clear();
+            headerField_ = 0;
+        } else if (headerField_ == 0) {
             if (!TakeField(TStrmFraming::NameLengthSize))
                 return false;
             const std::optional<qint32> n = TStrmFraming::ParseLength(field_);

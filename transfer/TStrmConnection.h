@@ -15,6 +15,7 @@
 class TStrmSocket;
 class TSpooledStream;
 class TStrmConnection;
+class TTlsContext;
 
 // Whether a body of the announced length may come; asked before any of it is read. hold lives
 // until the message is handled (a share of disk space, say); grow, when set, is asked as the
@@ -38,6 +39,8 @@ struct TStrmHandlers
         message;
     // How long a file from that address waits for its turn (counted as it is asked).
     std::function<std::chrono::milliseconds(const QHostAddress& from)> turn;
+    // Answers connections that open with TLS; without it every connection is read as plain.
+    std::shared_ptr<const TTlsContext> tls;
 };
 
 // How long a peer may take, and how slowly it may send.
@@ -74,6 +77,8 @@ public:
     qint64 ReceivedCount() const { return received_; }
     qint64 TotalCount() const { return total_; }
     bool BodyComplete() const { return received_ >= total_; }
+    // The fingerprint of the key the peer showed in a secure channel; empty when it sent plain.
+    QByteArray PeerKey() const { return peerKey_; }
 
     void GiveFolder(const QString& folder);
     // Ends the connection at once with a reset; a body under way is lost.
@@ -101,6 +106,9 @@ private:
     };
 
     void Pump();
+    // Tells a secure channel from the plain framing by the first byte (a plain sender's is a
+    // digit) and opens it; true once the header may be read.
+    bool Secure();
     // Restarts the silence limit: bytes came, or we wait for the peer again.
     void HeardPeer();
     // Takes header bytes as they come; false while more are needed or once it has ended.
@@ -123,8 +131,19 @@ private:
     const TStrmLimits limits_;
     const std::shared_ptr<const TStrmHandlers> handlers_;
     TState state_ = TState::Header;
-    int headerField_ = 0; // the name's length, the name, the body's length
+    // The channel's hello (its length, the frame), then the name's length, the name, the
+    // body's length.
+    int headerField_ = 0;
+    enum class TChannel
+    {
+        Undecided,
+        Plain,
+        Handshaking,
+        Open,
+    } channel_ = TChannel::Undecided;
+    QByteArray peerKey_;
     qint32 nameLength_ = 0;
+    int frameLength_ = 0;
     QByteArray field_;
     QByteArray name_;
     bool framed_ = false; // the header was read, so a lost body is told

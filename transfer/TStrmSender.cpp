@@ -1,5 +1,8 @@
 #include "transfer/TStrmSender.h"
 
+#include "platform/crypto/TChannelFrames.h"
+#include "platform/crypto/TIdentity.h"
+#include "platform/crypto/TTlsStream.h"
 #include "platform/logging/Logging.h"
 #include "transfer/TStrmFraming.h"
 #include "transfer/TStrmSocket.h"
@@ -22,6 +25,8 @@ constexpr int ReadAheadBlocks = 4;
 constexpr int KernelBuffer = 1024 * 1024;
 // What one turn of the event loop hands over at most, so the window and the timers get theirs.
 constexpr qint64 TurnBytes = 1024 * 1024;
+// How long a peer known to take a secure channel has to complete the handshake.
+constexpr int HandshakeLimitMs = 5000;
 
 const QString NotAcknowledged =
     QStringLiteral("The receiver closed the connection without acknowledging the message.");
@@ -39,6 +44,9 @@ TStrmSender::TStrmSender(QObject* parent)
             return;
         case TState::Connecting:
             ConnectFailed(QStringLiteral("Connection Timed out"));
+            return;
+        case TState::Securing:
+            SecureFailed(QStringLiteral("no answer in %1 s").arg(HandshakeLimitMs / 1000));
             return;
         default:
             Finish(QStringLiteral("10060:Connection timed out"));
@@ -64,6 +72,8 @@ bool TStrmSender::Send(std::shared_ptr<QIODevice> body)
     state_ = TState::Resolving;
     askedHost_ = false;
     total_ = sent_ = readAt_ = 0;
+    peerKey_.clear();
+    plainChosen_ = false;
     readFailed_ = false;
     readNow_ = true;
     missed_ = false;
@@ -79,6 +89,7 @@ void TStrmSender::Cancel()
     switch (state_) {
     case TState::Resolving:
     case TState::Connecting:
+    case TState::Securing:
         ConnectFailed(QStringLiteral("Connection Canceled"));
         return;
     case TState::Sending:
@@ -150,6 +161,8 @@ void TStrmSender::Resolved(const QList<QHostAddress>& addresses)
 void TStrmSender::Connect(const QHostAddress& address)
 {
     state_ = TState::Connecting;
+    secure_ = Tls && SecureFor && !plainChosen_ ? SecureFor(address) : TSecure{};
+    address_ = address;
     socket_ = TStrmSocket::ConnectTo(address, quint16(Port), this);
     connect(socket_, &TStrmSocket::Connected, this, &TStrmSender::SocketConnected);
     connect(socket_, &TStrmSocket::ConnectFailed, this, [this](const QString& error) {
@@ -165,8 +178,72 @@ void TStrmSender::SocketConnected()
 {
     if (state_ != TState::Connecting)
         return;
-    state_ = TState::Sending;
     socket_->SetSendBuffer(KernelBuffer);
+    if (!secure_.secure) {
+        StartSending();
+        return;
+    }
+    state_ = TState::Securing;
+    limit_.start(HandshakeLimitMs);
+    connect(socket_, &TStrmSocket::Secured, this, &TStrmSender::SocketSecured);
+    connect(socket_, &TStrmSocket::SecureFailed, this, &TStrmSender::SecureFailed);
+    socket_->StartTls(Tls, false);
+}
+
+void TStrmSender::SocketSecured()
+{
+    if (state_ != TState::Securing)
+        return;
+    peerKey_ = socket_->Tls()->PeerFingerprint();
+    qCInfo(lcCrypto).noquote() << "secure channel to" << Host << ", key"
+                               << TIdentity::Base32(peerKey_).left(8) << ","
+                               << socket_->Tls()->Suite();
+    if (!secure_.key.isEmpty() && peerKey_ != secure_.key) {
+        qCInfo(lcCrypto).noquote()
+            << "the key of" << Host << "changed from" << TIdentity::Base32(secure_.key).left(8);
+        // The question is a dialog of its own: what happens meanwhile is looked at after it.
+        limit_.stop();
+        const QPointer<TStrmSender> self(this);
+        const auto attempt = stop_;
+        const bool anyway = OnKeyChanged && OnKeyChanged(peerKey_);
+        if (!self || stop_ != attempt || state_ != TState::Securing)
+            return;
+        if (!anyway) {
+            Finish(QStringLiteral("The receiver's key has changed; nothing was sent."));
+            return;
+        }
+    }
+    StartSending();
+}
+
+void TStrmSender::SecureFailed(const QString& reason)
+{
+    if (state_ != TState::Securing)
+        return;
+    qCWarning(lcCrypto).noquote() << "no secure channel to" << Host << ":" << reason;
+    // Never plain to a peer known to encrypt without the user's yes: the failure may be made.
+    limit_.stop();
+    const QPointer<TStrmSender> self(this);
+    const auto attempt = stop_;
+    const bool plain = OnInsecure && OnInsecure(reason);
+    if (!self || stop_ != attempt || state_ != TState::Securing)
+        return;
+    if (!plain) {
+        Finish(QStringLiteral("The secure connection failed (%1)").arg(reason));
+        return;
+    }
+    qCInfo(lcCrypto).noquote() << "sending to" << Host << "unencrypted, as the user chose";
+    disconnect(socket_, nullptr, this, nullptr);
+    socket_->Abort();
+    socket_->deleteLater();
+    plainChosen_ = true;
+    limit_.start(int(qMin<qint64>(ConnectLimitMs, INT_MAX)));
+    Connect(address_);
+}
+
+void TStrmSender::StartSending()
+{
+    state_ = TState::Sending;
     if (SilenceMs > 0)
         limit_.start(int(qMin<qint64>(SilenceMs, INT_MAX)));
     else
@@ -175,6 +252,8 @@ void TStrmSender::SocketConnected()
     if (state_ != TState::Sending)
         return;
     header_ = TStrmFraming::NameHeader(FromName) + TStrmFraming::BodyLength(total_);
+    if (secure_.secure)
+        header_.prepend(TChannelFrames::EncodeHello(TChannelFrames::KindMessage));
     Fill();
 }
 
@@ -338,6 +417,8 @@ void TStrmSender::Finish(const QString& reason)
     if (state_ == TState::Idle || state_ == TState::Ending)
         return;
     const bool connected = state_ == TState::Sending || state_ == TState::Awaiting;
+    if (!reason.isEmpty() && secure_.secure)
+        qCInfo(lcCrypto).noquote() << "secure send to" << Host << "failed:" << reason;
     state_ = TState::Ending;
     limit_.stop();
     *stop_ = true;

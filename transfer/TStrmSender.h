@@ -16,6 +16,7 @@
 
 class QIODevice;
 class TStrmSocket;
+class TTlsContext;
 
 // Sends one stream message per connection, as a state machine on the thread that owns it:
 // looks the host up, connects, writes the name header and the length field, streams the body
@@ -40,6 +41,22 @@ public:
     // Asked once when Host has no address: another host to try, or nothing to give up.
     std::function<std::optional<QString>()> OnInvalidHost;
 
+    // Whether the peer at an address is known to take a secure channel, and the key it is
+    // known by (empty when any key will do). Asked once the address is known; without Tls
+    // every send is plain.
+    struct TSecure
+    {
+        bool secure = false;
+        QByteArray key;
+    };
+    std::shared_ptr<const TTlsContext> Tls;
+    std::function<TSecure(const QHostAddress& address)> SecureFor;
+    // Asked when the peer showed another key than the one it is known by: true sends anyway.
+    std::function<bool(const QByteArray& key)> OnKeyChanged;
+    // Asked when no secure channel could be had to a peer known to take one: true sends plain.
+    // Without it nothing is sent plain to such a peer.
+    std::function<bool(const QString& reason)> OnInsecure;
+
     // Sends body from its start under FromName to Host:Port. False (nothing starts) while a
     // send is under way. The body is read on workers until the send has ended.
     bool Send(std::shared_ptr<QIODevice> body);
@@ -49,6 +66,9 @@ public:
     // Body bytes the socket has taken, and the body's size, of the send under way or the last.
     qint64 SentCount() const { return sent_; }
     qint64 TotalCount() const { return total_; }
+    // The key the receiver showed in the secure channel of the send under way or the last;
+    // empty when it went plain.
+    QByteArray PeerKey() const { return peerKey_; }
 
 signals:
     void Connected();
@@ -70,6 +90,7 @@ private:
         Idle,
         Resolving,
         Connecting,
+        Securing,
         Sending,
         Awaiting,
         Ending,
@@ -79,6 +100,10 @@ private:
     void Resolved(const QList<QHostAddress>& addresses);
     void Connect(const QHostAddress& address);
     void SocketConnected();
+    void SocketSecured();
+    void SecureFailed(const QString& reason);
+    // The header, then the body.
+    void StartSending();
     void Fill();
     // Restarts the silence limit: the receiver has taken or sent bytes.
     void HeardPeer();
@@ -97,6 +122,10 @@ private:
     std::shared_ptr<QIODevice> body_;
     std::shared_ptr<std::atomic<bool>> stop_;
     bool askedHost_ = false;
+    QHostAddress address_;
+    TSecure secure_;
+    bool plainChosen_ = false; // the user let this send go plain
+    QByteArray peerKey_;
     int lookup_ = -1;
     qint64 total_ = 0;
     qint64 sent_ = 0;

@@ -1,5 +1,7 @@
 #include "transfer/TStrmSocket.h"
 
+#include "platform/crypto/TTlsStream.h"
+
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
@@ -55,8 +57,7 @@ TStrmSocket* TStrmSocket::ConnectTo(const QHostAddress& address, quint16 port, Q
     }
     if (ok) {
         // Writable once the connection is made or has failed; SO_ERROR tells which.
-        socket->writer_ = new QSocketNotifier(qintptr(socket->fd_), QSocketNotifier::Write, socket);
-        connect(socket->writer_, &QSocketNotifier::activated, socket, &TStrmSocket::Writable);
+        socket->Watch();
         return socket;
     }
     socket->error_ = QString::fromLocal8Bit(std::strerror(v4 ? errno : EAFNOSUPPORT));
@@ -68,9 +69,18 @@ TStrmSocket* TStrmSocket::ConnectTo(const QHostAddress& address, quint16 port, Q
 
 void TStrmSocket::Writable()
 {
-    writer_->setEnabled(false);
     if (!connecting_) {
-        emit ReadyWrite();
+        const bool asked = std::exchange(writing_, false);
+        if (handshaking_) {
+            Handshake();
+            return;
+        }
+        const bool read = std::exchange(readWaitsWrite_, false);
+        Watch();
+        if (read && reading_)
+            emit ReadyRead();
+        if (asked)
+            emit ReadyWrite();
         return;
     }
     connecting_ = false;
@@ -79,30 +89,137 @@ void TStrmSocket::Writable()
     if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
         error = errno;
     if (error == 0) {
+        Watch();
         emit Connected();
         return;
     }
     error_ = QString::fromLocal8Bit(std::strerror(error));
     ended_ = true;
+    Watch();
     emit ConnectFailed(error_);
+}
+
+void TStrmSocket::Readable()
+{
+    if (handshaking_) {
+        Handshake();
+        return;
+    }
+    if (std::exchange(writeWaitsRead_, false)) {
+        Watch();
+        emit ReadyWrite();
+    }
+    if (reading_)
+        emit ReadyRead();
+}
+
+void TStrmSocket::StartTls(std::shared_ptr<const TTlsContext> context, bool server)
+{
+    tls_ = std::make_unique<TTlsStream>(std::move(context), fd_, server);
+    handshaking_ = true;
+    QMetaObject::invokeMethod(this, &TStrmSocket::Handshake, Qt::QueuedConnection);
+}
+
+void TStrmSocket::Handshake()
+{
+    if (!handshaking_)
+        return;
+    const int r = AtEnd() ? -1 : tls_->Handshake();
+    if (r == 0) {
+        Watch();
+        return;
+    }
+    handshaking_ = false;
+    if (r < 0) {
+        if (error_.isEmpty())
+            error_ = tls_->Error();
+        ended_ = true;
+        Watch();
+        emit SecureFailed(error_);
+        return;
+    }
+    Watch();
+    emit Secured();
+}
+
+void TStrmSocket::Watch()
+{
+    const bool open = fd_ >= 0 && !ended_;
+    const TTlsStream::TWant want = handshaking_ ? tls_->Want() : TTlsStream::TWant::Nothing;
+    const bool read =
+        open && !connecting_ &&
+        (reading_ || writeWaitsRead_ || (handshaking_ && want != TTlsStream::TWant::Write));
+    const bool write = open && (connecting_ || writing_ || readWaitsWrite_ ||
+                                (handshaking_ && want == TTlsStream::TWant::Write));
+    if (!reader_ && read) {
+        reader_ = new QSocketNotifier(qintptr(fd_), QSocketNotifier::Read, this);
+        connect(reader_, &QSocketNotifier::activated, this, &TStrmSocket::Readable);
+    }
+    if (!writer_ && write) {
+        writer_ = new QSocketNotifier(qintptr(fd_), QSocketNotifier::Write, this);
+        connect(writer_, &QSocketNotifier::activated, this, &TStrmSocket::Writable);
+    }
+    if (reader_)
+        reader_->setEnabled(read);
+    if (writer_)
+        writer_->setEnabled(write);
+}
+
+qint64 TStrmSocket::TlsOutcome(qint64 n, bool reading)
+{
+    if (n > 0) {
+        // Records already taken from the kernel announce themselves no more.
+        if (reading && tls_->Pending() && !std::exchange(pendingPosted_, true))
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    pendingPosted_ = false;
+                    if (reading_ && !AtEnd())
+                        emit ReadyRead();
+                },
+                Qt::QueuedConnection);
+        return n;
+    }
+    if (n < 0) {
+        ended_ = true;
+        error_ = tls_->Error();
+        reset_ = tls_->SystemError() == ECONNRESET || tls_->SystemError() == EPIPE;
+    } else if (reading && tls_->Want() == TTlsStream::TWant::Write) {
+        readWaitsWrite_ = true;
+    } else if (!reading && tls_->Want() == TTlsStream::TWant::Read) {
+        writeWaitsRead_ = true;
+    }
+    Watch();
+    return n;
+}
+
+int TStrmSocket::PeekFirst()
+{
+    if (AtEnd())
+        return -2;
+    unsigned char c = 0;
+    ssize_t n;
+    do
+        n = ::recv(fd_, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    while (n < 0 && errno == EINTR);
+    if (n == 1)
+        return c;
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) ? -1 : -2;
 }
 
 qint64 TStrmSocket::Send(const char* data, qint64 n)
 {
     if (AtEnd() || connecting_)
         return AtEnd() ? -1 : 0;
+    if (tls_)
+        return handshaking_ ? 0 : TlsOutcome(tls_->Write(data, n), false);
     return Taken(n, [&] { return ::send(fd_, data, size_t(n), MSG_DONTWAIT | MSG_NOSIGNAL); });
 }
 
 void TStrmSocket::SetWriting(bool on)
 {
-    on = on && !AtEnd();
-    if (!writer_ && on) {
-        writer_ = new QSocketNotifier(qintptr(fd_), QSocketNotifier::Write, this);
-        connect(writer_, &QSocketNotifier::activated, this, &TStrmSocket::Writable);
-    }
-    if (writer_ && !connecting_)
-        writer_->setEnabled(on);
+    writing_ = on;
+    Watch();
 }
 
 void TStrmSocket::SetSendBuffer(int bytes)
@@ -117,6 +234,7 @@ void TStrmSocket::Abort()
         const linger reset{1, 0};
         ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     }
+    tls_.reset();
     Close();
 }
 
@@ -124,6 +242,8 @@ qint64 TStrmSocket::Read(char* data, qint64 max)
 {
     if (AtEnd())
         return -1;
+    if (tls_)
+        return handshaking_ ? 0 : TlsOutcome(tls_->Read(data, max), true);
     return Taken(max, [&] { return ::recv(fd_, data, size_t(max), MSG_DONTWAIT); });
 }
 
@@ -155,6 +275,8 @@ QByteArray TStrmSocket::Read(qint64 max)
 
 bool TStrmSocket::CanSplice()
 {
+    if (tls_)
+        return false;
     if (pipe_[0] >= 0)
         return true;
     if (noPipe_ || ::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -231,19 +353,17 @@ bool TStrmSocket::Discard()
 
 void TStrmSocket::SetReading(bool on)
 {
-    on = on && !AtEnd();
-    if (!reader_ && on) {
-        reader_ = new QSocketNotifier(qintptr(fd_), QSocketNotifier::Read, this);
-        connect(reader_, &QSocketNotifier::activated, this, &TStrmSocket::ReadyRead);
-    }
-    if (reader_)
-        reader_->setEnabled(on);
+    reading_ = on;
+    Watch();
 }
 
 bool TStrmSocket::Write(const QByteArray& data)
 {
     if (fd_ < 0)
         return false;
+    if (tls_)
+        return !handshaking_ &&
+               TlsOutcome(tls_->Write(data.constData(), data.size()), false) == data.size();
     ssize_t n;
     do
         n = ::send(fd_, data.constData(), size_t(data.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -265,6 +385,11 @@ void TStrmSocket::Close()
     for (QSocketNotifier* n : {reader_, writer_})
         if (n)
             n->setEnabled(false);
+    // The peer learns that the channel ended here, not that it was cut.
+    if (tls_ && tls_->Secured() && !ended_)
+        tls_->Shutdown();
+    tls_.reset();
+    handshaking_ = false;
     ::close(fd_);
     fd_ = -1;
     for (int& end : pipe_)

@@ -5,7 +5,11 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QSocketNotifier;
+class TTlsContext;
+class TTlsStream;
 
 // One TCP connection, accepted or made, used straight on its descriptor: a body goes from the
 // kernel to the disk, or from the caller's memory to the kernel, with no socket buffer and no
@@ -25,6 +29,13 @@ public:
 
     // Null when the peer went before it could be asked.
     QHostAddress PeerAddress() const { return peer_; }
+    // Goes on in TLS from here: every byte read or sent afterwards is the channel's plain text.
+    // Secured or SecureFailed follows, never before the call has returned.
+    void StartTls(std::shared_ptr<const TTlsContext> context, bool server);
+    // The channel once StartTls was called; null on a plain connection.
+    const TTlsStream* Tls() const { return tls_.get(); }
+    // The first byte that came, left for the next read; -1 while none has, -2 once none will.
+    int PeekFirst();
     // Up to max bytes the kernel has; 0 when none are there now; -1 once the peer has closed
     // or the connection failed (ErrorString says which).
     qint64 Read(char* data, qint64 max);
@@ -63,12 +74,20 @@ signals:
     void ReadyWrite();
     void Connected();
     void ConnectFailed(const QString& error);
+    void Secured();
+    void SecureFailed(const QString& error);
 
 private:
     // One non-blocking read, splice or send: the bytes moved, 0 when the kernel has none or no
     // room now, -1 once the stream has ended or failed.
     template <class Take> qint64 Taken(qint64 max, Take take);
+    void Readable();
     void Writable();
+    void Handshake();
+    // Watches for what the owner asked and what the channel waits for.
+    void Watch();
+    // The channel could not go on until the socket was ready the other way.
+    qint64 TlsOutcome(qint64 n, bool reading);
 
     int fd_ = -1;
     int pipe_[2] = {-1, -1};
@@ -77,6 +96,13 @@ private:
     bool ended_ = false;
     bool connecting_ = false;
     bool reset_ = false;
+    bool reading_ = false; // asked by the owner
+    bool writing_ = false;
+    std::unique_ptr<TTlsStream> tls_;
+    bool handshaking_ = false;
+    bool readWaitsWrite_ = false; // a read of the channel waits for a writable socket
+    bool writeWaitsRead_ = false;
+    bool pendingPosted_ = false;
     QString error_;
     // Made on first use, on the thread that uses the socket, which may have been moved.
     QSocketNotifier* reader_ = nullptr;

@@ -120,7 +120,9 @@ EVP_PKEY* ParseKey(const QByteArray& text)
     return key;
 }
 
-QByteArray FingerprintOf(EVP_PKEY* key)
+} // namespace
+
+QByteArray TIdentity::FingerprintOf(EVP_PKEY* key)
 {
     unsigned char* der = nullptr;
     const int size = i2d_PUBKEY(key, &der);
@@ -131,6 +133,8 @@ QByteArray FingerprintOf(EVP_PKEY* key)
     OPENSSL_free(der);
     return digest;
 }
+
+namespace {
 
 // Writes a new key to path, made private from its first byte: a temporary file that only the
 // user can open, synced, then put in place unless something is there already.

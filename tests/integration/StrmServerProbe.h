@@ -40,6 +40,7 @@ struct TSeenMessage
     qint64 total = 0;
     qint64 pos = -1;
     bool complete = false;
+    QByteArray peerKey; // of a secure channel
 };
 
 class TServerProbe
@@ -50,6 +51,7 @@ class TServerProbe
     QStringList events_;
     QStringList failures_;
     std::vector<quint64> disconnected_;
+    TStrmHandlers handlers_;
 
 public:
     // Runs in the handler before the message is noted (may throw, as a faulty handler would).
@@ -75,9 +77,8 @@ public:
                              std::lock_guard guard(lock_);
                              failures_ << error;
                          });
-        TStrmHandlers handlers;
-        handlers.message = [this](const TStrmConnection& c, const QByteArray& name,
-                                  TSpooledStream& strm) {
+        handlers_.message = [this](const TStrmConnection& c, const QByteArray& name,
+                                   TSpooledStream& strm) {
             TSeenMessage m;
             m.id = c.Id();
             m.name = name;
@@ -86,6 +87,7 @@ public:
             m.received = c.ReceivedCount();
             m.total = c.TotalCount();
             m.complete = c.BodyComplete();
+            m.peerKey = c.PeerKey();
             Note(QStringLiteral("msg"));
             if (Inspect)
                 Inspect(strm);
@@ -95,8 +97,15 @@ public:
             messages_.push_back(m);
             return true;
         };
-        server.SetHandlers(handlers);
+        server.SetHandlers(handlers_);
         server.Listen();
+    }
+
+    // Answers secure channels from now on.
+    void Secure(std::shared_ptr<const TTlsContext> tls)
+    {
+        handlers_.tls = std::move(tls);
+        server.SetHandlers(handlers_);
     }
 
     quint16 Port() const { return server.LocalPort(); }
