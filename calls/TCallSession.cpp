@@ -76,6 +76,11 @@ void TCallSession::SetVoiceLink(std::shared_ptr<IVoiceLink> link)
             [this](const TVoiceDeviceNotice& notice) { VoiceDeviceNotice(notice); });
 }
 
+void TCallSession::SetPlainFilter(std::function<bool(const QHostAddress&)> admit)
+{
+    plainFilter_ = std::move(admit);
+}
+
 void TCallSession::SetClock(std::function<TClock::time_point()> clock)
 {
     clock_ = std::move(clock);

@@ -53,6 +53,9 @@ public:
     // The voice link every call of the program uses; it must outlive the session's calls.
     void SetVoiceLink(std::shared_ptr<IVoiceLink> link);
     void SetClock(std::function<TClock::time_point()> clock);
+    // Which addresses' datagrams are taken at all (a peer in an encrypted call speaks only in
+    // its channel); without it every address's are.
+    void SetPlainFilter(std::function<bool(const QHostAddress& from)> admit);
 
     // The flags.
     bool Busy() const { return busy_; }
@@ -97,6 +100,8 @@ public slots:
     void AbandonPlacing();
     // One signalling datagram from an address.
     void Receive(const QByteArray& datagram, const QString& sender);
+    // One signalling text from the secure channel with that address.
+    void ReceiveSecure(const QByteArray& text, const QHostAddress& from);
 
 signals:
     // A call request arrived and is taken (auto-answered or ringing): the host field shows the
@@ -158,6 +163,7 @@ private:
     std::unique_ptr<IMediaPlayer> player_;
     std::shared_ptr<IVoiceLink> link_;
     std::function<TClock::time_point()> clock_ = [] { return TClock::now(); };
+    std::function<bool(const QHostAddress&)> plainFilter_;
 
     bool busy_ = false;
     bool callOffered_ = false;

@@ -12,8 +12,13 @@
 void TCallSession::Receive(const QByteArray& datagram, const QString& sender)
 {
     const QHostAddress from(sender);
-    if (from.protocol() != QAbstractSocket::IPv4Protocol)
+    if (from.protocol() != QAbstractSocket::IPv4Protocol || (plainFilter_ && !plainFilter_(from)))
         return;
+    ReceiveSecure(datagram, from);
+}
+
+void TCallSession::ReceiveSecure(const QByteArray& datagram, const QHostAddress& from)
+{
     const TSignalMessage message = TSignalMessage::Classify(datagram);
     qCInfo(lcCall).noquote() << QStringLiteral("received \"%1\" from %2")
                                     .arg(TRemoteText::Clean(message.text), from.toString());

@@ -8,6 +8,8 @@
 #include "transfer/TStrmFraming.h"
 #include "transfer/TStrmSocket.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 // What one read takes from the wire and one write puts on the disk.
@@ -52,6 +54,20 @@ TStrmConnection::TStrmConnection(TStrmSocket* socket, quint64 id, const TStrmLim
     HeardPeer();
     headerTime_.start();
     QMetaObject::invokeMethod(this, &TStrmConnection::Pump, Qt::QueuedConnection);
+}
+
+void TStrmConnection::HandOver(const QByteArray& callId)
+{
+    if (!handlers_->call) {
+        End();
+        return;
+    }
+    disconnect(socket_, nullptr, this, nullptr);
+    TStrmSocket* socket = std::exchange(socket_, new TStrmSocket(-1, this));
+    socket->setParent(nullptr);
+    socket->MoveTo(QCoreApplication::instance()->thread());
+    End();
+    handlers_->call(socket, callId);
 }
 
 void TStrmConnection::HeardPeer()
@@ -114,6 +130,7 @@ bool TStrmConnection::Secure()
         return false;
     if (first != 0x16 || !handlers_->tls) {
         channel_ = TChannel::Plain;
+        emit Contacted();
         return true;
     }
     channel_ = TChannel::Handshaking;
@@ -167,11 +184,16 @@ bool TStrmConnection::ReadHeader()
             // Only a message comes this way; the rest of the stream is the plain framing.
             const TChannelFrames::TFrame hello{field_.at(0), field_.mid(1)};
             const auto parsed = TChannelFrames::ParseHello(hello);
-            if (!parsed || parsed->kind != TChannelFrames::KindMessage) {
-                qCDebug(lcCrypto) << "a channel from" << RemoteIP() << "opened with no message";
+            if (parsed && parsed->kind == TChannelFrames::KindCall) {
+                HandOver(parsed->callId);
+                return false;
+            }
+            if (!parsed) {
+                qCDebug(lcCrypto) << "a channel from" << RemoteIP() << "opened with no hello";
                 End();
                 return false;
             }
+            emit Contacted();
             field_.clear();
             headerField_ = 0;
         } else if (headerField_ == 0) {

@@ -41,6 +41,9 @@ struct TStrmHandlers
     std::function<std::chrono::milliseconds(const QHostAddress& from)> turn;
     // Answers connections that open with TLS; without it every connection is read as plain.
     std::shared_ptr<const TTlsContext> tls;
+    // A secure channel whose hello named a call, with the call's id: the socket, moved to the
+    // application's main thread, is the handler's. Without it such a channel is closed.
+    std::function<void(TStrmSocket* socket, const QByteArray& callId)> call;
 };
 
 // How long a peer may take, and how slowly it may send.
@@ -85,6 +88,9 @@ public:
     void Cancel();
 
 signals:
+    // The connection is for a message: a plain one, or a secure one whose hello said so.
+    // Only with tls in the handlers; without, every connection is one from the start.
+    void Contacted();
     // Body bytes read from the wire so far, of the length announced.
     void Progress(qint64 received, qint64 total);
     // A framed body did not arrive whole or could not be kept; the peer is not acknowledged.
@@ -109,6 +115,8 @@ private:
     // Tells a secure channel from the plain framing by the first byte (a plain sender's is a
     // digit) and opens it; true once the header may be read.
     bool Secure();
+    // Gives a call's channel to the phone; the connection ends without it.
+    void HandOver(const QByteArray& callId);
     // Restarts the silence limit: bytes came, or we wait for the peer again.
     void HeardPeer();
     // Takes header bytes as they come; false while more are needed or once it has ended.

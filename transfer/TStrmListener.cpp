@@ -83,6 +83,7 @@ void TStrmListener::Accept(qintptr descriptor)
         return pace_.Take(from, TFilePace::TClock::now(), rule);
     };
     const quint64 id = ++nextId_;
+    const bool secure = handlers->tls != nullptr;
     auto* connection = new TStrmConnection(socket.release(), id, limits, std::move(handlers));
     TEntry& entry = connections_[id];
     entry.connection = connection;
@@ -102,8 +103,13 @@ void TStrmListener::Accept(qintptr descriptor)
                 emit Failed(from, name, error);
             });
     connect(connection, &TStrmConnection::Ended, this, [this, id] { Finished(id); });
-    // Told before anything can come from the connection's thread.
-    emit Contact(id, from);
+    // Told before anything can come from the connection's thread. A copy that answers secure
+    // channels tells once it knows the connection is no call's.
+    if (secure)
+        connect(connection, &TStrmConnection::Contacted, this,
+                [this, id, from] { emit Contact(id, from); });
+    else
+        emit Contact(id, from);
     connection->moveToThread(entry.thread.get());
     entry.thread->start();
 }

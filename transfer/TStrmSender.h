@@ -69,6 +69,8 @@ public:
     // The key the receiver showed in the secure channel of the send under way or the last;
     // empty when it went plain.
     QByteArray PeerKey() const { return peerKey_; }
+    // The address the send under way or the last went to; null before one was known.
+    QHostAddress Address() const { return address_; }
 
 signals:
     void Connected();

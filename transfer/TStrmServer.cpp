@@ -40,7 +40,15 @@ void TStrmServer::SetFilePace(const TFilePace::TRule& rule)
 void TStrmServer::SetHandlers(const TStrmHandlers& handlers)
 {
     std::lock_guard lock(shared_->lock);
+    auto tls = handlers.tls ? handlers.tls : shared_->handlers.tls; // set apart, with SetTls
     shared_->handlers = handlers;
+    shared_->handlers.tls = std::move(tls);
+}
+
+void TStrmServer::SetTls(std::shared_ptr<const TTlsContext> tls)
+{
+    std::lock_guard lock(shared_->lock);
+    shared_->handlers.tls = std::move(tls);
 }
 
 bool TStrmServer::Listen()

@@ -45,6 +45,8 @@ public:
     void SetFilePace(const TFilePace::TRule& rule);
     // Asked on the connections' threads; set at any time, used from the next connection on.
     void SetHandlers(const TStrmHandlers& handlers);
+    // Answers secure channels from the next connection on; null reads every one as plain.
+    void SetTls(std::shared_ptr<const TTlsContext> tls);
 
     // Starts listening on Port; false (logged) when the port cannot be had.
     bool Listen();

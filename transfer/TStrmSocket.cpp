@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -226,6 +227,14 @@ void TStrmSocket::SetSendBuffer(int bytes)
 {
     if (fd_ >= 0)
         ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+}
+
+void TStrmSocket::MoveTo(QThread* thread)
+{
+    // Notifiers watch for the thread that made them; new ones are made there as needed.
+    for (QSocketNotifier** n : {&reader_, &writer_})
+        std::unique_ptr<QSocketNotifier>(std::exchange(*n, nullptr)).reset();
+    moveToThread(thread);
 }
 
 void TStrmSocket::Abort()

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QSocketNotifier;
+class QThread;
 class TTlsContext;
 class TTlsStream;
 
@@ -66,6 +67,8 @@ public:
     // Closes; bytes left unread make the kernel reset the connection, so a peer still sending
     // learns at once that nothing more is taken.
     void Close();
+    // To be used on another thread from now on; called on the socket's own thread.
+    void MoveTo(QThread* thread);
     // Closes with a reset: the peer learns at once that what it was sent is not whole.
     void Abort();
 

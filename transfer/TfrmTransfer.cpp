@@ -220,6 +220,8 @@ void TfrmTransfer::SetStatus(const QString& text)
 {
     statusNotice_ = false;
     lblCom->setText(text);
+    if (const QString white = QStringLiteral("color: white;"); lblCom->styleSheet() != white)
+        lblCom->setStyleSheet(white); // after a red notice
 }
 
 void TfrmTransfer::closeEvent(QCloseEvent* event)

@@ -19,7 +19,9 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class IPeerKeys;
 class TExclusiveFile;
+class TTlsContext;
 class TRoundedPanel;
 class TSpooledStream;
 class TStrmSender;
@@ -109,6 +111,10 @@ public:
     void BeginSend(qint64 size);
     void EndSend();
 
+    // Secure channels from now on: to peers known to take them, and from any that opens one.
+    // keys outlives the portal.
+    void SetSecurity(std::shared_ptr<const TTlsContext> tls, IPeerKeys* keys);
+
     // The list's entries in order.
     QStringList Entries() const;
     // The receive folder may have changed: spool files an earlier run left there go.
@@ -139,7 +145,10 @@ private:
     // The next file of the batch, or its end.
     void SendNext();
     void BatchFailed(const QString& reason);
-    void Stored(const QString& path, qint64 size, const QString& from, quint64 arrival);
+    void Stored(const QString& path, qint64 size, const QString& from, quint64 arrival,
+                const QByteArray& key);
+    // After a send or an arrival through a secure channel: the key is noted, a changed one told.
+    void KeySeen(const QHostAddress& address, const QByteArray& key, bool accepted);
     // On a worker: whether a body of that length may come into the folder its connection was
     // given (a usable folder, and a share of the free space that leaves the reserve).
     TStrmServer::TAdmission Admit(const TStrmConnection& sender, qint64 length);
@@ -171,4 +180,6 @@ private:
     std::map<QString, int> lost_;
     std::unique_ptr<TListWriter> listWriter_;
     QStringList spoolsChecked_; // receive folders freed of an earlier run's spool files
+    IPeerKeys* keys_ = nullptr;
+    bool keyAccepted_ = false; // the user let the send under way go to a changed key
 };

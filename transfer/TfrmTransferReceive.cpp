@@ -172,15 +172,18 @@ bool TfrmTransfer::StrmRec1MSG(const TStrmConnection& sender, const QByteArray& 
         return lost(strm.errorString());
     QMetaObject::invokeMethod(
         this,
-        [this, path = *path, size, from, arrival = sender.Arrival()] {
-            Guarded([&] { Stored(path, size, from, arrival); });
+        [this, path = *path, size, from, arrival = sender.Arrival(), key = sender.PeerKey()] {
+            Guarded([&] { Stored(path, size, from, arrival, key); });
         },
         Qt::QueuedConnection);
     return true;
 }
 
-void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from, quint64 arrival)
+void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from, quint64 arrival,
+                          const QByteArray& key)
 {
+    if (!key.isEmpty())
+        KeySeen(QHostAddress(from), key, false);
     qCInfo(lcTransfer).noquote()
         << QStringLiteral("stored a file from %1: %2, %3 bytes").arg(from, path).arg(size);
     lost_.erase(from);
