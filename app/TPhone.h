@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/crypto/IPeerKeys.h"
+
 #include "calls/TCallPorts.h"
 #include "calls/TCallSettings.h"
 #include "capture/TGraphConfig.h"
@@ -8,6 +10,7 @@
 #include <QObject>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 class ICameraSystem;
@@ -23,6 +26,8 @@ class TDesktopNotifications;
 class TDnsSdPublisher;
 class TFGraphConfig;
 class TIdentity;
+class TSecureSignalling;
+class TTlsContext;
 class TSoundDeviceChoice;
 class TVideoCapture;
 class TVideoLink;
@@ -114,6 +119,11 @@ private:
     void ShowSettings();
     void ShowTransfer();
     void PlacingStarted();
+    void ConnectSignalling();
+    // Secure channels for calls and files once the key is loaded; keys outlives the phone's
+    // channels.
+    void StartSecurity(IPeerKeys* keys);
+    void ShowCallSecurity(const QHostAddress& peer);
 
     TPhoneParts parts_;
     TCallSettings settings_;
@@ -124,6 +134,11 @@ private:
     TVideoLink* video_ = nullptr;
     std::unique_ptr<TSoundDeviceChoice> deviceChoice_;
     std::unique_ptr<TIdentity> identity_; // this copy's key, read at start-up
+    TSecureSignalling* signalling_ = nullptr;
+    std::shared_ptr<const TTlsContext> tls_;
+    IPeerKeys* peerKeys_ = nullptr;
+    // Per peer address: whether its call is encrypted, and what its key was found to be.
+    std::map<quint32, std::pair<bool, IPeerKeys::TState>> security_;
     QTimer* applyTimer_ = nullptr; // applies the stored capture configuration once, at start-up
     TVideoCapture* cap_ = nullptr; // the camera control, shown in the main window
     TWindows windows_;

@@ -80,6 +80,9 @@ public:
     // A line that stays on the caller-ID line while something takes its time (the desktop asking
     // the user which screen to share); empty takes it away unless something else was shown since.
     void ShowStatus(const QString& text);
+    // How the call that rings or runs is protected ("Encrypted", "Not encrypted", "Key
+    // changed"), beside the caller-ID line; alarm shows it in red. Empty takes it away.
+    void ShowCallSecurity(const QString& text, bool alarm);
 
 signals:
     // Shown for the first time, its placement restored: the phone starts.
@@ -177,6 +180,7 @@ private:
     QLabel* Label3 = nullptr;
     QToolButton* btnSidebar = nullptr;
     QLabel* lblCallerID = nullptr;
+    QLabel* lblCallSecurity = nullptr;
     TImage* Image1 = nullptr;
     TImage* Image12 = nullptr;
     TVideoCapture* cap = nullptr; // the camera and its local preview

@@ -48,6 +48,17 @@ void TfrmMain::ShowNotice(const QString& text)
     });
 }
 
+void TfrmMain::ShowCallSecurity(const QString& text, bool alarm)
+{
+    // Never colour alone: the words say it too.
+    lblCallSecurity->setStyleSheet(alarm ? QStringLiteral("color: #FF5050; font-weight: bold;")
+                                         : QStringLiteral("color: #00A3F0;"));
+    lblCallSecurity->setText(text);
+    lblCallSecurity->setVisible(!text.isEmpty());
+    if (!text.isEmpty())
+        qCInfo(lcCall).noquote() << "call security:" << text;
+}
+
 void TfrmMain::ShowStatus(const QString& text)
 {
     if (!text.isEmpty())

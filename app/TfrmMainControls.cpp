@@ -133,6 +133,12 @@ void TfrmMain::CreateVideoArea()
     bold.setBold(true);
     lblCallerID->setFont(bold);
     lblCallerID->setStyleSheet(QStringLiteral("color: #00A3F0;"));
+    lblCallSecurity = new QLabel(Panel2);
+    lblCallSecurity->setObjectName(QStringLiteral("lblCallSecurity"));
+    lblCallSecurity->setAccessibleName(QStringLiteral("Call Security"));
+    lblCallSecurity->setTextFormat(Qt::PlainText);
+    lblCallSecurity->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    lblCallSecurity->hide();
 
     cap->setParent(Panel2);
     cap->setObjectName(QStringLiteral("cap"));
@@ -330,6 +336,8 @@ void TfrmMain::LayoutPanels()
     Panel1->setGeometry(width() - SidebarWidth, 0, SidebarWidth, height());
     Panel2->setGeometry(0, 0, width() - sidebar, height());
     lblCallerID->setGeometry(0, 0, Panel2->width(), 16);
+    lblCallSecurity->setGeometry(Panel2->width() - 244, 0, 240, 16);
+    lblCallSecurity->raise();
     Image1->setGeometry(0, 16, Panel2->width(), Panel2->height() - 16);
     Image1->lower();
     video_->SetDisplaySize(Image1->size(), Image1->devicePixelRatioF());

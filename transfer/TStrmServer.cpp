@@ -40,15 +40,20 @@ void TStrmServer::SetFilePace(const TFilePace::TRule& rule)
 void TStrmServer::SetHandlers(const TStrmHandlers& handlers)
 {
     std::lock_guard lock(shared_->lock);
-    auto tls = handlers.tls ? handlers.tls : shared_->handlers.tls; // set apart, with SetTls
+    // Set apart, with SetSecure.
+    auto tls = handlers.tls ? handlers.tls : shared_->handlers.tls;
+    auto call = handlers.call ? handlers.call : shared_->handlers.call;
     shared_->handlers = handlers;
     shared_->handlers.tls = std::move(tls);
+    shared_->handlers.call = std::move(call);
 }
 
-void TStrmServer::SetTls(std::shared_ptr<const TTlsContext> tls)
+void TStrmServer::SetSecure(std::shared_ptr<const TTlsContext> tls,
+                            std::function<void(TStrmSocket*, const QByteArray&)> call)
 {
     std::lock_guard lock(shared_->lock);
     shared_->handlers.tls = std::move(tls);
+    shared_->handlers.call = std::move(call);
 }
 
 bool TStrmServer::Listen()

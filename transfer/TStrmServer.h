@@ -45,8 +45,10 @@ public:
     void SetFilePace(const TFilePace::TRule& rule);
     // Asked on the connections' threads; set at any time, used from the next connection on.
     void SetHandlers(const TStrmHandlers& handlers);
-    // Answers secure channels from the next connection on; null reads every one as plain.
-    void SetTls(std::shared_ptr<const TTlsContext> tls);
+    // Answers secure channels from the next connection on (null reads every one as plain), and
+    // hands those opened for a call to call (see TStrmHandlers). Kept apart from SetHandlers.
+    void SetSecure(std::shared_ptr<const TTlsContext> tls,
+                   std::function<void(TStrmSocket*, const QByteArray&)> call);
 
     // Starts listening on Port; false (logged) when the port cannot be had.
     bool Listen();

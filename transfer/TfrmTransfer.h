@@ -22,6 +22,7 @@ class QTimer;
 class IPeerKeys;
 class TExclusiveFile;
 class TTlsContext;
+class TStrmSocket;
 class TRoundedPanel;
 class TSpooledStream;
 class TStrmSender;
@@ -111,9 +112,10 @@ public:
     void BeginSend(qint64 size);
     void EndSend();
 
-    // Secure channels from now on: to peers known to take them, and from any that opens one.
-    // keys outlives the portal.
-    void SetSecurity(std::shared_ptr<const TTlsContext> tls, IPeerKeys* keys);
+    // Secure channels from now on: to peers known to take them, and from any that opens one;
+    // those opened for a call go to call (on a connection's thread). keys outlives the portal.
+    void SetSecurity(std::shared_ptr<const TTlsContext> tls, IPeerKeys* keys,
+                     std::function<void(TStrmSocket*, const QByteArray&)> call);
 
     // The list's entries in order.
     QStringList Entries() const;

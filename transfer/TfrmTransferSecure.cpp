@@ -20,10 +20,11 @@ QString PeerName(const IPeerKeys& keys, const TStrmSender& sender)
 
 } // namespace
 
-void TfrmTransfer::SetSecurity(std::shared_ptr<const TTlsContext> tls, IPeerKeys* keys)
+void TfrmTransfer::SetSecurity(std::shared_ptr<const TTlsContext> tls, IPeerKeys* keys,
+                               std::function<void(TStrmSocket*, const QByteArray&)> call)
 {
     keys_ = keys;
-    StrmRec1->SetTls(tls);
+    StrmRec1->SetSecure(tls, std::move(call));
     StrmSend1->Tls = std::move(tls);
     StrmSend1->SecureFor = [this](const QHostAddress& address) {
         keyAccepted_ = false;

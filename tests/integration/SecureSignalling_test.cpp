@@ -68,14 +68,10 @@ struct TEnd
 // B's file port, answering secure channels and handing calls to B's signalling.
 void Answer(TServerProbe& probe, TEnd& b)
 {
-    probe.Secure(b.keys.tls);
-    TStrmHandlers handlers;
-    handlers.call = [&b](TStrmSocket* socket, const QByteArray& callId) {
+    probe.server.SetSecure(b.keys.tls, [&b](TStrmSocket* socket, const QByteArray& callId) {
         QMetaObject::invokeMethod(&b.signalling,
                                   [&b, socket, callId] { b.signalling.Take(socket, callId); });
-    };
-    handlers.tls = b.keys.tls;
-    probe.server.SetHandlers(handlers);
+    });
 }
 
 bool Until(const std::function<bool()>& done)

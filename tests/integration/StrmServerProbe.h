@@ -51,7 +51,6 @@ class TServerProbe
     QStringList events_;
     QStringList failures_;
     std::vector<quint64> disconnected_;
-    TStrmHandlers handlers_;
 
 public:
     // Runs in the handler before the message is noted (may throw, as a faulty handler would).
@@ -77,8 +76,9 @@ public:
                              std::lock_guard guard(lock_);
                              failures_ << error;
                          });
-        handlers_.message = [this](const TStrmConnection& c, const QByteArray& name,
-                                   TSpooledStream& strm) {
+        TStrmHandlers handlers;
+        handlers.message = [this](const TStrmConnection& c, const QByteArray& name,
+                                  TSpooledStream& strm) {
             TSeenMessage m;
             m.id = c.Id();
             m.name = name;
@@ -97,16 +97,12 @@ public:
             messages_.push_back(m);
             return true;
         };
-        server.SetHandlers(handlers_);
+        server.SetHandlers(handlers);
         server.Listen();
     }
 
     // Answers secure channels from now on.
-    void Secure(std::shared_ptr<const TTlsContext> tls)
-    {
-        handlers_.tls = std::move(tls);
-        server.SetHandlers(handlers_);
-    }
+    void Secure(std::shared_ptr<const TTlsContext> tls) { server.SetSecure(std::move(tls), {}); }
 
     quint16 Port() const { return server.LocalPort(); }
 

@@ -1,0 +1,99 @@
+// The phone's secure channels: the call's signalling through them, the portal's, the questions
+// they raise, and how the call that rings or runs is protected, beside the caller-ID line.
+#include "app/TPhone.h"
+
+#include "app/TfrmMain.h"
+#include "calls/TCallSession.h"
+#include "calls/TSecureSignalling.h"
+#include "calls/TUdpDatagramSender.h"
+#include "platform/crypto/TIdentity.h"
+#include "platform/crypto/TTlsContext.h"
+#include "platform/logging/Logging.h"
+#include "platform/ui/TUiServices.h"
+#include "transfer/TStrmSocket.h"
+#include "transfer/TfrmTransfer.h"
+
+void TPhone::ConnectSignalling()
+{
+    signalling_ =
+        new TSecureSignalling(std::make_unique<TUdpDatagramSender>(parts_.ports.signallingPeer),
+                              parts_.transferPort, this);
+    signalling_->setObjectName(QStringLiteral("SecureSignalling"));
+    session_->SetSender(signalling_->Sender());
+    session_->SetPlainFilter(
+        [s = signalling_](const QHostAddress& from) { return s->AdmitPlain(from); });
+    connect(signalling_, &TSecureSignalling::Text, session_, &TCallSession::ReceiveSecure);
+    connect(signalling_, &TSecureSignalling::KeyState, this,
+            [this](const QHostAddress& peer, bool encrypted, IPeerKeys::TState state) {
+                security_[peer.toIPv4Address()] = {encrypted, state};
+                const QHostAddress callPeer(session_->Peer());
+                if (session_->Placing() || callPeer.isEqual(peer))
+                    ShowCallSecurity(peer);
+            });
+    connect(session_, &TCallSession::incomingCall, this,
+            [this](const QString&, const QString& address) {
+                ShowCallSecurity(QHostAddress(address));
+            });
+    connect(session_, &TCallSession::accepted, this, &TPhone::ShowCallSecurity);
+    // A channel lives as long as its call: once the call is over, it closes.
+    auto settle = [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                signalling_->Settle(session_->Placing(), QHostAddress(session_->Peer()));
+                if (!session_->Placing() && !session_->Connected() && !session_->Ringing())
+                    window_->ShowCallSecurity({}, false);
+            },
+            Qt::QueuedConnection);
+    };
+    connect(session_, &TCallSession::ended, this, settle);
+    connect(session_, &TCallSession::placingEnded, this, settle);
+    connect(session_, &TCallSession::callerCleared, this, settle);
+}
+
+void TPhone::StartSecurity(IPeerKeys* keys)
+{
+    QString error;
+    tls_ = identity_->Usable() ? TTlsContext::Make(*identity_, &error) : nullptr;
+    if (!tls_) {
+        qCInfo(lcCrypto).noquote()
+            << "every call and file goes plain:" << (error.isEmpty() ? identity_->Notice() : error);
+        return;
+    }
+    peerKeys_ = keys;
+    signalling_->SetSecurity(tls_, keys);
+    signalling_->OnInsecure = [](const QString& name, const QString& reason) {
+        return Ui().WarningConfirm(
+            QStringLiteral("Can't reach %1's Parlavue securely (%2). Call unencrypted?")
+                .arg(name, reason));
+    };
+    signalling_->OnKeyChanged = [](const QString& name) {
+        return Ui().WarningConfirm(
+            QStringLiteral("%1's key has changed: reinstalled, or someone in between. Call anyway?")
+                .arg(name));
+    };
+    windows_.transfer->SetSecurity(
+        tls_, keys, [s = signalling_](TStrmSocket* socket, const QByteArray& callId) {
+            // From a connection's thread; the socket is already the window thread's.
+            QMetaObject::invokeMethod(
+                s, [s, socket, callId] { s->Take(socket, callId); }, Qt::QueuedConnection);
+        });
+}
+
+void TPhone::ShowCallSecurity(const QHostAddress& peer)
+{
+    const auto known = security_.find(peer.toIPv4Address());
+    if (signalling_->Encrypted(peer) && known != security_.end()) {
+        const bool changed = known->second.second == IPeerKeys::TState::Changed;
+        window_->ShowCallSecurity(changed ? QStringLiteral("Encrypted · Key changed")
+                                          : QStringLiteral("Encrypted · not verified"),
+                                  changed);
+        return;
+    }
+    // Plain from an address known to encrypt may be someone else speaking for it.
+    const bool suspicious = tls_ && peerKeys_ && peerKeys_->Expected(peer).secure;
+    window_->ShowCallSecurity(suspicious
+                                  ? QStringLiteral("Not encrypted: this address used encryption")
+                                  : QStringLiteral("Not encrypted"),
+                              suspicious);
+}
