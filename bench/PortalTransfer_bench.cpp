@@ -6,9 +6,15 @@
 // thread's longest wait against an idle loop, and the process's peak memory for a 64 MiB and the
 // large file (after a first file of 1 MiB). The stored files are compared with the source in
 // full.
-// Usage: PortalTransfer_bench [MiB] [folder] [rounds]   (default 1024 MiB in a temporary folder,
-// 5 rounds; runs offscreen)
+// With --encrypted, each round also sends the file through the secure channel (both portals with
+// keys of their own) and copies it over a bare TLS socket with the same suite, for the ratios of
+// the encrypted portal to that copy and to the plain portal.
+// Usage: PortalTransfer_bench [MiB] [folder] [rounds] [--encrypted]   (default 1024 MiB in a
+// temporary folder, 5 rounds; runs offscreen)
 #include "bench/BenchSupport.h"
+#include "platform/crypto/TIdentity.h"
+#include "platform/crypto/TTlsContext.h"
+#include "platform/crypto/TTlsStream.h"
 #include "platform/ui/IUiServices.h"
 #include "platform/ui/TApplication.h"
 #include "platform/ui/TUiServices.h"
@@ -26,11 +32,15 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
+#include <netinet/in.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -285,12 +295,82 @@ TResult ThroughPortals(TPortals& p, TBenchUi& ui, const QString& source, QString
     return r;
 }
 
+// The plain copy's loop through TLS on blocking sockets: what any program pays for the channel,
+// with nothing of ours around it.
+TResult TlsCopy(QIODevice& source, const QString& path,
+                const std::shared_ptr<const TTlsContext>& client,
+                const std::shared_ptr<const TTlsContext>& server)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof at;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    ::listen(listener, 1);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &len);
+    TResult r;
+    std::atomic<double> receiverCpu{0};
+    std::atomic<qint64> written{0};
+    std::thread receiver([&] {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        TTlsStream tls(server, fd, true);
+        const int out = ::open(path.toLocal8Bit().constData(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+        QByteArray buffer(Block, '\0');
+        qint64 total = 0;
+        if (tls.Handshake() == 1)
+            for (qint64 n; (n = tls.Read(buffer.data(), Block)) > 0; total += n)
+                if (::write(out, buffer.constData(), size_t(n)) != n)
+                    break;
+        ::close(out);
+        ::close(fd);
+        written = total;
+        receiverCpu = ThreadCpu();
+    });
+    QElapsedTimer clock;
+    const double cpu0 = ThreadCpu();
+    const double process0 = ProcessCpu();
+    clock.start();
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    {
+        TTlsStream tls(client, fd, false);
+        QByteArray buffer(Block, '\0');
+        if (tls.Handshake() == 1)
+            for (qint64 n; (n = source.read(buffer.data(), Block)) > 0;)
+                for (qint64 done = 0; done < n;) {
+                    const qint64 s = tls.Write(buffer.constData() + done, n - done);
+                    if (s <= 0)
+                        break;
+                    done += s;
+                }
+        tls.Shutdown();
+    }
+    ::close(fd);
+    receiver.join();
+    r.seconds = clock.elapsed() / 1000.0;
+    r.senderCpu = ThreadCpu() - cpu0;
+    r.processCpu = ProcessCpu() - process0;
+    r.receiverCpu = receiverCpu;
+    r.bytes = written;
+    ::close(listener);
+    return r;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
+    bool encrypted = false;
+    for (int i = 1; i < argc; ++i)
+        if (QByteArray(argv[i]) == "--encrypted") {
+            encrypted = true;
+            std::copy(argv + i + 1, argv + argc, argv + i);
+            --argc;
+            break;
+        }
     const qint64 mib = argc > 1 ? qMax(1, atoi(argv[1])) : 1024;
     const int rounds = argc > 3 ? qBound(1, atoi(argv[3]), 50) : 5;
     QTemporaryDir dir(argc > 2 ? QString::fromLocal8Bit(argv[2]) + QStringLiteral("/portalXXXXXX")
@@ -317,6 +397,28 @@ int main(int argc, char** argv)
     TUiServices::Install(std::move(script));
     TPortals portals;
     MakePortals(portals, dir.path());
+    // Keys of their own for the two portals, made only when asked for.
+    std::optional<TIdentity> keyA;
+    std::optional<TIdentity> keyB;
+    std::shared_ptr<const TTlsContext> tlsA;
+    std::shared_ptr<const TTlsContext> tlsB;
+    bool secure = false;
+    if (encrypted) {
+        QString error;
+        keyA.emplace(TIdentity::Load(dir.filePath(QStringLiteral("a.key"))));
+        keyB.emplace(TIdentity::Load(dir.filePath(QStringLiteral("b.key"))));
+        tlsA = TTlsContext::Make(*keyA, &error);
+        tlsB = tlsA ? TTlsContext::Make(*keyB, &error) : nullptr;
+        if (!tlsB) {
+            std::printf("no TLS: %s\n", qPrintable(error));
+            return 1;
+        }
+        portals.a->StrmSend1->Tls = tlsA;
+        portals.a->StrmSend1->SecureFor = [&secure](const QHostAddress&) {
+            return TStrmSender::TSecure{secure, {}};
+        };
+        portals.b->StrmRec1->SetSecure(tlsB, {});
+    }
 
     // A first file of 1 MiB, so that what a first transfer sets up once (the windows' first
     // paint, the first connection) is not counted as the 64 MiB file's memory.
@@ -340,6 +442,9 @@ int main(int argc, char** argv)
     bool plainOk = true;
     bool portalOk = true;
     double idleGap = 0;
+    std::vector<TResult> tlsCopies;
+    std::vector<TResult> securePortals;
+    bool secureOk = true;
     for (int round = 0; round < rounds; ++round) {
         SyncFolder(dir.path());
         plainCached = qMin(plainCached, CachedPercent(big));
@@ -358,6 +463,21 @@ int main(int argc, char** argv)
         portalCached = qMin(portalCached, CachedPercent(big));
         portals2.push_back(ThroughPortals(portals, ui, big, &stored));
         portalOk = portalOk && portals2.back().bytes == size && SameBytes(big, stored);
+        QFile::remove(stored);
+        if (!encrypted)
+            continue;
+        SyncFolder(dir.path());
+        QFile again(big);
+        again.open(QIODevice::ReadOnly);
+        tlsCopies.push_back(TlsCopy(again, plainOut, tlsA, tlsB));
+        again.close();
+        secureOk = secureOk && tlsCopies.back().bytes == size && SameBytes(big, plainOut);
+        QFile::remove(plainOut);
+        SyncFolder(dir.path());
+        secure = true;
+        securePortals.push_back(ThroughPortals(portals, ui, big, &stored));
+        secure = false;
+        secureOk = secureOk && securePortals.back().bytes == size && SameBytes(big, stored);
         QFile::remove(stored);
     }
     auto median = [](std::vector<TResult> runs, double TResult::*field) {
@@ -407,5 +527,28 @@ int main(int argc, char** argv)
     std::printf("stored files against the source (size, every byte): first 1 MiB %s, 64 MiB %s, "
                 "%lld MiB %s; plain copy's file %s\n",
                 verdict(warmOk), verdict(smallOk), mib, verdict(portalOk), verdict(plainOk));
-    return warmOk && smallOk && portalOk && plainOk ? 0 : 1;
+    if (encrypted) {
+        TResult tls;
+        TResult sealed;
+        for (double TResult::*field : {&TResult::seconds, &TResult::senderCpu,
+                                       &TResult::receiverCpu, &TResult::processCpu}) {
+            tls.*field = median(tlsCopies, field);
+            sealed.*field = median(securePortals, field);
+        }
+        tls.bytes = sealed.bytes = size;
+        for (const TResult& r : securePortals)
+            sealed.peakKiB = qMax(sealed.peakKiB, r.peakKiB);
+        std::printf("bare TLS 1.3 socket copy: %lld MiB in %.2f s, %.0f MiB/s; encrypted portal: "
+                    "%.2f s, %.0f MiB/s, process CPU per GiB %.2f s (the bare copy %.2f s)\n",
+                    size / MiB, tls.seconds, rate(tls), sealed.seconds, rate(sealed),
+                    sealed.processCpu / gib, tls.processCpu / gib);
+        std::printf("each round's seconds (bare TLS/encrypted portal):");
+        for (size_t i = 0; i < tlsCopies.size(); ++i)
+            std::printf(" %.2f/%.2f", tlsCopies[i].seconds, securePortals[i].seconds);
+        std::printf("\nthroughput ratios: encrypted portal / bare TLS copy %.2f, encrypted portal "
+                    "/ plain portal %.2f; peak memory %.1f MiB; files %s\n",
+                    rate(sealed) / rate(tls), rate(sealed) / rate(portal), sealed.peakKiB / 1024.0,
+                    verdict(secureOk));
+    }
+    return warmOk && smallOk && portalOk && plainOk && secureOk ? 0 : 1;
 }
