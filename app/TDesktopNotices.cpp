@@ -81,7 +81,8 @@ void TDesktopNotices::Ring(const QString& callerID, const QString& sender)
     // A new caller replaces the one before: only one call rings at a time.
     notifications_.Close(callNotice_);
     TNotice notice;
-    notice.summary = CallSummary();
+    const QString security = CallSecurity ? CallSecurity(sender) : QString();
+    notice.summary = security.isEmpty() ? CallSummary() : security;
     notice.body = CallBody(callerID, sender);
     notice.actions = {QStringLiteral("answer"),  QStringLiteral("Answer"),
                       QStringLiteral("decline"), QStringLiteral("Decline"),

@@ -3,8 +3,10 @@
 #include "transfer/TfrmTransfer.h"
 
 #include <QObject>
+
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class TCallSession;
 class TDesktopNotifications;
@@ -23,6 +25,9 @@ public:
     ~TDesktopNotices() override;
 
     static QString CallSummary() { return QStringLiteral("Incoming call"); }
+    // How the call from that address is protected, for the notice's title ("Encrypted call",
+    // "Key changed"); empty keeps the plain title.
+    std::function<QString(const QString& sender)> CallSecurity;
     static QString CallBody(const QString& callerID, const QString& sender);
     static QString ReceivedSummary(const QString& path);
     static QString ReceivedBody(const QString& path, const QString& from);

@@ -58,11 +58,11 @@ TPhone::TPhone(TPhoneParts parts, QObject* parent) : QObject(parent), parts_(std
     cap_ = new TVideoCapture(*parts_.cameras);
     window_ = std::make_unique<TfrmMain>(*session_, *video_, cap_, parts_.outputVolume.get());
     CreateWindows();
-    ConnectSignalling();
     Connect();
     if (parts_.notifications)
         notices_ = std::make_unique<TDesktopNotices>(*parts_.notifications, *session_, *window_,
                                                      windows_.transfer);
+    ConnectSignalling();
 }
 
 TPhone::~TPhone()

@@ -2,6 +2,7 @@
 // they raise, and how the call that rings or runs is protected, beside the caller-ID line.
 #include "app/TPhone.h"
 
+#include "app/TDesktopNotices.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TSecureSignalling.h"
@@ -35,6 +36,16 @@ void TPhone::ConnectSignalling()
                 ShowCallSecurity(QHostAddress(address));
             });
     connect(session_, &TCallSession::accepted, this, &TPhone::ShowCallSecurity);
+    if (notices_)
+        notices_->CallSecurity = [this](const QString& sender) {
+            const QHostAddress peer(sender);
+            const auto known = security_.find(peer.toIPv4Address());
+            if (!signalling_->Encrypted(peer) || known == security_.end())
+                return QString();
+            return known->second.second == IPeerKeys::TState::Changed
+                       ? QStringLiteral("Key changed: incoming call")
+                       : QStringLiteral("Encrypted call");
+        };
     // A channel lives as long as its call: once the call is over, it closes.
     auto settle = [this] {
         QMetaObject::invokeMethod(
