@@ -1,6 +1,7 @@
 #include "app/TPhone.h"
 
 #include "app/TDesktopNotices.h"
+#include "app/TPeerKeyBook.h"
 #include "app/TLocalAddress.h"
 #include "app/TSoundDeviceChoice.h"
 #include "app/TfrmCalling.h"
@@ -9,6 +10,7 @@
 #include "calls/TVideoLink.h"
 #include "capture/TFGraphConfig.h"
 #include "capture/TVideoCapture.h"
+#include "contacts/TKnownKeys.h"
 #include "contacts/TSettingsStore.h"
 #include "contacts/TfrmIP.h"
 #include "contacts/TfrmNetworkClients.h"
@@ -188,6 +190,7 @@ void TPhone::Start()
     window_->ShowLocalAddress(localAddress_);
     LoadSettings();
     LoadIdentity();
+    LoadKeys();
     const QString portInUse =
         QStringLiteral("Could not bind socket. Address and port are already in use.");
     if (!session_->Listen())

@@ -27,6 +27,9 @@ class TDnsSdPublisher;
 class TFGraphConfig;
 class TIdentity;
 class TSecureSignalling;
+class TAnnouncedKeys;
+class TKnownKeys;
+class TPeerKeyBook;
 class TTlsContext;
 class TSoundDeviceChoice;
 class TVideoCapture;
@@ -57,6 +60,8 @@ struct TPhoneParts
     std::unique_ptr<IMediaPlayer> ringPlayer;
     // The computers on the network, as they come and go.
     std::shared_ptr<IPeerBrowser> peers;
+    // A second browser, running all the time, for the keys copies announce.
+    std::shared_ptr<IPeerBrowser> keyPeers;
     // Announces this copy under its caller ID.
     std::unique_ptr<TDnsSdPublisher> publisher;
     // The desktop's notification service: incoming calls and arrivals are told there.
@@ -110,6 +115,8 @@ private:
     void Closing();
     void LoadSettings();
     void LoadIdentity();
+    // The keys met before and those announced, then the secure channels.
+    void LoadKeys();
     void SettingsChanged(const TCallSettings& settings);
     void CheckGstElements();
     bool ReadCaptureConfig(const QString& file); // false: the file holds none
@@ -137,6 +144,9 @@ private:
     TSecureSignalling* signalling_ = nullptr;
     std::shared_ptr<const TTlsContext> tls_;
     IPeerKeys* peerKeys_ = nullptr;
+    std::unique_ptr<TKnownKeys> knownKeys_;
+    TAnnouncedKeys* announced_ = nullptr;
+    std::unique_ptr<TPeerKeyBook> keyBook_;
     // Per peer address: whether its call is encrypted, and what its key was found to be.
     std::map<quint32, std::pair<bool, IPeerKeys::TState>> security_;
     QTimer* applyTimer_ = nullptr; // applies the stored capture configuration once, at start-up

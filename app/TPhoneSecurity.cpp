@@ -3,13 +3,18 @@
 #include "app/TPhone.h"
 
 #include "app/TDesktopNotices.h"
+#include "app/TPeerKeyBook.h"
 #include "app/TfrmMain.h"
 #include "calls/TCallSession.h"
 #include "calls/TSecureSignalling.h"
 #include "calls/TUdpDatagramSender.h"
+#include "contacts/TKnownKeys.h"
 #include "platform/crypto/TIdentity.h"
 #include "platform/crypto/TTlsContext.h"
+#include "platform/dnssd/TDnsSdPublisher.h"
 #include "platform/logging/Logging.h"
+#include "platform/paths/TProgramFolder.h"
+#include "platform/peers/TAnnouncedKeys.h"
 #include "platform/ui/TUiServices.h"
 #include "transfer/TStrmSocket.h"
 #include "transfer/TfrmTransfer.h"
@@ -60,6 +65,20 @@ void TPhone::ConnectSignalling()
     connect(session_, &TCallSession::ended, this, settle);
     connect(session_, &TCallSession::placingEnded, this, settle);
     connect(session_, &TCallSession::callerCleared, this, settle);
+}
+
+void TPhone::LoadKeys()
+{
+    knownKeys_ = std::make_unique<TKnownKeys>(
+        TKnownKeys::Load(TProgramFolder::File(QString::fromLatin1(TKnownKeys::FileName))));
+    if (!knownKeys_->Notice().isEmpty())
+        Ui().Warning(knownKeys_->Notice());
+    if (parts_.keyPeers)
+        announced_ = new TAnnouncedKeys(parts_.keyPeers, this);
+    keyBook_ = std::make_unique<TPeerKeyBook>(*knownKeys_, announced_);
+    StartSecurity(keyBook_.get());
+    if (parts_.publisher && tls_)
+        parts_.publisher->SetAnnouncedKey(identity_->FingerprintText());
 }
 
 void TPhone::StartSecurity(IPeerKeys* keys)

@@ -60,6 +60,7 @@ int main(int argc, char** argv)
     // Avahi daemon the list stays empty and nothing else changes.
     auto avahi = std::make_shared<TAvahiClient>();
     parts.peers = std::make_shared<TDnsSdPeerBrowser>(avahi);
+    parts.keyPeers = std::make_shared<TDnsSdPeerBrowser>(avahi);
     parts.publisher = std::make_unique<TDnsSdPublisher>(avahi, TCallPorts().signallingListen);
     // Calls and arrivals on the desktop's notification service, when it has one.
     TDesktopNotifications notifications;

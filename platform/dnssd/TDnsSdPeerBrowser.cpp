@@ -171,14 +171,21 @@ void TDnsSdPeerBrowser::OnBrowse(AvahiServiceBrowser* browser, AvahiIfIndex ifac
 void TDnsSdPeerBrowser::ResolveCallback(AvahiServiceResolver* resolver, AvahiIfIndex, AvahiProtocol,
                                         AvahiResolverEvent event, const char*, const char*,
                                         const char*, const char* hostName,
-                                        const AvahiAddress* address, uint16_t, AvahiStringList*,
+                                        const AvahiAddress* address, uint16_t, AvahiStringList* txt,
                                         AvahiLookupResultFlags, void* userdata)
 {
-    static_cast<TDnsSdPeerBrowser*>(userdata)->OnResolved(resolver, event, hostName, address);
+    // What a record may hold is bounded by DNS; a list longer than a copy's is not read on.
+    QList<QByteArray> entries;
+    for (AvahiStringList* at = txt; at && entries.size() < 32; at = avahi_string_list_get_next(at))
+        entries << QByteArray(reinterpret_cast<const char*>(avahi_string_list_get_text(at)),
+                              qsizetype(qMin<size_t>(avahi_string_list_get_size(at), 255)));
+    static_cast<TDnsSdPeerBrowser*>(userdata)->OnResolved(resolver, event, hostName, address,
+                                                          TDnsSdPeerTable::AnnouncedKey(entries));
 }
 
 void TDnsSdPeerBrowser::OnResolved(AvahiServiceResolver* resolver, AvahiResolverEvent event,
-                                   const char* hostName, const AvahiAddress* address)
+                                   const char* hostName, const AvahiAddress* address,
+                                   const QString& announcedKey)
 {
     const QString key = resolving_.take(resolver);
     avahi_service_resolver_free(resolver);
@@ -188,7 +195,8 @@ void TDnsSdPeerBrowser::OnResolved(AvahiServiceResolver* resolver, AvahiResolver
         hostName) {
         char text[AVAHI_ADDRESS_STR_MAX] = {};
         avahi_address_snprint(text, sizeof text, address);
-        table_.Resolved(key, QString::fromUtf8(hostName), QHostAddress(QString::fromLatin1(text)));
+        table_.Resolved(key, QString::fromUtf8(hostName), QHostAddress(QString::fromLatin1(text)),
+                        announcedKey);
     } else {
         // A computer that does not answer has left without saying so.
         table_.Remove(key);

@@ -46,7 +46,7 @@ private:
     void OnBrowse(AvahiServiceBrowser* browser, AvahiIfIndex iface, AvahiProtocol protocol,
                   AvahiBrowserEvent event, const char* name, const char* type);
     void OnResolved(AvahiServiceResolver* resolver, AvahiResolverEvent event, const char* hostName,
-                    const AvahiAddress* address);
+                    const AvahiAddress* address, const QString& announcedKey);
     void CheckName(const QString& key, const QString& hostName, const QHostAddress& address);
     void NameAnswered(const QString& key, bool matches);
     void Browse();

@@ -33,16 +33,44 @@ bool TDnsSdPeerTable::Add(const QString& service, const QString& name, bool prog
         qCDebug(lcDnsSd) << "browse full: dropped a service";
         return false;
     }
-    services_.insert(service, {name, programCopy, nextOrder_++, {}});
+    services_.insert(service, {name, programCopy, nextOrder_++, {}, {}});
     return true;
 }
 
+QString TDnsSdPeerTable::AnnouncedKey(const QList<QByteArray>& txt)
+{
+    int secure = 0;
+    QByteArray key;
+    int keys = 0;
+    for (const QByteArray& entry : txt) {
+        if (entry.startsWith("pvsec=")) {
+            ++secure;
+            if (entry != "pvsec=1")
+                return {};
+        } else if (entry.startsWith("pvfp=")) {
+            ++keys;
+            key = entry.mid(5);
+        }
+    }
+    if (secure != 1 || keys != 1 || key.size() != 52)
+        return {};
+    for (const char c : key)
+        if (!((c >= 'A' && c <= 'Z') || (c >= '2' && c <= '7')))
+            return {};
+    return QString::fromLatin1(key);
+}
+
 void TDnsSdPeerTable::Resolved(const QString& service, const QString& hostName,
-                               const QHostAddress& address)
+                               const QHostAddress& address, const QString& announcedKey)
 {
     const auto found = services_.find(service);
     if (found == services_.end())
         return;
+    if (found->announcedKey != announcedKey) {
+        found->announcedKey = announcedKey;
+        if (!found->computer.isEmpty())
+            Update(found->computer);
+    }
     // Host names are any text the network chose; one that DNS could not carry is not used.
     if (address.protocol() != QAbstractSocket::IPv4Protocol || hostName.isEmpty() ||
         hostName.size() > MaxHostNameChars) {
@@ -140,6 +168,8 @@ void TDnsSdPeerTable::Update(const QString& key)
     peer.host = found->nameResolves ? found->hostName : found->address.toString();
     peer.provider = QString::fromLatin1(ProviderName);
     peer.programCopy = named->programCopy;
+    peer.address = found->address.toString();
+    peer.announcedKey = named->programCopy ? named->announcedKey : QString();
     if (found->told && peer == found->shown)
         return;
     const bool told = std::exchange(found->told, true);

@@ -2,8 +2,10 @@
 
 #include "platform/peers/TPeer.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -37,7 +39,11 @@ public:
     bool Contains(const QString& service) const { return services_.contains(service); }
     // Where the service resolved to; anything but an IPv4 address and a usable host name
     // counts as gone.
-    void Resolved(const QString& service, const QString& hostName, const QHostAddress& address);
+    void Resolved(const QString& service, const QString& hostName, const QHostAddress& address,
+                  const QString& announcedKey = {});
+    // The key a copy's TXT record announces: "pvsec=1" and "pvfp=" with 52 characters of base
+    // 32, each once; anything else announces nothing.
+    static QString AnnouncedKey(const QList<QByteArray>& txt);
     void Remove(const QString& service);
     void NameChecked(const QString& key, bool nameResolves);
     // Forgets everything, telling nobody.
@@ -59,6 +65,7 @@ private:
         bool programCopy = false;
         std::uint64_t order = 0;
         QString computer; // empty until resolved
+        QString announcedKey;
     };
     struct TComputer
     {

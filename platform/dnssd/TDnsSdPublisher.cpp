@@ -69,6 +69,29 @@ void TDnsSdPublisher::SetName(const QString& callerId)
     Publish();
 }
 
+void TDnsSdPublisher::SetAnnouncedKey(const QString& fingerprint)
+{
+    const QByteArray key = fingerprint.toLatin1();
+    if (key == announcedKey_)
+        return;
+    announcedKey_ = key;
+    if (group_)
+        avahi_entry_group_reset(group_);
+    Publish();
+}
+
+void TDnsSdPublisher::SetListed(bool listed)
+{
+    if (listed == listed_)
+        return;
+    listed_ = listed;
+    qCInfo(lcDnsSd) << (listed ? "shown on the network" : "not shown on the network");
+    if (listed)
+        Publish();
+    else
+        Drop();
+}
+
 void TDnsSdPublisher::Drop()
 {
     if (group_) {
@@ -82,7 +105,7 @@ void TDnsSdPublisher::Drop()
 
 void TDnsSdPublisher::Publish()
 {
-    if (trying_.isEmpty() || !client_->IsRunning())
+    if (trying_.isEmpty() || !client_->IsRunning() || !listed_)
         return;
     if (!group_) {
         group_ = avahi_entry_group_new(client_->Handle(), &TDnsSdPublisher::GroupCallback, this);
@@ -95,9 +118,15 @@ void TDnsSdPublisher::Publish()
     if (!avahi_entry_group_is_empty(group_))
         avahi_entry_group_reset(group_);
     const QByteArray name = trying_.toUtf8();
-    int rc = avahi_entry_group_add_service(group_, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC,
-                                           AvahiPublishFlags(0), name.constData(), ServiceType,
-                                           nullptr, nullptr, port_, "txtvers=1", nullptr);
+    const QByteArray key = "pvfp=" + announcedKey_;
+    int rc = announcedKey_.isEmpty()
+                 ? avahi_entry_group_add_service(
+                       group_, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, AvahiPublishFlags(0),
+                       name.constData(), ServiceType, nullptr, nullptr, port_, "txtvers=1", nullptr)
+                 : avahi_entry_group_add_service(group_, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC,
+                                                 AvahiPublishFlags(0), name.constData(),
+                                                 ServiceType, nullptr, nullptr, port_, "txtvers=1",
+                                                 "pvsec=1", key.constData(), nullptr);
     if (rc == AVAHI_ERR_COLLISION) {
         // Taken on this computer already (another local program).
         OnGroupState(group_, AVAHI_ENTRY_GROUP_COLLISION);

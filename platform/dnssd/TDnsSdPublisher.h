@@ -25,6 +25,11 @@ public:
 
     // The caller ID to publish; an empty one publishes the computer's host name.
     void SetName(const QString& callerId);
+    // This copy's key fingerprint (52 characters of base 32) for the TXT record ("pvsec=1",
+    // "pvfp=..."), so other copies know to open secure channels; empty announces none.
+    void SetAnnouncedKey(const QString& fingerprint);
+    // Off, nothing is announced at all (the service is withdrawn) until it is on again.
+    void SetListed(bool listed);
     // The name the network accepted; empty until then.
     QString PublishedName() const { return published_; }
 
@@ -46,6 +51,8 @@ private:
     QString wanted_; // the name asked for
     QString trying_; // the name being registered: wanted_ or an alternative of it
     QString published_;
+    QByteArray announcedKey_;
+    bool listed_ = true;
     AvahiEntryGroup* group_ = nullptr;
     int renames_ = 0;
 };

@@ -10,5 +10,8 @@ struct TPeer
     QString host;     // what to call it by: its host name, or its address
     QString provider; // which service found it, e.g. "DNS-SD"
     bool programCopy = false;
+    QString address;      // the IPv4 address it was found at; may be empty
+    QString announcedKey; // a copy's key fingerprint (52 characters of base 32) as it announces it
+
     bool operator==(const TPeer&) const = default;
 };

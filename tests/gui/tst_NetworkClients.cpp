@@ -22,7 +22,7 @@ const QString Provider = QStringLiteral("DNS-SD");
 
 TPeer Peer(const QString& host, const QString& name, bool copy = false, QString key = {})
 {
-    return {key.isEmpty() ? host : key, name, host, Provider, copy};
+    return {key.isEmpty() ? host : key, name, host, Provider, copy, {}, {}};
 }
 } // namespace
 
@@ -281,7 +281,7 @@ private slots:
     void namesFromTheNetworkAreListedAsPlainLinesWithoutAngleBrackets()
     {
         const TPeer odd{"odd", QStringLiteral("Eve\r\n<x>\u202E"), QStringLiteral("host<1>"),
-                        Provider + QStringLiteral("\u202E<p>"), false};
+                        Provider + QStringLiteral("\u202E<p>"), false, {}, {}};
         net->Add(odd);
         form->show();
         form->FormShow();
