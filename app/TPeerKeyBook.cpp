@@ -15,11 +15,10 @@ IPeerKeys::TExpected TPeerKeyBook::Expected(const QHostAddress& address) const
         const TKnownKeys::TKey* key = known_.Find(*pin);
         return {true, *pin, key ? key->name : QString()};
     }
-    if (const auto announced = announced_ ? announced_->Announced(address) : std::nullopt) {
-        const QByteArray key = TKnownKeys::ParseFingerprint(*announced);
-        if (!key.isEmpty())
-            return {true, key, {}};
-    }
+    // An announcement says the copy takes a channel, not which key is its own: a stale record
+    // outlives a copy that made a new key. A key that differs from it is only logged (Seen).
+    if (announced_ && announced_->Announced(address))
+        return {true, {}, {}};
     return {};
 }
 

@@ -1,8 +1,8 @@
 #include "app/TPhone.h"
 
 #include "app/TDesktopNotices.h"
-#include "app/TPeerKeyBook.h"
 #include "app/TLocalAddress.h"
+#include "app/TPeerKeyBook.h"
 #include "app/TSoundDeviceChoice.h"
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
@@ -188,9 +188,10 @@ void TPhone::Start()
     qCDebug(lcCapture) << "capture configuration" << (loaded ? "loaded" : "empty");
     localAddress_ = TLocalAddress::Get();
     window_->ShowLocalAddress(localAddress_);
-    LoadSettings();
+    // The key first: the network hears of this copy once, with it.
     LoadIdentity();
     LoadKeys();
+    LoadSettings();
     const QString portInUse =
         QStringLiteral("Could not bind socket. Address and port are already in use.");
     if (!session_->Listen())

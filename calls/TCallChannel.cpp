@@ -222,6 +222,14 @@ void TCallChannel::Fail(const QString& reason)
     emit Failed(reason);
 }
 
+void TCallChannel::HoldLimit(bool hold)
+{
+    if (hold)
+        limit_.stop();
+    else if (state_ != TState::Ready && state_ != TState::Ended)
+        limit_.start(HandshakeLimitMs);
+}
+
 void TCallChannel::Close()
 {
     if (state_ == TState::Ended)

@@ -37,6 +37,8 @@ public:
     QList<QByteArray> TakeQueued() { return std::exchange(queued_, {}); }
     // A signalling text; held until the channel is ready, dropped once it has ended.
     void Send(const QByteArray& text);
+    // The time limit of the set-up waits while the user is asked about the peer's key.
+    void HoldLimit(bool hold);
     // Ends the channel (close_notify); nothing more is told.
     void Close();
 

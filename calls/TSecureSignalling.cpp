@@ -73,12 +73,18 @@ void TSecureSignalling::Take(TStrmSocket* socket, const QByteArray& callId)
 {
     const QHostAddress peer = socket->PeerAddress();
     const quint32 key = peer.toIPv4Address();
-    // One call channel per address: a second one while the first rings or runs is refused.
-    if (channels_.count(key) || int(channels_.size()) >= MaxChannels || !keys_) {
-        qCInfo(lcCrypto).noquote() << "refused a second call channel from" << peer.toString();
+    if (int(channels_.size()) >= MaxChannels || !keys_) {
+        qCInfo(lcCrypto).noquote() << "refused a call channel from" << peer.toString();
         socket->Abort();
         socket->deleteLater();
         return;
+    }
+    // A copy opens a channel only for a new call: one from the same address takes the place
+    // of the last, whose call that copy has left. What the new one asks for is answered as
+    // any request is (the busy text, when this side is still in that call).
+    if (const auto found = channels_.find(key); found != channels_.end()) {
+        found->second->Close();
+        Drop(found->second);
     }
     TCallChannel* channel = TCallChannel::Take(socket, callId, this);
     channels_[key] = channel;
@@ -119,11 +125,13 @@ void TSecureSignalling::Judge(TCallChannel* channel)
     // The caller is asked before anything rings. The question is a dialog of its own: the
     // channel may be gone after it.
     const QPointer<TCallChannel> alive(channel);
+    channel->HoldLimit(true);
     const bool call = OnKeyChanged && OnKeyChanged(NameOf(peer));
     if (!alive || !channels_.count(peer.toIPv4Address()))
         return;
     if (call) {
         accepted_.insert(channel);
+        channel->HoldLimit(false);
         return;
     }
     channel->Close();
@@ -164,7 +172,9 @@ void TSecureSignalling::Tell(const QHostAddress& peer, const QString& text)
 
 void TSecureSignalling::Drop(TCallChannel* channel)
 {
-    channels_.erase(channel->Peer().toIPv4Address());
+    const auto found = channels_.find(channel->Peer().toIPv4Address());
+    if (found != channels_.end() && found->second == channel)
+        channels_.erase(found);
     accepted_.erase(channel);
     channel->deleteLater();
 }
