@@ -213,8 +213,10 @@ void TPhone::LoadSettings()
 {
     settings_ = TSettingsStore::Load(TSettingsStore::FileName(), localAddress_);
     windows_.transfer->ReceiveFolderChanged();
-    if (parts_.publisher)
+    if (parts_.publisher) {
+        parts_.publisher->SetListed(settings_.ShowOnNetwork);
         parts_.publisher->SetName(settings_.CallerID);
+    }
     if (deviceChoice_)
         deviceChoice_->Choose(settings_.Microphone, settings_.Speaker);
 }
@@ -230,8 +232,10 @@ void TPhone::LoadIdentity()
 
 void TPhone::SettingsChanged(const TCallSettings& settings)
 {
-    if (parts_.publisher)
+    if (parts_.publisher) {
+        parts_.publisher->SetListed(settings.ShowOnNetwork);
         parts_.publisher->SetName(settings.CallerID);
+    }
     if (deviceChoice_)
         deviceChoice_->Choose(settings.Microphone, settings.Speaker);
 }

@@ -16,6 +16,7 @@ struct TCallSettings
     bool AutoAnswer = false;
     // Applied to the microphone from the next call on.
     bool EchoCancellation = true;
+    bool ShowOnNetwork = true; // announced by DNS-SD
     bool NoiseSuppression = true;
     // The sound server's names of the devices calls use; empty means the system default.
     // Applied at once, during a call too.

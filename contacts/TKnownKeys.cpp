@@ -127,10 +127,12 @@ TKnownKeys TKnownKeys::Load(const QString& path)
     if (why.isEmpty())
         return known;
     // Set aside whole, so nothing in it is lost; the keys are learnt again from here on.
-    const QString aside =
+    const QString stem =
         path + QStringLiteral(".broken-") +
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QFile::rename(path, aside);
+    QString aside = stem;
+    for (int n = 2; !QFile::rename(path, aside) && n < 100; ++n)
+        aside = stem + QLatin1Char('-') + QString::number(n); // never over an earlier one
     qCWarning(lcCrypto).noquote() << "set aside" << path << "as" << aside << ":" << why;
     TKnownKeys fresh;
     fresh.path_ = path;

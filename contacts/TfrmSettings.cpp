@@ -30,7 +30,7 @@ QFont LabelFont()
 
 // The device rows and the row of the copy's own key sit between the receive path and the
 // buttons, which move down to make room.
-constexpr int DeviceRows = 64 + 32;
+constexpr int DeviceRows = 64 + 32 + 24;
 const QString SystemDefault = QStringLiteral("System default");
 } // namespace
 
@@ -151,6 +151,9 @@ void TfrmSettings::CreateControls()
         AddButton(QStringLiteral("btnCopyKey"), QStringLiteral("Copy"), QRect(392, 294, 65, 25));
     btnCopyKey->setEnabled(false);
     btnCopyKey->setAccessibleName(QStringLiteral("Copy Your Key"));
+    chkShowOnNetwork =
+        AddCheckBox(QStringLiteral("chkShowOnNetwork"),
+                    QStringLiteral("Show this computer on the network"), QRect(144, 328, 300, 17));
     btnSave->setAutoDefault(true); // Enter on the focused "Save" presses it
 
     // Each field is named by the label beside it; the "..." buttons by what they choose.
@@ -177,11 +180,11 @@ void TfrmSettings::CreateControls()
          {btnBrowseTone, btnFolderPath, btnSave, btnVideoOptions, btnClose, btnCopyKey})
         b->setFocusPolicy(Qt::StrongFocus);
 
-    QWidget* order[] = {edtRingTone,         btnBrowseTone, sedRingTime, edtMessage,
-                        edtCallerID,         edtPath,       btnSave,     btnClose,
-                        btnVideoOptions,     btnFolderPath, chkAuto,     chkEchoCancel,
-                        chkNoiseSuppression, cboMicrophone, cboSpeaker,  edtKey,
-                        btnCopyKey};
+    QWidget* order[] = {edtRingTone,         btnBrowseTone,   sedRingTime, edtMessage,
+                        edtCallerID,         edtPath,         btnSave,     btnClose,
+                        btnVideoOptions,     btnFolderPath,   chkAuto,     chkEchoCancel,
+                        chkNoiseSuppression, cboMicrophone,   cboSpeaker,  edtKey,
+                        btnCopyKey,          chkShowOnNetwork};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -281,6 +284,7 @@ void TfrmSettings::FormShow()
     chkAuto->setChecked(callSettings_.AutoAnswer);
     chkEchoCancel->setChecked(callSettings_.EchoCancellation);
     chkNoiseSuppression->setChecked(callSettings_.NoiseSuppression);
+    chkShowOnNetwork->setChecked(callSettings_.ShowOnNetwork);
     filling_ = true; // emptied so that the saved devices are shown, not the last ones tried
     cboMicrophone->clear();
     cboSpeaker->clear();
@@ -340,6 +344,7 @@ void TfrmSettings::btnSaveClick()
     edited.AutoAnswer = chkAuto->isChecked();
     edited.EchoCancellation = chkEchoCancel->isChecked();
     edited.NoiseSuppression = chkNoiseSuppression->isChecked();
+    edited.ShowOnNetwork = chkShowOnNetwork->isChecked();
     edited.Microphone = cboMicrophone->currentData().toString();
     edited.Speaker = cboSpeaker->currentData().toString();
     // A failed key stops here: the keys before it stay written, the live settings stay as

@@ -53,6 +53,8 @@ public:
     QCheckBox* chkAuto = nullptr;
     QCheckBox* chkEchoCancel = nullptr;
     QCheckBox* chkNoiseSuppression = nullptr;
+    // Off: this copy announces nothing on the network (no service, no key, no caller ID).
+    QCheckBox* chkShowOnNetwork = nullptr;
     QLabel* Label3 = nullptr;
     QLineEdit* edtMessage = nullptr;
     QLabel* Label4 = nullptr;

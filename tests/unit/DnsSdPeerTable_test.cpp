@@ -115,4 +115,40 @@ TEST(DnsSdPeerTable, NamesAndAddressesTheNetworkChoseAreCheckedBeforeUse)
     EXPECT_TRUE(TDnsSdPeerTable::IsPlainHostName("Host-B.local"));
 }
 
+TEST(DnsSdPeerTable, AKeyIsAnnouncedOnlyByAWellFormedRecordAndOnlyForACopy)
+{
+    const QByteArray fp = QByteArray(52, 'A').replace(51, 1, "Q");
+    const QByteArray pvfp = "pvfp=" + fp;
+    EXPECT_EQ(TDnsSdPeerTable::AnnouncedKey({"txtvers=1", "pvsec=1", pvfp}), QString(fp));
+    for (const QList<QByteArray>& bad :
+         QList<QList<QByteArray>>{{"txtvers=1", pvfp},          // no pvsec
+                                  {"pvsec=2", pvfp},            // another version
+                                  {"pvsec=1", "pvsec=1", pvfp}, // twice
+                                  {"pvsec=1", pvfp, "pvfp=" + QByteArray(52, 'B')},
+                                  {"pvsec=1", "pvfp=" + fp.left(51)},  // short
+                                  {"pvsec=1", "pvfp=" + fp + "A"},     // long
+                                  {"pvsec=1", "pvfp=" + fp.toLower()}, // not base 32 as written
+                                  {"pvsec=1", "pvfp=" + QByteArray(51, 'A') + "1"},
+                                  {"pvsec=1", "pvfp=" + QByteArray(51, 'A') + '\0'},
+                                  {"pvsec=1", "pvfp"}})
+        EXPECT_TRUE(TDnsSdPeerTable::AnnouncedKey(bad).isEmpty()) << bad.join(' ').toStdString();
+
+    // A workstation's record says nothing of keys, whatever it holds.
+    TDnsSdPeerTable table;
+    QList<TPeer> told;
+    table.OnAppeared = [&](const TPeer& p) { told << p; };
+    table.OnChanged = [&](const TPeer& p) { told << p; };
+    table.OnCheckName = [&](const QString& key, const QString&, const QHostAddress&) {
+        table.NameChecked(key, true);
+    };
+    table.Add("ws", "Workstation", false);
+    table.Resolved("ws", "hostb.local", B, QString(fp));
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told.last().announcedKey.isEmpty());
+    table.Add("copy", "Bert", true);
+    table.Resolved("copy", "hostb.local", B, QString(fp));
+    EXPECT_EQ(told.last().announcedKey, QString(fp));
+    EXPECT_EQ(told.last().address, B.toString());
+}
+
 } // namespace

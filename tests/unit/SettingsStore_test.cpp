@@ -92,7 +92,7 @@ TEST_F(SettingsStoreTest, SaveWritesTheKeysInOrderAndKeepsTheMicrophoneLevel)
                                       "RingTime=30\r\nMessage=Not here\r\nCallerID=Ada\r\n"
                                       "FilePath=/home/u/in\r\nAutoAnswer=1\r\n"
                                       "EchoCancellation=0\r\nNoiseSuppression=1\r\n"
-                         "Microphone=\r\nSpeaker=\r\n"));
+                         "Microphone=\r\nSpeaker=\r\nShowOnNetwork=1\r\n"));
     const TCallSettings back = TSettingsStore::Load(path, "x");
     EXPECT_EQ(back.RingTimeMs, 30000);
     EXPECT_EQ(back.MicVolume, 33);
