@@ -414,9 +414,11 @@ class Phone:
         self.starts = 0  # of the program in this root
 
     def start(self, ring_time=10, auto_answer=False, message=None, reuse=False,
-              receive_folder=True):
+              receive_folder=True, keyless=False):
         """Starts the program in a fresh root, or with reuse=True in the last one again with
-        the files it left there (its settings and received-files list)."""
+        the files it left there (its settings and received-files list). keyless=True leaves it
+        without a key of its own (a folder where the key file would be), so it speaks only the
+        plain wire, as a copy before keys did."""
         self.stop()
         if reuse:
             if self.root is None:
@@ -443,6 +445,8 @@ class Phone:
             if receive_folder:
                 os.makedirs(self.receive_folder)
             shutil.copy2(self.lab.binary, exe)
+            if keyless:
+                os.makedirs(os.path.join(folder, "Identity.key"))
             with open(os.path.join(folder, "Settings.ini"), "w") as f:
                 # The voice checks listen for steady tones both ways at once: noise suppression
                 # takes a steady tone for noise, and the echo canceller treats endless double
@@ -471,6 +475,13 @@ class Phone:
         with open(self.log_path, "wb") as err:
             self.proc = subprocess.Popen(["ip", "netns", "exec", self.ns, exe, "--test-camera"], env=env,
                                          stdout=err, stderr=subprocess.STDOUT, cwd=folder)
+        if keyless:
+            # It says once, in a box, that it goes without a key.
+            self.expect('message box: "Calls, files and messages are not encrypted', timeout=20)
+            box = self.find_window(BOX_TITLE)[0]
+            self.focus(box)
+            self.lab.xdotool("key", "Return")
+            self.expect_window_closed(box, BOX_TITLE)
         self.expect(STARTUP_MARK, timeout=20)
         self.window = self.find_main_window()
 
@@ -1334,6 +1345,119 @@ def scenario_screen_as_source(lab, a, b):
         stop_process(painter)
 
 
+SECRET_NAME = "secret-7f3c.bin"
+SECRET_MARKER = b"MARKER-7f3c-" + b"m" * 20  # 32 bytes, every 4 KiB of the file
+SECRET_WORD = "Zwetschgenkuchen-7f3c"
+
+
+def capture_exchange(lab, a, b):
+    """While capturing every payload on A's link: A calls B, B answers, A sends a marked file
+    and a text message, both end. Returns the capture as (protocol, source port, destination
+    port, bytes) records."""
+    path = os.path.join(lab.tmp, "capture-%d.bin" % time.monotonic_ns())
+    catcher = subprocess.Popen(["ip", "netns", "exec", lab.ns_a, sys.executable, STRANGER,
+                                "capture", lab.veth_a, path],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        if catcher.stdout.readline().strip() != "capturing":
+            raise Failure("the capture did not start: %s" % catcher.stderr.read())
+        place_call(a, b)
+        b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+        b.make_answer()
+        a.expect("accepted: voice to %s" % b.address)
+        a.expect_calling_window_closed()
+        secret = os.path.join(a.root, SECRET_NAME)
+        with open(secret, "wb") as f:
+            for _ in range(256):
+                f.write(SECRET_MARKER + os.urandom(4096 - len(SECRET_MARKER)))
+        portal = open_portal(a)
+        a.set_mark()
+        dialog = choose_file(a, portal, secret)
+        a.expect("sent file %s to %s" % (secret, b.address), TRANSFER_WAIT)
+        a.expect_window_closed(dialog, FILE_DIALOG_TITLE)
+        a.dismiss_box(SUCCESS_TEXT)
+        a.set_mark()
+        a.click(SEND_TEXT_MESSAGE, origin=portal)
+        editor, tx, ty = a.find_window(TEXT_TITLE, TEXT_SIZE)[:3]
+        a.focus(editor)
+        a.lab.xdotool("type", "--delay", "30", SECRET_WORD)
+        a.click(SEND_TEXT, origin=(tx, ty))
+        a.expect_match(r"sent text message (T\S*\.rtf) to %s" % re.escape(b.address))
+        a.dismiss_box(SUCCESS_TEXT)
+        # The text window and the portal go, so the sidebar's End is in reach.
+        for title in (TEXT_TITLE, PORTAL_TITLE):
+            for wid in a.windows(title):
+                a.focus(wid)
+                a.lab.xdotool("key", "Escape")
+        a.end_decline()
+        b.end_decline()
+        a.expect("call ended")
+    finally:
+        catcher.terminate()
+        catcher.communicate(timeout=10)
+    records = []
+    with open(path, "rb") as f:
+        data = f.read()
+    at = 0
+    while at + 9 <= len(data):
+        proto, sport, dport, n = struct.unpack("!BHHI", data[at:at + 9])
+        records.append((proto, sport, dport, data[at + 9:at + 9 + n]))
+        at += 9 + n
+    os.remove(path)
+    return records
+
+
+def secrets_in(records, caller_id):
+    """What of the exchange an eavesdropper reads in the records."""
+    found = set()
+    for proto, sport, dport, body in records:
+        for name, needle in (("Calling|", b"Calling|"), ("caller ID", b"|" + caller_id.encode()),
+                             ("file name", SECRET_NAME.encode()), ("file content", SECRET_MARKER),
+                             ("message word", SECRET_WORD.encode())):
+            if needle in body:
+                found.add(name)
+        if 6767 in (sport, dport) and proto == 17:
+            found.add("a datagram on 6767")
+    return found
+
+
+def scenario_eavesdropper_learns_nothing(lab, a, b):
+    """A capture of A's link during a call, a file and a text message between two copies with
+    keys holds none of the caller ID, the file's name and content or the message, and no
+    datagram on 6767; every TCP stream to 6501 starts as TLS. The same exchange with a B that
+    has no key, in the same run, shows all of them, so the detector sees what is there."""
+    a.start()
+    b.start()
+    a.expect("appeared: %s" % b.address)  # B's announcement, with its key, reached A
+    sealed = capture_exchange(lab, a, b)
+    for copy, needle in ((a, "call channel to %s" % b.address),
+                         (a, "secure channel to %s" % b.address),
+                         (b, "secure channel from %s" % a.address)):
+        if needle not in copy.text():
+            raise Failure("%s never logged %r: the exchange was not encrypted" % (copy.name, needle))
+    leaked = secrets_in(sealed, a.caller_id)
+    if leaked:
+        raise Failure("an eavesdropper read %s in the encrypted exchange" % ", ".join(sorted(leaked)))
+    firsts = {}
+    for proto, sport, dport, body in sealed:
+        if proto == 6 and dport == 6501 and body and sport not in firsts:
+            firsts[sport] = body[:2]
+    if not firsts or any(first != b"\x16\x03" for first in firsts.values()):
+        raise Failure("TCP streams to 6501 began with %s, not all TLS" % sorted(firsts.values()))
+
+    # A fresh A: this one keeps B's key, and would rightly refuse B without one.
+    b.start(keyless=True)
+    a.start()
+    a.expect("appeared: %s" % b.address)
+    plain = capture_exchange(lab, a, b)
+    shown = secrets_in(plain, a.caller_id)
+    if shown != {"Calling|", "caller ID", "file name", "file content", "message word",
+                 "a datagram on 6767"}:
+        raise Failure("the plain exchange showed only %s: the detector misses" % sorted(shown))
+    return ("encrypted: %d payloads, none readable, %d TCP streams to 6501 all TLS; plain: "
+            "all of %s read" % (len(sealed), len(firsts), ", ".join(sorted(shown))))
+
+
 SCENARIOS = [
     ("A calls B, B rings", scenario_a_calls_b_rings),
     ("B answers, voice both ways, End on both", scenario_answer_voice_end),
@@ -1347,6 +1471,8 @@ SCENARIOS = [
     ("A sends a file and a text message to B from the windows", scenario_send_file_and_message),
     ("B refuses a file it has no folder for; A says it was not sent", scenario_refused_file),
     ("A finds B with Who's Online?, adds, picks and calls it; B rings", scenario_whos_online),
+    ("an eavesdropper on the link reads nothing of an encrypted call, file and message",
+     scenario_eavesdropper_learns_nothing),
     ("during a call A chooses 320 x 240 in the capture pin dialog; B shows 320 x 240",
      scenario_capture_pin_during_call),
     ("B chooses Screen; A shows a window of B's display; B opens it again after a restart",

@@ -6,6 +6,9 @@
                                      port 8800 and a call request to its signalling port 6767
   stranger.py watch DEV ADDRESS      until SIGTERM: counts the UDP datagrams on DEV that go to
                                      ADDRESS, by destination port; prints them as JSON at the end
+  stranger.py capture DEV FILE       until SIGTERM: writes every TCP and UDP payload on DEV to
+                                     FILE, each as protocol, source and destination port and
+                                     length (struct "!BHHI") followed by the bytes
 """
 
 import json
@@ -74,11 +77,47 @@ def watch(device, address):
     print(json.dumps(counts), flush=True)
 
 
+def capture(device, path):
+    s = socket.socket(socket.AF_PACKET, socket.SOCK_RAW, socket.ntohs(0x0003))
+    s.bind((device, 0))
+    s.settimeout(0.2)
+    stop = []
+    signal.signal(signal.SIGTERM, lambda *_: stop.append(True))
+    kept = 0
+    with open(path, "wb") as out:
+        print("capturing", flush=True)
+        # Bounded: a call of a few seconds and a small file are far below it.
+        while not stop and kept < 512 << 20:
+            try:
+                frame, info = s.recvfrom(65535)
+            except (socket.timeout, InterruptedError):
+                continue
+            # Each frame once: what this host sends, as it goes out, and what it receives.
+            if len(frame) < 14 + 20 or frame[12:14] != b"\x08\x00":
+                continue
+            ip = frame[14:]
+            header = (ip[0] & 0x0F) * 4
+            total = struct.unpack("!H", ip[2:4])[0]
+            proto = ip[9]
+            if proto == 17 and len(ip) >= header + 8:
+                body = ip[header + 8:total]
+            elif proto == 6 and len(ip) >= header + 20:
+                body = ip[header + (ip[header + 12] >> 4) * 4:total]
+            else:
+                continue
+            sport, dport = struct.unpack("!HH", ip[header:header + 4])
+            out.write(struct.pack("!BHHI", proto, sport, dport, len(body)) + body)
+            kept += len(body)
+    print(kept, flush=True)
+
+
 def main():
     if len(sys.argv) == 5 and sys.argv[1] == "poke":
         poke(*sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "watch":
         watch(*sys.argv[2:])
+    elif len(sys.argv) == 4 and sys.argv[1] == "capture":
+        capture(*sys.argv[2:])
     else:
         sys.exit(__doc__)
 
