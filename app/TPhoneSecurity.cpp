@@ -9,6 +9,7 @@
 #include "calls/TSecureSignalling.h"
 #include "calls/TUdpDatagramSender.h"
 #include "contacts/TKnownKeys.h"
+#include "contacts/TfrmIP.h"
 #include "platform/crypto/TIdentity.h"
 #include "platform/crypto/TTlsContext.h"
 #include "platform/dnssd/TDnsSdPublisher.h"
@@ -73,6 +74,7 @@ void TPhone::LoadKeys()
         TKnownKeys::Load(TProgramFolder::File(QString::fromLatin1(TKnownKeys::FileName))));
     if (!knownKeys_->Notice().isEmpty())
         Ui().Warning(knownKeys_->Notice());
+    windows_.addressBook->SetKnownKeys(knownKeys_.get());
     if (parts_.keyPeers)
         announced_ = new TAnnouncedKeys(parts_.keyPeers, this);
     keyBook_ = std::make_unique<TPeerKeyBook>(*knownKeys_, announced_);

@@ -178,7 +178,7 @@ void TKnownKeys::Record(const QHostAddress& address, const QByteArray& fingerpri
     key.lastSeen = now;
     if (!name.isEmpty())
         key.name = OneLine(name);
-    if (key.from.isEmpty())
+    if (key.from.isEmpty() || from == QLatin1String("pasted"))
         key.from = from;
     const QString text = address.toString();
     key.addresses.removeAll(text);
@@ -187,6 +187,12 @@ void TKnownKeys::Record(const QHostAddress& address, const QByteArray& fingerpri
         key.addresses.removeLast();
     pins_[address.toIPv4Address()] = fingerprint;
     Save();
+}
+
+void TKnownKeys::Forget(const QHostAddress& address)
+{
+    if (pins_.erase(address.toIPv4Address()))
+        Save();
 }
 
 void TKnownKeys::Save() const

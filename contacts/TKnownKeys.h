@@ -43,6 +43,9 @@ public:
     void Record(const QHostAddress& address, const QByteArray& fingerprint, const QString& name,
                 const QString& from);
 
+    // The address is pinned to no key any more (the keys themselves are kept).
+    void Forget(const QHostAddress& address);
+
     // For the user, once: why the file was set aside. Empty when it was read or absent.
     QString Notice() const { return notice_; }
     // A 52-character base-32 fingerprint as its 32 bytes; empty when it is not one.

@@ -1,6 +1,8 @@
 #include "contacts/TfrmIP.h"
 
 #include "contacts/TContactDelegate.h"
+#include "contacts/TKnownKeys.h"
+#include "platform/crypto/TIdentity.h"
 #include "platform/errors/EError.h"
 #include "platform/ini/TLineFile.h"
 #include "platform/logging/Logging.h"
@@ -11,10 +13,12 @@
 #include "widgets/TGradientButton.h"
 #include "widgets/TRoundedPanel.h"
 
+#include <QHostAddress>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -114,6 +118,9 @@ void TfrmIP::CreateControls()
     btnAdd = AddButton(QStringLiteral("btnAdd"), QStringLiteral("Add"), {14, 59, 75, 25});
     btnDeleteAll =
         AddButton(QStringLiteral("btnDeleteAll"), QStringLiteral("Clear List"), {406, 59, 75, 25});
+    btnKey = AddButton(QStringLiteral("btnKey"), QStringLiteral("Key..."), {210, 59, 75, 25});
+    btnKey->setAccessibleName(QStringLiteral("Contact Key"));
+    btnKey->setEnabled(false);
 
     ListBox1 = new QListWidget(Panel1);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
@@ -144,8 +151,8 @@ void TfrmIP::CreateControls()
     // The rows are read as the contact lines they show.
     ListBox1->setAccessibleName(QStringLiteral("Contacts"));
 
-    QWidget* chain[] = {ListBox1, edtName,   edtIP,        btnAdd,   btnDelete,
-                        btnClose, btnOnline, btnDeleteAll, btnInsert};
+    QWidget* chain[] = {ListBox1, edtName,   edtIP,        btnAdd,    btnDelete,
+                        btnClose, btnOnline, btnDeleteAll, btnInsert, btnKey};
     for (size_t i = 0; i + 1 < std::size(chain); ++i)
         setTabOrder(chain[i], chain[i + 1]);
 
@@ -159,6 +166,51 @@ void TfrmIP::CreateControls()
     on(btnOnline, &TfrmIP::btnOnlineClick);
     on(btnInsert, &TfrmIP::ListBox1DblClick);
     on(btnClose, &TfrmIP::btnCloseClick);
+    on(btnKey, &TfrmIP::btnKeyClick);
+}
+
+void TfrmIP::SetKnownKeys(TKnownKeys* keys)
+{
+    keys_ = keys;
+    btnKey->setEnabled(keys_ != nullptr);
+}
+
+void TfrmIP::btnKeyClick()
+{
+    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+    if (!keys_ || selected.isEmpty()) {
+        Ui().Information(QStringLiteral("Select a contact to give it a key."));
+        return;
+    }
+    const QString line = selected.first()->text();
+    const QString name = line.section(QStringLiteral(" <"), 0, 0).trimmed();
+    QHostAddress address;
+    // Keys are kept by address: a host name may stand for another computer tomorrow.
+    if (!address.setAddress(HostOf(line)) || address.protocol() != QAbstractSocket::IPv4Protocol) {
+        Ui().Error(QStringLiteral("A key can be given to a contact with an IP address only."));
+        return;
+    }
+    const std::optional<QByteArray> pin = keys_->PinFor(address);
+    const std::optional<QString> answer = Ui().InputBox(
+        QStringLiteral("Contact Key"),
+        QStringLiteral("The key of %1, as its settings window shows it under \"Your key\" (Copy):")
+            .arg(name),
+        pin ? TIdentity::Base32(*pin) : QString());
+    if (!answer)
+        return;
+    QString text = answer->toUpper();
+    text.remove(QRegularExpression(QStringLiteral("[\\s-]")));
+    if (text.isEmpty()) {
+        keys_->Forget(address);
+        return;
+    }
+    const QByteArray key = TKnownKeys::ParseFingerprint(text);
+    if (key.isEmpty()) {
+        Ui().Error(QStringLiteral("That is not a key: a key is 52 letters and digits, as the other "
+                                  "computer's settings window shows it under \"Your key\"."));
+        return;
+    }
+    keys_->Record(address, key, name, QStringLiteral("pasted"));
 }
 
 int TfrmIP::Execute()

@@ -16,6 +16,8 @@ class TRoundedPanel;
 // "IP Address Book": named contacts, each kept as one line "name <host>", sorted by the whole
 // line. "IPAddress.dat" beside the program is read on every opening and written on every
 // closing; in between the list is the only copy.
+class TKnownKeys;
+
 class TfrmIP : public QDialog, public IContactBook
 {
     Q_OBJECT
@@ -60,6 +62,7 @@ public:
     QPushButton* btnOnline = nullptr;
     QPushButton* btnInsert = nullptr;
     QPushButton* btnClose = nullptr;
+    QPushButton* btnKey = nullptr; // the selected contact's key, pasted from its settings window
 
     // Handlers.
     void FormActivate();
@@ -71,6 +74,9 @@ public:
     void ListBox1DblClick();
     void btnOnlineClick();
     void btnCloseClick();
+    void btnKeyClick();
+    // Where pasted keys are kept; without it a key cannot be given. Must outlive the book.
+    void SetKnownKeys(TKnownKeys* keys);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -83,6 +89,7 @@ private:
     QLabel* AddLabel(const QString& name, const QString& text, int left, int top);
     QLineEdit* AddEdit(const QString& name, int left, int top);
     QPushButton* AddButton(const QString& name, const QString& text, const QRect& geometry);
+    TKnownKeys* keys_ = nullptr;
     void InsertSorted(const QString& line);
 
     QWidget* listViewport_ = nullptr;

@@ -1,6 +1,8 @@
 // The address book window on its own: the main window's host field is a recorder.
 #include "contacts/TContactDelegate.h"
+#include "contacts/TKnownKeys.h"
 #include "contacts/TfrmIP.h"
+#include "platform/crypto/TIdentity.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/TWindowTest.h"
 
@@ -321,6 +323,33 @@ private slots:
         };
         QVERIFY(!darkIn(row1, 32, 44));
         QVERIFY(darkIn(row1, 45, 120));
+    }
+
+    void aPastedKeyIsKeptForTheContactsAddressAndNonsenseIsRefused()
+    {
+        TKnownKeys keys = TKnownKeys::Load(env->ProgramFile(TKnownKeys::FileName));
+        form->SetKnownKeys(&keys);
+        Open();
+        form->AddContact("Bea", "169.254.9.2");
+        form->AddContact("Lab", "lab-pc");
+        form->ListBox1->setCurrentRow(0);
+        const QByteArray key(32, '\x5a');
+        const QString text = TIdentity::Base32(key);
+        // As copied, or typed in groups in lower case.
+        ui().inputAnswers = {"not a key at all", text.left(20).toLower() + " - " + text.mid(20)};
+        QTest::mouseClick(form->btnKey, Qt::LeftButton);
+        QCOMPARE(ui().Texts("error").size(), 1);
+        QVERIFY(!keys.PinFor(QHostAddress("169.254.9.2")));
+        QTest::mouseClick(form->btnKey, Qt::LeftButton);
+        QCOMPARE(TKnownKeys::Load(env->ProgramFile(TKnownKeys::FileName))
+                     .PinFor(QHostAddress("169.254.9.2")),
+                 std::optional<QByteArray>(key));
+        QCOMPARE(keys.Find(key)->name, QString("Bea"));
+        // A name that may be another computer tomorrow gets no key.
+        form->ListBox1->setCurrentRow(1);
+        QTest::mouseClick(form->btnKey, Qt::LeftButton);
+        QCOMPARE(ui().Texts("error").size(), 2);
+        QCOMPARE(keys.Find(key)->addresses, QStringList{"169.254.9.2"});
     }
 };
 
