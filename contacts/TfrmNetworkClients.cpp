@@ -1,7 +1,9 @@
 #include "contacts/TfrmNetworkClients.h"
 
 #include "contacts/IContactBook.h"
+#include "contacts/TKnownKeys.h"
 #include "contacts/TfrmExport.h"
+#include "platform/crypto/TIdentity.h"
 #include "platform/logging/Logging.h"
 #include "platform/peers/IPeerBrowser.h"
 #include "platform/text/TRemoteText.h"
@@ -187,8 +189,22 @@ void TfrmNetworkClients::Dress(QListWidgetItem* item, int line, const QString& t
     // A computer that runs this program can answer a call; the others are only listed.
     const bool marked = peer.programCopy && line < 2;
     item->setData(Qt::ForegroundRole, marked ? QVariant(QBrush(ProgramCopyColor)) : QVariant());
-    item->setToolTip(marked ? QStringLiteral("Runs Parlavue: this computer can answer a call")
+    // Whether it announces a key: calls and files to it are then encrypted. Words, not colour.
+    QString keyState;
+    if (marked)
+        keyState = peer.announcedKey.isEmpty()
+                       ? QStringLiteral("; it announces no encryption key")
+                       : QStringLiteral("; it announces the encryption key %1 ...")
+                             .arg(KeyGroups(peer.announcedKey));
+    item->setToolTip(marked ? QStringLiteral("Runs Parlavue: this computer can answer a call") +
+                                  keyState
                             : QString());
+    item->setData(Qt::AccessibleDescriptionRole, item->toolTip());
+}
+
+QString TfrmNetworkClients::KeyGroups(const QString& fingerprint)
+{
+    return TIdentity::ShortTextOf(TKnownKeys::ParseFingerprint(fingerprint));
 }
 
 void TfrmNetworkClients::Listed(const TPeer& peer)

@@ -75,6 +75,7 @@ private:
     void SearchEnded();
     void StopBrowsing();
     int FirstRow(const QString& key) const;
+    static QString KeyGroups(const QString& fingerprint);
     void Dress(QListWidgetItem* item, int line, const QString& text, const TPeer& peer) const;
     static QString Shown(const QString& remote);
 

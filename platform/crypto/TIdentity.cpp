@@ -99,7 +99,12 @@ QString TIdentity::FingerprintText() const
 
 QString TIdentity::ShortText() const
 {
-    const QString text = Base32(fingerprint_.left(16));
+    return ShortTextOf(fingerprint_);
+}
+
+QString TIdentity::ShortTextOf(const QByteArray& fingerprint)
+{
+    const QString text = Base32(fingerprint.left(16));
     QStringList groups;
     for (qsizetype i = 0; i < text.size(); i += 4)
         groups << text.mid(i, 4);

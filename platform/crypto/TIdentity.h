@@ -38,6 +38,8 @@ public:
     QString Notice() const { return notice_; }
 
     static QString Base32(const QByteArray& bytes);
+    // Any fingerprint as ShortText shows this copy's.
+    static QString ShortTextOf(const QByteArray& fingerprint);
     // The fingerprint of any public key; empty when it cannot be encoded.
     static QByteArray FingerprintOf(evp_pkey_st* key);
 
