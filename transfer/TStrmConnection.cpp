@@ -21,6 +21,9 @@ constexpr int KernelBuffer = 1024 * 1024;
 
 std::atomic<quint64> arrivals{0};
 
+// How long a connection may stay silent before it is told as a contact without its first byte.
+constexpr int SilentContactMs = 1000;
+
 } // namespace
 
 TStrmConnection::TStrmConnection(TStrmSocket* socket, quint64 id, const TStrmLimits& limits,
@@ -54,6 +57,12 @@ TStrmConnection::TStrmConnection(TStrmSocket* socket, quint64 id, const TStrmLim
     HeardPeer();
     headerTime_.start();
     QMetaObject::invokeMethod(this, &TStrmConnection::Pump, Qt::QueuedConnection);
+}
+
+void TStrmConnection::Contact()
+{
+    if (!std::exchange(contacted_, true))
+        emit Contacted();
 }
 
 void TStrmConnection::HandOver(const QByteArray& callId)
@@ -126,11 +135,18 @@ bool TStrmConnection::Secure()
     if (channel_ == TChannel::Handshaking)
         return false;
     const int first = socket_->PeekFirst();
-    if (first == -1)
+    if (first == -1) {
+        // A peer that says nothing is a contact all the same, told a moment later.
+        if (!std::exchange(peekTimed_, true))
+            QTimer::singleShot(SilentContactMs, this, [this] {
+                if (channel_ == TChannel::Undecided)
+                    Contact();
+            });
         return false;
+    }
     if (first != 0x16 || !handlers_->tls) {
         channel_ = TChannel::Plain;
-        emit Contacted();
+        Contact();
         return true;
     }
     channel_ = TChannel::Handshaking;
@@ -193,7 +209,7 @@ bool TStrmConnection::ReadHeader()
                 End();
                 return false;
             }
-            emit Contacted();
+            Contact();
             field_.clear();
             headerField_ = 0;
         } else if (headerField_ == 0) {

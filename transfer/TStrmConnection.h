@@ -88,8 +88,9 @@ public:
     void Cancel();
 
 signals:
-    // The connection is for a message: a plain one, or a secure one whose hello said so.
-    // Only with tls in the handlers; without, every connection is one from the start.
+    // The connection is for a message: a plain one, a secure one whose hello said so, or one
+    // that said nothing for a second. Only with tls in the handlers; without, every connection
+    // is one from the start.
     void Contacted();
     // Body bytes read from the wire so far, of the length announced.
     void Progress(qint64 received, qint64 total);
@@ -115,6 +116,7 @@ private:
     // Tells a secure channel from the plain framing by the first byte (a plain sender's is a
     // digit) and opens it; true once the header may be read.
     bool Secure();
+    void Contact(); // emits Contacted once
     // Gives a call's channel to the phone; the connection ends without it.
     void HandOver(const QByteArray& callId);
     // Restarts the silence limit: bytes came, or we wait for the peer again.
@@ -150,6 +152,8 @@ private:
         Open,
     } channel_ = TChannel::Undecided;
     QByteArray peerKey_;
+    bool peekTimed_ = false;
+    bool contacted_ = false;
     qint32 nameLength_ = 0;
     int frameLength_ = 0;
     QByteArray field_;
