@@ -1350,10 +1350,26 @@ SECRET_MARKER = b"MARKER-7f3c-" + b"m" * 20  # 32 bytes, every 4 KiB of the file
 SECRET_WORD = "Zwetschgenkuchen-7f3c"
 
 
-def capture_exchange(lab, a, b):
+FORGED_PORT = 40404  # the forger's own, so the capture tells its datagrams from the copies'
+
+
+def forge(lab, ns, source, target, texts):
+    """Sends each text as a signalling datagram from source (an address of namespace ns) to
+    target's port 6767, as a host that fakes that address would."""
+    script = ("import socket, sys\n"
+              "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+              "s.bind((sys.argv[1], %d))\n"
+              "for text in sys.argv[3:]:\n"
+              "    s.sendto(text.encode(), (sys.argv[2], 6767))\n" % FORGED_PORT)
+    subprocess.run(["ip", "netns", "exec", ns, sys.executable, "-c", script, source, target]
+                   + list(texts), check=True, timeout=20)
+
+
+def capture_exchange(lab, a, b, forged=False):
     """While capturing every payload on A's link: A calls B, B answers, A sends a marked file
-    and a text message, both end. Returns the capture as (protocol, source port, destination
-    port, bytes) records."""
+    and a text message, both end. With forged=True, while B rings, "Cancel" and a status text
+    come to B from A's address outside the channel, and must change nothing. Returns the
+    capture as (protocol, source port, destination port, bytes) records."""
     path = os.path.join(lab.tmp, "capture-%d.bin" % time.monotonic_ns())
     catcher = subprocess.Popen(["ip", "netns", "exec", lab.ns_a, sys.executable, STRANGER,
                                 "capture", lab.veth_a, path],
@@ -1363,6 +1379,11 @@ def capture_exchange(lab, a, b):
             raise Failure("the capture did not start: %s" % catcher.stderr.read())
         place_call(a, b)
         b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+        if forged:
+            forge(lab, lab.ns_a, a.address, b.address, ["Cancel", "Accept", "Gone fishing"])
+            b.expect("dropped a plain datagram from %s" % a.address)
+            if b.find("cancelled by caller"):
+                raise Failure("a forged Cancel from A's address stopped B's ring")
         b.make_answer()
         a.expect("accepted: voice to %s" % b.address)
         a.expect_calling_window_closed()
@@ -1416,7 +1437,7 @@ def secrets_in(records, caller_id):
                              ("message word", SECRET_WORD.encode())):
             if needle in body:
                 found.add(name)
-        if 6767 in (sport, dport) and proto == 17:
+        if 6767 in (sport, dport) and proto == 17 and sport != FORGED_PORT:
             found.add("a datagram on 6767")
     return found
 
@@ -1424,12 +1445,13 @@ def secrets_in(records, caller_id):
 def scenario_eavesdropper_learns_nothing(lab, a, b):
     """A capture of A's link during a call, a file and a text message between two copies with
     keys holds none of the caller ID, the file's name and content or the message, and no
-    datagram on 6767; every TCP stream to 6501 starts as TLS. The same exchange with a B that
+    datagram on 6767 between them; every TCP stream to 6501 starts as TLS; texts forged from
+    the caller's address while B rings change nothing. The same exchange with a B that
     has no key, in the same run, shows all of them, so the detector sees what is there."""
     a.start()
     b.start()
     a.expect("appeared: %s" % b.address)  # B's announcement, with its key, reached A
-    sealed = capture_exchange(lab, a, b)
+    sealed = capture_exchange(lab, a, b, forged=True)
     for copy, needle in ((a, "call channel to %s" % b.address),
                          (a, "secure channel to %s" % b.address),
                          (b, "secure channel from %s" % a.address)):
