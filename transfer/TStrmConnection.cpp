@@ -305,8 +305,15 @@ void TStrmConnection::ReadBody()
     for (qint64 turn = 0; state_ == TState::Body && received_ < total_ && turn < TurnBytes;) {
         // Never more than was announced: whatever follows is not part of the body.
         const qint64 want = qMin(total_ - received_, ReadBlock);
-        const qint64 n =
-            spool_ >= 0 ? socket_->ReadToPipe(want) : socket_->Read(block_.data(), want);
+        // A secure channel gives a record (16 KiB) a read: the block is filled before the disk
+        // and the progress hear of it.
+        qint64 n = spool_ >= 0 ? socket_->ReadToPipe(want) : socket_->Read(block_.data(), want);
+        while (spool_ < 0 && n > 0 && n < want) {
+            const qint64 more = socket_->Read(block_.data() + n, want - n);
+            if (more <= 0)
+                break; // an end is seen on the next read
+            n += more;
+        }
         if (n <= 0) {
             peerGone_ = peerGone_ || n < 0;
             break;

@@ -340,13 +340,23 @@ void TStrmSender::Fill()
 {
     // Each block goes from our memory straight into the kernel. What the page cache has is
     // read here, just before it is sent, while it is still in the processor's cache; the rest
-    // comes from the workers.
-    for (qint64 turn = 0; state_ == TState::Sending;) {
+    // comes from the workers. Progress is told per block and per turn, not per write: through
+    // a secure channel a write takes one record of 16 KiB.
+    qint64 told = sent_;
+    qint64 turn = 0;
+    auto tell = [&] {
+        if (turn > 0)
+            HeardPeer();
+        if (sent_ != told && state_ == TState::Sending)
+            emit Progress(told = sent_, total_);
+    };
+    while (state_ == TState::Sending) {
         const bool header = !header_.isEmpty();
         if (!header && blocks_.empty() && !ReadNow())
             break;
         if (turn >= TurnBytes) {
             socket_->SetWriting(true); // the rest after the window's turn
+            tell();
             return;
         }
         const QByteArray& from = header ? header_ : blocks_.front();
@@ -358,11 +368,13 @@ void TStrmSender::Fill()
         }
         if (n == 0) {
             socket_->SetWriting(true);
+            tell();
             return;
         }
-        HeardPeer();
         turn += n;
         taken_ += n;
+        if (!header)
+            sent_ += n;
         if (taken_ == from.size()) {
             taken_ = 0;
             if (header) {
@@ -370,13 +382,11 @@ void TStrmSender::Fill()
             } else {
                 spare_.push_back(std::move(blocks_.front())); // read into again
                 blocks_.pop_front();
+                tell();
             }
         }
-        if (header)
-            continue;
-        sent_ += n;
-        emit Progress(sent_, total_);
     }
+    tell();
     if (state_ == TState::Sending && header_.isEmpty() && sent_ == total_) {
         state_ = TState::Awaiting;
         socket_->SetReading(true);

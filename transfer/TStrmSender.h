@@ -74,7 +74,7 @@ public:
 
 signals:
     void Connected();
-    // After every write of body bytes the kernel took.
+    // Body bytes the kernel has taken: after each block, and before the window gets its turn.
     void Progress(qint64 sent, qint64 total);
     // The kernel has taken the last body byte; the acknowledgement is still to come.
     void MessageSent();
