@@ -59,16 +59,30 @@ void ResetPeak()
         f.write("5");
 }
 
-TResult PlainCopy(QIODevice& source, const QString& path)
+int LoopbackListener(sockaddr_in* at)
 {
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof at;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    *at = {};
+    at->sin_family = AF_INET;
+    at->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof *at;
+    ::bind(listener, reinterpret_cast<sockaddr*>(at), sizeof *at);
     ::listen(listener, 1);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &len);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(at), &len);
+    return listener;
+}
+
+int ConnectTo(const sockaddr_in& at)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at);
+    return fd;
+}
+
+TResult PlainCopy(QIODevice& source, const QString& path)
+{
+    sockaddr_in at{};
+    const int listener = LoopbackListener(&at);
     TResult r;
     std::atomic<double> receiverCpu{0};
     std::atomic<qint64> written{0};
@@ -89,8 +103,7 @@ TResult PlainCopy(QIODevice& source, const QString& path)
     const double cpu0 = ThreadCpu();
     const double process0 = ProcessCpu();
     clock.start();
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    const int fd = ConnectTo(at);
     QByteArray buffer(Block, '\0');
     for (qint64 n; (n = source.read(buffer.data(), Block)) > 0;) {
         for (qint64 done = 0; done < n;) {

@@ -3,6 +3,8 @@
 #include <QIODevice>
 #include <QString>
 
+#include <netinet/in.h>
+
 // What the transfer benchmarks share: the plain socket copy they are measured against, and the
 // readings of CPU time and memory.
 namespace bench {
@@ -34,5 +36,9 @@ void ResetPeak();
 // Sends what is left of source through a loopback socket with a plain send loop, while a thread
 // receives it with a plain recv loop into a new file at path. The sender is the calling thread.
 TResult PlainCopy(QIODevice& source, const QString& path);
+// A listening TCP socket on a free loopback port, whose address goes to *at; and a socket
+// connected to it. Blocking, as the plain copies use them.
+int LoopbackListener(sockaddr_in* at);
+int ConnectTo(const sockaddr_in& at);
 
 } // namespace bench

@@ -301,14 +301,8 @@ TResult TlsCopy(QIODevice& source, const QString& path,
                 const std::shared_ptr<const TTlsContext>& client,
                 const std::shared_ptr<const TTlsContext>& server)
 {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof at;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    ::listen(listener, 1);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &len);
+    const int listener = LoopbackListener(&at);
     TResult r;
     std::atomic<double> receiverCpu{0};
     std::atomic<qint64> written{0};
@@ -331,8 +325,7 @@ TResult TlsCopy(QIODevice& source, const QString& path,
     const double cpu0 = ThreadCpu();
     const double process0 = ProcessCpu();
     clock.start();
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    const int fd = ConnectTo(at);
     {
         TTlsStream tls(client, fd, false);
         QByteArray buffer(Block, '\0');

@@ -5,6 +5,7 @@
 #include "platform/crypto/TIdentity.h"
 #include "platform/crypto/TTlsContext.h"
 #include "tests/integration/StrmServerProbe.h"
+#include "tests/integration/TestKeys.h"
 #include "transfer/TStrmSocket.h"
 
 #include <QCryptographicHash>
@@ -16,15 +17,7 @@
 
 namespace {
 
-struct TKeys
-{
-    QTemporaryDir dir;
-    TIdentity identity = TIdentity::Load(dir.filePath(QStringLiteral("Identity.key")));
-    std::shared_ptr<const TTlsContext> tls = [this] {
-        QString error;
-        return TTlsContext::Make(identity, &error);
-    }();
-};
+using TKeys = TTestKeys;
 
 // Every peer takes a channel and is known by the key given, if any.
 class TPeerKeys : public IPeerKeys

@@ -5,6 +5,7 @@
 #include "platform/crypto/TTlsContext.h"
 #include "platform/crypto/TTlsStream.h"
 #include "tests/integration/StrmServerProbe.h"
+#include "tests/integration/TestKeys.h"
 #include "transfer/TStrmSocket.h"
 
 #include <QBuffer>
@@ -16,17 +17,7 @@
 
 namespace {
 
-struct TKeys
-{
-    QTemporaryDir dir;
-    TIdentity identity = TIdentity::Load(dir.filePath(QStringLiteral("Identity.key")));
-    std::shared_ptr<const TTlsContext> tls = [this] {
-        QString error;
-        auto made = TTlsContext::Make(identity, &error);
-        EXPECT_TRUE(made) << error.toStdString();
-        return made;
-    }();
-};
+using TKeys = TTestKeys;
 
 std::shared_ptr<QIODevice> Body(const QByteArray& bytes)
 {
