@@ -81,6 +81,11 @@ int ConnectTo(const sockaddr_in& at)
 
 TResult PlainCopy(QIODevice& source, const QString& path)
 {
+    return SocketCopy(source, path, {});
+}
+
+TResult SocketCopy(QIODevice& source, const QString& path, const TCopyChannel& channel)
+{
     sockaddr_in at{};
     const int listener = LoopbackListener(&at);
     TResult r;
@@ -88,10 +93,14 @@ TResult PlainCopy(QIODevice& source, const QString& path)
     std::atomic<qint64> written{0};
     std::thread receiver([&] {
         const int fd = ::accept(listener, nullptr, nullptr);
+        const auto take =
+            channel.receiving ? channel.receiving(fd) : [fd](char* data, qint64 n) -> qint64 {
+            return ::recv(fd, data, size_t(n), 0);
+        };
         const int out = ::open(path.toLocal8Bit().constData(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
         QByteArray buffer(Block, '\0');
         qint64 total = 0;
-        for (ssize_t n; (n = ::recv(fd, buffer.data(), Block, 0)) > 0; total += n)
+        for (qint64 n; (n = take(buffer.data(), Block)) > 0; total += n)
             if (::write(out, buffer.constData(), size_t(n)) != n)
                 break;
         ::close(out);
@@ -104,13 +113,19 @@ TResult PlainCopy(QIODevice& source, const QString& path)
     const double process0 = ProcessCpu();
     clock.start();
     const int fd = ConnectTo(at);
-    QByteArray buffer(Block, '\0');
-    for (qint64 n; (n = source.read(buffer.data(), Block)) > 0;) {
-        for (qint64 done = 0; done < n;) {
-            const ssize_t s = ::send(fd, buffer.constData() + done, size_t(n - done), 0);
-            if (s <= 0)
-                break;
-            done += s;
+    {
+        const auto give =
+            channel.sending ? channel.sending(fd) : [fd](const char* data, qint64 n) -> qint64 {
+            return ::send(fd, data, size_t(n), 0);
+        };
+        QByteArray buffer(Block, '\0');
+        for (qint64 n; (n = source.read(buffer.data(), Block)) > 0;) {
+            for (qint64 done = 0; done < n;) {
+                const qint64 s = give(buffer.constData() + done, n - done);
+                if (s <= 0)
+                    break;
+                done += s;
+            }
         }
     }
     ::close(fd);

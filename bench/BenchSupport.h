@@ -5,6 +5,8 @@
 
 #include <netinet/in.h>
 
+#include <functional>
+
 // What the transfer benchmarks share: the plain socket copy they are measured against, and the
 // readings of CPU time and memory.
 namespace bench {
@@ -36,6 +38,16 @@ void ResetPeak();
 // Sends what is left of source through a loopback socket with a plain send loop, while a thread
 // receives it with a plain recv loop into a new file at path. The sender is the calling thread.
 TResult PlainCopy(QIODevice& source, const QString& path);
+// What the two ends of a socket copy do on their connected sockets; unset, the plain system
+// calls. Each is called once with its socket and gives that end's way to move bytes: what it
+// moved, or nothing more at zero or less.
+struct TCopyChannel
+{
+    std::function<std::function<qint64(char*, qint64)>(int fd)> receiving;
+    std::function<std::function<qint64(const char*, qint64)>(int fd)> sending;
+};
+// The plain copy's loop, a file through a loopback socket to a file, over the channel given.
+TResult SocketCopy(QIODevice& source, const QString& path, const TCopyChannel& channel);
 // A listening TCP socket on a free loopback port, whose address goes to *at; and a socket
 // connected to it. Blocking, as the plain copies use them.
 int LoopbackListener(sockaddr_in* at);

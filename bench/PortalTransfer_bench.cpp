@@ -32,15 +32,11 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
-#include <netinet/in.h>
 #include <sys/mman.h>
-#include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -301,53 +297,22 @@ TResult TlsCopy(QIODevice& source, const QString& path,
                 const std::shared_ptr<const TTlsContext>& client,
                 const std::shared_ptr<const TTlsContext>& server)
 {
-    sockaddr_in at{};
-    const int listener = LoopbackListener(&at);
-    TResult r;
-    std::atomic<double> receiverCpu{0};
-    std::atomic<qint64> written{0};
-    std::thread receiver([&] {
-        const int fd = ::accept(listener, nullptr, nullptr);
-        TTlsStream tls(server, fd, true);
-        const int out = ::open(path.toLocal8Bit().constData(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-        QByteArray buffer(Block, '\0');
-        qint64 total = 0;
-        if (tls.Handshake() == 1)
-            for (qint64 n; (n = tls.Read(buffer.data(), Block)) > 0; total += n)
-                if (::write(out, buffer.constData(), size_t(n)) != n)
-                    break;
-        ::close(out);
-        ::close(fd);
-        written = total;
-        receiverCpu = ThreadCpu();
-    });
-    QElapsedTimer clock;
-    const double cpu0 = ThreadCpu();
-    const double process0 = ProcessCpu();
-    clock.start();
-    const int fd = ConnectTo(at);
-    {
-        TTlsStream tls(client, fd, false);
-        QByteArray buffer(Block, '\0');
-        if (tls.Handshake() == 1)
-            for (qint64 n; (n = source.read(buffer.data(), Block)) > 0;)
-                for (qint64 done = 0; done < n;) {
-                    const qint64 s = tls.Write(buffer.constData() + done, n - done);
-                    if (s <= 0)
-                        break;
-                    done += s;
-                }
-        tls.Shutdown();
-    }
-    ::close(fd);
-    receiver.join();
-    r.seconds = clock.elapsed() / 1000.0;
-    r.senderCpu = ThreadCpu() - cpu0;
-    r.processCpu = ProcessCpu() - process0;
-    r.receiverCpu = receiverCpu;
-    r.bytes = written;
-    ::close(listener);
-    return r;
+    auto end = [](const std::shared_ptr<const TTlsContext>& tls, int fd, bool isServer) {
+        auto stream = std::make_shared<TTlsStream>(tls, fd, isServer);
+        return stream->Handshake() == 1 ? stream : nullptr;
+    };
+    TCopyChannel channel;
+    channel.receiving = [&](int fd) -> std::function<qint64(char*, qint64)> {
+        return [stream = end(server, fd, true)](char* data, qint64 n) {
+            return stream ? stream->Read(data, n) : -1;
+        };
+    };
+    channel.sending = [&](int fd) -> std::function<qint64(const char*, qint64)> {
+        return [stream = end(client, fd, false)](const char* data, qint64 n) {
+            return stream ? stream->Write(data, n) : -1;
+        };
+    };
+    return SocketCopy(source, path, channel);
 }
 
 } // namespace
