@@ -141,21 +141,33 @@ void TStrmSender::Resolved(const QList<QHostAddress>& addresses)
         Finish(QStringLiteral("Null Remote Address"));
         return;
     }
-    // The user gets one chance to name another host. The question is a dialog of its own:
-    // whatever happens meanwhile (a cancel, the sender going) is looked at after it.
+    // The user gets one chance to name another host.
     askedHost_ = true;
-    limit_.stop();
-    const QPointer<TStrmSender> self(this);
-    const auto attempt = stop_;
-    const std::optional<QString> host = OnInvalidHost();
-    if (!self || stop_ != attempt || state_ != TState::Resolving)
+    const auto asked = Ask<std::optional<QString>>([this] { return OnInvalidHost(); });
+    if (!asked)
         return;
+    const std::optional<QString>& host = *asked;
     if (!host) {
         Finish(QStringLiteral("Null Remote Address"));
         return;
     }
     Host = *host;
     Start();
+}
+
+template <class Answer>
+std::optional<Answer> TStrmSender::Ask(const std::function<Answer()>& question)
+{
+    // The question is a dialog of its own: whatever happens meanwhile (a cancel, the sender
+    // going) is looked at after it, and the time limits wait for the user.
+    const TState asked = state_;
+    limit_.stop();
+    const QPointer<TStrmSender> self(this);
+    const auto attempt = stop_;
+    Answer answer = question();
+    if (!self || stop_ != attempt || state_ != asked)
+        return std::nullopt;
+    return answer;
 }
 
 void TStrmSender::Connect(const QHostAddress& address)
@@ -201,14 +213,11 @@ void TStrmSender::SocketSecured()
     if (!secure_.key.isEmpty() && peerKey_ != secure_.key) {
         qCInfo(lcCrypto).noquote()
             << "the key of" << Host << "changed from" << TIdentity::Base32(secure_.key).left(8);
-        // The question is a dialog of its own: what happens meanwhile is looked at after it.
-        limit_.stop();
-        const QPointer<TStrmSender> self(this);
-        const auto attempt = stop_;
-        const bool anyway = OnKeyChanged && OnKeyChanged(peerKey_);
-        if (!self || stop_ != attempt || state_ != TState::Securing)
+        const std::optional<bool> anyway =
+            Ask<bool>([this] { return OnKeyChanged && OnKeyChanged(peerKey_); });
+        if (!anyway)
             return;
-        if (!anyway) {
+        if (!*anyway) {
             Finish(QStringLiteral("The receiver's key has changed; nothing was sent."));
             return;
         }
@@ -222,13 +231,11 @@ void TStrmSender::SecureFailed(const QString& reason)
         return;
     qCWarning(lcCrypto).noquote() << "no secure channel to" << Host << ":" << reason;
     // Never plain to a peer known to encrypt without the user's yes: the failure may be made.
-    limit_.stop();
-    const QPointer<TStrmSender> self(this);
-    const auto attempt = stop_;
-    const bool plain = OnInsecure && OnInsecure(reason);
-    if (!self || stop_ != attempt || state_ != TState::Securing)
+    const std::optional<bool> plain =
+        Ask<bool>([this, reason] { return OnInsecure && OnInsecure(reason); });
+    if (!plain)
         return;
-    if (!plain) {
+    if (!*plain) {
         Finish(QStringLiteral("The secure connection failed (%1)").arg(reason));
         return;
     }

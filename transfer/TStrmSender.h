@@ -99,6 +99,8 @@ private:
     };
 
     void Start();
+    // Asks the user; nothing when the send ended or changed meanwhile (or the sender went).
+    template <class Answer> std::optional<Answer> Ask(const std::function<Answer()>& question);
     void Resolved(const QList<QHostAddress>& addresses);
     void Connect(const QHostAddress& address);
     void SocketConnected();
