@@ -1,5 +1,6 @@
 #include "platform/peers/TAnnouncedKeys.h"
 
+#include "platform/logging/Logging.h"
 #include "platform/peers/IPeerBrowser.h"
 
 TAnnouncedKeys::TAnnouncedKeys(std::shared_ptr<IPeerBrowser> browser, QObject* parent)
@@ -23,10 +24,16 @@ TAnnouncedKeys::~TAnnouncedKeys()
 void TAnnouncedKeys::Seen(const TPeer& peer)
 {
     // The browser keeps no more computers than it may; neither does this.
-    if (peer.announcedKey.isEmpty() || peer.address.isEmpty())
+    if (peer.announcedKey.isEmpty() || peer.address.isEmpty()) {
         byPeer_.remove(peer.key);
-    else
-        byPeer_.insert(peer.key, {peer.address, peer.announcedKey});
+        return;
+    }
+    const std::pair<QString, QString> entry{peer.address, peer.announcedKey};
+    if (byPeer_.value(peer.key) == entry)
+        return;
+    byPeer_.insert(peer.key, entry);
+    qCInfo(lcDnsSd).noquote() << "a key is announced at" << peer.address << ":"
+                              << peer.announcedKey.left(8);
 }
 
 std::optional<QString> TAnnouncedKeys::Announced(const QHostAddress& address) const

@@ -1450,7 +1450,7 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
     has no key, in the same run, shows all of them, so the detector sees what is there."""
     a.start()
     b.start()
-    a.expect("appeared: %s" % b.address)  # B's announcement, with its key, reached A
+    a.expect("a key is announced at %s" % b.address)  # B's announcement reached A
     sealed = capture_exchange(lab, a, b, forged=True)
     for copy, needle in ((a, "call channel to %s" % b.address),
                          (a, "secure channel to %s" % b.address),

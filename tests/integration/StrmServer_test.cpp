@@ -396,7 +396,9 @@ TEST(StrmServer, OneAddressHoldsAtMostThreeConnections)
         held.push_back(std::make_unique<TRawTcpClient>(probe.Port()));
         ASSERT_TRUE(held.back()->Send("0"));
     }
-    ASSERT_TRUE(TRawTcpClient::PumpUntil([&] { return probe.server.ClientCount() == 3; }, 5000));
+    // The contacts reach the window's thread a little after the count: both are awaited.
+    ASSERT_TRUE(TRawTcpClient::PumpUntil(
+        [&] { return probe.server.ClientCount() == 3 && probe.Count("contact") == 3; }, 5000));
     // A fourth from the same address is closed at once, long before the header time.
     TRawTcpClient fourth(probe.Port());
     QElapsedTimer clock;
