@@ -4,6 +4,7 @@
 #include "platform/crypto/TIdentity.h"
 #include "platform/crypto/TTlsStream.h"
 #include "platform/logging/Logging.h"
+#include "platform/logging/TAddressThrottle.h"
 #include "transfer/TStrmSocket.h"
 
 #include <QCryptographicHash>
@@ -215,7 +216,9 @@ void TCallChannel::Fail(const QString& reason)
 {
     if (state_ == TState::Ended)
         return;
-    qCWarning(lcCrypto).noquote() << "call channel with" << peer_.toString() << ":" << reason;
+    static TAddressThrottle failures;
+    if (failures.Allow(peer_.toIPv4Address()))
+        qCWarning(lcCrypto).noquote() << "call channel with" << peer_.toString() << ":" << reason;
     state_ = TState::Ended;
     limit_.stop();
     socket_->Abort();

@@ -4,6 +4,7 @@
 #include "platform/crypto/TIdentity.h"
 #include "platform/crypto/TTlsStream.h"
 #include "platform/logging/Logging.h"
+#include "platform/logging/TAddressThrottle.h"
 #include "transfer/TSpooledStream.h"
 #include "transfer/TStrmFraming.h"
 #include "transfer/TStrmSocket.h"
@@ -160,7 +161,9 @@ bool TStrmConnection::Secure()
         Pump();
     });
     connect(socket_, &TStrmSocket::SecureFailed, this, [this](const QString& error) {
-        qCDebug(lcCrypto).noquote() << "no secure channel from" << RemoteIP() << ":" << error;
+        static TAddressThrottle failures;
+        if (failures.Allow(peer_.toIPv4Address()))
+            qCWarning(lcCrypto).noquote() << "no secure channel from" << RemoteIP() << ":" << error;
         End();
     });
     socket_->StartTls(handlers_->tls, true);
