@@ -30,8 +30,9 @@ TDesktopNotices::TDesktopNotices(TDesktopNotifications& notifications, TCallSess
     connect(&session_, &TCallSession::ringStarted, this, &TDesktopNotices::Ring);
     connect(&session_, &TCallSession::ringStopped, this, &TDesktopNotices::RingStopped);
     if (portal_) {
-        portal_->OnStoredUnseen = [this](const QString& path, const QString& from) {
-            Received(path, from);
+        portal_->OnStoredUnseen = [this](const QString& path, const QString& from,
+                                         const QString& security) {
+            Received(path, from, security);
         };
         portal_->installEventFilter(this);
     }
@@ -70,10 +71,12 @@ QString TDesktopNotices::ReceivedSummary(const QString& path)
                : QStringLiteral("File received");
 }
 
-QString TDesktopNotices::ReceivedBody(const QString& path, const QString& from)
+QString TDesktopNotices::ReceivedBody(const QString& path, const QString& from,
+                                      const QString& security)
 {
-    return QStringLiteral("\"%1\" from %2")
-        .arg(TRemoteText::Clean(QFileInfo(path).fileName()), from);
+    const QString body =
+        QStringLiteral("\"%1\" from %2").arg(TRemoteText::Clean(QFileInfo(path).fileName()), from);
+    return security.isEmpty() ? body : body + QStringLiteral(" — ") + security;
 }
 
 void TDesktopNotices::Ring(const QString& callerID, const QString& sender)
@@ -120,7 +123,7 @@ void TDesktopNotices::CallAction(const QString& key, const QString& caller)
     }
 }
 
-void TDesktopNotices::Received(const QString& path, const QString& from)
+void TDesktopNotices::Received(const QString& path, const QString& from, const QString& security)
 {
     const bool message = TfrmTxtMessage::IsMessageName(QFileInfo(path).fileName());
     TNotice notice;
@@ -130,7 +133,7 @@ void TDesktopNotices::Received(const QString& path, const QString& from)
     notice.summary = receivedCount_ > 1
                          ? QStringLiteral("%1 files and messages received").arg(receivedCount_)
                          : ReceivedSummary(path);
-    notice.body = ReceivedBody(path, from);
+    notice.body = ReceivedBody(path, from, security);
     notice.actions = {QStringLiteral("default"), QStringLiteral("Show")};
     notice.hints = {{QStringLiteral("urgency"), Urgency(1)},
                     {QStringLiteral("category"), message ? QStringLiteral("im.received")

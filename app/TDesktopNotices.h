@@ -30,7 +30,9 @@ public:
     std::function<QString(const QString& sender)> CallSecurity;
     static QString CallBody(const QString& callerID, const QString& sender);
     static QString ReceivedSummary(const QString& path);
-    static QString ReceivedBody(const QString& path, const QString& from);
+    // security: how it came ("encrypted", ...), said after the sender when known.
+    static QString ReceivedBody(const QString& path, const QString& from,
+                                const QString& security = {});
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -39,7 +41,7 @@ private:
     void Ring(const QString& callerID, const QString& sender);
     void RingStopped();
     void CallAction(const QString& key, const QString& caller);
-    void Received(const QString& path, const QString& from);
+    void Received(const QString& path, const QString& from, const QString& security);
     void BringMainWindowForward();
 
     TDesktopNotifications& notifications_;

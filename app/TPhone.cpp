@@ -213,6 +213,7 @@ void TPhone::LoadSettings()
 {
     settings_ = TSettingsStore::Load(TSettingsStore::FileName(), localAddress_);
     windows_.transfer->ReceiveFolderChanged();
+    ApplyEncryption(settings_);
     if (parts_.publisher) {
         parts_.publisher->SetListed(settings_.ShowOnNetwork);
         parts_.publisher->SetName(settings_.CallerID);
@@ -232,6 +233,7 @@ void TPhone::LoadIdentity()
 
 void TPhone::SettingsChanged(const TCallSettings& settings)
 {
+    ApplyEncryption(settings);
     if (parts_.publisher) {
         parts_.publisher->SetListed(settings.ShowOnNetwork);
         parts_.publisher->SetName(settings.CallerID);

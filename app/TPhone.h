@@ -131,6 +131,8 @@ private:
     // channels.
     void StartSecurity(IPeerKeys* keys);
     void ShowCallSecurity(const QHostAddress& peer);
+    // Whether anything may go or come plain, from the saved settings.
+    void ApplyEncryption(const TCallSettings& settings);
 
     TPhoneParts parts_;
     TCallSettings settings_;

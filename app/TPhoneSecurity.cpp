@@ -46,11 +46,16 @@ void TPhone::ConnectSignalling()
         notices_->CallSecurity = [this](const QString& sender) {
             const QHostAddress peer(sender);
             const auto known = security_.find(peer.toIPv4Address());
-            if (!signalling_->Encrypted(peer) || known == security_.end())
+            if (signalling_->Encrypted(peer) && known != security_.end())
+                return known->second.second == IPeerKeys::TState::Changed
+                           ? QStringLiteral("Key changed: incoming call")
+                           : QStringLiteral("Encrypted call");
+            // A copy without a key of its own says what it always said.
+            if (!tls_)
                 return QString();
-            return known->second.second == IPeerKeys::TState::Changed
-                       ? QStringLiteral("Key changed: incoming call")
-                       : QStringLiteral("Encrypted call");
+            return peerKeys_ && peerKeys_->Expected(peer).secure
+                       ? QStringLiteral("Unencrypted call: this address used encryption before")
+                       : QStringLiteral("Unencrypted call");
         };
     // A channel lives as long as its call: once the call is over, it closes.
     auto settle = [this] {
@@ -95,12 +100,12 @@ void TPhone::StartSecurity(IPeerKeys* keys)
     peerKeys_ = keys;
     signalling_->SetSecurity(tls_, keys);
     signalling_->OnInsecure = [](const QString& name, const QString& reason) {
-        return Ui().WarningConfirm(
+        return Ui().RiskConfirm(
             QStringLiteral("Can't reach %1's Parlavue securely (%2). Call unencrypted?")
                 .arg(name, reason));
     };
     signalling_->OnKeyChanged = [](const QString& name) {
-        return Ui().WarningConfirm(
+        return Ui().RiskConfirm(
             QStringLiteral("%1's key has changed: reinstalled, or someone in between. Call anyway?")
                 .arg(name));
     };
@@ -110,6 +115,13 @@ void TPhone::StartSecurity(IPeerKeys* keys)
             QMetaObject::invokeMethod(
                 s, [s, socket, callId] { s->Take(socket, callId); }, Qt::QueuedConnection);
         });
+}
+
+void TPhone::ApplyEncryption(const TCallSettings& settings)
+{
+    // The session reads its own copy of the settings for the plain requests it refuses.
+    signalling_->SetEncryptedOnly(settings.EncryptedOnly);
+    windows_.transfer->SetEncryptedOnly(settings.EncryptedOnly);
 }
 
 void TPhone::ShowCallSecurity(const QHostAddress& peer)

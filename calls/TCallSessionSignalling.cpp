@@ -14,6 +14,15 @@ void TCallSession::Receive(const QByteArray& datagram, const QString& sender)
     const QHostAddress from(sender);
     if (from.protocol() != QAbstractSocket::IPv4Protocol || (plainFilter_ && !plainFilter_(from)))
         return;
+    // A plain request gets the unanswered message and nothing rings, when only encrypted
+    // calls are taken.
+    if (settings_.EncryptedOnly &&
+        TSignalMessage::Classify(datagram).kind == TSignalMessage::TKind::CallRequest) {
+        qCInfo(lcCall).noquote() << "refused a plain call from" << from.toString()
+                                 << ": only encrypted calls are taken";
+        Reply(from, "unanswered");
+        return;
+    }
     ReceiveSecure(datagram, from);
 }
 

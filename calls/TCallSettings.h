@@ -17,6 +17,8 @@ struct TCallSettings
     // Applied to the microphone from the next call on.
     bool EchoCancellation = true;
     bool ShowOnNetwork = true; // announced by DNS-SD
+    // Calls, files and messages only through secure channels; plain ones are refused.
+    bool EncryptedOnly = false;
     bool NoiseSuppression = true;
     // The sound server's names of the devices calls use; empty means the system default.
     // Applied at once, during a call too.

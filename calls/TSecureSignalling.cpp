@@ -55,10 +55,30 @@ void TSecureSignalling::SendTo(const QByteArray& text, const QHostAddress& to)
     // Only a new call opens a channel, and only to a peer known to take one: anything new
     // sent to a copy that does not would ring it or pop up its portal.
     const bool request = text.startsWith(TSignalMessage::CallingPrefix.toUtf8());
-    if (request)
+    if (request) {
         plainChosen_.erase(key);
-    if (!request || !tls_ || !keys_ || !keys_->Expected(to).secure || plainChosen_.count(key) ||
-        int(channels_.size()) >= MaxChannels) {
+        unplaced_.erase(key);
+    } else if (unplaced_.count(key)) {
+        // The "Cancel" of a call that was never placed would only tell a listener of it.
+        qCInfo(lcCrypto).noquote() << "nothing sent to" << to.toString() << ": no call was placed";
+        return;
+    }
+    const bool secure = tls_ && keys_ && keys_->Expected(to).secure;
+    if (request && encryptedOnly_ && (!secure || int(channels_.size()) >= MaxChannels)) {
+        qCInfo(lcCrypto).noquote() << "no call to" << to.toString() << ": it takes no channel";
+        unplaced_.insert(key);
+        // Told once the session has placed its call, as the called host's answer would be.
+        QMetaObject::invokeMethod(
+            this,
+            [this, to] {
+                Tell(to, QStringLiteral("The call was not placed: %1 can't take an encrypted "
+                                        "call, and only encrypted calls are made")
+                             .arg(NameOf(to)));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (!request || !secure || plainChosen_.count(key) || int(channels_.size()) >= MaxChannels) {
         plain_->SendTo(text, to);
         return;
     }
@@ -136,6 +156,7 @@ void TSecureSignalling::Judge(TCallChannel* channel)
     }
     channel->Close();
     Drop(channel);
+    unplaced_.insert(peer.toIPv4Address());
     Tell(peer, QStringLiteral("The call was not placed: %1's key has changed").arg(NameOf(peer)));
 }
 
@@ -150,10 +171,11 @@ void TSecureSignalling::Lost(TCallChannel* channel, const QString& reason)
         return;
     // Never plain to a peer known to encrypt without the user's yes: the failure may be made.
     const QPointer<TSecureSignalling> alive(this);
-    const bool plain = OnInsecure && OnInsecure(NameOf(peer), reason);
+    const bool plain = !encryptedOnly_ && OnInsecure && OnInsecure(NameOf(peer), reason);
     if (!alive)
         return;
     if (!plain) {
+        unplaced_.insert(peer.toIPv4Address());
         Tell(peer, QStringLiteral("The secure connection failed (%1)").arg(reason));
         return;
     }
@@ -181,8 +203,10 @@ void TSecureSignalling::Drop(TCallChannel* channel)
 
 bool TSecureSignalling::AdmitPlain(const QHostAddress& from)
 {
-    if (!channels_.count(from.toIPv4Address()))
+    if (!channels_.count(from.toIPv4Address())) {
+        unplaced_.erase(from.toIPv4Address()); // what it asks for is answered plain
         return true;
+    }
     ++dropped_;
     if (const std::optional<qint64> more = dropLog_.Allow())
         qCWarning(lcCrypto).noquote() << "dropped a plain datagram from" << from.toString()

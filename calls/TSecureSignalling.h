@@ -44,6 +44,9 @@ public:
     void Take(TStrmSocket* socket, const QByteArray& callId);
     // Closes every channel but the one with the call's peer (and those of a call being placed).
     void Settle(bool placing, const QHostAddress& callPeer);
+    // Only through channels: a call to a peer that takes none is not placed, and one whose
+    // channel fails is not asked about going plain.
+    void SetEncryptedOnly(bool on) { encryptedOnly_ = on; }
     // Whether the call with that address goes through a channel.
     bool Encrypted(const QHostAddress& peer) const;
 
@@ -71,7 +74,9 @@ private:
     IPeerKeys* keys_ = nullptr;
     std::map<quint32, TCallChannel*> channels_; // by IPv4 address; children
     std::set<quint32> plainChosen_;             // the user let a call to that address go plain
-    std::set<TCallChannel*> accepted_;          // a changed key the user called all the same
+    std::set<quint32> unplaced_; // a call request to that address never went: nor do its texts
+    std::set<TCallChannel*> accepted_; // a changed key the user called all the same
+    bool encryptedOnly_ = false;
     qint64 dropped_ = 0;
     TLogThrottle dropLog_;
     std::shared_ptr<TSecureSignalling*> self_; // what the session's sender reaches this by

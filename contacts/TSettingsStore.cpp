@@ -52,6 +52,7 @@ TCallSettings TSettingsStore::Load(const QString& fileName, const QString& local
     s.AutoAnswer = ini.ReadInteger(Section, QStringLiteral("AutoAnswer"), 0) != 0;
     s.EchoCancellation = ini.ReadInteger(Section, QStringLiteral("EchoCancellation"), 1) != 0;
     s.ShowOnNetwork = ini.ReadInteger(Section, QStringLiteral("ShowOnNetwork"), 1) != 0;
+    s.EncryptedOnly = ini.ReadInteger(Section, QStringLiteral("EncryptedOnly"), 0) != 0;
     s.NoiseSuppression = ini.ReadInteger(Section, QStringLiteral("NoiseSuppression"), 1) != 0;
     s.Microphone = ini.ReadString(Section, QStringLiteral("Microphone"), QString()).trimmed();
     s.Speaker = ini.ReadString(Section, QStringLiteral("Speaker"), QString()).trimmed();
@@ -77,6 +78,8 @@ void TSettingsStore::Save(const QString& fileName, const TCallSettings& s)
     ini.WriteString(Section, QStringLiteral("Speaker"), s.Speaker);
     ini.WriteString(Section, QStringLiteral("ShowOnNetwork"),
                     s.ShowOnNetwork ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.WriteString(Section, QStringLiteral("EncryptedOnly"),
+                    s.EncryptedOnly ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void TSettingsStore::SaveMicVolume(const QString& fileName, int micVolume)

@@ -173,6 +173,8 @@ void TfrmIP::SetKnownKeys(TKnownKeys* keys)
 {
     keys_ = keys;
     btnKey->setEnabled(keys_ != nullptr);
+    for (int i = 0; i < ListBox1->count(); ++i)
+        DescribeKey(ListBox1->item(i));
 }
 
 void TfrmIP::btnKeyClick()
@@ -202,6 +204,7 @@ void TfrmIP::btnKeyClick()
     text.remove(QRegularExpression(QStringLiteral("[\\s-]")));
     if (text.isEmpty()) {
         keys_->Forget(address);
+        DescribeKey(selected.first());
         return;
     }
     const QByteArray key = TKnownKeys::ParseFingerprint(text);
@@ -211,6 +214,7 @@ void TfrmIP::btnKeyClick()
         return;
     }
     keys_->Record(address, key, name, QStringLiteral("pasted"));
+    DescribeKey(selected.first());
 }
 
 int TfrmIP::Execute()
@@ -244,6 +248,28 @@ void TfrmIP::InsertSorted(const QString& line)
             low = mid + 1;
     }
     ListBox1->insertItem(low, line);
+    DescribeKey(ListBox1->item(low));
+}
+
+void TfrmIP::DescribeKey(QListWidgetItem* item) const
+{
+    if (!keys_)
+        return;
+    QHostAddress address;
+    std::optional<QByteArray> pin;
+    if (address.setAddress(HostOf(item->text())) &&
+        address.protocol() == QAbstractSocket::IPv4Protocol)
+        pin = keys_->PinFor(address);
+    QString text = QStringLiteral("No key known: calls and files go unencrypted unless it "
+                                  "announces one");
+    if (pin) {
+        const TKnownKeys::TKey* known = keys_->Find(*pin);
+        text =
+            QStringLiteral("Encrypted: key %1, %2")
+                .arg(TIdentity::ShortTextOf(*pin), known ? known->state : QStringLiteral("seen"));
+    }
+    item->setToolTip(text);
+    item->setData(Qt::AccessibleDescriptionRole, text);
 }
 
 void TfrmIP::AddContact(const QString& name, const QString& host)

@@ -10,6 +10,7 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class TRoundedPanel;
 
@@ -91,6 +92,8 @@ private:
     QPushButton* AddButton(const QString& name, const QString& text, const QRect& geometry);
     TKnownKeys* keys_ = nullptr;
     void InsertSorted(const QString& line);
+    // The row's tooltip and spoken description: the key its address is pinned to, if any.
+    void DescribeKey(QListWidgetItem* item) const;
 
     QWidget* listViewport_ = nullptr;
 };

@@ -30,7 +30,7 @@ QFont LabelFont()
 
 // The device rows and the row of the copy's own key sit between the receive path and the
 // buttons, which move down to make room.
-constexpr int DeviceRows = 64 + 32 + 24;
+constexpr int DeviceRows = 64 + 32 + 24 + 30;
 const QString SystemDefault = QStringLiteral("System default");
 } // namespace
 
@@ -154,6 +154,13 @@ void TfrmSettings::CreateControls()
     chkShowOnNetwork =
         AddCheckBox(QStringLiteral("chkShowOnNetwork"),
                     QStringLiteral("Show this computer on the network"), QRect(144, 328, 300, 17));
+    Label9 = AddLabel(QStringLiteral("Label9"), QStringLiteral("Encryption"), 16, 359);
+    cboEncryption = new QComboBox(Panel1);
+    cboEncryption->setObjectName(QStringLiteral("cboEncryption"));
+    cboEncryption->setGeometry(144, 356, 241, 22);
+    cboEncryption->setStyleSheet(QStringLiteral("background: white; color: black;"));
+    cboEncryption->addItems({QStringLiteral("Prefer encrypted"), QStringLiteral("Encrypted only")});
+    Label9->setBuddy(cboEncryption);
     btnSave->setAutoDefault(true); // Enter on the focused "Save" presses it
 
     // Each field is named by the label beside it; the "..." buttons by what they choose.
@@ -180,11 +187,11 @@ void TfrmSettings::CreateControls()
          {btnBrowseTone, btnFolderPath, btnSave, btnVideoOptions, btnClose, btnCopyKey})
         b->setFocusPolicy(Qt::StrongFocus);
 
-    QWidget* order[] = {edtRingTone,         btnBrowseTone,   sedRingTime, edtMessage,
-                        edtCallerID,         edtPath,         btnSave,     btnClose,
-                        btnVideoOptions,     btnFolderPath,   chkAuto,     chkEchoCancel,
-                        chkNoiseSuppression, cboMicrophone,   cboSpeaker,  edtKey,
-                        btnCopyKey,          chkShowOnNetwork};
+    QWidget* order[] = {edtRingTone,         btnBrowseTone,    sedRingTime,  edtMessage,
+                        edtCallerID,         edtPath,          btnSave,      btnClose,
+                        btnVideoOptions,     btnFolderPath,    chkAuto,      chkEchoCancel,
+                        chkNoiseSuppression, cboMicrophone,    cboSpeaker,   edtKey,
+                        btnCopyKey,          chkShowOnNetwork, cboEncryption};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -285,6 +292,7 @@ void TfrmSettings::FormShow()
     chkEchoCancel->setChecked(callSettings_.EchoCancellation);
     chkNoiseSuppression->setChecked(callSettings_.NoiseSuppression);
     chkShowOnNetwork->setChecked(callSettings_.ShowOnNetwork);
+    cboEncryption->setCurrentIndex(callSettings_.EncryptedOnly ? 1 : 0);
     filling_ = true; // emptied so that the saved devices are shown, not the last ones tried
     cboMicrophone->clear();
     cboSpeaker->clear();
@@ -345,6 +353,7 @@ void TfrmSettings::btnSaveClick()
     edited.EchoCancellation = chkEchoCancel->isChecked();
     edited.NoiseSuppression = chkNoiseSuppression->isChecked();
     edited.ShowOnNetwork = chkShowOnNetwork->isChecked();
+    edited.EncryptedOnly = cboEncryption->currentIndex() == 1;
     edited.Microphone = cboMicrophone->currentData().toString();
     edited.Speaker = cboSpeaker->currentData().toString();
     // A failed key stops here: the keys before it stay written, the live settings stay as

@@ -55,6 +55,8 @@ public:
     QCheckBox* chkNoiseSuppression = nullptr;
     // Off: this copy announces nothing on the network (no service, no key, no caller ID).
     QCheckBox* chkShowOnNetwork = nullptr;
+    QLabel* Label9 = nullptr;
+    QComboBox* cboEncryption = nullptr;
     QLabel* Label3 = nullptr;
     QLineEdit* edtMessage = nullptr;
     QLabel* Label4 = nullptr;

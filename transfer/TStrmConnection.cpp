@@ -63,7 +63,7 @@ TStrmConnection::TStrmConnection(TStrmSocket* socket, quint64 id, const TStrmLim
 void TStrmConnection::Contact()
 {
     if (!std::exchange(contacted_, true))
-        emit Contacted();
+        emit Contacted(PeerKey());
 }
 
 void TStrmConnection::HandOver(const QByteArray& callId)

@@ -91,7 +91,8 @@ signals:
     // The connection is for a message: a plain one, a secure one whose hello said so, or one
     // that said nothing for a second. Only with tls in the handlers; without, every connection
     // is one from the start.
-    void Contacted();
+    // The peer's key when the connection is a secure channel, else empty.
+    void Contacted(const QByteArray& key);
     // Body bytes read from the wire so far, of the length announced.
     void Progress(qint64 received, qint64 total);
     // A framed body did not arrive whole or could not be kept; the peer is not acknowledged.

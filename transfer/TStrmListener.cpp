@@ -107,9 +107,9 @@ void TStrmListener::Accept(qintptr descriptor)
     // channels tells once it knows the connection is no call's.
     if (secure)
         connect(connection, &TStrmConnection::Contacted, this,
-                [this, id, from] { emit Contact(id, from); });
+                [this, id, from](const QByteArray& key) { emit Contact(id, from, key); });
     else
-        emit Contact(id, from);
+        emit Contact(id, from, {});
     connection->moveToThread(entry.thread.get());
     entry.thread->start();
 }

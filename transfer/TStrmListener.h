@@ -45,7 +45,7 @@ public:
     void AbortAll();
 
 signals:
-    void Contact(quint64 id, const QString& peer);
+    void Contact(quint64 id, const QString& peer, const QByteArray& key);
     void Failed(const QString& peer, const QByteArray& name, const QString& error);
     void Ended(quint64 id, const QString& peer);
 

@@ -175,6 +175,12 @@ void TStrmSender::Connect(const QHostAddress& address)
     state_ = TState::Connecting;
     secure_ = Tls && SecureFor && !plainChosen_ ? SecureFor(address) : TSecure{};
     address_ = address;
+    if (EncryptedOnly && !secure_.secure) {
+        qCInfo(lcCrypto).noquote() << "nothing sent to" << Host << ": it takes no secure channel";
+        Finish(QStringLiteral("%1 can't receive encrypted files, and only encrypted ones are sent")
+                   .arg(Host));
+        return;
+    }
     socket_ = TStrmSocket::ConnectTo(address, quint16(Port), this);
     connect(socket_, &TStrmSocket::Connected, this, &TStrmSender::SocketConnected);
     connect(socket_, &TStrmSocket::ConnectFailed, this, [this](const QString& error) {
@@ -232,7 +238,7 @@ void TStrmSender::SecureFailed(const QString& reason)
     qCWarning(lcCrypto).noquote() << "no secure channel to" << Host << ":" << reason;
     // Never plain to a peer known to encrypt without the user's yes: the failure may be made.
     const std::optional<bool> plain =
-        Ask<bool>([this, reason] { return OnInsecure && OnInsecure(reason); });
+        Ask<bool>([this, reason] { return !EncryptedOnly && OnInsecure && OnInsecure(reason); });
     if (!plain)
         return;
     if (!*plain) {

@@ -56,6 +56,8 @@ public:
     // Asked when no secure channel could be had to a peer known to take one: true sends plain.
     // Without it nothing is sent plain to such a peer.
     std::function<bool(const QString& reason)> OnInsecure;
+    // Nothing goes plain: a peer that cannot take a secure channel gets nothing, unasked.
+    bool EncryptedOnly = false;
 
     // Sends body from its start under FromName to Host:Port. False (nothing starts) while a
     // send is under way. The body is read on workers until the send has ended.

@@ -80,7 +80,7 @@ bool TStrmServer::Listen()
     return listening;
 }
 
-void TStrmServer::Contact(quint64 id, const QString& peer)
+void TStrmServer::Contact(quint64 id, const QString& peer, const QByteArray& key)
 {
     const QString folder = SpoolFolderNow ? SpoolFolderNow() : SpoolFolder;
     TStrmListener* listener = listener_;
@@ -88,7 +88,7 @@ void TStrmServer::Contact(quint64 id, const QString& peer)
         QMetaObject::invokeMethod(
             listener, [listener, id, folder] { listener->GiveFolder(id, folder); },
             Qt::QueuedConnection);
-    emit ClientContact(peer);
+    emit ClientContact(peer, key);
 }
 
 int TStrmServer::ClientCount() const

@@ -66,14 +66,15 @@ public:
 
 signals:
     // A connection was accepted from that address.
-    void ClientContact(const QString& peer);
+    // key: the peer's, when it came through a secure channel.
+    void ClientContact(const QString& peer, const QByteArray& key);
     // A framed body from that address was lost (cut short, too slow, no room to keep it).
     void MessageFailed(const QString& peer, const QByteArray& name, const QString& error);
     // A connection ended; id is the one its handlers saw.
     void Disconnected(quint64 id, const QString& peer);
 
 private:
-    void Contact(quint64 id, const QString& peer);
+    void Contact(quint64 id, const QString& peer, const QByteArray& key);
 
     std::shared_ptr<TStrmShared> shared_;
     QThread network_;

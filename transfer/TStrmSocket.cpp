@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -118,6 +119,11 @@ void TStrmSocket::StartTls(std::shared_ptr<const TTlsContext> context, bool serv
 {
     tls_ = std::make_unique<TTlsStream>(std::move(context), fd_, server);
     handshaking_ = true;
+    // The handshake's flights and a call's frames are small writes that wait for an answer:
+    // held back for the peer's delayed acknowledgement, each would cost 40 ms.
+    const int on = 1;
+    if (fd_ >= 0)
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     QMetaObject::invokeMethod(this, &TStrmSocket::Handshake, Qt::QueuedConnection);
 }
 

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -65,7 +66,9 @@ public:
     // A file or message was stored while the user did not see the portal: hidden, minimised
     // or behind another program's window (an incoming contact shows it, but the desktop may
     // keep it from the front).
-    std::function<void(const QString& path, const QString& from)> OnStoredUnseen;
+    // security: "encrypted", "not encrypted", ... (empty while no secure channels are set up).
+    std::function<void(const QString& path, const QString& from, const QString& security)>
+        OnStoredUnseen;
     // Whether the user sees the portal now; tests put their own here.
     std::function<bool()> PortalSeen;
     // How a received file is opened; tests put their own here.
@@ -97,7 +100,7 @@ public:
     std::optional<QString> StrmSend1InvalidHost();
     void StrmSend1Done();
     void StrmSend1Failed(const QString& reason);
-    void StrmRec1ClientContact(const QString& from);
+    void StrmRec1ClientContact(const QString& from, const QByteArray& key = {});
     // On a worker thread: stores a body that arrived whole.
     bool StrmRec1MSG(const TStrmConnection& sender, const QByteArray& sFrom, TSpooledStream& strm);
     void StrmRec1Failed(const QString& from, const QByteArray& sFrom, const QString& error);
@@ -116,6 +119,8 @@ public:
     // those opened for a call go to call (on a connection's thread). keys outlives the portal.
     void SetSecurity(std::shared_ptr<const TTlsContext> tls, IPeerKeys* keys,
                      std::function<void(TStrmSocket*, const QByteArray&)> call);
+    // Only through secure channels, both ways: anything else is refused with the reason.
+    void SetEncryptedOnly(bool on);
 
     // The list's entries in order.
     QStringList Entries() const;
@@ -151,6 +156,16 @@ private:
                 const QByteArray& key);
     // After a send or an arrival through a secure channel: the key is noted, a changed one told.
     void KeySeen(const QHostAddress& address, const QByteArray& key, bool accepted);
+    // How a file or message from that address came (key empty: plain), noting its key; alarm
+    // when the key changed or an address known to encrypt sent plain.
+    struct TArrivalSecurity
+    {
+        QString text;
+        bool alarm = false;
+    };
+    TArrivalSecurity ArrivalSecurity(const QHostAddress& address, const QByteArray& key);
+    // "report.pdf from Beatrice (10.0.0.2)": the list entry's tooltip and spoken name.
+    QString ArrivalName(const QString& path, const QString& from) const;
     // On a worker: whether a body of that length may come into the folder its connection was
     // given (a usable folder, and a share of the free space that leaves the reserve).
     TStrmServer::TAdmission Admit(const TStrmConnection& sender, qint64 length);
@@ -183,5 +198,6 @@ private:
     std::unique_ptr<TListWriter> listWriter_;
     QStringList spoolsChecked_; // receive folders freed of an earlier run's spool files
     IPeerKeys* keys_ = nullptr;
-    bool keyAccepted_ = false; // the user let the send under way go to a changed key
+    bool keyAccepted_ = false;                // the user let the send under way go to a changed key
+    std::atomic<bool> encryptedOnly_ = false; // read by the connections' workers
 };

@@ -33,7 +33,9 @@ void TfrmTransfer::ConnectReceiver(quint16 port)
                 Guarded([&] { StrmRec1Failed(from, sFrom, error); });
             });
     connect(StrmRec1.get(), &TStrmServer::ClientContact, this,
-            [this](const QString& from) { Guarded([&] { StrmRec1ClientContact(from); }); });
+            [this](const QString& from, const QByteArray& key) {
+                Guarded([&] { StrmRec1ClientContact(from, key); });
+            });
     connect(StrmRec1.get(), &TStrmServer::Disconnected, this,
             [this] { Guarded([this] { StrmRec1Disconnect(); }); });
     // Each connection spools and stores into the receive folder as it is when it is accepted
@@ -99,6 +101,8 @@ TStrmServer::TAdmission TfrmTransfer::Admit(const TStrmConnection& sender, qint6
     };
     if (!UsableFolder(folder))
         return refuse(QStringLiteral("no receive folder"));
+    if (encryptedOnly_ && sender.PeerKey().isEmpty())
+        return refuse(QStringLiteral("it was not encrypted, and only encrypted files are taken"));
     QString why;
     std::shared_ptr<TDiskBudget::TClaim> claim = budget_.Open(folder, length, &why);
     if (!claim)
@@ -108,13 +112,15 @@ TStrmServer::TAdmission TfrmTransfer::Admit(const TStrmConnection& sender, qint6
     return TStrmServer::TAdmission{true, std::move(claim), std::move(grow)};
 }
 
-void TfrmTransfer::StrmRec1ClientContact(const QString& from)
+void TfrmTransfer::StrmRec1ClientContact(const QString& from, const QByteArray& key)
 {
     Timer2->start();
     // Where the field does not show the sender, the status line does.
     const bool fieldShowsSender = host_.offerHostName && host_.offerHostName(from);
     incomingBase_ = fieldShowsSender ? QStringLiteral("Incoming")
                                      : QStringLiteral("Incoming from %1").arg(from);
+    if (!key.isEmpty())
+        incomingBase_ += QStringLiteral(" (encrypted)");
     SetStatus(incomingBase_ + QStringLiteral("..."));
     qCInfo(lcTransfer).noquote() << "contact:" << incomingBase_;
     ReceiveFolderChanged();
@@ -182,17 +188,34 @@ bool TfrmTransfer::StrmRec1MSG(const TStrmConnection& sender, const QByteArray& 
 void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from, quint64 arrival,
                           const QByteArray& key)
 {
-    if (!key.isEmpty())
-        KeySeen(QHostAddress(from), key, false);
-    qCInfo(lcTransfer).noquote()
-        << QStringLiteral("stored a file from %1: %2, %3 bytes").arg(from, path).arg(size);
+    const TArrivalSecurity security = ArrivalSecurity(QHostAddress(from), key);
+    qCInfo(lcTransfer).noquote() << QStringLiteral("stored a file from %1: %2, %3 bytes%4")
+                                        .arg(from, path)
+                                        .arg(size)
+                                        .arg(security.text.isEmpty() ? QString()
+                                                                     : ", " + security.text);
     lost_.erase(from);
     // Written at once (in the background), so the entry outlives a program that ends with the
     // portal hidden; only the new entry is handed over, so a long list costs nothing here.
-    listWriter_->Insert(AddEntry(path, arrival), path);
+    const int row = AddEntry(path, arrival);
+    listWriter_->Insert(row, path);
+    if (!security.text.isEmpty()) {
+        // Said per file, in words: the list shows paths, as stored.
+        QListWidgetItem* item = lstFilesReceived->item(row);
+        const QString described = ArrivalName(path, from) + QStringLiteral(" — ") + security.text;
+        item->setToolTip(described);
+        item->setData(Qt::AccessibleTextRole, described);
+    }
+    if (security.alarm) {
+        SetNotice(key.isEmpty() ? QStringLiteral("Not encrypted: %1, from an address that used "
+                                                 "encryption before")
+                                      .arg(ArrivalName(path, from))
+                                : QStringLiteral("Key changed: %1").arg(ArrivalName(path, from)));
+        lblCom->setStyleSheet(QStringLiteral("color: #ff6060;")); // on the dark panel
+    }
     const bool seen = PortalSeen ? PortalSeen() : isVisible() && !isMinimized() && isActiveWindow();
     if (!seen && OnStoredUnseen)
-        OnStoredUnseen(path, from);
+        OnStoredUnseen(path, from, security.text);
 }
 
 void TfrmTransfer::StrmRec1Failed(const QString& from, const QByteArray& sFrom,

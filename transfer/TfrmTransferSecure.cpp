@@ -5,9 +5,11 @@
 #include "platform/crypto/IPeerKeys.h"
 #include "platform/crypto/TIdentity.h"
 #include "platform/logging/Logging.h"
+#include "platform/text/TRemoteText.h"
 #include "platform/ui/TUiServices.h"
 #include "transfer/TStrmSender.h"
 
+#include <QFileInfo>
 #include <QLabel>
 
 namespace {
@@ -32,13 +34,13 @@ void TfrmTransfer::SetSecurity(std::shared_ptr<const TTlsContext> tls, IPeerKeys
         return TStrmSender::TSecure{expected.secure, expected.key};
     };
     StrmSend1->OnKeyChanged = [this](const QByteArray&) {
-        keyAccepted_ = Ui().WarningConfirm(
+        keyAccepted_ = Ui().RiskConfirm(
             QStringLiteral("%1's key has changed: reinstalled, or someone in between. Send anyway?")
                 .arg(PeerName(*keys_, *StrmSend1)));
         return keyAccepted_;
     };
     StrmSend1->OnInsecure = [this](const QString& reason) {
-        return Ui().WarningConfirm(
+        return Ui().RiskConfirm(
             QStringLiteral("Can't reach %1's Parlavue securely (%2). Send unencrypted?")
                 .arg(PeerName(*keys_, *StrmSend1), reason));
     };
@@ -54,9 +56,47 @@ void TfrmTransfer::KeySeen(const QHostAddress& address, const QByteArray& key, b
         return;
     if (keys_->Seen(address, key, accepted) != IPeerKeys::TState::Changed || accepted)
         return;
-    qCInfo(lcCrypto).noquote() << "a file from" << address.toString() << "came with another key,"
+    qCInfo(lcCrypto).noquote() << address.toString() << "took a file with another key,"
                                << TIdentity::Base32(key).left(8);
-    SetNotice(QStringLiteral("Key changed: %1 sent with another key than before")
+    SetNotice(QStringLiteral("Key changed: %1 answered with another key than before")
                   .arg(address.toString()));
     lblCom->setStyleSheet(QStringLiteral("color: #ff6060;")); // on the dark panel
+}
+
+TfrmTransfer::TArrivalSecurity TfrmTransfer::ArrivalSecurity(const QHostAddress& address,
+                                                             const QByteArray& key)
+{
+    if (!keys_)
+        return {};
+    if (key.isEmpty()) {
+        // Plain from an address known to encrypt may be someone else speaking for it.
+        const bool suspicious = keys_->Expected(address).secure;
+        if (suspicious)
+            qCInfo(lcCrypto).noquote()
+                << "a plain file from" << address.toString() << ", which used encryption before";
+        return {QStringLiteral("not encrypted"), suspicious};
+    }
+    if (keys_->Seen(address, key, false) == IPeerKeys::TState::Changed) {
+        qCInfo(lcCrypto).noquote() << "a file from" << address.toString()
+                                   << "came with another key," << TIdentity::Base32(key).left(8);
+        return {QStringLiteral("encrypted, key changed"), true};
+    }
+    return {QStringLiteral("encrypted"), false};
+}
+
+QString TfrmTransfer::ArrivalName(const QString& path, const QString& from) const
+{
+    const QString name = keys_ ? keys_->Expected(QHostAddress(from)).name : QString();
+    const QString sender =
+        name.isEmpty() ? from : QStringLiteral("%1 (%2)").arg(TRemoteText::Clean(name), from);
+    return QStringLiteral("\"%1\" from %2")
+        .arg(TRemoteText::Clean(QFileInfo(path).fileName()), sender);
+}
+
+void TfrmTransfer::SetEncryptedOnly(bool on)
+{
+    encryptedOnly_ = on;
+    StrmSend1->EncryptedOnly = on;
+    qCInfo(lcCrypto) << (on ? "only encrypted files and messages from now on"
+                            : "plain files and messages to and from copies that take no key");
 }

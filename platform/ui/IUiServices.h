@@ -32,6 +32,8 @@ public:
     virtual bool Confirm(const QString& text) = 0; // Yes/No; true for Yes
     // A warning that asks Yes/No; true for Yes.
     virtual bool WarningConfirm(const QString& text) = 0;
+    // The same for a risk the user may take: No is the default, so Enter does not say yes.
+    virtual bool RiskConfirm(const QString& text) { return WarningConfirm(text); }
 
     // The chosen files' full paths, or nothing when the user cancels.
     virtual std::optional<QStringList> OpenFiles(const TOpenFileRequest& request) = 0;

@@ -68,6 +68,15 @@ bool TQtUiServices::WarningConfirm(const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
+bool TQtUiServices::RiskConfirm(const QString& text)
+{
+    qCDebug(lcUi) << "warning confirmation:" << text;
+    QMessageBox box(QMessageBox::Warning, TApplication::Title(), text,
+                    QMessageBox::Yes | QMessageBox::No, DialogParent());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString TQtUiServices::QtFilter(const QString& classicFilter)
 {
     const QStringList parts = classicFilter.split(QLatin1Char('|'));

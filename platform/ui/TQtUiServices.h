@@ -13,6 +13,7 @@ public:
     void CaptionedError(const QString& caption, const QString& text) override;
     bool Confirm(const QString& text) override;
     bool WarningConfirm(const QString& text) override;
+    bool RiskConfirm(const QString& text) override;
     std::optional<QStringList> OpenFiles(const TOpenFileRequest& request) override;
     std::optional<QString> PickFolder(const QString& title) override;
     std::optional<QString> InputBox(const QString& caption, const QString& prompt,

@@ -231,6 +231,19 @@ private slots:
         QCOMPARE(journal.Matching("send").last(), QString("send Not now -> 192.0.2.8"));
     }
 
+    void onlyEncryptedAnswersAPlainRequestWithTheMessageAndRingsNothing()
+    {
+        settings.EncryptedOnly = true;
+        Start();
+        Receive("Calling|Bert", "192.0.2.7");
+        QCOMPARE(Flags(), QString("0000"));
+        QVERIFY(journal.Matching("ring").isEmpty());
+        QCOMPARE(journal.Matching("send"), QStringList{"send Not now -> 192.0.2.7"});
+        // Through a secure channel the same request rings.
+        session->ReceiveSecure("Calling|Bert", QHostAddress("192.0.2.7"));
+        QCOMPARE(journal.Matching("ring"), QStringList{"ring Bert 192.0.2.7"});
+    }
+
     void aFloodOfRepeatsRingsOnceAndRepliesAreRateLimited()
     {
         Start();

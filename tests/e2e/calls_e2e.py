@@ -1480,6 +1480,86 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
             "all of %s read" % (len(sealed), len(firsts), ", ".join(sorted(shown))))
 
 
+def relay_events(path):
+    """What the relay has logged so far, one event a line."""
+    try:
+        with open(path) as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+def answer_question(copy, text, key):
+    """Waits for the Yes/No warning that begins with `text` and answers it with a key."""
+    copy.expect('warning confirmation: "%s' % text)
+    wid = copy.find_window(BOX_TITLE)[0]
+    copy.focus(wid)
+    copy.lab.xdotool("key", key)
+    copy.expect_window_closed(wid, BOX_TITLE)
+
+
+def scenario_relay_gets_nothing_plain(lab, a, b):
+    """A meets B in an encrypted call, which pins B's key. Then a relay at B's address resets
+    every TLS connection: A's call and file go nowhere while A's user says No (the default of
+    each question), nothing plain reaches the relay; the user's Yes lets the call go plain,
+    and the relay then sees it."""
+    a.start()
+    b.start()
+    a.expect("a key is announced at %s" % b.address)
+    place_call(a, b)
+    b.make_answer()
+    a.expect("accepted: voice to %s" % b.address)
+    a.expect_calling_window_closed()
+    end_both(a, b)
+    b.stop()
+    events = os.path.join(lab.tmp, "relay-%d.txt" % time.monotonic_ns())
+    relay = subprocess.Popen(["ip", "netns", "exec", lab.ns_b, sys.executable, STRANGER,
+                              "reset", b.address, events, "180"],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        if relay.stdout.readline().strip() != "relaying":
+            raise Failure("the relay did not start: %s" % relay.stderr.read())
+        a.set_mark()
+        a.type_host(b.address)
+        a.make_answer()
+        answer_question(a, "Can't reach ", "Return")
+        a.expect('calling window: "The secure connection failed (')
+        a.cancel_call()
+        a.expect(flags_line(0, 0, 0, 0))
+        payload = os.path.join(a.root, "for-b-only.txt")
+        with open(payload, "w") as f:
+            f.write("not for the relay\n")
+        portal = open_portal(a)
+        a.set_mark()
+        choose_file(a, portal, payload)
+        answer_question(a, "Can't reach ", "Return")
+        # The warning's text runs on over more lines than the log's quote shows here.
+        a.expect('message box: "%s' % WARNING_TEXT)
+        box = a.find_window(BOX_TITLE)[0]
+        a.focus(box)
+        a.lab.xdotool("key", "Return")
+        a.expect_window_closed(box, BOX_TITLE)
+        for wid in a.windows(PORTAL_TITLE):
+            a.focus(wid)
+            a.lab.xdotool("key", "Escape")
+        refused = relay_events(events)
+        if refused.count("reset") < 2 or any(e != "reset" for e in refused):
+            raise Failure("before any yes the relay saw %s" % refused)
+
+        a.set_mark()
+        a.make_answer()
+        answer_question(a, "Can't reach ", "y")
+        plain = "udp Calling|%s" % a.caller_id
+        wait_until("the relay to get the plain request", lambda: plain in relay_events(events))
+        a.cancel_call()
+        a.expect(flags_line(0, 0, 0, 0))
+    finally:
+        relay.terminate()
+        relay.communicate(timeout=10)
+    return ("the relay reset %d TLS connections and got nothing plain until the user's yes"
+            % refused.count("reset"))
+
+
 SCENARIOS = [
     ("A calls B, B rings", scenario_a_calls_b_rings),
     ("B answers, voice both ways, End on both", scenario_answer_voice_end),
@@ -1495,6 +1575,8 @@ SCENARIOS = [
     ("A finds B with Who's Online?, adds, picks and calls it; B rings", scenario_whos_online),
     ("an eavesdropper on the link reads nothing of an encrypted call, file and message",
      scenario_eavesdropper_learns_nothing),
+    ("a relay that resets TLS to a pinned B gets nothing plain without the user's yes",
+     scenario_relay_gets_nothing_plain),
     ("during a call A chooses 320 x 240 in the capture pin dialog; B shows 320 x 240",
      scenario_capture_pin_during_call),
     ("B chooses Screen; A shows a window of B's display; B opens it again after a restart",

@@ -9,9 +9,16 @@
   stranger.py capture DEV FILE       until SIGTERM: writes every TCP and UDP payload on DEV to
                                      FILE, each as protocol, source and destination port and
                                      length (struct "!BHHI") followed by the bytes
+  stranger.py reset ADDRESS FILE SECONDS
+                                     for at most SECONDS: on ADDRESS's TCP port 6501 resets
+                                     every connection that opens with TLS (0x16) and reads what
+                                     any other sends; takes datagrams on its port 6767; appends
+                                     one line per event to FILE ("reset", "tcp <first bytes>",
+                                     "udp <first bytes>")
 """
 
 import json
+import select
 import signal
 import socket
 import struct
@@ -111,6 +118,47 @@ def capture(device, path):
     print(kept, flush=True)
 
 
+def reset(address, path, seconds):
+    deadline = time.monotonic() + float(seconds)
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind((address, 6501))
+    listener.listen(8)
+    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    udp.bind((address, 6767))
+    stop = []
+    signal.signal(signal.SIGTERM, lambda *_: stop.append(True))
+    with open(path, "a") as out:
+        def note(line):
+            out.write(line + "\n")
+            out.flush()
+        print("relaying", flush=True)
+        events = 0
+        while not stop and time.monotonic() < deadline and events < 1000:
+            try:
+                ready = select.select([listener, udp], [], [], 0.2)[0]
+            except InterruptedError:
+                continue
+            for s in ready:
+                events += 1
+                if s is udp:
+                    note("udp " + udp.recv(65535)[:40].decode("latin-1"))
+                    continue
+                conn = listener.accept()[0]
+                conn.settimeout(2.0)
+                try:
+                    first = conn.recv(64)
+                except OSError:
+                    first = b""
+                if first[:1] == b"\x16":
+                    # As a relay that will not let the channel through: a reset at once.
+                    conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                    note("reset")
+                elif first:
+                    note("tcp " + first[:40].decode("latin-1"))
+                conn.close()
+
+
 def main():
     if len(sys.argv) == 5 and sys.argv[1] == "poke":
         poke(*sys.argv[2:])
@@ -118,6 +166,8 @@ def main():
         watch(*sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "capture":
         capture(*sys.argv[2:])
+    elif len(sys.argv) == 5 and sys.argv[1] == "reset":
+        reset(*sys.argv[2:])
     else:
         sys.exit(__doc__)
 

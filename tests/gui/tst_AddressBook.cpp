@@ -345,6 +345,12 @@ private slots:
                      .PinFor(QHostAddress("169.254.9.2")),
                  std::optional<QByteArray>(key));
         QCOMPARE(keys.Find(key)->name, QString("Bea"));
+        // The row says so to the eye and to a screen reader; the other row that it has none.
+        QCOMPARE(form->ListBox1->item(0)->toolTip(),
+                 "Encrypted: key " + TIdentity::ShortTextOf(key) + ", seen");
+        QCOMPARE(form->ListBox1->item(0)->data(Qt::AccessibleDescriptionRole).toString(),
+                 form->ListBox1->item(0)->toolTip());
+        QVERIFY(form->ListBox1->item(1)->toolTip().startsWith("No key known"));
         // A name that may be another computer tomorrow gets no key.
         form->ListBox1->setCurrentRow(1);
         QTest::mouseClick(form->btnKey, Qt::LeftButton);

@@ -328,7 +328,8 @@ private slots:
         send("T12-8-2026_4821.rtf");
         QTRY_COMPARE(fake.notices.size(), size_t(1));
         QCOMPARE(fake.notices[0].summary, QString("Text message received"));
-        QCOMPARE(fake.notices[0].body, QString("&quot;T12-8-2026_4821.rtf&quot; from 127.0.0.1"));
+        QCOMPARE(fake.notices[0].body,
+                 QString("&quot;T12-8-2026_4821.rtf&quot; from 127.0.0.1 — not encrypted"));
         QCOMPARE(fake.notices[0].hints.value("category").toString(), QString("im.received"));
         send("report.pdf");
         QTRY_COMPARE(fake.notices.size(), size_t(2));

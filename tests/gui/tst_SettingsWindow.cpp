@@ -86,14 +86,14 @@ private slots:
         QTest::newRow("cboSpeaker") << "cboSpeaker" << QRect(144, 264, 281, 22) << "";
         QTest::newRow("edtKey") << "edtKey" << QRect(144, 296, 241, 21) << "Not available";
         QTest::newRow("btnCopyKey") << "btnCopyKey" << QRect(392, 294, 65, 25) << "Copy";
-        QTest::newRow("btnSave") << "btnSave" << QRect(16, 360, 75, 25) << "Save";
+        QTest::newRow("btnSave") << "btnSave" << QRect(16, 390, 75, 25) << "Save";
         QTest::newRow("btnVideoOptions")
-            << "btnVideoOptions" << QRect(200, 360, 89, 25) << "Video Options";
-        QTest::newRow("btnClose") << "btnClose" << QRect(384, 360, 75, 25) << "Close";
+            << "btnVideoOptions" << QRect(200, 390, 89, 25) << "Video Options";
+        QTest::newRow("btnClose") << "btnClose" << QRect(384, 390, 75, 25) << "Close";
         QTest::newRow("chkEchoCancel")
-            << "chkEchoCancel" << QRect(104, 364, 130, 17) << "Echo cancellation";
+            << "chkEchoCancel" << QRect(104, 394, 130, 17) << "Echo cancellation";
         QTest::newRow("chkNoiseSuppression")
-            << "chkNoiseSuppression" << QRect(240, 364, 136, 17) << "Noise suppression";
+            << "chkNoiseSuppression" << QRect(240, 394, 136, 17) << "Noise suppression";
     }
     void controlsStandWhereTheyBelong()
     {
@@ -111,7 +111,7 @@ private slots:
 
     void windowLabelsAndLimits()
     {
-        QCOMPARE(form->size(), QSize(474, 410));
+        QCOMPARE(form->size(), QSize(474, 440));
         QCOMPARE(form->windowTitle(), QString("Settings"));
         QVERIFY(form->windowFlags() & Qt::FramelessWindowHint);
         const QList<std::tuple<QString, QString, QPoint>> labels = {
@@ -251,7 +251,7 @@ private slots:
                  QByteArray("[Settings]\r\nmicVolume=40\r\nRingTone=\r\nRingTime=20\r\n"
                             "Message=Call later\r\nCallerID=Grace\r\nFilePath=/srv/in\r\n"
                             "AutoAnswer=0\r\nEchoCancellation=1\r\nNoiseSuppression=0\r\n"
-                            "Microphone=\r\nSpeaker=\r\nShowOnNetwork=1\r\n"));
+                            "Microphone=\r\nSpeaker=\r\nShowOnNetwork=1\r\nEncryptedOnly=0\r\n"));
         QVERIFY(live.EchoCancellation);
         QVERIFY(!live.NoiseSuppression);
         QCOMPARE(live.RingTone, QString(""));
@@ -322,8 +322,8 @@ private slots:
         QCOMPARE(live.Microphone, QString("builtin-mic"));
         QCOMPARE(live.Speaker, QString("headset-out"));
         QVERIFY(env->ReadProgramFile("Settings.ini")
-                    .endsWith(
-                        "NoiseSuppression=1\r\nMicrophone=builtin-mic\r\nSpeaker=headset-out\r\nShowOnNetwork=1\r\n"));
+                    .endsWith("NoiseSuppression=1\r\nMicrophone=builtin-mic\r\nSpeaker=headset-"
+                              "out\r\nShowOnNetwork=1\r\nEncryptedOnly=0\r\n"));
         QCOMPARE(TSettingsStore::Load(TSettingsStore::FileName(), "x").Speaker,
                  QString("headset-out"));
 

@@ -1,4 +1,7 @@
 // The file transfer portal: two portals in one process, A sending to B over loopback.
+#include "platform/crypto/IPeerKeys.h"
+#include "platform/crypto/TIdentity.h"
+#include "platform/crypto/TTlsContext.h"
 #include "platform/ui/TApplication.h"
 #include "tests/support/TPortalPair.h"
 #include "tests/support/TRawTcpClient.h"
@@ -54,6 +57,28 @@ QStringList FilesBeneath(const QString& folder)
     files.sort();
     return files;
 }
+
+// Every address takes a secure channel; the first key seen is kept.
+class TPinnedKeys : public IPeerKeys
+{
+public:
+    QByteArray pinned;
+    TExpected Expected(const QHostAddress&) const override { return {true, pinned, "Beatrice"}; }
+    TState Seen(const QHostAddress&, const QByteArray& key, bool) override
+    {
+        if (pinned.isEmpty())
+            pinned = key;
+        return key == pinned ? TState::Same : TState::Changed;
+    }
+};
+
+// A key of its own in a folder of its own, and the TLS made from it.
+struct TOwnKey
+{
+    QTemporaryDir dir;
+    TIdentity identity = TIdentity::Load(dir.filePath("Identity.key"));
+    std::shared_ptr<const TTlsContext> tls = TTlsContext::Make(identity, nullptr);
+};
 
 } // namespace
 
@@ -193,6 +218,41 @@ private slots:
         WaitReceiverIdle();
         QCOMPARE(FilesBeneath(pair->folderB), QStringList{"first.txt"});
         QVERIFY(pair->a->btnTransfer->isEnabled());
+    }
+
+    void eachArrivalSaysHowItCameAndOnlyEncryptedRefusesPlainFiles()
+    {
+        TOwnKey keyA, keyB;
+        QVERIFY(keyA.tls && keyB.tls);
+        TPinnedKeys peersA, peersB;
+        pair->a->SetSecurity(keyA.tls, &peersA, nullptr);
+        pair->b->SetSecurity(keyB.tls, &peersB, nullptr);
+        pair->a->SelectAndSendFiles(QStringList{pair->MakeFile("report.pdf", "secret")});
+        QVERIFY(pair->WaitForSendEnd());
+        QVERIFY(pair->WaitForEntries(1));
+        QCOMPARE(peersB.pinned, keyA.identity.Fingerprint());
+        const QString encrypted = "\"report.pdf\" from Beatrice (127.0.0.1) — encrypted";
+        QCOMPARE(pair->b->lstFilesReceived->item(0)->toolTip(), encrypted);
+        QCOMPARE(pair->b->lstFilesReceived->item(0)->data(Qt::AccessibleTextRole).toString(),
+                 encrypted);
+        // Plain from the address that used encryption: stored, and said in red.
+        WaitReceiverIdle();
+        QVERIFY(SendRaw("plain.txt", "hello"));
+        QVERIFY(pair->WaitForEntries(2));
+        QVERIFY(pair->b->lstFilesReceived->item(1)->toolTip().endsWith("— not encrypted"));
+        QVERIFY2(pair->b->lblCom->text().startsWith("Not encrypted: \"plain.txt\""),
+                 qPrintable(pair->b->lblCom->text()));
+        // Only encrypted: a plain file is refused with the reason, an encrypted one comes.
+        WaitReceiverIdle();
+        pair->b->SetEncryptedOnly(true);
+        QVERIFY(!SendRaw("plain2.txt", "hello"));
+        QTRY_VERIFY2(pair->b->lblCom->text().endsWith("only encrypted files are taken"),
+                     qPrintable(pair->b->lblCom->text()));
+        pair->a->SelectAndSendFiles(QStringList{pair->MakeFile("second.pdf", "secret")});
+        QVERIFY(pair->WaitForSendEnd());
+        QVERIFY(pair->WaitForEntries(3));
+        QCOMPARE(FilesBeneath(pair->folderB),
+                 (QStringList{"plain.txt", "report.pdf", "second.pdf"}));
     }
 
     void aWriterMidSendStopsTheTransferAndGoesOn()

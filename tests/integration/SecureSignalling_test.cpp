@@ -24,8 +24,9 @@ class TPeerKeys : public IPeerKeys
 {
 public:
     QByteArray known;
+    bool secure = true;
     std::vector<std::pair<QByteArray, bool>> seen;
-    TExpected Expected(const QHostAddress&) const override { return {true, known, "Beatrice"}; }
+    TExpected Expected(const QHostAddress&) const override { return {secure, known, "Beatrice"}; }
     TState Seen(const QHostAddress&, const QByteArray& key, bool accepted) override
     {
         seen.emplace_back(key, accepted);
@@ -141,6 +142,33 @@ TEST(SecureSignalling, NothingRingsForAChangedKeyOrGoesPlainToAPeerKnownToEncryp
     ASSERT_TRUE(Until([&] { return !c.plain.isEmpty(); }));
     EXPECT_EQ(c.plain, QList<QByteArray>{"Calling|Anna"});
     EXPECT_TRUE(old.Messages().empty());
+}
+
+TEST(SecureSignalling, OnlyEncryptedSendsNoRequestPlainAndAsksNothing)
+{
+    TServerProbe old; // a port that takes no channel
+    TEnd c(old.Port());
+    c.signalling.SetEncryptedOnly(true);
+    bool asked = false;
+    c.signalling.OnInsecure = [&](const QString&, const QString&) { return asked = true; };
+    c.signalling.SendTo("Calling|Anna", Loopback);
+    ASSERT_TRUE(Until([&] { return !c.texts.isEmpty(); }));
+    EXPECT_TRUE(c.texts.first().startsWith("The secure connection failed ("))
+        << c.texts.first().toStdString();
+    EXPECT_FALSE(asked);
+    // A peer not known to encrypt is not even tried.
+    c.texts.clear();
+    c.peers.secure = false;
+    c.signalling.SendTo("Calling|Anna", Loopback);
+    ASSERT_TRUE(Until([&] { return !c.texts.isEmpty(); }));
+    EXPECT_TRUE(c.texts.first().startsWith("The call was not placed: Beatrice can't take"));
+    // Nor does the Cancel of the call that never went out.
+    c.signalling.SendTo("Cancel", Loopback);
+    EXPECT_TRUE(c.plain.isEmpty());
+    // The reply to a plain request (the unanswered message) still goes.
+    EXPECT_TRUE(c.signalling.AdmitPlain(Loopback));
+    c.signalling.SendTo("Not now", Loopback);
+    EXPECT_EQ(c.plain, QList<QByteArray>{"Not now"});
 }
 
 TEST(SecureSignalling, ARevealThatDoesNotMatchTheCommitmentRingsNothing)

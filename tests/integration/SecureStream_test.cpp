@@ -106,6 +106,16 @@ TEST(SecureStream, NothingGoesToAChangedKeyOrPlainToAPeerKnownToEncryptWithoutTh
     EXPECT_TRUE(probe.Messages().empty());
     ASSERT_EQ(old.Messages().size(), 1u);
     EXPECT_EQ(old.Messages()[0].body, QByteArray("now plain"));
+
+    // Only encrypted: the failed channel is not asked about, and a peer known to take none
+    // gets nothing at all.
+    sender.EncryptedOnly = true;
+    asked = 0;
+    EXPECT_TRUE(SendAndWait(sender, Body("secret"))->startsWith("The secure connection failed ("));
+    sender.SecureFor = [](const QHostAddress&) { return TStrmSender::TSecure{}; };
+    EXPECT_TRUE(SendAndWait(sender, Body("secret"))->startsWith("127.0.0.1 can't receive"));
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(old.Messages().size(), 1u);
 }
 
 TEST(SecureStream, AChannelThatOpensWithAnythingButAMessagesHelloIsClosedAndNothingStored)

@@ -88,11 +88,12 @@ TEST_F(SettingsStoreTest, SaveWritesTheKeysInOrderAndKeepsTheMicrophoneLevel)
 
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("[Settings]\r\nmicVolume=33\r\nRingTone=/home/u/ring.wav\r\n"
-                                      "RingTime=30\r\nMessage=Not here\r\nCallerID=Ada\r\n"
-                                      "FilePath=/home/u/in\r\nAutoAnswer=1\r\n"
-                                      "EchoCancellation=0\r\nNoiseSuppression=1\r\n"
-                         "Microphone=\r\nSpeaker=\r\nShowOnNetwork=1\r\n"));
+    EXPECT_EQ(f.readAll(),
+              QByteArray("[Settings]\r\nmicVolume=33\r\nRingTone=/home/u/ring.wav\r\n"
+                         "RingTime=30\r\nMessage=Not here\r\nCallerID=Ada\r\n"
+                         "FilePath=/home/u/in\r\nAutoAnswer=1\r\n"
+                         "EchoCancellation=0\r\nNoiseSuppression=1\r\n"
+                         "Microphone=\r\nSpeaker=\r\nShowOnNetwork=1\r\nEncryptedOnly=0\r\n"));
     const TCallSettings back = TSettingsStore::Load(path, "x");
     EXPECT_EQ(back.RingTimeMs, 30000);
     EXPECT_EQ(back.MicVolume, 33);
