@@ -8,10 +8,14 @@
 #include "calls/TCallSession.h"
 #include "calls/TSecureSignalling.h"
 #include "calls/TUdpDatagramSender.h"
+#include "calls/TVideoLink.h"
 #include "contacts/TKnownKeys.h"
 #include "contacts/TfrmIP.h"
+#include "platform/crypto/TCallKeys.h"
 #include "platform/crypto/TIdentity.h"
 #include "platform/crypto/TTlsContext.h"
+#include "platform/crypto/TVideoOpener.h"
+#include "platform/crypto/TVideoSealer.h"
 #include "platform/dnssd/TDnsSdPublisher.h"
 #include "platform/logging/Logging.h"
 #include "platform/paths/TProgramFolder.h"
@@ -42,6 +46,17 @@ void TPhone::ConnectSignalling()
                 ShowCallSecurity(QHostAddress(address));
             });
     connect(session_, &TCallSession::accepted, this, &TPhone::ShowCallSecurity);
+    // Before the pictures start (connected before TVideoLink::Start): an encrypted call seals
+    // them with its own keys.
+    connect(session_, &TCallSession::accepted, this, [this](const QHostAddress& peer) {
+        const TCallKeys* keys = signalling_->Keys(peer);
+        if (!keys) {
+            video_->Seal(nullptr, nullptr);
+            return;
+        }
+        video_->Seal(std::make_unique<TVideoSealer>(keys->videoOut),
+                     std::make_unique<TVideoOpener>(keys->videoIn));
+    });
     if (notices_)
         notices_->CallSecurity = [this](const QString& sender) {
             const QHostAddress peer(sender);
@@ -129,8 +144,13 @@ void TPhone::ShowCallSecurity(const QHostAddress& peer)
     const auto known = security_.find(peer.toIPv4Address());
     if (signalling_->Encrypted(peer) && known != security_.end()) {
         const bool changed = known->second.second == IPeerKeys::TState::Changed;
-        window_->ShowCallSecurity(changed ? QStringLiteral("Encrypted · Key changed")
-                                          : QStringLiteral("Encrypted · not verified"),
+        // The numbers both users may read to each other: the same on both ends unless someone
+        // sits in between.
+        const QString numbers = signalling_->Numbers(peer);
+        const QString compare = numbers.isEmpty() ? QStringLiteral("not verified")
+                                                  : QStringLiteral("compare ") + numbers;
+        window_->ShowCallSecurity(changed ? QStringLiteral("Encrypted · Key changed · ") + compare
+                                          : QStringLiteral("Encrypted · ") + compare,
                                   changed);
         return;
     }

@@ -9,6 +9,8 @@
 
 #include <QCryptographicHash>
 
+#include <openssl/crypto.h>
+
 #include <openssl/rand.h>
 
 namespace {
@@ -148,6 +150,7 @@ void TCallChannel::Handle(char type, const QByteArray& payload)
     case TState::AwaitingNonce:
         if (type != Nonce || payload.size() != NonceSize)
             return Fail(QStringLiteral("the callee sent no nonce"));
+        peerNonce_ = payload;
         Write(Reveal, ourNonce_);
         BecomeReady();
         return;
@@ -164,6 +167,7 @@ void TCallChannel::Handle(char type, const QByteArray& payload)
             return Fail(QStringLiteral("the caller revealed nothing"));
         if (Commitment(payload) != commitment_)
             return Fail(QStringLiteral("the numbers did not check out"));
+        peerNonce_ = payload;
         BecomeReady();
         return;
     case TState::Ready:
@@ -178,6 +182,15 @@ void TCallChannel::Handle(char type, const QByteArray& payload)
 
 void TCallChannel::BecomeReady()
 {
+    // Both nonces are known now: the keys for voice and pictures, and the numbers.
+    QByteArray exported =
+        socket_->Tls()->Export(TCallKeys::ExporterLabel, callId_, TCallKeys::ExportSize);
+    keys_ = TCallKeys::Cut(exported, caller_);
+    OPENSSL_cleanse(exported.data(), size_t(exported.size()));
+    if (!keys_)
+        return Fail(QStringLiteral("no keys could be made for the call"));
+    numbers_ = caller_ ? TCallKeys::Numbers(keys_->sas, ourNonce_, peerNonce_)
+                       : TCallKeys::Numbers(keys_->sas, peerNonce_, ourNonce_);
     state_ = TState::Ready;
     limit_.stop();
     emit Ready();

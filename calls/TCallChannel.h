@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QTimer>
 
+#include "platform/crypto/TCallKeys.h"
+
 #include <memory>
+#include <optional>
 
 class TStrmSocket;
 class TTlsContext;
@@ -33,6 +36,9 @@ public:
     QByteArray CallId() const { return callId_; }
     bool IsReady() const { return state_ == TState::Ready; }
     bool IsCaller() const { return caller_; }
+    // Once ready: the call's keys, and the six digits both users may compare.
+    const TCallKeys* Keys() const { return keys_ ? &*keys_ : nullptr; }
+    QString Numbers() const { return numbers_; }
     // The texts not yet sent, which the channel will no longer send.
     QList<QByteArray> TakeQueued() { return std::exchange(queued_, {}); }
     // A signalling text; held until the channel is ready, dropped once it has ended.
@@ -83,6 +89,9 @@ private:
     QByteArray peerKey_;
     QByteArray ourNonce_;
     QByteArray commitment_; // the caller's, as the callee holds it
+    QByteArray peerNonce_;
+    std::optional<TCallKeys> keys_;
+    QString numbers_;
     QByteArray in_;
     QByteArray out_;           // plain bytes the channel has not yet taken
     QList<QByteArray> queued_; // texts before the channel was ready

@@ -231,6 +231,18 @@ bool TSecureSignalling::Encrypted(const QHostAddress& peer) const
     return found != channels_.end() && found->second->IsReady();
 }
 
+const TCallKeys* TSecureSignalling::Keys(const QHostAddress& peer) const
+{
+    const auto found = channels_.find(peer.toIPv4Address());
+    return found != channels_.end() ? found->second->Keys() : nullptr;
+}
+
+QString TSecureSignalling::Numbers(const QHostAddress& peer) const
+{
+    const auto found = channels_.find(peer.toIPv4Address());
+    return found != channels_.end() ? found->second->Numbers() : QString();
+}
+
 QString TSecureSignalling::NameOf(const QHostAddress& peer) const
 {
     const QString name = keys_ ? keys_->Expected(peer).name : QString();

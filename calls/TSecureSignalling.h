@@ -13,6 +13,7 @@
 #include <set>
 
 class TCallChannel;
+class TCallKeys;
 class TStrmSocket;
 class TTlsContext;
 
@@ -49,6 +50,10 @@ public:
     void SetEncryptedOnly(bool on) { encryptedOnly_ = on; }
     // Whether the call with that address goes through a channel.
     bool Encrypted(const QHostAddress& peer) const;
+    // The keys and the numbers to compare of the call with that address, once its channel is
+    // ready; the keys live as long as the channel.
+    const TCallKeys* Keys(const QHostAddress& peer) const;
+    QString Numbers(const QHostAddress& peer) const;
 
     // Asked when no secure channel can be had to a peer known to take one: true calls plain.
     std::function<bool(const QString& name, const QString& reason)> OnInsecure;

@@ -4,6 +4,8 @@
 #include "calls/TUdpDatagramSender.h"
 #include "calls/TUdpListener.h"
 #include "platform/camera/stamp/FrameStamp.h"
+#include "platform/crypto/TVideoOpener.h"
+#include "platform/crypto/TVideoSealer.h"
 #include "platform/errors/EError.h"
 #include "platform/jpeg/CameraJpeg.h"
 #include "platform/jpeg/TJpegDecoder.h"
@@ -62,6 +64,30 @@ void TVideoLink::Stop()
 {
     peer_.reset();
     ++ticket_;
+    sealer_.reset(); // the call's keys go with it
+    opener_.reset();
+}
+
+void TVideoLink::Seal(std::unique_ptr<TVideoSealer> out, std::unique_ptr<TVideoOpener> in)
+{
+    sealer_ = std::move(out);
+    opener_ = std::move(in);
+    qCInfo(lcCrypto) << (sealer_ ? "pictures go sealed" : "pictures go plain");
+}
+
+qint64 TVideoLink::AuthFailures() const
+{
+    return opener_ ? opener_->AuthFailures() : 0;
+}
+
+qint64 TVideoLink::Replays() const
+{
+    return opener_ ? opener_->Replays() : 0;
+}
+
+qsizetype TVideoLink::PictureLimit() const
+{
+    return sealer_ ? MaxSentDatagram - TVideoSealer::Overhead : MaxSentDatagram;
 }
 
 void TVideoLink::Receive(const QByteArray& datagram, const QString& sender)
@@ -78,6 +104,21 @@ void TVideoLink::Receive(const QByteArray& datagram, const QString& sender)
     // Between calls nothing is shown: the idle picture stays.
     if (!peer_)
         return;
+    if (opener_) {
+        // Plain pictures from the peer's address during an encrypted call are someone else's.
+        const std::optional<QByteArray> opened = opener_->Open(datagram);
+        if (!opened) {
+            if (const std::optional<qint64> more = refused_.Allow())
+                qCWarning(lcCrypto).noquote()
+                    << "dropped a video datagram from" << sender << "that did not open;"
+                    << opener_->AuthFailures() << "failures," << opener_->Replays() << "replays"
+                    << TLogThrottle::More(*more);
+            return;
+        }
+        counters_.DatagramReceived(clock(), datagram.size());
+        decoder_->Submit(*opened, ticket_);
+        return;
+    }
     counters_.DatagramReceived(clock(), datagram.size());
     // Decoding takes its own thread; what is not a sound JPEG image is dropped there and the
     // last good picture stays.
@@ -130,7 +171,7 @@ void TVideoLink::Send(const TCameraFrame& frame)
     // A driver may pad its buffers after the picture; far beyond a datagram it is no use looking.
     if (frame.jpeg.size() <= 2 * MaxSentDatagram) {
         if (const std::optional<QByteArray> jpeg = CameraJpeg::Sendable(frame.jpeg);
-            jpeg && jpeg->size() <= MaxSentDatagram) {
+            jpeg && jpeg->size() <= PictureLimit()) {
             try {
                 Transmit(*jpeg, TVideoSource::Passthrough, CameraJpeg::Quality(*jpeg));
             } catch (const std::exception& e) {
@@ -153,7 +194,7 @@ void TVideoLink::SendPicture(const QImage& picture, bool screen)
 {
     try {
         if (screen) {
-            const QByteArray jpeg = screenFit_.Encode(picture, encoder_, MaxSentDatagram);
+            const QByteArray jpeg = screenFit_.Encode(picture, encoder_, PictureLimit());
             if (jpeg.isEmpty())
                 throw EError(QStringLiteral("The screen does not fit a datagram."));
             Transmit(jpeg, TVideoSource::Screen, screenFit_.Quality());
@@ -176,8 +217,15 @@ void TVideoLink::Transmit(const QByteArray& jpeg, TVideoSource source, std::opti
     // Larger than the send buffer means larger than any datagram: a failed send.
     if (jpeg.size() > frameBuffer_.size())
         throw EError(QStringLiteral("The frame is larger than the send buffer."));
-    std::copy(jpeg.cbegin(), jpeg.cend(), frameBuffer_.begin());
-    sender_->SendTo(QByteArray::fromRawData(frameBuffer_.constData(), jpeg.size()), *peer_);
+    if (sealer_) {
+        const QByteArray sealed = sealer_->Seal(jpeg);
+        if (sealed.isEmpty())
+            throw EError(QStringLiteral("The picture could not be sealed."));
+        sender_->SendTo(sealed, *peer_);
+    } else {
+        std::copy(jpeg.cbegin(), jpeg.cend(), frameBuffer_.begin());
+        sender_->SendTo(QByteArray::fromRawData(frameBuffer_.constData(), jpeg.size()), *peer_);
+    }
     counters_.FrameSent(clock(), jpeg.size());
     source_ = source;
     sentQuality_ = quality;

@@ -8,6 +8,7 @@
 #include "calls/TVideoSource.h"
 #include "platform/camera/TCameraFrame.h"
 #include "platform/jpeg/TJpegEncoder.h"
+#include "platform/logging/TLogThrottle.h"
 
 #include <QHostAddress>
 #include <QImage>
@@ -18,6 +19,8 @@
 #include <optional>
 
 class TUdpListener;
+class TVideoOpener;
+class TVideoSealer;
 
 // The call's video: every grabbed frame goes to the peer as one JPEG picture in one datagram,
 // and the peer's datagrams are decoded off the UI thread and shown. Only the peer's datagrams
@@ -45,6 +48,15 @@ public:
     // Frames flow with the peer from Start until Stop.
     void Start(const QHostAddress& peer);
     void Stop();
+    // For an encrypted call, before Start: every picture goes sealed, and only the peer's
+    // sealed pictures that open are shown. Stop ends it.
+    void Seal(std::unique_ptr<TVideoSealer> out, std::unique_ptr<TVideoOpener> in);
+    bool Sealed() const { return sealer_ != nullptr; }
+    // The peer's datagrams that did not open (plain ones included) and those seen before.
+    qint64 AuthFailures() const;
+    qint64 Replays() const;
+    // The largest picture that goes in one datagram now.
+    qsizetype PictureLimit() const;
     bool Running() const { return peer_.has_value(); }
 
     // One grabbed frame: sent to the peer while a call is up. A frame that cannot be sent
@@ -98,6 +110,9 @@ private:
     QImage lastShown_;
     QByteArray lastReducedFrom_;
     TCallCounters counters_;
+    std::unique_ptr<TVideoSealer> sealer_;
+    std::unique_ptr<TVideoOpener> opener_;
+    TLogThrottle refused_;
     TJpegEncoder encoder_;
     TScreenFit screenFit_;
     TVideoSource source_ = TVideoSource::None;

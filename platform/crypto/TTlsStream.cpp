@@ -121,6 +121,18 @@ QByteArray TTlsStream::PeerFingerprint() const
     return cert ? TIdentity::FingerprintOf(X509_get0_pubkey(cert)) : QByteArray();
 }
 
+QByteArray TTlsStream::Export(const QByteArray& label, const QByteArray& context, int n) const
+{
+    QByteArray out(n, Qt::Uninitialized);
+    if (!secured_ || n <= 0 ||
+        SSL_export_keying_material(ssl_, reinterpret_cast<unsigned char*>(out.data()), size_t(n),
+                                   label.constData(), size_t(label.size()),
+                                   reinterpret_cast<const unsigned char*>(context.constData()),
+                                   size_t(context.size()), 1) != 1)
+        return {};
+    return out;
+}
+
 QString TTlsStream::Suite() const
 {
     return secured_ ? QStringLiteral("%1 %2").arg(QLatin1String(SSL_get_version(ssl_)),

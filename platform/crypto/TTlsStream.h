@@ -47,6 +47,9 @@ public:
     // After the handshake: the fingerprint of the peer's key, and "TLSv1.3 TLS_AES_128_GCM_SHA256".
     QByteArray PeerFingerprint() const;
     QString Suite() const;
+    // After the handshake: n bytes of keying material for label and context (RFC 8446 7.5);
+    // empty when there are none to give.
+    QByteArray Export(const QByteArray& label, const QByteArray& context, int n) const;
 
 private:
     // Turns an OpenSSL result into ours: n when positive, else 0 (Want set) or -1 (ended).

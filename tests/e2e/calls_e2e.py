@@ -1439,6 +1439,8 @@ def secrets_in(records, caller_id):
                 found.add(name)
         if 6767 in (sport, dport) and proto == 17 and sport != FORGED_PORT:
             found.add("a datagram on 6767")
+        if dport == 8800 and proto == 17 and body.startswith(b"\xff\xd8"):
+            found.add("a picture on 8800")
     return found
 
 
@@ -1454,9 +1456,13 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
     sealed = capture_exchange(lab, a, b, forged=True)
     for copy, needle in ((a, "call channel to %s" % b.address),
                          (a, "secure channel to %s" % b.address),
-                         (b, "secure channel from %s" % a.address)):
+                         (b, "secure channel from %s" % a.address),
+                         (a, "pictures go sealed"), (b, "pictures go sealed")):
         if needle not in copy.text():
             raise Failure("%s never logged %r: the exchange was not encrypted" % (copy.name, needle))
+    log_a = a.text()
+    if "shown frame" not in log_a[log_a.index("pictures go sealed"):]:
+        raise Failure("A showed none of B's sealed pictures")
     leaked = secrets_in(sealed, a.caller_id)
     if leaked:
         raise Failure("an eavesdropper read %s in the encrypted exchange" % ", ".join(sorted(leaked)))
@@ -1466,6 +1472,10 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
             firsts[sport] = body[:2]
     if not firsts or any(first != b"\x16\x03" for first in firsts.values()):
         raise Failure("TCP streams to 6501 began with %s, not all TLS" % sorted(firsts.values()))
+    sealed_pictures = sum(1 for proto, _, dport, body in sealed
+                          if proto == 17 and dport == 8800 and body.startswith(b"PV\x01\x00"))
+    if sealed_pictures == 0:
+        raise Failure("no sealed picture crossed the link during the encrypted call")
 
     # A fresh A: this one keeps B's key, and would rightly refuse B without one.
     b.start(keyless=True)
@@ -1474,10 +1484,11 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
     plain = capture_exchange(lab, a, b)
     shown = secrets_in(plain, a.caller_id)
     if shown != {"Calling|", "caller ID", "file name", "file content", "message word",
-                 "a datagram on 6767"}:
+                 "a datagram on 6767", "a picture on 8800"}:
         raise Failure("the plain exchange showed only %s: the detector misses" % sorted(shown))
-    return ("encrypted: %d payloads, none readable, %d TCP streams to 6501 all TLS; plain: "
-            "all of %s read" % (len(sealed), len(firsts), ", ".join(sorted(shown))))
+    return ("encrypted: %d payloads, none readable, %d TCP streams to 6501 all TLS, %d sealed "
+            "pictures; plain: all of %s read"
+            % (len(sealed), len(firsts), sealed_pictures, ", ".join(sorted(shown))))
 
 
 def relay_events(path):

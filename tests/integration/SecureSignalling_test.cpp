@@ -1,6 +1,7 @@
 // A call's signalling through the secure channel between two copies over loopback: the
 // request, the answer, the datagrams dropped meanwhile, and the ways the channel is refused.
 #include "calls/TSecureSignalling.h"
+#include "platform/crypto/TCallKeys.h"
 #include "platform/crypto/TChannelFrames.h"
 #include "platform/crypto/TIdentity.h"
 #include "platform/crypto/TTlsContext.h"
@@ -9,6 +10,7 @@
 #include "transfer/TStrmSocket.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -93,6 +95,16 @@ TEST(SecureSignalling, ACallGoesThroughTheChannelAndPlainDatagramsFromThePeerAre
     EXPECT_EQ(a.texts, QList<QByteArray>{"Accept"});
     EXPECT_TRUE(a.plain.isEmpty() && b.plain.isEmpty()) << "nothing of the call goes plain";
     EXPECT_TRUE(a.signalling.Encrypted(Loopback) && b.signalling.Encrypted(Loopback));
+    // Both ends made the same numbers, and each sends with the key the other receives with.
+    const QString numbers = a.signalling.Numbers(Loopback);
+    EXPECT_TRUE(QRegularExpression("^\\d{3} \\d{3}$").match(numbers).hasMatch())
+        << numbers.toStdString();
+    EXPECT_EQ(b.signalling.Numbers(Loopback), numbers);
+    const TCallKeys* ka = a.signalling.Keys(Loopback);
+    const TCallKeys* kb = b.signalling.Keys(Loopback);
+    ASSERT_TRUE(ka && kb);
+    EXPECT_TRUE(ka->srtpOut == kb->srtpIn && ka->videoIn == kb->videoOut && ka->sas == kb->sas);
+    EXPECT_NE(ka->videoOut, ka->videoIn);
     // Each learnt the other's real key.
     ASSERT_FALSE(b.peers.seen.empty());
     EXPECT_EQ(b.peers.seen.back().first, a.keys.identity.Fingerprint());
