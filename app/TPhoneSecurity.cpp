@@ -46,6 +46,15 @@ void TPhone::ConnectSignalling()
                 ShowCallSecurity(QHostAddress(address));
             });
     connect(session_, &TCallSession::accepted, this, &TPhone::ShowCallSecurity);
+    session_->VoiceKeys = [this](const QHostAddress& peer) -> std::shared_ptr<const TVoiceKeys> {
+        const TCallKeys* keys = signalling_->Keys(peer);
+        if (!keys)
+            return nullptr;
+        auto voice = std::make_shared<TVoiceKeys>();
+        std::copy(keys->srtpOut.begin(), keys->srtpOut.end(), voice->out);
+        std::copy(keys->srtpIn.begin(), keys->srtpIn.end(), voice->in);
+        return voice;
+    };
     // Before the pictures start (connected before TVideoLink::Start): an encrypted call seals
     // them with its own keys.
     connect(session_, &TCallSession::accepted, this, [this](const QHostAddress& peer) {

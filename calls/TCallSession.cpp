@@ -293,6 +293,8 @@ void TCallSession::StartVoiceSession(const QHostAddress& peer)
     voice_->SetRemotePort(ports_.voice);
     voice_->SetLocalPort(ports_.voice);
     voice_->SetRemoteAddress(peer.toString());
+    if (VoiceKeys)
+        voice_->SetKeys(VoiceKeys(peer));
     voiceWarned_ = false;
 }
 

@@ -56,6 +56,9 @@ public:
     // Which addresses' datagrams are taken at all (a peer in an encrypted call speaks only in
     // its channel); without it every address's are.
     void SetPlainFilter(std::function<bool(const QHostAddress& from)> admit);
+    // The voice keys of an encrypted call with that address, asked as its voice starts; none
+    // (or without it) the voice goes plain.
+    std::function<std::shared_ptr<const TVoiceKeys>(const QHostAddress& peer)> VoiceKeys;
 
     // The flags.
     bool Busy() const { return busy_; }

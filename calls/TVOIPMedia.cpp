@@ -25,7 +25,7 @@ void TVOIPMedia::StartVoice()
 {
     qCDebug(lcVoice) << "voice to" << RemoteAddress << RemotePort << "from port" << LocalPort;
     // A failed start is not the call's end: the devices' trouble reaches the user on its own.
-    if (!link_->Start(TVoiceEndpoint{RemoteAddress, RemotePort, LocalPort}, processing_))
+    if (!link_->Start(TVoiceEndpoint{RemoteAddress, RemotePort, LocalPort, keys_}, processing_))
         qCWarning(lcVoice) << "voice could not start towards" << RemoteAddress;
     link_->SetSpeakerLevel(StartLevel);
     link_->SetMicLevel(StartLevel);

@@ -20,6 +20,7 @@ public:
     void SetRemotePort(qint32 port) { RemotePort = port; }
     void SetLocalPort(qint32 port) { LocalPort = port; }
     void SetRemoteAddress(const QString& address) { RemoteAddress = address; }
+    void SetKeys(std::shared_ptr<const TVoiceKeys> keys) { keys_ = std::move(keys); }
 
     void StartVoice();
     void StopVoice();
@@ -33,4 +34,5 @@ public:
 private:
     IVoiceLink* link_;
     TVoiceProcessing processing_;
+    std::shared_ptr<const TVoiceKeys> keys_;
 };

@@ -14,8 +14,8 @@ packages=(
   gstreamer1.0-plugins-good gstreamer1.0-tools libpulse-dev libjpeg62-turbo-dev
   # echo cancellation and noise suppression of the voice (WebRTC's audio processing)
   libwebrtc-audio-processing-dev
-  # this copy's own key and the encrypted channel between copies
-  libssl-dev
+  # this copy's own key and the encrypted channel between copies; an encrypted call's voice
+  libssl-dev libsrtp2-dev
   # the test camera's clock overlay (timeoverlay)
   gstreamer1.0-x
   # the test camera's DV source (libav's DV encoder and muxer)

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/voice/TVoiceKeys.h"
 #include "platform/voice/TVoiceStats.h"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // The sound devices a call uses.
 enum class TVoiceDevice
@@ -16,9 +18,19 @@ enum class TVoiceDevice
 // Where a call's voice goes and where it comes in.
 struct TVoiceEndpoint
 {
+    TVoiceEndpoint() = default;
+    TVoiceEndpoint(QString host_, int remotePort_, int localPort_,
+                   std::shared_ptr<const TVoiceKeys> keys_ = {})
+        : host(std::move(host_)), remotePort(remotePort_), localPort(localPort_),
+          keys(std::move(keys_))
+    {}
+
     QString host; // a dotted address or a host name
     int remotePort = 0;
     int localPort = 0;
+    // An encrypted call's: the voice goes as SRTP, at a constant rate, and only what verifies
+    // is played. None: plain RTP.
+    std::shared_ptr<const TVoiceKeys> keys;
 };
 
 // What is done to the microphone before it is sent.

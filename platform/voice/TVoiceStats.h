@@ -22,4 +22,9 @@ struct TVoiceStats
     // Mouth to ear, estimated: half the round trip, the jitter buffer, and the device and codec
     // buffers of both ends (the peer's taken to be like ours). Known once the round trip is.
     double estimatedDelayMs = -1;
+    // An encrypted call's: whether the voice goes as SRTP, and the peer's packets (and reports)
+    // that did not verify or were seen before.
+    bool encrypted = false;
+    quint64 authFailures = 0;
+    quint64 replays = 0;
 };

@@ -1457,7 +1457,8 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
     for copy, needle in ((a, "call channel to %s" % b.address),
                          (a, "secure channel to %s" % b.address),
                          (b, "secure channel from %s" % a.address),
-                         (a, "pictures go sealed"), (b, "pictures go sealed")):
+                         (a, "pictures go sealed"), (b, "pictures go sealed"),
+                         (a, "voice as SRTP"), (b, "voice as SRTP")):
         if needle not in copy.text():
             raise Failure("%s never logged %r: the exchange was not encrypted" % (copy.name, needle))
     log_a = a.text()

@@ -313,6 +313,49 @@ TEST_F(VoiceLoopback, JunkAndForeignPacketsAreIgnored)
     expectTone(listen(*heardAtA, 1500, 1000, 0), "A after junk");
 }
 
+// An encrypted call's voice: each side hears the other only through the keys, the reports go
+// too, a side without the keys hears no tone, and plain packets from the peer's address count
+// as failures, never as voice.
+TEST(VoiceLinkSecure, TheVoiceIsHeardOnlyThroughItsKeys)
+{
+    auto keys = [](char out, char in) {
+        auto k = std::make_shared<TVoiceKeys>();
+        std::fill(std::begin(k->out), std::end(k->out), out);
+        std::fill(std::begin(k->in), std::end(k->in), in);
+        return k;
+    };
+    auto heardAtA = std::make_shared<TPlayedSound>();
+    auto heardAtB = std::make_shared<TPlayedSound>();
+    auto a = makeLink(1000, heardAtA);
+    auto b = makeLink(1500, heardAtB);
+    const std::shared_ptr<const TVoiceKeys> keysA = keys('a', 'b');
+    ASSERT_TRUE(a->Start({"127.0.0.1", kPortB, kPortA, keysA}, kPlain));
+    ASSERT_TRUE(b->Start({"127.0.0.1", kPortA, kPortB, keys('b', 'a')}, kPlain));
+    expectTone(listen(*heardAtB, 1000, 1500, 200), "B hearing A");
+    expectTone(listen(*heardAtA, 1500, 1000, 0), "A hearing B");
+    ASSERT_TRUE(WaitUntil([&] { return b->Stats().peerReports; }, 5000)) << "no SRTCP report";
+    EXPECT_TRUE(b->Stats().encrypted);
+    EXPECT_EQ(b->Stats().authFailures, 0u);
+
+    // B without the keys gets A's packets and plays no tone of them.
+    ASSERT_TRUE(b->Start(loopback(kPortB, kPortA), kPlain));
+    const Heard garbled = listen(*heardAtB, 1000, 1500, 300);
+    EXPECT_LT(garbled.target, kToneFloor) << "the voice went plain";
+
+    // Plain packets from the peer's address during an encrypted call are failures, not voice.
+    ASSERT_TRUE(b->Start({"127.0.0.1", kPortA, kPortB, keys('b', 'a')}, kPlain));
+    a->Stop();
+    pause(200);
+    const quint64 quiet = b->PacketsReceived();
+    QUdpSocket forger;
+    ASSERT_TRUE(forger.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+    for (quint16 i = 0; i < 5; ++i)
+        forger.writeDatagram(rtpPacket(96, i, 42, QByteArray(20, char(0xf8))),
+                             QHostAddress(QStringLiteral("127.0.0.1")), kPortB);
+    EXPECT_TRUE(WaitUntil([&] { return b->Stats().authFailures >= 5; }, 2000));
+    EXPECT_EQ(b->PacketsReceived(), quiet);
+}
+
 TEST(VoiceLinkLifecycle, BadEndpointsFailAndAStartedLinkCanBeStartedAgain)
 {
     auto played = std::make_shared<TPlayedSound>();

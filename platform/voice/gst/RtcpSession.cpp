@@ -1,5 +1,9 @@
 #include "platform/voice/gst/RtcpSession.h"
 
+#include "platform/voice/gst/SrtpContext.h"
+
+#include "platform/voice/gst/SrtpContext.h"
+
 #include "platform/logging/Logging.h"
 
 #include <QHostInfo>
@@ -110,7 +114,23 @@ void RtcpSession::SendReport()
     }
     static const QByteArray cname =
         QStringLiteral("parlavue@%1").arg(QHostInfo::localHostName()).toUtf8();
-    socket_->writeDatagram(RtcpPacket::Build(report, cname), peer_, peerPort_);
+    QByteArray packet = RtcpPacket::Build(report, cname);
+    if (protect_) {
+        const qsizetype plain = packet.size();
+        packet.resize(plain + SrtpContext::MaxTrailer);
+        const int sealed =
+            protect_->ProtectRtcp(reinterpret_cast<unsigned char*>(packet.data()), int(plain));
+        if (sealed < 0)
+            return;
+        packet.resize(sealed);
+    }
+    socket_->writeDatagram(packet, peer_, peerPort_);
+}
+
+void RtcpSession::SetSecurity(std::shared_ptr<SrtpContext> out, std::shared_ptr<SrtpContext> in)
+{
+    protect_ = std::move(out);
+    unprotect_ = std::move(in);
 }
 
 void RtcpSession::Read()
@@ -118,12 +138,18 @@ void RtcpSession::Read()
     std::array<char, MaxDatagram> buffer{};
     for (int i = 0; socket_ && i < MaxReadsPerWake && socket_->hasPendingDatagrams(); ++i) {
         QHostAddress from;
-        const qint64 size = socket_->readDatagram(buffer.data(), qint64(buffer.size()), &from);
+        qint64 size = socket_->readDatagram(buffer.data(), qint64(buffer.size()), &from);
         if (size <= 0)
             continue;
         // One peer per call: reports from anywhere else change nothing.
         if (!from.isEqual(peer_, QHostAddress::TolerantConversion))
             continue;
+        if (unprotect_) {
+            size = unprotect_->UnprotectRtcp(reinterpret_cast<unsigned char*>(buffer.data()),
+                                             int(size));
+            if (size < 0)
+                continue;
+        }
         if (const std::optional<RtcpReport> report =
                 RtcpPacket::Parse(reinterpret_cast<const quint8*>(buffer.data()), size_t(size)))
             Handle(*report);

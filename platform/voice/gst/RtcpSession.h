@@ -12,11 +12,14 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 class QTimer;
 class QUdpSocket;
 
 namespace voicelink {
+
+class SrtpContext;
 
 class RtcpSession : public QObject
 {
@@ -53,6 +56,9 @@ public:
     bool Running() const;
 
     Figures Now() const { return figures_; }
+    // An encrypted call's: reports go as SRTCP, and only those that verify are read.
+    void SetSecurity(std::shared_ptr<SrtpContext> out, std::shared_ptr<SrtpContext> in);
+
     // Sends one report at once (the timer does it every second).
     void SendReport();
 
@@ -67,6 +73,8 @@ private:
     RtpReceiveStats& received_;
     std::function<SenderCounts()> sender_;
     QUdpSocket* socket_ = nullptr;
+    std::shared_ptr<SrtpContext> protect_;
+    std::shared_ptr<SrtpContext> unprotect_;
     QTimer* timer_ = nullptr;
     QHostAddress peer_;
     quint16 peerPort_ = 0;

@@ -33,10 +33,10 @@ public:
                                    const quint8* data, size_t size, qint64 nowUs);
     // Forgets the stream followed so far; a new receive session takes up the first it sees.
     void restart() { follower_.reset(); }
-
-private:
+    // Whether a datagram from sender may be the peer's at all.
     bool fromPeer(int family, const std::array<quint8, 16>& sender) const;
 
+private:
     const int payloadType_;
     mutable std::mutex peerMutex_;
     std::optional<HostAddress> peer_;

@@ -57,6 +57,7 @@ void TGstVoiceLink::Impl::updateRtcp()
     if (rtcp && rtcpLocal == local && rtcpPeer == host && rtcpPeerPort == remote)
         return;
     rtcp = std::make_unique<RtcpSession>(ssrc, receiveStats, [this] { return senderCounts(); });
+    rtcp->SetSecurity(srtpOut, srtpIn);
     rtcp->Start(local, host, remote);
     rtcpLocal = local;
     rtcpPeer = host;
@@ -240,6 +241,18 @@ bool TGstVoiceLink::Start(const TVoiceEndpoint& endpoint, const TVoiceProcessing
     }
     d->localPort = endpoint.localPort;
     d->processing = processing;
+    if (endpoint.keys) {
+        // An encrypted call never falls back to plain voice.
+        d->srtpOut = SrtpContext::Make(endpoint.keys->out, SrtpContext::Direction::Outbound);
+        d->srtpIn = SrtpContext::Make(endpoint.keys->in, SrtpContext::Direction::Inbound);
+        if (!d->srtpOut || !d->srtpIn) {
+            qCWarning(lcVoice) << "no SRTP session could be made; the voice does not start";
+            d->srtpOut.reset();
+            d->srtpIn.reset();
+            return false;
+        }
+        qCInfo(lcVoice) << "voice as SRTP (AES-128-GCM), at a constant rate";
+    }
     d->filter.restart();
     d->receiveStats.Reset();
     d->transmitStarted = false;
@@ -266,6 +279,8 @@ void TGstVoiceLink::Stop()
     d->referencePlaying = false;
     d->running = false;
     d->updateRtcp();
+    d->srtpOut.reset(); // the call's keys go with it
+    d->srtpIn.reset();
 }
 
 bool TGstVoiceLink::Running() const
@@ -322,6 +337,11 @@ TVoiceStats TGstVoiceLink::Stats() const
         s.jitterBufferMs = d->jitterBufferMs;
     if (d->receive && s.roundTripMs >= 0)
         s.estimatedDelayMs = d->estimatedDelayMs(s.roundTripMs);
+    if (d->srtpIn) {
+        s.encrypted = true;
+        s.authFailures = d->srtpIn->AuthFailures();
+        s.replays = d->srtpIn->Replays();
+    }
     return s;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/voice/gst/RtcpSession.h"
 #include "platform/voice/gst/RtpPeerFilter.h"
 #include "platform/voice/gst/RtpReceiveStats.h"
+#include "platform/voice/gst/SrtpContext.h"
 #include "platform/voice/gst/TGstVoiceLink.h"
 #include "platform/voice/gst/VoiceTiming.h"
 
@@ -104,6 +105,11 @@ struct TGstVoiceLink::Impl
     voicelink::RtpPeerFilter filter{voicelink::kPayloadType, voicelink::kRateHz};
     int jitterBufferMs = 0;
     int lowerTargetFor = 0; // seconds the jitter has asked for less
+
+    // An encrypted call's voice, for the call: the pipelines come and go, the packet index
+    // goes on.
+    std::shared_ptr<voicelink::SrtpContext> srtpOut;
+    std::shared_ptr<voicelink::SrtpContext> srtpIn;
 
     std::unique_ptr<VoicePipeline> transmit;
     std::unique_ptr<VoicePipeline> receive;

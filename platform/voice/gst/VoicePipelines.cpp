@@ -57,11 +57,33 @@ GstPadProbeReturn TGstVoiceLink::Impl::countSent(GstPad*, GstPadProbeInfo* info,
 {
     auto* impl = static_cast<Impl*>(self);
     impl->sent.fetch_add(1, std::memory_order_relaxed);
-    if (GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info)) {
-        const gsize size = gst_buffer_get_size(buffer);
-        impl->octets.fetch_add(size > kRtpHeaderBytes ? size - kRtpHeaderBytes : 0,
-                               std::memory_order_relaxed);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (!buffer)
+        return GST_PAD_PROBE_OK;
+    const gsize size = gst_buffer_get_size(buffer);
+    impl->octets.fetch_add(size > kRtpHeaderBytes ? size - kRtpHeaderBytes : 0,
+                           std::memory_order_relaxed);
+    if (!impl->srtpOut)
+        return GST_PAD_PROBE_OK;
+    // Protected into a buffer of its own with room for the tag; nothing goes out plain.
+    GstBuffer* sealed = gst_buffer_new_allocate(nullptr, size + SrtpContext::MaxTrailer, nullptr);
+    GstMapInfo out;
+    if (!sealed || !gst_buffer_map(sealed, &out, GST_MAP_WRITE)) {
+        if (sealed)
+            gst_buffer_unref(sealed);
+        return GST_PAD_PROBE_DROP;
     }
+    gst_buffer_extract(buffer, 0, out.data, size);
+    const int length = impl->srtpOut->Protect(out.data, int(size));
+    gst_buffer_unmap(sealed, &out);
+    if (length < 0) {
+        gst_buffer_unref(sealed);
+        return GST_PAD_PROBE_DROP;
+    }
+    gst_buffer_set_size(sealed, length);
+    gst_buffer_copy_into(sealed, buffer, GST_BUFFER_COPY_METADATA, 0, -1);
+    gst_buffer_unref(buffer);
+    GST_PAD_PROBE_INFO_DATA(info) = sealed;
     return GST_PAD_PROBE_OK;
 }
 
@@ -78,6 +100,20 @@ bool TGstVoiceLink::Impl::accept(GstPadProbeInfo* info)
     if (!buffer || !senderOf(buffer, family, from))
         return false;
     GstMapInfo map;
+    if (srtpIn) {
+        // The sender first (cheap), then the tag: what does not verify is never looked at.
+        if (!filter.fromPeer(family, from))
+            return false;
+        buffer = gst_buffer_make_writable(buffer);
+        GST_PAD_PROBE_INFO_DATA(info) = buffer;
+        if (!gst_buffer_map(buffer, &map, GST_MAP_READWRITE))
+            return false;
+        const int length = srtpIn->Unprotect(map.data, int(map.size));
+        gst_buffer_unmap(buffer, &map);
+        if (length < 0)
+            return false;
+        gst_buffer_set_size(buffer, length);
+    }
     if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
         return false;
     const qint64 now = g_get_monotonic_time();
@@ -238,6 +274,9 @@ std::unique_ptr<VoicePipeline> TGstVoiceLink::Impl::buildTransmit(const PeerAddr
                  nullptr);
     gst_util_set_object_arg(G_OBJECT(enc), "frame-size", QByteArray::number(kFrameMs).constData());
     gst_util_set_object_arg(G_OBJECT(enc), "audio-type", "restricted-lowdelay");
+    // Through SRTP the lengths of variable-rate packets would still tell words apart.
+    if (srtpOut)
+        gst_util_set_object_arg(G_OBJECT(enc), "bitrate-type", "cbr");
     // Our own numbers, so that the reports can name the stream and its clock. A microphone
     // opened again mid-call goes on with the numbering and the clock where they were.
     const auto now = std::chrono::steady_clock::now();
