@@ -59,6 +59,20 @@ QStringList OverlayLines(const TFigures& f)
                      .arg(f.source == TVideoSource::Passthrough
                               ? QStringLiteral("camera's JPEG, as it came")
                               : source);
+        const TEncryption& e = f.encryption;
+        if (!e.on) {
+            lines << QStringLiteral("Encryption:  none");
+        } else {
+            lines << QStringLiteral("Encryption:  %1").arg(e.suite)
+                  << QStringLiteral("             voice SRTP AES-128-GCM, video AES-128-GCM")
+                  << QStringLiteral("Peer key:    %1%2")
+                         .arg(e.peerKey, e.keyState == QLatin1String("changed")
+                                             ? QStringLiteral(" KEY CHANGED")
+                                             : QStringLiteral(" not verified"))
+                  << QStringLiteral("Refused:     %1 auth failures, %2 replays")
+                         .arg(e.authFailures)
+                         .arg(e.replays);
+        }
     }
     return lines;
 }
@@ -72,17 +86,22 @@ QString LogLine(const TFigures& f)
                "stats: rtt %1 ms, peer loss %2 %, loss %3 %, jitter %4 ms, voice sent "
                "%5 received %6, video sent %7 fps shown %8 fps, out %9 B/s, in %10 "
                "B/s, quality %11, jitter buffer %12 ms, mouth-to-ear ~%13 ms, source %14")
-        .arg(Decimal(v.roundTripMs, dash), Decimal(v.peerLossPercent, dash),
-             Decimal(v.lossPercent, dash), Decimal(v.jitterMs, dash))
-        .arg(v.packetsSent)
-        .arg(v.packetsReceived)
-        .arg(r.framesSent)
-        .arg(r.framesShown)
-        .arg(r.bytesSent)
-        .arg(r.bytesReceived)
-        .arg(f.quality ? QString::number(*f.quality) : dash)
-        .arg(Decimal(v.jitterBufferMs, dash), Decimal(v.estimatedDelayMs, dash),
-             SourceName(f.source, dash));
+               .arg(Decimal(v.roundTripMs, dash), Decimal(v.peerLossPercent, dash),
+                    Decimal(v.lossPercent, dash), Decimal(v.jitterMs, dash))
+               .arg(v.packetsSent)
+               .arg(v.packetsReceived)
+               .arg(r.framesSent)
+               .arg(r.framesShown)
+               .arg(r.bytesSent)
+               .arg(r.bytesReceived)
+               .arg(f.quality ? QString::number(*f.quality) : dash)
+               .arg(Decimal(v.jitterBufferMs, dash), Decimal(v.estimatedDelayMs, dash),
+                    SourceName(f.source, dash)) +
+           QStringLiteral(", encryption %1, key %2, auth failures %3, replays %4")
+               .arg(f.encryption.on ? QStringLiteral("srtp-gcm/video-gcm") : QStringLiteral("none"),
+                    f.encryption.on ? f.encryption.keyState : dash)
+               .arg(f.encryption.authFailures)
+               .arg(f.encryption.replays);
 }
 
 } // namespace CallStatsText

@@ -15,7 +15,8 @@
 // The logged line keeps this form, so that scripts can read it:
 //   stats: rtt <ms> ms, peer loss <pct> %, loss <pct> %, jitter <ms> ms,
 //   voice sent <n> received <n>, video sent <n> fps shown <n> fps, out <n> B/s, in <n> B/s,
-//   quality <n>, jitter buffer <ms> ms, mouth-to-ear ~<ms> ms, source <what>
+//   quality <n>, jitter buffer <ms> ms, mouth-to-ear ~<ms> ms, source <what>,
+//   encryption <srtp-gcm/video-gcm|none>, key <seen|changed|->, auth failures <n>, replays <n>
 // (one line; ", " between fields; new fields only ever come at the end). The source is
 // "camera", "screen", "passthrough" (the camera's JPEG as it came) or "-" before any frame. Times
 // and shares have one decimal ("0.4"); a voice figure not known yet is "-" in place of the number
@@ -23,8 +24,20 @@
 // peer reports one. The overlay writes an unknown figure as "–".
 namespace CallStatsText {
 
+// How the call is protected; auth failures and replays sum the voice's and the pictures'.
+struct TEncryption
+{
+    bool on = false;
+    QString suite;    // "TLSv1.3 TLS_AES_128_GCM_SHA256"
+    QString peerKey;  // its short text
+    QString keyState; // "seen", "changed"
+    quint64 authFailures = 0;
+    quint64 replays = 0;
+};
+
 struct TFigures
 {
+    TEncryption encryption;
     bool inCall = false;
     TVoiceStats voice;
     TVideoRates video;

@@ -42,5 +42,10 @@ IPeerKeys::TState TPeerKeyBook::Seen(const QHostAddress& address, const QByteArr
                 << "the key" << address.toString() << "announced differs from the one it used";
     const TKnownKeys::TKey* known = known_.Find(key);
     known_.Record(address, key, known ? known->name : QString(), QStringLiteral("handshake"));
+    // A key whose numbers the user once found different stays suspect.
+    if (state == TState::Same && known && known->state == QLatin1String("refused"))
+        return TState::Changed;
+    if (state == TState::Same && known && known->state == QLatin1String("verified"))
+        return TState::Verified;
     return state;
 }

@@ -133,6 +133,8 @@ private:
     void ShowCallSecurity(const QHostAddress& peer);
     // Whether anything may go or come plain, from the saved settings.
     void ApplyEncryption(const TCallSettings& settings);
+    // The user compared the numbers of the call that runs.
+    void NumbersCompared(bool same);
 
     TPhoneParts parts_;
     TCallSettings settings_;

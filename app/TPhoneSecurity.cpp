@@ -55,6 +55,21 @@ void TPhone::ConnectSignalling()
         std::copy(keys->srtpIn.begin(), keys->srtpIn.end(), voice->in);
         return voice;
     };
+    window_->OnNumbersCompared = [this](bool same) { NumbersCompared(same); };
+    window_->CallEncryption = [this] {
+        CallStatsText::TEncryption e;
+        const QHostAddress peer(session_->Peer());
+        if (!session_->Connected() || !signalling_->Encrypted(peer))
+            return e;
+        e.on = true;
+        e.suite = signalling_->Suite(peer);
+        e.peerKey = TIdentity::ShortTextOf(signalling_->PeerKey(peer)).left(9);
+        const auto known = security_.find(peer.toIPv4Address());
+        e.keyState = known != security_.end() && known->second.second == IPeerKeys::TState::Changed
+                         ? QStringLiteral("changed")
+                         : QStringLiteral("seen");
+        return e;
+    };
     // Before the pictures start (connected before TVideoLink::Start): an encrypted call seals
     // them with its own keys.
     connect(session_, &TCallSession::accepted, this, [this](const QHostAddress& peer) {
@@ -87,8 +102,10 @@ void TPhone::ConnectSignalling()
             this,
             [this] {
                 signalling_->Settle(session_->Placing(), QHostAddress(session_->Peer()));
-                if (!session_->Placing() && !session_->Connected() && !session_->Ringing())
+                if (!session_->Placing() && !session_->Connected() && !session_->Ringing()) {
                     window_->ShowCallSecurity({}, false);
+                    window_->OfferNumbers(false);
+                }
             },
             Qt::QueuedConnection);
     };
@@ -141,6 +158,26 @@ void TPhone::StartSecurity(IPeerKeys* keys)
         });
 }
 
+void TPhone::NumbersCompared(bool same)
+{
+    const QHostAddress peer(session_->Peer());
+    const QByteArray key = signalling_->PeerKey(peer);
+    if (key.isEmpty() || !knownKeys_)
+        return;
+    qCInfo(lcCrypto).noquote() << "the user found the numbers of the call with" << peer.toString()
+                               << (same ? "the same" : "different");
+    knownKeys_->SetState(key, same ? QStringLiteral("verified") : QStringLiteral("refused"));
+    if (same) {
+        security_[peer.toIPv4Address()].second = IPeerKeys::TState::Verified;
+        ShowCallSecurity(peer);
+        return;
+    }
+    // Someone may sit in between: the call ends at once.
+    window_->ShowCallSecurity(QStringLiteral("Different numbers: the call was ended"), true);
+    if (session_->Connected() || session_->Ringing())
+        window_->EndOrDecline();
+}
+
 void TPhone::ApplyEncryption(const TCallSettings& settings)
 {
     // The session reads its own copy of the settings for the plain requests it refuses.
@@ -152,7 +189,13 @@ void TPhone::ShowCallSecurity(const QHostAddress& peer)
 {
     const auto known = security_.find(peer.toIPv4Address());
     if (signalling_->Encrypted(peer) && known != security_.end()) {
-        const bool changed = known->second.second == IPeerKeys::TState::Changed;
+        const IPeerKeys::TState state = known->second.second;
+        if (state == IPeerKeys::TState::Verified) {
+            window_->OfferNumbers(false);
+            window_->ShowCallSecurity(QStringLiteral("Encrypted · verified"), false);
+            return;
+        }
+        const bool changed = state == IPeerKeys::TState::Changed;
         // The numbers both users may read to each other: the same on both ends unless someone
         // sits in between.
         const QString numbers = signalling_->Numbers(peer);
@@ -161,8 +204,10 @@ void TPhone::ShowCallSecurity(const QHostAddress& peer)
         window_->ShowCallSecurity(changed ? QStringLiteral("Encrypted · Key changed · ") + compare
                                           : QStringLiteral("Encrypted · ") + compare,
                                   changed);
+        window_->OfferNumbers(!numbers.isEmpty());
         return;
     }
+    window_->OfferNumbers(false);
     // Plain from an address known to encrypt may be someone else speaking for it.
     const bool suspicious = tls_ && peerKeys_ && peerKeys_->Expected(peer).secure;
     window_->ShowCallSecurity(suspicious

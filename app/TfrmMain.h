@@ -69,6 +69,8 @@ public:
     // Statistics: the figures as they stand now (outside a call the video rates are 0), and the
     // once-a-second refresh of the overlay and the parlavue.stats line.
     CallStatsText::TFigures CallFigures();
+    // How the call that runs is protected, for the overlay and the logged figures.
+    std::function<CallStatsText::TEncryption()> CallEncryption;
     void StatsTimerTimer();
 
     // Where the placement store keeps its file: the per-user config folder.
@@ -83,6 +85,10 @@ public:
     // How the call that rings or runs is protected ("Encrypted", "Not encrypted", "Key
     // changed"), beside the caller-ID line; alarm shows it in red. Empty takes it away.
     void ShowCallSecurity(const QString& text, bool alarm);
+    // Shows or takes away the two buttons of the numbers' comparison.
+    void OfferNumbers(bool offer);
+    // The user's answer: true for "Same numbers".
+    std::function<void(bool same)> OnNumbersCompared;
 
 signals:
     // Shown for the first time, its placement restored: the phone starts.
@@ -181,6 +187,9 @@ private:
     QToolButton* btnSidebar = nullptr;
     QLabel* lblCallerID = nullptr;
     QLabel* lblCallSecurity = nullptr;
+    // Under it while the numbers of an encrypted call wait for the user's comparison.
+    QPushButton* btnSameNumbers = nullptr;
+    QPushButton* btnDifferentNumbers = nullptr;
     TImage* Image1 = nullptr;
     TImage* Image12 = nullptr;
     TVideoCapture* cap = nullptr; // the camera and its local preview

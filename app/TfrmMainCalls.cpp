@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -57,6 +58,12 @@ void TfrmMain::ShowCallSecurity(const QString& text, bool alarm)
     lblCallSecurity->setVisible(!text.isEmpty());
     if (!text.isEmpty())
         qCInfo(lcCall).noquote() << "call security:" << text;
+}
+
+void TfrmMain::OfferNumbers(bool offer)
+{
+    btnSameNumbers->setVisible(offer);
+    btnDifferentNumbers->setVisible(offer);
 }
 
 void TfrmMain::ShowStatus(const QString& text)

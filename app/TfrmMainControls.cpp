@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStyle>
 #include <QTimer>
@@ -139,6 +140,19 @@ void TfrmMain::CreateVideoArea()
     lblCallSecurity->setTextFormat(Qt::PlainText);
     lblCallSecurity->setAlignment(Qt::AlignRight | Qt::AlignTop);
     lblCallSecurity->hide();
+    btnSameNumbers = new QPushButton(QStringLiteral("Same numbers"), Panel2);
+    btnSameNumbers->setObjectName(QStringLiteral("btnSameNumbers"));
+    btnDifferentNumbers = new QPushButton(QStringLiteral("Different numbers"), Panel2);
+    btnDifferentNumbers->setObjectName(QStringLiteral("btnDifferentNumbers"));
+    for (QPushButton* b : {btnSameNumbers, btnDifferentNumbers}) {
+        b->setFocusPolicy(Qt::StrongFocus);
+        b->hide();
+        connect(b, &QPushButton::clicked, this, [this, same = b == btnSameNumbers] {
+            OfferNumbers(false);
+            if (OnNumbersCompared)
+                Guarded([&] { OnNumbersCompared(same); });
+        });
+    }
 
     cap->setParent(Panel2);
     cap->setObjectName(QStringLiteral("cap"));
@@ -338,6 +352,10 @@ void TfrmMain::LayoutPanels()
     lblCallerID->setGeometry(0, 0, Panel2->width(), 16);
     lblCallSecurity->setGeometry(Panel2->width() - 244, 0, 240, 16);
     lblCallSecurity->raise();
+    btnSameNumbers->setGeometry(Panel2->width() - 244, 18, 116, 24);
+    btnDifferentNumbers->setGeometry(Panel2->width() - 124, 18, 120, 24);
+    btnSameNumbers->raise();
+    btnDifferentNumbers->raise();
     Image1->setGeometry(0, 16, Panel2->width(), Panel2->height() - 16);
     Image1->lower();
     video_->SetDisplaySize(Image1->size(), Image1->devicePixelRatioF());

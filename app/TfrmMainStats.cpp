@@ -43,5 +43,9 @@ CallStatsText::TFigures TfrmMain::CallFigures()
     f.source = video_->Source();
     if (const std::optional<TVoiceStats> voice = session_->VoiceStats())
         f.voice = *voice;
+    if (CallEncryption)
+        f.encryption = CallEncryption();
+    f.encryption.authFailures = f.voice.authFailures + quint64(video_->AuthFailures());
+    f.encryption.replays = f.voice.replays + quint64(video_->Replays());
     return f;
 }

@@ -93,6 +93,7 @@ void TCallChannel::SocketSecured()
     if (state_ != TState::Handshaking)
         return;
     peerKey_ = socket_->Tls()->PeerFingerprint();
+    suite_ = socket_->Tls()->Suite();
     qCInfo(lcCrypto).noquote() << "call channel to" << peer_.toString() << ", key"
                                << TIdentity::Base32(peerKey_).left(8) << ","
                                << socket_->Tls()->Suite();

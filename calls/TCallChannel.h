@@ -39,6 +39,8 @@ public:
     // Once ready: the call's keys, and the six digits both users may compare.
     const TCallKeys* Keys() const { return keys_ ? &*keys_ : nullptr; }
     QString Numbers() const { return numbers_; }
+    // "TLSv1.3 TLS_AES_128_GCM_SHA256" once secured.
+    QString Suite() const { return suite_; }
     // The texts not yet sent, which the channel will no longer send.
     QList<QByteArray> TakeQueued() { return std::exchange(queued_, {}); }
     // A signalling text; held until the channel is ready, dropped once it has ended.
@@ -92,6 +94,7 @@ private:
     QByteArray peerNonce_;
     std::optional<TCallKeys> keys_;
     QString numbers_;
+    QString suite_;
     QByteArray in_;
     QByteArray out_;           // plain bytes the channel has not yet taken
     QList<QByteArray> queued_; // texts before the channel was ready

@@ -237,6 +237,18 @@ const TCallKeys* TSecureSignalling::Keys(const QHostAddress& peer) const
     return found != channels_.end() ? found->second->Keys() : nullptr;
 }
 
+QString TSecureSignalling::Suite(const QHostAddress& peer) const
+{
+    const auto found = channels_.find(peer.toIPv4Address());
+    return found != channels_.end() ? found->second->Suite() : QString();
+}
+
+QByteArray TSecureSignalling::PeerKey(const QHostAddress& peer) const
+{
+    const auto found = channels_.find(peer.toIPv4Address());
+    return found != channels_.end() ? found->second->PeerKey() : QByteArray();
+}
+
 QString TSecureSignalling::Numbers(const QHostAddress& peer) const
 {
     const auto found = channels_.find(peer.toIPv4Address());

@@ -54,6 +54,9 @@ public:
     // ready; the keys live as long as the channel.
     const TCallKeys* Keys(const QHostAddress& peer) const;
     QString Numbers(const QHostAddress& peer) const;
+    // The channel's TLS version and suite, and the peer's key; empty without a channel.
+    QString Suite(const QHostAddress& peer) const;
+    QByteArray PeerKey(const QHostAddress& peer) const;
 
     // Asked when no secure channel can be had to a peer known to take one: true calls plain.
     std::function<bool(const QString& name, const QString& reason)> OnInsecure;

@@ -156,6 +156,15 @@ const TKnownKeys::TKey* TKnownKeys::Find(const QByteArray& fingerprint) const
     return found == keys_.end() ? nullptr : &found->second;
 }
 
+void TKnownKeys::SetState(const QByteArray& fingerprint, const QString& state)
+{
+    const auto found = keys_.find(fingerprint);
+    if (found == keys_.end() || found->second.state == state)
+        return;
+    found->second.state = state;
+    Save();
+}
+
 void TKnownKeys::Record(const QHostAddress& address, const QByteArray& fingerprint,
                         const QString& name, const QString& from)
 {

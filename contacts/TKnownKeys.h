@@ -45,6 +45,8 @@ public:
 
     // The address is pinned to no key any more (the keys themselves are kept).
     void Forget(const QHostAddress& address);
+    // The user compared the numbers of a call with that key: "verified" or "refused".
+    void SetState(const QByteArray& fingerprint, const QString& state);
 
     // For the user, once: why the file was set aside. Empty when it was read or absent.
     QString Notice() const { return notice_; }

@@ -11,9 +11,10 @@ class IPeerKeys
 public:
     enum class TState
     {
-        New,     // nothing known of this peer's key before
-        Same,    // the key it is known by
-        Changed, // another key than the one it is known by
+        New,      // nothing known of this peer's key before
+        Same,     // the key it is known by
+        Changed,  // another key than the one it is known by
+        Verified, // the key it is known by, whose numbers the user found the same
     };
     struct TExpected
     {

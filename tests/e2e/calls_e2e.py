@@ -1464,6 +1464,11 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
     log_a = a.text()
     if "shown frame" not in log_a[log_a.index("pictures go sealed"):]:
         raise Failure("A showed none of B's sealed pictures")
+    # Both windows offer the same six digits for the users to compare.
+    numbers = [re.findall(r"call security: Encrypted · compare (\d{3} \d{3})", c.text())
+               for c in (a, b)]
+    if not numbers[0] or numbers[0][-1:] != numbers[1][-1:]:
+        raise Failure("the windows showed different numbers: %s" % numbers)
     leaked = secrets_in(sealed, a.caller_id)
     if leaked:
         raise Failure("an eavesdropper read %s in the encrypted exchange" % ", ".join(sorted(leaked)))
@@ -1488,7 +1493,7 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
                  "a datagram on 6767", "a picture on 8800"}:
         raise Failure("the plain exchange showed only %s: the detector misses" % sorted(shown))
     return ("encrypted: %d payloads, none readable, %d TCP streams to 6501 all TLS, %d sealed "
-            "pictures; plain: all of %s read"
+            "pictures, the same numbers on both; plain: all of %s read"
             % (len(sealed), len(firsts), sealed_pictures, ", ".join(sorted(shown))))
 
 

@@ -271,8 +271,8 @@ private slots:
             "^stats: rtt (\\S+) ms, peer loss (\\S+) %, loss (\\S+) %, jitter (\\S+) ms, voice "
             "sent (\\d+) received (\\d+), video sent (\\d+) fps shown (\\d+) fps, out (\\d+) B/s, "
             "in (\\d+) B/s, quality (\\d+), jitter buffer (\\S+) ms, mouth-to-ear ~(\\S+) ms, "
-            "source "
-            "(\\S+)$");
+            "source (\\S+), encryption (\\S+), key (\\S+), auth failures (\\d+), replays "
+            "(\\d+)$");
         const QRegularExpressionMatch m = format.match(line);
         QVERIFY2(m.hasMatch(), qPrintable(line));
         QCOMPARE(m.captured(1), QString("2.5"));

@@ -49,6 +49,15 @@ TEST(KnownKeys, PinsOutliveARestartAndAChangedKeyMovesThemOnlyWhenAccepted)
     // Until the user accepts it.
     EXPECT_EQ(book.Seen(bea, Key('b'), true), IPeerKeys::TState::Changed);
     EXPECT_EQ(TKnownKeys::Load(path).PinFor(bea), Key('b'));
+
+    // The user's comparison of the numbers sticks to the key, across a restart: found the same,
+    // the key is verified; found different, it stays suspect.
+    known.SetState(Key('b'), QStringLiteral("verified"));
+    TKnownKeys reloaded = TKnownKeys::Load(path);
+    TPeerKeyBook again(reloaded, nullptr);
+    EXPECT_EQ(again.Seen(bea, Key('b'), false), IPeerKeys::TState::Verified);
+    reloaded.SetState(Key('b'), QStringLiteral("refused"));
+    EXPECT_EQ(again.Seen(bea, Key('b'), false), IPeerKeys::TState::Changed);
 }
 
 TEST(KnownKeys, AFileThatIsNotOneOfKeysIsSetAsideWholeAndTheKeysAreLearntAgain)
