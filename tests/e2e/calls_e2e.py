@@ -1353,16 +1353,23 @@ SECRET_WORD = "Zwetschgenkuchen-7f3c"
 FORGED_PORT = 40404  # the forger's own, so the capture tells its datagrams from the copies'
 
 
-def forge(lab, ns, source, target, texts):
-    """Sends each text as a signalling datagram from source (an address of namespace ns) to
-    target's port 6767, as a host that fakes that address would."""
+def forge(lab, ns, source, target, texts, port=6767):
+    """Sends each text (or bytes) as a datagram from source (an address of namespace ns) to
+    target's port (the signalling port unless told), as a host that fakes that address would."""
     script = ("import socket, sys\n"
               "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
               "s.bind((sys.argv[1], %d))\n"
-              "for text in sys.argv[3:]:\n"
-              "    s.sendto(text.encode(), (sys.argv[2], 6767))\n" % FORGED_PORT)
-    subprocess.run(["ip", "netns", "exec", ns, sys.executable, "-c", script, source, target]
-                   + list(texts), check=True, timeout=20)
+              "for text in sys.argv[4:]:\n"
+              "    s.sendto(bytes.fromhex(text), (sys.argv[2], int(sys.argv[3])))\n"
+              % FORGED_PORT)
+    payloads = [(t.encode() if isinstance(t, str) else t).hex() for t in texts]
+    subprocess.run(["ip", "netns", "exec", ns, sys.executable, "-c", script, source, target,
+                    str(port)] + payloads, check=True, timeout=20)
+
+
+# Shaped like a JPEG picture and an Opus RTP packet of the call's payload type.
+FORGED_JPEG = b"\xff\xd8" + bytes(200) + b"\xff\xd9"
+FORGED_RTP = b"\x80\x60\x00\x01" + b"\x00\x00\x00\x10" + b"\x00\x00\x00\x2a" + b"\xf8" * 40
 
 
 def capture_exchange(lab, a, b, forged=False):
@@ -1387,6 +1394,13 @@ def capture_exchange(lab, a, b, forged=False):
         b.make_answer()
         a.expect("accepted: voice to %s" % b.address)
         a.expect_calling_window_closed()
+        if forged:
+            # Pictures and voice forged from B's address during the encrypted call.
+            a.set_mark()
+            forge(lab, lab.ns_b, b.address, a.address, [FORGED_JPEG] * 5, port=8800)
+            forge(lab, lab.ns_b, b.address, a.address, [FORGED_RTP] * 5, port=8500)
+            a.expect("dropped a video datagram from %s that did not open" % b.address)
+            a.expect_match(r"auth failures [1-9]")
         secret = os.path.join(a.root, SECRET_NAME)
         with open(secret, "wb") as f:
             for _ in range(256):
@@ -1439,7 +1453,7 @@ def secrets_in(records, caller_id):
                 found.add(name)
         if 6767 in (sport, dport) and proto == 17 and sport != FORGED_PORT:
             found.add("a datagram on 6767")
-        if dport == 8800 and proto == 17 and body.startswith(b"\xff\xd8"):
+        if dport == 8800 and proto == 17 and body.startswith(b"\xff\xd8") and sport != FORGED_PORT:
             found.add("a picture on 8800")
     return found
 
