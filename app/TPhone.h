@@ -153,6 +153,16 @@ private:
     std::unique_ptr<TPeerKeyBook> keyBook_;
     // Per peer address: whether its call is encrypted, and what its key was found to be.
     std::map<quint32, std::pair<bool, IPeerKeys::TState>> security_;
+    // Once a second in an encrypted call: whether anything the peer sends still opens.
+    QTimer* decryptWatch_ = nullptr;
+    struct TDecryptWatch
+    {
+        quint64 failures = 0;
+        quint64 received = 0;
+        int silentSeconds = 0;
+        bool told = false;
+    } decrypt_;
+    void WatchDecryption();
     QTimer* applyTimer_ = nullptr; // applies the stored capture configuration once, at start-up
     TVideoCapture* cap_ = nullptr; // the camera control, shown in the main window
     TWindows windows_;

@@ -24,6 +24,8 @@
 #include "transfer/TStrmSocket.h"
 #include "transfer/TfrmTransfer.h"
 
+#include <QTimer>
+
 void TPhone::ConnectSignalling()
 {
     signalling_ =
@@ -56,6 +58,15 @@ void TPhone::ConnectSignalling()
         return voice;
     };
     window_->OnNumbersCompared = [this](bool same) { NumbersCompared(same); };
+    decryptWatch_ = new QTimer(this);
+    decryptWatch_->setInterval(1000);
+    connect(decryptWatch_, &QTimer::timeout, this, &TPhone::WatchDecryption);
+    connect(session_, &TCallSession::accepted, this, [this](const QHostAddress& peer) {
+        decrypt_ = {};
+        if (signalling_->Encrypted(peer))
+            decryptWatch_->start();
+    });
+    connect(session_, &TCallSession::ended, decryptWatch_, &QTimer::stop);
     window_->CallEncryption = [this] {
         CallStatsText::TEncryption e;
         const QHostAddress peer(session_->Peer());
@@ -156,6 +167,31 @@ void TPhone::StartSecurity(IPeerKeys* keys)
             QMetaObject::invokeMethod(
                 s, [s, socket, callId] { s->Take(socket, callId); }, Qt::QueuedConnection);
         });
+}
+
+void TPhone::WatchDecryption()
+{
+    if (!session_->Connected()) {
+        decryptWatch_->stop();
+        return;
+    }
+    const CallStatsText::TFigures f = window_->CallFigures();
+    // Voice packets and pictures that opened, against those that did not.
+    const quint64 received = f.voice.packetsReceived + quint64(f.video.framesShown);
+    const quint64 failures = f.encryption.authFailures;
+    const bool refusedOnly = failures > decrypt_.failures && received == decrypt_.received;
+    decrypt_.silentSeconds = refusedOnly ? decrypt_.silentSeconds + 1 : 0;
+    decrypt_.failures = failures;
+    decrypt_.received = received;
+    if (decrypt_.silentSeconds < 2 || decrypt_.told)
+        return;
+    decrypt_.told = true;
+    const QHostAddress peer(session_->Peer());
+    const QString name = peerKeys_ ? peerKeys_->Expected(peer).name : QString();
+    const QString text = QStringLiteral("Voice/pictures from %1 cannot be decrypted")
+                             .arg(name.isEmpty() ? peer.toString() : name);
+    qCWarning(lcCrypto).noquote() << text;
+    window_->ShowNotice(text);
 }
 
 void TPhone::NumbersCompared(bool same)
