@@ -96,16 +96,28 @@ void TPhone::ConnectSignalling()
         notices_->CallSecurity = [this](const QString& sender) {
             const QHostAddress peer(sender);
             const auto known = security_.find(peer.toIPv4Address());
-            if (signalling_->Encrypted(peer) && known != security_.end())
-                return known->second.second == IPeerKeys::TState::Changed
-                           ? QStringLiteral("Key changed: incoming call")
-                           : QStringLiteral("Encrypted call");
+            // The contact's name as the user gave it; else the address (the caller ID is the
+            // caller's own say, and stands in the body beside it).
+            const QString name = peerKeys_ ? peerKeys_->Expected(peer).name : QString();
+            const QString who = name.isEmpty() ? sender : name;
+            if (signalling_->Encrypted(peer) && known != security_.end()) {
+                switch (known->second.second) {
+                case IPeerKeys::TState::Changed:
+                    return QStringLiteral("Key changed: %1").arg(who);
+                case IPeerKeys::TState::Verified:
+                    return QStringLiteral("Encrypted call from %1").arg(who);
+                default:
+                    return QStringLiteral("Encrypted call from %1 (new key)").arg(who);
+                }
+            }
             // A copy without a key of its own says what it always said.
             if (!tls_)
                 return QString();
             return peerKeys_ && peerKeys_->Expected(peer).secure
-                       ? QStringLiteral("Unencrypted call: this address used encryption before")
-                       : QStringLiteral("Unencrypted call");
+                       ? QStringLiteral("Unencrypted call from %1: this address used encryption "
+                                        "before")
+                             .arg(sender)
+                       : QStringLiteral("Unencrypted call from %1").arg(sender);
         };
     // A channel lives as long as its call: once the call is over, it closes.
     auto settle = [this] {
