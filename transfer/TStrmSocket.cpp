@@ -218,6 +218,9 @@ qint64 TStrmSocket::Send(const char* data, qint64 n)
 {
     if (AtEnd() || connecting_)
         return AtEnd() ? -1 : 0;
+    // Nothing to send is no failure (the channel would take a write of nothing for one).
+    if (n <= 0)
+        return 0;
     if (tls_)
         return handshaking_ ? 0 : TlsOutcome(tls_->Write(data, n), false);
     return Taken(n, [&] { return ::send(fd_, data, size_t(n), MSG_DONTWAIT | MSG_NOSIGNAL); });

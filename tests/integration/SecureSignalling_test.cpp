@@ -5,13 +5,21 @@
 #include "platform/crypto/TChannelFrames.h"
 #include "platform/crypto/TIdentity.h"
 #include "platform/crypto/TTlsContext.h"
+#include "platform/crypto/TTlsStream.h"
 #include "tests/integration/StrmServerProbe.h"
 #include "tests/integration/TestKeys.h"
 #include "transfer/TStrmSocket.h"
 
+#include "platform/crypto/TVideoOpener.h"
+#include "platform/crypto/TVideoSealer.h"
+
 #include <QCryptographicHash>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +84,59 @@ bool Until(const std::function<bool()>& done)
 }
 
 const QHostAddress Loopback(QHostAddress::LocalHost);
+
+// A party in between with a key of its own: it ends the caller's TLS, opens its own to the
+// callee and passes every byte between the two unchanged (the hello, the commitments, texts).
+class TRelay
+{
+public:
+    TKeys own;
+    QTcpServer listener;
+    TStrmSocket* toA = nullptr;
+    TStrmSocket* toB = nullptr;
+    QByteArray forB; // what A sent before the way to B was secured
+
+    explicit TRelay(quint16 bPort)
+    {
+        listener.listen(Loopback, 0);
+        QObject::connect(&listener, &QTcpServer::newConnection, &listener, [this, bPort] {
+            std::unique_ptr<QTcpSocket> taken(listener.nextPendingConnection());
+            toA = new TStrmSocket(::dup(int(taken->socketDescriptor())), &listener);
+            toA->StartTls(own.tls, true);
+            toB = TStrmSocket::ConnectTo(Loopback, bPort, &listener);
+            QObject::connect(toB, &TStrmSocket::Connected, toB,
+                             [this] { toB->StartTls(own.tls, false); });
+            // What the channel already holds when it is secured is read at once.
+            QObject::connect(toB, &TStrmSocket::Secured, toB, [this] {
+                toB->SetReading(true);
+                toB->Send(forB.constData(), forB.size());
+                FromB();
+            });
+            QObject::connect(toA, &TStrmSocket::Secured, toA, [this] {
+                toA->SetReading(true);
+                FromA();
+            });
+            QObject::connect(toA, &TStrmSocket::ReadyRead, toA, [this] { FromA(); });
+            QObject::connect(toB, &TStrmSocket::ReadyRead, toB, [this] { FromB(); });
+        });
+    }
+    quint16 Port() const { return listener.serverPort(); }
+
+private:
+    void FromA()
+    {
+        const QByteArray got = toA->Read(65536);
+        if (toB->Tls() && toB->Tls()->Secured())
+            toB->Send(got.constData(), got.size());
+        else
+            forB += got;
+    }
+    void FromB()
+    {
+        const QByteArray got = toB->Read(65536);
+        toA->Send(got.constData(), got.size());
+    }
+};
 
 } // namespace
 
@@ -181,6 +242,32 @@ TEST(SecureSignalling, OnlyEncryptedSendsNoRequestPlainAndAsksNothing)
     EXPECT_TRUE(c.signalling.AdmitPlain(Loopback));
     c.signalling.SendTo("Not now", Loopback);
     EXPECT_EQ(c.plain, QList<QByteArray>{"Not now"});
+}
+
+TEST(SecureSignalling, APartyInBetweenIsToldByTheNumbersAndTheMediaKeys)
+{
+    TServerProbe probe;
+    TEnd b(0);
+    Answer(probe, b);
+    TRelay relay(probe.Port());
+    TEnd a(relay.Port());
+    a.signalling.SendTo("Calling|Anna", Loopback);
+    ASSERT_TRUE(Until([&] { return !b.texts.isEmpty(); })) << "the relay passed nothing on";
+    b.signalling.SendTo("Accept", Loopback);
+    ASSERT_TRUE(Until([&] { return !a.texts.isEmpty(); }));
+    // Each end met the relay's key, not the other's, and the two pairs of keys differ: the
+    // numbers the users read to each other, and so the pictures each sends.
+    EXPECT_EQ(a.peers.seen.back().first, relay.own.identity.Fingerprint());
+    EXPECT_EQ(b.peers.seen.back().first, relay.own.identity.Fingerprint());
+    ASSERT_FALSE(a.signalling.Numbers(Loopback).isEmpty());
+    EXPECT_NE(a.signalling.Numbers(Loopback), b.signalling.Numbers(Loopback));
+    const TCallKeys* ka = a.signalling.Keys(Loopback);
+    const TCallKeys* kb = b.signalling.Keys(Loopback);
+    ASSERT_TRUE(ka && kb);
+    TVideoSealer fromA(ka->videoOut);
+    TVideoOpener atB(kb->videoIn);
+    EXPECT_FALSE(atB.Open(fromA.Seal(QByteArray(100, 'j'))));
+    EXPECT_EQ(atB.AuthFailures(), 1);
 }
 
 TEST(SecureSignalling, ARevealThatDoesNotMatchTheCommitmentRingsNothing)
