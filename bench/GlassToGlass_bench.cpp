@@ -5,12 +5,16 @@
 // that number. Both tell the machine's monotonic clock, so the difference is the frame's way
 // from the camera to the screen. Reported as median and 95th percentile against the frame
 // interval, for the camera's pixels encoded here and for its own JPEG passed through.
-// Usage: GlassToGlass_bench [seconds per mode]   (runs offscreen)
+// With --sealed, the camera's pixels go plain and sealed (as in an encrypted call) in turn, twice
+// each, and the CPU time of both processes is compared.
+// Usage: GlassToGlass_bench [seconds per mode] [--sealed]   (runs offscreen)
 #include "bench/BenchCamera.h"
 #include "calls/TCallPorts.h"
 #include "calls/TVideoLink.h"
 #include "platform/camera/ICamera.h"
 #include "platform/camera/gst/TGstCameraSystem.h"
+#include "platform/crypto/TVideoOpener.h"
+#include "platform/crypto/TVideoSealer.h"
 #include "widgets/TImage.h"
 
 #include <QApplication>
@@ -22,6 +26,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +36,33 @@
 namespace {
 
 constexpr double kFrameIntervalMs = 1000.0 / 30;
+
+// The two directions' secrets of the sealed runs.
+TCallKeys::TSecret Secret(unsigned char seed)
+{
+    TCallKeys::TSecret s{};
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = uchar(seed + i);
+    return s;
+}
+
+void SealLink(TVideoLink& link, bool sender)
+{
+    link.Seal(std::make_unique<TVideoSealer>(Secret(sender ? 1 : 2)),
+              std::make_unique<TVideoOpener>(Secret(sender ? 2 : 1)));
+}
+
+double CpuSeconds(int who)
+{
+    rusage use{};
+    getrusage(who, &use);
+    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+// Both processes' CPU time of the last Measure, and the frames it showed.
+double lastCpu = 0;
+size_t lastShown = 0;
 
 void Idle(int ms)
 {
@@ -57,7 +90,7 @@ void Collect(QtMsgType, const QMessageLogContext& context, const QString& text)
 }
 
 // The sending copy: the test camera in the mode asked for, every frame to the port.
-int Send(quint16 port, const QByteArray& media, double seconds)
+int Send(quint16 port, const QByteArray& media, double seconds, bool sealed)
 {
     TGstCameraSystem system(true);
     std::unique_ptr<ICamera> camera =
@@ -69,6 +102,8 @@ int Send(quint16 port, const QByteArray& media, double seconds)
     ports.videoListen = 0;
     ports.videoPeer = port;
     TVideoLink link(ports);
+    if (sealed)
+        SealLink(link, true);
     link.Start(QHostAddress::LocalHost);
     camera->SetFrameHandler([&](const TCameraFrame& frame) { link.Send(frame); });
     QString error;
@@ -89,8 +124,10 @@ double Percentile(std::vector<double> values, double share)
 }
 
 // Runs a sending copy in that mode and measures what this copy shows of it.
-bool Measure(const QString& self, const QByteArray& media, const char* name, double seconds)
+bool Measure(const QString& self, const QByteArray& media, const char* name, double seconds,
+             bool sealed = false)
 {
+    const double cpuBefore = CpuSeconds(RUSAGE_SELF) + CpuSeconds(RUSAGE_CHILDREN);
     QMap<quint32, qint64> shown;
     shownAt = &shown;
     TCallPorts ports;
@@ -98,6 +135,8 @@ bool Measure(const QString& self, const QByteArray& media, const char* name, dou
     TVideoLink link(ports);
     if (!link.Listen())
         return false;
+    if (sealed)
+        SealLink(link, false);
     link.Start(QHostAddress::LocalHost);
     TImage video;
     video.resize(800, 450); // about the main window's video area
@@ -117,7 +156,8 @@ bool Measure(const QString& self, const QByteArray& media, const char* name, dou
     sender.setProcessEnvironment(env);
     sender.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     sender.start(self, {QStringLiteral("--send"), QString::number(link.ListenPort()),
-                        QString::fromLatin1(media), QString::number(seconds)});
+                        QString::fromLatin1(media), QString::number(seconds),
+                        sealed ? QStringLiteral("sealed") : QStringLiteral("plain")});
     QMap<quint32, qint64> made;
     QByteArray pending;
     QElapsedTimer timer;
@@ -139,6 +179,8 @@ bool Measure(const QString& self, const QByteArray& media, const char* name, dou
         sender.waitForFinished();
     }
     shownAt = nullptr;
+    lastCpu = CpuSeconds(RUSAGE_SELF) + CpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
+    lastShown = size_t(shown.size());
     std::vector<double> delays;
     for (auto it = shown.cbegin(); it != shown.cend(); ++it)
         if (const auto m = made.constFind(it.key()); m != made.cend() && it.value() >= m.value())
@@ -166,10 +208,11 @@ bool Measure(const QString& self, const QByteArray& media, const char* name, dou
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc == 5 && qstrcmp(argv[1], "--send") == 0) {
+    if (argc == 6 && qstrcmp(argv[1], "--send") == 0) {
         QApplication app(argc, argv);
         qInstallMessageHandler(Collect);
-        return Send(quint16(std::atoi(argv[2])), argv[3], std::atof(argv[4]));
+        return Send(quint16(std::atoi(argv[2])), argv[3], std::atof(argv[4]),
+                    qstrcmp(argv[5], "sealed") == 0);
     }
     QApplication app(argc, argv);
     qInstallMessageHandler(Collect);
@@ -178,6 +221,26 @@ int main(int argc, char** argv)
     std::printf("glass to glass at 1280 x 720, 30 fps (frame interval %.1f ms), %.0f s each\n",
                 kFrameIntervalMs, seconds);
     const QString self = QCoreApplication::applicationFilePath();
+    if (argc > 2 && qstrcmp(argv[2], "--sealed") == 0) {
+        // In turn, so that the machine's other load falls on both alike.
+        double cpu[2] = {0, 0};
+        size_t frames[2] = {0, 0};
+        bool ok = true;
+        for (int round = 0; round < 4; ++round) {
+            const bool sealed = round % 2 == 1;
+            ok = Measure(self, "video/x-raw",
+                         sealed ? "sealed, encoded here:" : "plain, encoded here:", seconds,
+                         sealed) &&
+                 ok;
+            cpu[sealed] += lastCpu;
+            frames[sealed] += lastShown;
+        }
+        std::printf("CPU of both processes: plain %.2f s, sealed %.2f s, ratio %.3f (goal <= "
+                    "1.05); frames shown %.1f/s plain, %.1f/s sealed\n",
+                    cpu[0], cpu[1], cpu[1] / cpu[0], frames[0] / (2 * seconds),
+                    frames[1] / (2 * seconds));
+        return ok && cpu[1] <= 1.05 * cpu[0] ? 0 : 1;
+    }
     bool ok = Measure(self, "video/x-raw", "camera pixels, encoded here:", seconds);
     ok = Measure(self, "image/jpeg", "camera JPEG, passed through:", seconds) && ok;
     return ok ? 0 : 1;
