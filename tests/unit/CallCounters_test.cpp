@@ -113,7 +113,13 @@ TEST(CallStatsText, LogLineCarriesEveryFigureInItsPlace)
     EXPECT_EQ(CallStatsText::LogLine(f).toStdString(),
               "stats: rtt 0.4 ms, peer loss 2.5 %, loss 0.0 %, jitter 12.2 ms, voice sent 250 "
               "received 249, video sent 15 fps shown 14 fps, out 180000 B/s, in 178000 B/s, "
-              "quality 97, jitter buffer - ms, mouth-to-ear ~- ms, source passthrough");
+              "quality 97, jitter buffer - ms, mouth-to-ear ~- ms, source passthrough, "
+              "encryption none, key -, auth failures 0, replays 0");
+    f.encryption = {true, "TLSv1.3 TLS_AES_128_GCM_SHA256", "7QK4 M2XA", "changed", 3, 1};
+    EXPECT_TRUE(CallStatsText::LogLine(f).endsWith(
+        ", source passthrough, encryption srtp-gcm/video-gcm, key changed, auth failures 3, "
+        "replays 1"));
+    EXPECT_TRUE(CallStatsText::OverlayLines(f).contains("Peer key:    7QK4 M2XA KEY CHANGED"));
 }
 
 TEST(CallStatsText, UnknownVoiceFiguresAreDashesThatKeepTheUnits)
@@ -160,5 +166,5 @@ TEST(CallStatsText, OutsideACallTheOverlaySaysSoAndShowsTheVideo)
     EXPECT_TRUE(during.contains(QStringLiteral("Source:      \u2013")));
     f.source = TVideoSource::Screen;
     EXPECT_TRUE(CallStatsText::OverlayLines(f).contains("Source:      screen"));
-    EXPECT_TRUE(CallStatsText::LogLine(f).endsWith(", source screen"));
+    EXPECT_TRUE(CallStatsText::LogLine(f).contains(", source screen, encryption none"));
 }
