@@ -5,8 +5,9 @@
 // that number. Both tell the machine's monotonic clock, so the difference is the frame's way
 // from the camera to the screen. Reported as median and 95th percentile against the frame
 // interval, for the camera's pixels encoded here and for its own JPEG passed through.
-// With --sealed, the camera's pixels go plain and sealed (as in an encrypted call) in turn, twice
-// each, and the CPU time of both processes is compared.
+// With --sealed, a call's pictures (the camera's pixels) and its voice (a tone each way, Opus
+// over RTP) go plain and encrypted (sealed pictures, SRTP voice) in turn, twice each, and the
+// CPU time of both processes is compared.
 // Usage: GlassToGlass_bench [seconds per mode] [--sealed]   (runs offscreen)
 #include "bench/BenchCamera.h"
 #include "calls/TCallPorts.h"
@@ -15,6 +16,7 @@
 #include "platform/camera/gst/TGstCameraSystem.h"
 #include "platform/crypto/TVideoOpener.h"
 #include "platform/crypto/TVideoSealer.h"
+#include "platform/voice/gst/TGstVoiceLink.h"
 #include "widgets/TImage.h"
 
 #include <QApplication>
@@ -50,6 +52,27 @@ void SealLink(TVideoLink& link, bool sender)
 {
     link.Seal(std::make_unique<TVideoSealer>(Secret(sender ? 1 : 2)),
               std::make_unique<TVideoOpener>(Secret(sender ? 2 : 1)));
+}
+
+// The call's voice beside its pictures: a tone from this side, whatever comes played into
+// nothing, between ports of its own on loopback; with keys when sealed.
+std::unique_ptr<TGstVoiceLink> StartVoice(bool sender, bool sealed)
+{
+    TGstVoiceLink::Options o;
+    o.sourceDescription =
+        QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1").arg(sender ? 440 : 660);
+    o.sinkDescription = QStringLiteral("fakesink sync=true");
+    auto link = std::make_unique<TGstVoiceLink>(std::move(o));
+    std::shared_ptr<TVoiceKeys> keys;
+    if (sealed) {
+        keys = std::make_shared<TVoiceKeys>();
+        std::fill(std::begin(keys->out), std::end(keys->out), sender ? 3 : 4);
+        std::fill(std::begin(keys->in), std::end(keys->in), sender ? 4 : 3);
+    }
+    const int here = sender ? 18600 : 18602, there = sender ? 18602 : 18600;
+    if (!link->Start({QStringLiteral("127.0.0.1"), there, here, keys}, {true, true}))
+        std::fprintf(stderr, "the voice did not start\n");
+    return link;
 }
 
 double CpuSeconds(int who)
@@ -105,6 +128,10 @@ int Send(quint16 port, const QByteArray& media, double seconds, bool sealed)
     if (sealed)
         SealLink(link, true);
     link.Start(QHostAddress::LocalHost);
+    // Only the --sealed comparison carries voice; the latency runs stay pictures alone.
+    std::unique_ptr<TGstVoiceLink> voice;
+    if (qEnvironmentVariableIsSet("PARLAVUE_BENCH_VOICE"))
+        voice = StartVoice(true, sealed);
     camera->SetFrameHandler([&](const TCameraFrame& frame) { link.Send(frame); });
     QString error;
     if (!camera->Start(&error)) {
@@ -138,6 +165,9 @@ bool Measure(const QString& self, const QByteArray& media, const char* name, dou
     if (sealed)
         SealLink(link, false);
     link.Start(QHostAddress::LocalHost);
+    std::unique_ptr<TGstVoiceLink> voice;
+    if (qEnvironmentVariableIsSet("PARLAVUE_BENCH_VOICE"))
+        voice = StartVoice(false, sealed);
     TImage video;
     video.resize(800, 450); // about the main window's video area
     link.SetDisplaySize(video.size(), video.devicePixelRatioF());
@@ -179,6 +209,13 @@ bool Measure(const QString& self, const QByteArray& media, const char* name, dou
         sender.waitForFinished();
     }
     shownAt = nullptr;
+    if (voice) {
+        const TVoiceStats v = voice->Stats();
+        std::printf("%-34s voice: %llu packets received, %s, %llu auth failures\n", "",
+                    static_cast<unsigned long long>(v.packetsReceived),
+                    v.encrypted ? "SRTP" : "plain",
+                    static_cast<unsigned long long>(v.authFailures));
+    }
     lastCpu = CpuSeconds(RUSAGE_SELF) + CpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
     lastShown = size_t(shown.size());
     std::vector<double> delays;
@@ -222,6 +259,7 @@ int main(int argc, char** argv)
                 kFrameIntervalMs, seconds);
     const QString self = QCoreApplication::applicationFilePath();
     if (argc > 2 && qstrcmp(argv[2], "--sealed") == 0) {
+        qputenv("PARLAVUE_BENCH_VOICE", "1"); // the sending copies inherit it
         // In turn, so that the machine's other load falls on both alike.
         double cpu[2] = {0, 0};
         size_t frames[2] = {0, 0};
