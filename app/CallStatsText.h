@@ -16,7 +16,8 @@
 //   stats: rtt <ms> ms, peer loss <pct> %, loss <pct> %, jitter <ms> ms,
 //   voice sent <n> received <n>, video sent <n> fps shown <n> fps, out <n> B/s, in <n> B/s,
 //   quality <n>, jitter buffer <ms> ms, mouth-to-ear ~<ms> ms, source <what>,
-//   encryption <srtp-gcm/video-gcm|none>, key <seen|changed|->, auth failures <n>, replays <n>
+//   encryption <srtp-gcm/video-gcm|none>, key <seen|verified|changed|->, auth failures <n>,
+//   replays <n>
 // (one line; ", " between fields; new fields only ever come at the end). The source is
 // "camera", "screen", "passthrough" (the camera's JPEG as it came) or "-" before any frame. Times
 // and shares have one decimal ("0.4"); a voice figure not known yet is "-" in place of the number
@@ -30,7 +31,7 @@ struct TEncryption
     bool on = false;
     QString suite;    // "TLSv1.3 TLS_AES_128_GCM_SHA256"
     QString peerKey;  // its short text
-    QString keyState; // "seen", "changed"
+    QString keyState; // "seen", "verified", "changed"
     quint64 authFailures = 0;
     quint64 replays = 0;
 };

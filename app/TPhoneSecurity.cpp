@@ -61,11 +61,6 @@ void TPhone::ConnectSignalling()
     decryptWatch_ = new QTimer(this);
     decryptWatch_->setInterval(1000);
     connect(decryptWatch_, &QTimer::timeout, this, &TPhone::WatchDecryption);
-    connect(session_, &TCallSession::accepted, this, [this](const QHostAddress& peer) {
-        decrypt_ = {};
-        if (signalling_->Encrypted(peer))
-            decryptWatch_->start();
-    });
     connect(session_, &TCallSession::ended, decryptWatch_, &QTimer::stop);
     window_->CallEncryption = [this] {
         CallStatsText::TEncryption e;
@@ -76,21 +71,25 @@ void TPhone::ConnectSignalling()
         e.suite = signalling_->Suite(peer);
         e.peerKey = TIdentity::ShortTextOf(signalling_->PeerKey(peer)).left(9);
         const auto known = security_.find(peer.toIPv4Address());
-        e.keyState = known != security_.end() && known->second.second == IPeerKeys::TState::Changed
-                         ? QStringLiteral("changed")
-                         : QStringLiteral("seen");
+        const IPeerKeys::TState state =
+            known != security_.end() ? known->second.second : IPeerKeys::TState::New;
+        e.keyState = state == IPeerKeys::TState::Changed    ? QStringLiteral("changed")
+                     : state == IPeerKeys::TState::Verified ? QStringLiteral("verified")
+                                                            : QStringLiteral("seen");
         return e;
     };
     // Before the pictures start (connected before TVideoLink::Start): an encrypted call seals
-    // them with its own keys.
+    // them with its own keys, and watches that what the peer sends still opens.
     connect(session_, &TCallSession::accepted, this, [this](const QHostAddress& peer) {
         const TCallKeys* keys = signalling_->Keys(peer);
+        decrypt_ = {};
         if (!keys) {
             video_->Seal(nullptr, nullptr);
             return;
         }
         video_->Seal(std::make_unique<TVideoSealer>(keys->videoOut),
                      std::make_unique<TVideoOpener>(keys->videoIn));
+        decryptWatch_->start();
     });
     if (notices_)
         notices_->CallSecurity = [this](const QString& sender) {

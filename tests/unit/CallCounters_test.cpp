@@ -120,6 +120,8 @@ TEST(CallStatsText, LogLineCarriesEveryFigureInItsPlace)
         ", source passthrough, encryption srtp-gcm/video-gcm, key changed, auth failures 3, "
         "replays 1"));
     EXPECT_TRUE(CallStatsText::OverlayLines(f).contains("Peer key:    7QK4 M2XA KEY CHANGED"));
+    f.encryption.keyState = "verified";
+    EXPECT_TRUE(CallStatsText::OverlayLines(f).contains("Peer key:    7QK4 M2XA verified"));
 }
 
 TEST(CallStatsText, UnknownVoiceFiguresAreDashesThatKeepTheUnits)
