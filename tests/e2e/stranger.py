@@ -84,6 +84,18 @@ def watch(device, address):
     print(json.dumps(counts), flush=True)
 
 
+def defragment(header, parts):
+    """The whole IP packet once every fragment of it is in, else None."""
+    body, at = b"", 0
+    while at in parts:
+        data, more = parts[at]
+        body += data
+        at += len(data)
+        if not more:
+            return header + body
+    return None
+
+
 def capture(device, path):
     s = socket.socket(socket.AF_PACKET, socket.SOCK_RAW, socket.ntohs(0x0003))
     s.bind((device, 0))
@@ -91,6 +103,9 @@ def capture(device, path):
     stop = []
     signal.signal(signal.SIGTERM, lambda *_: stop.append(True))
     kept = 0
+    # A large datagram crosses the link in fragments; only the first carries the UDP header,
+    # so each is put back together before its ports and body are read.
+    pending = {}
     with open(path, "wb") as out:
         print("capturing", flush=True)
         # Bounded: a call of a few seconds and a small file are far below it.
@@ -106,6 +121,19 @@ def capture(device, path):
             header = (ip[0] & 0x0F) * 4
             total = struct.unpack("!H", ip[2:4])[0]
             proto = ip[9]
+            flags = struct.unpack("!H", ip[6:8])[0]
+            more, offset = flags & 0x2000, (flags & 0x1FFF) * 8
+            if more or offset:
+                key = (ip[12:20], ip[4:6], proto)
+                parts = pending.setdefault(key, {})
+                parts[offset] = (ip[header:total], bool(more))
+                ip = defragment(ip[:header], parts)
+                if ip is None:
+                    if len(pending) > 256:  # lost fragments never complete
+                        pending.pop(next(iter(pending)))
+                    continue
+                del pending[key]
+                total = len(ip)
             if proto == 17 and len(ip) >= header + 8:
                 body = ip[header + 8:total]
             elif proto == 6 and len(ip) >= header + 20:
