@@ -136,7 +136,9 @@ void TfrmMain::CreateVideoArea()
     lblCallerID->setStyleSheet(QStringLiteral("color: #00A3F0;"));
     lblCallSecurity = new QLabel(Panel2);
     lblCallSecurity->setObjectName(QStringLiteral("lblCallSecurity"));
-    lblCallSecurity->setAccessibleName(QStringLiteral("Call Security"));
+    // No fixed accessible name: the text itself is read, and each new one announced as the
+    // caller line's is, so the numbers to compare reach a screen reader's user too.
+    lblCallSecurity->setAccessibleDescription(QStringLiteral("Call Security"));
     lblCallSecurity->setTextFormat(Qt::PlainText);
     lblCallSecurity->setAlignment(Qt::AlignRight | Qt::AlignTop);
     lblCallSecurity->hide();

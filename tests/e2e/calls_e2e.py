@@ -10,6 +10,7 @@ Exits 77 (skip) when those are missing, 1 when a check fails, 0 when all pass.
 """
 
 import argparse
+import base64
 import glob
 import hashlib
 import json
@@ -27,6 +28,7 @@ import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "dnssd"))
 from avahi_lab import AvahiHost  # noqa: E402
+from a11y_reader import A11yBus  # noqa: E402
 
 SKIP = 77
 
@@ -34,6 +36,7 @@ ADDR_A = "169.254.77.1"
 ADDR_B = "169.254.77.2"
 ADDR_STRANGER = "169.254.77.3"  # a third host, on A's side of the link
 STRANGER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "stranger.py")
+MITM_RELAY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "mitm_relay.py")
 MAIN_TITLE = "Halvorn Software - Parlavue Video Phone"
 CALLING_TITLE = "Calling Status"
 STARTUP_MARK = "start-up complete"
@@ -210,6 +213,8 @@ class Lab:
         self.pulse_server = None
         self.pulse_env = None
         self.avahi = {}  # namespace -> its own bus and Avahi daemon
+        self.a11y = None  # the accessibility bus, once a scenario reads the screen through it
+        self.relay_sides = []  # the two namespaces of a man in the middle, while one sits there
 
     # -- network
     def make_network(self):
@@ -237,6 +242,61 @@ class Lab:
             avahi = AvahiHost(ns, os.path.join(self.tmp, "avahi-" + host), host, dev)
             self.avahi[ns] = avahi
             avahi.start()
+
+    def link(self, ns_one, dev_one, addr_one, ns_two, dev_two, addr_two):
+        run(["ip", "link", "add", dev_one, "type", "veth", "peer", "name", dev_two])
+        for ns, dev, addr in ((ns_one, dev_one, addr_one), (ns_two, dev_two, addr_two)):
+            run(["ip", "link", "set", dev, "netns", ns])
+            run(["ip", "-n", ns, "addr", "add", addr + "/24", "dev", dev])
+            run(["ip", "-n", ns, "link", "set", dev, "up"])
+
+    def put_relay_between(self, fingerprint):
+        """Cuts the link between A and B and joins each to one side of a man in the middle: the
+        side facing A holds B's address and announces B's service with the relay's own key, the
+        side facing B holds A's address. Returns the two namespaces (facing A, facing B)."""
+        sides = ["pv-ra-" + self.tag, "pv-rb-" + self.tag]
+        for ns in sides:
+            run(["ip", "netns", "add", ns])
+            run(["ip", "-n", ns, "link", "set", "lo", "up"])
+            self.namespaces.append(ns)
+        self.relay_sides = sides
+        run(["ip", "-n", self.ns_a, "link", "del", self.veth_a])
+        self.link(self.ns_a, self.veth_a, ADDR_A, sides[0], "rla" + self.tag, ADDR_B)
+        self.link(self.ns_b, self.veth_b, ADDR_B, sides[1], "rlb" + self.tag, ADDR_A)
+        avahi = AvahiHost(sides[0], os.path.join(self.tmp, "avahi-relay-%d" % time.monotonic_ns()),
+                          "hostB", "rla" + self.tag)
+        with open(os.path.join(avahi.folder, "services", "relay.service"), "w") as f:
+            f.write('<?xml version="1.0" standalone="no"?>\n<service-group><name>Bert</name>'
+                    "<service><type>_parlavue._udp</type><port>6767</port>"
+                    "<txt-record>txtvers=1</txt-record><txt-record>pvsec=1</txt-record>"
+                    "<txt-record>pvfp=%s</txt-record></service></service-group>\n" % fingerprint)
+        self.avahi[sides[0]] = avahi
+        avahi.start()
+        return sides
+
+    def join_directly(self):
+        """Takes the man in the middle away: A and B on one link again."""
+        for ns in self.relay_sides:
+            if ns in self.avahi:
+                self.avahi.pop(ns).close()
+            subprocess.run(["ip", "netns", "del", ns], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=20)
+            self.namespaces.remove(ns)
+        self.relay_sides = []
+        for ns, dev in ((self.ns_a, self.veth_a), (self.ns_b, self.veth_b)):
+            subprocess.run(["ip", "-n", ns, "link", "del", dev], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=20)
+        self.link(self.ns_a, self.veth_a, ADDR_A, self.ns_b, self.veth_b, ADDR_B)
+
+    def accessibility(self):
+        """The accessibility bus, started on first use; None where AT-SPI is missing."""
+        if self.a11y is None:
+            bus = A11yBus(self.tmp, self.display)
+            if not bus.available():
+                return None
+            bus.start()
+            self.a11y = bus
+        return self.a11y
 
     def a_reaches_b(self):
         return subprocess.run(["ip", "netns", "exec", self.ns_a, "ping", "-c", "1", "-W", "1",
@@ -382,6 +442,8 @@ class Lab:
         raise Failure("could not record %s long enough to judge it" % speaker)
 
     def close(self, keep=False):
+        if self.a11y is not None:
+            self.a11y.close()
         for avahi in self.avahi.values():
             avahi.close()
         self.avahi = {}
@@ -416,11 +478,12 @@ class Phone:
         self.starts = 0  # of the program in this root
 
     def start(self, ring_time=10, auto_answer=False, message=None, reuse=False,
-              receive_folder=True, keyless=False):
+              receive_folder=True, keyless=False, readable=False):
         """Starts the program in a fresh root, or with reuse=True in the last one again with
         the files it left there (its settings and received-files list). keyless=True leaves it
         without a key of its own (a folder where the key file would be), so it speaks only the
-        plain wire, as a copy before keys did."""
+        plain wire, as a copy before keys did. readable=True lets the lab's accessibility bus
+        read its windows."""
         self.stop()
         if reuse:
             if self.root is None:
@@ -471,6 +534,8 @@ class Phone:
                    PULSE_SERVER=self.lab.pulse_server, PULSE_SOURCE=self.mic + ".monitor",
                    PULSE_SINK=self.speaker,
                    DBUS_SYSTEM_BUS_ADDRESS=self.lab.avahi[self.ns].bus)
+        if readable:
+            env.update(self.lab.a11y.env())
         self.log_path = os.path.join(root, "stderr.log" if self.starts == 1
                                      else "stderr-%d.log" % self.starts)
         self.mark = 0
@@ -1444,6 +1509,53 @@ def capture_exchange(lab, a, b, forged=False):
     return records
 
 
+def voice_streams(records):
+    """The RTP payloads on 8500 of each stream (by SSRC), in sequence order."""
+    streams = {}
+    for proto, _, dport, body in records:
+        if proto != 17 or dport != 8500 or len(body) < 12 or body[0] >> 6 != 2:
+            continue
+        at = 12 + 4 * (body[0] & 0x0F)
+        if body[0] & 0x10 and len(body) >= at + 4:
+            at += 4 + 4 * struct.unpack("!H", body[at + 2:at + 4])[0]
+        seq, ssrc = struct.unpack("!H", body[2:4])[0], body[8:12]
+        streams.setdefault(ssrc, {})[seq] = body[at:]
+    return [[packets[k] for k in sorted(packets)] for packets in streams.values()]
+
+
+def tones_in_voice(records, seconds=3):
+    """The tones heard when each captured voice stream is decoded as Opus, as a listener on
+    the link would: each microphone hears a tone of its own."""
+    import ctypes
+    opus = ctypes.CDLL("libopus.so.0")
+    opus.opus_decoder_create.restype = ctypes.c_void_p
+    opus.opus_decoder_create.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.POINTER(ctypes.c_int)]
+    opus.opus_decode.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int,
+                                 ctypes.POINTER(ctypes.c_int16), ctypes.c_int, ctypes.c_int]
+    opus.opus_decoder_destroy.argtypes = [ctypes.c_void_p]
+    heard = set()
+    for payloads in voice_streams(records):
+        error = ctypes.c_int(0)
+        decoder = opus.opus_decoder_create(RATE, 1, ctypes.byref(error))
+        if not decoder:
+            raise RuntimeError("libopus made no decoder (%d)" % error.value)
+        pcm = bytearray()
+        out = (ctypes.c_int16 * 5760)()
+        try:
+            for payload in payloads:
+                n = opus.opus_decode(decoder, payload, len(payload), out, 5760, 0)
+                if n > 0:
+                    pcm += bytes(out)[:n * 2]
+                if len(pcm) >= seconds * RATE * 2:
+                    break
+        finally:
+            opus.opus_decoder_destroy(decoder)
+        for want, other in ((TONE_A, TONE_B), (TONE_B, TONE_A)):
+            if analyse(bytes(pcm), want, other)[0]:
+                heard.add(want)
+    return heard
+
+
 def secrets_in(records, caller_id):
     """What of the exchange an eavesdropper reads in the records."""
     found = set()
@@ -1459,6 +1571,8 @@ def secrets_in(records, caller_id):
             seen_6767.append("%d->%d %r" % (sport, dport, body[:24]))
         if dport == 8800 and proto == 17 and body.startswith(b"\xff\xd8") and sport != FORGED_PORT:
             found.add("a picture on 8800")
+    if tones_in_voice(records):
+        found.add("a tone in the voice")
     return found, seen_6767
 
 
@@ -1501,6 +1615,9 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
                           if proto == 17 and dport == 8800 and body.startswith(b"PV\x01\x00"))
     if sealed_pictures == 0:
         raise Failure("no sealed picture crossed the link during the encrypted call")
+    voice_packets = sum(len(stream) for stream in voice_streams(sealed))
+    if voice_packets == 0:
+        raise Failure("no voice crossed the link during the encrypted call")
 
     # A fresh A: this one keeps B's key, and would rightly refuse B without one.
     b.start(keyless=True)
@@ -1509,11 +1626,12 @@ def scenario_eavesdropper_learns_nothing(lab, a, b):
     plain = capture_exchange(lab, a, b)
     shown = secrets_in(plain, a.caller_id)[0]
     if shown != {"Calling|", "caller ID", "file name", "file content", "message word",
-                 "a datagram on 6767", "a picture on 8800"}:
+                 "a datagram on 6767", "a picture on 8800", "a tone in the voice"}:
         raise Failure("the plain exchange showed only %s: the detector misses" % sorted(shown))
     return ("encrypted: %d payloads, none readable, %d TCP streams to 6501 all TLS, %d sealed "
-            "pictures, the same numbers on both; plain: all of %s read"
-            % (len(sealed), len(firsts), sealed_pictures, ", ".join(sorted(shown))))
+            "pictures, %d voice packets without a tone, the same numbers on both; plain: all of "
+            "%s read" % (len(sealed), len(firsts), sealed_pictures, voice_packets,
+                         ", ".join(sorted(shown))))
 
 
 def relay_events(path):
@@ -1596,6 +1714,114 @@ def scenario_relay_gets_nothing_plain(lab, a, b):
             % refused.count("reset"))
 
 
+def relay_key(folder):
+    """A key and self-signed certificate of the relay's own, and its fingerprint as the program
+    writes it (base32 of the SHA-256 of the public key)."""
+    key, cert = os.path.join(folder, "relay.key"), os.path.join(folder, "relay.crt")
+    run(["openssl", "req", "-x509", "-newkey", "ed25519", "-nodes", "-keyout", key, "-out", cert,
+         "-subj", "/CN=relay", "-days", "2"])
+    der = subprocess.run(["openssl", "pkey", "-in", key, "-pubout", "-outform", "DER"],
+                         stdout=subprocess.PIPE, check=True, timeout=20).stdout
+    fingerprint = base64.b32encode(hashlib.sha256(der).digest()).decode().rstrip("=")
+    return key, cert, fingerprint
+
+
+def start_relay(lab, key, cert, fingerprint):
+    """A man in the middle between A and B; returns its process and its log."""
+    sides = lab.put_relay_between(fingerprint)
+    events = os.path.join(lab.tmp, "mitm-%d.txt" % time.monotonic_ns())
+    relay = subprocess.Popen(["timeout", "600", sys.executable, MITM_RELAY, sides[0], sides[1],
+                              ADDR_A, ADDR_B, cert, key, events, "300"],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    lab.procs.append(relay)
+    if relay.stdout.readline().strip() != "relaying":
+        raise Failure("the relay did not start: %s" % relay.stderr.read())
+    return relay, events
+
+
+def stop_relay(lab, relay):
+    stop_process(relay)
+    lab.join_directly()
+
+
+def shown_security(copy, pattern, timeout=3 * WAIT):
+    """The call-security text a screen reader reads in this copy's windows."""
+    found = copy.lab.a11y.wait_for_name(copy.proc.pid, lambda n: re.search(pattern, n), timeout)
+    if found is None:
+        names = copy.lab.a11y.names(copy.proc.pid)
+        said = [n for n in names if "ncrypt" in n or "Key" in n]
+        raise Failure("%s's accessibility tree has no text like %r (of its %d names, %s)"
+                      % (copy.name, pattern, len(names), said or "none is about encryption"))
+    return found
+
+
+def scenario_relay_in_between(lab, a, b):
+    """A man in the middle that ends TLS with a key of its own on each side and forwards
+    everything: the numbers a screen reader reads in the two windows differ, and what it forwards
+    of voice and pictures fails authentication on both ends, which each tells once. After a
+    direct call has pinned the keys, the same relay makes both windows say "Key changed"."""
+    if lab.accessibility() is None:
+        raise Failure("AT-SPI is missing (python3-pyatspi, at-spi2-core, dbus)")
+    key, cert, fingerprint = relay_key(lab.tmp)
+    relay, events = start_relay(lab, key, cert, fingerprint)
+    try:
+        a.start(readable=True)
+        b.start(readable=True)
+        a.expect("a key is announced at %s" % b.address)  # the relay's
+        place_call(a, b)
+        b.make_answer()
+        a.expect("accepted: voice to %s" % b.address)
+        pattern = r"Encrypted · compare (\d{3} \d{3})"
+        numbers = [re.search(pattern, shown_security(c, pattern)).group(1) for c in (a, b)]
+        if numbers[0] == numbers[1]:
+            raise Failure("both windows read %s through a relay in between" % numbers[0])
+        for copy, other in ((a, b), (b, a)):
+            copy.expect_match(r"auth failures [1-9]", timeout=3 * WAIT)
+            copy.expect("Voice/pictures from %s cannot be decrypted" % other.address, 3 * WAIT)
+        end_both(a, b)
+        for copy in (a, b):
+            told = copy.text().count("parlavue.crypto: Voice/pictures from")
+            if told != 1:
+                raise Failure("%s said %d times that it cannot decrypt" % (copy.name, told))
+    finally:
+        a.stop()
+        b.stop()
+        stop_relay(lab, relay)
+    tunnels = [line for line in relay_events(events) if line.startswith("tls ")]
+    if not tunnels:
+        raise Failure("the relay carried no TLS: %s" % relay_events(events))
+
+    # A direct call pins each other's key; the same relay then shows as a changed key.
+    a.start()
+    b.start()
+    a.expect("a key is announced at %s" % b.address)
+    place_call(a, b)
+    b.make_answer()
+    a.expect("accepted: voice to %s" % b.address)
+    end_both(a, b)
+    a.stop()
+    b.stop()
+    relay, events = start_relay(lab, key, cert, fingerprint)
+    try:
+        a.start(reuse=True, readable=True)
+        b.start(reuse=True, readable=True)
+        a.set_mark()
+        b.set_mark()
+        a.type_host(b.address)
+        a.make_answer()
+        # A's user is asked first, as the key changed for a contact A has met; yes goes on.
+        answer_question(a, "%s's key has changed" % b.address, "y")
+        b.expect('ringing: caller "%s" from %s' % (a.caller_id, a.address))
+        changed = [shown_security(c, r"Key changed") for c in (b, a)]
+    finally:
+        a.stop()
+        b.stop()
+        stop_relay(lab, relay)
+    return ("through the relay A read %s and B read %s, media failed authentication on both and "
+            "each said so once; after pinning: A read %r, B read %r"
+            % (numbers[0], numbers[1], changed[1], changed[0]))
+
+
 SCENARIOS = [
     ("A calls B, B rings", scenario_a_calls_b_rings),
     ("B answers, voice both ways, End on both", scenario_answer_voice_end),
@@ -1613,6 +1839,8 @@ SCENARIOS = [
      scenario_eavesdropper_learns_nothing),
     ("a relay that resets TLS to a pinned B gets nothing plain without the user's yes",
      scenario_relay_gets_nothing_plain),
+    ("a relay in between: the numbers differ, its media fail, and after pinning both say the "
+     "key changed", scenario_relay_in_between),
     ("during a call A chooses 320 x 240 in the capture pin dialog; B shows 320 x 240",
      scenario_capture_pin_during_call),
     ("B chooses Screen; A shows a window of B's display; B opens it again after a restart",
