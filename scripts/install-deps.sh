@@ -26,6 +26,8 @@ packages=(
   pulseaudio pulseaudio-utils
   # end-to-end tests: two copies in network namespaces on one virtual display
   python3 iproute2 xvfb xdotool imagemagick
+  # ... and the man in the middle's own key, and an eavesdropper's Opus decoder
+  openssl libopus0
   # the window under a Wayland compositor: Qt's Wayland platform and weston
   qt6-wayland weston
   # the program's icons (made from the SVG) and the validators of the installed desktop files
