@@ -1272,15 +1272,9 @@ def scenario_whos_online(lab, a, b):
             "picked in the book and called: B rang" % shown)
 
 
-def scenario_capture_pin_during_call(lab, a, b):
-    """During a call A chooses 320 x 240 in the camera's pin dialog; B then shows such frames."""
-    a.start()
-    b.start(auto_answer=True)
-    place_call(a, b)
-    b.expect("answered: voice to %s" % a.address)
-    a.expect("accepted: voice to %s" % b.address)
-    a.expect_calling_window_closed()
-    b.expect("shown frame 640 x 480")
+def pick_capture_mode(lab, a, typed):
+    """Picks a mode of the test camera in its capture pin dialog, opened from A's video
+    settings, by typing its first characters; the mode applies as the dialog closes."""
     a.click(VIDEO_SETTINGS)
     options, ox, oy, _, _ = a.find_window(OPTIONS_TITLE, OPTIONS_SIZE)
     # The test camera offers its filter (row 0) and its capture pin (row 1).
@@ -1291,19 +1285,31 @@ def scenario_capture_pin_during_call(lab, a, b):
     lab.xdotool("click", "--repeat", "2", "--delay", "80", "1")
     pin = a.find_window("Video Capture Pin")[0]
     a.focus(pin)
-    b.set_mark()
-    chosen = time.monotonic()
-    # Typing picks the first format starting so: the camera's 320 x 240.
-    lab.xdotool("type", "--delay", "50", "3")
+    lab.xdotool("type", "--delay", "50", typed)
     time.sleep(0.3)
     lab.xdotool("key", "Escape")
     a.expect_window_closed(pin, "Video Capture Pin")
     a.expect("showing \"Video Capture Pin\"")
+    a.click(OPTIONS_CLOSE, origin=(ox, oy))
+    a.expect_window_closed(options, OPTIONS_TITLE)
+
+
+def scenario_capture_pin_during_call(lab, a, b):
+    """During a call A chooses 320 x 240 in the camera's pin dialog; B then shows such frames."""
+    a.start()
+    b.start(auto_answer=True)
+    place_call(a, b)
+    b.expect("answered: voice to %s" % a.address)
+    a.expect("accepted: voice to %s" % b.address)
+    a.expect_calling_window_closed()
+    b.expect("shown frame 640 x 480")
+    b.set_mark()
+    chosen = time.monotonic()
+    # Typing picks the first format starting so: the camera's 320 x 240.
+    pick_capture_mode(lab, a, "3")
     b.expect("shown frame 320 x 240", timeout=15)
     took = time.monotonic() - chosen
     since = b.text()[b.mark:]
-    a.click(OPTIONS_CLOSE, origin=(ox, oy))
-    a.expect_window_closed(options, OPTIONS_TITLE)
     # Once the small frames arrive, no large one follows.
     time.sleep(1.0)
     tail = b.text()[b.text().find("shown frame 320 x 240", b.mark):]
@@ -1440,8 +1446,8 @@ FORGED_RTP = b"\x80\x60\x00\x01" + b"\x00\x00\x00\x10" + b"\x00\x00\x00\x2a" + b
 
 
 def capture_exchange(lab, a, b, forged=False):
-    """While capturing every payload on A's link: A calls B, B answers, A sends a marked file
-    and a text message, both end. With forged=True, while B rings, "Cancel" and a status text
+    """While capturing every payload on A's link: A calls B, B answers, A picks the camera's
+    1280 x 720 pictures and sends a marked file and a text message, both end. With forged=True, while B rings, "Cancel" and a status text
     come to B from A's address outside the channel, and must change nothing. Returns the
     capture as (protocol, source port, destination port, bytes) records."""
     path = os.path.join(lab.tmp, "capture-%d.bin" % time.monotonic_ns())
@@ -1461,6 +1467,10 @@ def capture_exchange(lab, a, b, forged=False):
         b.make_answer()
         a.expect("accepted: voice to %s" % b.address)
         a.expect_calling_window_closed()
+        # The camera's largest pictures: a sealed one crosses the link in many fragments.
+        b.set_mark()
+        pick_capture_mode(lab, a, "12")
+        b.expect("shown frame 1280 x 720", timeout=15)
         if forged:
             # Pictures and voice forged from B's address during the encrypted call.
             a.set_mark()
