@@ -159,7 +159,7 @@ void TPropertyFrame::Add(const PropertyPagePtr& page, const TPropertyControl& co
         if (slider)
             slider->setAccessibleName(control.name);
         box->setAccessibleName(control.name);
-        bound.show = [slider, setBox, control, step, this](const QVariant& value) {
+        bound.show = [slider, setBox, control, step](const QVariant& value) {
             const double v = value.toDouble();
             setBox(v);
             if (slider)

@@ -1662,11 +1662,8 @@ def answer_question(copy, text, key):
     copy.expect_window_closed(wid, BOX_TITLE)
 
 
-def scenario_relay_gets_nothing_plain(lab, a, b):
-    """A meets B in an encrypted call, which pins B's key. Then a relay at B's address resets
-    every TLS connection: A's call and file go nowhere while A's user says No (the default of
-    each question), nothing plain reaches the relay; the user's Yes lets the call go plain,
-    and the relay then sees it."""
+def meet_directly(a, b):
+    """Fresh copies meet in an encrypted call, which pins each one's key at the other."""
     a.start()
     b.start()
     a.expect("a key is announced at %s" % b.address)
@@ -1675,6 +1672,14 @@ def scenario_relay_gets_nothing_plain(lab, a, b):
     a.expect("accepted: voice to %s" % b.address)
     a.expect_calling_window_closed()
     end_both(a, b)
+
+
+def scenario_relay_gets_nothing_plain(lab, a, b):
+    """A meets B in an encrypted call, which pins B's key. Then a relay at B's address resets
+    every TLS connection: A's call and file go nowhere while A's user says No (the default of
+    each question), nothing plain reaches the relay; the user's Yes lets the call go plain,
+    and the relay then sees it."""
+    meet_directly(a, b)
     b.stop()
     events = os.path.join(lab.tmp, "relay-%d.txt" % time.monotonic_ns())
     relay = subprocess.Popen(["ip", "netns", "exec", lab.ns_b, sys.executable, STRANGER,
@@ -1802,13 +1807,7 @@ def scenario_relay_in_between(lab, a, b):
         raise Failure("the relay carried no TLS: %s" % relay_events(events))
 
     # A direct call pins each other's key; the same relay then shows as a changed key.
-    a.start()
-    b.start()
-    a.expect("a key is announced at %s" % b.address)
-    place_call(a, b)
-    b.make_answer()
-    a.expect("accepted: voice to %s" % b.address)
-    end_both(a, b)
+    meet_directly(a, b)
     a.stop()
     b.stop()
     relay, events = start_relay(lab, key, cert, fingerprint)

@@ -202,12 +202,13 @@ void TGstVoiceLink::Impl::adaptJitterBuffer()
 double TGstVoiceLink::Impl::estimatedDelayMs(double roundTripMs) const
 {
     // The peer's microphone side is taken to be like ours: a period of its device, the codec's
-    // look-ahead, and its processing when ours runs. The speaker's buffer is kept about a
-    // period short of full.
+    // look-ahead, and its processing when ours runs. The sink plays each sample the jitter
+    // buffer, its own buffer less a period, and the time it allows for the work later than
+    // the sample came (the receiving pipeline's latency).
     const bool processed = processing.echoCancellation || processing.noiseSuppression;
     const double sending =
         kSourcePeriodMs + kCodecLookaheadMs + (processed ? kProcessingDelayMs : 0.0);
-    const double receiving = jitterBufferMs + kSinkBufferMs - kSinkPeriodMs;
+    const double receiving = jitterBufferMs + kSinkBufferMs - kSinkPeriodMs + kSinkDeadlineMs;
     return roundTripMs / 2 + sending + receiving;
 }
 
