@@ -225,12 +225,8 @@ class Lab:
                 raise Skip("cannot create network namespaces (ip netns add %s: %s)"
                            % (ns, p.stderr.strip()))
             self.namespaces.append(ns)
-        run(["ip", "link", "add", self.veth_a, "type", "veth", "peer", "name", self.veth_b])
-        run(["ip", "link", "set", self.veth_a, "netns", self.ns_a])
-        run(["ip", "link", "set", self.veth_b, "netns", self.ns_b])
-        for ns, dev, addr in ((self.ns_a, self.veth_a, ADDR_A), (self.ns_b, self.veth_b, ADDR_B)):
-            run(["ip", "-n", ns, "addr", "add", addr + "/24", "dev", dev])
-            run(["ip", "-n", ns, "link", "set", dev, "up"])
+        self.link(self.ns_a, self.veth_a, ADDR_A, self.ns_b, self.veth_b, ADDR_B)
+        for ns in (self.ns_a, self.ns_b):
             run(["ip", "-n", ns, "link", "set", "lo", "up"])
         # The link is up once A reaches B (checked when ping is there).
         if shutil.which("ping"):
