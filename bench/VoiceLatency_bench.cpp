@@ -10,13 +10,19 @@
 //
 // Usage: VoiceLatency_bench [bursts per mode] [--load]
 //   --load  every core busy (a bounded spin per core) while it measures
+//
+// A third call sends A's voice through a relay that holds it back once for 300 ms and then
+// lets it all through at once, as a stalled network or machine would: the delay after it must
+// be back within 5 ms of what it was before within 2 s, not stay a step higher.
 #include "platform/voice/gst/TGstVoiceLink.h"
 #include "platform/voice/gst/VoiceTiming.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/TSoundServer.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QRandomGenerator>
+#include <QUdpSocket>
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -32,6 +38,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -111,6 +118,10 @@ public:
         gst_object_unref(sink);
         ok_ = play(pipeline_);
     }
+    // The streaming thread writes into what follows the pipeline: it stops first.
+    ~Meter() { pipeline_.reset(); }
+    Meter(const Meter&) = delete;
+    Meter& operator=(const Meter&) = delete;
 
     bool Ok() const { return ok_; }
     // Frames recorded so far.
@@ -253,13 +264,55 @@ Figures timeBursts(Player& player, const Meter& meter, int bursts,
     return f;
 }
 
-Figures measureCall(Player& player, const Meter& meter, int bursts, bool processing)
+// A's voice and reports on their way to B, held back while told to, then let go at once.
+class StallRelay
+{
+public:
+    StallRelay()
+    {
+        for (int i = 0; i < 2; ++i) {
+            sockets_[i].bind(QHostAddress::LocalHost, quint16(kRelayPort + i));
+            QObject::connect(&sockets_[i], &QUdpSocket::readyRead, [this, i] { forward(i); });
+        }
+    }
+    void Hold(bool on)
+    {
+        held_ = on;
+        if (!on)
+            for (auto& [i, datagram] : std::exchange(queue_, {}))
+                send(i, datagram);
+    }
+    static constexpr int kRelayPort = 18530;
+
+private:
+    void forward(int i)
+    {
+        while (sockets_[i].hasPendingDatagrams()) {
+            QByteArray datagram(int(sockets_[i].pendingDatagramSize()), '\0');
+            sockets_[i].readDatagram(datagram.data(), datagram.size());
+            if (held_ && queue_.size() < 2000)
+                queue_.emplace_back(i, datagram);
+            else if (!held_)
+                send(i, datagram);
+        }
+    }
+    void send(int i, const QByteArray& datagram)
+    {
+        sockets_[i].writeDatagram(datagram, QHostAddress::LocalHost, quint16(kPortB + i));
+    }
+    QUdpSocket sockets_[2];
+    bool held_ = false;
+    std::vector<std::pair<int, QByteArray>> queue_;
+};
+
+Figures measureCall(Player& player, const Meter& meter, int bursts, bool processing,
+                    quint16 toB = kPortB, const std::function<void()>& before = {})
 {
     TGstVoiceLink a, b;
     a.SetDevices(QStringLiteral("micA.monitor"), QStringLiteral("spkA"));
     b.SetDevices(QStringLiteral("micB.monitor"), QStringLiteral("spkB"));
     const TVoiceProcessing p{processing, processing};
-    if (!a.Start({QStringLiteral("127.0.0.1"), kPortB, kPortA}, p) ||
+    if (!a.Start({QStringLiteral("127.0.0.1"), toB, kPortA}, p) ||
         !b.Start({QStringLiteral("127.0.0.1"), kPortA, kPortB}, p)) {
         std::fprintf(stderr, "the links do not start\n");
         return {};
@@ -271,6 +324,8 @@ Figures measureCall(Player& player, const Meter& meter, int bursts, bool process
     WaitUntil([&] { return a.Stats().estimatedDelayMs > 0 && b.Stats().estimatedDelayMs > 0; },
               8000);
     pause(1000);
+    if (before)
+        before();
     return timeBursts(player, meter, bursts, [&](Figures& f) {
         const TVoiceStats sb = b.Stats();
         if (sb.estimatedDelayMs <= 0)
@@ -357,16 +412,37 @@ int main(int argc, char** argv)
     const Load load(loaded);
     const Figures on = measureCall(player, meter, bursts, true);
     const Figures off = measureCall(player, meter, bursts, false);
+    // The stall: the delay before it is the target; bursts start 2 s after it is over.
+    StallRelay relay;
+    const int settle = std::max(3, bursts / 2);
+    Figures target, after;
+    measureCall(player, meter, 1, true, StallRelay::kRelayPort, [&] {
+        target = timeBursts(player, meter, settle, {});
+        relay.Hold(true);
+        pause(300);
+        relay.Hold(false);
+        pause(2000);
+        after = timeBursts(player, meter, settle, {});
+    });
 
-    std::printf("PulseAudio, %s; device buffers: source %d/%d ms, sink %d/%d ms (buffer/period); "
-                "jitter buffer from %d ms\n",
-                loaded ? "every core loaded" : "idle", voicelink::kSourceBufferMs,
-                voicelink::kSourcePeriodMs, voicelink::kSinkBufferMs, voicelink::kSinkPeriodMs,
+    std::printf("PulseAudio, %s; microphone fragments %d ms, speaker stream %d ms topped up "
+                "every %d ms; jitter buffer from %d ms\n",
+                loaded ? "every core loaded" : "idle", voicelink::kFrameMs,
+                voicelink::kPlayoutBufferMs, voicelink::kPlayoutRequestMs,
                 voicelink::kMinJitterBufferMs);
     print("call, processing on:", on, bursts, loaded ? 55 : 40);
     print("call, processing off:", off, bursts, median(off.floor) + 20);
     if (on.ok() && off.ok())
         std::printf("processing adds %+.1f ms\n", median(on.call) - median(off.call));
+    if (target.ok() && after.ok()) {
+        const double step = after.call.front() - median(target.call);
+        std::printf("after a 300 ms stall: %.1f ms 2 s later against %.1f ms before (%+.1f ms); "
+                    "goal within 5 ms: %s\n",
+                    after.call.front(), median(target.call), step,
+                    std::abs(step) <= 5 ? "met" : "missed");
+    } else {
+        std::printf("after a 300 ms stall: nothing heard\n");
+    }
     auto enough = [bursts](const Figures& f) { return f.call.size() * 2 >= size_t(bursts); };
     return enough(on) && enough(off) ? 0 : 1;
 }

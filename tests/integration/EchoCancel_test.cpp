@@ -247,31 +247,21 @@ protected:
     Samples run(const Call& call)
     {
         auto heard = std::make_shared<TPlayedSound>();
-        auto options = [&](const char* mic, const char* speaker, bool tap, TVoiceProcessing p) {
-            TGstVoiceLink::Options o;
-            // The devices' buffers as the link sets them on the sound server's devices.
-            o.sourceDescription =
-                QStringLiteral("pulsesrc device=%1.monitor buffer-time=%2 latency-time=%3")
-                    .arg(QLatin1String(mic))
-                    .arg(voicelink::kSourceBufferMs * 1000)
-                    .arg(voicelink::kSourcePeriodMs * 1000);
-            o.sinkDescription = speaker ? QStringLiteral("pulsesink device=%1 buffer-time=%2 "
-                                                         "latency-time=%3")
-                                              .arg(QLatin1String(speaker))
-                                              .arg(voicelink::kSinkBufferMs * 1000)
-                                              .arg(voicelink::kSinkPeriodMs * 1000)
-                                        : QStringLiteral("fakesink sync=true");
-            if (tap)
-                o.playedTap = [heard](const QByteArray& pcm) { heard->append(pcm); };
-            return std::pair{o, p};
-        };
-        auto [optionsA, processingA] = options("micA", nullptr, true, {false, false});
-        auto [optionsB, processingB] =
-            options("micB", call.echoPath ? "speakerB" : "quietB", false, call.atB);
+        // A listens through a tap; B talks and hears on the sound server's devices as a call
+        // does, so the canceller works on what the speaker's stream really plays.
+        TGstVoiceLink::Options optionsA;
+        optionsA.sourceDescription =
+            QStringLiteral("pulsesrc device=micA.monitor buffer-time=%1 latency-time=%2")
+                .arg(voicelink::kSourceBufferMs * 1000)
+                .arg(voicelink::kSourcePeriodMs * 1000);
+        optionsA.sinkDescription = QStringLiteral("fakesink sync=true");
+        optionsA.playedTap = [heard](const QByteArray& pcm) { heard->append(pcm); };
         TGstVoiceLink a(optionsA);
-        TGstVoiceLink b(optionsB);
-        EXPECT_TRUE(a.Start({QStringLiteral("127.0.0.1"), kPortB, kPortA}, processingA));
-        EXPECT_TRUE(b.Start({QStringLiteral("127.0.0.1"), kPortA, kPortB}, processingB));
+        TGstVoiceLink b;
+        b.SetDevices(QStringLiteral("micB.monitor"),
+                     QLatin1String(call.echoPath ? "speakerB" : "quietB"));
+        EXPECT_TRUE(a.Start({QStringLiteral("127.0.0.1"), kPortB, kPortA}, {false, false}));
+        EXPECT_TRUE(b.Start({QStringLiteral("127.0.0.1"), kPortA, kPortB}, call.atB));
         const bool echoActive = b.ActiveProcessing().echoCancellation;
         EXPECT_EQ(echoActive, call.atB.echoCancellation);
         if (!WaitUntil([&] { return heard->size() > size_t(kRate) / 10; }, 5000)) {

@@ -71,6 +71,8 @@ void VoiceProcessor::Process(int16_t* samples, size_t count)
     if (!padded && count % kFrame != 0) {
         pendingOut.insert(pendingOut.begin(), kFrame, 0);
         padded = true;
+        qCInfo(lcVoice) << "microphone buffers of" << count
+                        << "samples are not whole frames: processing holds one frame back";
     }
     pendingIn.insert(pendingIn.end(), samples, samples + count);
     size_t used = 0;

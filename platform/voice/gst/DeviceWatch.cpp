@@ -1,6 +1,7 @@
 #include "platform/voice/gst/DeviceWatch.h"
 
 #include "platform/voice/gst/GstHelpers.h"
+#include "platform/voice/rt/RealtimeThread.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -29,6 +30,14 @@ GstBusSyncReply DeviceWatch::onMessage(GstBus* bus, GstMessage* message, gpointe
 {
     auto* watch = static_cast<DeviceWatch*>(self);
     logBusMessage(bus, message, const_cast<char*>(watch->name_));
+    // Posted by each streaming thread of the pipeline as it starts, from that thread.
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_STREAM_STATUS) {
+        GstStreamStatusType type{};
+        gst_message_parse_stream_status(message, &type, nullptr);
+        if (type == GST_STREAM_STATUS_TYPE_ENTER)
+            RaiseThisThread(watch->name_);
+        return GST_BUS_DROP;
+    }
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_LATENCY) {
         watch->recalculateLatency();
         return GST_BUS_DROP;
@@ -64,6 +73,12 @@ QString DeviceWatch::failure() const
 {
     std::lock_guard lock(failureLock_);
     return failure_;
+}
+
+void DeviceWatch::noteFailure(const QString& detail)
+{
+    std::lock_guard lock(failureLock_);
+    failure_ = detail;
 }
 
 void DeviceWatch::report(const QString& detail)

@@ -32,10 +32,13 @@ public:
     static void detach(GstElement* pipeline);
     // Why the device failed, once it has (a failure while starting is seen at once).
     QString failure() const;
+    // The device failed while streaming (any thread): the UI thread hears of it once.
+    void report(const QString& detail);
+    // Why a device would not open, for whoever started it; nobody else is told.
+    void noteFailure(const QString& detail);
 
 private:
     static GstBusSyncReply onMessage(GstBus* bus, GstMessage* message, gpointer self);
-    void report(const QString& detail);
     void recalculateLatency();
 
     TVoiceDevice device_;

@@ -171,12 +171,25 @@ void TGstVoiceLink::Impl::setJitterBuffer(int ms)
     jitterBufferMs = ms;
     if (receive && receive->jitter)
         g_object_set(receive->jitter.get(), "latency", guint(ms), nullptr);
+    if (receive && receive->playoutQueue)
+        receive->playoutQueue->SetMarginMs(playoutMarginMs(ms));
 }
 
 void TGstVoiceLink::Impl::adaptJitterBuffer()
 {
     if (!receive)
         return;
+    if (receive->playoutQueue) {
+        const PlayoutQueue::Figures played = receive->playoutQueue->Now();
+        qCDebug(lcVoice) << "speaker: held" << played.heldMs << "ms, margin" << played.marginMs
+                         << "ms, stream" << receive->playout->LatencyMs() << "ms";
+        if (played.trims != trimsLogged) {
+            trimsLogged = played.trims;
+            qCInfo(lcVoice) << "speaker: surplus delay cut," << played.trimmedMs << "ms in"
+                            << played.trims << "cuts; silence for late voice" << played.underrunMs
+                            << "ms";
+        }
+    }
     const RtpReceiveStats::Figures figures = receiveStats.Now();
     if (!figures.any)
         return;
@@ -201,14 +214,17 @@ void TGstVoiceLink::Impl::adaptJitterBuffer()
 
 double TGstVoiceLink::Impl::estimatedDelayMs(double roundTripMs) const
 {
-    // The peer's microphone side is taken to be like ours: a period of its device, the codec's
-    // look-ahead, and its processing when ours runs. The sink plays each sample the jitter
-    // buffer, its own buffer less a period, and the time it allows for the work later than
-    // the sample came (the receiving pipeline's latency).
+    // The peer's microphone side is taken to be like ours: a frame of its device, the codec's
+    // look-ahead, and its processing when ours runs. Our speaker's stream plays each sample
+    // after the queue's margin, the stream's buffer and half a top-up on average; a sink of
+    // a description plays it the jitter buffer, its own buffer less a period, and the time it
+    // allows for the work later than it came (the receiving pipeline's latency).
     const bool processed = processing.echoCancellation || processing.noiseSuppression;
-    const double sending =
-        kSourcePeriodMs + kCodecLookaheadMs + (processed ? kProcessingDelayMs : 0.0);
-    const double receiving = jitterBufferMs + kSinkBufferMs - kSinkPeriodMs + kSinkDeadlineMs;
+    const double sending = kFrameMs + kCodecLookaheadMs + (processed ? kProcessingDelayMs : 0.0);
+    const double receiving =
+        receive && receive->playout
+            ? playoutMarginMs(jitterBufferMs) + kPlayoutBufferMs + kPlayoutRequestMs / 2.0
+            : jitterBufferMs + kSinkBufferMs - kSinkPeriodMs + kSinkDeadlineMs;
     return roundTripMs / 2 + sending + receiving;
 }
 
@@ -260,6 +276,7 @@ bool TGstVoiceLink::Start(const TVoiceEndpoint& endpoint, const TVoiceProcessing
     d->nextSequence = quint16(QRandomGenerator::global()->generate());
     d->jitterBufferMs = kMinJitterBufferMs;
     d->lowerTargetFor = 0;
+    d->trimsLogged = 0;
     // Receiving first: the echo canceller of the microphone needs what the speaker plays.
     const bool receiving = d->startDirection(TVoiceDevice::Speaker, d->wantedSpeaker);
     const bool sending = d->startDirection(TVoiceDevice::Microphone, d->wantedMicrophone);

@@ -13,8 +13,12 @@
 #include "platform/voice/gst/SrtpContext.h"
 #include "platform/voice/gst/TGstVoiceLink.h"
 #include "platform/voice/gst/VoiceTiming.h"
+#include "platform/voice/pulse/PlayoutQueue.h"
+#include "platform/voice/pulse/PulseCapture.h"
+#include "platform/voice/pulse/PulsePlayout.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
 
 #include <QHostAddress>
 #include <QObject>
@@ -47,6 +51,15 @@ struct VoicePipeline
     ElementPtr udp;
     ElementPtr payloader; // transmit only
     ElementPtr jitter;    // receive only
+    // Receive on the sound server's own stream: the decoded voice waits in the queue, and the
+    // stream (gone first) takes from it.
+    std::unique_ptr<PlayoutQueue> playoutQueue;
+    std::unique_ptr<PulsePlayout> playout;
+    QString playoutDevice;
+    QString captureDevice;
+    // Transmit from the sound server's own record stream into the pipeline's appsrc.
+    std::unique_ptr<PulseCapture> capture;
+    ElementPtr captureSource;
 };
 
 } // namespace voicelink
@@ -105,6 +118,7 @@ struct TGstVoiceLink::Impl
     voicelink::RtpPeerFilter filter{voicelink::kPayloadType, voicelink::kRateHz};
     int jitterBufferMs = 0;
     int lowerTargetFor = 0; // seconds the jitter has asked for less
+    int trimsLogged = 0;
 
     // An encrypted call's voice, for the call: the pipelines come and go, the packet index
     // goes on.
@@ -136,8 +150,8 @@ struct TGstVoiceLink::Impl
     std::unique_ptr<VoicePipeline> buildReceive(const QString& device);
     std::unique_ptr<VoicePipeline> newPipeline(const char* name, TVoiceDevice device);
     // The microphone and what brings it to the codec's format.
-    GstElement* buildSource(GstElement* bin, const QString& device);
-    GstElement* buildSink(GstElement* bin, const QString& device);
+    GstElement* buildSource(VoicePipeline& p, const QString& device);
+    GstElement* buildSink(VoicePipeline& p, const QString& device);
     bool buildOutput(VoicePipeline& p, GstElement* volume, const QString& device);
     void startProcessing();
     static bool play(VoicePipeline& p);
@@ -154,6 +168,7 @@ struct TGstVoiceLink::Impl
     static GstPadProbeReturn filterReceived(GstPad*, GstPadProbeInfo* info, gpointer self);
     bool accept(GstPadProbeInfo* info);
     static GstFlowReturn onPlayedSample(GstAppSink* sink, gpointer self);
+    static GstFlowReturn onDecoded(GstAppSink* sink, gpointer queue);
     static GstPadProbeReturn referenceProbe(GstPad*, GstPadProbeInfo* info, gpointer reference);
     static GstPadProbeReturn processMicrophone(GstPad*, GstPadProbeInfo* info, gpointer processor);
 };

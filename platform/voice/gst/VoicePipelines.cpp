@@ -24,15 +24,13 @@ double gainOf(int level)
     return level / 100.0;
 }
 
-gint64 usec(int ms)
-{
-    return gint64(ms) * 1000;
-}
-
 } // namespace
 
 VoicePipeline::~VoicePipeline()
 {
+    // The sound server's threads feed the pipeline and read what it made: they stop first.
+    capture.reset();
+    playout.reset();
     if (!pipeline)
         return;
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
@@ -166,6 +164,14 @@ GstFlowReturn TGstVoiceLink::Impl::onPlayedSample(GstAppSink* sink, gpointer sel
     });
 }
 
+GstFlowReturn TGstVoiceLink::Impl::onDecoded(GstAppSink* sink, gpointer queue)
+{
+    return withSample(sink, [queue](const guint8* data, gsize size) {
+        static_cast<PlayoutQueue*>(queue)->Push(reinterpret_cast<const int16_t*>(data),
+                                                size / sizeof(int16_t));
+    });
+}
+
 GstPadProbeReturn TGstVoiceLink::Impl::referenceProbe(GstPad*, GstPadProbeInfo* info,
                                                       gpointer reference)
 {
@@ -220,6 +226,15 @@ bool TGstVoiceLink::Impl::play(VoicePipeline& p)
         },
         nullptr);
     gst_iterator_free(sinks);
+    // The device first: a chosen one that is gone fails here, and the default can serve.
+    QString why;
+    if ((p.playout &&
+         !p.playout->Start(p.playoutDevice, kPlayoutBufferMs, kPlayoutRequestMs, why)) ||
+        (p.capture && !p.capture->Start(p.captureDevice, kFrameMs, why))) {
+        qCWarning(lcVoice).noquote() << p.name << "device cannot be opened:" << why;
+        p.watch.noteFailure(why);
+        return false;
+    }
     if (gst_element_set_state(p.pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcVoice) << p.name << "pipeline failed to start";
         return false;
@@ -227,21 +242,34 @@ bool TGstVoiceLink::Impl::play(VoicePipeline& p)
     return true;
 }
 
-GstElement* TGstVoiceLink::Impl::buildSource(GstElement* bin, const QString& device)
+GstElement* TGstVoiceLink::Impl::buildSource(VoicePipeline& p, const QString& device)
 {
+    GstElement* bin = p.pipeline.get();
     if (!options.sourceDescription.isEmpty())
         return addFromDescription(bin, options.sourceDescription);
-    GstElement* src = addElement(bin, "pulsesrc");
+    // The sound server converts to the codec's rate and our own stream hands on whole 10 ms
+    // frames: the echo canceller has no partial frame to hold back. A consumer that stalls
+    // finds the newest few frames, not a queue that grows.
+    GstElement* src = addElement(bin, "appsrc");
     if (!src)
         return nullptr;
-    g_object_set(src, "buffer-time", usec(kSourceBufferMs), "latency-time", usec(kSourcePeriodMs),
-                 nullptr);
-    if (!device.isEmpty())
-        g_object_set(src, "device", device.toUtf8().constData(), nullptr);
-    // The sound server converts to the codec's rate, so that each period is one whole 10 ms
-    // frame: the echo canceller then has no partial frame to hold back.
-    GstElement* caps = addCapsFilter(bin, kPcmCaps);
-    return linkChain({src, caps}) ? caps : nullptr;
+    GstCaps* caps = gst_caps_from_string(kPcmCaps);
+    g_object_set(src, "caps", caps, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers",
+                 guint64(PulseCapture::kMaxBacklogFrames), nullptr);
+    gst_caps_unref(caps);
+    gst_util_set_object_arg(G_OBJECT(src), "leaky-type", "downstream");
+    p.captureSource.reset(GST_ELEMENT(gst_object_ref(src)));
+    p.capture = std::make_unique<PulseCapture>(
+        size_t(kRateHz / 1000 * kFrameMs),
+        [src](const int16_t* samples, size_t count, uint64_t at) {
+            GstBuffer* buffer = gst_buffer_new_memdup(samples, count * sizeof(int16_t));
+            GST_BUFFER_PTS(buffer) = gst_util_uint64_scale_int(at, GST_SECOND, kRateHz);
+            GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale_int(count, GST_SECOND, kRateHz);
+            gst_app_src_push_buffer(GST_APP_SRC(src), buffer);
+        },
+        [watch = &p.watch](const QString& why) { watch->report(why); });
+    p.captureDevice = device;
+    return src;
 }
 
 std::unique_ptr<VoicePipeline> TGstVoiceLink::Impl::buildTransmit(const PeerAddress& to,
@@ -252,7 +280,7 @@ std::unique_ptr<VoicePipeline> TGstVoiceLink::Impl::buildTransmit(const PeerAddr
     if (!bin)
         return nullptr;
     p->deviceName = device;
-    GstElement* src = buildSource(bin, device);
+    GstElement* src = buildSource(*p, device);
     GstElement* convert = addElement(bin, "audioconvert");
     GstElement* resample = addElement(bin, "audioresample");
     GstElement* caps = addCapsFilter(bin, kPcmCaps);
@@ -320,17 +348,31 @@ void TGstVoiceLink::Impl::startProcessing()
                     << "noise suppression" << active.noiseSuppression;
 }
 
-GstElement* TGstVoiceLink::Impl::buildSink(GstElement* bin, const QString& device)
+GstElement* TGstVoiceLink::Impl::buildSink(VoicePipeline& p, const QString& device)
 {
+    GstElement* bin = p.pipeline.get();
     if (!options.sinkDescription.isEmpty())
         return addFromDescription(bin, options.sinkDescription);
-    GstElement* sink = addElement(bin, "pulsesink");
+    // The voice leaves the pipeline as soon as it is decoded, for the sound server's stream to
+    // take as the device needs it: no sink holding every sample to a clock of its own.
+    GstElement* sink = addElement(bin, "appsink");
     if (!sink)
         return nullptr;
-    g_object_set(sink, "buffer-time", usec(kSinkBufferMs), "latency-time", usec(kSinkPeriodMs),
-                 nullptr);
-    if (!device.isEmpty())
-        g_object_set(sink, "device", device.toUtf8().constData(), nullptr);
+    g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+    p.playoutQueue = std::make_unique<PlayoutQueue>(kRateHz);
+    p.playoutQueue->SetMarginMs(playoutMarginMs(jitterBufferMs));
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = onDecoded;
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, p.playoutQueue.get(), nullptr);
+    EchoReference* reference = processing.echoCancellation ? &echoReference : nullptr;
+    p.playout = std::make_unique<PulsePlayout>(
+        *p.playoutQueue,
+        [reference](const int16_t* samples, size_t count) {
+            if (reference)
+                reference->Push(samples, count);
+        },
+        [watch = &p.watch](const QString& why) { watch->report(why); });
+    p.playoutDevice = device;
     return sink;
 }
 
@@ -355,7 +397,7 @@ bool TGstVoiceLink::Impl::buildOutput(VoicePipeline& p, GstElement* volume, cons
 {
     referencePlaying = false;
     GstElement* bin = p.pipeline.get();
-    GstElement* sink = buildSink(bin, device);
+    GstElement* sink = buildSink(p, device);
     if (!options.playedTap) {
         if (!linkChain({volume, sink}))
             return false;
@@ -367,7 +409,10 @@ bool TGstVoiceLink::Impl::buildOutput(VoicePipeline& p, GstElement* volume, cons
         if (!linkChain({volume, tee, toSink, sink}) || !addBranch(bin, tee, callbacks, this))
             return false;
     }
-    if (processing.echoCancellation) {
+    if (processing.echoCancellation && p.playout) {
+        // The stream hands the canceller what it gives the device, as it gives it.
+        referencePlaying = true;
+    } else if (processing.echoCancellation) {
         // What reaches the speaker is the canceller's reference: it gets there before it is
         // heard (the sink holds it to its time, then the device plays its buffer), so the
         // canceller never waits for it. A second sink on the clock for it made the sound
