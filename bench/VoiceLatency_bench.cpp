@@ -8,8 +8,11 @@
 // recording of the meter's monitor holds all three on one clock, so each delay is a count of
 // samples, and what the player and the recorder add is the same for all three.
 //
-// Usage: VoiceLatency_bench [bursts per mode] [--load]
-//   --load  every core busy (a bounded spin per core) while it measures
+// Usage: VoiceLatency_bench [bursts per mode] [--load] [--pipewire]
+//   --load      every core busy (a bounded spin per core) while it measures
+//   --pipewire  a private PipeWire with WirePlumber and its PulseAudio server, not PulseAudio
+//   --only on|off|stall  one of the three calls (on PipeWire one call a process is all that
+//               works: its remap sinks stay silent for a second server in the same process)
 //
 // A third call sends A's voice through a relay that holds it back once for 300 ms and then
 // lets it all through at once, as a stalled network or machine would: the delay after it must
@@ -17,6 +20,7 @@
 #include "platform/voice/gst/TGstVoiceLink.h"
 #include "platform/voice/gst/VoiceTiming.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/TPipeWireServer.h"
 #include "tests/support/TSoundServer.h"
 
 #include <QCoreApplication>
@@ -389,46 +393,69 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int bursts = 20;
-    bool loaded = false;
+    bool loaded = false, pipewire = false;
+    QByteArray only;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--load") == 0)
             loaded = true;
+        else if (std::strcmp(argv[i], "--pipewire") == 0)
+            pipewire = true;
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+            only = argv[++i];
         else
             bursts = std::max(1, std::atoi(argv[i]));
     }
     gst_init(nullptr, nullptr);
-    TSoundServer server(kServerConfig);
-    if (!server.Ready()) {
-        std::fprintf(stderr, "the private sound server did not start\n");
-        return 1;
-    }
-    Meter meter;
-    Player player;
-    if (!meter.Ok() || !player.Ok()) {
-        std::fprintf(stderr, "the recorder or the player does not start\n");
-        return 1;
-    }
-    pause(1000);
+    // Each call on a sound server, meter and player of its own.
+    auto session = [&](const char* mode, const std::function<void(Player&, Meter&)>& measure) {
+        if (!only.isEmpty() && only != mode)
+            return true;
+        std::optional<TSoundServer> pulse;
+        std::optional<TPipeWireServer> wire;
+        if (pipewire)
+            wire.emplace(kServerConfig);
+        else
+            pulse.emplace(kServerConfig);
+        if (pipewire ? !wire->Ready() : !pulse->Ready()) {
+            std::fprintf(stderr, "the private sound server did not start: %s\n",
+                         pipewire ? qPrintable(wire->Error()) : "");
+            return false;
+        }
+        Meter meter;
+        Player player;
+        if (!meter.Ok() || !player.Ok()) {
+            std::fprintf(stderr, "the recorder or the player does not start\n");
+            return false;
+        }
+        pause(1000);
+        measure(player, meter);
+        return true;
+    };
     const Load load(loaded);
-    const Figures on = measureCall(player, meter, bursts, true);
-    const Figures off = measureCall(player, meter, bursts, false);
+    Figures on, off, target, after;
+    const bool started =
+        session("on", [&](Player& p, Meter& m) { on = measureCall(p, m, bursts, true); }) &&
+        session("off", [&](Player& p, Meter& m) { off = measureCall(p, m, bursts, false); });
     // The stall: the delay before it is the target; bursts start 2 s after it is over.
-    StallRelay relay;
     const int settle = std::max(3, bursts / 2);
-    Figures target, after;
-    measureCall(player, meter, 1, true, StallRelay::kRelayPort, [&] {
-        target = timeBursts(player, meter, settle, {});
-        relay.Hold(true);
-        pause(300);
-        relay.Hold(false);
-        pause(2000);
-        after = timeBursts(player, meter, settle, {});
+    session("stall", [&](Player& p, Meter& m) {
+        StallRelay relay;
+        measureCall(p, m, 1, true, StallRelay::kRelayPort, [&] {
+            target = timeBursts(p, m, settle, {});
+            relay.Hold(true);
+            pause(300);
+            relay.Hold(false);
+            pause(2000);
+            after = timeBursts(p, m, settle, {});
+        });
     });
+    if (!started)
+        return 1;
 
-    std::printf("PulseAudio, %s; microphone fragments %d ms, speaker stream %d ms topped up "
+    std::printf("%s, %s; microphone fragments %d ms, speaker stream %d ms topped up "
                 "every %d ms; jitter buffer from %d ms\n",
-                loaded ? "every core loaded" : "idle", voicelink::kFrameMs,
-                voicelink::kPlayoutBufferMs, voicelink::kPlayoutRequestMs,
+                pipewire ? "PipeWire" : "PulseAudio", loaded ? "every core loaded" : "idle",
+                voicelink::kFrameMs, voicelink::kPlayoutBufferMs, voicelink::kPlayoutRequestMs,
                 voicelink::kMinJitterBufferMs);
     print("call, processing on:", on, bursts, loaded ? 55 : 40);
     print("call, processing off:", off, bursts, median(off.floor) + 20);
@@ -440,9 +467,11 @@ int main(int argc, char** argv)
                     "goal within 5 ms: %s\n",
                     after.call.front(), median(target.call), step,
                     std::abs(step) <= 5 ? "met" : "missed");
-    } else {
+    } else if (only.isEmpty() || only == "stall") {
         std::printf("after a 300 ms stall: nothing heard\n");
     }
-    auto enough = [bursts](const Figures& f) { return f.call.size() * 2 >= size_t(bursts); };
-    return enough(on) && enough(off) ? 0 : 1;
+    auto enough = [&](const char* mode, const Figures& f) {
+        return (!only.isEmpty() && only != mode) || f.call.size() * 2 >= size_t(bursts);
+    };
+    return enough("on", on) && enough("off", off) ? 0 : 1;
 }
