@@ -25,7 +25,7 @@ void TfrmMain::ConnectCall()
     TCallSession* s = session_;
     connect(s, &TCallSession::incomingCall, this, &TfrmMain::IncomingCall);
     connect(s, &TCallSession::callerShown, this, [this](const QString& callerID) {
-        TRemoteLabel::Show(*lblCallerID, callerID, QStringLiteral(" calling..."));
+        TRemoteLabel::Show(*lblCallerID, callerID, tr(" calling..."));
     });
     connect(s, &TCallSession::callerCleared, lblCallerID, &QLabel::clear);
     // Told once the calling-status window's own loop has ended, so the focus can go back home.
@@ -91,7 +91,7 @@ void TfrmMain::MakeOrAnswer()
     case TCallSession::TMakeAnswer::Nothing:
         return;
     case TCallSession::TMakeAnswer::NeedHost:
-        Ui().Information(QStringLiteral("Please enter a valid IP Address or Host Name First."));
+        Ui().Information(tr("Please enter a valid IP Address or Host Name First."));
         FocusHostName();
         return;
     case TCallSession::TMakeAnswer::Answer:
@@ -174,7 +174,7 @@ bool TfrmMain::UserBusy() const
 
 bool TfrmMain::HostNameEmpty() const
 {
-    return TCallSession::NamesNoHost(edtHostName->text(), HostNamePrompt);
+    return TCallSession::NamesNoHost(edtHostName->text(), HostNamePrompt());
 }
 
 void TfrmMain::FocusHostName()
