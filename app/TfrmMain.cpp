@@ -162,15 +162,15 @@ void TfrmMain::Image8Click()
 
 void TfrmMain::btnSidebarClick()
 {
-    Panel1->setVisible(!Panel1->isVisible());
-    btnSidebar->setChecked(Panel1->isVisible());
+    Panel1->setVisible(Panel1->isHidden());
+    btnSidebar->setChecked(!Panel1->isHidden());
     LayoutPanels();
 }
 
 void TfrmMain::ToolButton3Click()
 {
-    cap->setVisible(!cap->isVisible());
-    ToolButton3->setChecked(cap->isVisible());
+    cap->setVisible(cap->isHidden());
+    ToolButton3->setChecked(!cap->isHidden());
 }
 
 void TfrmMain::ToolButton1Click()

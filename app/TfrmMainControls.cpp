@@ -16,6 +16,7 @@
 #include "widgets/TTrackBar.h"
 #include "widgets/TWindowDragger.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+
+#include <functional>
 
 namespace {
 
@@ -335,17 +338,33 @@ void TfrmMain::ConnectHandlers()
         connect(sender, signal, this,
                 [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     };
-    bind(btnSidebar, &QToolButton::clicked, &TfrmMain::btnSidebarClick);
-    bind(ToolButton3, &QToolButton::clicked, &TfrmMain::ToolButton3Click);
     bind(ToolButton1, &QToolButton::clicked, &TfrmMain::ToolButton1Click);
     bind(ToolButton2, &QToolButton::clicked, &TfrmMain::Image10Click);
     bind(Image10, &TImageButton::clicked, &TfrmMain::Image10Click);
     bind(Image8, &TImageButton::clicked, &TfrmMain::Image8Click);
-    bind(Image11, &TImageButton::clicked, &TfrmMain::Image11Click);
     bind(Image4, &TImageButton::clicked, &TfrmMain::Image4Click);
     bind(Image5, &TImageButton::clicked, &TfrmMain::Image5Click);
     bind(Image9, &TImageButton::clicked, &TfrmMain::Image9Click);
-    bind(btnPreview, &TImageButton::clicked, &TfrmMain::btnPreviewClick);
+    // A toggle acts on the state it is given, however it comes: a click, Space, or a screen
+    // reader's toggle action, which sets the state without a click. Each handler then sets the
+    // state to what it did, so a state that matches already does nothing.
+    auto follow = [this](QAbstractButton* button, std::function<bool()> now,
+                         void (TfrmMain::*flip)()) {
+        connect(button, &QAbstractButton::toggled, this, [this, now, flip](bool on) {
+            Guarded([&] {
+                if (on != now())
+                    (this->*flip)();
+            });
+        });
+    };
+    follow(
+        btnSidebar, [this] { return !Panel1->isHidden(); }, &TfrmMain::btnSidebarClick);
+    follow(
+        ToolButton3, [this] { return !cap->isHidden(); }, &TfrmMain::ToolButton3Click);
+    follow(
+        Image11, [this] { return micLevel_ == 0; }, &TfrmMain::Image11Click);
+    follow(
+        btnPreview, [this] { return cap->Previewing(); }, &TfrmMain::btnPreviewClick);
     for (auto signal : {&TVideoCapture::OnStartPreview, &TVideoCapture::OnStopPreview})
         connect(cap, signal, btnPreview, [this] { btnPreview->setChecked(cap->Previewing()); });
     connect(video_, &TVideoLink::shown, Image1,
