@@ -350,6 +350,13 @@ Host nicht gefunden.</translation>
     </message>
 </context>
 <context>
+    <name>TKnownKeys</name>
+    <message>
+        <source>The file of your contacts&apos; keys could not be read; it was set aside as %1. Your contacts&apos; keys will be learnt again.</source>
+        <translation>Die Datei mit den Schlüsseln Ihrer Kontakte konnte nicht gelesen werden; sie wurde als %1 beiseitegelegt. Die Schlüssel Ihrer Kontakte werden neu gelernt.</translation>
+    </message>
+</context>
+<context>
     <name>TLineFile</name>
     <message>
         <source>Cannot open %1: %2</source>

@@ -350,6 +350,13 @@ No se encontró el host.</translation>
     </message>
 </context>
 <context>
+    <name>TKnownKeys</name>
+    <message>
+        <source>The file of your contacts&apos; keys could not be read; it was set aside as %1. Your contacts&apos; keys will be learnt again.</source>
+        <translation>No se pudo leer el archivo de las claves de sus contactos; se apartó como %1. Las claves de sus contactos se volverán a aprender.</translation>
+    </message>
+</context>
+<context>
     <name>TLineFile</name>
     <message>
         <source>Cannot open %1: %2</source>

@@ -350,6 +350,13 @@ Hôte introuvable.</translation>
     </message>
 </context>
 <context>
+    <name>TKnownKeys</name>
+    <message>
+        <source>The file of your contacts&apos; keys could not be read; it was set aside as %1. Your contacts&apos; keys will be learnt again.</source>
+        <translation>Le fichier des clés de vos contacts n’a pas pu être lu ; il a été mis de côté sous le nom %1. Les clés de vos contacts seront apprises à nouveau.</translation>
+    </message>
+</context>
+<context>
     <name>TLineFile</name>
     <message>
         <source>Cannot open %1: %2</source>

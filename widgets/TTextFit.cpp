@@ -9,6 +9,9 @@
 #include <QPushButton>
 #include <QStyleOptionButton>
 
+#include <algorithm>
+#include <utility>
+
 namespace TTextFit {
 namespace {
 

@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <memory>
+
 namespace {
 
 // Where the build puts the compiled catalogs, inside the program.

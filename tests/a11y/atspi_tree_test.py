@@ -350,6 +350,14 @@ def run_checks(lab):
                 not 0 <= value.currentValue <= 100:
             raise Failure("the slider %r reports %r in %r..%r, not 0..100" % (
                 name, value.currentValue, value.minimumValue, value.maximumValue))
+    # A level set in per cent moves the bar as far: the figure under it says so.
+    volume = program.find(main, pyatspi.ROLE_SLIDER, "Volume Level").queryValue()
+    for percent in (100, 25):
+        volume.currentValue = percent
+        wait_until("the volume figure to say %d %%" % percent,
+                   lambda: program.shows(main, "Volume Level %d %%" % percent))
+        if round(volume.currentValue) != percent:
+            raise Failure("the volume set to %d %% reads %r" % (percent, volume.currentValue))
 
     # The toggles say "pressed" or "not pressed", and a press changes what they say (outside a
     # call "Mute Microphone" has nothing to mute and stays not pressed).
