@@ -1,5 +1,6 @@
 // The windows in other languages: a pseudo-language finds texts that are not translated or do
 // not fit, and German is loaded from the user's environment.
+#include "app/TDesktopNotices.h"
 #include "app/TPhone.h"
 #include "app/TfrmCalling.h"
 #include "app/TfrmMain.h"
@@ -173,12 +174,22 @@ class TranslationsTest : public TWindowTest
         }
     }
 
-    QList<QWidget*> Windows()
+    // Shows each window of the phone in turn and checks its texts.
+    QStringList ProblemsInEveryWindow(bool pseudo)
     {
         const TPhone::TWindows& w = phone->Windows();
-        return {&phone->Window(), w.calling,        w.settings,
-                w.addressBook,    w.networkClients, w.transfer,
-                w.message,        w.videoOptions,   w.networkClients->frmExport};
+        QStringList found;
+        const QList<QWidget*> windows{
+            w.calling,  w.settings, w.addressBook, w.networkClients, w.networkClients->frmExport,
+            w.transfer, w.message,  w.videoOptions};
+        for (QWidget* window : windows) {
+            window->show();
+            if (!QTest::qWaitForWindowExposed(window))
+                found << window->objectName() + QStringLiteral(": never shown");
+            found << Problems(window, pseudo);
+            window->hide();
+        }
+        return found << Problems(&phone->Window(), pseudo);
     }
 
 private slots:
@@ -194,14 +205,7 @@ private slots:
         qApp->installTranslator(new TPseudoTranslator(qApp)); // removed in cleanup()
         phone = MakePhone(MakeFakeCamera());
         QVERIFY(ShowMainWindow(phone->Window()));
-        QStringList found;
-        for (QWidget* window : Windows()) {
-            window->show();
-            QVERIFY(QTest::qWaitForWindowExposed(window));
-            found << Problems(window, true);
-            if (window != &phone->Window())
-                window->hide();
-        }
+        const QStringList found = ProblemsInEveryWindow(true);
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
     }
 
@@ -234,17 +238,11 @@ private slots:
         QCOMPARE(phone->Windows().transfer->windowTitle(), QString("Dateiübertragung"));
         QCOMPARE(Control<QPushButton>(phone->Windows().addressBook, "btnClose")->text(),
                  QString("Schließen"));
+        QCOMPARE(TDesktopNotices::CallSummary(), QString("Eingehender Anruf"));
         // Qt's own catalog: the standard buttons.
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Abbrechen"));
         // The longer German texts fit, or are cut short with their whole text in the tooltip.
-        QStringList found;
-        for (QWidget* window : Windows()) {
-            window->show();
-            QVERIFY(QTest::qWaitForWindowExposed(window));
-            found << Problems(window, false);
-            if (window != &phone->Window())
-                window->hide();
-        }
+        const QStringList found = ProblemsInEveryWindow(false);
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
     }
 };
