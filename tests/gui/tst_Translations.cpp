@@ -1,5 +1,5 @@
 // The windows in other languages: a pseudo-language finds texts that are not translated or do
-// not fit, and German is loaded from the user's environment.
+// not fit, and German, French and Spanish are loaded from the user's environment.
 #include "app/TDesktopNotices.h"
 #include "app/TPhone.h"
 #include "app/TfrmCalling.h"
@@ -209,39 +209,58 @@ private slots:
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
     }
 
-    // LANGUAGE chooses the language, as for a user: a copy of this runner is started with it.
-    void withLanguageGermanTheWindowsSpeakGerman()
+    void theWindowsSpeakTheUsersLanguage_data()
     {
-        if (qEnvironmentVariableIsEmpty("PARLAVUE_GERMAN_CHILD")) {
+        QTest::addColumn<QString>("label");  // "Your IP Address"
+        QTest::addColumn<QString>("portal"); // "File Transfer Portal"
+        QTest::addColumn<QString>("cancel"); // Qt's own standard button
+        QTest::newRow("de") << "Ihre IP-Adresse"
+                            << "Dateiübertragung"
+                            << "Abbrechen";
+        QTest::newRow("fr") << "Votre adresse IP"
+                            << "Portail de transfert de fichiers"
+                            << "Annuler";
+        QTest::newRow("es") << "Su dirección IP"
+                            << "Portal de transferencia de archivos"
+                            << "Cancelar";
+    }
+
+    // LANGUAGE chooses the language, as for a user: a copy of this runner is started with it.
+    // Nothing of the language's texts is clipped or covered.
+    void theWindowsSpeakTheUsersLanguage()
+    {
+        const QString language = QString::fromLatin1(QTest::currentDataTag());
+        if (qEnvironmentVariableIsEmpty("PARLAVUE_LANGUAGE_CHILD")) {
             QProcess child;
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("de"));
-            environment.insert(QStringLiteral("PARLAVUE_GERMAN_CHILD"), QStringLiteral("1"));
+            environment.insert(QStringLiteral("LANGUAGE"), language);
+            environment.insert(QStringLiteral("PARLAVUE_LANGUAGE_CHILD"), QStringLiteral("1"));
             child.setProcessEnvironment(environment);
             child.setProcessChannelMode(QProcess::ForwardedChannels);
             child.start(QCoreApplication::applicationFilePath(),
                         {QStringLiteral("tst_Translations"),
-                         QStringLiteral("withLanguageGermanTheWindowsSpeakGerman")});
+                         QStringLiteral("theWindowsSpeakTheUsersLanguage:") + language});
             QVERIFY(child.waitForFinished(120000));
             QCOMPARE(child.exitStatus(), QProcess::NormalExit);
             QCOMPARE(child.exitCode(), 0);
             return;
         }
-        QCOMPARE(TTranslations::Install(*qApp, QLocale::system().uiLanguages()), QString("de"));
+        QFETCH(QString, label);
+        QFETCH(QString, portal);
+        QFETCH(QString, cancel);
+        QCOMPARE(TTranslations::Install(*qApp, QLocale::system().uiLanguages()), language);
         phone = MakePhone(MakeFakeCamera());
         QVERIFY(ShowMainWindow(phone->Window()));
-        TfrmMain* form = &phone->Window();
-        QCOMPARE(Control<QLabel>(form, "Label1")->text(), QString("Ihre IP-Adresse"));
-        QCOMPARE(Control<QWidget>(form, "Image7")->toolTip(), QString("Anrufeinstellungen..."));
-        QCOMPARE(Control<QWidget>(form, "Image4")->accessibleName(),
-                 QString("Anrufen oder annehmen"));
-        QCOMPARE(phone->Windows().transfer->windowTitle(), QString("Dateiübertragung"));
-        QCOMPARE(Control<QPushButton>(phone->Windows().addressBook, "btnClose")->text(),
-                 QString("Schließen"));
-        QCOMPARE(TDesktopNotices::CallSummary(), QString("Eingehender Anruf"));
-        // Qt's own catalog: the standard buttons.
-        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Abbrechen"));
-        // The longer German texts fit, or are cut short with their whole text in the tooltip.
+        QCOMPARE(Control<QLabel>(&phone->Window(), "Label1")->text(), label);
+        QCOMPARE(phone->Windows().transfer->windowTitle(), portal);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
+        if (language == QLatin1String("de")) {
+            TfrmMain* form = &phone->Window();
+            QCOMPARE(Control<QWidget>(form, "Image7")->toolTip(), QString("Anrufeinstellungen..."));
+            QCOMPARE(Control<QWidget>(form, "Image4")->accessibleName(),
+                     QString("Anrufen oder annehmen"));
+            QCOMPARE(TDesktopNotices::CallSummary(), QString("Eingehender Anruf"));
+        }
         const QStringList found = ProblemsInEveryWindow(false);
         QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
     }
