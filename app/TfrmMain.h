@@ -119,6 +119,7 @@ private:
     void SetUpKeyboard();
     void ConnectHandlers();
     void ConnectCall();
+    void PlaceCallSecurity();
     void LayoutPanels();
 
     // Handlers.

@@ -55,6 +55,7 @@ void TfrmMain::ShowCallSecurity(const QString& text, bool alarm)
     lblCallSecurity->setStyleSheet(alarm ? QStringLiteral("color: #FF5050; font-weight: bold;")
                                          : QStringLiteral("color: #00A3F0;"));
     lblCallSecurity->setText(text);
+    PlaceCallSecurity();
     lblCallSecurity->setVisible(!text.isEmpty());
     if (!text.isEmpty())
         qCInfo(lcCall).noquote() << "call security:" << text;

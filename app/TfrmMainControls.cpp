@@ -265,7 +265,7 @@ void TfrmMain::CreateSidebar()
     Label3->adjustSize();
     Label3->hide();
     // What each button does, for a screen reader: without it the hint would be read again,
-    // punctuation and all, as the description.
+    // punctuation and all, in its place.
     const std::pair<QWidget*, QString> does[] = {
         {Image4, tr("Calls the host in the field, or answers a call that rings")},
         {Image5, tr("Ends the call, or declines one that rings")},
@@ -403,8 +403,7 @@ void TfrmMain::LayoutPanels()
     Panel1->setGeometry(width() - SidebarWidth, 0, SidebarWidth, height());
     Panel2->setGeometry(0, 0, width() - sidebar, height());
     lblCallerID->setGeometry(0, 0, Panel2->width(), 16);
-    lblCallSecurity->setGeometry(Panel2->width() - 244, 0, 240, 16);
-    lblCallSecurity->raise();
+    PlaceCallSecurity();
     btnSameNumbers->setGeometry(Panel2->width() - 244, 18, 116, 24);
     btnDifferentNumbers->setGeometry(Panel2->width() - 124, 18, 120, 24);
     btnSameNumbers->raise();
@@ -412,4 +411,15 @@ void TfrmMain::LayoutPanels()
     Image1->setGeometry(0, 16, Panel2->width(), Panel2->height() - 16);
     Image1->lower();
     video_->SetDisplaySize(Image1->size(), Image1->devicePixelRatioF());
+}
+
+void TfrmMain::PlaceCallSecurity()
+{
+    // At the right end of the caller line; a longer text (another language, a bold alarm)
+    // takes room to the left rather than being cut.
+    const int needed =
+        lblCallSecurity->fontMetrics().horizontalAdvance(lblCallSecurity->text()) + 4;
+    const int width = std::clamp(needed, 240, std::max(240, Panel2->width() - 8));
+    lblCallSecurity->setGeometry(Panel2->width() - 4 - width, 0, width, 16);
+    lblCallSecurity->raise();
 }

@@ -189,7 +189,14 @@ class TranslationsTest : public TWindowTest
             found << Problems(window, pseudo);
             window->hide();
         }
-        return found << Problems(&phone->Window(), pseudo);
+        // The call's protection and the numbers' comparison show only in a call.
+        TfrmMain& form = phone->Window();
+        form.ShowCallSecurity(QCoreApplication::translate("TPhone", "Encrypted · Key changed · ") +
+                                  QCoreApplication::translate("TPhone", "compare ") +
+                                  QStringLiteral("4821 0937 5546 1208"),
+                              true);
+        form.OfferNumbers(true);
+        return found << Problems(&form, pseudo);
     }
 
 private slots:
