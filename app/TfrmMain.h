@@ -120,6 +120,7 @@ private:
     void ConnectHandlers();
     void ConnectCall();
     void PlaceCallSecurity();
+    void CallerLine(const QString& text);
     void LayoutPanels();
 
     // Handlers.

@@ -27,7 +27,7 @@ void TfrmMain::ConnectCall()
     connect(s, &TCallSession::callerShown, this, [this](const QString& callerID) {
         TRemoteLabel::Show(*lblCallerID, callerID, tr(" calling..."));
     });
-    connect(s, &TCallSession::callerCleared, lblCallerID, &QLabel::clear);
+    connect(s, &TCallSession::callerCleared, this, [this] { CallerLine({}); });
     // Told once the calling-status window's own loop has ended, so the focus can go back home.
     connect(
         s, &TCallSession::placeFailed, this,
@@ -42,10 +42,10 @@ void TfrmMain::ConnectCall()
 void TfrmMain::ShowNotice(const QString& text)
 {
     qCInfo(lcCall).noquote() << "notice:" << text;
-    lblCallerID->setText(text);
-    QTimer::singleShot(NoticeMs, lblCallerID, [label = lblCallerID, text] {
-        if (label->text() == text)
-            label->clear();
+    CallerLine(text);
+    QTimer::singleShot(NoticeMs, lblCallerID, [this, text] {
+        if (lblCallerID->text() == text)
+            CallerLine({});
     });
 }
 
@@ -70,10 +70,20 @@ void TfrmMain::OfferNumbers(bool offer)
 void TfrmMain::ShowStatus(const QString& text)
 {
     if (!text.isEmpty())
-        lblCallerID->setText(text);
+        CallerLine(text);
     else if (!status_.isEmpty() && lblCallerID->text() == status_)
-        lblCallerID->clear();
+        CallerLine({});
     status_ = text;
+}
+
+void TfrmMain::CallerLine(const QString& text)
+{
+    // The program's own line: whole as it is, so nothing of a caller's cut-short name
+    // (TRemoteLabel) stays in the tooltip or what a screen reader says.
+    lblCallerID->setToolTip({});
+    if (!lblCallerID->accessibleName().isEmpty())
+        lblCallerID->setAccessibleName({});
+    lblCallerID->setText(text);
 }
 
 void TfrmMain::Image4Click()
