@@ -21,7 +21,7 @@
     </message>
     <message>
         <source>Peer loss:   %1 %</source>
-        <translation>Verlust Ggs.: %1 %</translation>
+        <translation>Verlust dort: %1 %</translation>
     </message>
     <message>
         <source>Jitter:      %1 ms</source>
@@ -29,7 +29,7 @@
     </message>
     <message>
         <source>Loss:        %1 %</source>
-        <translation>Verlust:     %1 %</translation>
+        <translation>Verlust hier: %1 %</translation>
     </message>
     <message>
         <source>Voice:       %1 sent, %2 received</source>
@@ -37,7 +37,7 @@
     </message>
     <message>
         <source>Jitter buf:  %1 ms</source>
-        <translation>Jitterpuf.:  %1 ms</translation>
+        <translation>Jitterpuffer: %1 ms</translation>
     </message>
     <message>
         <source>Mouth-ear:   ~%1 ms (est.)</source>
@@ -69,11 +69,11 @@
     </message>
     <message>
         <source>Encryption:  none</source>
-        <translation>Verschlüss.: keine</translation>
+        <translation>Verschlüsselung: keine</translation>
     </message>
     <message>
         <source>Encryption:  %1</source>
-        <translation>Verschlüss.: %1</translation>
+        <translation>Verschlüsselung: %1</translation>
     </message>
     <message>
         <source>             voice SRTP AES-128-GCM, video AES-128-GCM</source>
@@ -81,7 +81,7 @@
     </message>
     <message>
         <source>Peer key:    %1%2</source>
-        <translation>Ggs.-Schl.:  %1%2</translation>
+        <translation>Schlüssel dort: %1%2</translation>
     </message>
     <message>
         <source> KEY CHANGED</source>

@@ -21,7 +21,7 @@
     </message>
     <message>
         <source>Peer loss:   %1 %</source>
-        <translation>Pérdida rem.: %1 %</translation>
+        <translation>Pérdida remota: %1 %</translation>
     </message>
     <message>
         <source>Jitter:      %1 ms</source>
@@ -29,7 +29,7 @@
     </message>
     <message>
         <source>Loss:        %1 %</source>
-        <translation>Pérdida:     %1 %</translation>
+        <translation>Pérdida local:  %1 %</translation>
     </message>
     <message>
         <source>Voice:       %1 sent, %2 received</source>
@@ -37,11 +37,11 @@
     </message>
     <message>
         <source>Jitter buf:  %1 ms</source>
-        <translation>Búfer fluc.: %1 ms</translation>
+        <translation>Búfer de fluctuación: %1 ms</translation>
     </message>
     <message>
         <source>Mouth-ear:   ~%1 ms (est.)</source>
-        <translation>Boca-oído:   ~%1 ms (estim.)</translation>
+        <translation>Boca-oído:   ~%1 ms (estimado)</translation>
     </message>
     <message>
         <source>No call</source>
@@ -53,7 +53,7 @@
     </message>
     <message>
         <source>Video data:  %1 B/s out, %2 B/s in</source>
-        <translation>Datos vídeo: %1 B/s salida, %2 B/s entrada</translation>
+        <translation>Datos de vídeo: %1 B/s salida, %2 B/s entrada</translation>
     </message>
     <message>
         <source>Quality:     %1 (JPEG)</source>

@@ -21,7 +21,7 @@
     </message>
     <message>
         <source>Peer loss:   %1 %</source>
-        <translation>Pertes dist.: %1 %</translation>
+        <translation>Pertes distantes : %1 %</translation>
     </message>
     <message>
         <source>Jitter:      %1 ms</source>
@@ -29,7 +29,7 @@
     </message>
     <message>
         <source>Loss:        %1 %</source>
-        <translation>Pertes :     %1 %</translation>
+        <translation>Pertes locales : %1 %</translation>
     </message>
     <message>
         <source>Voice:       %1 sent, %2 received</source>
@@ -37,11 +37,11 @@
     </message>
     <message>
         <source>Jitter buf:  %1 ms</source>
-        <translation>Tampon gig.: %1 ms</translation>
+        <translation>Tampon de gigue : %1 ms</translation>
     </message>
     <message>
         <source>Mouth-ear:   ~%1 ms (est.)</source>
-        <translation>Bouche-or.:  ~%1 ms (estim.)</translation>
+        <translation>Bouche-oreille : ~%1 ms (estimé)</translation>
     </message>
     <message>
         <source>No call</source>
@@ -53,7 +53,7 @@
     </message>
     <message>
         <source>Video data:  %1 B/s out, %2 B/s in</source>
-        <translation>Données vid.: %1 o/s sortants, %2 o/s entrants</translation>
+        <translation>Données vidéo : %1 o/s sortants, %2 o/s entrants</translation>
     </message>
     <message>
         <source>Quality:     %1 (JPEG)</source>
@@ -81,7 +81,7 @@
     </message>
     <message>
         <source>Peer key:    %1%2</source>
-        <translation>Clé distante: %1%2</translation>
+        <translation>Clé distante : %1%2</translation>
     </message>
     <message>
         <source> KEY CHANGED</source>
