@@ -1,26 +1,40 @@
 #include "app/CallStatsText.h"
 
+#include <QCoreApplication>
+
 namespace CallStatsText {
 namespace {
+
+// The overlay is read by the user, in the user's language; the logged line stays English.
+QString T(const char* noop)
+{
+    return QCoreApplication::translate("CallStatsText", noop);
+}
 
 QString Decimal(double value, const QString& unknown)
 {
     return value < 0 ? unknown : QString::number(value, 'f', 1);
 }
 
-QString SourceName(TVideoSource source, const QString& none)
+const char* SourceWord(TVideoSource source)
 {
     switch (source) {
     case TVideoSource::Camera:
-        return QStringLiteral("camera");
+        return QT_TRANSLATE_NOOP("CallStatsText", "camera");
     case TVideoSource::Screen:
-        return QStringLiteral("screen");
+        return QT_TRANSLATE_NOOP("CallStatsText", "screen");
     case TVideoSource::Passthrough:
-        return QStringLiteral("passthrough");
+        return QT_TRANSLATE_NOOP("CallStatsText", "passthrough");
     case TVideoSource::None:
         break;
     }
-    return none;
+    return nullptr;
+}
+
+QString SourceName(TVideoSource source, const QString& none)
+{
+    const char* word = SourceWord(source);
+    return word ? QString::fromLatin1(word) : none;
 }
 
 } // namespace
@@ -31,47 +45,57 @@ QStringList OverlayLines(const TFigures& f)
     QStringList lines;
     if (f.inCall) {
         const TVoiceStats& v = f.voice;
-        lines
-            << QStringLiteral("Round trip:  %1 ms").arg(Decimal(v.roundTripMs, dash))
-            << QStringLiteral("Peer loss:   %1 %").arg(Decimal(v.peerLossPercent, dash))
-            << QStringLiteral("Jitter:      %1 ms").arg(Decimal(v.jitterMs, dash))
-            << QStringLiteral("Loss:        %1 %").arg(Decimal(v.lossPercent, dash))
-            << QStringLiteral("Voice:       %1 sent, %2 received")
-                   .arg(v.packetsSent)
-                   .arg(v.packetsReceived)
-            << QStringLiteral("Jitter buf:  %1 ms").arg(Decimal(v.jitterBufferMs, dash))
-            << QStringLiteral("Mouth-ear:   ~%1 ms (est.)").arg(Decimal(v.estimatedDelayMs, dash));
+        lines << QCoreApplication::translate("CallStatsText", "Round trip:  %1 ms")
+                     .arg(Decimal(v.roundTripMs, dash))
+              << QCoreApplication::translate("CallStatsText", "Peer loss:   %1 %")
+                     .arg(Decimal(v.peerLossPercent, dash))
+              << QCoreApplication::translate("CallStatsText", "Jitter:      %1 ms")
+                     .arg(Decimal(v.jitterMs, dash))
+              << QCoreApplication::translate("CallStatsText", "Loss:        %1 %")
+                     .arg(Decimal(v.lossPercent, dash))
+              << QCoreApplication::translate("CallStatsText", "Voice:       %1 sent, %2 received")
+                     .arg(v.packetsSent)
+                     .arg(v.packetsReceived)
+              << QCoreApplication::translate("CallStatsText", "Jitter buf:  %1 ms")
+                     .arg(Decimal(v.jitterBufferMs, dash))
+              << QCoreApplication::translate("CallStatsText", "Mouth-ear:   ~%1 ms (est.)")
+                     .arg(Decimal(v.estimatedDelayMs, dash));
     } else {
-        lines << QStringLiteral("No call");
+        lines << QCoreApplication::translate("CallStatsText", "No call");
     }
     const TVideoRates& r = f.video;
-    lines << QStringLiteral("Video:       %1 fps sent, %2 fps shown")
+    lines << QCoreApplication::translate("CallStatsText", "Video:       %1 fps sent, %2 fps shown")
                  .arg(r.framesSent)
                  .arg(r.framesShown)
-          << QStringLiteral("Video data:  %1 B/s out, %2 B/s in")
+          << QCoreApplication::translate("CallStatsText", "Video data:  %1 B/s out, %2 B/s in")
                  .arg(r.bytesSent)
                  .arg(r.bytesReceived)
-          << QStringLiteral("Quality:     %1 (JPEG)")
+          << QCoreApplication::translate("CallStatsText", "Quality:     %1 (JPEG)")
                  .arg(f.quality ? QString::number(*f.quality) : dash);
     if (f.inCall) {
-        const QString source = SourceName(f.source, dash);
-        lines << QStringLiteral("Source:      %1")
+        const char* source = SourceWord(f.source);
+        lines << QCoreApplication::translate("CallStatsText", "Source:      %1")
                      .arg(f.source == TVideoSource::Passthrough
-                              ? QStringLiteral("camera's JPEG, as it came")
-                              : source);
+                              ? QCoreApplication::translate("CallStatsText",
+                                                            "camera's JPEG, as it came")
+                          : source ? T(source)
+                                   : dash);
         const TEncryption& e = f.encryption;
         if (!e.on) {
-            lines << QStringLiteral("Encryption:  none");
+            lines << QCoreApplication::translate("CallStatsText", "Encryption:  none");
         } else {
-            lines << QStringLiteral("Encryption:  %1").arg(e.suite)
-                  << QStringLiteral("             voice SRTP AES-128-GCM, video AES-128-GCM")
-                  << QStringLiteral("Peer key:    %1%2")
-                         .arg(e.peerKey, e.keyState == QLatin1String("changed")
-                                             ? QStringLiteral(" KEY CHANGED")
-                                         : e.keyState == QLatin1String("verified")
-                                             ? QStringLiteral(" verified")
-                                             : QStringLiteral(" not verified"))
-                  << QStringLiteral("Refused:     %1 auth failures, %2 replays")
+            lines << QCoreApplication::translate("CallStatsText", "Encryption:  %1").arg(e.suite)
+                  << QCoreApplication::translate(
+                         "CallStatsText", "             voice SRTP AES-128-GCM, video AES-128-GCM")
+                  << QCoreApplication::translate("CallStatsText", "Peer key:    %1%2")
+                         .arg(e.peerKey,
+                              e.keyState == QLatin1String("changed")
+                                  ? QCoreApplication::translate("CallStatsText", " KEY CHANGED")
+                              : e.keyState == QLatin1String("verified")
+                                  ? QCoreApplication::translate("CallStatsText", " verified")
+                                  : QCoreApplication::translate("CallStatsText", " not verified"))
+                  << QCoreApplication::translate("CallStatsText",
+                                                 "Refused:     %1 auth failures, %2 replays")
                          .arg(e.authFailures)
                          .arg(e.replays);
         }

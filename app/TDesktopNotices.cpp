@@ -60,22 +60,21 @@ QString TDesktopNotices::CallBody(const QString& callerID, const QString& sender
 {
     // The address goes beside the name: a name is the caller's own say, the address is not.
     const QString caller = TRemoteText::Clean(callerID).trimmed();
-    return caller.isEmpty() ? QStringLiteral("%1 calling...").arg(sender)
-                            : QStringLiteral("%1 (%2) calling...").arg(caller, sender);
+    return caller.isEmpty() ? tr("%1 calling...").arg(sender)
+                            : tr("%1 (%2) calling...").arg(caller, sender);
 }
 
 QString TDesktopNotices::ReceivedSummary(const QString& path)
 {
-    return TfrmTxtMessage::IsMessageName(QFileInfo(path).fileName())
-               ? QStringLiteral("Text message received")
-               : QStringLiteral("File received");
+    return TfrmTxtMessage::IsMessageName(QFileInfo(path).fileName()) ? tr("Text message received")
+                                                                     : tr("File received");
 }
 
 QString TDesktopNotices::ReceivedBody(const QString& path, const QString& from,
                                       const QString& security)
 {
     const QString body =
-        QStringLiteral("\"%1\" from %2").arg(TRemoteText::Clean(QFileInfo(path).fileName()), from);
+        tr("\"%1\" from %2").arg(TRemoteText::Clean(QFileInfo(path).fileName()), from);
     return security.isEmpty() ? body : body + QStringLiteral(" — ") + security;
 }
 
@@ -87,9 +86,9 @@ void TDesktopNotices::Ring(const QString& callerID, const QString& sender)
     const QString security = CallSecurity ? CallSecurity(sender) : QString();
     notice.summary = security.isEmpty() ? CallSummary() : security;
     notice.body = CallBody(callerID, sender);
-    notice.actions = {QStringLiteral("answer"),  QStringLiteral("Answer"),
-                      QStringLiteral("decline"), QStringLiteral("Decline"),
-                      QStringLiteral("default"), QStringLiteral("Show")};
+    notice.actions = {QStringLiteral("answer"),  tr("Answer"),
+                      QStringLiteral("decline"), tr("Decline"),
+                      QStringLiteral("default"), tr("Show")};
     notice.hints = {{QStringLiteral("urgency"), Urgency(2)},
                     {QStringLiteral("category"), QStringLiteral("call.incoming")}};
     // It stays while the call rings and is closed when the ring stops.
@@ -131,10 +130,10 @@ void TDesktopNotices::Received(const QString& path, const QString& from, const Q
     notifications_.Close(receivedNotice_);
     ++receivedCount_;
     notice.summary = receivedCount_ > 1
-                         ? QStringLiteral("%1 files and messages received").arg(receivedCount_)
+                         ? tr("%n files and messages received", nullptr, receivedCount_)
                          : ReceivedSummary(path);
     notice.body = ReceivedBody(path, from, security);
-    notice.actions = {QStringLiteral("default"), QStringLiteral("Show")};
+    notice.actions = {QStringLiteral("default"), tr("Show")};
     notice.hints = {{QStringLiteral("urgency"), Urgency(1)},
                     {QStringLiteral("category"), message ? QStringLiteral("im.received")
                                                          : QStringLiteral("transfer.complete")}};

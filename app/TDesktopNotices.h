@@ -24,7 +24,7 @@ public:
                     TfrmTransfer* portal, QObject* parent = nullptr);
     ~TDesktopNotices() override;
 
-    static QString CallSummary() { return QStringLiteral("Incoming call"); }
+    static QString CallSummary() { return tr("Incoming call"); }
     // How the call from that address is protected, for the notice's title ("Encrypted call",
     // "Key changed"); empty keeps the plain title.
     std::function<QString(const QString& sender)> CallSecurity;

@@ -12,6 +12,7 @@
 #include "capture/TVideoCapture.h"
 #include "contacts/TKnownKeys.h"
 #include "contacts/TSettingsStore.h"
+#include "contacts/TfrmExport.h"
 #include "contacts/TfrmIP.h"
 #include "contacts/TfrmNetworkClients.h"
 #include "contacts/TfrmSettings.h"
@@ -30,6 +31,7 @@
 #include "transfer/TfrmTxtMessage.h"
 #include "widgets/TBusyCursor.h"
 #include "widgets/TDice.h"
+#include "widgets/TTextFit.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -88,7 +90,7 @@ void TPhone::CreateWindows()
     windows_.calling = new TfrmCalling(main);
     windows_.calling->btnCancelClick = [session = session_] { session->CancelPlacing(); };
     TPortalHost host;
-    host.prompt = TfrmMain::HostNamePrompt;
+    host.prompt = TfrmMain::HostNamePrompt();
     host.hostName = [main] { return main->HostName(); };
     host.offerHostName = [main](const QString& address) { return main->OfferHostName(address); };
     host.userBusy = [main] { return main->UserBusy(); };
@@ -112,6 +114,12 @@ void TPhone::CreateWindows()
     }
     windows_.message = new TfrmTxtMessage(*windows_.transfer, main);
     windows_.transfer->frmTxtMessage = windows_.message;
+    // The controls sit where the English texts fit; longer languages may need more room.
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             windows_.videoOptions, windows_.calling, windows_.transfer, windows_.addressBook,
+             windows_.networkClients, windows_.networkClients->frmExport, windows_.settings,
+             windows_.message})
+        TTextFit::Fit(window);
 }
 
 void TPhone::Connect()
@@ -136,8 +144,8 @@ void TPhone::Connect()
     connect(cap_, &TVideoCapture::OnChangeDevice, this,
             [this] { windows_.videoOptions->FillDialogs(cap_->Dialogs()); });
     connect(cap_, &TVideoCapture::OnWaitingForDesktop, this, [this](bool waiting) {
-        window_->ShowStatus(waiting ? QStringLiteral("Waiting for the desktop: pick the screen or "
-                                                     "window to share")
+        window_->ShowStatus(waiting ? tr("Waiting for the desktop: pick the screen or "
+                                         "window to share")
                                     : QString());
         // The pick may have changed the camera in use after the options window was saved.
         if (!waiting)
@@ -173,7 +181,7 @@ void TPhone::PlacingStarted()
 {
     TfrmCalling* calling = windows_.calling;
     calling->Dice1->SetRotate(true);
-    calling->SetStatus(QStringLiteral("Calling..."));
+    calling->SetStatus(tr("Calling..."));
     // Answered or given up before the window came up: nothing to wait for.
     if (!session_->Placing())
         return;
@@ -192,8 +200,7 @@ void TPhone::Start()
     LoadIdentity();
     LoadKeys();
     LoadSettings();
-    const QString portInUse =
-        QStringLiteral("Could not bind socket. Address and port are already in use.");
+    const QString portInUse = tr("Could not bind socket. Address and port are already in use.");
     if (!session_->Listen())
         Ui().Error(portInUse);
     window_->SettingsLoaded(settings_);
@@ -201,7 +208,7 @@ void TPhone::Start()
         Ui().Error(portInUse);
     CheckGstElements();
     if (!cap_->Initialize()) {
-        Ui().ShowMessage(QStringLiteral("Can't init capture!"));
+        Ui().ShowMessage(tr("Can't init capture!"));
         terminateRequested_ = true;
         QCoreApplication::quit();
         return;

@@ -102,21 +102,21 @@ void TPhone::ConnectSignalling()
             if (signalling_->Encrypted(peer) && known != security_.end()) {
                 switch (known->second.second) {
                 case IPeerKeys::TState::Changed:
-                    return QStringLiteral("Key changed: %1").arg(who);
+                    return tr("Key changed: %1").arg(who);
                 case IPeerKeys::TState::Verified:
-                    return QStringLiteral("Encrypted call from %1").arg(who);
+                    return tr("Encrypted call from %1").arg(who);
                 default:
-                    return QStringLiteral("Encrypted call from %1 (new key)").arg(who);
+                    return tr("Encrypted call from %1 (new key)").arg(who);
                 }
             }
             // A copy without a key of its own says what it always said.
             if (!tls_)
                 return QString();
             return peerKeys_ && peerKeys_->Expected(peer).secure
-                       ? QStringLiteral("Unencrypted call from %1: this address used encryption "
-                                        "before")
+                       ? tr("Unencrypted call from %1: this address used encryption "
+                            "before")
                              .arg(sender)
-                       : QStringLiteral("Unencrypted call from %1").arg(sender);
+                       : tr("Unencrypted call from %1").arg(sender);
         };
     // A channel lives as long as its call: once the call is over, it closes.
     auto settle = [this] {
@@ -164,13 +164,11 @@ void TPhone::StartSecurity(IPeerKeys* keys)
     signalling_->SetSecurity(tls_, keys);
     signalling_->OnInsecure = [](const QString& name, const QString& reason) {
         return Ui().RiskConfirm(
-            QStringLiteral("Can't reach %1's Parlavue securely (%2). Call unencrypted?")
-                .arg(name, reason));
+            tr("Can't reach %1's Parlavue securely (%2). Call unencrypted?").arg(name, reason));
     };
     signalling_->OnKeyChanged = [](const QString& name) {
         return Ui().RiskConfirm(
-            QStringLiteral("%1's key has changed: reinstalled, or someone in between. Call anyway?")
-                .arg(name));
+            tr("%1's key has changed: reinstalled, or someone in between. Call anyway?").arg(name));
     };
     windows_.transfer->SetSecurity(
         tls_, keys, [s = signalling_](TStrmSocket* socket, const QByteArray& callId) {
@@ -199,7 +197,7 @@ void TPhone::WatchDecryption()
     decrypt_.told = true;
     const QHostAddress peer(session_->Peer());
     const QString name = peerKeys_ ? peerKeys_->Expected(peer).name : QString();
-    const QString text = QStringLiteral("Voice/pictures from %1 cannot be decrypted")
+    const QString text = tr("Voice/pictures from %1 cannot be decrypted")
                              .arg(name.isEmpty() ? peer.toString() : name);
     qCWarning(lcCrypto).noquote() << text;
     window_->ShowNotice(text);
@@ -220,7 +218,7 @@ void TPhone::NumbersCompared(bool same)
         return;
     }
     // Someone may sit in between: the call ends at once.
-    window_->ShowCallSecurity(QStringLiteral("Different numbers: the call was ended"), true);
+    window_->ShowCallSecurity(tr("Different numbers: the call was ended"), true);
     if (session_->Connected() || session_->Ringing())
         window_->EndOrDecline();
 }
@@ -239,17 +237,16 @@ void TPhone::ShowCallSecurity(const QHostAddress& peer)
         const IPeerKeys::TState state = known->second.second;
         if (state == IPeerKeys::TState::Verified) {
             window_->OfferNumbers(false);
-            window_->ShowCallSecurity(QStringLiteral("Encrypted · verified"), false);
+            window_->ShowCallSecurity(tr("Encrypted · verified"), false);
             return;
         }
         const bool changed = state == IPeerKeys::TState::Changed;
         // The numbers both users may read to each other: the same on both ends unless someone
         // sits in between.
         const QString numbers = signalling_->Numbers(peer);
-        const QString compare = numbers.isEmpty() ? QStringLiteral("not verified")
-                                                  : QStringLiteral("compare ") + numbers;
-        window_->ShowCallSecurity(changed ? QStringLiteral("Encrypted · Key changed · ") + compare
-                                          : QStringLiteral("Encrypted · ") + compare,
+        const QString compare = numbers.isEmpty() ? tr("not verified") : tr("compare ") + numbers;
+        window_->ShowCallSecurity(changed ? tr("Encrypted · Key changed · ") + compare
+                                          : tr("Encrypted · ") + compare,
                                   changed);
         window_->OfferNumbers(!numbers.isEmpty());
         return;
@@ -257,8 +254,7 @@ void TPhone::ShowCallSecurity(const QHostAddress& peer)
     window_->OfferNumbers(false);
     // Plain from an address known to encrypt may be someone else speaking for it.
     const bool suspicious = tls_ && peerKeys_ && peerKeys_->Expected(peer).secure;
-    window_->ShowCallSecurity(suspicious
-                                  ? QStringLiteral("Not encrypted: this address used encryption")
-                                  : QStringLiteral("Not encrypted"),
+    window_->ShowCallSecurity(suspicious ? tr("Not encrypted: this address used encryption")
+                                         : tr("Not encrypted"),
                               suspicious);
 }

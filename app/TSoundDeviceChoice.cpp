@@ -4,6 +4,8 @@
 #include "platform/voice/ISoundDevices.h"
 #include "platform/voice/IVoiceLink.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 // The chosen device while the server lists it. An empty list means the server could not be
@@ -48,11 +50,17 @@ void TSoundDeviceChoice::Apply(bool plugs)
         if (!inCall || before == now || chosen.isEmpty())
             return;
         if (OnNotice)
-            OnNotice(now.isEmpty() ? QStringLiteral("%1 unplugged: using the default").arg(what)
-                                   : QStringLiteral("%1 plugged in: using it again").arg(what));
+            OnNotice(now.isEmpty() ? QCoreApplication::translate("TSoundDeviceChoice",
+                                                                 "%1 unplugged: using the default")
+                                         .arg(what)
+                                   : QCoreApplication::translate("TSoundDeviceChoice",
+                                                                 "%1 plugged in: using it again")
+                                         .arg(what));
     };
-    tell(QStringLiteral("Microphone"), microphoneInUse_, microphone, microphone_);
-    tell(QStringLiteral("Speaker"), speakerInUse_, speaker, speaker_);
+    tell(QCoreApplication::translate("TSoundDeviceChoice", "Microphone"), microphoneInUse_,
+         microphone, microphone_);
+    tell(QCoreApplication::translate("TSoundDeviceChoice", "Speaker"), speakerInUse_, speaker,
+         speaker_);
     qCDebug(lcVoice).noquote() << "devices: microphone"
                                << (microphone.isEmpty() ? "default" : microphone) << "speaker"
                                << (speaker.isEmpty() ? "default" : speaker);

@@ -14,7 +14,7 @@
 TfrmCalling::TfrmCalling(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCalling"));
-    setWindowTitle(QStringLiteral("Calling Status"));
+    setWindowTitle(tr("Calling Status"));
     setFixedSize(383, 134);
     setModal(true);
 
@@ -26,7 +26,7 @@ TfrmCalling::TfrmCalling(QWidget* parent) : QDialog(parent)
     blue.setColor(QPalette::Window, QColor(0x00, 0x6F, 0xA4));
     Panel1->setPalette(blue);
 
-    Label1 = new QLabel(QStringLiteral("Calling..."), Panel1);
+    Label1 = new QLabel(tr("Calling..."), Panel1);
     Label1->setTextFormat(Qt::PlainText);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(8, 16, 369, 33);
@@ -41,12 +41,12 @@ TfrmCalling::TfrmCalling(QWidget* parent) : QDialog(parent)
     btnStopCall = new QToolButton(Panel1);
     btnStopCall->setObjectName(QStringLiteral("btnStopCall"));
     btnStopCall->setGeometry(268, 56, 93, 62);
-    btnStopCall->setText(QStringLiteral("Cancel Call"));
+    btnStopCall->setText(tr("Cancel Call"));
     btnStopCall->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     btnStopCall->setIconSize(QSize(24, 24));
     btnStopCall->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
 
-    btnCancel = new QPushButton(QStringLiteral("Cancel Call"), Panel1);
+    btnCancel = new QPushButton(tr("Cancel Call"), Panel1);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setAutoDefault(false);
     btnCancel->hide();

@@ -12,6 +12,7 @@
 #include "widgets/TFormPlacement.h"
 #include "widgets/TImage.h"
 #include "widgets/TImageButton.h"
+#include "widgets/TTextFit.h"
 #include "widgets/TTrackBar.h"
 
 #include <QApplication>
@@ -26,7 +27,10 @@
 #include <QToolButton>
 #include <QWindow>
 
-const QString TfrmMain::HostNamePrompt = QStringLiteral("Enter Host Name To Call");
+QString TfrmMain::HostNamePrompt()
+{
+    return tr("Enter Host Name To Call");
+}
 
 TfrmMain::TfrmMain(TCallSession& session, TVideoLink& video, TVideoCapture* camera,
                    IOutputVolume* volume)
@@ -34,13 +38,14 @@ TfrmMain::TfrmMain(TCallSession& session, TVideoLink& video, TVideoCapture* came
       volume_(volume), cap(camera)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Halvorn Software - Parlavue Video Phone"));
+    setWindowTitle(tr("Halvorn Software - Parlavue Video Phone"));
     resize(1000, 650);
     setFont(TFonts::SansSerif(8));
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     CreateControls();
     ConnectCall();
+    TTextFit::Fit(this);
 }
 
 TfrmMain::~TfrmMain()
@@ -93,13 +98,21 @@ void TfrmMain::TrbMicChange()
     const int position = TrbMic->Position();
     Label6->setText(QString::number(position));
     Label6->adjustSize();
-    Label6->setAccessibleName(QStringLiteral("Microphone Level %1").arg(position));
+    Label6->setAccessibleName(tr("Microphone Level %1").arg(position));
     micLevel_ = position;
+    Image11->setChecked(position == 0);
     session_->SetMicLevel(position);
 }
 
 void TfrmMain::Image11Click()
 {
+    // The button's pressed state follows the level, not the click (outside a call it does
+    // nothing).
+    struct ShowMuted
+    {
+        TfrmMain* form;
+        ~ShowMuted() { form->Image11->setChecked(form->micLevel_ == 0); }
+    } showMuted{this};
     if (!session_->HasVoice())
         return;
     if (micLevel_ != 0) {
@@ -119,7 +132,7 @@ void TfrmMain::TrbVoiceChange()
     const quint32 position = static_cast<quint32>(TrbVoice->Position());
     Label9->setText(QString::number(qRound(position * 100.0 / 65535)));
     Label9->adjustSize();
-    Label9->setAccessibleName(QStringLiteral("Volume Level %1 %").arg(Label9->text()));
+    Label9->setAccessibleName(tr("Volume Level %1 %").arg(Label9->text()));
     SetWaveOutVolume(position * 65536 + position);
 }
 
@@ -149,13 +162,15 @@ void TfrmMain::Image8Click()
 
 void TfrmMain::btnSidebarClick()
 {
-    Panel1->setVisible(!Panel1->isVisible());
+    Panel1->setVisible(Panel1->isHidden());
+    btnSidebar->setChecked(!Panel1->isHidden());
     LayoutPanels();
 }
 
 void TfrmMain::ToolButton3Click()
 {
-    cap->setVisible(!cap->isVisible());
+    cap->setVisible(cap->isHidden());
+    ToolButton3->setChecked(!cap->isHidden());
 }
 
 void TfrmMain::ToolButton1Click()
@@ -184,7 +199,7 @@ void TfrmMain::btnTransferClick()
         emit transferRequested();
         return;
     }
-    Ui().Information(QStringLiteral("Please enter a valid IP Address or Host Name First."));
+    Ui().Information(tr("Please enter a valid IP Address or Host Name First."));
     FocusHostName();
 }
 

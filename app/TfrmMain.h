@@ -30,7 +30,8 @@ class TfrmMain : public QWidget
 {
     Q_OBJECT
 public:
-    static const QString HostNamePrompt;
+    // The field's prompt, in the user's language.
+    static QString HostNamePrompt();
 
     // camera is the camera control, placed in the video area and owned from then on; volume
     // may be null (no output volume to show).
@@ -118,6 +119,8 @@ private:
     void SetUpKeyboard();
     void ConnectHandlers();
     void ConnectCall();
+    void PlaceCallSecurity();
+    void CallerLine(const QString& text);
     void LayoutPanels();
 
     // Handlers.

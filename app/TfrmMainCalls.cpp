@@ -25,9 +25,9 @@ void TfrmMain::ConnectCall()
     TCallSession* s = session_;
     connect(s, &TCallSession::incomingCall, this, &TfrmMain::IncomingCall);
     connect(s, &TCallSession::callerShown, this, [this](const QString& callerID) {
-        TRemoteLabel::Show(*lblCallerID, callerID, QStringLiteral(" calling..."));
+        TRemoteLabel::Show(*lblCallerID, callerID, tr(" calling..."));
     });
-    connect(s, &TCallSession::callerCleared, lblCallerID, &QLabel::clear);
+    connect(s, &TCallSession::callerCleared, this, [this] { CallerLine({}); });
     // Told once the calling-status window's own loop has ended, so the focus can go back home.
     connect(
         s, &TCallSession::placeFailed, this,
@@ -42,10 +42,10 @@ void TfrmMain::ConnectCall()
 void TfrmMain::ShowNotice(const QString& text)
 {
     qCInfo(lcCall).noquote() << "notice:" << text;
-    lblCallerID->setText(text);
-    QTimer::singleShot(NoticeMs, lblCallerID, [label = lblCallerID, text] {
-        if (label->text() == text)
-            label->clear();
+    CallerLine(text);
+    QTimer::singleShot(NoticeMs, lblCallerID, [this, text] {
+        if (lblCallerID->text() == text)
+            CallerLine({});
     });
 }
 
@@ -55,6 +55,7 @@ void TfrmMain::ShowCallSecurity(const QString& text, bool alarm)
     lblCallSecurity->setStyleSheet(alarm ? QStringLiteral("color: #FF5050; font-weight: bold;")
                                          : QStringLiteral("color: #00A3F0;"));
     lblCallSecurity->setText(text);
+    PlaceCallSecurity();
     lblCallSecurity->setVisible(!text.isEmpty());
     if (!text.isEmpty())
         qCInfo(lcCall).noquote() << "call security:" << text;
@@ -69,10 +70,20 @@ void TfrmMain::OfferNumbers(bool offer)
 void TfrmMain::ShowStatus(const QString& text)
 {
     if (!text.isEmpty())
-        lblCallerID->setText(text);
+        CallerLine(text);
     else if (!status_.isEmpty() && lblCallerID->text() == status_)
-        lblCallerID->clear();
+        CallerLine({});
     status_ = text;
+}
+
+void TfrmMain::CallerLine(const QString& text)
+{
+    // The program's own line: whole as it is, so nothing of a caller's cut-short name
+    // (TRemoteLabel) stays in the tooltip or what a screen reader says.
+    lblCallerID->setToolTip({});
+    if (!lblCallerID->accessibleName().isEmpty())
+        lblCallerID->setAccessibleName({});
+    lblCallerID->setText(text);
 }
 
 void TfrmMain::Image4Click()
@@ -91,7 +102,7 @@ void TfrmMain::MakeOrAnswer()
     case TCallSession::TMakeAnswer::Nothing:
         return;
     case TCallSession::TMakeAnswer::NeedHost:
-        Ui().Information(QStringLiteral("Please enter a valid IP Address or Host Name First."));
+        Ui().Information(tr("Please enter a valid IP Address or Host Name First."));
         FocusHostName();
         return;
     case TCallSession::TMakeAnswer::Answer:
@@ -174,7 +185,7 @@ bool TfrmMain::UserBusy() const
 
 bool TfrmMain::HostNameEmpty() const
 {
-    return TCallSession::NamesNoHost(edtHostName->text(), HostNamePrompt);
+    return TCallSession::NamesNoHost(edtHostName->text(), HostNamePrompt());
 }
 
 void TfrmMain::FocusHostName()

@@ -12,9 +12,11 @@
 #include "widgets/TImageButton.h"
 #include "widgets/TStatsOverlay.h"
 #include "widgets/TTitleBarIcon.h"
+#include "widgets/TToggleToolButton.h"
 #include "widgets/TTrackBar.h"
 #include "widgets/TWindowDragger.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +25,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+
+#include <functional>
 
 namespace {
 
@@ -38,26 +42,29 @@ QLabel* WhiteLabel(QWidget* parent, const QString& name, const QString& text, in
     return label;
 }
 
+// The hint is what a sighted user reads; spoken is the same in plain words, since a screen
+// reader reads the hint's punctuation aloud ("dot dot dot", "slash").
 TImageButton* ImageButton(QWidget* parent, const QString& name, TGlyph glyph, const QString& hint,
-                          int left, int top, int size)
+                          const QString& spoken, int left, int top, int size)
 {
     auto* button = new TImageButton(glyph, parent);
     button->setObjectName(name);
     button->setToolTip(hint);
+    button->setAccessibleName(spoken);
     button->setGeometry(left, top, size, size);
     return button;
 }
 
-QToolButton* ToolButton(QWidget* parent, const QString& name, const QString& hint, int left,
-                        int top)
+TToggleToolButton* ToolButton(QWidget* parent, const QString& name, const QString& hint,
+                              const QString& spoken, int left, int top)
 {
-    auto* button = new QToolButton(parent);
+    auto* button = new TToggleToolButton(parent);
     button->setObjectName(name);
     button->setToolTip(hint);
     button->setGeometry(left, top, 22, 22);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::TabFocus); // like the picture buttons: Tab reaches it, not a click
-    button->setAccessibleName(hint);      // it shows only a picture
+    button->setAccessibleName(spoken);    // it shows only a picture
     return button;
 }
 
@@ -67,7 +74,7 @@ TTrackBar* LevelBar(QWidget* parent, const QString& name, const QString& hint, i
     auto* bar = new TTrackBar(parent);
     bar->setObjectName(name);
     bar->setToolTip(hint);
-    bar->setAccessibleName(hint); // the value it reports is its position
+    bar->setAccessibleName(hint); // the value it reports is its position, in per cent
     bar->setGeometry(left, 416, 35, 169);
     bar->setRange(0, max);
     bar->setTickInterval(tick);
@@ -138,13 +145,13 @@ void TfrmMain::CreateVideoArea()
     lblCallSecurity->setObjectName(QStringLiteral("lblCallSecurity"));
     // No fixed accessible name: the text itself is read, and each new one announced as the
     // caller line's is, so the numbers to compare reach a screen reader's user too.
-    lblCallSecurity->setAccessibleDescription(QStringLiteral("Call Security"));
+    lblCallSecurity->setAccessibleDescription(tr("Call Security"));
     lblCallSecurity->setTextFormat(Qt::PlainText);
     lblCallSecurity->setAlignment(Qt::AlignRight | Qt::AlignTop);
     lblCallSecurity->hide();
-    btnSameNumbers = new QPushButton(QStringLiteral("Same numbers"), Panel2);
+    btnSameNumbers = new QPushButton(tr("Same numbers"), Panel2);
     btnSameNumbers->setObjectName(QStringLiteral("btnSameNumbers"));
-    btnDifferentNumbers = new QPushButton(QStringLiteral("Different numbers"), Panel2);
+    btnDifferentNumbers = new QPushButton(tr("Different numbers"), Panel2);
     btnDifferentNumbers->setObjectName(QStringLiteral("btnDifferentNumbers"));
     for (QPushButton* b : {btnSameNumbers, btnDifferentNumbers}) {
         b->setFocusPolicy(Qt::StrongFocus);
@@ -168,25 +175,31 @@ void TfrmMain::CreateVideoArea()
     StatsOverlay = new TStatsOverlay(Image1);
     StatsOverlay->setObjectName(QStringLiteral("StatsOverlay"));
 
-    btnSidebar =
-        ToolButton(Panel2, QStringLiteral("btnSidebar"), QStringLiteral("Toggle Sidebar"), 3, 4);
+    btnSidebar = ToolButton(Panel2, QStringLiteral("btnSidebar"), tr("Toggle Sidebar"),
+                            tr("Show Sidebar"), 3, 4);
     btnSidebar->setIcon(TTitleBarIcon::Icon(TTitleBarIcon::TKind::Restore));
+    btnSidebar->setCheckable(true); // pressed while the sidebar shows
+    btnSidebar->setChecked(true);
 }
 
 void TfrmMain::CreateSidebar()
 {
     QWidget* p = Panel1;
-    ToolButton3 =
-        ToolButton(p, QStringLiteral("ToolButton3"), QStringLiteral("Toggle Preview"), 8, 4);
+    // Two buttons stop the preview and two close the program: each pair is told apart by
+    // ear, not only by where it sits.
+    ToolButton3 = ToolButton(p, QStringLiteral("ToolButton3"), tr("Toggle Preview"),
+                             tr("Show Preview Picture"), 8, 4);
     ToolButton3->setArrowType(Qt::DownArrow);
-    ToolButton1 =
-        ToolButton(p, QStringLiteral("ToolButton1"), QStringLiteral("Minimize Window"), 152, 4);
+    ToolButton3->setCheckable(true); // pressed while the preview picture shows
+    ToolButton3->setChecked(!cap->isHidden());
+    ToolButton1 = ToolButton(p, QStringLiteral("ToolButton1"), tr("Minimize Window"),
+                             tr("Minimize Window"), 152, 4);
     ToolButton1->setIcon(TTitleBarIcon::Icon(TTitleBarIcon::TKind::Minimize));
-    ToolButton2 =
-        ToolButton(p, QStringLiteral("ToolButton2"), QStringLiteral("Close Window"), 176, 4);
+    ToolButton2 = ToolButton(p, QStringLiteral("ToolButton2"), tr("Close Window"),
+                             tr("Close Window, Title Bar"), 176, 4);
     ToolButton2->setIcon(TTitleBarIcon::Icon(TTitleBarIcon::TKind::Close));
 
-    Label1 = WhiteLabel(p, QStringLiteral("Label1"), QStringLiteral("Your IP Address"), 20, 27);
+    Label1 = WhiteLabel(p, QStringLiteral("Label1"), tr("Your IP Address"), 20, 27);
     Label1->setFont(TFonts::Arial(10, true));
     Label1->setGeometry(20, 27, 161, 20);
     Label1->setAlignment(Qt::AlignCenter);
@@ -195,55 +208,54 @@ void TfrmMain::CreateSidebar()
     lblIPAddress->setGeometry(20, 47, 161, 16);
     lblIPAddress->setAlignment(Qt::AlignCenter);
 
-    Image4 = ImageButton(p, QStringLiteral("Image4"), TGlyph::CallAnswer,
-                         QStringLiteral("Make / Answer Call"), 24, 80, 48);
-    Image5 = ImageButton(p, QStringLiteral("Image5"), TGlyph::CallEnd,
-                         QStringLiteral("End / Decline Call"), 128, 80, 48);
+    Image4 = ImageButton(p, QStringLiteral("Image4"), TGlyph::CallAnswer, tr("Make / Answer Call"),
+                         tr("Make or Answer Call"), 24, 80, 48);
+    Image5 = ImageButton(p, QStringLiteral("Image5"), TGlyph::CallEnd, tr("End / Decline Call"),
+                         tr("End or Decline Call"), 128, 80, 48);
 
-    edtHostName = new QLineEdit(HostNamePrompt, p);
+    edtHostName = new QLineEdit(HostNamePrompt(), p);
     edtHostName->setObjectName(QStringLiteral("edtHostName"));
     edtHostName->setGeometry(24, 152, 153, 24);
     edtHostName->setFont(TFonts::Arial(10));
     edtHostName->setStyleSheet(QStringLiteral("background: white; color: black;"));
     // No label beside it: its prompt says what it is for, also once the user has typed.
-    edtHostName->setAccessibleName(HostNamePrompt);
+    edtHostName->setAccessibleName(HostNamePrompt());
 
-    Image7 = ImageButton(p, QStringLiteral("Image7"), TGlyph::Settings,
-                         QStringLiteral("Call Settings..."), 24, 200, 48);
-    Image6 = ImageButton(p, QStringLiteral("Image6"), TGlyph::AddressBook,
-                         QStringLiteral("Telephone Book..."), 128, 200, 48);
-    Image9 = ImageButton(p, QStringLiteral("Image9"), TGlyph::Snapshot,
-                         QStringLiteral("Take Snapshot"), 24, 272, 48);
-    Image8 = ImageButton(p, QStringLiteral("Image8"), TGlyph::Maximize,
-                         QStringLiteral("Maximize / Restore"), 128, 272, 48);
-    Image11 = ImageButton(p, QStringLiteral("Image11"), TGlyph::Microphone,
-                          QStringLiteral("Mute Microphone"), 24, 344, 48);
-    Image10 = ImageButton(p, QStringLiteral("Image10"), TGlyph::Close,
-                          QStringLiteral("Close Parlavue"), 128, 344, 48);
+    Image7 = ImageButton(p, QStringLiteral("Image7"), TGlyph::Settings, tr("Call Settings..."),
+                         tr("Call Settings"), 24, 200, 48);
+    Image6 = ImageButton(p, QStringLiteral("Image6"), TGlyph::AddressBook, tr("Telephone Book..."),
+                         tr("Telephone Book"), 128, 200, 48);
+    Image9 = ImageButton(p, QStringLiteral("Image9"), TGlyph::Snapshot, tr("Take Snapshot"),
+                         tr("Take Snapshot"), 24, 272, 48);
+    Image8 = ImageButton(p, QStringLiteral("Image8"), TGlyph::Maximize, tr("Maximize / Restore"),
+                         tr("Maximize or Restore"), 128, 272, 48);
+    Image11 = ImageButton(p, QStringLiteral("Image11"), TGlyph::Microphone, tr("Mute Microphone"),
+                          tr("Mute Microphone"), 24, 344, 48);
+    Image10 = ImageButton(p, QStringLiteral("Image10"), TGlyph::Close, tr("Close Parlavue"),
+                          tr("Close Parlavue"), 128, 344, 48);
 
-    TrbMic = LevelBar(p, QStringLiteral("TrbMic"), QStringLiteral("Microphone Level"), 32, 100, 5);
-    TrbVoice =
-        LevelBar(p, QStringLiteral("TrbVoice"), QStringLiteral("Volume Level"), 136, 65535, 3500);
+    TrbMic = LevelBar(p, QStringLiteral("TrbMic"), tr("Microphone Level"), 32, 100, 5);
+    TrbVoice = LevelBar(p, QStringLiteral("TrbVoice"), tr("Volume Level"), 136, 65535, 3500);
     Label2 = WhiteLabel(p, QStringLiteral("Label2"), QStringLiteral("0"), 80, 416);
     Label8 = WhiteLabel(p, QStringLiteral("Label8"), QStringLiteral("0"), 117, 416);
     Label6 = WhiteLabel(p, QStringLiteral("Label6"), QStringLiteral("85"), 77, 575);
     Label9 = WhiteLabel(p, QStringLiteral("Label9"), QStringLiteral("100"), 111, 575);
     // A bare number means nothing when heard; the figures say which bar they belong to.
-    Label2->setAccessibleName(QStringLiteral("Microphone Level minimum 0"));
-    Label8->setAccessibleName(QStringLiteral("Volume Level minimum 0"));
-    Image3 = ImageButton(p, QStringLiteral("Image3"), TGlyph::Speaker, QString(), 78, 480, 48);
+    Label2->setAccessibleName(tr("Microphone Level minimum 0"));
+    Label8->setAccessibleName(tr("Volume Level minimum 0"));
+    Image3 = ImageButton(p, QStringLiteral("Image3"), TGlyph::Speaker, QString(), tr("Speaker"), 78,
+                         480, 48);
     Image3->setEnabled(false); // a picture, not a button
-    Image3->setAccessibleName(QStringLiteral("Speaker"));
     Image3->setCursor(Qt::ArrowCursor);
 
     btnPreview = ImageButton(p, QStringLiteral("btnPreview"), TGlyph::Preview,
-                             QStringLiteral("Stop/Start Preview"), 37, 600, 32);
+                             tr("Stop/Start Preview"), tr("Camera Preview"), 37, 600, 32);
     btnTransfer = ImageButton(p, QStringLiteral("btnTransfer"), TGlyph::Transfer,
-                              QStringLiteral("Transfer File(s)..."), 85, 600, 32);
+                              tr("Transfer File(s)..."), tr("Transfer Files"), 85, 600, 32);
     btnVideoSource = ImageButton(p, QStringLiteral("btnVideoSource"), TGlyph::Video,
-                                 QStringLiteral("Video Settings..."), 133, 600, 32);
+                                 tr("Video Settings..."), tr("Video Settings"), 133, 600, 32);
 
-    Label3 = new QLabel(QStringLiteral("Stop"), p);
+    Label3 = new QLabel(tr("Stop"), p);
     Label3->setObjectName(QStringLiteral("Label3"));
     QFont red = Label3->font();
     red.setBold(true);
@@ -252,6 +264,30 @@ void TfrmMain::CreateSidebar()
     Label3->move(40, 632);
     Label3->adjustSize();
     Label3->hide();
+    // What each button does, for a screen reader: without it the hint would be read again,
+    // punctuation and all, in its place.
+    const std::pair<QWidget*, QString> does[] = {
+        {Image4, tr("Calls the host in the field, or answers a call that rings")},
+        {Image5, tr("Ends the call, or declines one that rings")},
+        {Image7, tr("Your caller ID, ring tone, ring time and folder for received files")},
+        {Image6, tr("Your contacts, and who is online")},
+        {Image9, tr("Copies the picture to the clipboard")},
+        {Image8, tr("Fills the screen, or gives it back")},
+        {Image11, tr("Mutes and unmutes you during a call")},
+        {Image10, tr("Ends the program")},
+        {btnPreview, tr("Stops or starts your camera's picture")},
+        {btnTransfer, tr("Sends files and messages to the host in the field")},
+        {btnVideoSource, tr("Chooses the camera")},
+        {ToolButton3, tr("Shows or hides your own picture")},
+        {ToolButton1, tr("Minimizes the window")},
+        {ToolButton2, tr("Closes the window and ends the program")},
+        {btnSidebar, tr("Shows or hides the buttons beside the picture")}};
+    for (const auto& [button, what] : does)
+        button->setAccessibleDescription(what);
+    // Toggles: a screen reader says "pressed" or "not pressed"; the pictures stay as they are.
+    Image11->setCheckable(true);    // pressed while muted
+    btnPreview->setCheckable(true); // pressed while the camera previews
+    btnPreview->setChecked(cap->Previewing());
 
     SetUpKeyboard();
 }
@@ -269,7 +305,8 @@ void TfrmMain::SetUpKeyboard()
     // Enter in the field moves on, to "Make / Answer Call".
     connect(edtHostName, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
 
-    // The buttons press themselves on their keys; a screen reader reads the key with the name.
+    // The buttons press themselves on their keys; a screen reader reads the key from the
+    // button's key binding, so it is not repeated in a description.
     const std::pair<TImageButton*, QKeySequence> keys[] = {
         {Image4, QKeySequence(Qt::CTRL | Qt::Key_Return)},
         {Image5, QKeySequence(Qt::CTRL | Qt::Key_E)},
@@ -278,11 +315,8 @@ void TfrmMain::SetUpKeyboard()
     // Under X11 the field's own editing keys include Ctrl+E and Ctrl+B (end of line, back one
     // character); the call and window keys come first there (eventFilter).
     edtHostName->installEventFilter(this);
-    for (const auto& [button, key] : keys) {
+    for (const auto& [button, key] : keys)
         button->setShortcut(key);
-        button->setAccessibleDescription(QStringLiteral("%1 (%2)").arg(
-            button->toolTip(), key.toString(QKeySequence::NativeText)));
-    }
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
@@ -304,17 +338,35 @@ void TfrmMain::ConnectHandlers()
         connect(sender, signal, this,
                 [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     };
-    bind(btnSidebar, &QToolButton::clicked, &TfrmMain::btnSidebarClick);
-    bind(ToolButton3, &QToolButton::clicked, &TfrmMain::ToolButton3Click);
     bind(ToolButton1, &QToolButton::clicked, &TfrmMain::ToolButton1Click);
     bind(ToolButton2, &QToolButton::clicked, &TfrmMain::Image10Click);
     bind(Image10, &TImageButton::clicked, &TfrmMain::Image10Click);
     bind(Image8, &TImageButton::clicked, &TfrmMain::Image8Click);
-    bind(Image11, &TImageButton::clicked, &TfrmMain::Image11Click);
     bind(Image4, &TImageButton::clicked, &TfrmMain::Image4Click);
     bind(Image5, &TImageButton::clicked, &TfrmMain::Image5Click);
     bind(Image9, &TImageButton::clicked, &TfrmMain::Image9Click);
-    bind(btnPreview, &TImageButton::clicked, &TfrmMain::btnPreviewClick);
+    // A toggle acts on the state it is given, however it comes: a click, Space, or a screen
+    // reader's toggle action, which sets the state without a click. Each handler then sets the
+    // state to what it did, so a state that matches already does nothing.
+    auto follow = [this](QAbstractButton* button, std::function<bool()> now,
+                         void (TfrmMain::*flip)()) {
+        connect(button, &QAbstractButton::toggled, this, [this, now, flip](bool on) {
+            Guarded([&] {
+                if (on != now())
+                    (this->*flip)();
+            });
+        });
+    };
+    follow(
+        btnSidebar, [this] { return !Panel1->isHidden(); }, &TfrmMain::btnSidebarClick);
+    follow(
+        ToolButton3, [this] { return !cap->isHidden(); }, &TfrmMain::ToolButton3Click);
+    follow(
+        Image11, [this] { return micLevel_ == 0; }, &TfrmMain::Image11Click);
+    follow(
+        btnPreview, [this] { return cap->Previewing(); }, &TfrmMain::btnPreviewClick);
+    for (auto signal : {&TVideoCapture::OnStartPreview, &TVideoCapture::OnStopPreview})
+        connect(cap, signal, btnPreview, [this] { btnPreview->setChecked(cap->Previewing()); });
     connect(video_, &TVideoLink::shown, Image1,
             [this](const QImage& picture, const QImage& display) {
                 Image1->SetPicture(picture, display);
@@ -323,8 +375,7 @@ void TfrmMain::ConnectHandlers()
             [this](const QString& address) { OfferHostName(address); });
     connect(video_, &TVideoLink::frameTooLarge, this, [] {
         Guarded([] {
-            Ui().Information(
-                QStringLiteral("Video Frame too large. Lower resolution on video camera."));
+            Ui().Information(tr("Video Frame too large. Lower resolution on video camera."));
         });
     });
     auto ask = [this](TImageButton* button, void (TfrmMain::*request)()) {
@@ -352,8 +403,7 @@ void TfrmMain::LayoutPanels()
     Panel1->setGeometry(width() - SidebarWidth, 0, SidebarWidth, height());
     Panel2->setGeometry(0, 0, width() - sidebar, height());
     lblCallerID->setGeometry(0, 0, Panel2->width(), 16);
-    lblCallSecurity->setGeometry(Panel2->width() - 244, 0, 240, 16);
-    lblCallSecurity->raise();
+    PlaceCallSecurity();
     btnSameNumbers->setGeometry(Panel2->width() - 244, 18, 116, 24);
     btnDifferentNumbers->setGeometry(Panel2->width() - 124, 18, 120, 24);
     btnSameNumbers->raise();
@@ -361,4 +411,15 @@ void TfrmMain::LayoutPanels()
     Image1->setGeometry(0, 16, Panel2->width(), Panel2->height() - 16);
     Image1->lower();
     video_->SetDisplaySize(Image1->size(), Image1->devicePixelRatioF());
+}
+
+void TfrmMain::PlaceCallSecurity()
+{
+    // At the right end of the caller line; a longer text (another language, a bold alarm)
+    // takes room to the left rather than being cut.
+    const int needed =
+        lblCallSecurity->fontMetrics().horizontalAdvance(lblCallSecurity->text()) + 4;
+    const int width = std::clamp(needed, 240, std::max(240, Panel2->width() - 8));
+    lblCallSecurity->setGeometry(Panel2->width() - 4 - width, 0, width, 16);
+    lblCallSecurity->raise();
 }

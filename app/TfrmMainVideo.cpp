@@ -5,6 +5,7 @@
 #include "calls/TVideoLink.h"
 #include "capture/TVideoCapture.h"
 #include "widgets/TImage.h"
+#include "widgets/TImageButton.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -24,4 +25,5 @@ void TfrmMain::btnPreviewClick()
         cap->StartPreview();
         Label3->hide();
     }
+    btnPreview->setChecked(cap->Previewing());
 }

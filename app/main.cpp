@@ -12,10 +12,12 @@
 #include "platform/notify/TDesktopNotifications.h"
 #include "platform/player/gst/TGstMediaPlayer.h"
 #include "platform/ui/TApplication.h"
+#include "platform/ui/TTranslations.h"
 #include "platform/voice/gst/TGstSoundDevices.h"
 #include "platform/voice/gst/TGstVoiceLink.h"
 #include "platform/volume/TPulseVolume.h"
 
+#include <QLocale>
 #include <QTimer>
 
 #include <cstdio>
@@ -37,7 +39,10 @@ int main(int argc, char** argv)
 
     TApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("parlavue"));
-    TApplication::SetTitle(QStringLiteral("Halvorn Office - Parlavue Video Phone"));
+    // LANGUAGE, then LC_ALL, LC_MESSAGES and LANG choose the language of every window.
+    TTranslations::Install(app, QLocale::system().uiLanguages());
+    TApplication::SetTitle(
+        QCoreApplication::translate("main", "Halvorn Office - Parlavue Video Phone"));
     // A second start in the same session brings the running copy to the front and ends.
     TSingleInstance session;
     if (!session.Claim())

@@ -56,7 +56,7 @@ public:
     bool Failed() const
     {
         for (const QString& s : shown)
-            if (s != QStringLiteral("information: ") + TfrmTransfer::SuccessText)
+            if (s != QStringLiteral("information: ") + TfrmTransfer::SuccessText())
                 return true;
         return false;
     }

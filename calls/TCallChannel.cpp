@@ -45,7 +45,7 @@ TCallChannel::TCallChannel(TStrmSocket* socket, QObject* parent)
     socket_->setParent(this);
     limit_.setSingleShot(true);
     connect(&limit_, &QTimer::timeout, this,
-            [this] { Fail(QStringLiteral("no answer in %1 s").arg(HandshakeLimitMs / 1000)); });
+            [this] { Fail(tr("no answer in %1 s").arg(HandshakeLimitMs / 1000)); });
     limit_.start(HandshakeLimitMs);
 }
 
@@ -119,7 +119,7 @@ void TCallChannel::ReadFrames()
             TChannelFrames::TFrame frame;
             const TChannelFrames::TTake took = TChannelFrames::Take(in_, &frame);
             if (took == TChannelFrames::TTake::Bad) {
-                Fail(QStringLiteral("a frame of a length no frame has"));
+                Fail(tr("a frame of a length no frame has"));
                 return;
             }
             if (took == TChannelFrames::TTake::More)
@@ -137,7 +137,7 @@ void TCallChannel::ReadFrames()
             if (ready)
                 emit Closed();
             else
-                emit Failed(QStringLiteral("closed during the handshake"));
+                emit Failed(tr("closed during the handshake"));
             return;
         }
         if (n == 0)
@@ -150,14 +150,14 @@ void TCallChannel::Handle(char type, const QByteArray& payload)
     switch (state_) {
     case TState::AwaitingNonce:
         if (type != Nonce || payload.size() != NonceSize)
-            return Fail(QStringLiteral("the callee sent no nonce"));
+            return Fail(tr("the callee sent no nonce"));
         peerNonce_ = payload;
         Write(Reveal, ourNonce_);
         BecomeReady();
         return;
     case TState::AwaitingCommit:
         if (type != Commit || payload.size() != NonceSize)
-            return Fail(QStringLiteral("the caller sent no commitment"));
+            return Fail(tr("the caller sent no commitment"));
         commitment_ = payload;
         ourNonce_ = RandomBytes(NonceSize);
         state_ = TState::AwaitingReveal;
@@ -165,9 +165,9 @@ void TCallChannel::Handle(char type, const QByteArray& payload)
         return;
     case TState::AwaitingReveal:
         if (type != Reveal || payload.size() != NonceSize)
-            return Fail(QStringLiteral("the caller revealed nothing"));
+            return Fail(tr("the caller revealed nothing"));
         if (Commitment(payload) != commitment_)
-            return Fail(QStringLiteral("the numbers did not check out"));
+            return Fail(tr("the numbers did not check out"));
         peerNonce_ = payload;
         BecomeReady();
         return;
@@ -189,7 +189,7 @@ void TCallChannel::BecomeReady()
     keys_ = TCallKeys::Cut(exported, caller_);
     OPENSSL_cleanse(exported.data(), size_t(exported.size()));
     if (!keys_)
-        return Fail(QStringLiteral("no keys could be made for the call"));
+        return Fail(tr("no keys could be made for the call"));
     numbers_ = caller_ ? TCallKeys::Numbers(keys_->sas, ourNonce_, peerNonce_)
                        : TCallKeys::Numbers(keys_->sas, peerNonce_, ourNonce_);
     state_ = TState::Ready;

@@ -316,8 +316,8 @@ void TCallSession::VoiceDeviceNotice(const TVoiceDeviceNotice& notice)
         qCInfo(lcCall).noquote() << (microphone ? "microphone" : "speaker")
                                  << "gone, the default serves:" << detail;
         if (voice_)
-            emit voiceNotice(microphone ? QStringLiteral("Microphone lost: using the default")
-                                        : QStringLiteral("Speaker lost: using the default"));
+            emit voiceNotice(microphone ? tr("Microphone lost: using the default")
+                                        : tr("Speaker lost: using the default"));
         return;
     }
     qCWarning(lcCall).noquote() << (microphone ? "microphone" : "speaker")
@@ -327,11 +327,11 @@ void TCallSession::VoiceDeviceNotice(const TVoiceDeviceNotice& notice)
     if (!voice_ || voiceWarned_)
         return;
     voiceWarned_ = true;
-    emit voiceWarning(microphone ? QStringLiteral("The microphone cannot be used: %1\nThe call "
-                                                  "goes on, but the other side does not hear you.")
+    emit voiceWarning(microphone ? tr("The microphone cannot be used: %1\nThe call "
+                                      "goes on, but the other side does not hear you.")
                                        .arg(detail)
-                                 : QStringLiteral("The speaker cannot be used: %1\nThe call goes "
-                                                  "on, but you do not hear the other side.")
+                                 : tr("The speaker cannot be used: %1\nThe call goes "
+                                      "on, but you do not hear the other side.")
                                        .arg(detail));
 }
 

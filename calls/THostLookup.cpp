@@ -14,7 +14,7 @@ THostLookup::~THostLookup()
 
 QString THostLookup::NotFound()
 {
-    return QStringLiteral("Socket Error # 11001\nHost not found.");
+    return tr("Socket Error # 11001\nHost not found.");
 }
 
 QList<QHostAddress> THostLookup::IPv4Of(const QHostInfo& info)

@@ -71,8 +71,8 @@ void TSecureSignalling::SendTo(const QByteArray& text, const QHostAddress& to)
         QMetaObject::invokeMethod(
             this,
             [this, to] {
-                Tell(to, QStringLiteral("The call was not placed: %1 can't take an encrypted "
-                                        "call, and only encrypted calls are made")
+                Tell(to, tr("The call was not placed: %1 can't take an encrypted "
+                            "call, and only encrypted calls are made")
                              .arg(NameOf(to)));
             },
             Qt::QueuedConnection);
@@ -157,7 +157,7 @@ void TSecureSignalling::Judge(TCallChannel* channel)
     channel->Close();
     Drop(channel);
     unplaced_.insert(peer.toIPv4Address());
-    Tell(peer, QStringLiteral("The call was not placed: %1's key has changed").arg(NameOf(peer)));
+    Tell(peer, tr("The call was not placed: %1's key has changed").arg(NameOf(peer)));
 }
 
 void TSecureSignalling::Lost(TCallChannel* channel, const QString& reason)
@@ -176,7 +176,7 @@ void TSecureSignalling::Lost(TCallChannel* channel, const QString& reason)
         return;
     if (!plain) {
         unplaced_.insert(peer.toIPv4Address());
-        Tell(peer, QStringLiteral("The secure connection failed (%1)").arg(reason));
+        Tell(peer, tr("The secure connection failed (%1)").arg(reason));
         return;
     }
     qCInfo(lcCrypto).noquote() << "calling" << peer.toString() << "unencrypted, as the user chose";

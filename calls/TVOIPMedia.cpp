@@ -3,6 +3,8 @@
 #include "calls/EAssertionFailed.h"
 #include "platform/logging/Logging.h"
 
+#include <QCoreApplication>
+
 namespace {
 // Every call starts at this level in both directions, whatever the microphone bar shows; the
 // bar reaches the call when it is next moved.
@@ -13,7 +15,8 @@ TVOIPMedia::TVOIPMedia(IVoiceLink* link, const TVoiceProcessing& processing)
     : link_(link), processing_(processing)
 {
     if (!link_)
-        throw EAssertionFailed(QStringLiteral("There is no voice link to carry the call."));
+        throw EAssertionFailed(
+            QCoreApplication::translate("TVOIPMedia", "There is no voice link to carry the call."));
 }
 
 TVOIPMedia::~TVOIPMedia()

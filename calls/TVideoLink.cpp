@@ -196,7 +196,7 @@ void TVideoLink::SendPicture(const QImage& picture, bool screen)
         if (screen) {
             const QByteArray jpeg = screenFit_.Encode(picture, encoder_, PictureLimit());
             if (jpeg.isEmpty())
-                throw EError(QStringLiteral("The screen does not fit a datagram."));
+                throw EError(tr("The screen does not fit a datagram."));
             Transmit(jpeg, TVideoSource::Screen, screenFit_.Quality());
             return;
         }
@@ -205,7 +205,7 @@ void TVideoLink::SendPicture(const QImage& picture, bool screen)
         encoder_.SetQuality(quality);
         const QByteArray jpeg = encoder_.Compress(picture);
         if (jpeg.isEmpty())
-            throw EError(QStringLiteral("The frame could not be compressed."));
+            throw EError(tr("The frame could not be compressed."));
         Transmit(jpeg, TVideoSource::Camera, std::clamp(quality, 1, 100));
     } catch (const std::exception& e) {
         SendFailed(e);
@@ -216,11 +216,11 @@ void TVideoLink::Transmit(const QByteArray& jpeg, TVideoSource source, std::opti
 {
     // Larger than the send buffer means larger than any datagram: a failed send.
     if (jpeg.size() > frameBuffer_.size())
-        throw EError(QStringLiteral("The frame is larger than the send buffer."));
+        throw EError(tr("The frame is larger than the send buffer."));
     if (sealer_) {
         const QByteArray sealed = sealer_->Seal(jpeg);
         if (sealed.isEmpty())
-            throw EError(QStringLiteral("The picture could not be sealed."));
+            throw EError(tr("The picture could not be sealed."));
         sender_->SendTo(sealed, *peer_);
     } else {
         std::copy(jpeg.cbegin(), jpeg.cend(), frameBuffer_.begin());

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QCoreApplication>
+
 namespace {
 // However many formats a driver claims, a page lists no more than this.
 constexpr int MaxFormats = 512;
@@ -45,7 +47,7 @@ std::vector<TPropertyControl> TCameraModePage::Controls()
 {
     TPropertyControl control;
     control.key = FormatKey;
-    control.name = QStringLiteral("Format");
+    control.name = QCoreApplication::translate("TCameraModePage", "Format");
     control.kind = TPropertyControl::TKind::Menu;
     for (int i = 0; i < Count(camera_); ++i)
         control.menu.emplace_back(i, Describe(camera_.Modes()[size_t(i)]));

@@ -48,7 +48,7 @@ TFGraphConfig::TFGraphConfig(TGraphConfig& config, TVideoCapture& cap, QWidget* 
     : QDialog(parent, Qt::Dialog), config_(config), cap_(cap)
 {
     setObjectName(QStringLiteral("FGraphConfig"));
-    setWindowTitle(QStringLiteral("ParlavueVP Video Device Settings"));
+    setWindowTitle(tr("ParlavueVP Video Device Settings"));
     setFixedSize(293, 327);
     setFont(PixelFont(13));
     setAutoFillBackground(true);
@@ -76,12 +76,12 @@ void TFGraphConfig::CreateControls()
         label->setFont(PixelFont(13, true));
         label->adjustSize();
     };
-    GroupBox1 = new QGroupBox(QStringLiteral(" Capture Sources "), this);
+    GroupBox1 = new QGroupBox(tr(" Capture Sources "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(13, 12, 268, 85);
     GroupBox1->setFont(PixelFont(13, true));
     GroupBox1->setStyleSheet(QStringLiteral("QGroupBox { color: white; }"));
-    Label1 = new QLabel(QStringLiteral("Video"), GroupBox1);
+    Label1 = new QLabel(tr("Video"), GroupBox1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(10, 24);
     whiteBold(Label1, false);
@@ -97,18 +97,18 @@ void TFGraphConfig::CreateControls()
     // On the window, over the group box's frame.
     cbVSources = dropDown(this, QStringLiteral("cbVSources"), {24, 56, 249, 21});
     cbVSources->raise();
-    Label4 = new QLabel(QStringLiteral("Video Pixel Format"), this);
+    Label4 = new QLabel(tr("Video Pixel Format"), this);
     Label4->setObjectName(QStringLiteral("Label4"));
     Label4->move(13, 107);
     whiteBold(Label4, true);
     cbPixelFormat = dropDown(this, QStringLiteral("cbPixelFormat"), {13, 127, 82, 21});
     cbPixelFormat->addItems(PixelFormatNames);
     cbPixelFormat->setCurrentIndex(-1);
-    btnApply = new TGradientButton(QStringLiteral("Apply"), this);
+    btnApply = new TGradientButton(tr("Apply"), this);
     btnApply->setObjectName(QStringLiteral("btnApply"));
     btnApply->setGeometry(103, 126, 58, 22);
     btnApply->setEnabled(false);
-    Label9 = new QLabel(QStringLiteral("Dialogs"), this);
+    Label9 = new QLabel(tr("Dialogs"), this);
     Label9->setObjectName(QStringLiteral("Label9"));
     Label9->move(13, 162);
     whiteBold(Label9, true);
@@ -124,7 +124,7 @@ void TFGraphConfig::CreateControls()
     Label4->setBuddy(cbPixelFormat);
     Label9->setBuddy(lbDialogs);
     lbDialogs->setAccessibleName(Label9->text()); // a list takes no name from its buddy
-    btnCancel = new TGradientButton(QStringLiteral("Close"), this);
+    btnCancel = new TGradientButton(tr("Close"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(207, 288, 75, 25);
 
@@ -209,7 +209,7 @@ void TFGraphConfig::lbDialogsDblClick()
 void TFGraphConfig::FillDialogs(quint16 dialogs)
 {
     lbDialogs->clear();
-    const QStringList& captions = TVideoCapture::DialogCaptions();
+    const QStringList captions = TVideoCapture::DialogCaptions();
     for (int i = 0; i < captions.size(); ++i)
         if (dialogs & (1u << i)) {
             auto* item = new QListWidgetItem(captions[i], lbDialogs);

@@ -81,7 +81,7 @@ QString TVideoCapture::ErrorCaption() const
 
 QString TVideoCapture::CaptionFor(const QString& name)
 {
-    return (name.isEmpty() ? QStringLiteral("Camera") : name) + QStringLiteral(" - Capture");
+    return (name.isEmpty() ? tr("Camera") : name) + tr(" - Capture");
 }
 
 void TVideoCapture::ShowCaptureError(const QString& message)
@@ -160,8 +160,8 @@ bool TVideoCapture::CreateCaptureFilters()
     else if (index >= 0)
         camera_ = system_.Open(index);
     if (!camera_) {
-        ShowCaptureError(QStringLiteral("Can't create video capture filter - propably you "
-                                        "havn't video capture device!"));
+        ShowCaptureError(tr("Can't create video capture filter - propably you "
+                            "havn't video capture device!"));
         return false;
     }
     camera_->SetFrameHandler([this](const TCameraFrame& frame) { FrameArrived(frame); });
@@ -226,7 +226,7 @@ bool TVideoCapture::StartPreview()
     QString error;
     if (!camera_->Start(&error)) {
         camera_->Stop();
-        ShowCaptureError(QStringLiteral("Cannot run preview graph!") +
+        ShowCaptureError(tr("Cannot run preview graph!") +
                          (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error));
         return false;
     }
@@ -322,7 +322,7 @@ void TVideoCapture::Prepared(quint64 serial, const QString& error)
     pending_.reset();
     qCInfo(lcCapture).noquote() << "the desktop answered:"
                                 << (error.isEmpty() ? QStringLiteral("shared") : error);
-    const QString failed = QStringLiteral("Cannot run preview graph!") +
+    const QString failed = tr("Cannot run preview graph!") +
                            (error.isEmpty() ? QString() : QStringLiteral("\r\n") + error);
     if (!pending.candidate) {
         // The open camera itself waited.

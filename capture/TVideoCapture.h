@@ -101,7 +101,7 @@ public:
     // The settings pages behind a dialog, generated from what the camera offers.
     std::vector<PropertyPagePtr> DialogPages(TCaptureDialog dialog);
     // The dialogs' names, by ordinal.
-    static const QStringList& DialogCaptions();
+    static QStringList DialogCaptions();
 
     // Capture modes of the open camera (a DV camera's are its four decoding sizes).
     int GetVCapModeCount() const;

@@ -4,25 +4,29 @@
 #include "platform/logging/Logging.h"
 #include "platform/ui/TUiServices.h"
 
-const QStringList& TVideoCapture::DialogCaptions()
+QStringList TVideoCapture::DialogCaptions()
 {
-    static const QStringList captions{
-        QStringLiteral("Video Format"),
-        QStringLiteral("Video Source"),
-        QStringLiteral("Video Display"),
-        QStringLiteral("Video Capture Filter"),
-        QStringLiteral("Video Crossbar"),
-        QStringLiteral("TV Tuner"),
-        QStringLiteral("Audio Capture Filter"),
-        QStringLiteral("Audio Crossbar"),
-        QStringLiteral("TV Audio"),
-        QStringLiteral("Video Capture Pin"),
-        QStringLiteral("Video Preview Pin"),
-        QStringLiteral("Audio Capture Pin"),
-        QStringLiteral("Video Compressor"),
-        QStringLiteral("Audio Compressor"),
+    // Asked each time: the captions are said in the language loaded when they are shown.
+    static const char* const captions[] = {
+        QT_TR_NOOP("Video Format"),
+        QT_TR_NOOP("Video Source"),
+        QT_TR_NOOP("Video Display"),
+        QT_TR_NOOP("Video Capture Filter"),
+        QT_TR_NOOP("Video Crossbar"),
+        QT_TR_NOOP("TV Tuner"),
+        QT_TR_NOOP("Audio Capture Filter"),
+        QT_TR_NOOP("Audio Crossbar"),
+        QT_TR_NOOP("TV Audio"),
+        QT_TR_NOOP("Video Capture Pin"),
+        QT_TR_NOOP("Video Preview Pin"),
+        QT_TR_NOOP("Audio Capture Pin"),
+        QT_TR_NOOP("Video Compressor"),
+        QT_TR_NOOP("Audio Compressor"),
     };
-    return captions;
+    QStringList list;
+    for (const char* caption : captions)
+        list << tr(caption);
+    return list;
 }
 
 std::vector<PropertyPagePtr> TVideoCapture::DialogPages(TCaptureDialog dialog)

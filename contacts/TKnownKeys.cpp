@@ -5,6 +5,7 @@
 #include "platform/ini/TLineFile.h"
 #include "platform/logging/Logging.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -136,9 +137,11 @@ TKnownKeys TKnownKeys::Load(const QString& path)
     qCWarning(lcCrypto).noquote() << "set aside" << path << "as" << aside << ":" << why;
     TKnownKeys fresh;
     fresh.path_ = path;
-    fresh.notice_ = QStringLiteral("The file of your contacts' keys could not be read; it was set "
-                                   "aside as %1. Your contacts' keys will be learnt again.")
-                        .arg(QFileInfo(aside).fileName());
+    fresh.notice_ =
+        QCoreApplication::translate("TKnownKeys",
+                                    "The file of your contacts' keys could not be read; it was set "
+                                    "aside as %1. Your contacts' keys will be learnt again.")
+            .arg(QFileInfo(aside).fileName());
     return fresh;
 }
 

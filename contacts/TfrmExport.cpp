@@ -10,7 +10,7 @@
 TfrmExport::TfrmExport(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("frmExport"));
-    setWindowTitle(QStringLiteral("Searching For Network Clients..."));
+    setWindowTitle(tr("Searching For Network Clients..."));
     setFixedSize(306, 125);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -21,7 +21,7 @@ TfrmExport::TfrmExport(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Windo
     BusyAnimator1->setObjectName(QStringLiteral("BusyAnimator1"));
     BusyAnimator1->setGeometry(136, 16, 32, 32);
 
-    lblStatus = new QLabel(QStringLiteral("Searching..."), this);
+    lblStatus = new QLabel(tr("Searching..."), this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setGeometry(8, 64, 289, 49);
     lblStatus->setAlignment(Qt::AlignHCenter | Qt::AlignTop);

@@ -23,10 +23,25 @@
 #include <algorithm>
 
 const QString TfrmIP::FileName = QStringLiteral("IPAddress.dat");
-const QString TfrmIP::NotFoundText = QStringLiteral("File [IPAddress.dat] not Found.");
-const QString TfrmIP::EmptyFieldsText = QStringLiteral("Please enter Contact Name and IP Address.");
-const QString TfrmIP::DeleteQuestion = QStringLiteral("Delete selected contact?");
-const QString TfrmIP::WrongFormatText = QStringLiteral("Wrong Address Format.");
+QString TfrmIP::NotFoundText()
+{
+    return tr("File [IPAddress.dat] not Found.");
+}
+
+QString TfrmIP::EmptyFieldsText()
+{
+    return tr("Please enter Contact Name and IP Address.");
+}
+
+QString TfrmIP::DeleteQuestion()
+{
+    return tr("Delete selected contact?");
+}
+
+QString TfrmIP::WrongFormatText()
+{
+    return tr("Wrong Address Format.");
+}
 
 namespace {
 
@@ -50,7 +65,7 @@ bool LineBefore(const QString& a, const QString& b)
 TfrmIP::TfrmIP(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmIP"));
-    setWindowTitle(QStringLiteral("IP Address Book"));
+    setWindowTitle(tr("IP Address Book"));
     setFixedSize(497, 412);
     setModal(true);
     setFont(TFonts::SansSerif(8));
@@ -110,16 +125,15 @@ void TfrmIP::CreateControls()
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(rect());
 
-    Label2 = AddLabel(QStringLiteral("Label2"), QStringLiteral("Contact Name"), 14, 13);
+    Label2 = AddLabel(QStringLiteral("Label2"), tr("Contact Name"), 14, 13);
     edtName = AddEdit(QStringLiteral("edtName"), 14, 26);
     edtName->setMaxLength(NameLength);
-    Label1 = AddLabel(QStringLiteral("Label1"), QStringLiteral("Host Name / IP Address"), 256, 13);
+    Label1 = AddLabel(QStringLiteral("Label1"), tr("Host Name / IP Address"), 256, 13);
     edtIP = AddEdit(QStringLiteral("edtIP"), 256, 26);
-    btnAdd = AddButton(QStringLiteral("btnAdd"), QStringLiteral("Add"), {14, 59, 75, 25});
-    btnDeleteAll =
-        AddButton(QStringLiteral("btnDeleteAll"), QStringLiteral("Clear List"), {406, 59, 75, 25});
-    btnKey = AddButton(QStringLiteral("btnKey"), QStringLiteral("Key..."), {210, 59, 75, 25});
-    btnKey->setAccessibleName(QStringLiteral("Contact Key"));
+    btnAdd = AddButton(QStringLiteral("btnAdd"), tr("Add"), {14, 59, 75, 25});
+    btnDeleteAll = AddButton(QStringLiteral("btnDeleteAll"), tr("Clear List"), {406, 59, 75, 25});
+    btnKey = AddButton(QStringLiteral("btnKey"), tr("Key..."), {210, 59, 75, 25});
+    btnKey->setAccessibleName(tr("Contact Key"));
     btnKey->setEnabled(false);
 
     ListBox1 = new QListWidget(Panel1);
@@ -128,7 +142,7 @@ void TfrmIP::CreateControls()
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setUniformItemSizes(true);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListBox1->setToolTip(QStringLiteral("Double Click to use IP Address"));
+    ListBox1->setToolTip(tr("Double Click to use IP Address"));
     QFont listFont;
     listFont.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
     listFont.setPixelSize(16);
@@ -139,17 +153,16 @@ void TfrmIP::CreateControls()
     listViewport_ = ListBox1->viewport();
     listViewport_->installEventFilter(this);
 
-    btnDelete = AddButton(QStringLiteral("btnDelete"), QStringLiteral("Delete"), {16, 368, 75, 25});
-    btnOnline =
-        AddButton(QStringLiteral("btnOnline"), QStringLiteral("Who's Online?"), {104, 368, 81, 25});
-    btnInsert = AddButton(QStringLiteral("btnInsert"), QStringLiteral("Call Selected Contact"),
-                          {200, 368, 193, 25});
-    btnClose = AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"), {407, 368, 75, 25});
+    btnDelete = AddButton(QStringLiteral("btnDelete"), tr("Delete"), {16, 368, 75, 25});
+    btnOnline = AddButton(QStringLiteral("btnOnline"), tr("Who's Online?"), {104, 368, 81, 25});
+    btnInsert =
+        AddButton(QStringLiteral("btnInsert"), tr("Call Selected Contact"), {200, 368, 193, 25});
+    btnClose = AddButton(QStringLiteral("btnClose"), tr("Close"), {407, 368, 75, 25});
 
     Label2->setBuddy(edtName);
     Label1->setBuddy(edtIP);
     // The rows are read as the contact lines they show.
-    ListBox1->setAccessibleName(QStringLiteral("Contacts"));
+    ListBox1->setAccessibleName(tr("Contacts"));
 
     QWidget* chain[] = {ListBox1, edtName,   edtIP,        btnAdd,    btnDelete,
                         btnClose, btnOnline, btnDeleteAll, btnInsert, btnKey};
@@ -181,7 +194,7 @@ void TfrmIP::btnKeyClick()
 {
     const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
     if (!keys_ || selected.isEmpty()) {
-        Ui().Information(QStringLiteral("Select a contact to give it a key."));
+        Ui().Information(tr("Select a contact to give it a key."));
         return;
     }
     const QString line = selected.first()->text();
@@ -189,14 +202,13 @@ void TfrmIP::btnKeyClick()
     QHostAddress address;
     // Keys are kept by address: a host name may stand for another computer tomorrow.
     if (!address.setAddress(HostOf(line)) || address.protocol() != QAbstractSocket::IPv4Protocol) {
-        Ui().Error(QStringLiteral("A key can be given to a contact with an IP address only."));
+        Ui().Error(tr("A key can be given to a contact with an IP address only."));
         return;
     }
     const std::optional<QByteArray> pin = keys_->PinFor(address);
     const std::optional<QString> answer = Ui().InputBox(
-        QStringLiteral("Contact Key"),
-        QStringLiteral("The key of %1, as its settings window shows it under \"Your key\" (Copy):")
-            .arg(name),
+        tr("Contact Key"),
+        tr("The key of %1, as its settings window shows it under \"Your key\" (Copy):").arg(name),
         pin ? TIdentity::Base32(*pin) : QString());
     if (!answer)
         return;
@@ -209,8 +221,8 @@ void TfrmIP::btnKeyClick()
     }
     const QByteArray key = TKnownKeys::ParseFingerprint(text);
     if (key.isEmpty()) {
-        Ui().Error(QStringLiteral("That is not a key: a key is 52 letters and digits, as the other "
-                                  "computer's settings window shows it under \"Your key\"."));
+        Ui().Error(tr("That is not a key: a key is 52 letters and digits, as the other "
+                      "computer's settings window shows it under \"Your key\"."));
         return;
     }
     keys_->Record(address, key, name, QStringLiteral("pasted"));
@@ -260,13 +272,17 @@ void TfrmIP::DescribeKey(QListWidgetItem* item) const
     if (address.setAddress(HostOf(item->text())) &&
         address.protocol() == QAbstractSocket::IPv4Protocol)
         pin = keys_->PinFor(address);
-    QString text = QStringLiteral("No key known: calls and files go unencrypted unless it "
-                                  "announces one");
+    QString text = tr("No key known: calls and files go unencrypted unless it "
+                      "announces one");
     if (pin) {
         const TKnownKeys::TKey* known = keys_->Find(*pin);
-        text =
-            QStringLiteral("Encrypted: key %1, %2")
-                .arg(TIdentity::ShortTextOf(*pin), known ? known->state : QStringLiteral("seen"));
+        // The state is a word of the key file; the tooltip says it in the user's language.
+        const QString state = known ? known->state : QStringLiteral("seen");
+        const QString said = state == QLatin1String("verified")  ? tr("verified")
+                             : state == QLatin1String("refused") ? tr("refused")
+                             : state == QLatin1String("seen")    ? tr("seen")
+                                                                 : state;
+        text = tr("Encrypted: key %1, %2").arg(TIdentity::ShortTextOf(*pin), said);
     }
     item->setToolTip(text);
     item->setData(Qt::AccessibleDescriptionRole, text);
@@ -288,7 +304,7 @@ void TfrmIP::FormActivate()
         }
     } catch (const EError& e) {
         qCWarning(lcSettings).noquote() << e.Message();
-        Ui().Error(NotFoundText);
+        Ui().Error(NotFoundText());
     }
     edtName->clear();
     edtIP->clear();
@@ -305,7 +321,7 @@ void TfrmIP::FormClose()
         TLineFile::Save(path, Lines());
     } catch (const EError& e) {
         qCWarning(lcSettings).noquote() << e.Message();
-        throw EError(QStringLiteral("Cannot create file %1").arg(path));
+        throw EError(tr("Cannot create file %1").arg(path));
     }
 }
 
@@ -346,7 +362,7 @@ bool TfrmIP::eventFilter(QObject* watched, QEvent* event)
 void TfrmIP::btnAddClick()
 {
     if (edtName->text().isEmpty() || edtIP->text().isEmpty()) {
-        Ui().Information(EmptyFieldsText);
+        Ui().Information(EmptyFieldsText());
         edtName->setFocus();
         return;
     }
@@ -358,7 +374,7 @@ void TfrmIP::btnAddClick()
 
 void TfrmIP::btnDeleteClick()
 {
-    if (Ui().Confirm(DeleteQuestion)) {
+    if (Ui().Confirm(DeleteQuestion())) {
         const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
         if (!selected.isEmpty()) {
             delete ListBox1->takeItem(ListBox1->row(selected.first()));
@@ -388,7 +404,7 @@ void TfrmIP::ListBox1DblClick()
         qCWarning(lcSettings) << "using a contact:" << e.what();
     }
     if (!used) {
-        Ui().Warning(WrongFormatText);
+        Ui().Warning(WrongFormatText());
         return;
     }
     close(); // writes the file; a failure there keeps the window open with its own box

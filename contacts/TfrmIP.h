@@ -24,10 +24,10 @@ class TfrmIP : public QDialog, public IContactBook
     Q_OBJECT
 public:
     static const QString FileName; // "IPAddress.dat"
-    static const QString NotFoundText;
-    static const QString EmptyFieldsText;
-    static const QString DeleteQuestion;
-    static const QString WrongFormatText;
+    static QString NotFoundText();
+    static QString EmptyFieldsText();
+    static QString DeleteQuestion();
+    static QString WrongFormatText();
     static constexpr int NameLength = 22;
 
     explicit TfrmIP(QWidget* parent = nullptr);

@@ -58,7 +58,7 @@ TfrmNetworkClients::TfrmNetworkClients(std::shared_ptr<IPeerBrowser> peers, ICon
       progress_(std::make_unique<TfrmExport>())
 {
     setObjectName(QStringLiteral("frmNetworkClients"));
-    setWindowTitle(QStringLiteral("Online Network Clients"));
+    setWindowTitle(tr("Online Network Clients"));
     setFixedSize(655, 375);
     setModal(true);
     frmExport = progress_.get();
@@ -84,8 +84,7 @@ TfrmNetworkClients::~TfrmNetworkClients()
 
 void TfrmNetworkClients::CreateControls()
 {
-    RoundPanel1 =
-        new THeadingPanel(QStringLiteral("Network clients that are currently online:"), this);
+    RoundPanel1 = new THeadingPanel(tr("Network clients that are currently online:"), this);
     RoundPanel1->setObjectName(QStringLiteral("RoundPanel1"));
     RoundPanel1->setGeometry(rect());
     RoundPanel1->setFont(PixelArial(21, true));
@@ -96,7 +95,7 @@ void TfrmNetworkClients::CreateControls()
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setIcon(QIcon(RefreshPicture()));
     SpeedButton1->setIconSize(QSize(16, 16));
-    SpeedButton1->setToolTip(QStringLiteral("Refresh List"));
+    SpeedButton1->setToolTip(tr("Refresh List"));
     SpeedButton1->setFocusPolicy(Qt::NoFocus);        // a speed button never takes the focus
     SpeedButton1->setShortcut(QKeySequence::Refresh); // so the keyboard reaches it all the same
 
@@ -109,10 +108,10 @@ void TfrmNetworkClients::CreateControls()
     pal.setColor(QPalette::Text, QColor(0, 128, 192));
     ListBox1->setPalette(pal);
     // The heading is painted by the panel, so the list carries its text itself.
-    ListBox1->setAccessibleName(QStringLiteral("Network clients that are currently online:"));
+    ListBox1->setAccessibleName(tr("Network clients that are currently online:"));
     SpeedButton1->setAccessibleName(SpeedButton1->toolTip()); // it shows only a picture
 
-    auto* add = new TGradientButton(QStringLiteral("Add Host Names To List"), RoundPanel1);
+    auto* add = new TGradientButton(tr("Add Host Names To List"), RoundPanel1);
     add->setObjectName(QStringLiteral("btnAdd"));
     add->setGeometry(24, 336, 137, 25);
     add->setAutoDefault(false);
@@ -165,9 +164,18 @@ QString TfrmNetworkClients::Shown(const QString& remote)
 
 QStringList TfrmNetworkClients::ListLines(const TPeer& peer)
 {
-    return {QStringLiteral("Computer Name: ") + peer.name,
-            QStringLiteral("Host Name and Connection Path: \\\\") + peer.host,
-            QStringLiteral("Network Provider: ") + peer.provider, QString()};
+    return {ComputerPrefix() + peer.name, HostPrefix() + peer.host,
+            tr("Network Provider: ") + peer.provider, QString()};
+}
+
+QString TfrmNetworkClients::ComputerPrefix()
+{
+    return tr("Computer Name: ");
+}
+
+QString TfrmNetworkClients::HostPrefix()
+{
+    return tr("Host Name and Connection Path: \\\\");
 }
 
 int TfrmNetworkClients::FirstRow(const QString& key) const
@@ -192,12 +200,11 @@ void TfrmNetworkClients::Dress(QListWidgetItem* item, int line, const QString& t
     // Whether it announces a key: calls and files to it are then encrypted. Words, not colour.
     QString keyState;
     if (marked)
-        keyState = peer.announcedKey.isEmpty()
-                       ? QStringLiteral("; it announces no encryption key")
-                       : QStringLiteral("; it announces the encryption key %1 ...")
-                             .arg(KeyGroups(peer.announcedKey));
-    item->setToolTip(marked ? QStringLiteral("Runs Parlavue: this computer can answer a call") +
-                                  keyState
+        keyState =
+            peer.announcedKey.isEmpty()
+                ? tr("; it announces no encryption key")
+                : tr("; it announces the encryption key %1 ...").arg(KeyGroups(peer.announcedKey));
+    item->setToolTip(marked ? tr("Runs Parlavue: this computer can answer a call") + keyState
                             : QString());
     item->setData(Qt::AccessibleDescriptionRole, item->toolTip());
 }
@@ -284,10 +291,11 @@ void TfrmNetworkClients::btnAddClick()
     QString name;
     for (int i = 0; i < ListBox1->count(); ++i) {
         const QString line = ListBox1->item(i)->text();
-        if (line.startsWith(QLatin1String("Computer"))) {
-            name = line.mid(line.indexOf(QLatin1Char(':')) + 2);
-        } else if (line.startsWith(QLatin1String("Host"))) {
-            const QString host = line.mid(line.indexOf(QLatin1String("\\\\")) + 2);
+        // The lines are read back by the words they were written with, in any language.
+        if (line.startsWith(ComputerPrefix())) {
+            name = line.mid(ComputerPrefix().size());
+        } else if (line.startsWith(HostPrefix())) {
+            const QString host = line.mid(HostPrefix().size());
             if (!ContactExists(host) && book_)
                 book_->AddContact(name, host);
         }

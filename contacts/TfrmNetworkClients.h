@@ -63,6 +63,9 @@ public:
 
     // The four lines the list holds for one computer.
     static QStringList ListLines(const TPeer& peer);
+    // How a computer's name and host lines begin, in the user's language.
+    static QString ComputerPrefix();
+    static QString HostPrefix();
 
 protected:
     void showEvent(QShowEvent* event) override;

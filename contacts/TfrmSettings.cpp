@@ -18,9 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 
-const QString TfrmSettings::RingToneFilter =
-    QStringLiteral("Supported Media Files|*.mp3;*.wav;*.wma|MP3 (*.mp3)|*.mp3|Wave (*.wav)|*.wav|"
-                   "Windows Media Audio (*.wma)|*.wma");
+QString TfrmSettings::RingToneFilter()
+{
+    return tr("Supported Media Files|*.mp3;*.wav;*.wma|MP3 (*.mp3)|*.mp3|Wave (*.wav)|*.wav|"
+              "Windows Media Audio (*.wma)|*.wma");
+}
 
 namespace {
 QFont LabelFont()
@@ -31,7 +33,6 @@ QFont LabelFont()
 // The device rows and the row of the copy's own key sit between the receive path and the
 // buttons, which move down to make room.
 constexpr int DeviceRows = 64 + 32 + 24 + 30;
-const QString SystemDefault = QStringLiteral("System default");
 } // namespace
 
 TfrmSettings::TfrmSettings(TCallSettings& callSettings, std::shared_ptr<ISoundDevices> devices,
@@ -40,7 +41,7 @@ TfrmSettings::TfrmSettings(TCallSettings& callSettings, std::shared_ptr<ISoundDe
       devices_(std::move(devices))
 {
     setObjectName(QStringLiteral("frmSettings"));
-    setWindowTitle(QStringLiteral("Settings"));
+    setWindowTitle(tr("Settings"));
     setFixedSize(474, 290 + DeviceRows);
     setModal(true);
     setFont(TFonts::SansSerif(8));
@@ -95,71 +96,68 @@ void TfrmSettings::CreateControls()
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(rect());
 
-    Label1 = AddLabel(QStringLiteral("Label1"), QStringLiteral("Ring Tone"), 16, 25);
+    Label1 = AddLabel(QStringLiteral("Label1"), tr("Ring Tone"), 16, 25);
     edtRingTone = AddEdit(QStringLiteral("edtRingTone"), 144, 24, 281, 21);
     btnBrowseTone =
         AddButton(QStringLiteral("btnBrowseTone"), QStringLiteral("..."), QRect(432, 22, 25, 25));
-    Label2 = AddLabel(QStringLiteral("Label2"), QStringLiteral("Ring Time (sec)"), 16, 67);
+    Label2 = AddLabel(QStringLiteral("Label2"), tr("Ring Time (sec)"), 16, 67);
     sedRingTime = new TSpinEdit(Panel1);
     sedRingTime->setObjectName(QStringLiteral("sedRingTime"));
     sedRingTime->setGeometry(144, 64, 41, 22);
     sedRingTime->setRange(1, 30);
     sedRingTime->setValue(15);
     sedRingTime->installEventFilter(this);
-    chkAuto = new QCheckBox(QStringLiteral("Automatically answer incoming calls."), Panel1);
+    chkAuto = new QCheckBox(tr("Automatically answer incoming calls."), Panel1);
     chkAuto->setObjectName(QStringLiteral("chkAuto"));
     chkAuto->setGeometry(200, 67, 241, 17);
     chkAuto->setFont(LabelFont());
     chkAuto->setStyleSheet(QStringLiteral("color: white;"));
     // The voice processing switches sit between the buttons, where the hidden button leaves room.
-    chkEchoCancel =
-        AddCheckBox(QStringLiteral("chkEchoCancel"), QStringLiteral("Echo cancellation"),
-                    QRect(104, 244 + DeviceRows, 130, 17));
+    chkEchoCancel = AddCheckBox(QStringLiteral("chkEchoCancel"), tr("Echo cancellation"),
+                                QRect(104, 244 + DeviceRows, 130, 17));
     chkNoiseSuppression =
-        AddCheckBox(QStringLiteral("chkNoiseSuppression"), QStringLiteral("Noise suppression"),
+        AddCheckBox(QStringLiteral("chkNoiseSuppression"), tr("Noise suppression"),
                     QRect(240, 244 + DeviceRows, 136, 17));
-    Label3 = AddLabel(QStringLiteral("Label3"), QStringLiteral("Unanswered Message"), 16, 107);
+    Label3 = AddLabel(QStringLiteral("Label3"), tr("Unanswered Message"), 16, 107);
     edtMessage = AddEdit(QStringLiteral("edtMessage"), 144, 104, 241, 21);
     edtMessage->setMaxLength(50);
-    Label4 = AddLabel(QStringLiteral("Label4"), QStringLiteral("Caller ID"), 16, 147);
+    Label4 = AddLabel(QStringLiteral("Label4"), tr("Caller ID"), 16, 147);
     edtCallerID = AddEdit(QStringLiteral("edtCallerID"), 144, 144, 241, 21);
     edtCallerID->setMaxLength(50);
-    Label5 = AddLabel(QStringLiteral("Label5"), QStringLiteral("Files Receive Path"), 16, 195);
+    Label5 = AddLabel(QStringLiteral("Label5"), tr("Files Receive Path"), 16, 195);
     edtPath = AddEdit(QStringLiteral("edtPath"), 144, 192, 281, 21);
     edtPath->setText(QStringLiteral("C:"));
     btnFolderPath =
         AddButton(QStringLiteral("btnFolderPath"), QStringLiteral("..."), QRect(432, 190, 25, 25));
-    btnSave = AddButton(QStringLiteral("btnSave"), QStringLiteral("Save"),
-                        QRect(16, 240 + DeviceRows, 75, 25));
-    btnVideoOptions = AddButton(QStringLiteral("btnVideoOptions"), QStringLiteral("Video Options"),
+    btnSave = AddButton(QStringLiteral("btnSave"), tr("Save"), QRect(16, 240 + DeviceRows, 75, 25));
+    btnVideoOptions = AddButton(QStringLiteral("btnVideoOptions"), tr("Video Options"),
                                 QRect(200, 240 + DeviceRows, 89, 25));
     btnVideoOptions->hide();
-    btnClose = AddButton(QStringLiteral("btnClose"), QStringLiteral("Close"),
-                         QRect(384, 240 + DeviceRows, 75, 25));
-    Label6 = AddLabel(QStringLiteral("Label6"), QStringLiteral("Microphone"), 16, 235);
+    btnClose =
+        AddButton(QStringLiteral("btnClose"), tr("Close"), QRect(384, 240 + DeviceRows, 75, 25));
+    Label6 = AddLabel(QStringLiteral("Label6"), tr("Microphone"), 16, 235);
     cboMicrophone = AddDeviceList(QStringLiteral("cboMicrophone"), 232);
     Label6->setBuddy(cboMicrophone);
-    Label7 = AddLabel(QStringLiteral("Label7"), QStringLiteral("Speaker"), 16, 267);
+    Label7 = AddLabel(QStringLiteral("Label7"), tr("Speaker"), 16, 267);
     cboSpeaker = AddDeviceList(QStringLiteral("cboSpeaker"), 264);
     Label7->setBuddy(cboSpeaker);
-    Label8 = AddLabel(QStringLiteral("Label8"), QStringLiteral("Your key"), 16, 299);
+    Label8 = AddLabel(QStringLiteral("Label8"), tr("Your key"), 16, 299);
     edtKey = AddEdit(QStringLiteral("edtKey"), 144, 296, 241, 21);
     edtKey->setReadOnly(true);
-    edtKey->setText(QStringLiteral("Not available"));
+    edtKey->setText(tr("Not available"));
     Label8->setBuddy(edtKey);
-    btnCopyKey =
-        AddButton(QStringLiteral("btnCopyKey"), QStringLiteral("Copy"), QRect(392, 294, 65, 25));
+    btnCopyKey = AddButton(QStringLiteral("btnCopyKey"), tr("Copy"), QRect(392, 294, 65, 25));
     btnCopyKey->setEnabled(false);
-    btnCopyKey->setAccessibleName(QStringLiteral("Copy Your Key"));
+    btnCopyKey->setAccessibleName(tr("Copy Your Key"));
     chkShowOnNetwork =
-        AddCheckBox(QStringLiteral("chkShowOnNetwork"),
-                    QStringLiteral("Show this computer on the network"), QRect(144, 328, 300, 17));
-    Label9 = AddLabel(QStringLiteral("Label9"), QStringLiteral("Encryption"), 16, 359);
+        AddCheckBox(QStringLiteral("chkShowOnNetwork"), tr("Show this computer on the network"),
+                    QRect(144, 328, 300, 17));
+    Label9 = AddLabel(QStringLiteral("Label9"), tr("Encryption"), 16, 359);
     cboEncryption = new QComboBox(Panel1);
     cboEncryption->setObjectName(QStringLiteral("cboEncryption"));
     cboEncryption->setGeometry(144, 356, 241, 22);
     cboEncryption->setStyleSheet(QStringLiteral("background: white; color: black;"));
-    cboEncryption->addItems({QStringLiteral("Prefer encrypted"), QStringLiteral("Encrypted only")});
+    cboEncryption->addItems({tr("Prefer encrypted"), tr("Encrypted only")});
     Label9->setBuddy(cboEncryption);
     btnSave->setAutoDefault(true); // Enter on the focused "Save" presses it
 
@@ -169,8 +167,8 @@ void TfrmSettings::CreateControls()
     Label3->setBuddy(edtMessage);
     Label4->setBuddy(edtCallerID);
     Label5->setBuddy(edtPath);
-    btnBrowseTone->setAccessibleName(QStringLiteral("Choose Ring Tone"));
-    btnFolderPath->setAccessibleName(QStringLiteral("Choose Files Receive Path"));
+    btnBrowseTone->setAccessibleName(tr("Choose Ring Tone"));
+    btnFolderPath->setAccessibleName(tr("Choose Files Receive Path"));
 
     for (QPushButton* dots : {btnBrowseTone, btnFolderPath}) {
         QFont bold = dots->font();
@@ -226,7 +224,7 @@ QComboBox* TfrmSettings::AddDeviceList(const QString& name, int top)
 
 void TfrmSettings::SetOwnKey(const QString& shortText, const QString& fullText)
 {
-    edtKey->setText(shortText.isEmpty() ? QStringLiteral("Not available") : shortText);
+    edtKey->setText(shortText.isEmpty() ? tr("Not available") : shortText);
     edtKey->setCursorPosition(0);
     ownKey_ = fullText;
     btnCopyKey->setEnabled(!fullText.isEmpty());
@@ -243,14 +241,14 @@ void TfrmSettings::FillDevices()
     const QList<TSoundDevice> none;
     auto fill = [this](QComboBox* list, const QList<TSoundDevice>& devices, const QString& keep) {
         list->clear();
-        list->addItem(SystemDefault, QString());
+        list->addItem(tr("System default"), QString());
         bool listed = keep.isEmpty();
         for (const TSoundDevice& d : devices) {
             list->addItem(d.description, d.name);
             listed = listed || d.name == keep;
         }
         if (!listed)
-            list->addItem(QStringLiteral("%1 (not plugged in)").arg(keep), keep);
+            list->addItem(tr("%1 (not plugged in)").arg(keep), keep);
         list->setCurrentIndex(qMax(0, list->findData(keep)));
     };
     // What the lists show now (the user's pick not saved yet) survives a device coming or going.
@@ -330,14 +328,14 @@ void TfrmSettings::btnBrowseToneClick()
 {
     TOpenFileRequest request;
     request.initialFile = edtRingTone->text();
-    request.filter = RingToneFilter;
+    request.filter = RingToneFilter();
     if (auto files = Ui().OpenFiles(request); files && !files->isEmpty())
         edtRingTone->setText(files->first());
 }
 
 void TfrmSettings::btnFolderPathClick()
 {
-    if (auto folder = Ui().PickFolder(QStringLiteral("Files Received Path")))
+    if (auto folder = Ui().PickFolder(tr("Files Received Path")))
         edtPath->setText(*folder);
 }
 

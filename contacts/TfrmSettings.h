@@ -23,7 +23,7 @@ class TfrmSettings : public QDialog
 {
     Q_OBJECT
 public:
-    static const QString RingToneFilter;
+    static QString RingToneFilter();
 
     // The microphone and speaker lists come from devices; without them they offer the default.
     TfrmSettings(TCallSettings& callSettings, std::shared_ptr<ISoundDevices> devices = {},

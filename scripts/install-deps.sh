@@ -9,6 +9,8 @@ packages=(
   # a second build on the same machine compiles only what changed
   ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the translations: lupdate and lrelease with their CMake functions, and Qt's own catalogs
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   # camera, voice and ring tone; output volume
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good gstreamer1.0-tools libpulse-dev libjpeg62-turbo-dev

@@ -119,7 +119,7 @@ TExclusiveFile::~TExclusiveFile()
 bool TExclusiveFile::OpenExclusive()
 {
     if (isOpen()) {
-        setErrorString(QStringLiteral("%1 is already open.").arg(path_));
+        setErrorString(tr("%1 is already open.").arg(path_));
         return false;
     }
     broken_ = false;
@@ -130,22 +130,22 @@ bool TExclusiveFile::OpenExclusive()
     if (fd < 0) {
         const int error = errno;
         if (error == ENOENT)
-            setErrorString(QStringLiteral("%1 does not exist.").arg(path_));
+            setErrorString(tr("%1 does not exist.").arg(path_));
         else if (error == EWOULDBLOCK)
-            setErrorString(QStringLiteral("%1 is in use by another program.").arg(path_));
+            setErrorString(tr("%1 is in use by another program.").arg(path_));
         else
-            setErrorString(QStringLiteral("Cannot open %1: %2.").arg(path_, ErrorText(error)));
+            setErrorString(tr("Cannot open %1: %2.").arg(path_, ErrorText(error)));
         return false;
     }
     struct stat info
     {};
     QString refusal;
     if (::fstat(fd, &info) != 0)
-        refusal = QStringLiteral("Cannot open %1: %2.").arg(path_, ErrorText(errno));
+        refusal = tr("Cannot open %1: %2.").arg(path_, ErrorText(errno));
     else if (S_ISDIR(info.st_mode))
-        refusal = QStringLiteral("%1 is a folder, not a file.").arg(path_);
+        refusal = tr("%1 is a folder, not a file.").arg(path_);
     else if (!S_ISREG(info.st_mode))
-        refusal = QStringLiteral("%1 is not a regular file.").arg(path_);
+        refusal = tr("%1 is not a regular file.").arg(path_);
     if (!refusal.isEmpty()) {
         ::close(fd);
         setErrorString(refusal);
@@ -160,7 +160,7 @@ bool TExclusiveFile::OpenExclusive()
         const QString why = errorString();
         ReleaseLease(fd);
         ::close(fd);
-        setErrorString(QStringLiteral("Cannot open %1: %2.").arg(path_, why));
+        setErrorString(tr("Cannot open %1: %2.").arg(path_, why));
         return false;
     }
     return true;
@@ -188,7 +188,7 @@ bool TExclusiveFile::TakeLease(int fd)
             return true;
         } else if (errno == EAGAIN) {
             Unregister(fd);
-            setErrorString(QStringLiteral("%1 is open for writing in another program.").arg(path_));
+            setErrorString(tr("%1 is open for writing in another program.").arg(path_));
             return false;
         } else {
             // EACCES: another user's file without CAP_LEASE; EINVAL: no leases on that file

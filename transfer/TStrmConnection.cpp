@@ -38,8 +38,7 @@ TStrmConnection::TStrmConnection(TStrmSocket* socket, quint64 id, const TStrmLim
     connect(socket_, &TStrmSocket::ReadyRead, this, &TStrmConnection::Pump);
     silence_.setSingleShot(true);
     silence_.setInterval(int(qMin<qint64>(limits_.silenceMs, INT_MAX)));
-    connect(&silence_, &QTimer::timeout, this,
-            [this] { Fail(QStringLiteral("10060:Connection timed out")); });
+    connect(&silence_, &QTimer::timeout, this, [this] { Fail(tr("10060:Connection timed out")); });
     // Trickling bytes do not stretch this: a peer that holds a slot must say what it sends.
     headerTime_.setSingleShot(true);
     headerTime_.setInterval(int(qMin<qint64>(limits_.headerTimeMs, INT_MAX)));
@@ -99,7 +98,7 @@ void TStrmConnection::GiveFolder(const QString& folder)
 void TStrmConnection::Cancel()
 {
     if (state_ != TState::Ended)
-        Fail(QStringLiteral("Socket capture aborted"));
+        Fail(tr("Socket capture aborted"));
 }
 
 void TStrmConnection::Pump()
@@ -331,10 +330,10 @@ void TStrmConnection::ReadBody()
         QString error;
         QString why;
         if (admission_.grow && !admission_.grow(received_))
-            error = QStringLiteral("not enough free space");
+            error = tr("not enough free space");
         else if (spool_ >= 0 ? !socket_->PipeTo(spool_, at, n, &why)
                              : body_->write(block_.constData(), n) != n)
-            error = QStringLiteral("The received data cannot be stored: %1")
+            error = tr("The received data cannot be stored: %1")
                         .arg(spool_ >= 0 ? why : body_->errorString());
         ourNs_ += disk.nsecsElapsed(); // the peer waited for us meanwhile
         HeardPeer();
@@ -351,7 +350,7 @@ void TStrmConnection::ReadBody()
             body_->seek(received_);
         BodyDone();
     } else if (peerGone_)
-        Fail(QStringLiteral("%1 of %2 bytes arrived").arg(received_).arg(total_));
+        Fail(tr("%1 of %2 bytes arrived").arg(received_).arg(total_));
 }
 
 void TStrmConnection::BodyDone()
@@ -445,7 +444,7 @@ void TStrmConnection::CheckRate()
     while (marks_.size() > 1 && marks_[1].first <= now - limits_.rateWindowMs)
         marks_.pop_front();
     if (received_ - marks_.front().second < limits_.minRateBytes)
-        Fail(QStringLiteral("The body came slower than %1 bytes in %2 s.")
+        Fail(tr("The body came slower than %1 bytes in %2 s.")
                  .arg(limits_.minRateBytes)
                  .arg(limits_.rateWindowMs / 1000));
 }

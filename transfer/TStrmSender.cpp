@@ -28,8 +28,8 @@ constexpr qint64 TurnBytes = 1024 * 1024;
 // How long a peer known to take a secure channel has to complete the handshake.
 constexpr int HandshakeLimitMs = 5000;
 
-const QString NotAcknowledged =
-    QStringLiteral("The receiver closed the connection without acknowledging the message.");
+const char* const NotAcknowledged = QT_TRANSLATE_NOOP(
+    "TStrmSender", "The receiver closed the connection without acknowledging the message.");
 
 } // namespace
 
@@ -40,16 +40,16 @@ TStrmSender::TStrmSender(QObject* parent)
     connect(&limit_, &QTimer::timeout, this, [this] {
         switch (state_) {
         case TState::Resolving:
-            Finish(QStringLiteral("Host Lookup Timed Out"));
+            Finish(tr("Host Lookup Timed Out"));
             return;
         case TState::Connecting:
-            ConnectFailed(QStringLiteral("Connection Timed out"));
+            ConnectFailed(tr("Connection Timed out"));
             return;
         case TState::Securing:
-            SecureFailed(QStringLiteral("no answer in %1 s").arg(HandshakeLimitMs / 1000));
+            SecureFailed(tr("no answer in %1 s").arg(HandshakeLimitMs / 1000));
             return;
         default:
-            Finish(QStringLiteral("10060:Connection timed out"));
+            Finish(tr("10060:Connection timed out"));
         }
     });
 }
@@ -90,11 +90,11 @@ void TStrmSender::Cancel()
     case TState::Resolving:
     case TState::Connecting:
     case TState::Securing:
-        ConnectFailed(QStringLiteral("Connection Canceled"));
+        ConnectFailed(tr("Connection Canceled"));
         return;
     case TState::Sending:
     case TState::Awaiting:
-        Finish(QStringLiteral("Socket send aborted"));
+        Finish(tr("Socket send aborted"));
         return;
     default:
         return;
@@ -108,11 +108,11 @@ void TStrmSender::Start()
     // What the wire format cannot carry is refused before anything goes out.
     total_ = body_->size();
     if (total_ > TStrmFraming::MaxBody) {
-        Finish(QStringLiteral("Files of 2 GB or more cannot be sent."));
+        Finish(tr("Files of 2 GB or more cannot be sent."));
         return;
     }
     if (FromName.size() > TStrmFraming::MaxName) {
-        Finish(QStringLiteral("The name is longer than 9999 bytes and cannot be sent."));
+        Finish(tr("The name is longer than 9999 bytes and cannot be sent."));
         return;
     }
     limit_.start(int(qMin<qint64>(ConnectLimitMs, INT_MAX)));
@@ -138,7 +138,7 @@ void TStrmSender::Resolved(const QList<QHostAddress>& addresses)
         }
     }
     if (askedHost_ || !OnInvalidHost) {
-        Finish(QStringLiteral("Null Remote Address"));
+        Finish(tr("Null Remote Address"));
         return;
     }
     // The user gets one chance to name another host.
@@ -148,7 +148,7 @@ void TStrmSender::Resolved(const QList<QHostAddress>& addresses)
         return;
     const std::optional<QString>& host = *asked;
     if (!host) {
-        Finish(QStringLiteral("Null Remote Address"));
+        Finish(tr("Null Remote Address"));
         return;
     }
     Host = *host;
@@ -177,8 +177,7 @@ void TStrmSender::Connect(const QHostAddress& address)
     address_ = address;
     if (EncryptedOnly && !secure_.secure) {
         qCInfo(lcCrypto).noquote() << "nothing sent to" << Host << ": it takes no secure channel";
-        Finish(QStringLiteral("%1 can't receive encrypted files, and only encrypted ones are sent")
-                   .arg(Host));
+        Finish(tr("%1 can't receive encrypted files, and only encrypted ones are sent").arg(Host));
         return;
     }
     socket_ = TStrmSocket::ConnectTo(address, quint16(Port), this);
@@ -186,7 +185,7 @@ void TStrmSender::Connect(const QHostAddress& address)
     connect(socket_, &TStrmSocket::ConnectFailed, this, [this](const QString& error) {
         qCDebug(lcTransfer) << "connecting to" << Host << ":" << error;
         if (state_ == TState::Connecting)
-            ConnectFailed(QStringLiteral("Connection Failed"));
+            ConnectFailed(tr("Connection Failed"));
     });
     connect(socket_, &TStrmSocket::ReadyWrite, this, &TStrmSender::Fill);
     connect(socket_, &TStrmSocket::ReadyRead, this, &TStrmSender::ReadReply);
@@ -224,7 +223,7 @@ void TStrmSender::SocketSecured()
         if (!anyway)
             return;
         if (!*anyway) {
-            Finish(QStringLiteral("The receiver's key has changed; nothing was sent."));
+            Finish(tr("The receiver's key has changed; nothing was sent."));
             return;
         }
     }
@@ -242,7 +241,7 @@ void TStrmSender::SecureFailed(const QString& reason)
     if (!plain)
         return;
     if (!*plain) {
-        Finish(QStringLiteral("The secure connection failed (%1)").arg(reason));
+        Finish(tr("The secure connection failed (%1)").arg(reason));
         return;
     }
     qCInfo(lcCrypto).noquote() << "sending to" << Host << "unencrypted, as the user chose";
@@ -286,9 +285,8 @@ void TStrmSender::ReadAhead()
             const qint64 got = body->seek(offset) ? body->read(block.data(), n) : -1;
             QString error;
             if (got != n)
-                error = QStringLiteral("The stream cannot be read: %1")
-                            .arg(got < 0 ? body->errorString()
-                                         : QStringLiteral("it ended before its size"));
+                error = tr("The stream cannot be read: %1")
+                            .arg(got < 0 ? body->errorString() : tr("it ended before its size"));
             return [this, block = std::move(block), error] {
                 --reading_;
                 if (state_ != TState::Sending)
@@ -375,7 +373,7 @@ void TStrmSender::Fill()
         const QByteArray& from = header ? header_ : blocks_.front();
         const qint64 n = socket_->Send(from.constData() + taken_, from.size() - taken_);
         if (n < 0) {
-            Finish(socket_->PeerReset() ? QStringLiteral("10054:Connection reset by peer")
+            Finish(socket_->PeerReset() ? tr("10054:Connection reset by peer")
                                         : socket_->ErrorString());
             return;
         }
@@ -419,14 +417,14 @@ void TStrmSender::ReadReply()
     if (got.isEmpty()) {
         // A receiver that closed without answering has not taken the message.
         if (socket_->AtEnd())
-            Finish(NotAcknowledged);
+            Finish(tr(NotAcknowledged));
         return;
     }
     HeardPeer();
     reply_ += got;
     if (reply_.size() < TStrmFraming::Acknowledgement().size())
         return;
-    Finish(reply_ == TStrmFraming::Acknowledgement() ? QString() : NotAcknowledged);
+    Finish(reply_ == TStrmFraming::Acknowledgement() ? QString() : tr(NotAcknowledged));
 }
 
 void TStrmSender::ConnectFailed(const QString& reason)

@@ -15,6 +15,7 @@
 #include "widgets/TRoundedPanel.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -25,38 +26,51 @@
 #include <QSaveFile>
 #include <QTimer>
 
-const QString TfrmTransfer::WarningText =
-    QStringLiteral("File or Document may still be in use.\r\n\r\n{ or Host is not connected at "
-                   "this time }");
-const QString TfrmTransfer::SuccessText = QStringLiteral("File Transfer Successful and Complete.");
-const QString TfrmTransfer::InterruptedText =
-    QStringLiteral("Transmission Interrupted or Disconnected");
+QString TfrmTransfer::WarningText()
+{
+    return tr("File or Document may still be in use.\r\n\r\n{ or Host is not connected at "
+              "this time }");
+}
+
+QString TfrmTransfer::SuccessText()
+{
+    return tr("File Transfer Successful and Complete.");
+}
+
+QString TfrmTransfer::InterruptedText()
+{
+    return tr("Transmission Interrupted or Disconnected");
+}
 
 namespace {
-
-const QString NoSelection = QStringLiteral("Please make a selection first.");
-const QString Moved = QStringLiteral("File has been moved succesfully.");
 
 // Puts a copy of source at target, replacing a file there only once the copy is whole.
 void CopyOver(const QString& source, const QString& target)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        throw EError(QStringLiteral("Cannot open %1: %2").arg(source, in.errorString()));
+        throw EError(QCoreApplication::translate("TfrmTransfer", "Cannot open %1: %2")
+                         .arg(source, in.errorString()));
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly))
-        throw EError(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+        throw EError(QCoreApplication::translate("TfrmTransfer", "Cannot write %1: %2")
+                         .arg(target, out.errorString()));
     QByteArray block(1 << 20, Qt::Uninitialized);
     for (qint64 n; (n = in.read(block.data(), block.size())) > 0;)
         if (out.write(block.constData(), n) != n)
-            throw EError(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+            throw EError(QCoreApplication::translate("TfrmTransfer", "Cannot write %1: %2")
+                             .arg(target, out.errorString()));
     if (in.error() != QFileDevice::NoError)
-        throw EError(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()));
+        throw EError(QCoreApplication::translate("TfrmTransfer", "Cannot read %1: %2")
+                         .arg(source, in.errorString()));
     // A write cut short (a full disk) can pass unreported; only a whole copy replaces the target.
     if (!out.flush() || out.size() != in.size())
-        throw EError(QStringLiteral("Cannot write %1: it could not be written whole").arg(target));
+        throw EError(QCoreApplication::translate("TfrmTransfer",
+                                                 "Cannot write %1: it could not be written whole")
+                         .arg(target));
     if (!out.commit())
-        throw EError(QStringLiteral("Cannot write %1: %2").arg(target, out.errorString()));
+        throw EError(QCoreApplication::translate("TfrmTransfer", "Cannot write %1: %2")
+                         .arg(target, out.errorString()));
 }
 
 } // namespace
@@ -70,7 +84,7 @@ TfrmTransfer::TfrmTransfer(TPortalHost host, quint16 listenPort, QWidget* parent
       })
 {
     setObjectName(QStringLiteral("frmTransfer"));
-    setWindowTitle(QStringLiteral("File Transfer Portal"));
+    setWindowTitle(tr("File Transfer Portal"));
     setFixedSize(488, 311);
     setFont(TFonts::SansSerif(8));
     setAcceptDrops(true);
@@ -111,7 +125,7 @@ void TfrmTransfer::CreateControls()
     lstFilesReceived->setStyleSheet(QStringLiteral("QListWidget { background: white; }"));
     lstFilesReceived->setItemDelegate(new TElidedRowDelegate(lstFilesReceived));
     // No label above it; each row is read as the file's path it shows.
-    lstFilesReceived->setAccessibleName(QStringLiteral("Files Received"));
+    lstFilesReceived->setAccessibleName(tr("Files Received"));
 
     auto button = [this](const QString& name, const QString& text, const QRect& geometry) {
         auto* b = new TGradientButton(text, Panel1);
@@ -120,12 +134,12 @@ void TfrmTransfer::CreateControls()
         b->setAutoDefault(false);
         return b;
     };
-    btnClear = button(QStringLiteral("btnClear"), QStringLiteral("Clear List"), {24, 208, 75, 25});
-    btnMove = button(QStringLiteral("btnMove"), QStringLiteral("Move"), {112, 208, 75, 25});
-    btnDelete = button(QStringLiteral("btnDelete"), QStringLiteral("Delete"), {200, 208, 75, 25});
-    btnTxtMessage = button(QStringLiteral("btnTxtMessage"), QStringLiteral("Send Text Message"),
-                           {336, 208, 129, 25});
-    lblCom = new QLabel(QStringLiteral("Ready..."), Panel1);
+    btnClear = button(QStringLiteral("btnClear"), tr("Clear List"), {24, 208, 75, 25});
+    btnMove = button(QStringLiteral("btnMove"), tr("Move"), {112, 208, 75, 25});
+    btnDelete = button(QStringLiteral("btnDelete"), tr("Delete"), {200, 208, 75, 25});
+    btnTxtMessage =
+        button(QStringLiteral("btnTxtMessage"), tr("Send Text Message"), {336, 208, 129, 25});
+    lblCom = new QLabel(tr("Ready..."), Panel1);
     lblCom->setObjectName(QStringLiteral("lblCom"));
     lblCom->setGeometry(24, 240, 441, 16);
     lblCom->setAlignment(Qt::AlignCenter);
@@ -134,9 +148,9 @@ void TfrmTransfer::CreateControls()
     statusFont.setPixelSize(13);
     lblCom->setFont(statusFont);
     lblCom->setStyleSheet(QStringLiteral("color: white;"));
-    btnTransfer = button(QStringLiteral("btnTransfer"), QStringLiteral("Select Files To Transfer"),
-                         {24, 264, 161, 25});
-    btnClose = button(QStringLiteral("btnClose"), QStringLiteral("Close"), {392, 264, 75, 25});
+    btnTransfer =
+        button(QStringLiteral("btnTransfer"), tr("Select Files To Transfer"), {24, 264, 161, 25});
+    btnClose = button(QStringLiteral("btnClose"), tr("Close"), {392, 264, 75, 25});
     // Below the status line, between the two bottom buttons, only while bytes move.
     pbTransfer = new QProgressBar(Panel1);
     pbTransfer->setObjectName(QStringLiteral("pbTransfer"));
@@ -145,7 +159,7 @@ void TfrmTransfer::CreateControls()
     pbTransfer->setTextVisible(true);
     pbTransfer->setAlignment(Qt::AlignCenter);
     pbTransfer->hide();
-    pbTransfer->setAccessibleName(QStringLiteral("Transfer Progress"));
+    pbTransfer->setAccessibleName(tr("Transfer Progress"));
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -256,10 +270,10 @@ void TfrmTransfer::ListEdited()
 void TfrmTransfer::btnDeleteClick()
 {
     if (lstFilesReceived->count() == 0) {
-        Ui().Information(NoSelection);
+        Ui().Information(tr("Please make a selection first."));
         return;
     }
-    if (!Ui().Confirm(QStringLiteral("Delete Selected File(s)?")))
+    if (!Ui().Confirm(tr("Delete Selected File(s)?")))
         return;
     QList<QListWidgetItem*> gone;
     for (int i = 0; i < lstFilesReceived->count(); ++i) {
@@ -269,8 +283,7 @@ void TfrmTransfer::btnDeleteClick()
         QFile file(item->text());
         // A file the system will not delete keeps its entry, and the user learns why.
         if (QFileInfo(item->text()).exists() && !file.remove()) {
-            Ui().Error(
-                QStringLiteral("Cannot delete %1: %2").arg(item->text(), file.errorString()));
+            Ui().Error(tr("Cannot delete %1: %2").arg(item->text(), file.errorString()));
             continue;
         }
         gone << item;
@@ -283,13 +296,13 @@ void TfrmTransfer::btnDeleteClick()
 void TfrmTransfer::btnMoveClick()
 {
     if (lstFilesReceived->selectedItems().isEmpty()) {
-        Ui().Information(NoSelection);
+        Ui().Information(tr("Please make a selection first."));
         return;
     }
-    if (!Ui().Confirm(QStringLiteral("Move Selected File(s)?")))
+    if (!Ui().Confirm(tr("Move Selected File(s)?")))
         return;
     const std::optional<QString> folder =
-        Ui().PickFolder(QStringLiteral("Move File or Document to Selected Folder"));
+        Ui().PickFolder(tr("Move File or Document to Selected Folder"));
     if (!folder)
         return;
     for (int row = 0; row < lstFilesReceived->count(); ++row) {
@@ -309,16 +322,18 @@ void TfrmTransfer::MoveEntry(int row, const QString& folder)
     const QString source = item->text();
     const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
     if (!QFileInfo::exists(source))
-        throw EError(QStringLiteral("Cannot move %1: the file does not exist.").arg(source));
+        throw EError(
+            QCoreApplication::translate("TfrmTransfer", "Cannot move %1: the file does not exist.")
+                .arg(source));
     if (QFileInfo(target).absoluteFilePath() == QFileInfo(source).absoluteFilePath()) {
         item->setSelected(false);
-        Ui().Information(Moved); // already where it is asked to go
+        Ui().Information(tr("File has been moved succesfully.")); // already where it is asked to go
         return;
     }
     if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
-        if (!Ui().WarningConfirm(QStringLiteral("File already exists. Overwrite File?"))) {
+        if (!Ui().WarningConfirm(tr("File already exists. Overwrite File?"))) {
             item->setSelected(false);
-            Ui().Information(QStringLiteral("Selected file move cancelled."));
+            Ui().Information(tr("Selected file move cancelled."));
             return;
         }
         CopyOver(source, target);
@@ -332,7 +347,7 @@ void TfrmTransfer::MoveEntry(int row, const QString& folder)
     item->setText(target);
     ListEdited();
     item->setSelected(false);
-    Ui().Information(Moved);
+    Ui().Information(tr("File has been moved succesfully."));
 }
 
 void TfrmTransfer::lstFilesReceivedDblClick()
@@ -342,12 +357,12 @@ void TfrmTransfer::lstFilesReceivedDblClick()
         return; // nothing to open
     const QString path = current->text();
     if (!QFileInfo(path).isFile()) {
-        Ui().Information(QStringLiteral("File has been moved or deleted."));
+        Ui().Information(tr("File has been moved or deleted."));
         return;
     }
     qCDebug(lcTransfer).noquote() << "opening" << path;
     if (!OpenDocument || !OpenDocument(QUrl::fromLocalFile(path)))
-        Ui().Error(QStringLiteral("No program could be started to open %1.").arg(path));
+        Ui().Error(tr("No program could be started to open %1.").arg(path));
 }
 
 void TfrmTransfer::btnTxtMessageClick()

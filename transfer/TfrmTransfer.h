@@ -37,9 +37,9 @@ class TfrmTransfer : public QDialog
 {
     Q_OBJECT
 public:
-    static const QString WarningText; // a batch that stopped
-    static const QString SuccessText; // a batch or a message that went
-    static const QString InterruptedText;
+    static QString WarningText(); // a batch that stopped
+    static QString SuccessText(); // a batch or a message that went
+    static QString InterruptedText();
 
     // The list file is "FilesReceived.lst" beside the program unless another is named.
     TfrmTransfer(TPortalHost host, quint16 listenPort = 6501, QWidget* parent = nullptr,
@@ -185,8 +185,8 @@ private:
     QString batchHost_;
     bool batchRunning_ = false;
     std::shared_ptr<TExclusiveFile> sendingFile_;
-    bool statusNotice_ = false;                         // the status line tells of a refused name
-    QString incomingBase_ = QStringLiteral("Incoming"); // the status line while a body arrives
+    bool statusNotice_ = false;             // the status line tells of a refused name
+    QString incomingBase_ = tr("Incoming"); // the status line while a body arrives
     qint64 sendSize_ = 0;
     QElapsedTimer sendClock_;
     QElapsedTimer receiveClock_;

@@ -92,17 +92,14 @@ TStrmServer::TAdmission TfrmTransfer::Admit(const TStrmConnection& sender, qint6
         qCInfo(lcTransfer).noquote()
             << QStringLiteral("refused %1 bytes from %2: %3").arg(length).arg(from, why);
         QMetaObject::invokeMethod(
-            this,
-            [this, from, why] {
-                SetNotice(QStringLiteral("Refused a file from %1: %2").arg(from, why));
-            },
+            this, [this, from, why] { SetNotice(tr("Refused a file from %1: %2").arg(from, why)); },
             Qt::QueuedConnection);
         return TStrmServer::TAdmission{false, nullptr, nullptr};
     };
     if (!UsableFolder(folder))
-        return refuse(QStringLiteral("no receive folder"));
+        return refuse(tr("no receive folder"));
     if (encryptedOnly_ && sender.PeerKey().isEmpty())
-        return refuse(QStringLiteral("it was not encrypted, and only encrypted files are taken"));
+        return refuse(tr("it was not encrypted, and only encrypted files are taken"));
     QString why;
     std::shared_ptr<TDiskBudget::TClaim> claim = budget_.Open(folder, length, &why);
     if (!claim)
@@ -117,10 +114,9 @@ void TfrmTransfer::StrmRec1ClientContact(const QString& from, const QByteArray& 
     Timer2->start();
     // Where the field does not show the sender, the status line does.
     const bool fieldShowsSender = host_.offerHostName && host_.offerHostName(from);
-    incomingBase_ = fieldShowsSender ? QStringLiteral("Incoming")
-                                     : QStringLiteral("Incoming from %1").arg(from);
+    incomingBase_ = fieldShowsSender ? tr("Incoming") : tr("Incoming from %1").arg(from);
     if (!key.isEmpty())
-        incomingBase_ += QStringLiteral(" (encrypted)");
+        incomingBase_ += tr(" (encrypted)");
     SetStatus(incomingBase_ + QStringLiteral("..."));
     qCInfo(lcTransfer).noquote() << "contact:" << incomingBase_;
     ReceiveFolderChanged();
@@ -156,9 +152,7 @@ bool TfrmTransfer::StrmRec1MSG(const TStrmConnection& sender, const QByteArray& 
                                             .arg(from, TStrmServer::LogName(sFrom), reason);
         QMetaObject::invokeMethod(
             this,
-            [this, from, reason] {
-                SetNotice(QStringLiteral("Refused a file from %1: %2").arg(from, reason));
-            },
+            [this, from, reason] { SetNotice(tr("Refused a file from %1: %2").arg(from, reason)); },
             Qt::QueuedConnection);
         return false;
     }
@@ -170,7 +164,7 @@ bool TfrmTransfer::StrmRec1MSG(const TStrmConnection& sender, const QByteArray& 
         return false;
     };
     if (!UsableFolder(folder))
-        return lost(QStringLiteral("the receive folder \"%1\" does not exist").arg(folder));
+        return lost(tr("the receive folder \"%1\" does not exist").arg(folder));
     // Never over a file that is there: the first free "name (n).ext" is taken instead.
     const qint64 size = strm.size();
     const std::optional<QString> path = strm.MoveToFree(QDir(folder).filePath(*name));
@@ -207,10 +201,10 @@ void TfrmTransfer::Stored(const QString& path, qint64 size, const QString& from,
         item->setData(Qt::AccessibleTextRole, described);
     }
     if (security.alarm) {
-        SetNotice(key.isEmpty() ? QStringLiteral("Not encrypted: %1, from an address that used "
-                                                 "encryption before")
+        SetNotice(key.isEmpty() ? tr("Not encrypted: %1, from an address that used "
+                                     "encryption before")
                                       .arg(ArrivalName(path, from))
-                                : QStringLiteral("Key changed: %1").arg(ArrivalName(path, from)));
+                                : tr("Key changed: %1").arg(ArrivalName(path, from)));
         lblCom->setStyleSheet(QStringLiteral("color: #ff6060;")); // on the dark panel
     }
     const bool seen = PortalSeen ? PortalSeen() : isVisible() && !isMinimized() && isActiveWindow();
@@ -230,8 +224,8 @@ void TfrmTransfer::StrmRec1Failed(const QString& from, const QByteArray& sFrom,
 void TfrmTransfer::Lost(const QString& from, const QString& why)
 {
     const int count = ++lost_[from];
-    SetNotice(count == 1 ? QStringLiteral("A file from %1 was cut short: %2").arg(from, why)
-                         : QStringLiteral("%1 files from %2 were cut short").arg(count).arg(from));
+    SetNotice(count == 1 ? tr("A file from %1 was cut short: %2").arg(from, why)
+                         : tr("%n files from %1 were cut short", nullptr, count).arg(from));
 }
 
 void TfrmTransfer::SetNotice(const QString& text)
@@ -246,7 +240,7 @@ void TfrmTransfer::StrmRec1Disconnect()
     Timer2->stop();
     // A notice stays readable until the status line changes for another reason.
     if (!statusNotice_)
-        SetStatus(QStringLiteral("Ready..."));
+        SetStatus(tr("Ready..."));
     if (lstFilesReceived->isVisible() && lstFilesReceived->isEnabled())
         lstFilesReceived->setFocus();
 }

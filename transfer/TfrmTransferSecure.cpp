@@ -35,14 +35,13 @@ void TfrmTransfer::SetSecurity(std::shared_ptr<const TTlsContext> tls, IPeerKeys
     };
     StrmSend1->OnKeyChanged = [this](const QByteArray&) {
         keyAccepted_ = Ui().RiskConfirm(
-            QStringLiteral("%1's key has changed: reinstalled, or someone in between. Send anyway?")
+            tr("%1's key has changed: reinstalled, or someone in between. Send anyway?")
                 .arg(PeerName(*keys_, *StrmSend1)));
         return keyAccepted_;
     };
     StrmSend1->OnInsecure = [this](const QString& reason) {
-        return Ui().RiskConfirm(
-            QStringLiteral("Can't reach %1's Parlavue securely (%2). Send unencrypted?")
-                .arg(PeerName(*keys_, *StrmSend1), reason));
+        return Ui().RiskConfirm(tr("Can't reach %1's Parlavue securely (%2). Send unencrypted?")
+                                    .arg(PeerName(*keys_, *StrmSend1), reason));
     };
     connect(StrmSend1, &TStrmSender::Done, this, [this] {
         if (!StrmSend1->PeerKey().isEmpty())
@@ -58,8 +57,7 @@ void TfrmTransfer::KeySeen(const QHostAddress& address, const QByteArray& key, b
         return;
     qCInfo(lcCrypto).noquote() << address.toString() << "took a file with another key,"
                                << TIdentity::Base32(key).left(8);
-    SetNotice(QStringLiteral("Key changed: %1 answered with another key than before")
-                  .arg(address.toString()));
+    SetNotice(tr("Key changed: %1 answered with another key than before").arg(address.toString()));
     lblCom->setStyleSheet(QStringLiteral("color: #ff6060;")); // on the dark panel
 }
 
@@ -74,14 +72,14 @@ TfrmTransfer::TArrivalSecurity TfrmTransfer::ArrivalSecurity(const QHostAddress&
         if (suspicious)
             qCInfo(lcCrypto).noquote()
                 << "a plain file from" << address.toString() << ", which used encryption before";
-        return {QStringLiteral("not encrypted"), suspicious};
+        return {tr("not encrypted"), suspicious};
     }
     if (keys_->Seen(address, key, false) == IPeerKeys::TState::Changed) {
         qCInfo(lcCrypto).noquote() << "a file from" << address.toString()
                                    << "came with another key," << TIdentity::Base32(key).left(8);
-        return {QStringLiteral("encrypted, key changed"), true};
+        return {tr("encrypted, key changed"), true};
     }
-    return {QStringLiteral("encrypted"), false};
+    return {tr("encrypted"), false};
 }
 
 QString TfrmTransfer::ArrivalName(const QString& path, const QString& from) const
@@ -89,8 +87,7 @@ QString TfrmTransfer::ArrivalName(const QString& path, const QString& from) cons
     const QString name = keys_ ? keys_->Expected(QHostAddress(from)).name : QString();
     const QString sender =
         name.isEmpty() ? from : QStringLiteral("%1 (%2)").arg(TRemoteText::Clean(name), from);
-    return QStringLiteral("\"%1\" from %2")
-        .arg(TRemoteText::Clean(QFileInfo(path).fileName()), sender);
+    return tr("\"%1\" from %2").arg(TRemoteText::Clean(QFileInfo(path).fileName()), sender);
 }
 
 void TfrmTransfer::SetEncryptedOnly(bool on)

@@ -41,7 +41,7 @@ void TfrmTransfer::btnTransferClick()
 {
     const QString host = host_.HostName();
     if (host.isEmpty() || host == host_.prompt) {
-        Ui().Information(QStringLiteral("Please enter Host Name or IP Address First."));
+        Ui().Information(tr("Please enter Host Name or IP Address First."));
         if (host_.focusHostName)
             host_.focusHostName();
         return;
@@ -59,8 +59,8 @@ void TfrmTransfer::SelectAndSendFiles(std::optional<QStringList> chosen)
     }
     if (!chosen) {
         TOpenFileRequest request;
-        request.title = QStringLiteral("Select Files to Transfer");
-        request.filter = QStringLiteral("All Files (*.*)|*.*");
+        request.title = tr("Select Files to Transfer");
+        request.filter = tr("All Files (*.*)|*.*");
         request.multiSelect = true;
         chosen = Ui().OpenFiles(request);
         // The dialog was a loop of its own: a send may have begun meanwhile.
@@ -78,7 +78,7 @@ void TfrmTransfer::SendNext()
     if (batch_.isEmpty()) {
         batchRunning_ = false;
         if (!ending_)
-            Ui().Information(SuccessText);
+            Ui().Information(SuccessText());
         return;
     }
     const QString path = batch_.takeFirst();
@@ -107,8 +107,7 @@ void TfrmTransfer::StrmSend1Done()
     EndSend();
     const std::shared_ptr<TExclusiveFile> file = std::move(sendingFile_);
     if (file->Broken()) {
-        BatchFailed(
-            QStringLiteral("%1 was opened for writing while it was sent.").arg(file->fileName()));
+        BatchFailed(tr("%1 was opened for writing while it was sent.").arg(file->fileName()));
         return;
     }
     qCInfo(lcTransfer).noquote()
@@ -134,9 +133,9 @@ void TfrmTransfer::BatchFailed(const QString& reason)
     if (ending_)
         return;
     // The line keeps the reason once the box is gone ("Not Connected" says it already).
-    if (lblCom->text() != QLatin1String("Not Connected"))
-        SetNotice(QStringLiteral("Not sent: %1").arg(reason.simplified()));
-    Ui().Warning(WarningText);
+    if (lblCom->text() != tr("Not Connected"))
+        SetNotice(tr("Not sent: %1").arg(reason.simplified()));
+    Ui().Warning(WarningText());
 }
 
 void TfrmTransfer::BeginSend(qint64 size)
@@ -188,35 +187,34 @@ void TfrmTransfer::AbortTransfers()
 
 void TfrmTransfer::StrmSend1Connect()
 {
-    SetStatus(QStringLiteral("Sending..."));
+    SetStatus(tr("Sending..."));
 }
 
 void TfrmTransfer::StrmSend1PacketSent()
 {
-    SetStatus(QStringLiteral("Sending... %1 KB").arg(StrmSend1->SentCount() / 1024));
+    SetStatus(tr("Sending... %1 KB").arg(StrmSend1->SentCount() / 1024));
 }
 
 void TfrmTransfer::StrmSend1MessageSent()
 {
-    SetStatus(QStringLiteral("Completed..."));
+    SetStatus(tr("Completed..."));
 }
 
 void TfrmTransfer::StrmSend1Disconnect()
 {
-    SetStatus(QStringLiteral("Ready..."));
+    SetStatus(tr("Ready..."));
     if (lstFilesReceived->isVisible() && lstFilesReceived->isEnabled())
         lstFilesReceived->setFocus();
 }
 
 void TfrmTransfer::StrmSend1ConnectionFailed()
 {
-    SetStatus(QStringLiteral("Not Connected"));
+    SetStatus(tr("Not Connected"));
 }
 
 std::optional<QString> TfrmTransfer::StrmSend1InvalidHost()
 {
-    return Ui().InputBox(QStringLiteral("Invalid Host!"), QStringLiteral("Specify a new host:"),
-                         {});
+    return Ui().InputBox(tr("Invalid Host!"), tr("Specify a new host:"), {});
 }
 
 void TfrmTransfer::dragEnterEvent(QDragEnterEvent* event)
@@ -241,7 +239,7 @@ void TfrmTransfer::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     const QString host = host_.HostName();
     if (host.isEmpty() || host == host_.prompt) {
-        Ui().Information(QStringLiteral("Please enter Host Name or IP Address First."));
+        Ui().Information(tr("Please enter Host Name or IP Address First."));
         return;
     }
     // Like the button: the batch runs once the drop has been handled.

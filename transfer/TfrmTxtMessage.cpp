@@ -33,7 +33,7 @@ TfrmTxtMessage::TfrmTxtMessage(TfrmTransfer& portal, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), portal_(portal)
 {
     setObjectName(QStringLiteral("frmTxtMessage"));
-    setWindowTitle(QStringLiteral("Send Text Message"));
+    setWindowTitle(tr("Send Text Message"));
     setFixedSize(800, 600);
     setModal(true);
     setFont(TFonts::SansSerif(8));
@@ -60,7 +60,7 @@ void TfrmTxtMessage::CreateControls()
     font.setPixelSize(16);
     Editor->setFont(font);
     Editor->document()->setDefaultFont(font);
-    Editor->setAccessibleName(QStringLiteral("Text Message"));
+    Editor->setAccessibleName(tr("Text Message"));
 
     auto button = [this](const QString& name, const QString& text, const QRect& geometry,
                          void (TfrmTxtMessage::*handler)()) {
@@ -72,13 +72,13 @@ void TfrmTxtMessage::CreateControls()
                 [this, handler] { Guarded([&] { (this->*handler)(); }); });
         return b;
     };
-    btnPaste = button(QStringLiteral("btnPaste"), QStringLiteral("Paste From Clipboard"),
-                      {12, 556, 141, 25}, &TfrmTxtMessage::btnPasteClick);
-    btnClear = button(QStringLiteral("btnClear"), QStringLiteral("Clear"), {172, 556, 75, 25},
+    btnPaste = button(QStringLiteral("btnPaste"), tr("Paste From Clipboard"), {12, 556, 141, 25},
+                      &TfrmTxtMessage::btnPasteClick);
+    btnClear = button(QStringLiteral("btnClear"), tr("Clear"), {172, 556, 75, 25},
                       &TfrmTxtMessage::btnClearClick);
-    btnSend = button(QStringLiteral("btnSend"), QStringLiteral("Send"), {364, 556, 75, 25},
+    btnSend = button(QStringLiteral("btnSend"), tr("Send"), {364, 556, 75, 25},
                      &TfrmTxtMessage::btnSendClick);
-    btnClose = button(QStringLiteral("btnClose"), QStringLiteral("Close"), {712, 556, 75, 25},
+    btnClose = button(QStringLiteral("btnClose"), tr("Close"), {712, 556, 75, 25},
                       &TfrmTxtMessage::btnCloseClick);
 
     // The keys every rich-text editor has, so a message can be formatted without pasting.
@@ -184,7 +184,7 @@ void TfrmTxtMessage::SendTextMessage()
 {
     const TPortalHost& host = portal_.Host();
     if (host.HostName() == host.prompt) {
-        Ui().Information(QStringLiteral("Please enter a valid IP Address or Host Name."));
+        Ui().Information(tr("Please enter a valid IP Address or Host Name."));
         return;
     }
     if (portal_.Sending())
@@ -199,8 +199,7 @@ void TfrmTxtMessage::SendTextMessage()
         file->setFileName(QDir(folder).filePath(name));
         if (file->open(QIODevice::ReadWrite | QIODevice::Truncate))
             break;
-        lastError =
-            QStringLiteral("Cannot create %1: %2").arg(file->fileName(), file->errorString());
+        lastError = tr("Cannot create %1: %2").arg(file->fileName(), file->errorString());
     }
     if (!file->isOpen()) {
         Ui().Error(lastError);
@@ -209,7 +208,7 @@ void TfrmTxtMessage::SendTextMessage()
     const QByteArray rtf = TRtfWriter::Write(*Editor->document());
     if (file->write(rtf) != rtf.size() || !file->flush()) {
         const QString failure =
-            QStringLiteral("Cannot write %1: %2").arg(file->fileName(), file->errorString());
+            tr("Cannot write %1: %2").arg(file->fileName(), file->errorString());
         file->close();
         file->remove();
         Ui().Error(failure);
@@ -246,5 +245,5 @@ void TfrmTxtMessage::MessageEnded(const QString& failure)
         Ui().Error(failure);
         return;
     }
-    Ui().Information(TfrmTransfer::SuccessText);
+    Ui().Information(TfrmTransfer::SuccessText());
 }

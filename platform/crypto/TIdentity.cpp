@@ -2,6 +2,7 @@
 
 #include "platform/logging/Logging.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -208,8 +209,9 @@ TIdentity TIdentity::Load(const QString& path)
     const QByteArray name = QFile::encodeName(path);
     auto without = [&](const QString& why) {
         qCWarning(lcCrypto).noquote() << "no key:" << why;
-        identity.notice_ =
-            QStringLiteral("Calls, files and messages are not encrypted: %1").arg(why);
+        identity.notice_ = QCoreApplication::translate(
+                               "TIdentity", "Calls, files and messages are not encrypted: %1")
+                               .arg(why);
         return std::move(identity);
     };
     auto created = [&](const QString& notice) {

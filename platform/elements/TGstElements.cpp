@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include <QCoreApplication>
+
 namespace {
 
 constexpr const char* Core = "libgstreamer1.0-0";
@@ -98,7 +100,8 @@ QString MissingGstElementsMessage(const QList<TGstElement>& missing)
         if (!packages.contains(QLatin1String(e.package)))
             packages << QLatin1String(e.package);
     }
-    return QStringLiteral("These GStreamer elements are missing:\n%1\n\nInstall them with:\n"
-                          "    sudo apt-get install %2")
+    return QCoreApplication::translate(
+               "TGstElements", "These GStreamer elements are missing:\n%1\n\nInstall them with:\n"
+                               "    sudo apt-get install %2")
         .arg(lines.join(QLatin1Char('\n')), packages.join(QLatin1Char(' ')));
 }

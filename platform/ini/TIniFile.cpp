@@ -4,6 +4,7 @@
 #include "platform/ini/TIniText.h"
 #include "platform/logging/Logging.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -79,7 +80,8 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) co
 void TIniFile::FailWrite(const QString& why) const
 {
     qCWarning(lcIni) << "write failed:" << fileName_ << why;
-    throw EIniFileException(QStringLiteral("Unable to write to %1").arg(fileName_));
+    throw EIniFileException(
+        QCoreApplication::translate("TIniFile", "Unable to write to %1").arg(fileName_));
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)

@@ -2,6 +2,7 @@
 
 #include "platform/errors/EError.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 
@@ -29,10 +30,12 @@ std::optional<QStringList> TLineFile::Load(const QString& path)
     if (!file.exists())
         return std::nullopt;
     if (!file.open(QIODevice::ReadOnly))
-        throw EError(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
+        throw EError(QCoreApplication::translate("TLineFile", "Cannot open %1: %2")
+                         .arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw EError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+        throw EError(QCoreApplication::translate("TLineFile", "Cannot read %1: %2")
+                         .arg(path, file.errorString()));
     return Parse(bytes);
 }
 
@@ -43,13 +46,17 @@ void TLineFile::Save(const QString& path, const QStringList& lines)
         bytes += line.toUtf8() + "\r\n";
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw EError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        throw EError(QCoreApplication::translate("TLineFile", "Cannot write %1: %2")
+                         .arg(path, file.errorString()));
     // A write cut short (a full disk, a file size limit) can pass without an error, so the
     // bytes that reached the file are counted before it may replace the old one; an
     // uncommitted file is thrown away.
     file.write(bytes);
     if (!file.flush() || file.size() != bytes.size())
-        throw EError(QStringLiteral("Cannot write %1: it could not be written whole").arg(path));
+        throw EError(QCoreApplication::translate("TLineFile",
+                                                 "Cannot write %1: it could not be written whole")
+                         .arg(path));
     if (!file.commit())
-        throw EError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        throw EError(QCoreApplication::translate("TLineFile", "Cannot write %1: %2")
+                         .arg(path, file.errorString()));
 }

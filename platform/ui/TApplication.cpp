@@ -5,6 +5,8 @@
 #include "platform/ui/TAccessibility.h"
 #include "platform/ui/TUiServices.h"
 
+#include <QCoreApplication>
+
 namespace {
 QString& TitleText()
 {
@@ -38,7 +40,7 @@ void TApplication::ShowException(const std::exception_ptr& error)
     } catch (const std::exception& e) {
         text = QString::fromUtf8(e.what());
     } catch (...) {
-        text = QStringLiteral("Unknown error.");
+        text = QCoreApplication::translate("TApplication", "Unknown error.");
     }
     qCWarning(lcApp) << "handler failed:" << text;
     Ui().Error(text);

@@ -74,7 +74,7 @@ QWidget* TPropertyFrame::MakePage(const PropertyPagePtr& page)
     auto* form = new QFormLayout(widget);
     const std::vector<TPropertyControl> controls = page->Controls();
     if (controls.empty())
-        form->addRow(new QLabel(QStringLiteral("This device offers no settings here."), widget));
+        form->addRow(new QLabel(tr("This device offers no settings here."), widget));
     for (const TPropertyControl& control : controls)
         Add(page, control, widget, form);
     Refresh(page);
@@ -246,7 +246,7 @@ void TPropertyFrame::Refresh(const PropertyPagePtr& page)
                 readOnly = c.readOnly;
             }
         b.editor->setEnabled(!inactive && !readOnly);
-        b.editor->setToolTip(inactive ? QStringLiteral("Not in use while another setting rules it")
+        b.editor->setToolTip(inactive ? tr("Not in use while another setting rules it")
                                       : QString());
         if (b.control.kind != TKind::Button) {
             const QVariant value = page->Value(b.key);

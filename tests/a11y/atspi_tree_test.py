@@ -125,7 +125,7 @@ class Lab:
                     "FilePath=%s\n" % (OWN_MESSAGE, received))
         with open(os.path.join(folder, "ConfigGraph.ini"), "w") as f:
             f.write("[Graph]\nConfig=" + TEST_CAMERA_CONFIG + "\n")
-        env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+        env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LANGUAGE="en",
                    QT_LOGGING_RULES="parlavue.*=true\nparlavue.latency=false", HOME=self.tmp, XDG_CONFIG_HOME=config,
                    PULSE_SERVER="unix:" + os.path.join(self.tmp, "no-pulse"))
         env.pop("QT_MESSAGE_PATTERN", None)
@@ -270,6 +270,39 @@ class Program:
         raise Failure("the button %r offers no Press action (%r)"
                       % (name, [action.getName(i) for i in range(action.nActions)]))
 
+    def find_toggle(self, win, name):
+        def search():
+            for acc, _ in walk(win):
+                if acc.name == name and acc.getRole() in (pyatspi.ROLE_TOGGLE_BUTTON,
+                                                          pyatspi.ROLE_CHECK_BOX,
+                                                          pyatspi.ROLE_PUSH_BUTTON):
+                    return acc
+            return None
+        return wait_until("the toggle %r in %r" % (name, win.name), search)
+
+    def pressed(self, acc, name):
+        """True for "pressed", False for "not pressed"; fails when it is no toggle at all.
+
+        Qt 6.4's bridge has no toggle-button role: a checkable button is a check box, its
+        pressed state the checked one."""
+        states = acc.getState()
+        if not (states.contains(pyatspi.STATE_CHECKABLE) or
+                acc.getRole() in (pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_CHECK_BOX)):
+            raise Failure("%r is read as a plain %s, not as a toggle" % (name, acc.getRoleName()))
+        return states.contains(pyatspi.STATE_CHECKED) or states.contains(pyatspi.STATE_PRESSED)
+
+    def shows(self, win, name):
+        return any(acc.name == name for acc, _ in walk(win))
+
+    def act(self, acc, name):
+        action = acc.queryAction()
+        for i in range(action.nActions):
+            if action.getName(i) in ("Press", "press", "click", "Toggle", "toggle"):
+                action.doAction(i)
+                return
+        raise Failure("%r offers no Press action (%r)"
+                      % (name, [action.getName(i) for i in range(action.nActions)]))
+
     def type_into(self, win, name, text):
         for role in (pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY):
             for acc, _ in walk(win):
@@ -309,30 +342,61 @@ def run_checks(lab):
     FRAME, DIALOG = pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG
 
     main = program.check(MAIN_TITLE, FRAME)
-    # The level bars report their positions as values.
+    # The level bars report per cent, whatever range they keep inside (the volume's is 65535).
     for name in ("Microphone Level", "Volume Level"):
         bar = program.find(main, pyatspi.ROLE_SLIDER, name)
         value = bar.queryValue()
-        if not value.maximumValue > 0:
-            raise Failure("the slider %r reports no range" % name)
+        if (value.minimumValue, value.maximumValue) != (0, 100) or \
+                not 0 <= value.currentValue <= 100:
+            raise Failure("the slider %r reports %r in %r..%r, not 0..100" % (
+                name, value.currentValue, value.minimumValue, value.maximumValue))
+    # A level set in per cent moves the bar as far: the figure under it says so.
+    volume = program.find(main, pyatspi.ROLE_SLIDER, "Volume Level").queryValue()
+    for percent in (100, 25):
+        volume.currentValue = percent
+        wait_until("the volume figure to say %d %%" % percent,
+                   lambda: program.shows(main, "Volume Level %d %%" % percent))
+        if round(volume.currentValue) != percent:
+            raise Failure("the volume set to %d %% reads %r" % (percent, volume.currentValue))
 
-    # The call keys are read with the buttons they press.
-    for name, key in (("Make / Answer Call", "Return"), ("End / Decline Call", "E"),
-                      ("Telephone Book...", "B"), ("Transfer File(s)...", "T")):
+    # The toggles say "pressed" or "not pressed", and a press changes what they say (outside a
+    # call "Mute Microphone" has nothing to mute and stays not pressed).
+    for name, flips in (("Mute Microphone", False), ("Camera Preview", True),
+                        ("Show Preview Picture", True), ("Show Sidebar", True)):
+        toggle = program.find_toggle(main, name)
+        before = program.pressed(toggle, name)
+        for _ in range(2):
+            program.act(toggle, name)
+            if flips:
+                expected = not before
+                wait_until("%r to say %s" % (name, "pressed" if expected else "not pressed"),
+                           lambda: program.pressed(toggle, name) == expected)
+                before = expected
+                if name == "Show Sidebar":
+                    # It did what it says: the sidebar's buttons come and go with it.
+                    wait_until("the sidebar to be %s" % ("shown" if expected else "hidden"),
+                               lambda: program.shows(main, "Call Settings") == expected)
+            elif program.pressed(toggle, name) != before:
+                raise Failure("%r changed its pressed state outside a call" % name)
+
+    # The call keys are read from the buttons' key bindings, and only there: not again in a
+    # description, and the names are words without the hints' punctuation.
+    for name, key in (("Make or Answer Call", "Return"), ("End or Decline Call", "E"),
+                      ("Telephone Book", "B"), ("Transfer Files", "T")):
         button = program.find(main, pyatspi.ROLE_PUSH_BUTTON, name)
         action = button.queryAction()
         bindings = [action.getKeyBinding(i) for i in range(action.nActions)]
         if not any(b.endswith(key) and "Ctrl" in b for b in bindings) or \
-                "Ctrl+" + key not in (button.description or ""):
-            raise Failure("the button %r tells no key: bindings %r, description %r"
+                "Ctrl" in (button.description or ""):
+            raise Failure("the button %r tells its key wrongly: bindings %r, description %r"
                           % (name, bindings, button.description))
 
-    program.press(main, "Call Settings...")
+    program.press(main, "Call Settings")
     program.check("Settings", DIALOG)
     program.press(program.window("Settings"), "Close")
     program.window_gone("Settings")
 
-    program.press(main, "Telephone Book...")
+    program.press(main, "Telephone Book")
     book = program.check("IP Address Book", DIALOG)
     program.type_into(book, "Contact Name", "Front Desk")
     program.type_into(book, "Host Name / IP Address", "127.0.0.1")
@@ -349,7 +413,7 @@ def run_checks(lab):
     program.window_gone("IP Address Book")
 
     program.type_into(main, "Enter Host Name To Call", "127.0.0.1")
-    program.press(main, "Transfer File(s)...")
+    program.press(main, "Transfer Files")
     portal = program.check("File Transfer Portal", DIALOG)
     program.press(portal, "Send Text Message")
     program.check("Send Text Message", DIALOG)
@@ -358,7 +422,7 @@ def run_checks(lab):
     program.press(portal, "Close")
     program.window_gone("File Transfer Portal")
 
-    program.press(main, "Video Settings...")
+    program.press(main, "Video Settings")
     options = program.check("ParlavueVP Video Device Settings", DIALOG)
     dialogs = program.find(options, pyatspi.ROLE_LIST, "Dialogs")
     rows = [c for c in children(dialogs) if c is not None and c.getRole() == pyatspi.ROLE_LIST_ITEM]
@@ -375,7 +439,7 @@ def run_checks(lab):
     # Calling one's own address: the own busy message comes back into the calling-status
     # line, which is announced while the focus stays on "Cancel Call".
     program.names.clear()
-    program.press(main, "Make / Answer Call")
+    program.press(main, "Make or Answer Call")
     calling = program.check("Calling Status", DIALOG)
     program.heard(OWN_MESSAGE)
     program.press(calling, "Cancel Call")

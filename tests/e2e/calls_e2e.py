@@ -523,7 +523,7 @@ class Phone:
                 f.write("[frmMain]\nLeft=%d\nTop=%d\n" % (self.left, self.top))
         env = dict(os.environ)
         env.pop("QT_MESSAGE_PATTERN", None)
-        env.update(DISPLAY=self.lab.display, QT_QPA_PLATFORM="xcb",
+        env.update(DISPLAY=self.lab.display, QT_QPA_PLATFORM="xcb", LANGUAGE="en",
                    QT_LOGGING_RULES="parlavue.*=true", HOME=root, XDG_CONFIG_HOME=config,
                    XDG_RUNTIME_DIR=self.runtime,
                    XDG_CACHE_HOME=os.path.join(self.lab.tmp, "cache"),

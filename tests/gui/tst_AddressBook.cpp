@@ -135,7 +135,7 @@ private slots:
         form->edtName->clear();
         form->edtIP->setText("10.0.0.1");
         QTest::mouseClick(form->btnAdd, Qt::LeftButton); // no name
-        QCOMPARE(ui().Texts("information"), QStringList(2, TfrmIP::EmptyFieldsText));
+        QCOMPARE(ui().Texts("information"), QStringList(2, TfrmIP::EmptyFieldsText()));
         QVERIFY(form->Lines().isEmpty());
         QCOMPARE(form->edtIP->text(), QString("10.0.0.1"));
         QTRY_COMPARE(QApplication::focusWidget(), form->edtName);
@@ -183,7 +183,7 @@ private slots:
         form->SetHostName = nullptr;
         form->ListBox1->setCurrentRow(0);
         QTest::mouseClick(form->btnInsert, Qt::LeftButton);
-        QCOMPARE(ui().Texts("warning"), QStringList{TfrmIP::WrongFormatText});
+        QCOMPARE(ui().Texts("warning"), QStringList{TfrmIP::WrongFormatText()});
         QVERIFY(form->isVisible());
     }
 
@@ -223,7 +223,7 @@ private slots:
         QCOMPARE(form->Lines(), QStringList({"A <1>", "B <2>", "C <3>"}));
         QTRY_COMPARE(QApplication::focusWidget(), form->edtName);
         QTest::mouseClick(form->btnDelete, Qt::LeftButton);
-        QCOMPARE(ui().Texts("confirm"), QStringList(2, TfrmIP::DeleteQuestion));
+        QCOMPARE(ui().Texts("confirm"), QStringList(2, TfrmIP::DeleteQuestion()));
         QCOMPARE(form->Lines(), QStringList({"A <1>", "C <3>"}));
         QTest::mouseClick(form->btnDeleteAll, Qt::LeftButton);
         QCOMPARE(ui().Texts("confirm").size(), 2);
@@ -254,7 +254,7 @@ private slots:
         form->AddContact("Kept", "k");
         QVERIFY(QDir().mkpath(TfrmIP::Location())); // a folder in the file's place
         Open();
-        QCOMPARE(ui().Texts("error"), QStringList{TfrmIP::NotFoundText});
+        QCOMPARE(ui().Texts("error"), QStringList{TfrmIP::NotFoundText()});
         QCOMPARE(form->Lines(), QStringList{"Kept <k>"});
         QTest::mouseClick(form->btnClose, Qt::LeftButton);
         QCOMPARE(ui().Texts("error").last(), "Cannot create file " + TfrmIP::Location());

@@ -363,7 +363,7 @@ private slots:
         QCOMPARE(script->ui.shown.size(), 2);
         QCOMPARE(script->ui.shown[0].text, QString("/music/ring.wav"));
         QCOMPARE(script->ui.shown[1].text, QString("/music/new.mp3"));
-        QCOMPARE(script->ui.shown[0].detail, TfrmSettings::RingToneFilter);
+        QCOMPARE(script->ui.shown[0].detail, TfrmSettings::RingToneFilter());
         QCOMPARE(live.RingTone, QString("/music/ring.wav")); // only Save takes it
     }
 

@@ -179,7 +179,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !ui().Texts("information").isEmpty(); }, 60000));
         QCOMPARE(ui().openTitles, QStringList{"Select Files to Transfer"});
         QCOMPARE(ui().shown.first().detail, QStringLiteral("All Files (*.*)|*.*"));
-        QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText});
+        QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText()});
         QVERIFY(pair->WaitForEntries(2));
         WaitReceiverIdle();
         QCOMPARE(pair->b->Entries(), (QStringList{pair->InB("one.bin"), pair->InB("two.txt")}));
@@ -212,7 +212,7 @@ private slots:
         QVERIFY(writer.open(QIODevice::WriteOnly | QIODevice::Append));
         pair->a->SelectAndSendFiles(QStringList{one, two, three});
         QVERIFY(pair->WaitForSendEnd());
-        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText});
+        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText()});
         QVERIFY(ui().Texts("information").isEmpty());
         QVERIFY(pair->WaitForEntries(1));
         WaitReceiverIdle();
@@ -276,7 +276,7 @@ private slots:
         pair->a->SelectAndSendFiles(QStringList{big});
         QVERIFY(pair->WaitForSendEnd());
         QVERIFY(started);
-        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText});
+        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText()});
         // The writer went on long before the kernel's own 45 s.
         QVERIFY(writer.state() == QProcess::NotRunning || writer.waitForFinished(5000));
         QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
@@ -303,7 +303,7 @@ private slots:
         pair->a->StrmSend1->Port = 1; // nothing listens there
         pair->a->SelectAndSendFiles(QStringList{one});
         QVERIFY(pair->WaitForSendEnd());
-        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText});
+        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText()});
         QCOMPARE(pair->a->lblCom->text(), QStringLiteral("Not Connected"));
     }
 
@@ -340,7 +340,7 @@ private slots:
         const QString hidden = pair->MakeFile(QString::fromUtf8("same\xe2\x80\x8b.txt"), "zw");
         pair->a->SelectAndSendFiles(QStringList{hidden});
         QVERIFY(pair->WaitForSendEnd());
-        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText});
+        QCOMPARE(ui().Texts("warning"), QStringList{TfrmTransfer::WarningText()});
         QVERIFY2(pair->a->lblCom->text().startsWith("Not sent: The receiver closed the connection"),
                  qPrintable(pair->a->lblCom->text()));
         QCOMPARE(FilesBeneath(pair->folderB).filter("same").size(), 0);
@@ -777,7 +777,7 @@ private slots:
         QVERIFY(pair->WaitForEntries(1));
         QCOMPARE(ReadAll(pair->InB("dropped.txt")), QByteArray("by mouse"));
         QVERIFY(QTest::qWaitFor([&] { return !ui().Texts("information").isEmpty(); }, 5000));
-        QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText});
+        QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText()});
     }
 
     void invalidHostAsksForAnother()
@@ -788,7 +788,7 @@ private slots:
         pair->a->SelectAndSendFiles(QStringList{one});
         QVERIFY(pair->WaitForSendEnd());
         QCOMPARE(ui().Texts("input"), QStringList{"Invalid Host!|Specify a new host:"});
-        QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText});
+        QCOMPARE(ui().Texts("information"), QStringList{TfrmTransfer::SuccessText()});
         QVERIFY(pair->WaitForEntries(1));
     }
 };

@@ -102,7 +102,7 @@ private slots:
         QVERIFY(!phone->Window().OfferHostName("192.0.2.5"));
         QCOMPARE(Field(), QString("friend.example"));
         // The prompt, nothing, or what the network wrote before may be replaced.
-        phone->Window().SetHostName(TfrmMain::HostNamePrompt);
+        phone->Window().SetHostName(TfrmMain::HostNamePrompt());
         QVERIFY(phone->Window().OfferHostName("192.0.2.5"));
         QVERIFY(phone->Window().OfferHostName("192.0.2.6"));
         QCOMPARE(Field(), QString("192.0.2.6"));

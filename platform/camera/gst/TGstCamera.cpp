@@ -11,6 +11,7 @@
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMetaObject>
 
@@ -125,10 +126,11 @@ bool TGstCamera::Start(QString* error)
         return false;
     };
     if (!device_ && test_ == TGstTestCamera::None && !screen_)
-        return fail(QStringLiteral("The camera is gone."));
+        return fail(QCoreApplication::translate("TGstCamera", "The camera is gone."));
     const TCameraMode* mode = mode_ >= 0 ? &modes_[size_t(mode_)] : nullptr;
     if (screen_ && !screen_->Ready())
-        return fail(QStringLiteral("No screen was chosen to be shared."));
+        return fail(
+            QCoreApplication::translate("TGstCamera", "No screen was chosen to be shared."));
     auto pipeline =
         screen_ ? std::make_unique<TGstCameraPipeline>(*screen_, mode,
                                                        GstCameraFrame::GrabLayout(grabFormat_))
@@ -136,10 +138,13 @@ bool TGstCamera::Start(QString* error)
                                                        GstCameraFrame::GrabLayout(grabFormat_),
                                                        balance_.get());
     if (!pipeline->Missing().isEmpty())
-        return fail(QStringLiteral("The GStreamer element %1 is missing; install it and try again.")
-                        .arg(DescribeGstElement(pipeline->Missing())));
+        return fail(
+            QCoreApplication::translate(
+                "TGstCamera", "The GStreamer element %1 is missing; install it and try again.")
+                .arg(DescribeGstElement(pipeline->Missing())));
     if (!pipeline->Built())
-        return fail(QStringLiteral("The camera cannot be opened in the chosen mode."));
+        return fail(QCoreApplication::translate("TGstCamera",
+                                                "The camera cannot be opened in the chosen mode."));
     failed_ = false;
     {
         std::lock_guard lock(lock_);
@@ -164,10 +169,13 @@ bool TGstCamera::Start(QString* error)
     }
     if (!playing || !startError.isEmpty()) {
         Stop();
-        return fail(startError.isEmpty()
-                        ? QStringLiteral("The camera sent no picture within %1 seconds.")
-                              .arg(StartTimeoutMs / 1000)
-                        : QStringLiteral("The camera could not be started: %1").arg(startError));
+        return fail(
+            startError.isEmpty()
+                ? QCoreApplication::translate("TGstCamera",
+                                              "The camera sent no picture within %1 seconds.")
+                      .arg(StartTimeoutMs / 1000)
+                : QCoreApplication::translate("TGstCamera", "The camera could not be started: %1")
+                      .arg(startError));
     }
     WatchRemoval();
     return true;
@@ -261,7 +269,8 @@ GstBusSyncReply TGstCamera::OnMonitorMessage(GstBus*, GstMessage* message, gpoin
     gst_message_parse_device_removed(message, &removed);
     const TGstObjectPtr<GstDevice> owned(removed);
     if (SameDevice(self->device_.get(), removed))
-        self->Report(TCameraFailure::Lost, QStringLiteral("The camera was disconnected."));
+        self->Report(TCameraFailure::Lost,
+                     QCoreApplication::translate("TGstCamera", "The camera was disconnected."));
     return GST_BUS_DROP;
 }
 

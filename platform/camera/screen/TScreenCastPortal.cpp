@@ -2,6 +2,7 @@
 
 #include "platform/logging/Logging.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -33,22 +34,27 @@ QString Service()
 
 QString NoPortalText()
 {
-    return QStringLiteral("This desktop offers no screen sharing (no screen-cast portal).");
+    return QCoreApplication::translate(
+        "TScreenCastPortal", "This desktop offers no screen sharing (no screen-cast portal).");
 }
 
 QString NoAnswerText()
 {
-    return QStringLiteral("The desktop's screen-cast portal did not answer.");
+    return QCoreApplication::translate("TScreenCastPortal",
+                                       "The desktop's screen-cast portal did not answer.");
 }
 
 QString RefusedText()
 {
-    return QStringLiteral("The desktop refused to share the screen.");
+    return QCoreApplication::translate("TScreenCastPortal",
+                                       "The desktop refused to share the screen.");
 }
 
 QString NonsenseText()
 {
-    return QStringLiteral("The desktop's screen-cast portal gave an answer that makes no sense.");
+    return QCoreApplication::translate(
+        "TScreenCastPortal",
+        "The desktop's screen-cast portal gave an answer that makes no sense.");
 }
 
 // A failed call as the user reads it. The service's own message is not shown: it is text from
@@ -75,7 +81,8 @@ QString BusErrorText(const QDBusMessage& reply)
         name.startsWith(QLatin1String("org.freedesktop.portal.Error.")))
         return RefusedText();
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_.]{1,100}$"));
-    return QStringLiteral("The desktop's screen-cast portal failed (%1).")
+    return QCoreApplication::translate("TScreenCastPortal",
+                                       "The desktop's screen-cast portal failed (%1).")
         .arg(plain.match(name).hasMatch() ? name : QStringLiteral("unknown error"));
 }
 
@@ -165,7 +172,8 @@ void TScreenCastPortal::Open()
     if (!bus_.isConnected())
         return Fail(NoPortalText());
     if (!(bus_.connectionCapabilities() & QDBusConnection::UnixFileDescriptorPassing))
-        return Fail(QStringLiteral("The session bus cannot hand over the screen's stream."));
+        return Fail(QCoreApplication::translate(
+            "TScreenCastPortal", "The session bus cannot hand over the screen's stream."));
     // What the desktop can share; asking first also tells a missing portal from a failing one.
     Call(TStep::Kinds, PropertiesInterface, QStringLiteral("Get"),
          {ScreenCastInterface, QStringLiteral("AvailableSourceTypes")},
@@ -338,7 +346,8 @@ void TScreenCastPortal::TakeAnswer()
     case 0:
         break;
     case 1:
-        return Fail(QStringLiteral("The screen was not shared: the choice was cancelled."));
+        return Fail(QCoreApplication::translate(
+            "TScreenCastPortal", "The screen was not shared: the choice was cancelled."));
     default:
         return Fail(RefusedText());
     }
@@ -353,7 +362,8 @@ void TScreenCastPortal::AnswerLate()
         return;
     // A method's reply that never came is late only when the bus missed its own time.
     if (replied_ && step_ == TStep::Picked)
-        return Fail(QStringLiteral("No screen was chosen within %1 seconds.")
+        return Fail(QCoreApplication::translate("TScreenCastPortal",
+                                                "No screen was chosen within %1 seconds.")
                         .arg((std::max(timeouts_.pickMs, 0) + 999) / 1000));
     Fail(NoAnswerText());
 }

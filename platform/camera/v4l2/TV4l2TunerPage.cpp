@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <QCoreApplication>
+
 namespace {
 QString NameOf(const v4l2_standard& standard)
 {
@@ -53,7 +55,7 @@ std::vector<TPropertyControl> TV4l2TunerPage::Controls()
     if (!standards.empty()) {
         TPropertyControl norm;
         norm.key = NormKey;
-        norm.name = QStringLiteral("Video standard");
+        norm.name = QCoreApplication::translate("TV4l2TunerPage", "Video standard");
         norm.kind = TPropertyControl::TKind::Menu;
         for (std::size_t i = 0; i < standards.size(); ++i)
             norm.menu.emplace_back(qint64(i), NameOf(standards[i]));
@@ -64,7 +66,7 @@ std::vector<TPropertyControl> TV4l2TunerPage::Controls()
     if (device_->GetTuner(tuner) == 0 && tuner.rangehigh > tuner.rangelow) {
         TPropertyControl frequency;
         frequency.key = FrequencyKey;
-        frequency.name = QStringLiteral("Frequency (MHz)");
+        frequency.name = QCoreApplication::translate("TV4l2TunerPage", "Frequency (MHz)");
         frequency.kind = TPropertyControl::TKind::Double;
         frequency.step = UnitMHz(tuner);
         frequency.minimum = tuner.rangelow * frequency.step;
@@ -132,4 +134,9 @@ bool TV4l2TunerPage::SetValue(const QString& key, const QVariant& value)
         return device_->SetFrequency(frequency) == 0;
     }
     return false;
+}
+
+QString TV4l2TunerPage::Title()
+{
+    return QCoreApplication::translate("TV4l2TunerPage", "TV Tuner");
 }

@@ -19,7 +19,7 @@ public:
     // Whether the device has a tuner at all.
     static bool HasTuner(IV4l2Device& device);
 
-    QString Title() override { return QStringLiteral("TV Tuner"); }
+    QString Title() override;
     std::vector<TPropertyControl> Controls() override;
     QVariant Value(const QString& key) override;
     bool SetValue(const QString& key, const QVariant& value) override;
