@@ -27,6 +27,7 @@ constexpr std::array Elements{
     TGstElement{"tee", Core, Voice},
     TGstElement{"fakesink", Core, UseRingTone | UseTests},
     TGstElement{"appsink", Base, Camera | Voice},
+    TGstElement{"appsrc", Base, Voice},
     TGstElement{"videoconvert", Base, Camera | UseTestDVCamera | UseTests},
     TGstElement{"videoscale", Base, UseDVCamera},
     TGstElement{"jpegdec", Good, Camera | UseTests},
