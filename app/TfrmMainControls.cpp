@@ -366,7 +366,10 @@ void TfrmMain::ConnectHandlers()
     follow(
         btnPreview, [this] { return cap->Previewing(); }, &TfrmMain::btnPreviewClick);
     for (auto signal : {&TVideoCapture::OnStartPreview, &TVideoCapture::OnStopPreview})
-        connect(cap, signal, btnPreview, [this] { btnPreview->setChecked(cap->Previewing()); });
+        // The camera says it stopped as it goes, while the window is being torn down: the
+        // handler must not reach into the window.
+        connect(cap, signal, btnPreview,
+                [button = btnPreview, camera = cap] { button->setChecked(camera->Previewing()); });
     connect(video_, &TVideoLink::shown, Image1,
             [this](const QImage& picture, const QImage& display) {
                 Image1->SetPicture(picture, display);
