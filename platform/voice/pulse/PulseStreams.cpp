@@ -16,8 +16,8 @@ uint32_t voiceBytes(int ms)
 pa_stream* newVoiceStream(PulseConnection& connection, const char* name,
                           pa_stream_notify_cb_t onState, void* self)
 {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, kRateHz, 1};
-    pa_stream* stream = pa_stream_new(connection.Context(), name, &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16LE, kRateHz, 1};
+    pa_stream* stream = pa_stream_new(connection.Context(), name, &format, nullptr);
     if (stream)
         pa_stream_set_state_callback(stream, onState, self);
     return stream;
