@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Parlavue needs.
-# Does nothing when everything is present; uses sudo when not run as root.
+# Installs every Debian package that building and running Parlavue needs, and with --tests
+# what its tests and benchmarks need as well. Does nothing when everything is present; uses
+# sudo when not run as root.
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,8 @@ packages=(
   # camera, voice and ring tone; output volume
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good gstreamer1.0-tools libpulse-dev libjpeg62-turbo-dev
+  # the voice on PipeWire's own streams where the session runs PipeWire
+  libpipewire-0.3-dev
   # echo cancellation and noise suppression of the voice (WebRTC's audio processing)
   libwebrtc-audio-processing-dev
   # this copy's own key and the encrypted channel between copies; an encrypted call's voice
@@ -47,6 +50,13 @@ packages=(
   # fonts the windows are drawn with (and the window-look tests compare)
   fonts-dejavu-core fonts-liberation
 )
+
+# A private PipeWire with WirePlumber and its PulseAudio server for the voice tests and the
+# latency benchmark. Only for the tests: on a desktop that runs PulseAudio, PipeWire's
+# PulseAudio server would contend for its socket from the next login on.
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(pipewire wireplumber pipewire-pulse)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -14,7 +14,7 @@ timed() {
   echo "test.sh: ${label} took $((SECONDS - t0)) s (${SECONDS} s so far)"
 }
 
-timed "installing" scripts/install-deps.sh
+timed "installing" scripts/install-deps.sh --tests
 
 timed "building for use" bash -c '
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,8 +1,11 @@
-// The voice link on a private sound server's devices: switching the speaker during a call,
-// losing the microphone during a call, a chosen device that is not there, and the lists.
+// The voice link on a private sound server's devices, on PulseAudio and on PipeWire (with
+// WirePlumber and its PulseAudio server, where the link uses PipeWire's own streams): the voice
+// both ways, switching the speaker during a call, losing the microphone during a call, a
+// chosen device that is not there, and the lists.
 #include "platform/voice/gst/TGstSoundDevices.h"
 #include "platform/voice/gst/TGstVoiceLink.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/TPipeWireServer.h"
 #include "tests/support/TPlayedSound.h"
 #include "tests/support/TSoundServer.h"
 #include "tests/support/ToneAmplitude.h"
@@ -101,6 +104,19 @@ bool hearsTone(const TPlayedSound& sound, double freq)
     return ToneAmplitude(pcm, freq, kRate) > kHeard;
 }
 
+// How many of the count 10 ms blocks recorded from `from` on carry the tone.
+int blocksWith(const TPlayedSound& sound, double freq, size_t from, int count)
+{
+    int with = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::vector<qint16> block = sound.slice(from + size_t(i) * kBlock, kBlock);
+        const QByteArray pcm(reinterpret_cast<const char*>(block.data()),
+                             qsizetype(block.size() * sizeof(qint16)));
+        with += ToneAmplitude(pcm, freq, kRate) > kHeard ? 1 : 0;
+    }
+    return with;
+}
+
 std::unique_ptr<TGstVoiceLink> toneLink(int freq, bool realSpeaker)
 {
     TGstVoiceLink::Options o;
@@ -117,23 +133,103 @@ TVoiceEndpoint loopback(int local, int remote)
     return {QStringLiteral("127.0.0.1"), remote, local};
 }
 
-class VoiceDevices : public ::testing::Test
+// Plays a tone into a sink while it lives, as a voice into a microphone.
+class TonePlayer
+{
+public:
+    TonePlayer(const QString& sink, int freq)
+    {
+        const QString description =
+            QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1 volume=0.3 ! "
+                           "pulsesink device=%2 buffer-time=20000 latency-time=5000")
+                .arg(freq)
+                .arg(sink);
+        pipeline_ = gst_parse_launch(description.toUtf8().constData(), nullptr);
+        ok_ = pipeline_ &&
+              gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    }
+    ~TonePlayer()
+    {
+        if (!pipeline_)
+            return;
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_object_unref(pipeline_);
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    GstElement* pipeline_ = nullptr;
+    bool ok_ = false;
+};
+
+enum class Server
+{
+    PulseAudio,
+    PipeWire
+};
+
+class VoiceDevices : public ::testing::TestWithParam<Server>
 {
 protected:
     void SetUp() override
     {
         if (QStandardPaths::findExecutable("pactl").isEmpty())
             GTEST_SKIP() << "pactl (pulseaudio-utils) is not installed";
-        server = std::make_unique<TSoundServer>(kDevices);
-        ASSERT_TRUE(server->Ready()) << "private sound server did not start";
+        if (GetParam() == Server::PipeWire) {
+            // The default sink the other server's tests make for themselves.
+            pipeWire = std::make_unique<TPipeWireServer>(
+                "load-module module-null-sink sink_name=capTest\nset-default-sink capTest\n" +
+                kDevices);
+            ASSERT_TRUE(pipeWire->Ready()) << pipeWire->Error().toStdString();
+        } else {
+            server = std::make_unique<TSoundServer>(kDevices);
+            ASSERT_TRUE(server->Ready()) << "private sound server did not start";
+        }
         gst_init(nullptr, nullptr);
     }
 
     std::unique_ptr<TSoundServer> server;
+    std::unique_ptr<TPipeWireServer> pipeWire;
 };
 
+INSTANTIATE_TEST_SUITE_P(On, VoiceDevices, ::testing::Values(Server::PulseAudio, Server::PipeWire),
+                         [](const auto& info) {
+                             return info.param == Server::PipeWire ? "PipeWire" : "PulseAudio";
+                         });
+
+// Microphones and speakers of both ends on the server's devices: a remap source, a sink's
+// monitor, a chosen and the default speaker. Each end hears the other's tone.
+TEST_P(VoiceDevices, TheVoiceGoesBothWaysOnTheDevices)
+{
+    auto atA = std::make_shared<TPlayedSound>();
+    auto atB = std::make_shared<TPlayedSound>();
+    MonitorRecorder speakerA(QStringLiteral("spkOne"), atA);
+    MonitorRecorder speakerB(QStringLiteral("capTest"), atB);
+    TonePlayer mouthA(QStringLiteral("micSink"), 1000);
+    TonePlayer mouthB(QStringLiteral("spkTwo"), 1500);
+    ASSERT_TRUE(speakerA.Ok() && speakerB.Ok() && mouthA.Ok() && mouthB.Ok());
+    TGstVoiceLink a{TGstVoiceLink::Options{}};
+    TGstVoiceLink b{TGstVoiceLink::Options{}};
+    a.SetDevices(QStringLiteral("micOne"), QStringLiteral("spkOne"));
+    b.SetDevices(QStringLiteral("spkTwo.monitor"), QString());
+    ASSERT_TRUE(a.Start(loopback(18540, 18542), {false, false}));
+    ASSERT_TRUE(b.Start(loopback(18542, 18540), {false, false}));
+    EXPECT_TRUE(WaitUntil([&] { return hearsTone(*atB, 1000) && hearsTone(*atA, 1500); }, 5000))
+        << "B hears A: " << hearsTone(*atB, 1000) << ", A hears B: " << hearsTone(*atA, 1500);
+    // Over the next half second each hears the other in most blocks and itself in few (a
+    // microphone on the wrong source would be heard in every block).
+    const size_t fromA = atA->size(), fromB = atB->size();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return atA->size() >= fromA + 50 * kBlock && atB->size() >= fromB + 50 * kBlock; },
+        3000));
+    EXPECT_GE(blocksWith(*atA, 1500, fromA, 50), 40);
+    EXPECT_GE(blocksWith(*atB, 1000, fromB, 50), 40);
+    EXPECT_LE(blocksWith(*atA, 1000, fromA, 50), 10);
+    EXPECT_LE(blocksWith(*atB, 1500, fromB, 50), 10);
+}
+
 // The other side's voice moves to the new speaker within half a second; the call goes on.
-TEST_F(VoiceDevices, TheSpeakerSwitchesDuringACall)
+TEST_P(VoiceDevices, TheSpeakerSwitchesDuringACall)
 {
     auto atOne = std::make_shared<TPlayedSound>();
     auto atTwo = std::make_shared<TPlayedSound>();
@@ -172,7 +268,7 @@ TEST_F(VoiceDevices, TheSpeakerSwitchesDuringACall)
 }
 
 // The microphone's source goes away during a call: the call goes on (on the default source).
-TEST_F(VoiceDevices, LosingTheMicrophoneDoesNotEndTheCall)
+TEST_P(VoiceDevices, LosingTheMicrophoneDoesNotEndTheCall)
 {
     TGstVoiceLink::Options o;
     o.sinkDescription = QStringLiteral("fakesink sync=true");
@@ -207,7 +303,7 @@ TEST_F(VoiceDevices, LosingTheMicrophoneDoesNotEndTheCall)
 
 // A chosen speaker that is not there: the call is heard on the default all the same (the sound
 // server sends it there, or the link opens the default and says so).
-TEST_F(VoiceDevices, AChosenDeviceThatIsNotThereStillPlaysOnTheDefault)
+TEST_P(VoiceDevices, AChosenDeviceThatIsNotThereStillPlaysOnTheDefault)
 {
     auto atDefault = std::make_shared<TPlayedSound>();
     MonitorRecorder capTest(QStringLiteral("capTest"), atDefault);
@@ -230,7 +326,7 @@ TEST_F(VoiceDevices, AChosenDeviceThatIsNotThereStillPlaysOnTheDefault)
     }
 }
 
-TEST_F(VoiceDevices, TheListsNameTheServersDevicesAndFollowThePlugs)
+TEST_P(VoiceDevices, TheListsNameTheServersDevicesAndFollowThePlugs)
 {
     TGstSoundDevices devices;
     auto names = [](const QList<TSoundDevice>& list) {

@@ -74,6 +74,9 @@ TPipeWireServer::TPipeWireServer(const QByteArray& config)
     }
     oldServer_ = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", server);
+    // PipeWire's own streams find the same server.
+    oldRuntime_ = qgetenv("PIPEWIRE_RUNTIME_DIR");
+    qputenv("PIPEWIRE_RUNTIME_DIR", dir_.path().toUtf8());
     ready_ = true;
 }
 
@@ -96,8 +99,11 @@ QProcess* TPipeWireServer::Start(const QString& program, const QStringList& argu
 
 TPipeWireServer::~TPipeWireServer()
 {
-    if (ready_)
+    if (ready_) {
         oldServer_.isNull() ? qunsetenv("PULSE_SERVER") : qputenv("PULSE_SERVER", oldServer_);
+        oldRuntime_.isNull() ? qunsetenv("PIPEWIRE_RUNTIME_DIR")
+                             : qputenv("PIPEWIRE_RUNTIME_DIR", oldRuntime_);
+    }
     for (auto it = processes_.rbegin(); it != processes_.rend(); ++it) {
         (*it)->terminate();
         if (!(*it)->waitForFinished(3000))

@@ -33,4 +33,5 @@ private:
     bool ready_ = false;
     QString error_;
     QByteArray oldServer_;
+    QByteArray oldRuntime_;
 };

@@ -197,13 +197,21 @@ void TGstVoiceLink::Impl::adaptJitterBuffer()
     // are rebuilt from the next packet or concealed, which costs less than waiting for them.
     const int target = std::clamp(int(std::ceil(2 * figures.jitterMs + 2)), kMinJitterBufferMs,
                                   kMaxJitterBufferMs);
-    // Up at once, so that late packets stop being lost; down only once the jitter has stayed
-    // low for a while, so that a calm moment does not cost the next burst.
+    // Up once the jitter has lasted a second look, so that late packets stop being lost: one
+    // look's spike is a stall that is over, whose backlog the speaker's queue cuts anyway.
+    // Down only once the jitter has stayed low for a while, so that a calm moment does not
+    // cost the next burst.
     if (target > jitterBufferMs + 2) {
         lowerTargetFor = 0;
+        if (++raiseTargetFor < 2)
+            return;
+        raiseTargetFor = 0;
         qCInfo(lcVoice) << "jitter" << figures.jitterMs << "ms: buffer" << target << "ms";
         setJitterBuffer(target);
-    } else if (target < jitterBufferMs - 5 && ++lowerTargetFor >= 5) {
+        return;
+    }
+    raiseTargetFor = 0;
+    if (target < jitterBufferMs - 5 && ++lowerTargetFor >= 5) {
         lowerTargetFor = 0;
         qCInfo(lcVoice) << "jitter" << figures.jitterMs << "ms: buffer" << target << "ms";
         setJitterBuffer(target);
@@ -216,15 +224,14 @@ double TGstVoiceLink::Impl::estimatedDelayMs(double roundTripMs) const
 {
     // The peer's microphone side is taken to be like ours: a frame of its device, the codec's
     // look-ahead, and its processing when ours runs. Our speaker's stream plays each sample
-    // after the queue's margin, the stream's buffer and half a top-up on average; a sink of
+    // after the queue's margin and what the stream holds on average; a sink of
     // a description plays it the jitter buffer, its own buffer less a period, and the time it
     // allows for the work later than it came (the receiving pipeline's latency).
     const bool processed = processing.echoCancellation || processing.noiseSuppression;
     const double sending = kFrameMs + kCodecLookaheadMs + (processed ? kProcessingDelayMs : 0.0);
-    const double receiving =
-        receive && receive->playout
-            ? playoutMarginMs(jitterBufferMs) + kPlayoutBufferMs + kPlayoutRequestMs / 2.0
-            : jitterBufferMs + kSinkBufferMs - kSinkPeriodMs + kSinkDeadlineMs;
+    const double receiving = receive && receive->playout
+                                 ? playoutMarginMs(jitterBufferMs) + receive->playout->HeldMs()
+                                 : jitterBufferMs + kSinkBufferMs - kSinkPeriodMs + kSinkDeadlineMs;
     return roundTripMs / 2 + sending + receiving;
 }
 
@@ -276,6 +283,7 @@ bool TGstVoiceLink::Start(const TVoiceEndpoint& endpoint, const TVoiceProcessing
     d->nextSequence = quint16(QRandomGenerator::global()->generate());
     d->jitterBufferMs = kMinJitterBufferMs;
     d->lowerTargetFor = 0;
+    d->raiseTargetFor = 0;
     d->trimsLogged = 0;
     // Receiving first: the echo canceller of the microphone needs what the speaker plays.
     const bool receiving = d->startDirection(TVoiceDevice::Speaker, d->wantedSpeaker);

@@ -14,8 +14,7 @@
 #include "platform/voice/gst/TGstVoiceLink.h"
 #include "platform/voice/gst/VoiceTiming.h"
 #include "platform/voice/pulse/PlayoutQueue.h"
-#include "platform/voice/pulse/PulseCapture.h"
-#include "platform/voice/pulse/PulsePlayout.h"
+#include "platform/voice/streams/DeviceStreams.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
@@ -54,11 +53,11 @@ struct VoicePipeline
     // Receive on the sound server's own stream: the decoded voice waits in the queue, and the
     // stream (gone first) takes from it.
     std::unique_ptr<PlayoutQueue> playoutQueue;
-    std::unique_ptr<PulsePlayout> playout;
+    std::unique_ptr<PlayoutStream> playout;
     QString playoutDevice;
     QString captureDevice;
     // Transmit from the sound server's own record stream into the pipeline's appsrc.
-    std::unique_ptr<PulseCapture> capture;
+    std::unique_ptr<CaptureStream> capture;
     ElementPtr captureSource;
 };
 
@@ -118,6 +117,7 @@ struct TGstVoiceLink::Impl
     voicelink::RtpPeerFilter filter{voicelink::kPayloadType, voicelink::kRateHz};
     int jitterBufferMs = 0;
     int lowerTargetFor = 0; // seconds the jitter has asked for less
+    int raiseTargetFor = 0; // seconds the jitter has asked for more
     int trimsLogged = 0;
 
     // An encrypted call's voice, for the call: the pipelines come and go, the packet index

@@ -255,11 +255,11 @@ GstElement* TGstVoiceLink::Impl::buildSource(VoicePipeline& p, const QString& de
         return nullptr;
     GstCaps* caps = gst_caps_from_string(kPcmCaps);
     g_object_set(src, "caps", caps, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers",
-                 guint64(PulseCapture::kMaxBacklogFrames), nullptr);
+                 guint64(CaptureFrames::kMaxBacklogFrames), nullptr);
     gst_caps_unref(caps);
     gst_util_set_object_arg(G_OBJECT(src), "leaky-type", "downstream");
     p.captureSource.reset(GST_ELEMENT(gst_object_ref(src)));
-    p.capture = std::make_unique<PulseCapture>(
+    p.capture = makeCapture(
         size_t(kRateHz / 1000 * kFrameMs),
         [src](const int16_t* samples, size_t count, uint64_t at) {
             GstBuffer* buffer = gst_buffer_new_memdup(samples, count * sizeof(int16_t));
@@ -365,7 +365,7 @@ GstElement* TGstVoiceLink::Impl::buildSink(VoicePipeline& p, const QString& devi
     callbacks.new_sample = onDecoded;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, p.playoutQueue.get(), nullptr);
     EchoReference* reference = processing.echoCancellation ? &echoReference : nullptr;
-    p.playout = std::make_unique<PulsePlayout>(
+    p.playout = makePlayout(
         *p.playoutQueue,
         [reference](const int16_t* samples, size_t count) {
             if (reference)

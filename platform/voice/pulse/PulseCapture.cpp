@@ -7,11 +7,10 @@
 
 namespace voicelink {
 
-PulseCapture::PulseCapture(size_t frameSamples, Frame frame, PulseConnection::Failed failed)
-    : frame_(frameSamples), deliver_(std::move(frame)), connection_(std::move(failed))
-{
-    pending_.reserve(frame_ * (kMaxBacklogFrames + 2));
-}
+PulseCapture::PulseCapture(size_t frameSamples, CaptureFrames::Frame frame,
+                           PulseConnection::Failed failed)
+    : frames_(frameSamples, std::move(frame)), connection_(std::move(failed))
+{}
 
 PulseCapture::~PulseCapture()
 {
@@ -62,27 +61,13 @@ void PulseCapture::onRead(pa_stream* s, size_t, void* self)
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0)
             return;
         // A hole (no data for a while) is not voice: it moves the clock on.
-        if (data) {
-            const auto* samples = static_cast<const int16_t*>(data);
-            p->pending_.insert(p->pending_.end(), samples, samples + bytes / sizeof(int16_t));
-        } else
-            p->at_ += bytes / sizeof(int16_t);
+        if (data)
+            p->frames_.Add(static_cast<const int16_t*>(data), bytes / sizeof(int16_t));
+        else
+            p->frames_.Skip(bytes / sizeof(int16_t));
         pa_stream_drop(s);
     }
-    // Whole frames go on; a stall's surplus is cut to the newest.
-    const size_t whole = p->pending_.size() / p->frame_;
-    size_t from = 0;
-    if (whole > kMaxBacklogFrames) {
-        from = (whole - kMaxBacklogFrames) * p->frame_;
-        p->dropped_ += from;
-        p->at_ += from;
-    }
-    for (; from + p->frame_ <= p->pending_.size(); from += p->frame_) {
-        if (p->deliver_)
-            p->deliver_(p->pending_.data() + from, p->frame_, p->at_);
-        p->at_ += p->frame_;
-    }
-    p->pending_.erase(p->pending_.begin(), p->pending_.begin() + std::ptrdiff_t(from));
+    p->frames_.Deliver();
 }
 
 } // namespace voicelink

@@ -11,7 +11,7 @@
 
 namespace voicelink {
 
-PulsePlayout::PulsePlayout(PlayoutQueue& queue, Played played, PulseConnection::Failed failed)
+PulsePlayout::PulsePlayout(PlayoutQueue& queue, Played played, Failed failed)
     : queue_(queue), played_(std::move(played)), connection_(std::move(failed))
 {}
 
@@ -23,6 +23,8 @@ PulsePlayout::~PulsePlayout()
 
 bool PulsePlayout::Start(const QString& device, int bufferMs, int requestMs, QString& why)
 {
+    bufferMs_ = bufferMs;
+    requestMs_ = requestMs;
     if (!connection_.ConnectLocked(why))
         return false;
     pa_buffer_attr attr{};

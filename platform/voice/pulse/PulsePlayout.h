@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/voice/pulse/PulseConnection.h"
+#include "platform/voice/streams/DeviceStreams.h"
 
 #include <QString>
 
@@ -18,23 +19,18 @@ class PlayoutQueue;
 // server asks: the server's buffer holds just the few milliseconds asked for, never a backlog,
 // and whatever the network has not delivered in time is played as silence instead of
 // stopping the stream. Works on PulseAudio and on PipeWire's PulseAudio server alike.
-class PulsePlayout
+class PulsePlayout : public PlayoutStream
 {
 public:
-    // Called on the server's thread with what goes to the device, as it goes (the echo
-    // canceller's reference).
-    using Played = std::function<void(const int16_t* samples, size_t count)>;
-
-    PulsePlayout(PlayoutQueue& queue, Played played, PulseConnection::Failed failed);
-    ~PulsePlayout();
+    PulsePlayout(PlayoutQueue& queue, Played played, Failed failed);
+    ~PulsePlayout() override;
     PulsePlayout(const PulsePlayout&) = delete;
     PulsePlayout& operator=(const PulsePlayout&) = delete;
 
-    // Opens the device ("" the server's default) with a buffer of bufferMs, topped up in
-    // steps of requestMs, and waits until it plays or fails (at most a few seconds).
-    bool Start(const QString& device, int bufferMs, int requestMs, QString& why);
-    // What the server says the stream's samples wait before they are heard, -1 not known.
-    double LatencyMs() const;
+    bool Start(const QString& device, int bufferMs, int requestMs, QString& why) override;
+    // The buffer, and half a top-up on average.
+    double HeldMs() const override { return bufferMs_ + requestMs_ / 2.0; }
+    double LatencyMs() const override;
 
 private:
     static void onState(pa_stream* s, void* self);
@@ -45,6 +41,8 @@ private:
     PulseConnection connection_;
     pa_stream* stream_ = nullptr;
     std::atomic<bool> raised_{false};
+    int bufferMs_ = 0;
+    int requestMs_ = 0;
 };
 
 } // namespace voicelink
