@@ -84,14 +84,17 @@ bool PwVoiceStream::connectLocked(const QString& device, int quantum, QString& w
                                              playback_ ? "Playback" : "Capture", PW_KEY_MEDIA_ROLE,
                                              "Communication", PW_KEY_APP_NAME, "Parlavue", nullptr);
     pw_properties_setf(props, PW_KEY_NODE_LATENCY, "%d/%d", quantum, kRateHz);
-    if (!device.isEmpty()) {
-        QString target = device;
+    // The default, where a user set one for PulseAudio's clients, is that one.
+    const QString fallback = qEnvironmentVariable(playback_ ? "PULSE_SINK" : "PULSE_SOURCE");
+    if (!device.isEmpty() || !fallback.isEmpty()) {
+        QString target = device.isEmpty() ? fallback : device;
         if (!playback_ && target.endsWith(QLatin1String(".monitor"))) {
             target.chop(int(qstrlen(".monitor")));
             pw_properties_set(props, PW_KEY_STREAM_CAPTURE_SINK, "true");
         }
         pw_properties_set(props, PW_KEY_TARGET_OBJECT, target.toUtf8().constData());
-        pw_properties_set(props, PW_KEY_NODE_DONT_RECONNECT, "true");
+        if (!device.isEmpty())
+            pw_properties_set(props, PW_KEY_NODE_DONT_RECONNECT, "true");
     }
     stream_ = pw_stream_new(core_, "Voice", props);
     if (!stream_) {

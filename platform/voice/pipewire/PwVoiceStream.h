@@ -24,9 +24,10 @@ public:
     PwVoiceStream(const PwVoiceStream&) = delete;
     PwVoiceStream& operator=(const PwVoiceStream&) = delete;
 
-    // Connects to device ("" the default; a PulseAudio-style "X.monitor" records what sink X
-    // plays) asking for a cycle of quantum samples, and waits until it streams or fails (at
-    // most a few seconds). Failures after that reach the owner's handler once.
+    // Connects to device ("" the default, or PULSE_SINK / PULSE_SOURCE where set; a
+    // PulseAudio-style "X.monitor" records what sink X plays) asking for a cycle of quantum
+    // samples, and waits until it streams or fails (at most a few seconds). Failures after that
+    // reach the owner's handler once.
     bool Start(const QString& device, int quantum, QString& why);
     // What samples wait now between the stream and the device, -1 not known.
     double DelayMs() const;
