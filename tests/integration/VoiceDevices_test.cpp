@@ -43,22 +43,47 @@ QString pactl(const QStringList& args)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
+// A pipeline from a description, stopped and let go with its owner.
+class Launched
+{
+public:
+    explicit Launched(const QString& description)
+        : pipeline_(gst_parse_launch(description.toUtf8().constData(), nullptr))
+    {}
+    ~Launched()
+    {
+        if (!pipeline_)
+            return;
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_object_unref(pipeline_);
+    }
+    Launched(const Launched&) = delete;
+    Launched& operator=(const Launched&) = delete;
+    GstElement* get() const { return pipeline_; }
+    bool Play() const
+    {
+        return pipeline_ &&
+               gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    }
+
+private:
+    GstElement* pipeline_;
+};
+
 // Records a sink's monitor into `sound` while it lives.
 class MonitorRecorder
 {
 public:
     MonitorRecorder(const QString& sink, std::shared_ptr<TPlayedSound> sound)
+        : pipeline_(QStringLiteral("pulsesrc device=%1.monitor buffer-time=20000 "
+                                   "latency-time=5000 ! audioconvert ! audioresample ! "
+                                   "audio/x-raw,format=S16LE,rate=48000,channels=1 ! appsink "
+                                   "name=out sync=false")
+                        .arg(sink))
     {
-        const QString description =
-            QStringLiteral("pulsesrc device=%1.monitor buffer-time=20000 latency-time=5000 ! "
-                           "audioconvert ! audioresample ! "
-                           "audio/x-raw,format=S16LE,rate=48000,channels=1 ! appsink name=out "
-                           "sync=false")
-                .arg(sink);
-        pipeline_ = gst_parse_launch(description.toUtf8().constData(), nullptr);
-        if (!pipeline_)
+        if (!pipeline_.get())
             return;
-        GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline_), "out");
+        GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline_.get()), "out");
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = [](GstAppSink* s, gpointer data) {
             GstSample* sample = gst_app_sink_pull_sample(s);
@@ -75,20 +100,13 @@ public:
         sound_ = std::move(sound);
         gst_app_sink_set_callbacks(GST_APP_SINK(out), &callbacks, sound_.get(), nullptr);
         gst_object_unref(out);
-        ok_ = gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
-    }
-    ~MonitorRecorder()
-    {
-        if (!pipeline_)
-            return;
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        gst_object_unref(pipeline_);
+        ok_ = pipeline_.Play();
     }
     bool Ok() const { return ok_; }
 
 private:
-    GstElement* pipeline_ = nullptr;
-    std::shared_ptr<TPlayedSound> sound_;
+    std::shared_ptr<TPlayedSound> sound_; // outlives the pipeline that writes to it
+    Launched pipeline_;
     bool ok_ = false;
 };
 
@@ -138,28 +156,17 @@ class TonePlayer
 {
 public:
     TonePlayer(const QString& sink, int freq)
-    {
-        const QString description =
-            QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1 volume=0.3 ! "
-                           "pulsesink device=%2 buffer-time=20000 latency-time=5000")
-                .arg(freq)
-                .arg(sink);
-        pipeline_ = gst_parse_launch(description.toUtf8().constData(), nullptr);
-        ok_ = pipeline_ &&
-              gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
-    }
-    ~TonePlayer()
-    {
-        if (!pipeline_)
-            return;
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        gst_object_unref(pipeline_);
-    }
+        : pipeline_(QStringLiteral("audiotestsrc is-live=true wave=sine freq=%1 volume=0.3 ! "
+                                   "pulsesink device=%2 buffer-time=20000 latency-time=5000")
+                        .arg(freq)
+                        .arg(sink)),
+          ok_(pipeline_.Play())
+    {}
     bool Ok() const { return ok_; }
 
 private:
-    GstElement* pipeline_ = nullptr;
-    bool ok_ = false;
+    Launched pipeline_;
+    bool ok_;
 };
 
 enum class Server
