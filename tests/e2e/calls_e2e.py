@@ -398,6 +398,12 @@ class Lab:
                    PIPEWIRE_RUNTIME_DIR=runtime, XDG_CONFIG_HOME=os.path.join(runtime, "config"),
                    XDG_STATE_HOME=os.path.join(runtime, "state"))
         env.pop("PULSE_SERVER", None)
+        # Without a login session WirePlumber's Bluetooth part cannot watch the seats and takes
+        # WirePlumber down with it; there is no Bluetooth here anyway.
+        bluetooth = os.path.join(runtime, "config", "wireplumber", "bluetooth.lua.d")
+        os.makedirs(bluetooth)
+        with open(os.path.join(bluetooth, "51-no-bluetooth.lua"), "w") as f:
+            f.write("bluez_monitor.enabled = false\n")
         err = open(os.path.join(self.tmp, "pipewire.log"), "wb")
         bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile",
                                 "--print-address=1"], env=env, stdout=subprocess.PIPE, stderr=err)

@@ -2,7 +2,9 @@
 
 #include "tests/support/TSoundServer.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QThread>
@@ -25,6 +27,16 @@ TPipeWireServer::TPipeWireServer(const QByteArray& config)
     env_.insert("XDG_RUNTIME_DIR", dir_.path());
     env_.insert("PIPEWIRE_RUNTIME_DIR", dir_.path());
     env_.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
+    // Without a login session (a build machine) WirePlumber's Bluetooth part cannot watch the
+    // seats and takes WirePlumber down with it; there is no Bluetooth to watch here anyway.
+    QDir().mkpath(dir_.filePath("config/wireplumber/bluetooth.lua.d"));
+    QFile noBluetooth(dir_.filePath("config/wireplumber/bluetooth.lua.d/51-no-bluetooth.lua"));
+    if (!noBluetooth.open(QIODevice::WriteOnly) ||
+        noBluetooth.write("bluez_monitor.enabled = false\n") < 0) {
+        error_ = QStringLiteral("cannot write WirePlumber's configuration");
+        return;
+    }
+    noBluetooth.close();
     env_.insert("XDG_STATE_HOME", dir_.filePath("state"));
     env_.insert("HOME", dir_.path());
     env_.remove("PULSE_SERVER");
@@ -56,20 +68,30 @@ TPipeWireServer::TPipeWireServer(const QByteArray& config)
         return;
     }
     const QByteArray server = "unix:" + socket.toUtf8();
+    QProcessEnvironment pactlEnv = env_;
+    pactlEnv.insert("PULSE_SERVER", QString::fromUtf8(server));
+    // WirePlumber may still be starting: until it has made the session's metadata, the
+    // PulseAudio server cannot set a default ("Not supported"). Each line is tried again for a
+    // while.
+    QElapsedTimer trying;
+    trying.start();
     for (const QByteArray& line : config.split('\n')) {
         if (line.trimmed().isEmpty())
             continue;
-        QProcess pactl;
-        QProcessEnvironment pactlEnv = env_;
-        pactlEnv.insert("PULSE_SERVER", QString::fromUtf8(server));
-        pactl.setProcessEnvironment(pactlEnv);
-        pactl.start(QStringLiteral("pactl"),
-                    QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts));
-        if (!pactl.waitForFinished(10000) || pactl.exitCode() != 0) {
-            error_ =
-                QStringLiteral("pactl %1: %2")
-                    .arg(QString::fromUtf8(line), QString::fromUtf8(pactl.readAllStandardError()));
-            return;
+        for (;;) {
+            QProcess pactl;
+            pactl.setProcessEnvironment(pactlEnv);
+            pactl.start(QStringLiteral("pactl"),
+                        QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts));
+            if (pactl.waitForFinished(10000) && pactl.exitCode() == 0)
+                break;
+            if (trying.elapsed() > 15000) {
+                error_ = QStringLiteral("pactl %1: %2")
+                             .arg(QString::fromUtf8(line),
+                                  QString::fromUtf8(pactl.readAllStandardError()));
+                return;
+            }
+            QThread::msleep(100);
         }
     }
     oldServer_ = qgetenv("PULSE_SERVER");
