@@ -385,6 +385,7 @@ class Lab:
         wait_until("the sound server", up)
         self.sound_procs = [proc]
         self.copy_sound_env = {}
+        self.record_args = []
 
     def start_pipewire(self):
         """Replaces the sound server with a PipeWire of the lab's own (WirePlumber, its PulseAudio
@@ -422,6 +423,8 @@ class Lab:
                  "rate=%d" % RATE], env=self.pulse_env)
         self.procs.extend(self.sound_procs)
         self.copy_sound_env = {"PIPEWIRE_RUNTIME_DIR": runtime}
+        # Small fragments: PipeWire's PulseAudio server otherwise hands a recorder seconds at once.
+        self.record_args = ["--latency-msec=20"]
         self.feed("micA", TONE_A)
         self.feed("micB", TONE_B)
 
@@ -439,9 +442,8 @@ class Lab:
         """Records a source for a bounded time; returns the raw s16le mono bytes."""
         path = os.path.join(self.tmp, "rec-%s-%d.raw" % (source, int(time.monotonic() * 1000)))
         with open(path, "wb") as out:
-            # Small fragments: PipeWire's PulseAudio server otherwise hands out seconds at once.
             proc = subprocess.Popen(["parec", "-d", source, "--format=s16le", "--rate=%d" % RATE,
-                                     "--channels=1", "--raw", "--latency-msec=20"],
+                                     "--channels=1", "--raw"] + self.record_args,
                                     env=self.pulse_env, stdout=out,
                                     stderr=subprocess.DEVNULL)
             try:

@@ -223,14 +223,15 @@ TEST_P(VoiceDevices, TheVoiceGoesBothWaysOnTheDevices)
     ASSERT_TRUE(b.Start(loopback(18542, 18540), {false, false}));
     EXPECT_TRUE(WaitUntil([&] { return hearsTone(*atB, 1000) && hearsTone(*atA, 1500); }, 5000))
         << "B hears A: " << hearsTone(*atB, 1000) << ", A hears B: " << hearsTone(*atA, 1500);
-    // Over the next half second each hears the other in most blocks and itself in few (a
-    // microphone on the wrong source would be heard in every block).
+    // Over the next half second each hears the other in at least half the blocks (a busy
+    // machine leaves gaps) and itself in few: a microphone on the wrong source would be heard
+    // in every block, and the other not at all.
     const size_t fromA = atA->size(), fromB = atB->size();
     ASSERT_TRUE(WaitUntil(
         [&] { return atA->size() >= fromA + 50 * kBlock && atB->size() >= fromB + 50 * kBlock; },
         3000));
-    EXPECT_GE(blocksWith(*atA, 1500, fromA, 50), 40);
-    EXPECT_GE(blocksWith(*atB, 1000, fromB, 50), 40);
+    EXPECT_GE(blocksWith(*atA, 1500, fromA, 50), 25);
+    EXPECT_GE(blocksWith(*atB, 1000, fromB, 50), 25);
     EXPECT_LE(blocksWith(*atA, 1000, fromA, 50), 10);
     EXPECT_LE(blocksWith(*atB, 1500, fromB, 50), 10);
 }

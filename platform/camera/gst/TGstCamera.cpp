@@ -8,6 +8,7 @@
 #include "platform/camera/v4l2/TV4l2Device.h"
 #include "platform/camera/v4l2/TV4l2TunerPage.h"
 #include "platform/elements/TGstElements.h"
+#include "platform/elements/gst/TGstDeviceWatch.h"
 #include "platform/jpeg/TJpegDecoder.h"
 #include "platform/logging/Logging.h"
 
@@ -307,6 +308,7 @@ void TGstCamera::WatchRemoval()
 {
     if (!device_)
         return;
+    TGstDeviceWatch::LeaveOutPipeWire();
     monitor_.reset(gst_device_monitor_new());
     gst_device_monitor_add_filter(monitor_.get(), "Video/Source", nullptr);
     TGstObjectPtr<GstBus> bus(gst_device_monitor_get_bus(monitor_.get()));

@@ -61,9 +61,23 @@ void ReleaseShared(gpointer data)
 
 } // namespace
 
+void TGstDeviceWatch::LeaveOutPipeWire()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // A monitor starts only the providers ranked marginal or better.
+        if (GstDeviceProviderFactory* pipeWire =
+                gst_device_provider_factory_find("pipewiredeviceprovider")) {
+            gst_plugin_feature_set_rank(GST_PLUGIN_FEATURE(pipeWire), GST_RANK_NONE);
+            gst_object_unref(pipeWire);
+        }
+    });
+}
+
 TGstDeviceWatch::TGstDeviceWatch(const QStringList& classes)
     : context_(std::make_unique<QObject>()), shared_(std::make_shared<TShared>())
 {
+    LeaveOutPipeWire();
     settle_ = new QTimer(context_.get());
     settle_->setSingleShot(true);
     settle_->setInterval(SettleMs);

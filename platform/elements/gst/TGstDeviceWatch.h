@@ -26,6 +26,11 @@ public:
     TGstDeviceWatch& operator=(const TGstDeviceWatch&) = delete;
 
     void SetHandler(std::function<void()> changed) { changed_ = std::move(changed); }
+    // Keeps PipeWire's device provider out of every device monitor of the process. Its
+    // 0.3.65 frees twice now and then when a monitor stops, and it lists nothing this program
+    // opens: sound devices are the PulseAudio provider's (their names are what the voice's
+    // streams open, on PipeWire too), cameras V4L2's.
+    static void LeaveOutPipeWire();
     // False when no device provider could start; then nothing is ever called.
     bool Running() const { return running_; }
     // The devices the monitor sees now (new references); empty when it is not running.
